@@ -1,0 +1,121 @@
+#include "access/file_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace vx::file_store {
+namespace {
+
+std::recursive_mutex& store_mutex() {
+  static std::recursive_mutex m;
+  return m;
+}
+
+// Holds the in-process mutex and the whole-file lock for one change.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) : guard_(store_mutex()) {
+    std::string lock_path = path + ".lock";
+    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    while (::fcntl(fd_, F_SETLKW, &fl) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);   // closing drops the fcntl lock
+  }
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  std::lock_guard<std::recursive_mutex> guard_;
+  int fd_ = -1;
+};
+
+bool write_all(int fd, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool read_unlocked(const std::string& path, std::string* out) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string data;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  *out = std::move(data);
+  return true;
+}
+
+bool replace_unlocked(const std::string& path, const std::string& content, mode_t mode) {
+  std::string tmp = path + ".tmp";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool read_file(const std::string& path, std::string* out) {
+  if (out == nullptr) return false;
+  FileLock lock(path);
+  return read_unlocked(path, out);
+}
+
+bool write_file(const std::string& path, const std::string& content, mode_t mode) {
+  FileLock lock(path);
+  if (!lock.held()) return false;
+  return replace_unlocked(path, content, mode);
+}
+
+bool update_file(const std::string& path, const std::function<bool(std::string&, bool)>& edit, mode_t mode) {
+  FileLock lock(path);
+  if (!lock.held()) return false;
+  std::string content;
+  bool existed = read_unlocked(path, &content);
+  if (!existed) content.clear();
+  if (!edit(content, existed)) return false;
+  return replace_unlocked(path, content, mode);
+}
+
+bool append(const std::string& path, const std::string& text, mode_t mode) {
+  return update_file(path, [&](std::string& content, bool) {
+    content += text;
+    return true;
+  }, mode);
+}
+
+}  // namespace vx::file_store

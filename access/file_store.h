@@ -1,0 +1,31 @@
+// One store for every text file the library keeps. Each change is a read-modify-write done under
+// an in-process mutex and a whole-file fcntl lock (on "<file>.lock", which outlives the renames),
+// written to a temporary file, fsync'd and renamed into place. Every write is checked; on any
+// failure the old file is left untouched and false is returned.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+namespace vx::file_store {
+
+// Paths are host paths (already mapped through host_path).
+
+// Reads the whole file into *out. False when it does not exist or cannot be read.
+bool read_file(const std::string& path, std::string* out);
+
+// Replaces the whole content.
+bool write_file(const std::string& path, const std::string& content, mode_t mode = 0644);
+
+// Runs `edit` on the current content (empty when the file is missing; *existed tells) under the
+// locks; when it returns true the result replaces the file. False when edit declines or a write
+// fails.
+bool update_file(const std::string& path, const std::function<bool(std::string& content, bool existed)>& edit,
+                 mode_t mode = 0644);
+
+// Appends `text` (a whole line with its newline) under the locks.
+bool append(const std::string& path, const std::string& text, mode_t mode = 0644);
+
+}  // namespace vx::file_store

@@ -1,0 +1,177 @@
+// Counted allocation, the engine log "varu2d.log" and the log-level file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "access/file_store.h"
+#include "access/platform.h"
+#include "engine/hm.h"
+
+namespace vx {
+namespace {
+
+constexpr const char* kLogPath = "/tmp/varu2d.log";
+constexpr const char* kLevelDir = "/scratch/Talvix";
+constexpr const char* kLevelPath = "/scratch/Talvix/libvaru.conf";
+constexpr const char* kLevelKey = "VARULogLevel ";
+constexpr const char* kLevelFileText =
+    "#VARULogLevel: Control the number of messages logged to the varu2d.log file.\n"
+    "#Possible values are 0 - Disabled, 1 - FATAL, 2 - CRITICAL, 3 - ERROR, 4 - WARNING, 5 - INFORMATION, "
+    "6 - DEBUG.\nVARULogLevel ";
+constexpr uint32_t kDebugSubsystems = 3;   // engine (1) and back end (2)
+
+std::atomic<uint32_t> varu_counter{0};
+std::atomic<int32_t> g_debug_level{0};
+std::mutex g_log_mutex;
+FILE* varu_log_fp = nullptr;
+
+const char* level_tag(int32_t level) {
+  switch (level) {
+    case 1: return "FATAL:";
+    case 2: return "CRITICAL:";
+    case 3: return "ERROR:";
+    case 4: return "Warning:";
+    case 5: return "INFO:";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+void* varu_dmalloc(uint32_t size) {
+  varu_counter.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* varu_dcalloc(uint32_t size) {
+  varu_counter.fetch_add(1, std::memory_order_relaxed);
+  return std::calloc(1, size == 0 ? 1 : size);
+}
+
+char* varu_dstrdup(const char* s) {
+  varu_counter.fetch_add(1, std::memory_order_relaxed);
+  return ::strdup(s == nullptr ? "" : s);
+}
+
+void varu_dfree(void* p) {
+  if (p == nullptr) return;
+  varu_counter.fetch_sub(1, std::memory_order_relaxed);
+  std::free(p);
+}
+
+uint32_t varu_alloc_count() { return varu_counter.load(std::memory_order_relaxed); }
+
+int32_t varu_debug_level() { return g_debug_level.load(std::memory_order_relaxed); }
+void varu_set_debug_level_value(int32_t level) { g_debug_level.store(level, std::memory_order_relaxed); }
+
+bool pdebug_enabled(uint32_t subsystem_mask, int32_t level) {
+  return (subsystem_mask & kDebugSubsystems) != 0 && level <= varu_debug_level();
+}
+
+void pdebug(uint32_t subsystem_mask, int32_t level, const char* fmt, ...) {
+  if (!pdebug_enabled(subsystem_mask, level) || fmt == nullptr) return;
+  std::lock_guard<std::mutex> guard(g_log_mutex);
+  if (varu_log_fp == nullptr) return;
+  time_t now = std::time(nullptr);
+  char when[64] = "";
+  if (::ctime_r(&now, when) != nullptr) when[std::strcspn(when, "\n")] = '\0';
+  std::fprintf(varu_log_fp, "%s,%d,   %s", when, static_cast<int>(::getpid()), level_tag(level));
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(varu_log_fp, fmt, ap);
+  va_end(ap);
+  std::fflush(varu_log_fp);
+}
+
+bool varu_log_open() {
+  std::lock_guard<std::mutex> guard(g_log_mutex);
+  if (varu_log_fp != nullptr) return true;
+  std::string path = host_path(kLogPath);
+  varu_log_fp = std::fopen(path.c_str(), "a+");
+  return varu_log_fp != nullptr;
+}
+
+void varu_log_close() {
+  std::lock_guard<std::mutex> guard(g_log_mutex);
+  if (varu_log_fp != nullptr) std::fclose(varu_log_fp);
+  varu_log_fp = nullptr;
+}
+
+uint32_t handle_VARUDebugLevel(hm_node* prop, char* buf, uint32_t op) {
+  if (prop == nullptr || buf == nullptr) return kStatusFailed;
+  if (op == kSet) {
+    varu_set_debug_level_value(static_cast<int32_t>(std::strtol(buf, nullptr, 10)));
+    VARU_set_debug_level();
+    return static_cast<uint32_t>(SET_CACHE_PROP_VAL(prop, "%s", buf) < 0 ? 1 : 0);
+  }
+  if (op == kGet) {
+    VARU_get_debug_level();
+    SET_CACHE_PROP_VAL(prop, "%d", varu_debug_level());
+    hm_property* p = property_data(prop);
+    if (p == nullptr) return kStatusFailed;
+    std::snprintf(buf, kValueSize, "%s", p->value);
+  }
+  return kStatusOk;
+}
+
+}  // namespace vx
+
+using namespace vx;
+
+extern "C" {
+
+VARU_API uint32_t VARU_set_debug_level(void) {
+  std::string text = std::string(kLevelFileText) + std::to_string(varu_debug_level());
+  make_dirs(host_path(kLevelDir));
+  return file_store::write_file(host_path(kLevelPath), text, 0644) ? 0 : 1;
+}
+
+VARU_API uint32_t VARU_get_debug_level(void) {
+  std::string content;
+  if (!file_store::read_file(host_path(kLevelPath), &content)) return 1;
+  bool rewrite = false;
+  std::istringstream lines(content);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.size() > 255) line.resize(255);
+    if (line.find(kLevelKey) == std::string::npos) continue;
+    // The value is the second blank-separated token; a key without one counts as out of range.
+    std::istringstream tokens(line);
+    std::string key, value;
+    tokens >> key >> value;
+    errno = 0;
+    char* end = nullptr;
+    long level = value.empty() ? -1 : std::strtol(value.c_str(), &end, 10);
+    if (!value.empty() && end == value.c_str()) level = -1;
+    if (level >= 0 && level <= 6) {
+      varu_set_debug_level_value(static_cast<int32_t>(level));
+    } else {
+      rewrite = true;
+    }
+  }
+  // A bad value is replaced by the level in force once the whole file has been read.
+  if (rewrite) VARU_set_debug_level();
+  return 0;
+}
+
+VARU_API uint32_t VARU_update_loglevel(void) {
+  std::string path = host_path(kLevelPath);
+  if (::access(path.c_str(), R_OK) == 0) {
+    VARU_get_debug_level();
+  } else {
+    VARU_set_debug_level();
+  }
+  if (::access(path.c_str(), R_OK) == 0) ::chmod(path.c_str(), 0644);
+  return 0;
+}
+
+}  // extern "C"

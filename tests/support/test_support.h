@@ -1,0 +1,51 @@
+// Shared helpers for the tests: a fresh temporary root per test and status checks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace vxtest {
+
+// Creates a temporary directory, points VXIMA_ROOT at it for the test's life and removes it after.
+class TempRoot {
+ public:
+  TempRoot();
+  ~TempRoot();
+  TempRoot(const TempRoot&) = delete;
+  TempRoot& operator=(const TempRoot&) = delete;
+
+  const std::string& path() const { return path_; }
+  // `absolute` under this root.
+  std::string at(const std::string& absolute) const { return path_ + absolute; }
+  std::string read(const std::string& absolute) const;   // "" when missing
+  void write(const std::string& absolute, const std::string& content) const;
+  bool exists(const std::string& absolute) const;
+
+ private:
+  std::string path_;
+  std::string saved_root_;
+  bool had_root_ = false;
+};
+
+// The last status, read without taking the API lock.
+struct LastStatus {
+  uint32_t code;
+  std::string text;
+};
+LastStatus last_status();
+
+// Path of a file of the source tree (examples, fuzz corpora).
+std::string source_path(const std::string& relative);
+
+}  // namespace vxtest
+
+// Checks a result and the last status (code and text) together.
+#define EXPECT_STATUS(expr, want_code, want_text)                  \
+  do {                                                             \
+    EXPECT_EQ((expr), 1u);                                         \
+    ::vxtest::LastStatus vx_ls_ = ::vxtest::last_status();         \
+    EXPECT_EQ(vx_ls_.code, static_cast<uint32_t>(want_code));      \
+    EXPECT_EQ(vx_ls_.text, std::string(want_text));                \
+  } while (0)
