@@ -1,0 +1,26 @@
+// Handler of "ROOT"/"VARUDebugLevel": the log level, kept in the level file.
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/hm.h"
+
+namespace vx {
+
+uint32_t handle_VARUDebugLevel(hm_node* prop, char* buf, uint32_t op) {
+  if (prop == nullptr || buf == nullptr) return kStatusFailed;
+  if (op == kSet) {
+    varu_set_debug_level_value(static_cast<int32_t>(std::strtol(buf, nullptr, 10)));
+    VARU_set_debug_level();
+    return static_cast<uint32_t>(SET_CACHE_PROP_VAL(prop, "%s", buf) < 0 ? 1 : 0);
+  }
+  if (op == kGet) {
+    VARU_get_debug_level();
+    SET_CACHE_PROP_VAL(prop, "%d", varu_debug_level());
+    hm_property* p = property_data(prop);
+    if (p == nullptr) return kStatusFailed;
+    std::snprintf(buf, kValueSize, "%s", p->value);
+  }
+  return kStatusOk;
+}
+
+}  // namespace vx
