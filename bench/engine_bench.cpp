@@ -1,0 +1,142 @@
+// The hierarchy engine on trees of 1,000, 10,000 and 100,000 nodes: tag and path lookups, property
+// reads and writes through the public calls, and adding then deleting an instance. Each tree has
+// the same shape at every size (shelves of 100 instances of 9 properties), so a cost that grows
+// with the argument grows with the size of the tree.
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/builder.h"
+#include "engine/hm.h"
+
+namespace {
+
+using namespace vx;
+
+InstanceBits g_shelf_bits;
+InstanceBits g_item_bits;
+
+constexpr SchemaRow kItemRows[] = {
+    property(kInstance, "P0", "", kReadWrite, handle_internal_property, length(0, 255), "v0"),
+    property(kInstance, "P1", "", kReadWrite, handle_internal_property, length(0, 255), "v1"),
+    property(kInstance, "P2", "", kReadWrite, handle_internal_property, length(0, 255), "v2"),
+    property(kInstance, "P3", "", kReadWrite, handle_internal_property, length(0, 255), "v3"),
+    property(kInstance, "P4", "", kReadWrite, handle_internal_property, range(0, 1000), "4"),
+    property(kInstance, "P5", "", kReadWrite, handle_internal_property, one_of("On,Off", 2, 3), "On"),
+    property(kInstance, "P6", "", kReadOnly, handle_internal_property, length(0, 255), "v6"),
+    property(kInstance, "P7", "", kReadOnly, handle_internal_property, length(0, 255), "v7"),
+    property(kInstance, "P8", "", kReadOnly, handle_internal_property, address(0, 0), "10.0.0.1"),
+};
+constexpr GroupSpec kItem = group_spec("Item", "", 128, nullptr, kItemRows, g_item_bits);
+constexpr GroupSpec kShelf = group_spec("Shelf", "", 4096, nullptr, g_shelf_bits);
+
+constexpr int kItemsPerShelf = 100;
+constexpr int kNodesPerItem = 10;
+
+// A tree of about `nodes` nodes under ROOT, built once per size; the heap it takes is measured
+// around the build.
+struct Tree {
+  int nodes = 0;
+  hm_node* first_shelf = nullptr;
+  double bytes_per_node = 0;
+};
+
+Tree& tree_of(int nodes) {
+  static Tree current;
+  if (current.nodes == nodes) return current;
+  if (current.nodes != 0) VARU_exit();
+  static std::string root;
+  if (root.empty()) {
+    root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
+    std::filesystem::create_directories(root);
+    ::setenv("VXIMA_ROOT", root.c_str(), 1);
+  }
+  current = Tree{};
+  VARU_init();
+  hm_node* top = get_node(0);
+  size_t heap_before = mallinfo2().uordblks;
+  int made = 0;
+  while (made < nodes) {
+    hm_node* shelf = build_instance(kShelf, top, nullptr, nullptr, nullptr);
+    if (current.first_shelf == nullptr) current.first_shelf = shelf;
+    ++made;
+    for (int i = 0; i < kItemsPerShelf && made < nodes; ++i) {
+      build_instance(kItem, shelf, nullptr, nullptr, nullptr);
+      made += kNodesPerItem;
+    }
+  }
+  current.bytes_per_node = static_cast<double>(mallinfo2().uordblks - heap_before) / made;
+  current.nodes = nodes;
+  return current;
+}
+
+void BM_TagLookup(benchmark::State& state) {
+  tree_of(static_cast<int>(state.range(0)));
+  char name[vx::kNameSize];
+  int32_t tag = 5;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(VARU_get_node_name(tag, name, VARU_KIND_PROPERTY));
+  }
+}
+
+void BM_PathLookup(benchmark::State& state) {
+  tree_of(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    uint32_t shelf = 0, item = 0, prop = 0;
+    VARU_get_node_tag(0, "Shelf0", &shelf, VARU_KIND_GROUP);
+    VARU_get_node_tag(static_cast<int32_t>(shelf), "Item50", &item, VARU_KIND_GROUP);
+    VARU_get_node_tag(static_cast<int32_t>(item), "P5", &prop, VARU_KIND_PROPERTY);
+    benchmark::DoNotOptimize(prop);
+  }
+}
+
+void BM_PropertyGet(benchmark::State& state) {
+  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  hm_node* item = internal_get_node(t.first_shelf, "Item50", kGroup);
+  hm_node* prop = internal_get_node(item, "P0", kProperty);
+  char buf[256];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(VARU_get_property_val(static_cast<uint32_t>(item->tag),
+                                                   static_cast<uint32_t>(prop->tag), buf, sizeof buf));
+  }
+}
+
+void BM_PropertySet(benchmark::State& state) {
+  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  hm_node* item = internal_get_node(t.first_shelf, "Item50", kGroup);
+  hm_node* prop = internal_get_node(item, "P4", kProperty);
+  char value[] = "512";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(VARU_set_property_val(static_cast<uint32_t>(item->tag), prop->tag, value, sizeof value));
+  }
+}
+
+void BM_AddDeleteInstance(benchmark::State& state) {
+  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    hm_node* item = build_instance(kItem, t.first_shelf, nullptr, nullptr, nullptr);
+    delete_node(item);
+  }
+  hm_node* probe = build_instance(kItem, t.first_shelf, nullptr, nullptr, nullptr);
+  delete_node(probe);
+}
+
+// Heap bytes per node of the tree (node records, data blocks, tag table growth, bitfields).
+void BM_MemoryPerNode(benchmark::State& state) {
+  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(t.nodes);
+  state.counters["bytes_per_node"] = t.bytes_per_node;
+}
+
+BENCHMARK(BM_TagLookup)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_PathLookup)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_PropertyGet)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_PropertySet)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_AddDeleteInstance)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_MemoryPerNode)->Arg(1000)->Arg(10000)->Arg(100000)->Iterations(1);
+
+}  // namespace

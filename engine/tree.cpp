@@ -1,0 +1,761 @@
+// The node tree: the registry of hierarchies, tags, adding and deleting nodes, instance rings,
+// links, name lookups, the property cache and the bootstrap of "ROOT".
+//
+// Nothing here locks: public calls hold the API lock around every use, start-up runs inside the
+// first client's VARU_init.
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/builder.h"
+#include "engine/hm.h"
+
+namespace vx {
+
+hm_hierarchy hierarchy_name_;
+uint32_t persistency_priority = 0;
+uint32_t* varu_internal_new_tags = nullptr;
+uint32_t new_tag_index = 0;
+char varu_current_hierarchy[20] = "";
+
+namespace {
+
+constexpr int kRegistrySize = 5;
+hm_hierarchy* hierarchy_table[kRegistrySize];
+int hierarchy_count = 0;
+
+// Longest parent chain any walk follows: the deepest tree plus slack, so a damaged chain ends.
+constexpr int kWalkLimit = kPathLevels + 8;
+// Longest instance ring: every number of a 16-bit maximum plus the sentinel.
+constexpr int kRingLimit = 65536 + 1;
+
+int32_t g_alloc_budget = -1;
+
+// The static part of the tree: "ROOT" and its three properties. Their records live here; the
+// bootstrap allocates their data blocks.
+hm_node ROOT;
+hm_node ROOT_VARUServiceVersion;
+hm_node ROOT_VARUHierarchyVersion;
+hm_node ROOT_VARUDebugLevel;
+
+struct RootProperty {
+  hm_node* node;
+  const char* name;
+  const char* description;
+  const char* value;
+  uint32_t access;
+  hm_property_handler handler;
+  uint8_t vtype;
+  int32_t min;
+  int32_t max;
+  const char* allowed;
+};
+
+const RootProperty kRootProperties[] = {
+    {&ROOT_VARUServiceVersion, "VARUServiceVersion",
+     "This property specifies the version number of the VaruService.", "0", kReadOnly, handle_internal_property, 0,
+     5, 32, nullptr},
+    {&ROOT_VARUHierarchyVersion, "VARUHierarchyVersion",
+     "This property specifies the version number of the VARU hierarchy.", "0", kReadOnly,
+     handle_internal_property, 0, 3, 32, nullptr},
+    {&ROOT_VARUDebugLevel, "VARUDebugLevel",
+     "This property specifies the VARUDebugLevel. Possible values are 0 - Disabled, 1 - FATAL, 2 - CRITICAL, "
+     "3 - ERROR, 4 - WARNING, 5 - INFORMATION, 6 - DEBUG. By default VARUDebugLevel is 3 - Error. If VARU or "
+     "system is restarted VARUDebugLevel will be the default value.",
+     "3", kReadWrite, handle_VARUDebugLevel, 4, 5, 11, "0,1,2,3,4,5,6"},
+};
+
+// The sentinel of an instance ring: one block, never in a child chain or the tag table.
+struct Sentinel {
+  hm_node node;
+  hm_group_data data;
+  hm_instance_info info;
+};
+
+int32_t used_bytes(int32_t capacity) { return (capacity + 8) / 8; }
+
+const char* safe_name(const hm_node* node) { return node->name != nullptr ? node->name : ""; }
+
+bool is_root(const hm_node* node) { return node->parent == node; }
+
+// ---- child chain ---------------------------------------------------------------------------------
+// Puts `node` right after `after` among the children of `parent` (`after` == parent: first).
+void chain_insert_after(hm_node* parent, hm_group_data* gd, hm_node* after, hm_node* node) {
+  hm_node* next = after == parent ? gd->first_child : after->next;
+  node->prev = after;
+  node->next = next;
+  if (after == parent) {
+    gd->first_child = node;
+  } else {
+    after->next = node;
+  }
+  if (next == parent) {
+    gd->last_child = node;
+  } else {
+    next->prev = node;
+  }
+}
+
+void chain_remove(hm_node* node) {
+  hm_node* parent = node->parent;
+  hm_group_data* gd = group_data(parent);
+  if (parent == nullptr || is_root(node) || gd == nullptr) return;
+  if (node->prev == parent) {
+    gd->first_child = node->next;
+  } else if (node->prev != nullptr) {
+    node->prev->next = node->next;
+  }
+  if (node->next == parent) {
+    gd->last_child = node->prev;
+  } else if (node->next != nullptr) {
+    node->next->prev = node->prev;
+  }
+  node->next = node->prev = nullptr;
+}
+
+// ---- instance rings ------------------------------------------------------------------------------
+hm_node* ring_next(const hm_node* node) {
+  hm_instance_info* info = instance_info(node);
+  return info != nullptr ? info->next : nullptr;
+}
+
+// The first instanced child of `parent` named exactly `name`, or NULL.
+hm_node* first_instanced_child(hm_node* parent, const char* name) {
+  hm_group_data* gd = group_data(parent);
+  if (gd == nullptr || name == nullptr) return nullptr;
+  for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
+    if (instance_info(c) != nullptr && std::strcmp(safe_name(c), name) == 0) return c;
+  }
+  return nullptr;
+}
+
+// The sentinel of the ring that `member` belongs to, or NULL for a broken ring.
+hm_node* ring_sentinel(hm_node* member) {
+  hm_node* n = member;
+  for (int steps = 0; n != nullptr && steps < kRingLimit; ++steps) {
+    hm_instance_info* info = instance_info(n);
+    if (info == nullptr) return nullptr;
+    if (info->number == -1) return n;
+    n = info->next;
+  }
+  return nullptr;
+}
+
+void ring_insert_before(hm_node* at, hm_node* node) {
+  hm_instance_info* at_info = instance_info(at);
+  hm_instance_info* info = instance_info(node);
+  hm_node* before = at_info->prev;
+  info->prev = before;
+  info->next = at;
+  instance_info(before)->next = node;
+  at_info->prev = node;
+}
+
+void ring_remove(hm_node* node) {
+  hm_instance_info* info = instance_info(node);
+  hm_instance_info* prev = instance_info(info->prev);
+  hm_instance_info* next = instance_info(info->next);
+  if (prev != nullptr) prev->next = info->next;
+  if (next != nullptr) next->prev = info->prev;
+  info->next = info->prev = nullptr;
+}
+
+hm_node* new_sentinel() {
+  auto* s = static_cast<Sentinel*>(hm_alloc(sizeof(Sentinel)));
+  if (s == nullptr) return nullptr;
+  s->node.tag = -1;
+  s->node.kind = kGroup;
+  s->node.name = "";
+  s->node.description = "";
+  s->node.data = &s->data;
+  s->data.first_child = s->data.last_child = &s->node;
+  s->data.instance = &s->info;
+  s->info.number = -1;
+  s->info.next = s->info.prev = &s->node;
+  return &s->node;
+}
+
+// ---- deletion ------------------------------------------------------------------------------------
+bool in_subtree(const hm_node* node, const hm_node* top) {
+  for (int steps = 0; node != nullptr && steps < kWalkLimit; ++steps) {
+    if (node == top) return true;
+    if (is_root(node)) return false;
+    node = node->parent;
+  }
+  return false;
+}
+
+template <typename Fn>
+void for_each_in_subtree(hm_node* top, Fn&& fn) {
+  fn(top);
+  hm_group_data* gd = group_data(top);
+  if (gd == nullptr) return;
+  for (hm_node* c = gd->first_child; c != top && c != nullptr; c = c->next) for_each_in_subtree(c, fn);
+}
+
+// Links that point into the subtree of `top` from outside it.
+uint32_t outside_links_into(hm_node* top) {
+  uint32_t incoming = 0;
+  for_each_in_subtree(top, [&](hm_node* n) { incoming += n->link_count; });
+  if (incoming == 0) return 0;
+  uint32_t inside = 0;
+  for_each_in_subtree(top, [&](hm_node* n) {
+    hm_link_data* ld = link_data(n);
+    if (ld != nullptr && in_subtree(ld->target, top)) ++inside;
+  });
+  return incoming > inside ? incoming - inside : 0;
+}
+
+void free_node(hm_node* node) {
+  switch (node->kind) {
+    case kGroup: {
+      hm_group_data* gd = group_data(node);
+      if (gd != nullptr) {
+        varu_dfree(gd->instance);
+        varu_dfree(gd->params);
+        varu_dfree(gd);
+      }
+      break;
+    }
+    case kProperty: {
+      hm_property* p = property_data(node);
+      if (p != nullptr && p->owns_allowed) varu_dfree(const_cast<char*>(p->allowed));
+      varu_dfree(p);
+      break;
+    }
+    case kLink: {
+      hm_link_data* ld = link_data(node);
+      if (ld != nullptr) varu_dfree(ld->params);
+      varu_dfree(ld);
+      break;
+    }
+    default:   // an action's descriptor is static
+      break;
+  }
+  node->data = nullptr;
+  if ((node->flags & kOwnsName) != 0) varu_dfree(const_cast<char*>(node->name));
+  if ((node->flags & kOwnsDescription) != 0) varu_dfree(const_cast<char*>(node->description));
+  node->flags &= ~static_cast<uint32_t>(kOwnsName | kOwnsDescription);
+  if ((node->flags & kStaticNode) == 0) varu_dfree(node);
+}
+
+// Deletes the subtree of `node`; nothing links into it any more.
+void delete_subtree(hm_node* node, hm_hierarchy* h) {
+  if (hm_link_data* ld = link_data(node); ld != nullptr && ld->target != nullptr && ld->target->link_count > 0) {
+    --ld->target->link_count;
+  }
+  if (hm_group_data* gd = group_data(node); gd != nullptr) {
+    for (hm_node* c = gd->first_child; c != node && c != nullptr;) {
+      hm_node* next = c->next;
+      delete_subtree(c, h);
+      c = next;
+    }
+    if (hm_instance_info* info = gd->instance; info != nullptr) {
+      hm_node* sentinel = ring_sentinel(node);
+      ring_remove(node);
+      if (info->bitfield != nullptr) {
+        clear_bit(info->bitfield, info->max_instances, info->number - info->base);
+      }
+      // The last instance of the name takes its sentinel with it.
+      if (sentinel != nullptr && ring_next(sentinel) == sentinel) varu_dfree(sentinel);
+    }
+  }
+  if (node->tag >= 0 && node->tag < h->capacity && h->table[node->tag] == node) {
+    clear_bit(h->used, h->capacity, node->tag);
+    h->table[node->tag] = nullptr;
+  }
+  chain_remove(node);
+  free_node(node);
+}
+
+// Makes the subtree of `top` free of links from outside: such links are deleted (with the links
+// that point at them), and links inside it that point into it are detached, so the walk that
+// frees the subtree may free a target before its link. No link is left pointing at freed memory.
+void unlink_links_into(hm_node* top, hm_hierarchy* h) {
+  uint32_t incoming = 0;
+  for_each_in_subtree(top, [&](hm_node* n) { incoming += n->link_count; });
+  if (incoming == 0) return;
+  for (int32_t tag = 0; tag < h->capacity; ++tag) {
+    hm_node* n = h->table[tag];
+    hm_link_data* ld = link_data(n);
+    if (ld != nullptr && !in_subtree(n, top) && in_subtree(ld->target, top)) _delete_node(n);
+  }
+  for_each_in_subtree(top, [&](hm_node* n) {
+    hm_link_data* ld = link_data(n);
+    if (ld == nullptr || !in_subtree(ld->target, top)) return;
+    if (ld->target->link_count > 0) --ld->target->link_count;
+    ld->target = nullptr;
+  });
+}
+
+// ---- lookups -------------------------------------------------------------------------------------
+uint32_t effective_kind(hm_node* node) {
+  hm_node* target = resolve_link(node);
+  return target != nullptr ? target->kind : node->kind;
+}
+
+hm_node* find_global_action(hm_node* near, const char* name) {
+  hm_hierarchy* h = hm_find_hierarchy_by_node(near);
+  hm_node* root = h != nullptr ? h->root : hierarchy_name_.root;
+  hm_group_data* gd = group_data(root);
+  if (gd == nullptr) return nullptr;
+  for (hm_node* c = gd->first_child; c != root && c != nullptr; c = c->next) {
+    const hm_action_descriptor* d = action_data(c);
+    if (d != nullptr && d->global == 1 && ::strcasecmp(safe_name(c), name) == 0) return c;
+  }
+  return nullptr;
+}
+
+hm_node* find_property(hm_node* group, const char* name) {
+  return resolve_link(internal_get_node(group, name, kProperty));
+}
+
+}  // namespace
+
+// ---- node allocation -----------------------------------------------------------------------------
+void* hm_alloc(uint32_t size) {
+  if (g_alloc_budget == 0) return nullptr;
+  if (g_alloc_budget > 0) --g_alloc_budget;
+  return varu_dcalloc(size);
+}
+
+void hm_fail_allocations_after(int32_t count) { g_alloc_budget = count < 0 ? -1 : count; }
+
+// ---- typed views ---------------------------------------------------------------------------------
+hm_group_data* group_data(const hm_node* node) {
+  return node != nullptr && node->kind == kGroup ? static_cast<hm_group_data*>(node->data) : nullptr;
+}
+
+hm_property* property_data(const hm_node* node) {
+  return node != nullptr && node->kind == kProperty ? static_cast<hm_property*>(node->data) : nullptr;
+}
+
+const hm_action_descriptor* action_data(const hm_node* node) {
+  return node != nullptr && node->kind == kAction ? static_cast<const hm_action_descriptor*>(node->data) : nullptr;
+}
+
+hm_link_data* link_data(const hm_node* node) {
+  return node != nullptr && node->kind == kLink ? static_cast<hm_link_data*>(node->data) : nullptr;
+}
+
+hm_instance_info* instance_info(const hm_node* node) {
+  hm_group_data* gd = group_data(node);
+  return gd != nullptr ? gd->instance : nullptr;
+}
+
+hm_node* resolve_link(hm_node* node) {
+  for (int steps = 0; steps < kWalkLimit; ++steps) {
+    hm_link_data* ld = link_data(node);
+    if (ld == nullptr) return node;
+    node = ld->target;
+  }
+  return nullptr;
+}
+
+void hm_instance_name(const hm_node* node, char out[kNameSize]) {
+  if (out == nullptr) return;
+  out[0] = '\0';
+  if (node == nullptr) return;
+  hm_instance_info* info = instance_info(node);
+  if (info != nullptr) {
+    std::snprintf(out, kNameSize, "%s%d", safe_name(node), static_cast<int>(info->number));
+  } else {
+    std::snprintf(out, kNameSize, "%s", safe_name(node));
+  }
+}
+
+// ---- registry and tags ---------------------------------------------------------------------------
+int hm_setup_hierarchy(hm_hierarchy* h) {
+  if (h == nullptr) return 1;
+  int slot = -1;
+  for (int i = 0; i < kRegistrySize && slot < 0; ++i) {
+    if (hierarchy_table[i] == h) slot = i;
+  }
+  // Set up again (after a failed bootstrap): only an empty table may be replaced.
+  if (slot >= 0 && h->used != nullptr && get_first_one(h->used, h->capacity) >= 0) return 1;
+  for (int i = 0; i < kRegistrySize && slot < 0; ++i) {
+    if (hierarchy_table[i] == nullptr) slot = i;
+  }
+  if (slot < 0) return 1;   // every slot taken
+  auto** table = static_cast<hm_node**>(hm_alloc(kTableStep * sizeof(hm_node*)));
+  auto* used = static_cast<uint8_t*>(hm_alloc(static_cast<uint32_t>(used_bytes(kTableStep))));
+  if (table == nullptr || used == nullptr) {
+    varu_dfree(table);
+    varu_dfree(used);
+    return 1;
+  }
+  if (hierarchy_table[slot] == h) {
+    varu_dfree(h->table);
+    varu_dfree(h->used);
+  }
+  h->capacity = kTableStep;
+  h->table = table;
+  h->used = used;
+  persistency_priority = 1;
+  if (hierarchy_table[slot] == nullptr) ++hierarchy_count;
+  hierarchy_table[slot] = h;
+  return 0;
+}
+
+hm_hierarchy* hm_find_hierarchy(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (hm_hierarchy* h : hierarchy_table) {
+    if (h != nullptr && h->name != nullptr && std::strcmp(h->name, name) == 0) return h;
+  }
+  return nullptr;
+}
+
+hm_hierarchy* hm_find_hierarchy_by_node(const hm_node* node) {
+  if (node == nullptr) return nullptr;
+  for (hm_hierarchy* h : hierarchy_table) {
+    if (h != nullptr && h->table != nullptr && node->tag >= 0 && node->tag < h->capacity &&
+        h->table[node->tag] == node) {
+      return h;
+    }
+  }
+  return nullptr;
+}
+
+hm_node* hm_get_root(const char* name) {
+  hm_hierarchy* h = hm_find_hierarchy(name);
+  return h != nullptr ? h->root : nullptr;
+}
+
+hm_node* get_node(int32_t tag) {
+  hm_hierarchy* h = hm_find_hierarchy(varu_current_hierarchy);
+  if (h == nullptr || h->table == nullptr || tag < 0 || tag >= h->capacity) return nullptr;
+  return h->table[tag];
+}
+
+int reinit_hm(hm_hierarchy* h) {
+  if (h == nullptr) return 1;
+  int32_t capacity = h->capacity + kTableStep;
+  auto** table = static_cast<hm_node**>(hm_alloc(static_cast<uint32_t>(capacity) * sizeof(hm_node*)));
+  auto* used = static_cast<uint8_t*>(hm_alloc(static_cast<uint32_t>(used_bytes(capacity))));
+  if (table == nullptr || used == nullptr) {
+    varu_dfree(table);
+    varu_dfree(used);
+    return 1;
+  }
+  if (h->table != nullptr) std::memcpy(table, h->table, static_cast<size_t>(h->capacity) * sizeof(hm_node*));
+  if (h->used != nullptr) std::memcpy(used, h->used, static_cast<size_t>(used_bytes(h->capacity)));
+  varu_dfree(h->table);
+  varu_dfree(h->used);
+  h->table = table;
+  h->used = used;
+  h->capacity = capacity;
+  return 0;
+}
+
+// ---- adding --------------------------------------------------------------------------------------
+int node_exists(hm_node* node) {
+  if (node == nullptr) return 0;
+  hm_node* parent = node->parent;
+  hm_group_data* gd = group_data(parent);
+  if (gd == nullptr || is_root(node)) return 0;
+  hm_instance_info* info = instance_info(node);
+  hm_link_data* ld = link_data(node);
+  if (info == nullptr && ld == nullptr) return 0;   // only instances and links can clash
+  for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
+    if (c == node || c->kind != node->kind || ::strcasecmp(safe_name(c), safe_name(node)) != 0) continue;
+    hm_instance_info* other = instance_info(c);
+    if (info != nullptr && other != nullptr && other->number == info->number) return 1;
+    hm_link_data* other_link = link_data(c);
+    if (ld != nullptr && other_link != nullptr && other_link->target == ld->target) return 1;
+  }
+  return 0;
+}
+
+int32_t add_node(hm_node* node, hm_hierarchy* h) {
+  if (node == nullptr || h == nullptr || h->table == nullptr) return -1;
+  if (hm_find_hierarchy_by_node(node) != nullptr) return -1;   // already in a tree
+  hm_group_data* own = group_data(node);
+  if (node->kind == kGroup && own == nullptr) return -1;
+  hm_node* parent = node->parent;
+  bool self_parent = parent == node;
+  hm_group_data* pgd = self_parent ? nullptr : group_data(parent);
+  if (parent != nullptr && !self_parent && pgd == nullptr) return -1;   // children only under groups
+  if (node_exists(node)) return -1;
+
+  int32_t tag = get_first_zero(h->used, h->capacity);
+  while (tag < 0) {
+    int32_t limit = h->max_tags > 0 ? h->max_tags : kMaxTags;
+    if (h->capacity > limit - 1) {
+      std::puts("Hierarchy FULL!");
+      return -1;
+    }
+    if (reinit_hm(h) != 0) return -1;
+    tag = get_first_zero(h->used, h->capacity);
+  }
+
+  // Place an instance among its same-named siblings: ring and child chain in ascending order.
+  hm_node* after = pgd != nullptr ? pgd->last_child : nullptr;
+  hm_instance_info* info = own != nullptr ? own->instance : nullptr;
+  if (info != nullptr) {
+    hm_node* sentinel = nullptr;
+    hm_node* existing = first_instanced_child(parent, safe_name(node));
+    if (existing != nullptr) sentinel = ring_sentinel(existing);
+    if (sentinel == nullptr) {
+      sentinel = new_sentinel();
+      if (sentinel == nullptr) return -1;
+      ring_insert_before(sentinel, node);
+    } else {
+      hm_node* at = ring_next(sentinel);
+      for (int steps = 0; at != sentinel && steps < kRingLimit; ++steps) {
+        if (info->number < instance_info(at)->number) break;
+        at = ring_next(at);
+      }
+      after = at == sentinel ? instance_info(sentinel)->prev : at->prev;
+      ring_insert_before(at, node);
+    }
+  }
+
+  node->tag = tag;
+  if (own != nullptr) own->first_child = own->last_child = node;
+  if (pgd != nullptr) {
+    chain_insert_after(parent, pgd, after, node);
+  } else {
+    node->next = node->prev = node;   // no parent, or "ROOT" (its own parent)
+  }
+  set_bit(h->used, h->capacity, tag);
+  h->table[tag] = node;
+  return tag;
+}
+
+hm_node* create_link(hm_node* parent, const char* name, hm_node* target, hm_node* invoked_on, hm_node* action,
+                     const char* params) {
+  hm_hierarchy* h = hm_find_hierarchy_by_node(parent);
+  if (h == nullptr || name == nullptr || hm_find_hierarchy_by_node(target) == nullptr) return nullptr;
+  auto* node = static_cast<hm_node*>(hm_alloc(sizeof(hm_node)));
+  auto* ld = static_cast<hm_link_data*>(hm_alloc(sizeof(hm_link_data)));
+  size_t name_len = ::strnlen(name, kNameSize - 1);
+  auto* own_name = static_cast<char*>(hm_alloc(static_cast<uint32_t>(name_len + 1)));
+  char (*own_params)[kValueSize] = nullptr;
+  if (params != nullptr) {
+    own_params = static_cast<char (*)[kValueSize]>(hm_alloc(kParamCount * kValueSize));
+  }
+  if (node == nullptr || ld == nullptr || own_name == nullptr || (params != nullptr && own_params == nullptr)) {
+    varu_dfree(node);
+    varu_dfree(ld);
+    varu_dfree(own_name);
+    varu_dfree(own_params);
+    return nullptr;
+  }
+  std::memcpy(own_name, name, name_len);
+  own_name[name_len] = '\0';
+  if (own_params != nullptr) std::memcpy(own_params, params, kParamCount * kValueSize);
+  node->kind = kLink;
+  node->name = own_name;
+  node->description = target->description;   // the link goes before its target does
+  node->flags = kOwnsName;
+  node->parent = parent;
+  node->data = ld;
+  ld->target = target;
+  ld->invoked_on = invoked_on;
+  ld->creating_action = action;
+  ld->params = own_params;
+  if (add_node(node, h) < 0) {
+    free_node(node);
+    return nullptr;
+  }
+  // A refused link takes no priority.
+  if (action != nullptr) ld->priority = persistency_priority++;
+  ++target->link_count;
+  return node;
+}
+
+// ---- deleting ------------------------------------------------------------------------------------
+uint32_t delete_node(hm_node* node) {
+  if (hm_find_hierarchy_by_node(node) == nullptr) return kStatusFailed;
+  if (outside_links_into(node) > 0) return kStatusStillLinked;
+  _delete_node(node);
+  return kStatusOk;
+}
+
+void _delete_node(hm_node* node) {
+  hm_hierarchy* h = hm_find_hierarchy_by_node(node);
+  if (h == nullptr) return;
+  unlink_links_into(node, h);
+  delete_subtree(node, h);
+}
+
+hm_node* get_dynamic_ancester(hm_node* node) {
+  for (int steps = 0; node != nullptr && steps < kWalkLimit; ++steps) {
+    if (is_root(node)) return nullptr;
+    if (instance_info(node) != nullptr) return node;
+    node = node->parent;
+  }
+  return nullptr;
+}
+
+// ---- bootstrap and shut-down ---------------------------------------------------------------------
+int init_hm() { return init_hm_data(); }
+
+int init_hm_data() {
+  hm_hierarchy* h = &hierarchy_name_;
+  if (h->table != nullptr && h->table[0] != nullptr) return 1;   // the tree stands already
+  h->root = &ROOT;
+  h->name = "";
+  h->max_tags = kMaxTags;
+  if (hm_setup_hierarchy(h) != 0) return 1;
+
+  ROOT = hm_node{};
+  ROOT.kind = kGroup;
+  ROOT.name = "ROOT";
+  ROOT.description = " ";
+  ROOT.parent = &ROOT;
+  ROOT.flags = kStaticNode;
+  auto* root_data = static_cast<hm_group_data*>(hm_alloc(sizeof(hm_group_data)));
+  if (root_data == nullptr) return 1;
+  root_data->first_child = root_data->last_child = &ROOT;
+  ROOT.data = root_data;
+  if (add_node(&ROOT, h) < 0) {
+    varu_dfree(root_data);
+    ROOT.data = nullptr;
+    return 1;
+  }
+
+  for (const RootProperty& rp : kRootProperties) {
+    hm_node* node = rp.node;
+    *node = hm_node{};
+    node->kind = kProperty;
+    node->name = rp.name;
+    node->description = rp.description;
+    node->parent = &ROOT;
+    node->flags = kStaticNode;
+    auto* p = static_cast<hm_property*>(hm_alloc(sizeof(hm_property)));
+    if (p == nullptr) {
+      _delete_node(&ROOT);
+      return 1;
+    }
+    std::snprintf(p->value, sizeof p->value, "%s", rp.value);
+    p->handler = rp.handler;
+    p->access = rp.access;
+    p->vtype = rp.vtype;
+    p->min = rp.min;
+    p->max = rp.max;
+    p->allowed = rp.allowed;
+    node->data = p;
+    if (add_node(node, h) < 0) free_node(node);   // start-up goes on without it
+  }
+
+  if (backend_init() != 0) {
+    _delete_node(&ROOT);
+    return 1;
+  }
+  return 0;
+}
+
+void exit_hm() {
+  exit_hm_data();
+  for (hm_hierarchy*& h : hierarchy_table) {
+    if (h == nullptr) continue;
+    hm_node* root = h->root;
+    if (root != nullptr && hm_find_hierarchy_by_node(root) == h) _delete_node(root);
+    // Nodes outside the root's subtree (added without a parent) go too.
+    for (int32_t tag = 0; tag < h->capacity; ++tag) {
+      if (h->table[tag] != nullptr) _delete_node(h->table[tag]);
+    }
+    varu_dfree(h->table);
+    varu_dfree(h->used);
+    h->table = nullptr;
+    h->used = nullptr;
+    h->capacity = 0;
+    h = nullptr;
+  }
+  hierarchy_count = 0;
+}
+
+void exit_hm_data() { backend_exit(); }
+
+// ---- lookups -------------------------------------------------------------------------------------
+hm_node* internal_get_node(hm_node* parent, const char* name, uint32_t kind) {
+  parent = resolve_link(parent);
+  hm_group_data* gd = group_data(parent);
+  if (gd == nullptr || name == nullptr || gd->first_child == parent) return nullptr;
+  char shown[kNameSize];
+  for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
+    if (kind != 0 && effective_kind(c) != kind) continue;
+    hm_instance_name(c, shown);
+    if (::strcasecmp(shown, name) == 0) return c;
+  }
+  return kind == kAction ? find_global_action(parent, name) : nullptr;
+}
+
+hm_node* get_first_instance(hm_node* parent, const char* name) {
+  hm_node* existing = first_instanced_child(resolve_link(parent), name);
+  if (existing == nullptr) return nullptr;
+  hm_node* sentinel = ring_sentinel(existing);
+  if (sentinel == nullptr) return existing;
+  hm_node* first = ring_next(sentinel);
+  return first != sentinel ? first : nullptr;
+}
+
+uint32_t internal_get_property(hm_node* group, const char* name, char* buf) {
+  hm_node* prop = find_property(group, name);
+  hm_property* p = property_data(prop);
+  if (p == nullptr || buf == nullptr) return kStatusFailed;
+  if (p->handler == nullptr) {
+    std::memcpy(buf, p->value, kValueSize);
+    return kStatusOk;
+  }
+  return p->handler(prop, buf, kGet);
+}
+
+uint32_t internal_set_property(hm_node* group, const char* name, char* value) {
+  hm_node* prop = find_property(group, name);
+  hm_property* p = property_data(prop);
+  if (p == nullptr || value == nullptr) return kStatusFailed;
+  if (p->handler == nullptr) return kStatusNoHandler;
+  return p->handler(prop, value, kSet);
+}
+
+const hm_action_param* varu_internal_get_param(hm_node* action, const char* name) {
+  const hm_action_descriptor* d = action_data(action);
+  if (d == nullptr || name == nullptr) return nullptr;
+  int32_t count = d->param_count < 0 ? 0 : (d->param_count > kParamCount ? kParamCount : d->param_count);
+  for (int32_t i = 0; i < count; ++i) {
+    const hm_action_param& param = d->params[i];
+    if (param.name != nullptr && ::strcasecmp(param.name, name) == 0) return &param;
+  }
+  return nullptr;
+}
+
+// ---- property cache ------------------------------------------------------------------------------
+int set_prop_val(hm_node* group, const char* prop_name, const char* fmt, ...) {
+  hm_property* p = property_data(find_property(group, prop_name));
+  if (p == nullptr || fmt == nullptr) return 1;
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(p->value, sizeof p->value, fmt, ap);
+  va_end(ap);
+  return 0;
+}
+
+int SET_CACHE_PROP_VAL(hm_node* prop, const char* fmt, ...) {
+  hm_property* p = property_data(resolve_link(prop));
+  if (p == nullptr || fmt == nullptr) return -1;
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsnprintf(p->value, sizeof p->value, fmt, ap);
+  va_end(ap);
+  return n;
+}
+
+uint32_t handle_internal_property(hm_node* prop, char* buf, uint32_t op) {
+  hm_property* p = property_data(prop);
+  if (p == nullptr || buf == nullptr) return kStatusFailed;
+  if (op == kGet) {
+    size_t n = ::strnlen(p->value, kValueSize - 1);
+    std::memcpy(buf, p->value, n);
+    buf[n] = '\0';
+  } else if (op == kSet) {
+    size_t n = ::strnlen(buf, kValueSize - 1);
+    std::memmove(p->value, buf, n);
+    p->value[n] = '\0';
+  }
+  return kStatusOk;
+}
+
+}  // namespace vx
