@@ -1,0 +1,375 @@
+#include "sim/config.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+namespace vx::sim {
+namespace {
+
+using json = nlohmann::json;
+
+struct GenerationRange {
+  uint16_t first;
+  uint16_t last;
+  uint16_t generation;
+};
+
+constexpr GenerationRange kGenerations[] = {
+    {0x0210, 0x0217, 2}, {0x0700, 0x0703, 2},
+    {0x0220, 0x0227, 3}, {0x0710, 0x0710, 3}, {0x0712, 0x0712, 3}, {0x0714, 0x0714, 3},
+    {0xE220, 0xE220, 4}, {0xE228, 0xE228, 4},
+    {0x0720, 0x0720, 5}, {0x0722, 0x0723, 5}, {0x0728, 0x0728, 5},
+    {0x0730, 0x0730, 6},
+};
+
+// Device IDs an adapter of a generation shows when the configuration names only the generation.
+struct DefaultIds {
+  uint16_t generation;
+  uint16_t iscsi;
+  uint16_t nic;
+};
+constexpr DefaultIds kDefaultIds[] = {
+    {2, 0x0212, 0x0211}, {3, 0x0712, 0x0710}, {4, 0xE220, 0xE220}, {5, 0x0722, 0x0720}, {6, 0x0730, 0x0730},
+};
+
+constexpr const char* kDefaultManufacturer = "Quillmarchant Corp";
+constexpr uint32_t kDefaultCapabilities = 0x13;   // TCP offload, raw Ethernet, iSCSI initiator
+constexpr size_t kMaxObjectName = 103;
+constexpr size_t kMaxFactoryObject = 1 << 20;
+
+// Thrown by the readers below; turned into the error text of parse_config.
+struct ConfigError {
+  std::string text;
+};
+
+[[noreturn]] void fail(const std::string& where, const std::string& what) { throw ConfigError{where + ": " + what}; }
+
+// Integers may be written as JSON numbers or as texts ("0x0712", "18").
+uint64_t read_uint(const json& obj, const char* key, uint64_t fallback, uint64_t max, const std::string& where) {
+  auto it = obj.find(key);
+  if (it == obj.end() || it->is_null()) return fallback;
+  uint64_t value = 0;
+  if (it->is_number_unsigned()) {
+    value = it->get<uint64_t>();
+  } else if (it->is_number_integer()) {
+    int64_t v = it->get<int64_t>();
+    if (v < 0) fail(where, std::string(key) + " must not be negative");
+    value = static_cast<uint64_t>(v);
+  } else if (it->is_string()) {
+    const std::string text = it->get<std::string>();
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || errno != 0 || text[0] == '-') fail(where, std::string(key) + " is not a number");
+  } else {
+    fail(where, std::string(key) + " must be a number");
+  }
+  if (value > max) fail(where, std::string(key) + " is out of range");
+  return value;
+}
+
+bool has(const json& obj, const char* key) { return obj.contains(key) && !obj.at(key).is_null(); }
+
+std::string read_text(const json& obj, const char* key, const std::string& fallback, size_t max_length,
+                      const std::string& where) {
+  auto it = obj.find(key);
+  if (it == obj.end() || it->is_null()) return fallback;
+  if (!it->is_string()) fail(where, std::string(key) + " must be a text");
+  std::string text = it->get<std::string>();
+  if (text.size() > max_length) fail(where, std::string(key) + " is longer than " + std::to_string(max_length));
+  if (text.find('\0') != std::string::npos) fail(where, std::string(key) + " holds a NUL");
+  return text;
+}
+
+Mac parse_mac(const std::string& text, const std::string& where) {
+  Mac mac{};
+  unsigned parts[6];
+  char sep[5];
+  int consumed = 0;
+  if (std::sscanf(text.c_str(), "%2x%c%2x%c%2x%c%2x%c%2x%c%2x%n", &parts[0], &sep[0], &parts[1], &sep[1], &parts[2],
+                  &sep[2], &parts[3], &sep[3], &parts[4], &sep[4], &parts[5], &consumed) != 11 ||
+      static_cast<size_t>(consumed) != text.size()) {
+    fail(where, "bad MAC address \"" + text + "\"");
+  }
+  for (char s : sep) {
+    if (s != ':' && s != '-') fail(where, "bad MAC address \"" + text + "\"");
+  }
+  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(parts[i]);
+  return mac;
+}
+
+std::string parse_hex(const std::string& text, const std::string& where) {
+  std::string out;
+  int high = -1;
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) fail(where, "flash object content is not hexadecimal");
+    int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+    if (high < 0) {
+      high = v;
+    } else {
+      out.push_back(static_cast<char>(high * 16 + v));
+      high = -1;
+    }
+  }
+  if (high >= 0) fail(where, "flash object content has an odd number of digits");
+  if (out.size() > kMaxFactoryObject) fail(where, "flash object is too large");
+  return out;
+}
+
+bool safe_directory_name(const std::string& s) {
+  if (s.empty() || s == "." || s == "..") return false;
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+  });
+}
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Names given to functions that the configuration leaves unnamed: numbered across all adapters.
+struct NameCounters {
+  int vmhba = 33;
+  int vmnic = 0;
+};
+
+Function read_function(const json& obj, const Adapter& adapter, bool iscsi, NameCounters& names,
+                       const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  Function f;
+  if (!has(obj, "function")) fail(where, "function is missing");
+  f.number = static_cast<uint8_t>(read_uint(obj, "function", 0, kMaxFunctionNumber, where));
+  f.port = static_cast<uint8_t>(read_uint(obj, "port", 0, kMaxPorts - 1, where));
+  if (f.port >= adapter.ports) fail(where, "port is beyond the adapter's ports");
+  std::string fallback = iscsi ? "vmhba" + std::to_string(names.vmhba) : "vmnic" + std::to_string(names.vmnic);
+  f.name = read_text(obj, "name", fallback, kMaxNameLength, where);
+  if (iscsi) {
+    ++names.vmhba;
+  } else {
+    int n = vmnic_index(f.name);
+    names.vmnic = std::max(names.vmnic + 1, n + 1);
+  }
+  if (has(obj, "mac")) {
+    if (!obj.at("mac").is_string()) fail(where, "mac must be a text");
+    f.mac = parse_mac(obj.at("mac").get<std::string>(), where);
+  } else {
+    f.mac = Mac{0x02, 0x00, adapter.bus, adapter.device, f.number, static_cast<uint8_t>(iscsi ? 1 : 0)};
+  }
+  if (iscsi) {
+    if (has(obj, "iscsi_node")) f.iscsi_node = static_cast<int>(read_uint(obj, "iscsi_node", 0, 127, where));
+    return f;
+  }
+  f.mtu = static_cast<uint16_t>(read_uint(obj, "mtu", 1500, 0xFFFF, where));
+  f.link_down_reason = static_cast<uint8_t>(read_uint(obj, "link_down_reason", 0, 0xFF, where));
+  if (has(obj, "virtual_functions")) {
+    const json& vfs = obj.at("virtual_functions");
+    if (vfs.is_number()) {
+      uint64_t n = read_uint(obj, "virtual_functions", 0, kMaxVirtualFunctions, where);
+      for (uint64_t i = 0; i < n; ++i) {
+        VirtualFunction vf;
+        vf.mac = Mac{0x02, 0x01, adapter.bus, adapter.device, f.number, static_cast<uint8_t>(i)};
+        f.virtual_functions.push_back(vf);
+      }
+    } else if (vfs.is_array()) {
+      if (vfs.size() > kMaxVirtualFunctions) fail(where, "too many virtual functions");
+      for (size_t i = 0; i < vfs.size(); ++i) {
+        const std::string at = where + ".virtual_functions[" + std::to_string(i) + "]";
+        if (!vfs[i].is_object()) fail(at, "must be an object");
+        VirtualFunction vf;
+        vf.mac = Mac{0x02, 0x01, adapter.bus, adapter.device, f.number, static_cast<uint8_t>(i)};
+        if (has(vfs[i], "mac")) {
+          if (!vfs[i].at("mac").is_string()) fail(at, "mac must be a text");
+          vf.mac = parse_mac(vfs[i].at("mac").get<std::string>(), at);
+        }
+        vf.vlan = static_cast<uint16_t>(read_uint(vfs[i], "vlan", 0, 4095, at));
+        vf.qos = static_cast<uint16_t>(read_uint(vfs[i], "qos", 0, 0xFFFF, at));
+        f.virtual_functions.push_back(vf);
+      }
+    } else {
+      fail(where, "virtual_functions must be a count or a list");
+    }
+  }
+  return f;
+}
+
+void read_ids(const json& obj, Adapter& a, const std::string& where) {
+  const json empty = json::object();
+  const json& pci = obj.contains("pci") ? obj.at("pci") : empty;
+  if (!pci.is_object()) fail(where, "pci must be an object");
+  const std::string at = where + ".pci";
+  bool has_generation = has(obj, "generation");
+  uint16_t generation = static_cast<uint16_t>(read_uint(obj, "generation", kUnknownGeneration, 0xFFFF, where));
+  const DefaultIds* defaults = nullptr;
+  for (const auto& d : kDefaultIds) {
+    if (d.generation == generation) defaults = &d;
+  }
+  if (!has(pci, "device_id")) {
+    if (defaults == nullptr) fail(where, "needs a known generation or pci.device_id");
+    a.device_id = defaults->iscsi;
+  } else {
+    a.device_id = static_cast<uint16_t>(read_uint(pci, "device_id", 0, 0xFFFF, at));
+  }
+  if (has(pci, "nic_device_id")) {
+    a.nic_device_id = static_cast<uint16_t>(read_uint(pci, "nic_device_id", 0, 0xFFFF, at));
+  } else {
+    a.nic_device_id = (defaults != nullptr && !has(pci, "device_id")) ? defaults->nic : a.device_id;
+  }
+  a.generation = generation_of_device(a.device_id);
+  if (has_generation && (a.generation != generation || generation_of_device(a.nic_device_id) != generation)) {
+    fail(where, "the PCI device IDs do not belong to generation " + std::to_string(generation));
+  }
+  a.vendor_id = static_cast<uint16_t>(read_uint(pci, "vendor_id", 0x1f4e, 0xFFFF, at));
+  a.subsystem_vendor_id = static_cast<uint16_t>(read_uint(pci, "subsystem_vendor_id", a.vendor_id, 0xFFFF, at));
+  a.subsystem_device_id = static_cast<uint16_t>(read_uint(pci, "subsystem_device_id", a.device_id, 0xFFFF, at));
+  a.bus = static_cast<uint8_t>(read_uint(pci, "bus", 0, 0xFF, at));
+  a.device = static_cast<uint8_t>(read_uint(pci, "device", 0, 31, at));
+  a.link_speed = static_cast<uint8_t>(read_uint(pci, "link_speed", 2, 7, at));
+  a.link_width = static_cast<uint8_t>(read_uint(pci, "link_width", 8, 63, at));
+}
+
+Adapter read_adapter(const json& obj, NameCounters& names, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  Adapter a;
+  read_ids(obj, a, where);
+  a.serial_number = read_text(obj, "serial_number", "", kMaxNameLength, where);
+  if (!safe_directory_name(a.serial_number)) fail(where, "serial_number must be letters, digits, '.', '_' or '-'");
+  a.ports = static_cast<int>(read_uint(obj, "ports", 2, kMaxPorts, where));
+  if (a.ports < 1) fail(where, "needs at least one port");
+  a.model = read_text(obj, "model", "Brightlane", 31, where);
+  a.description = read_text(obj, "description", "", 63, where);
+  a.manufacturer = read_text(obj, "manufacturer", kDefaultManufacturer, 31, where);
+  a.driver_version = read_text(obj, "driver_version", "", 31, where);
+  a.ncsi_version = read_text(obj, "ncsi_version", "", 11, where);
+  a.initiator_name = read_text(obj, "initiator_name", "iqn.1990-07.com.quillmarchant:" + lower(a.serial_number), 223, where);
+  a.firmware_status = static_cast<uint8_t>(read_uint(obj, "firmware_status", 0, 0xFF, where));
+  a.capabilities = static_cast<uint32_t>(read_uint(obj, "capabilities", kDefaultCapabilities, 0xFFFFFFFF, where));
+  a.default_eto = static_cast<uint32_t>(read_uint(obj, "default_eto", 10, 0xFFFFFFFF, where));
+  a.ldto = static_cast<uint16_t>(read_uint(obj, "ldto", 20, 0xFFFF, where));
+  a.max_cdb_length = static_cast<uint16_t>(read_uint(obj, "max_cdb_length", 16, 0xFFFF, where));
+  a.iscsi_versions = static_cast<uint8_t>(read_uint(obj, "iscsi_versions", 0, 0xFF, where));
+
+  const json empty = json::object();
+  const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
+  if (!fw.is_object()) fail(where, "firmware must be an object");
+  const std::string fw_at = where + ".firmware";
+  a.firmware_active = read_text(fw, "active", "", 31, fw_at);
+  a.firmware_flash = read_text(fw, "flash", a.firmware_active, 31, fw_at);
+  a.bios_version = read_text(fw, "bios", "", 31, fw_at);
+  a.boot_code_version = read_text(fw, "boot_code", "", 31, fw_at);
+
+  std::set<int> numbers;
+  for (const char* kind : {"iscsi_functions", "nic_functions"}) {
+    if (!has(obj, kind)) continue;
+    const json& list = obj.at(kind);
+    if (!list.is_array()) fail(where, std::string(kind) + " must be a list");
+    bool iscsi = kind[0] == 'i';
+    for (size_t i = 0; i < list.size(); ++i) {
+      const std::string at = where + "." + kind + "[" + std::to_string(i) + "]";
+      Function f = read_function(list[i], a, iscsi, names, at);
+      if (!numbers.insert(f.number).second) fail(at, "PCI function " + std::to_string(f.number) + " is used twice");
+      (iscsi ? a.iscsi_functions : a.nic_functions).push_back(f);
+    }
+  }
+
+  if (has(obj, "flash_objects")) {
+    const json& objects = obj.at("flash_objects");
+    if (!objects.is_object()) fail(where, "flash_objects must be an object");
+    for (auto it = objects.begin(); it != objects.end(); ++it) {
+      const std::string at = where + ".flash_objects." + it.key();
+      if (it.key().empty() || it.key().size() > kMaxObjectName) fail(at, "bad object name");
+      if (!it.value().is_string()) fail(at, "content must be a hexadecimal text");
+      a.flash_objects.emplace_back(it.key(), parse_hex(it.value().get<std::string>(), at));
+    }
+  }
+  return a;
+}
+
+void check_across_adapters(Config& config) {
+  std::set<std::pair<int, int>> addresses;
+  std::set<std::string> serials;
+  std::set<int> nodes;
+  int next_node = 0;
+  int with_nic = 0;
+  for (size_t i = 0; i < config.adapters.size(); ++i) {
+    Adapter& a = config.adapters[i];
+    const std::string where = "adapters[" + std::to_string(i) + "]";
+    if (!addresses.insert({a.bus, a.device}).second) fail(where, "another adapter has the same PCI bus and device");
+    if (!serials.insert(a.serial_number).second) fail(where, "another adapter has the same serial_number");
+    // The NIC driver's chip inventory has room for eight chips.
+    if (!a.nic_functions.empty() && ++with_nic > 8) fail(where, "more than 8 adapters with NIC functions");
+    for (Function& f : a.iscsi_functions) {
+      if (f.iscsi_node < 0) f.iscsi_node = next_node;
+      if (f.iscsi_node > 127) fail(where, "iSCSI node numbers end at 127");
+      if (!nodes.insert(f.iscsi_node).second) fail(where, "iSCSI node " + std::to_string(f.iscsi_node) + " is used twice");
+      next_node = f.iscsi_node + 1;
+    }
+  }
+}
+
+}  // namespace
+
+uint16_t generation_of_device(uint16_t device_id) {
+  for (const auto& row : kGenerations) {
+    if (device_id >= row.first && device_id <= row.last) return row.generation;
+  }
+  return kUnknownGeneration;
+}
+
+int vmnic_index(const std::string& name) {
+  if (name.size() < 6 || name.compare(0, 5, "vmnic") != 0) return -1;
+  int n = 0;
+  for (size_t i = 5; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 100000) return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+bool parse_config(const std::string& text, Config* out, std::string* error) {
+  try {
+    json doc = json::parse(text);
+    if (!doc.is_object()) fail("configuration", "must be a JSON object");
+    Config config;
+    if (has(doc, "adapters")) {
+      const json& list = doc.at("adapters");
+      if (!list.is_array()) fail("configuration", "adapters must be a list");
+      if (list.size() > static_cast<size_t>(kMaxAdapters)) fail("configuration", "more than 16 adapters");
+      NameCounters names;
+      for (size_t i = 0; i < list.size(); ++i) {
+        config.adapters.push_back(read_adapter(list[i], names, "adapters[" + std::to_string(i) + "]"));
+      }
+    }
+    check_across_adapters(config);
+    *out = std::move(config);
+    return true;
+  } catch (const ConfigError& e) {
+    *error = e.text;
+  } catch (const std::exception& e) {
+    *error = std::string("configuration: ") + e.what();
+  }
+  return false;
+}
+
+bool load_config(const std::string& path, Config* out, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parse_config(text.str(), out, error);
+}
+
+}  // namespace vx::sim

@@ -1,0 +1,90 @@
+// The simulated adapters as the configuration file describes them (format: sim/README.md).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vx::sim {
+
+constexpr int kMaxAdapters = 16;
+constexpr int kMaxPorts = 4;
+constexpr int kMaxFunctionNumber = 7;      // PCI function numbers 0..7
+constexpr int kMaxVirtualFunctions = 60;   // what fits in the virtual-function reply
+constexpr size_t kMaxNameLength = 31;      // host adapter and interface names
+constexpr uint16_t kUnknownGeneration = 65535;
+
+using Mac = std::array<uint8_t, 6>;
+
+struct VirtualFunction {
+  Mac mac{};
+  uint16_t vlan = 0;
+  uint16_t qos = 0;
+};
+
+// One PCI function of an adapter: an iSCSI function (served by its own iSCSI device node) or a NIC
+// function (reached through the NIC node by bus, device and function).
+struct Function {
+  uint8_t number = 0;           // PCI function number
+  uint8_t port = 0;             // physical port it sits on
+  std::string name;             // vmhbaNN (iSCSI) or vmnicN (NIC)
+  Mac mac{};
+  int iscsi_node = -1;          // iSCSI: number of its device node
+  uint16_t mtu = 1500;          // NIC: link information
+  uint8_t link_down_reason = 0;
+  std::vector<VirtualFunction> virtual_functions;
+};
+
+struct Adapter {
+  uint16_t generation = kUnknownGeneration;
+  uint16_t vendor_id = 0;
+  uint16_t device_id = 0;       // iSCSI functions
+  uint16_t nic_device_id = 0;   // NIC functions
+  uint16_t subsystem_vendor_id = 0;
+  uint16_t subsystem_device_id = 0;
+  uint8_t bus = 0;
+  uint8_t device = 0;
+  uint8_t link_speed = 2;       // PCI Express link status: speed code and width
+  uint8_t link_width = 8;
+  int ports = 2;
+
+  std::string serial_number;
+  std::string model;
+  std::string description;
+  std::string manufacturer;
+  std::string firmware_active;
+  std::string firmware_flash;
+  std::string bios_version;
+  std::string boot_code_version;
+  std::string driver_version;
+  std::string ncsi_version;
+  std::string initiator_name;   // factory default of each iSCSI function
+  uint8_t firmware_status = 0;
+  uint32_t capabilities = 0;
+  uint32_t default_eto = 10;
+  uint16_t ldto = 20;
+  uint16_t max_cdb_length = 16;
+  uint8_t iscsi_versions = 0;   // low 4 bits minimum, high 4 bits maximum
+
+  std::vector<Function> iscsi_functions;
+  std::vector<Function> nic_functions;
+  // Flash objects an adapter leaves the factory with: name -> content, served until written.
+  std::vector<std::pair<std::string, std::string>> flash_objects;
+};
+
+struct Config {
+  std::vector<Adapter> adapters;
+};
+
+// Controller generation of a PCI device ID; kUnknownGeneration for any other device.
+uint16_t generation_of_device(uint16_t device_id);
+
+// Parses and checks a configuration text. On failure returns false with a one-line reason.
+bool parse_config(const std::string& text, Config* out, std::string* error);
+bool load_config(const std::string& path, Config* out, std::string* error);
+
+// "vmnicN" -> N, else -1.
+int vmnic_index(const std::string& name);
+
+}  // namespace vx::sim

@@ -1,0 +1,325 @@
+#include "sim/firmware.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace vx::sim {
+
+uint32_t Payload::u32(size_t offset) const {
+  uint32_t v = 0;
+  if (offset <= size_ && size_ - offset >= sizeof v) std::memcpy(&v, data_ + offset, sizeof v);
+  return v;
+}
+
+std::string Payload::text(size_t offset, size_t field) const {
+  if (offset >= size_) return std::string();
+  size_t n = std::min<size_t>(field, size_ - offset);
+  const char* p = reinterpret_cast<const char*>(data_ + offset);
+  return std::string(p, strnlen(p, n));
+}
+
+std::string Payload::bytes(size_t offset, size_t count) const {
+  if (offset >= size_) return std::string();
+  return std::string(reinterpret_cast<const char*>(data_ + offset), std::min<size_t>(count, size_ - offset));
+}
+
+bool Payload::has_nul(size_t offset, size_t field) const {
+  if (offset >= size_ || size_ - offset < field) return false;
+  return std::memchr(data_ + offset, 0, field) != nullptr;
+}
+
+void Payload::put(size_t offset, const void* bytes, size_t count) {
+  if (offset >= size_) return;
+  std::memcpy(data_ + offset, bytes, std::min<size_t>(count, size_ - offset));
+}
+
+namespace {
+
+using Handler = Answer (*)(Command&);
+
+// Copies a whole answer record to the payload; a record larger than the request is cut and
+// flagged with status 4, its full length still reported so that the caller can ask again.
+Answer answer_record(Command& c, const void* record, size_t size) {
+  c.payload.put(0, record, size);
+  Answer a;
+  a.length = static_cast<uint32_t>(size);
+  if (size > c.payload.size()) a.status = kStatusResponseTooLarge;
+  return a;
+}
+
+void put_text(std::vector<uint8_t>& rec, size_t offset, size_t field, const std::string& text) {
+  std::memcpy(rec.data() + offset, text.data(), std::min(text.size(), field - 1));
+}
+
+template <typename T>
+void put_value(std::vector<uint8_t>& rec, size_t offset, T value) {
+  std::memcpy(rec.data() + offset, &value, sizeof value);
+}
+
+// ---- controller attributes (the per-function identity record) ------------------------------------
+
+Answer fetch_controller_attributes(Command& c) {
+  std::vector<uint8_t> rec = controller_attributes(c.adapter, c.function, c.nic_path);
+  return answer_record(c, rec.data(), rec.size());
+}
+
+// ---- PCI configuration space through the firmware -------------------------------------------------
+// Request: u32 register offset, u32 count; answer: the 256 bytes of configuration space from byte 8.
+
+constexpr size_t kPciConfigAnswerOffset = 8;
+constexpr size_t kPciConfigAnswerBytes = 256;
+
+Answer read_pci_config(Command& c) {
+  std::vector<uint8_t> space = pci_config_space(c.adapter, c.function, c.nic_path);
+  c.payload.put(kPciConfigAnswerOffset, space.data(), kPciConfigAnswerBytes);
+  Answer a;
+  a.length = kPciConfigAnswerOffset + kPciConfigAnswerBytes;
+  if (a.length > c.payload.size()) a.status = kStatusResponseTooLarge;
+  return a;
+}
+
+// ---- flash objects ----------------------------------------------------------------------------------
+// Read request: u32 (unused), u32 read offset, object name (104 bytes, NUL-terminated). Answer: u32
+// bytes read, u32 whose bit 31 marks the end of the object, the data from byte 8.
+// Write request: u32 chunk size (bits 0-23), u32 write offset, object name, the data from byte 112.
+// Answer: u32 bytes written, u8 change status (0). A write at offset 0 starts the object anew.
+
+constexpr size_t kObjectNameOffset = 8;
+constexpr size_t kObjectNameSize = 104;
+constexpr size_t kObjectDataOffset = 112;
+constexpr uint32_t kObjectEnd = 0x80000000u;
+constexpr uint32_t kObjectChunkMask = 0x00FFFFFFu;
+constexpr size_t kMaxObjectSize = 16u << 20;
+
+std::string object_path(const Command& c, const std::string& name) {
+  return c.store.adapter_file(c.adapter.serial_number, "objects/" + object_file_name(name));
+}
+
+// Content of an object: what was written last, else what the adapter left the factory with.
+bool current_object(const Command& c, const std::string& name, const std::string& stored, bool existed,
+                    std::string* out) {
+  if (existed) {
+    *out = stored;
+    return true;
+  }
+  for (const auto& [factory_name, content] : c.adapter.flash_objects) {
+    if (factory_name == name) {
+      *out = content;
+      return true;
+    }
+  }
+  out->clear();
+  return false;
+}
+
+Answer read_object(Command& c) {
+  if (!c.payload.has_nul(kObjectNameOffset, kObjectNameSize)) return kAnswerInvalidField;
+  std::string name = c.payload.text(kObjectNameOffset, kObjectNameSize);
+  if (name.empty()) return kAnswerInvalidField;
+  uint32_t offset = c.payload.u32(4);
+  std::string stored;
+  bool existed = c.store.read(object_path(c, name), &stored);
+  std::string content;
+  current_object(c, name, stored, existed, &content);
+  size_t room = c.payload.size() - kObjectNameOffset;
+  size_t left = offset < content.size() ? content.size() - offset : 0;
+  size_t count = std::min(room, left);
+  c.payload.put(kObjectNameOffset, content.data() + (left ? offset : 0), count);
+  c.payload.put_u32(0, static_cast<uint32_t>(count));
+  c.payload.put_u32(4, count == left ? kObjectEnd : 0);
+  Answer a;
+  a.length = static_cast<uint32_t>(kObjectNameOffset + count);
+  return a;
+}
+
+Answer write_object(Command& c) {
+  if (!c.payload.has_nul(kObjectNameOffset, kObjectNameSize)) return kAnswerInvalidField;
+  std::string name = c.payload.text(kObjectNameOffset, kObjectNameSize);
+  uint32_t size = c.payload.u32(0) & kObjectChunkMask;
+  uint32_t offset = c.payload.u32(4);
+  if (name.empty() || c.payload.size() - kObjectDataOffset < size || offset > kMaxObjectSize - size) {
+    return kAnswerInvalidField;
+  }
+  const std::string chunk = c.payload.bytes(kObjectDataOffset, size);
+  bool ok = c.store.update(object_path(c, name), [&](std::string& content, bool existed) {
+    std::string current;
+    current_object(c, name, content, existed, &current);
+    if (offset == 0) current.clear();
+    if (current.size() < offset + chunk.size()) current.resize(offset + chunk.size(), '\0');
+    std::memcpy(&current[offset], chunk.data(), chunk.size());
+    content = std::move(current);
+    return true;
+  });
+  if (!ok) return kAnswerFlashFailure;
+  c.payload.put_u32(0, size);
+  uint8_t changed = 0;
+  c.payload.put(4, &changed, 1);
+  Answer a;
+  a.length = 8;
+  return a;
+}
+
+// ---- settings the firmware keeps: a record read by one opcode and written by another ---------------
+
+enum class Scope { kAdapter, kFunction };
+
+struct RecordRow {
+  uint8_t subsystem;
+  uint8_t get_opcode;
+  uint8_t set_opcode;
+  uint32_t size;
+  Scope scope;
+  const char* key;
+  void (*factory)(const Adapter&, const Function&, std::string&);
+};
+
+// Initiator name record: u16 flags, name at 4 (224 bytes), alias at 228 (32 bytes).
+void factory_initiator_name(const Adapter& adapter, const Function&, std::string& rec) {
+  rec.replace(4, std::min<size_t>(adapter.initiator_name.size(), 223), adapter.initiator_name, 0, 223);
+}
+
+constexpr RecordRow kRecords[] = {
+    // sub  get  set  size  scope             file                 factory content
+    {6, 6, 7, 260, Scope::kFunction, "initiator-name", factory_initiator_name},
+    {1, 78, 79, 132, Scope::kAdapter, "config-signature", nullptr},
+};
+
+const RecordRow* find_record(uint8_t opcode, uint8_t subsystem) {
+  for (const RecordRow& row : kRecords) {
+    if (row.subsystem == subsystem && (row.get_opcode == opcode || row.set_opcode == opcode)) return &row;
+  }
+  return nullptr;
+}
+
+std::string record_path(const Command& c, const RecordRow& row) {
+  std::string file = std::string("records/") + row.key;
+  if (row.scope == Scope::kFunction) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "-%03d.%02d.%d", c.adapter.bus, c.adapter.device, c.function.number);
+    file += suffix;
+  }
+  return c.store.adapter_file(c.adapter.serial_number, file);
+}
+
+Answer get_record(Command& c) {
+  const RecordRow* row = find_record(c.opcode, c.subsystem);
+  std::string rec;
+  if (!c.store.read(record_path(c, *row), &rec) || rec.size() != row->size) {
+    rec.assign(row->size, '\0');
+    if (row->factory != nullptr) row->factory(c.adapter, c.function, rec);
+  }
+  return answer_record(c, rec.data(), rec.size());
+}
+
+Answer set_record(Command& c) {
+  const RecordRow* row = find_record(c.opcode, c.subsystem);
+  if (c.payload.size() < row->size) return kAnswerInvalidField;
+  const std::string rec = c.payload.bytes(0, row->size);
+  bool ok = c.store.update(record_path(c, *row), [&](std::string& content, bool) {
+    content = rec;
+    return true;
+  });
+  if (!ok) return kAnswerFlashFailure;
+  Answer a;
+  a.length = row->size;
+  return a;
+}
+
+// ---- the table --------------------------------------------------------------------------------------
+
+struct CommandRow {
+  uint8_t opcode;
+  uint8_t subsystem;
+  Handler handler;
+};
+
+constexpr CommandRow kCommands[] = {
+    // op  sub  handler
+    {32, 1, fetch_controller_attributes},
+    {72, 1, read_pci_config},
+    {171, 1, read_object},
+    {172, 1, write_object},
+    {6, 6, get_record},     // initiator name and alias
+    {7, 6, set_record},
+    {78, 1, get_record},    // configuration signature
+    {79, 1, set_record},
+};
+
+}  // namespace
+
+bool has_handler(uint8_t opcode, uint8_t subsystem) {
+  return std::any_of(std::begin(kCommands), std::end(kCommands),
+                     [&](const CommandRow& r) { return r.opcode == opcode && r.subsystem == subsystem; });
+}
+
+Answer run_command(Command& command) {
+  for (const CommandRow& row : kCommands) {
+    if (row.opcode == command.opcode && row.subsystem == command.subsystem) return row.handler(command);
+  }
+  Answer echo;
+  echo.length = command.payload.size();
+  return echo;
+}
+
+std::vector<uint8_t> controller_attributes(const Adapter& a, const Function& f, bool nic) {
+  std::vector<uint8_t> rec(kControllerAttributesSize, 0);
+  put_text(rec, 32, 32, a.manufacturer);
+  put_value<uint32_t>(rec, 64, a.capabilities);
+  unsigned n[5];
+  if (a.generation == 2 &&
+      std::sscanf(a.ncsi_version.c_str(), "%u.%u.%u.%u-%u", &n[0], &n[1], &n[2], &n[3], &n[4]) == 5) {
+    for (int i = 0; i < 5; ++i) put_value<uint16_t>(rec, 80 + 2 * i, static_cast<uint16_t>(n[i]));
+  } else {
+    put_text(rec, 80, 12, a.ncsi_version);
+  }
+  put_value<uint32_t>(rec, 92, a.default_eto);
+  put_text(rec, 96, 32, a.model);
+  put_text(rec, 128, 64, a.description);
+  put_text(rec, 192, 32, a.serial_number);
+  put_text(rec, 256, 32, a.firmware_active);
+  put_text(rec, 288, 32, a.bios_version);
+  put_text(rec, 320, 32, a.boot_code_version);
+  put_text(rec, 352, 32, a.driver_version);
+  put_text(rec, 384, 32, a.firmware_flash);
+  put_value<uint16_t>(rec, 420, a.max_cdb_length);
+  put_value<uint16_t>(rec, 440, a.ldto);
+  rec[442] = a.iscsi_versions;
+  rec[445] = a.firmware_status;
+  rec[447] = f.port;
+  put_value<uint16_t>(rec, 500, a.vendor_id);
+  put_value<uint16_t>(rec, 502, nic ? a.nic_device_id : a.device_id);
+  put_value<uint16_t>(rec, 504, a.subsystem_vendor_id);
+  put_value<uint16_t>(rec, 506, a.subsystem_device_id);
+  rec[508] = a.bus;
+  rec[509] = a.device;
+  rec[510] = f.number;
+  return rec;
+}
+
+std::vector<uint8_t> pci_config_space(const Adapter& a, const Function& f, bool nic) {
+  std::vector<uint8_t> cs(kPciConfigSpaceSize, 0);
+  put_value<uint16_t>(cs, 0x00, a.vendor_id);
+  put_value<uint16_t>(cs, 0x02, nic ? a.nic_device_id : a.device_id);
+  put_value<uint16_t>(cs, 0x04, 0x0406);   // memory space, bus master, no INTx
+  put_value<uint16_t>(cs, 0x06, 0x0010);   // capability list present
+  cs[0x08] = 0x01;                         // revision
+  cs[0x0a] = 0x00;                         // subclass: Ethernet / SCSI
+  cs[0x0b] = nic ? 0x02 : 0x01;            // class: network / mass storage
+  cs[0x0e] = 0x80;                         // multi-function device
+  put_value<uint16_t>(cs, 0x2c, a.subsystem_vendor_id);
+  put_value<uint16_t>(cs, 0x2e, a.subsystem_device_id);
+  cs[0x3d] = 0x01;                         // INTA
+  // PCI Express capability; its link control/status dword sits at 164 on generation 4 and at 208
+  // on the others, where the management software looks for it.
+  const size_t cap = a.generation == 4 ? 0x94 : 0xC0;
+  cs[0x34] = static_cast<uint8_t>(cap);
+  cs[cap] = 0x10;
+  put_value<uint16_t>(cs, cap + 0x02, 0x0002);   // version 2, endpoint
+  put_value<uint32_t>(cs, cap + 0x0C, static_cast<uint32_t>(a.link_speed) | (static_cast<uint32_t>(a.link_width) << 4));
+  put_value<uint16_t>(cs, cap + 0x12, static_cast<uint16_t>(a.link_speed | (a.link_width << 4)));
+  (void)f;
+  return cs;
+}
+
+}  // namespace vx::sim

@@ -1,0 +1,50 @@
+// What a simulated adapter keeps across processes: its flash objects and persisted settings, in
+// files under <root>/var/lib/vxsim/<serial>/, and the host files that its drivers write
+// (the vmnic lines of /etc/vmware/esx.conf). Every change is a read-modify-write under a
+// whole-file fcntl lock on "<file>.lock", written to a temporary file, fsync'd and renamed into
+// place, so two processes that load the module on one root see one adapter.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/config.h"
+
+namespace vx::sim {
+
+constexpr const char* kStateDirectory = "/var/lib/vxsim";
+
+class Store {
+ public:
+  Store() = default;
+  explicit Store(std::string root);
+
+  // `absolute` (a host path such as /etc/vmware/esx.conf) under the root.
+  std::string host_file(const std::string& absolute) const;
+  // A file of an adapter's state directory; `relative` may hold one sub-directory.
+  std::string adapter_file(const std::string& serial, const std::string& relative) const;
+
+  // Whole content under a shared lock. False when the file is missing or unreadable.
+  bool read(const std::string& file, std::string* out) const;
+  // Runs `edit` on the current content (empty when missing; `existed` tells) under an exclusive
+  // lock; when it returns true the result replaces the file atomically. False when `edit`
+  // declines or a step fails (the old file is then untouched).
+  bool update(const std::string& file, const std::function<bool(std::string& content, bool existed)>& edit) const;
+
+ private:
+  std::string root_;
+};
+
+// File name of a flash object inside an adapter's "objects" directory: the object name with every
+// byte outside [A-Za-z0-9._-] written as %XX, so any name maps to one flat file.
+std::string object_file_name(const std::string& object_name);
+
+// The line a driver writes for a NIC function: /device/BBB:DD.F/vmkname = "vmnicN".
+std::string esx_conf_line(int bus, int device, int function, const std::string& name);
+
+// Brings the vmkname lines of the adapters' NIC functions in step with `adapters` (other lines are
+// kept). With `only_if_missing` an existing file is left alone.
+bool write_esx_conf(const Store& store, const std::vector<Adapter>& adapters, bool only_if_missing);
+
+}  // namespace vx::sim
