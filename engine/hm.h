@@ -102,6 +102,7 @@ struct hm_hierarchy {
   hm_node** table;
   uint8_t* used;
   int32_t max_tags;
+  int32_t free_hint;   // every tag below it is in use, so the search for a free tag starts here
 };
 
 namespace vx {

@@ -264,6 +264,7 @@ void delete_subtree(hm_node* node, hm_hierarchy* h) {
   if (node->tag >= 0 && node->tag < h->capacity && h->table[node->tag] == node) {
     clear_bit(h->used, h->capacity, node->tag);
     h->table[node->tag] = nullptr;
+    if (node->tag < h->free_hint) h->free_hint = node->tag;
   }
   chain_remove(node);
   free_node(node);
@@ -392,6 +393,7 @@ int hm_setup_hierarchy(hm_hierarchy* h) {
   h->capacity = kTableStep;
   h->table = table;
   h->used = used;
+  h->free_hint = 0;
   persistency_priority = 1;
   if (hierarchy_table[slot] == nullptr) ++hierarchy_count;
   hierarchy_table[slot] = h;
@@ -449,6 +451,16 @@ int reinit_hm(hm_hierarchy* h) {
 }
 
 // ---- adding --------------------------------------------------------------------------------------
+// The lowest free tag, searched from the hint (whole bytes), so adding costs the same however
+// many tags are in use below it.
+static int32_t lowest_free_tag(hm_hierarchy* h) {
+  int32_t from_byte = h->free_hint > 0 ? h->free_hint / 8 : 0;
+  if (from_byte * 8 >= h->capacity) from_byte = 0;
+  int32_t found = get_first_zero(h->used + from_byte, h->capacity - from_byte * 8);
+  if (found >= 0) return from_byte * 8 + found;
+  return from_byte == 0 ? -1 : get_first_zero(h->used, h->capacity);
+}
+
 int node_exists(hm_node* node) {
   if (node == nullptr) return 0;
   hm_node* parent = node->parent;
@@ -478,7 +490,7 @@ int32_t add_node(hm_node* node, hm_hierarchy* h) {
   if (parent != nullptr && !self_parent && pgd == nullptr) return -1;   // children only under groups
   if (node_exists(node)) return -1;
 
-  int32_t tag = get_first_zero(h->used, h->capacity);
+  int32_t tag = lowest_free_tag(h);
   while (tag < 0) {
     int32_t limit = h->max_tags > 0 ? h->max_tags : kMaxTags;
     if (h->capacity > limit - 1) {
@@ -486,7 +498,7 @@ int32_t add_node(hm_node* node, hm_hierarchy* h) {
       return -1;
     }
     if (reinit_hm(h) != 0) return -1;
-    tag = get_first_zero(h->used, h->capacity);
+    tag = lowest_free_tag(h);
   }
 
   // Place an instance among its same-named siblings: ring and child chain in ascending order.
@@ -520,6 +532,7 @@ int32_t add_node(hm_node* node, hm_hierarchy* h) {
   }
   set_bit(h->used, h->capacity, tag);
   h->table[tag] = node;
+  h->free_hint = tag + 1;
   return tag;
 }
 

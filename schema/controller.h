@@ -1,0 +1,12 @@
+// The controller group: one Vexalon<n> instance per adapter, directly under "ROOT".
+#pragma once
+
+#include "engine/hm.h"
+
+namespace vx {
+
+// Builds one controller instance with all its static sub-groups, properties and actions under
+// `parent` ("ROOT"). NULL when all 16 numbers are taken or on any failure, with nothing left behind.
+hm_node* initialize_Vexalon(hm_node* parent, hm_node* origin, hm_node* action, char params[6][256]);
+
+}  // namespace vx
