@@ -116,12 +116,14 @@ VARU_API uint32_t VARU_get_node_name(int32_t tag, char *buf, int32_t kind);
 VARU_API uint32_t VARU_get_parent_tag(int32_t tag, uint32_t *out_tag);
 /* Children of a group of the given kind (1 to 7), in order. out_tags must hold every child. */
 VARU_API uint32_t VARU_get_child_tags(int32_t tag, uint32_t *out_tags, uint32_t *out_count, int32_t kind);
-/* Instance numbers of the instanced group name under parent_tag, ascending. */
+/* Instance numbers of the instanced group name under parent_tag, ascending. out_numbers must hold
+   every instance. */
 VARU_API uint32_t VARU_get_valid_instances(int32_t parent_tag, const char *name, uint32_t *out_numbers,
                                            uint32_t *out_count);
 /* Reads a property through its handler into buf (len at most 256; never written past len). */
 VARU_API uint32_t VARU_get_property_val(uint32_t group_tag, uint32_t prop_tag, char *buf, int32_t len);
-/* Writes a property: 10 read-only, 6/7/8 refused value, 3 no handler, else the handler's result. */
+/* Writes a property: 10 read-only, 6/7/8 refused value, 3 no handler, else the handler's result.
+   The value must end within len (at most 256) and hold no control characters (else 6). */
 VARU_API uint32_t VARU_set_property_val(uint32_t group_tag, int32_t prop_tag, char *value, uint32_t len);
 /* Runs an action on a group. params: six 256-byte slots, 0xFF first byte = not given. The value
    slots are read, never written. new_tags, when given, receives the tags of the groups the action
@@ -134,7 +136,7 @@ VARU_API uint32_t VARU_get_param_info(uint32_t action_tag, hm_param_info *out);
    and receives the number written; 11 when the array is too small. */
 VARU_API uint32_t VARU_get_persistent_nodes(uint32_t *out_tags, int32_t *inout_count);
 VARU_API uint32_t VARU_get_persistence_info(int32_t tag, hm_persistence_info *out);
-/* The last status code and its text (600 bytes). 0 or 14. */
+/* The last status code and its text (600 bytes). 0, 1 (a NULL pointer) or 14. */
 VARU_API uint32_t VARU_get_last_status(uint32_t *code, char *text);
 
 /* The log level kept in the level file (0 off to 6 debug). */

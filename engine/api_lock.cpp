@@ -1,0 +1,96 @@
+// The API lock and the public-call funnel.
+#include "engine/api_lock.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace vx {
+namespace {
+
+constexpr auto kLockWait = std::chrono::seconds(1);
+
+// Created once and never destroyed: no call can race its creation or find it freed, also not a
+// call made during the process's exit.
+std::recursive_timed_mutex& api_lock() {
+  static auto* lock = new std::recursive_timed_mutex;
+  return *lock;
+}
+
+int32_t g_clients = 0;          // guarded by the API lock
+bool g_rebuild_pending = false; // guarded by the API lock
+// The thread inside a public call and its nesting depth. Only the lock's holder changes them, so
+// no thread-local storage is needed (which would tie the 32-bit library to the dynamic loader).
+int g_depth = 0;                // guarded by the API lock
+std::atomic<std::thread::id> g_owner{};
+
+// Tears the tree down and builds it again; the caller's status and new-tags list are kept out of
+// it (the list is not set while the tree is rebuilt, so the rebuild reports no tags).
+void run_tree_rebuild() {
+  g_rebuild_pending = false;
+  uint32_t* saved_tags = varu_internal_new_tags;
+  uint32_t saved_index = new_tag_index;
+  varu_internal_new_tags = nullptr;
+  new_tag_index = 0;
+  uint32_t code = 0;
+  char text[kStatusTextSize];
+  varu_get_last_status(&code, text);
+  exit_hm();
+  init_hm();   // a failed bootstrap leaves no tree: calls fail with 1 until the last client exits
+  varu_set_last_status(code, text);
+  varu_internal_new_tags = saved_tags;
+  new_tag_index = saved_index;
+  // A rebuild asked for by the rebuild itself would only repeat it.
+  g_rebuild_pending = false;
+}
+
+}  // namespace
+
+int32_t& client_count() { return g_clients; }
+bool in_public_call() { return g_owner.load() == std::this_thread::get_id(); }
+int call_depth() { return in_public_call() ? g_depth : 0; }
+void cancel_tree_rebuild() { g_rebuild_pending = false; }
+
+uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, PublicBody body, void* context) {
+  std::recursive_timed_mutex& lock = api_lock();
+  if (!lock.try_lock_for(kLockWait)) {
+    pdebug(1, 3, "%s:Failed to acquire lock.\n", name);
+    return kStatusLockTimeout;
+  }
+  if (g_depth++ == 0) g_owner.store(std::this_thread::get_id());
+  uint32_t result = kStatusFailed;
+  try {
+    if (reset == StatusReset::kClear) varu_set_last_status(kStatusOk, "");
+    if (needs == CallNeeds::kNothing || g_clients > 0) result = body(context);
+  } catch (...) {
+    // Nothing may unwind into the caller's C code.
+    result = kStatusFailed;
+  }
+  if (g_depth == 1 && g_rebuild_pending) {
+    try {
+      if (g_clients > 0) run_tree_rebuild();
+    } catch (...) {
+    }
+    g_rebuild_pending = false;
+  }
+  if (--g_depth == 0) g_owner.store(std::thread::id());
+  lock.unlock();
+  return result;
+}
+
+void request_tree_rebuild() {
+  if (in_public_call()) {
+    g_rebuild_pending = true;   // the lock is held by this thread
+    return;
+  }
+  // Outside a public call: run it now, as one call of its own.
+  public_call("request_tree_rebuild", CallNeeds::kTree, StatusReset::kKeep, []() -> uint32_t {
+    g_rebuild_pending = true;
+    return kStatusOk;
+  });
+}
+
+}  // namespace vx

@@ -1,0 +1,112 @@
+// Running actions: what the handler receives, groups it creates, calls back into the API, rebuilds.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/api/lab_fixture.h"
+
+namespace vxtest {
+namespace {
+
+class Actions : public LabTest {};
+
+TEST_F(Actions, HandlerGetsCheckedCopyAndCallersBlockStaysAsItWas) {
+  char params[6][256];
+  std::memset(params, 'Q', sizeof params);   // bytes after each text must not matter
+  std::strcpy(params[0], "ok");
+  std::strcpy(params[1], "-5");
+  std::strcpy(params[2], "fe80::1");
+  params[3][0] = static_cast<char>(VARU_PARAM_ABSENT);
+  std::strcpy(params[4], "green");
+  params[5][0] = static_cast<char>(VARU_PARAM_ABSENT);
+  char saved[6][256];
+  std::memcpy(saved, params, sizeof saved);
+
+  uint32_t configure = child(widget, "Configure", VARU_KIND_ACTION);
+  ASSERT_EQ(VARU_do_action(widget, static_cast<int32_t>(configure), params, nullptr), 0u);
+  EXPECT_EQ(std::memcmp(params, saved, sizeof saved), 0);
+  EXPECT_STREQ(lab::g_seen_params[0], "ok");
+  EXPECT_STREQ(lab::g_seen_params[1], "-5");
+  EXPECT_STREQ(lab::g_seen_params[2], "FE80:0000:0000:0000:0000:0000:0000:0001");
+  EXPECT_EQ(std::string(lab::g_seen_params[3], 256), std::string(256, '\0')) << "absent optional: all zero";
+  EXPECT_STREQ(lab::g_seen_params[4], "green");
+  EXPECT_EQ(std::string(lab::g_seen_params[5], 256), std::string(256, '\0'));
+  std::string log_text = log();
+  EXPECT_NE(log_text.find("--- entering VARU_do_action ---\n"), std::string::npos);
+  EXPECT_NE(log_text.find("--- leaving VARU_do_action ---\n"), std::string::npos);
+
+  hm_param_info info{};
+  ASSERT_EQ(VARU_get_param_info(configure, &info), 0u);
+  EXPECT_EQ(info.param_count, 6);
+  EXPECT_STREQ(info.params[4].name, "Choice");
+  EXPECT_STREQ(info.params[4].allowed, "Red,Green");
+  EXPECT_EQ(info.params[1].min, -5);
+  EXPECT_EQ(info.params[0].required, 1);
+}
+
+TEST_F(Actions, CreatedGroupsAreReportedAndCanBeDeleted) {
+  std::vector<uint32_t> created(VARU_MAX_NEW_TAGS, 0xAAAAAAAAu);
+  ASSERT_EQ(act(widget, "AddGadget", {"first", "1000"}, created.data()), 0u);
+  ASSERT_EQ(act(widget, "AddGadget", {"second"}, nullptr), 0u);
+  uint32_t gadget0 = child(widget, "Gadget0", VARU_KIND_GROUP);
+  EXPECT_EQ(created[0], gadget0);
+  EXPECT_EQ(created[1], 0xAAAAAAAAu) << "only the instance group is reported";
+  EXPECT_EQ(vx::varu_internal_new_tags, nullptr) << "the list is set only while the handler runs";
+  EXPECT_EQ(value_of(gadget0, "Port"), "1000");
+
+  uint32_t numbers[16] = {};
+  uint32_t count = 0;
+  ASSERT_EQ(VARU_get_valid_instances(static_cast<int32_t>(widget), "Gadget", numbers, &count), 0u);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(numbers[0], 0u);
+  EXPECT_EQ(numbers[1], 1u);
+  EXPECT_EQ(VARU_get_valid_instances(static_cast<int32_t>(widget), "gadget", numbers, &count), 0u);
+  EXPECT_EQ(count, 0u) << "instance names are exact";
+
+  EXPECT_EQ(act(widget, "DeleteGadget", {"0"}), 0u);
+  EXPECT_EQ(child(widget, "Gadget0", VARU_KIND_GROUP), kNoTag);
+  EXPECT_STATUS(act(widget, "DeleteGadget", {"0"}), 1, "No such gadget.");
+  ASSERT_EQ(act(widget, "AddGadget", {"third"}, created.data()), 0u);
+  EXPECT_EQ(name_of(created[0], VARU_KIND_GROUP), "Gadget0") << "lowest free number again";
+}
+
+TEST_F(Actions, HandlerMayCallTheApiWhileHoldingTheLock) {
+  EXPECT_EQ(act(widget, "Nested", {}), 0u);
+  EXPECT_EQ(lab::g_nested_result, 0u);
+  EXPECT_EQ(lab::g_nested_value, "widget");
+}
+
+TEST_F(Actions, RebuildRunsWhenTheCallEndsAndReportsNoTags) {
+  std::vector<uint32_t> created(VARU_MAX_NEW_TAGS, 7);
+  EXPECT_EQ(act(widget, "Rebuild", {}, created.data()), 0u);
+  EXPECT_EQ(created[0], 0u);
+  EXPECT_EQ(created[1], 7u);
+  EXPECT_EQ(vx::varu_internal_new_tags, nullptr);
+  EXPECT_EQ(child(0, "Widget0", VARU_KIND_GROUP), kNoTag) << "the tree was built again without the lab widget";
+  EXPECT_EQ(child(0, "VARUDebugLevel", VARU_KIND_PROPERTY), 3u);
+  EXPECT_EQ(vx::in_public_call(), false);
+}
+
+TEST_F(Actions, GlobalActionRunsOnAnyGroup) {
+  static const hm_action_descriptor kGlobal = {lab::do_Configure, 1, 0, {}};
+  auto* node = static_cast<hm_node*>(vx::hm_alloc(sizeof(hm_node)));
+  node->kind = kAction;
+  node->name = "Everywhere";
+  node->description = "";
+  node->parent = vx::get_node(0);
+  node->data = const_cast<hm_action_descriptor*>(&kGlobal);
+  ASSERT_GE(vx::add_node(node, &vx::hierarchy_name_), 0);
+  uint32_t settings = child(widget, "Settings", VARU_KIND_GROUP);
+  uint32_t action = child(settings, "Everywhere", VARU_KIND_ACTION);
+  EXPECT_EQ(action, static_cast<uint32_t>(node->tag));
+  EXPECT_EQ(act(settings, "Everywhere", {}), 0u);
+  EXPECT_EQ(lab::g_handler_calls, 1);
+  std::vector<uint32_t> actions = children_of(settings, VARU_KIND_ACTION);
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0], action);
+}
+
+}  // namespace
+}  // namespace vxtest

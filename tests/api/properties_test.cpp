@@ -1,0 +1,128 @@
+// Reading and writing properties through their handlers, walking the tree, links.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/api/lab_fixture.h"
+
+namespace vxtest {
+namespace {
+
+class Properties : public LabTest {};
+
+TEST_F(Properties, ValuesGoThroughTheirRulesAndHandlers) {
+  struct Row {
+    const char* prop;
+    const char* value;
+    const char* stored;
+  };
+  const Row rows[] = {
+      {"Name", "renamed", "renamed"},
+      {"Count", "0x10", "0x10"},
+      {"Address", "fe80::1", "FE80:0000:0000:0000:0000:0000:0000:0001"},
+      {"Mask", "255.255.0.0", "255.255.0.0"},
+      {"Mode", "off", "off"},
+      {"Name", "\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"},   // UTF-8 is text
+  };
+  for (const Row& row : rows) {
+    char value[256];
+    std::memset(value, 'Z', sizeof value);
+    std::strcpy(value, row.value);
+    uint32_t prop = child(widget, row.prop, VARU_KIND_PROPERTY);
+    EXPECT_EQ(VARU_set_property_val(widget, static_cast<int32_t>(prop), value, std::strlen(row.value) + 1), 0u);
+    EXPECT_EQ(value_of(widget, row.prop), row.stored) << row.prop;
+    EXPECT_STREQ(value, row.value) << "the caller's buffer is only read";
+  }
+  std::string log_text = log();
+  EXPECT_NE(log_text.find("--- entering VARU_set_property_val ---\n"), std::string::npos);
+}
+
+TEST_F(Properties, ReadsNeverPassTheCallersLength) {
+  uint32_t name = child(widget, "Name", VARU_KIND_PROPERTY);
+  char buf[8];
+  std::memset(buf, 'Z', sizeof buf);
+  EXPECT_EQ(VARU_get_property_val(widget, name, buf, 4), 0u);
+  EXPECT_STREQ(buf, "wid");
+  EXPECT_EQ(buf[4], 'Z');
+  EXPECT_EQ(VARU_get_property_val(widget, name, buf, 1), 0u);
+  EXPECT_STREQ(buf, "");
+  EXPECT_EQ(buf[1], 'i') << "untouched past len";
+}
+
+TEST_F(Properties, HandlerResultsPassThrough) {
+  char buf[256] = "";
+  uint32_t busy = child(widget, "Busy", VARU_KIND_PROPERTY);
+  EXPECT_EQ(VARU_get_property_val(widget, busy, buf, 256), 42u);
+  EXPECT_EQ(last_status().text, "Widget is busy.");
+  EXPECT_EQ(set_value(widget, "Busy", "x"), 42u);
+  // The debug level: its handler keeps the level file.
+  EXPECT_EQ(set_value(0, "VARUDebugLevel", "4"), 0u);
+  EXPECT_EQ(value_of(0, "VARUDebugLevel"), "4");
+  EXPECT_NE(root.read("/scratch/Talvix/libvaru.conf").find("VARULogLevel 4"), std::string::npos);
+  EXPECT_STATUS(set_value(0, "VARUDebugLevel", "7"), 6, "Invalid value.");
+}
+
+TEST_F(Properties, ChildListsFilterByKind) {
+  struct Row {
+    int32_t kind;
+    const char* names;
+  };
+  const Row rows[] = {
+      {VARU_KIND_GROUP, "Settings"},
+      {VARU_KIND_PROPERTY, "Name,Count,Address,Mask,Mode,Serial,Busy"},
+      {VARU_KIND_READONLY_PROPERTY, "Serial"},
+      {VARU_KIND_WRITABLE_PROPERTY, "Name,Count,Address,Mask,Mode,Busy"},
+      {VARU_KIND_PLAIN_PROPERTY, "Name,Count,Address,Mask,Mode,Busy"},
+      {VARU_KIND_ACTION, "AddGadget,DeleteGadget,Configure,NoHandler,Slow,Nested,Rebuild"},
+      {VARU_KIND_ANY, ""},
+      {VARU_KIND_LINK, ""},
+  };
+  for (const Row& row : rows) {
+    std::string names;
+    for (uint32_t tag : children_of(widget, row.kind)) {
+      names += (names.empty() ? "" : ",") + name_of(tag, row.kind <= 4 ? row.kind : VARU_KIND_PROPERTY);
+    }
+    EXPECT_EQ(names, row.names) << "kind " << row.kind;
+  }
+  uint32_t parent = kNoTag;
+  EXPECT_EQ(VARU_get_parent_tag(static_cast<int32_t>(widget), &parent), 0u);
+  EXPECT_EQ(parent, 0u);
+  EXPECT_EQ(VARU_get_parent_tag(0, &parent), 0u);
+  EXPECT_EQ(parent, 0u) << "ROOT is its own parent";
+
+  hm_node_description d{};
+  ASSERT_EQ(VARU_get_node_description(static_cast<int32_t>(child(widget, "Count", 2)), &d), 0u);
+  EXPECT_STREQ(d.description, "Count.");
+  EXPECT_EQ(d.kind, 2);
+  EXPECT_EQ(d.vtype, 1);
+  EXPECT_EQ(d.min, 0);
+  EXPECT_EQ(d.max, 100);
+}
+
+TEST_F(Properties, LinkedGroupStandsForItsTarget) {
+  hm_node* w = vx::get_node(static_cast<int32_t>(widget));
+  hm_node* settings = vx::internal_get_node(w, "Settings", kGroup);
+  ASSERT_NE(vx::create_link(w, "Alias", settings, nullptr, nullptr, nullptr), nullptr);
+  uint32_t alias = child(widget, "Alias", VARU_KIND_GROUP);
+  ASSERT_NE(alias, kNoTag);
+  EXPECT_EQ(name_of(alias, VARU_KIND_GROUP), "Alias");
+  // The link's group stands for Settings: Settings' property is read and written through it.
+  uint32_t level = child(static_cast<uint32_t>(settings->tag), "Level", VARU_KIND_PROPERTY);
+  char buf[256] = "9";
+  EXPECT_EQ(VARU_set_property_val(alias, static_cast<int32_t>(level), buf, 2), 0u);
+  std::strcpy(buf, "");
+  EXPECT_EQ(VARU_get_property_val(alias, level, buf, sizeof buf), 0u);
+  EXPECT_STREQ(buf, "9");
+  EXPECT_EQ(children_of(alias, VARU_KIND_PROPERTY), std::vector<uint32_t>{level});
+  uint32_t out = 0;
+  EXPECT_EQ(VARU_get_node_tag(static_cast<int32_t>(alias), "Level", &out, 2), 1u) << "a link is no parent here";
+  EXPECT_EQ(VARU_refresh_group(static_cast<int32_t>(alias)), 0u) << "a link is not refreshed";
+  EXPECT_EQ(VARU_refresh_group(settings->tag), 5u) << "the handler's result";
+  EXPECT_EQ(VARU_refresh_group(static_cast<int32_t>(widget)), 0u) << "no refresh handler";
+  EXPECT_EQ(VARU_refresh_group(1000), 0u);
+}
+
+}  // namespace
+}  // namespace vxtest
