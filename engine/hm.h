@@ -57,6 +57,7 @@ struct hm_group_data {
   char (*params)[256];    // six slots of the creating action; allocated only when recorded
   uint32_t priority;      // persistence priority, 0 = not persistent
   void* backend_info;     // per-instance driver record, owned by the back end
+  hm_node* rings;         // sentinels of the instance rings of this group's children
 };
 
 struct hm_property {

@@ -23,6 +23,15 @@ constexpr const char* kAdapterNotFound =
     "adapter inserted on PCIe Slot.";
 constexpr const char* kNoController = "System has no controller.";
 
+// Controller enumeration (what start-up reads from each adapter).
+constexpr const char* kNoControllerAttributes =
+    "Failed to obtain controller attributes. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kOutOfMemory = "Memory allocation failed. Please check for low memory conditions.";
+constexpr const char* kNoPermanentMac =
+    "Failed to get permanent MAC address. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+
 // Firmware command answers (the status map).
 constexpr const char* kFwActiveSessions =
     "Active session(s) present. Please log out of all sessions before clearing configuration. For systems booting "

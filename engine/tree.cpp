@@ -120,26 +120,41 @@ hm_node* ring_next(const hm_node* node) {
   return info != nullptr ? info->next : nullptr;
 }
 
-// The first instanced child of `parent` named exactly `name`, or NULL.
-hm_node* first_instanced_child(hm_node* parent, const char* name) {
+// Every instance ring of a group's children has a sentinel on the group's `rings` list (linked
+// through the sentinel's `next`; its `parent` is the group). A ring's name is the name of its
+// lowest instance, so finding a name's ring costs the number of instanced names, not of children.
+hm_node* find_ring(hm_node* parent, const char* name, bool ignore_case) {
   hm_group_data* gd = group_data(parent);
   if (gd == nullptr || name == nullptr) return nullptr;
-  for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
-    if (instance_info(c) != nullptr && std::strcmp(safe_name(c), name) == 0) return c;
+  for (hm_node* s = gd->rings; s != nullptr; s = s->next) {
+    hm_node* first = ring_next(s);
+    if (first == nullptr || first == s) continue;
+    const char* ring_name = safe_name(first);
+    if ((ignore_case ? ::strcasecmp(ring_name, name) : std::strcmp(ring_name, name)) == 0) return s;
   }
   return nullptr;
 }
 
-// The sentinel of the ring that `member` belongs to, or NULL for a broken ring.
-hm_node* ring_sentinel(hm_node* member) {
-  hm_node* n = member;
-  for (int steps = 0; n != nullptr && steps < kRingLimit; ++steps) {
-    hm_instance_info* info = instance_info(n);
-    if (info == nullptr) return nullptr;
-    if (info->number == -1) return n;
-    n = info->next;
+// The lowest instance of `parent` named exactly `name`, or NULL.
+hm_node* first_instanced_child(hm_node* parent, const char* name) {
+  hm_node* sentinel = find_ring(parent, name, false);
+  return sentinel != nullptr ? ring_next(sentinel) : nullptr;
+}
+
+hm_node* ring_prev(const hm_node* node) {
+  hm_instance_info* info = instance_info(node);
+  return info != nullptr ? info->prev : nullptr;
+}
+
+// The member of the ring of `sentinel` after which number `number` belongs: walks down from the
+// highest instance, so appending the next highest number costs one step.
+hm_node* ring_position(hm_node* sentinel, int32_t number) {
+  hm_node* at = ring_prev(sentinel);
+  for (int steps = 0; at != nullptr && at != sentinel && steps < kRingLimit; ++steps) {
+    if (instance_info(at)->number <= number) return at;
+    at = ring_prev(at);
   }
-  return nullptr;
+  return sentinel;
 }
 
 void ring_insert_before(hm_node* at, hm_node* node) {
@@ -161,7 +176,9 @@ void ring_remove(hm_node* node) {
   info->next = info->prev = nullptr;
 }
 
-hm_node* new_sentinel() {
+hm_node* new_sentinel(hm_node* parent) {
+  hm_group_data* pgd = group_data(parent);
+  if (pgd == nullptr) return nullptr;
   auto* s = static_cast<Sentinel*>(hm_alloc(sizeof(Sentinel)));
   if (s == nullptr) return nullptr;
   s->node.tag = -1;
@@ -173,7 +190,23 @@ hm_node* new_sentinel() {
   s->data.instance = &s->info;
   s->info.number = -1;
   s->info.next = s->info.prev = &s->node;
+  s->node.parent = parent;
+  s->node.next = pgd->rings;
+  pgd->rings = &s->node;
   return &s->node;
+}
+
+void free_sentinel(hm_node* sentinel) {
+  hm_group_data* pgd = group_data(sentinel->parent);
+  if (pgd != nullptr) {
+    for (hm_node** link = &pgd->rings; *link != nullptr; link = &(*link)->next) {
+      if (*link == sentinel) {
+        *link = sentinel->next;
+        break;
+      }
+    }
+  }
+  varu_dfree(sentinel);
 }
 
 // ---- deletion ------------------------------------------------------------------------------------
@@ -252,13 +285,17 @@ void delete_subtree(hm_node* node, hm_hierarchy* h) {
       c = next;
     }
     if (hm_instance_info* info = gd->instance; info != nullptr) {
-      hm_node* sentinel = ring_sentinel(node);
+      hm_node* before = info->prev;
+      hm_node* after = info->next;
       ring_remove(node);
       if (info->bitfield != nullptr) {
         clear_bit(info->bitfield, info->max_instances, info->number - info->base);
       }
       // The last instance of the name takes its sentinel with it.
-      if (sentinel != nullptr && ring_next(sentinel) == sentinel) varu_dfree(sentinel);
+      hm_instance_info* b = instance_info(before);
+      if (before != nullptr && before == after && b != nullptr && b->number == -1 && b->next == before) {
+        free_sentinel(before);
+      }
     }
   }
   if (node->tag >= 0 && node->tag < h->capacity && h->table[node->tag] == node) {
@@ -468,13 +505,21 @@ int node_exists(hm_node* node) {
   if (gd == nullptr || is_root(node)) return 0;
   hm_instance_info* info = instance_info(node);
   hm_link_data* ld = link_data(node);
-  if (info == nullptr && ld == nullptr) return 0;   // only instances and links can clash
+  if (info != nullptr) {
+    // Instances of the name (ignoring case) are on their rings, highest first.
+    for (hm_node* ring = gd->rings; ring != nullptr; ring = ring->next) {
+      hm_node* first = ring_next(ring);
+      if (first == nullptr || first == ring || ::strcasecmp(safe_name(first), safe_name(node)) != 0) continue;
+      hm_node* at = ring_position(ring, info->number);
+      if (at != ring && at != node && instance_info(at)->number == info->number) return 1;
+    }
+    return 0;
+  }
+  if (ld == nullptr) return 0;   // only instances and links can clash
   for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
     if (c == node || c->kind != node->kind || ::strcasecmp(safe_name(c), safe_name(node)) != 0) continue;
-    hm_instance_info* other = instance_info(c);
-    if (info != nullptr && other != nullptr && other->number == info->number) return 1;
     hm_link_data* other_link = link_data(c);
-    if (ld != nullptr && other_link != nullptr && other_link->target == ld->target) return 1;
+    if (other_link != nullptr && other_link->target == ld->target) return 1;
   }
   return 0;
 }
@@ -505,20 +550,16 @@ int32_t add_node(hm_node* node, hm_hierarchy* h) {
   hm_node* after = pgd != nullptr ? pgd->last_child : nullptr;
   hm_instance_info* info = own != nullptr ? own->instance : nullptr;
   if (info != nullptr) {
-    hm_node* sentinel = nullptr;
-    hm_node* existing = first_instanced_child(parent, safe_name(node));
-    if (existing != nullptr) sentinel = ring_sentinel(existing);
+    hm_node* sentinel = find_ring(parent, safe_name(node), false);
     if (sentinel == nullptr) {
-      sentinel = new_sentinel();
+      sentinel = new_sentinel(parent);
       if (sentinel == nullptr) return -1;
       ring_insert_before(sentinel, node);
     } else {
-      hm_node* at = ring_next(sentinel);
-      for (int steps = 0; at != sentinel && steps < kRingLimit; ++steps) {
-        if (info->number < instance_info(at)->number) break;
-        at = ring_next(at);
-      }
-      after = at == sentinel ? instance_info(sentinel)->prev : at->prev;
+      // Before the first instance with a higher number; in the chain right after the node that
+      // precedes that instance, or after the highest instance when the new number is highest.
+      hm_node* at = ring_next(ring_position(sentinel, info->number));
+      after = at == sentinel ? ring_prev(sentinel) : at->prev;
       ring_insert_before(at, node);
     }
   }
@@ -697,12 +738,7 @@ hm_node* internal_get_node(hm_node* parent, const char* name, uint32_t kind) {
 }
 
 hm_node* get_first_instance(hm_node* parent, const char* name) {
-  hm_node* existing = first_instanced_child(resolve_link(parent), name);
-  if (existing == nullptr) return nullptr;
-  hm_node* sentinel = ring_sentinel(existing);
-  if (sentinel == nullptr) return existing;
-  hm_node* first = ring_next(sentinel);
-  return first != sentinel ? first : nullptr;
+  return first_instanced_child(resolve_link(parent), name);
 }
 
 uint32_t internal_get_property(hm_node* group, const char* name, char* buf) {

@@ -1,0 +1,158 @@
+// The ancestor walks and the controller queries on a small tree made by the builder.
+#include "access/walks.h"
+
+#include <string>
+
+#include "access_tree.h"
+#include "engine/messages.h"
+
+namespace vxtest::access_tree {
+namespace {
+
+class WalksTest : public TreeTest {
+ protected:
+  // ROOT / Vexalon0, Vexalon1 / iSCSIPhysicalHBA0 (handle 3, port 2) / LogicalHBA0, LogicalHBA1 (record 0) /
+  // Session0; Vexalon1 / NICPhysicalHBA0 (port 1, no record); Vexalon1 / PortDiscoveryAndConfiguration0
+  // (handle 5, unreadable port) / logicalhba0, logicalhba1.
+  void SetUp() override {
+    TreeTest::SetUp();
+    build(kVexalon, root);
+    controller = build(kVexalon, root);
+    phba = build(kIscsiPhba, controller);
+    vx::set_prop_val(phba, "PortNumber", "2");
+    attach_record(phba, 3);
+    build(kLogicalHba, phba);
+    lhba1 = build(kLogicalHba, phba);
+    attach_record(lhba1, 0);   // a record without a handle does not end the search
+    session = build(kSession, lhba1);
+    nic = build(kNicPhba, controller);
+    vx::set_prop_val(nic, "PortNumber", "1");
+    port = build(kPort, controller);
+    attach_record(port, 5);
+    set_handler(port, "PortNumber", unreadable);
+    build(kLowerCaseLogicalHba, port);
+    lower_lhba1 = build(kLowerCaseLogicalHba, port);
+  }
+
+  hm_node* controller = nullptr;
+  hm_node* phba = nullptr;
+  hm_node* lhba1 = nullptr;
+  hm_node* session = nullptr;
+  hm_node* nic = nullptr;
+  hm_node* port = nullptr;
+  hm_node* lower_lhba1 = nullptr;
+};
+
+TEST_F(WalksTest, AddressingOfEveryKindOfNode) {
+  struct Row {
+    const char* what;
+    hm_node* node;
+    int32_t port_handle;
+    int32_t adapter;
+    int32_t port_number;
+    int32_t domain;
+  };
+  const Row rows[] = {
+      {"ROOT", root, -1, 0, 0, 0},
+      {"controller", controller, -1, 1, 0, 0},
+      {"controller property", prop(controller, "ActiveFirmwareVersion"), -1, 1, 0, 0},
+      {"physical HBA", phba, 3, 1, 2, 0},
+      {"property of the physical HBA", prop(phba, "PortNumber"), 3, 1, 2, 0},
+      {"PCI group below the HBA", vx::internal_get_node(phba, "PCI", kGroup), 3, 1, 2, 0},
+      {"session below LogicalHBA1", session, 3, 1, 2, 1},
+      {"session property", prop(session, "SessionState"), 3, 1, 2, 1},
+      {"NIC HBA without a record", nic, -1, 1, 1, 0},
+      {"port with an unreadable PortNumber", port, 5, 1, 0, 0},
+      {"group name compared ignoring case", lower_lhba1, 5, 1, 0, 1},
+      {"NULL", nullptr, -1, 0, 0, 0},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(vx::get_port_number(r.node), r.port_handle) << r.what;
+    EXPECT_EQ(vx::get_vx_instance(r.node), r.adapter) << r.what;
+    EXPECT_EQ(vx::get_phba_port_number(r.node), r.port_number) << r.what;
+    EXPECT_EQ(vx::get_domain_id(r.node), r.domain) << r.what;
+  }
+}
+
+TEST_F(WalksTest, PortNumberMustBeWholeDecimal) {
+  struct Row {
+    const char* text;
+    int32_t want;
+  };
+  const Row rows[] = {{"3", 3}, {"0", 0}, {"12", 12}, {"0x1", 0}, {"1a", 0}, {"", 0}, {"-1", 0}, {"99999999999", 0}};
+  for (const Row& r : rows) {
+    vx::set_prop_val(phba, "PortNumber", "%s", r.text);
+    EXPECT_EQ(vx::get_phba_port_number(session), r.want) << r.text;
+  }
+}
+
+TEST_F(WalksTest, GenerationFromDeviceId) {
+  struct Row {
+    const char* device_id;
+    uint32_t want;   // 1: no controller type
+  };
+  const Row rows[] = {
+      {"0x210", 2},   {"0x217", 2},    {"0x218", 65535}, {"0x700", 2},    {"0x703", 2},   {"0x704", 65535},
+      {"0x220", 3},   {"0x227", 3},    {"0x228", 65535}, {"0x710", 3},    {"0x711", 65535}, {"0x712", 3},
+      {"0x713", 65535}, {"0x714", 3},  {"0xE220", 4},    {"e228", 4},     {"0xE221", 65535}, {"0x0720", 5},
+      {"0x721", 65535}, {"0x722", 5},  {"0x723", 5},     {"0x728", 5},    {"0x730", 6},   {"0x731", 65535},
+      {"0", 65535},   {"FFFFFFFFFF", 65535},
+      {"720x", 1},    {"", 1},         {"-720", 1},      {"0x", 1},       {"zz", 1},
+  };
+  for (const Row& r : rows) {
+    vx::varu_set_last_status(0, "");
+    hm_node* pci = vx::internal_get_node(phba, "PCI", kGroup);
+    vx::set_prop_val(pci, "DeviceID", "%s", r.device_id);
+    EXPECT_EQ(vx::get_vx_type(controller), r.want) << r.device_id;
+    LastStatus status = last_status();
+    EXPECT_EQ(status.code, r.want == 1 ? 163u : 0u) << r.device_id;
+    EXPECT_EQ(status.text, r.want == 1 ? vx::msg::kNoControllerType : "") << r.device_id;
+  }
+}
+
+TEST_F(WalksTest, GenerationPrefersTheIscsiFunction) {
+  vx::set_prop_val(vx::internal_get_node(phba, "PCI", kGroup), "DeviceID", "0x720");
+  vx::set_prop_val(vx::internal_get_node(nic, "PCI", kGroup), "DeviceID", "0x730");
+  EXPECT_EQ(vx::get_vx_type(controller), 5u);
+
+  hm_node* nic_only = build(kVexalon, root);
+  hm_node* nic_phba = build(kNicPhba, nic_only);
+  vx::set_prop_val(vx::internal_get_node(nic_phba, "PCI", kGroup), "DeviceID", "0xE228");
+  EXPECT_EQ(vx::get_vx_type(nic_only), 4u);
+}
+
+TEST_F(WalksTest, GenerationFailsWithoutAReadableId) {
+  hm_node* empty = build(kVexalon, root);
+  EXPECT_STATUS(vx::get_vx_type(empty), 163, vx::msg::kNoControllerType);
+
+  hm_node* without_pci = build(kVexalon, root);
+  build(kIscsiPhbaWithoutPci, without_pci);
+  EXPECT_STATUS(vx::get_vx_type(without_pci), 163, vx::msg::kNoControllerType);
+
+  set_handler(vx::internal_get_node(phba, "PCI", kGroup), "DeviceID", unreadable);
+  EXPECT_STATUS(vx::get_vx_type(controller), 163, vx::msg::kNoControllerType);
+
+  EXPECT_STATUS(vx::get_vx_type(nullptr), 163, vx::msg::kNoControllerType);
+}
+
+TEST_F(WalksTest, NcsiRequiredComparesTheVersionAsBytes) {
+  struct Row {
+    const char* version;
+    uint32_t want;
+  };
+  const Row rows[] = {
+      {"4.0.0.0", 1},     {"3.102.147.9", 0}, {"10.0.0.0", 0}, {"3.102.148.0", 0},
+      {"3.102.148.01", 0}, {"3.102.149.0", 1}, {"3.2", 1},      {"", 0},
+  };
+  for (const Row& r : rows) {
+    vx::set_prop_val(controller, "ActiveFirmwareVersion", "%s", r.version);
+    EXPECT_EQ(vx::is_ncsi_required(controller), r.want) << r.version;
+  }
+  set_handler(controller, "ActiveFirmwareVersion", unreadable);
+  EXPECT_EQ(vx::is_ncsi_required(controller), 1u);
+  EXPECT_EQ(vx::is_ncsi_required(phba), 1u);   // no such property
+  EXPECT_EQ(vx::is_ncsi_required(nullptr), 1u);
+}
+
+}  // namespace
+}  // namespace vxtest::access_tree
