@@ -436,7 +436,7 @@ VARU_API uint32_t VARU_get_persistence_info(int32_t tag, hm_persistence_info* ou
 }
 
 VARU_API uint32_t VARU_get_last_status(uint32_t* code, char* text) {
-  return public_call("VARU_get_last_status", CallNeeds::kTree, StatusReset::kKeep, [&]() -> uint32_t {
+  return public_call("VARU_get_last_status", CallNeeds::kNothing, StatusReset::kKeep, [&]() -> uint32_t {
     if (code == nullptr || text == nullptr) return kStatusFailed;
     varu_get_last_status(code, text);
     return kStatusOk;

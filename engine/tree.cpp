@@ -391,6 +391,35 @@ hm_node* resolve_link(hm_node* node) {
   return nullptr;
 }
 
+// Whether the shown name of `node` equals `name` ignoring case, without formatting it: lookups
+// compare every sibling, so this is the inner loop of every name lookup.
+static bool shown_name_is(const hm_node* node, const char* name) {
+  const char* base = safe_name(node);
+  size_t base_len = ::strnlen(base, kNameSize);
+  hm_instance_info* info = instance_info(node);
+  char digits[16];
+  size_t digit_len = 0;
+  if (info != nullptr) {
+    uint32_t magnitude = info->number < 0 ? 0u - static_cast<uint32_t>(info->number) : static_cast<uint32_t>(info->number);
+    char reversed[12];
+    do {
+      reversed[digit_len++] = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    size_t at = 0;
+    if (info->number < 0) digits[at++] = '-';
+    while (digit_len > 0) digits[at++] = reversed[--digit_len];
+    digit_len = at;
+  }
+  if (base_len + digit_len > kNameSize - 1) {   // the shown name is cut: compare the cut text
+    char shown[kNameSize];
+    hm_instance_name(node, shown);
+    return ::strcasecmp(shown, name) == 0;
+  }
+  return ::strncasecmp(base, name, base_len) == 0 && std::strncmp(name + base_len, digits, digit_len) == 0 &&
+         name[base_len + digit_len] == '\0';
+}
+
 void hm_instance_name(const hm_node* node, char out[kNameSize]) {
   if (out == nullptr) return;
   out[0] = '\0';
@@ -728,11 +757,9 @@ hm_node* internal_get_node(hm_node* parent, const char* name, uint32_t kind) {
   parent = resolve_link(parent);
   hm_group_data* gd = group_data(parent);
   if (gd == nullptr || name == nullptr || gd->first_child == parent) return nullptr;
-  char shown[kNameSize];
   for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
     if (kind != 0 && effective_kind(c) != kind) continue;
-    hm_instance_name(c, shown);
-    if (::strcasecmp(shown, name) == 0) return c;
+    if (shown_name_is(c, name)) return c;
   }
   return kind == kAction ? find_global_action(parent, name) : nullptr;
 }

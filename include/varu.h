@@ -11,7 +11,8 @@
  *    1, 2 and 3; other tags may change when the library rebuilds its tree.
  *  - Property values and action parameters are NUL-terminated texts of at most 255 characters in
  *    buffers of 256 bytes. The caller owns every buffer it passes; the library keeps none.
- *  - Calls made before the first VARU_init() or after the last VARU_exit() fail with 1.
+ *  - Calls made before the first VARU_init() or after the last VARU_exit() fail with 1, except
+ *    VARU_get_last_status(), which always answers, and VARU_exit(), which then returns 0.
  */
 #ifndef VARU_H
 #define VARU_H

@@ -38,7 +38,6 @@ std::vector<Call> every_call() {
       {"get_param_info", [] { return VARU_get_param_info(1, &info); }},
       {"get_persistent_nodes", [] { return (room = 64, VARU_get_persistent_nodes(tags, &room)); }},
       {"get_persistence_info", [] { return VARU_get_persistence_info(0, &persistence); }},
-      {"get_last_status", [] { return VARU_get_last_status(&count, buf); }},
       {"restore_hm", [] { return restore_hm(stdin); }},
   };
 }
@@ -51,6 +50,17 @@ TEST(Clients, CallsWithoutAStartedClientFailWithOne) {
   EXPECT_EQ(VARU_exit(), 0u);
   for (const Call& call : every_call()) EXPECT_EQ(call.run(), 1u) << call.name << " after VARU_exit";
   EXPECT_EQ(VARU_exit(), 0u);
+}
+
+// A client whose VARU_init failed must still be able to read why.
+TEST(Clients, LastStatusIsReadableWithoutAClient) {
+  TempRoot root;
+  vx::varu_set_last_status(313, "no adapter");
+  uint32_t code = 0;
+  char text[600] = "";
+  EXPECT_EQ(VARU_get_last_status(&code, text), 0u);
+  EXPECT_EQ(code, 313u);
+  EXPECT_STREQ(text, "no adapter");
 }
 
 TEST(Clients, SecondClientSharesTheTreeAndLastExitFreesIt) {

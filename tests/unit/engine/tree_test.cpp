@@ -326,6 +326,9 @@ TEST_F(TreeTest, NameLookupsCompareShownNamesIgnoringCase) {
       {lhba, "target3", kGroup, t3},
       {lhba, "TARGET12", 0, t12},
       {lhba, "Target", kGroup, nullptr},        // an instance is shown with its number
+      {lhba, "Target1", kGroup, nullptr},       // not a prefix of Target12
+      {lhba, "Target03", kGroup, nullptr},
+      {lhba, "Target12x", 0, nullptr},
       {lhba, "Target3", kProperty, nullptr},
       {lhba, "targetname", kProperty, prop},
       {lhba, "TargetName", kGroup, nullptr},
@@ -360,6 +363,8 @@ TEST_F(TreeTest, ShownNamesAreCutAtThirtyFourCharacters) {
   std::memset(shown, 'x', sizeof shown);
   hm_instance_name(g, shown);
   EXPECT_EQ(std::string(shown), long_name);
+  EXPECT_EQ(internal_get_node(root, "abcdefghijklmnopqrstuvwxyzABCDEFGH", kGroup), g) << "looked up as shown";
+  EXPECT_EQ(internal_get_node(root, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefgh12", kGroup), nullptr);
   hm_instance_name(get_node(3), shown);
   EXPECT_STREQ(shown, "VARUDebugLevel");
   hm_instance_name(nullptr, shown);
