@@ -8,6 +8,7 @@
 
 #include "access/backend_state.h"
 #include "access/host.h"
+#include "access/wire.h"
 #include "access/platform.h"
 
 namespace vx {
@@ -20,8 +21,7 @@ namespace {
 
 constexpr uint32_t kBackEnd = 2;
 
-// The maker's PCI vendor IDs and the device IDs of its iSCSI functions, as lspci takes them.
-constexpr const char* kVendorIds[] = {"1d9b", "1d9c"};
+// The device IDs of the maker's iSCSI functions, as lspci takes them.
 constexpr const char* kIscsiDeviceIds[] = {"212", "702", "703", "222", "712", "722"};
 
 constexpr const char* kScsiIdsFile = "/tmp/varu_scsi_ids";
@@ -79,7 +79,7 @@ uint32_t VARU_get_all_iscsi_devices() {
   std::memset(g_iscsi_addresses, 0, sizeof g_iscsi_addresses);
   g_iscsi_address_count = 0;
   std::string out = shell_quote(host_path(kScsiIdsFile));
-  for (const char* vendor : kVendorIds) {
+  for (const char* vendor : wire::kMakerVendorIdTexts) {
     for (const char* device : kIscsiDeviceIds) {
       std::string command = std::string("lspci -D -d ") + vendor + ":" + device +
                             " 2> /dev/null | cut -d \" \" -f1 2> /dev/null > " + out;

@@ -15,6 +15,10 @@ constexpr const char* kNicNodePath = "/vmfs/devices/char/vmkdriver/vx_esx_nic";
 constexpr int kMaxIscsiNodes = 128;
 constexpr int kMaxNicHandles = 128;
 
+// ---- the maker's PCI vendor IDs ------------------------------------------------------------------
+constexpr uint16_t kMakerVendorIds[2] = {0x1f4e, 0x1f4f};
+constexpr const char* kMakerVendorIdTexts[2] = {"1f4e", "1f4f"};   // as lspci takes and prints them
+
 // ---- ioctl request numbers ----------------------------------------------------------------------
 constexpr unsigned long kIscsiFirmwareCommand = 0x4580;   // argument: header + payload
 constexpr unsigned long kIscsiHostAdapterName = 1;        // argument: caller's text buffer

@@ -1,5 +1,7 @@
 #include "sim/config.h"
 
+#include "access/wire.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -229,7 +231,7 @@ void read_ids(const json& obj, Adapter& a, const std::string& where) {
   if (has_generation && (a.generation != generation || generation_of_device(a.nic_device_id) != generation)) {
     fail(where, "the PCI device IDs do not belong to generation " + std::to_string(generation));
   }
-  a.vendor_id = static_cast<uint16_t>(read_uint(pci, "vendor_id", 0x1f4e, 0xFFFF, at));
+  a.vendor_id = static_cast<uint16_t>(read_uint(pci, "vendor_id", vx::wire::kMakerVendorIds[0], 0xFFFF, at));
   a.subsystem_vendor_id = static_cast<uint16_t>(read_uint(pci, "subsystem_vendor_id", a.vendor_id, 0xFFFF, at));
   a.subsystem_device_id = static_cast<uint16_t>(read_uint(pci, "subsystem_device_id", a.device_id, 0xFFFF, at));
   a.bus = static_cast<uint8_t>(read_uint(pci, "bus", 0, 0xFF, at));
@@ -258,6 +260,11 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   a.ldto = static_cast<uint16_t>(read_uint(obj, "ldto", 20, 0xFFFF, where));
   a.max_cdb_length = static_cast<uint16_t>(read_uint(obj, "max_cdb_length", 16, 0xFFFF, where));
   a.iscsi_versions = static_cast<uint8_t>(read_uint(obj, "iscsi_versions", 0, 0xFF, where));
+  if (has(obj, "virtual_function")) {
+    if (!obj.at("virtual_function").is_boolean()) fail(where, "virtual_function must be true or false");
+    a.virtual_function = obj.at("virtual_function").get<bool>();
+  }
+  a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
