@@ -1,19 +1,118 @@
 #include "access/platform.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "access/wire.h"
 
 namespace vx {
 namespace {
 
-int real_open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
-int real_close(int fd) { return ::close(fd); }
-int real_ioctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
+// ---- the simulated adapter module ------------------------------------------------------------
+// Loaded from the directory of this library when VXIMA_SIMULATOR names a configuration; it then
+// serves the driver device nodes. Descriptors it hands out are real (reserved) descriptors, so
+// ioctl and close ask it whether a descriptor is its own.
+struct SimModule {
+  void* handle;
+  int (*open)(const char* path, int flags);
+  int (*ioctl)(int fd, unsigned long request, void* arg);
+  int (*close)(int fd);
+  int (*owns_fd)(int fd);
+};
+
+constexpr const char* kSimModuleName = "libvxsim.so";
+
+std::mutex g_sim_mutex;
+std::atomic<const SimModule*> g_sim{nullptr};
+bool g_sim_unavailable = false;
+
+std::string library_dir() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&library_dir), &info) == 0 || info.dli_fname == nullptr) return "";
+  std::string path(info.dli_fname);
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+template <typename Fn>
+Fn resolve(void* handle, const char* name) {
+  return reinterpret_cast<Fn>(::dlsym(handle, name));
+}
+
+const SimModule* simulator() {
+  const SimModule* sim = g_sim.load(std::memory_order_acquire);
+  if (sim != nullptr) return sim;
+  const char* config = std::getenv("VXIMA_SIMULATOR");
+  if (config == nullptr || config[0] == '\0') return nullptr;
+  std::lock_guard<std::mutex> guard(g_sim_mutex);
+  sim = g_sim.load(std::memory_order_acquire);
+  if (sim != nullptr || g_sim_unavailable) return sim;
+  void* handle = nullptr;
+  std::string dir = library_dir();
+  if (!dir.empty()) handle = ::dlopen((dir + kSimModuleName).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) handle = ::dlopen(kSimModuleName, RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    g_sim_unavailable = true;
+    return nullptr;
+  }
+  static SimModule module;
+  module.handle = handle;
+  module.open = resolve<int (*)(const char*, int)>(handle, "vxsim_device_open");
+  module.ioctl = resolve<int (*)(int, unsigned long, void*)>(handle, "vxsim_device_ioctl");
+  module.close = resolve<int (*)(int)>(handle, "vxsim_device_close");
+  module.owns_fd = resolve<int (*)(int)>(handle, "vxsim_owns_fd");
+  if (module.open == nullptr || module.ioctl == nullptr || module.close == nullptr || module.owns_fd == nullptr) {
+    g_sim_unavailable = true;
+    return nullptr;
+  }
+  g_sim.store(&module, std::memory_order_release);
+  return &module;
+}
+
+// The two device node forms: the NIC node and "<iSCSI prefix><decimal number>".
+bool is_device_path(const char* path) {
+  if (std::strcmp(path, wire::kNicNodePath) == 0) return true;
+  const size_t prefix = std::strlen(wire::kIscsiNodePrefix);
+  if (std::strncmp(path, wire::kIscsiNodePrefix, prefix) != 0 || path[prefix] == '\0') return false;
+  for (const char* p = path + prefix; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+  }
+  return true;
+}
+
+const SimModule* owner_of(int fd) {
+  const SimModule* sim = g_sim.load(std::memory_order_acquire);
+  return sim != nullptr && sim->owns_fd(fd) != 0 ? sim : nullptr;
+}
+
+int real_open(const char* path, int flags, mode_t mode) {
+  if (path != nullptr && is_device_path(path)) {
+    if (const SimModule* sim = simulator()) return sim->open(path, flags);
+    return ::open(host_path(path).c_str(), flags, mode);
+  }
+  return ::open(path, flags, mode);
+}
+
+int real_close(int fd) {
+  if (const SimModule* sim = owner_of(fd)) return sim->close(fd);
+  return ::close(fd);
+}
+
+int real_ioctl(int fd, unsigned long request, void* arg) {
+  if (const SimModule* sim = owner_of(fd)) return sim->ioctl(fd, request, arg);
+  return ::ioctl(fd, request, arg);
+}
+
 int real_system(const char* command) { return ::system(command); }
 
 }  // namespace
@@ -31,6 +130,39 @@ std::string host_path(const char* absolute) {
   while (!mapped.empty() && mapped.back() == '/') mapped.pop_back();
   mapped += absolute;
   return mapped;
+}
+
+void* simulator_symbol(const char* name) {
+  const SimModule* sim = simulator();
+  return sim == nullptr || name == nullptr ? nullptr : ::dlsym(sim->handle, name);
+}
+
+void* alloc_driver_data_area(size_t size) {
+  if (size == 0) size = 1;
+#if UINTPTR_MAX > 0xFFFFFFFFu
+#ifdef MAP_32BIT
+  void* area = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+  return area == MAP_FAILED ? nullptr : area;
+#else
+  return nullptr;   // no way to ask for low memory here: the read is refused
+#endif
+#else
+  return std::calloc(1, size);
+#endif
+}
+
+void free_driver_data_area(void* area, size_t size) {
+  if (area == nullptr) return;
+#if UINTPTR_MAX > 0xFFFFFFFFu
+  ::munmap(area, size == 0 ? 1 : size);
+#else
+  (void)size;
+  std::free(area);
+#endif
+}
+
+uint32_t driver_address(const void* area) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(area));
 }
 
 bool make_dirs(const std::string& dir) {

@@ -7,6 +7,9 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
+
 #include <string>
 
 namespace vx {
@@ -27,6 +30,17 @@ inline std::string host_path(const std::string& absolute) { return host_path(abs
 
 // Creates every missing directory of `absolute_dir` (already mapped by host_path) with mode 0755.
 bool make_dirs(const std::string& dir);
+
+// Memory whose address fits the 32-bit data-address field of the driver's configuration-read
+// record (the library is a 32-bit process; the 64-bit test build maps it below 4 GiB). Zeroed;
+// NULL on failure. Free with the same size.
+void* alloc_driver_data_area(size_t size);
+void free_driver_data_area(void* area, size_t size);
+uint32_t driver_address(const void* area);
+
+// A symbol of the simulated adapter module (loaded on first use when VXIMA_SIMULATOR is set); NULL
+// when there is no simulator. Tests reach the module's controls through it.
+void* simulator_symbol(const char* name);
 
 template <typename Fn>
 class ScopedHostOp {

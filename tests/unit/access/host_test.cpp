@@ -485,16 +485,16 @@ TEST_F(HostTest, ScratchDirectoriesOnAFreshHost) {
 }
 
 TEST_F(HostTest, IscsiPciAddressesFromLspci) {
-  g_rules = {{"-d 1d9b:702 ", 0, "0000:03:00.2\n0000:04:00.2\n\n"},
-             {"-d 1d9c:722 ", 0, "0000:0a:00.10123456789\n"},
-             {"-d 1d9c:212 ", 2, "0000:99:00.0\n"}};   // a failed command's output is not used
+  g_rules = {{"-d 1f4e:702 ", 0, "0000:03:00.2\n0000:04:00.2\n\n"},
+             {"-d 1f4f:722 ", 0, "0000:0a:00.10123456789\n"},
+             {"-d 1f4f:212 ", 2, "0000:99:00.0\n"}};   // a failed command's output is not used
   EXPECT_EQ(vx::VARU_get_all_iscsi_devices(), 3u);
   EXPECT_STREQ(vx::iscsi_device_address(0), "0000:03:00.2");
   EXPECT_STREQ(vx::iscsi_device_address(1), "0000:04:00.2");
   EXPECT_STREQ(vx::iscsi_device_address(2), "0000:0a:00.1012") << "cut to 15 characters";
   EXPECT_EQ(vx::iscsi_device_address(3), nullptr);
   EXPECT_EQ(g_commands.size(), 12u);
-  EXPECT_EQ(g_commands.at(0), "lspci -D -d 1d9b:212 2> /dev/null | cut -d \" \" -f1 2> /dev/null > " +
+  EXPECT_EQ(g_commands.at(0), "lspci -D -d 1f4e:212 2> /dev/null | cut -d \" \" -f1 2> /dev/null > " +
                                   temp_root.at("/tmp/varu_scsi_ids"));
   EXPECT_FALSE(temp_root.exists("/tmp/varu_scsi_ids"));
 }

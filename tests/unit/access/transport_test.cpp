@@ -1,0 +1,318 @@
+// The command transport against a scripted driver: the header as sent, both device paths, the
+// dispatch over handles, the lengths it refuses, and what a failing driver turns into.
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "access/backend_state.h"
+#include "access/fw_commands.h"
+#include "access/transport.h"
+#include "engine/hm.h"
+#include "engine/messages.h"
+#include "fake_driver.h"
+
+namespace {
+
+using vxtest::FakeDriverTest;
+using vxtest::SentRequest;
+namespace wire = vx::wire;
+
+// The header bytes of a sent command, wherever the path put them.
+const uint8_t* header_of(const SentRequest& s) {
+  return s.bytes.data() + (s.request == wire::kNicFirmwareCommand ? wire::kNicHeaderOffset : 0);
+}
+
+void answer_status(uint8_t* header, uint8_t status, uint16_t additional, uint32_t length) {
+  header[4] = status;
+  std::memcpy(header + 5, &additional, 2);
+  std::memcpy(header + 12, &length, 4);
+}
+
+struct HeaderCase {
+  uint8_t opcode;
+  uint8_t subsystem;
+  int32_t protocol;
+  uint8_t version;
+  uint32_t timeout;
+};
+
+TEST_F(FakeDriverTest, HeaderAsSentOnEitherPath) {
+  const HeaderCase cases[] = {
+      {18, 2, vx::kProtocolIscsi, 0, 20}, {18, 2, vx::kProtocolNic, 0, 20},  {18, 11, vx::kProtocolIscsi, 1, 11},
+      {18, 11, vx::kProtocolNic, 0, 11},  {18, 6, vx::kProtocolIscsi, 0, 11}, {5, 1, vx::kProtocolIscsi, 1, 120},
+      {5, 1, vx::kProtocolNic, 1, 30},    {17, 2, vx::kProtocolNic, 0, 30},   {172, 1, vx::kProtocolIscsi, 7, 120},
+  };
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.opcode) << "/" << int(c.subsystem) << " protocol " << c.protocol);
+    driver_.sent.clear();
+    uint8_t payload[40];
+    std::memset(payload, 0x5A, sizeof payload);
+    const int32_t fd = c.protocol == vx::kProtocolIscsi ? vx::varu_glob.iscsi_fds[1] : -1;
+    EXPECT_EQ(vx::Send_Ioctl_PayLoad(fd, c.opcode, c.subsystem, sizeof payload, sizeof payload + 16, payload, 1, 3,
+                                     2, c.protocol, 2, c.version),
+              0u);
+    auto commands = driver_.commands();
+    ASSERT_EQ(commands.size(), 1u);
+    const SentRequest& s = commands[0];
+    const uint8_t* h = header_of(s);
+    EXPECT_EQ(h[0], c.opcode);
+    EXPECT_EQ(h[1], c.subsystem);
+    EXPECT_EQ(h[2], 2);   // port number
+    EXPECT_EQ(h[3], 3);   // domain
+    uint32_t timeout, length;
+    std::memcpy(&timeout, h + 4, 4);
+    std::memcpy(&length, h + 8, 4);
+    EXPECT_EQ(timeout, c.timeout);
+    EXPECT_EQ(length, sizeof payload);
+    EXPECT_EQ(h[12], c.version == 1 ? 1 : 0) << "only version 1 sets the byte";
+    EXPECT_EQ(h[13] | h[14] | h[15], 0);
+    EXPECT_EQ(h[16], 0x5A);
+    if (c.protocol == vx::kProtocolNic) {
+      EXPECT_EQ(s.request, wire::kNicFirmwareCommand);
+      EXPECT_EQ(s.fd, vxtest::kNicFd);
+      EXPECT_EQ(std::memcmp(s.bytes.data(), "QUILLMARCHANT CORP", 18), 0);
+      EXPECT_EQ(s.bytes[18], 3);   // bus, device, function of handle 2
+      EXPECT_EQ(s.bytes[19], 0);
+      EXPECT_EQ(s.bytes[20], 1);
+      EXPECT_EQ(s.bytes.size(), sizeof payload + 37);
+      EXPECT_EQ(vx::varu_glob.nic_fds[0], vx::kNoDescriptor) << "the NIC node is closed after the command";
+    } else {
+      EXPECT_EQ(s.request, wire::kIscsiFirmwareCommand);
+      EXPECT_EQ(s.fd, vxtest::kIscsiFdBase + 1);
+    }
+  }
+}
+
+TEST_F(FakeDriverTest, EmptyRequestSendsTheHeaderAlone) {
+  EXPECT_EQ(vx::IssueIOCTLWithPayLoad(1, 88, 1, 0, 16, nullptr, 1, 0, 0), 0u);
+  EXPECT_EQ(vx::IssueNICIOCTLWithPayLoad(1, 88, 1, 0, 16, nullptr, 1, 0, 0), 0u);
+  auto commands = driver_.commands();
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[0].bytes.size(), 16u);
+  EXPECT_EQ(commands[1].bytes.size(), 37u);
+}
+
+// Lengths are computed in 32 bits; what does not fit the 16-bit buffer length is refused unsent.
+TEST_F(FakeDriverTest, OversizedRequestsAreRefusedUnsent) {
+  std::vector<uint8_t> payload(70000);
+  EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 1, 1, 100, 50, payload.data(), 1, 0, 0, 1, 1), 1u);
+  EXPECT_EQ(vx::IssueIOCTL(vx::varu_glob.iscsi_fds[0], 1, 1, 65520, payload.data(), 0, 0, 1, 1), 1u);
+  EXPECT_EQ(vx::ioctl_get_mac(1, payload.data(), 65520, 0, 0, vx::kProtocolIscsi), 1u);
+  // 20 + 0xFFFF from the record's length field would wrap a 16-bit sum.
+  payload[8] = 0xFF;
+  payload[9] = 0xFF;
+  vx::varu_glob.protocol_mask[0] = vx::kProtocolBitIscsi;
+  EXPECT_EQ(vx::ioctl_retrieve_fat(1, payload.data(), 0, 0, 0), 1u);
+  EXPECT_TRUE(driver_.commands().empty());
+  // The largest that fits goes out.
+  EXPECT_EQ(vx::ioctl_get_mac(1, payload.data(), 65519, 0, 0, vx::kProtocolIscsi), 0u);
+  EXPECT_EQ(driver_.commands().size(), 1u);
+}
+
+struct HandleCase {
+  int32_t handle;
+  bool nic;
+  uint32_t result;
+  size_t sent;
+};
+
+TEST_F(FakeDriverTest, HandlesAreDispatchedAndBounded) {
+  const HandleCase cases[] = {
+      {1, false, 0, 1},  {2, false, 0, 1},   {-1, false, 0, 2}, {0, false, 1, 0}, {-2, false, 1, 0},
+      {129, false, 1, 0}, {1, true, 0, 1},   {-1, true, 0, 2},  {0, true, 1, 0},  {129, true, 1, 0},
+      {-7, true, 1, 0},   {3, true, 1, 0},   // two NIC functions: handle 3 names none
+  };
+  for (const HandleCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "handle " << c.handle << (c.nic ? " NIC" : " iSCSI"));
+    driver_.sent.clear();
+    uint8_t payload[8] = {};
+    uint32_t r = c.nic ? vx::IssueNICIOCTLWithPayLoad(c.handle, 5, 1, 8, 24, payload, 1, 0, 0)
+                       : vx::IssueIOCTLWithPayLoad(c.handle, 5, 1, 8, 24, payload, 1, 0, 0);
+    EXPECT_EQ(r, c.result);
+    EXPECT_EQ(driver_.commands().size(), c.sent);
+  }
+}
+
+TEST_F(FakeDriverTest, AllPortsWithoutNodesSendsNothing) {
+  vx::os_put_port_instances(vx::varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
+  uint8_t payload[4] = {};
+  EXPECT_EQ(vx::IssueIOCTLWithPayLoad(vx::kAllPorts, 5, 1, 4, 20, payload, 1, 0, 0), 0u);
+  vx::varu_glob.nic_function_count = 0;
+  EXPECT_EQ(vx::IssueNICIOCTLWithPayLoad(vx::kAllPorts, 5, 1, 4, 20, payload, 1, 0, 0), 0u);
+  EXPECT_TRUE(driver_.sent.empty());
+}
+
+TEST_F(FakeDriverTest, AllPortsReturnsTheLastResult) {
+  int calls = 0;
+  driver_.answer = [&calls](unsigned long, uint8_t* arg, size_t) {
+    if (++calls == 1) answer_status(arg, 1, 30, 0);   // first node refuses, second succeeds
+  };
+  uint8_t payload[4] = {};
+  EXPECT_EQ(vx::IssueIOCTLWithPayLoad(vx::kAllPorts, 5, 1, 4, 20, payload, 1, 0, 0), 0u);
+  calls = 1;   // now the first succeeds and the last refuses
+  driver_.answer = [&calls](unsigned long, uint8_t* arg, size_t) {
+    if (++calls == 3) answer_status(arg, 1, 30, 0);
+  };
+  EXPECT_EQ(vx::IssueIOCTLWithPayLoad(vx::kAllPorts, 5, 1, 4, 20, payload, 1, 0, 0), 213u);
+}
+
+struct DriverFailure {
+  bool nic;
+  int error;
+  uint32_t issue_result;    // IssueIOCTL
+  uint32_t send_result;     // Send_Ioctl_PayLoad
+  uint8_t status_byte;      // left in the buffer
+};
+
+// A driver that fails the request leaves the header as written: its status byte is the low byte
+// of the Timeout, which maps to 1. EIO from the iSCSI driver is its own result, 295.
+TEST_F(FakeDriverTest, DriverFailuresBecomeOne) {
+  const DriverFailure cases[] = {
+      {false, EIO, vx::kStatusDriverIo, 1, 0},
+      {false, ENODEV, 0, 1, 120},
+      {false, EINVAL, 0, 1, 120},
+      {true, EIO, 0, 1, 30},
+      {true, ENODEV, 0, 1, 30},
+  };
+  driver_.result = -1;
+  for (const DriverFailure& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.nic ? "NIC " : "iSCSI ") << c.error);
+    driver_.error = c.error;
+    const int32_t protocol = c.nic ? vx::kProtocolNic : vx::kProtocolIscsi;
+    const int32_t fd = vx::varu_glob.iscsi_fds[0];
+    uint8_t buffer[16 + 8] = {};
+    EXPECT_EQ(vx::IssueIOCTL(fd, 5, 1, 8, buffer, 0, 0, protocol, 1), c.issue_result);
+    if (c.issue_result == 0) {
+      EXPECT_EQ(buffer[4], c.status_byte);
+    }
+    uint8_t payload[8] = {};
+    EXPECT_EQ(vx::Send_Ioctl_PayLoad(fd, 5, 1, 8, 24, payload, 1, 0, 0, protocol, 1), c.send_result);
+  }
+}
+
+TEST_F(FakeDriverTest, UnknownProtocolSendsNothing) {
+  uint8_t buffer[16] = {};
+  for (int32_t protocol : {0, 3, 4, -1}) {
+    EXPECT_EQ(vx::IssueIOCTL(vx::varu_glob.iscsi_fds[0], 5, 1, 0, buffer, 0, 0, protocol, 1), 0u);
+    EXPECT_EQ(buffer[4], 120) << "the unanswered status byte";
+    uint8_t payload[4] = {};
+    EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 5, 1, 4, 20, payload, 1, 0, 0, protocol, 1), 1u);
+  }
+  EXPECT_TRUE(driver_.sent.empty());
+}
+
+// The answer is copied back before the status is looked at: a failed command still overwrites the
+// caller's payload. Direction 0 copies nothing.
+TEST_F(FakeDriverTest, FailedCommandStillCopiesThePayloadBack) {
+  driver_.answer = [](unsigned long, uint8_t* arg, size_t room) {
+    std::memset(arg + 16, 0xAB, room - 16);
+    answer_status(arg, 1, 44, 0);
+  };
+  uint8_t payload[12] = {};
+  vx::varu_set_last_status(0, "");
+  EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 5, 1, sizeof payload, 28, payload, 2, 0, 0, 1, 1), 1u);
+  EXPECT_EQ(payload[0], 0xAB);
+  EXPECT_EQ(payload[11], 0xAB);
+  EXPECT_EQ(vxtest::last_status().code, 25u);
+
+  uint8_t untouched[12] = {};
+  EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 5, 1, sizeof untouched, 28, untouched, 0, 0, 0, 1, 1),
+            1u);
+  EXPECT_EQ(untouched[0], 0);
+}
+
+TEST_F(FakeDriverTest, AdditionalStatus23FailsWithoutLogLines) {
+  const std::string log = open_log();
+  driver_.answer = [](unsigned long, uint8_t* arg, size_t) { answer_status(arg, 1, 23, 0); };
+  uint8_t payload[4] = {};
+  EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 5, 1, 4, 20, payload, 1, 0, 0, 1, 1), 1u);
+  EXPECT_EQ(vxtest::last_status().code, 52u);
+  EXPECT_EQ(root_->read(log).find("failed with status"), std::string::npos);
+
+  driver_.answer = [](unsigned long, uint8_t* arg, size_t) { answer_status(arg, 1, 22, 0); };
+  EXPECT_EQ(vx::Send_Ioctl_PayLoad(vx::varu_glob.iscsi_fds[0], 5, 1, 4, 20, payload, 1, 0, 0, 1, 1), 245u);
+  const std::string text = root_->read(log);
+  EXPECT_NE(text.find("The IOCTL with opcode:0x5 subsystem:0x1 failed with status 0x1"), std::string::npos) << text;
+  EXPECT_NE(text.find("additional status is:0x16"), std::string::npos);
+  vx::varu_log_close();
+}
+
+struct SizeCase {
+  uint8_t status;
+  uint16_t additional;
+  uint32_t length;
+  uint32_t result;
+  uint16_t size;
+};
+
+TEST_F(FakeDriverTest, SizeQueryTakesStatusZeroOrFour) {
+  const SizeCase cases[] = {
+      {0, 0, 300, 0, 300},
+      {4, 0, 0x12345, 0, 0x2345},   // low 16 bits of the response length
+      {1, 0, 300, 116, 0xEEEE},
+      {1, 23, 300, 1, 0xEEEE},
+  };
+  for (const SizeCase& c : cases) {
+    driver_.answer = [&c](unsigned long request, uint8_t* arg, size_t room) {
+      uint8_t* header = vxtest::FakeDriver::header(request, arg);
+      std::memset(header + 16, 0x11, room - 16 - static_cast<size_t>(header - arg));
+      answer_status(header, c.status, c.additional, c.length);
+    };
+    uint8_t payload[12] = {};
+    uint16_t size = 0xEEEE;
+    EXPECT_EQ(vx::GetIOCTLPayLoadSize(1, 16, 6, sizeof payload, 28, payload, &size, 0, 0), c.result);
+    EXPECT_EQ(size, c.size);
+    EXPECT_EQ(payload[0], c.result == 0 ? 0x11 : 0) << "copied back on success only";
+    size = 0xEEEE;
+    EXPECT_EQ(vx::GetNICIOCTLPayLoadSize(1, 16, 6, sizeof payload, 28, payload, &size, 0, 0), c.result);
+    EXPECT_EQ(size, c.size);
+  }
+}
+
+struct ProtocolCase {
+  int32_t adapter;
+  uint8_t mask;
+  uint32_t protocol;
+};
+
+TEST(GetTheProtocol, FromTheAdapterBits) {
+  const ProtocolCase cases[] = {
+      {0, 0, 4}, {0, 1, 1}, {0, 2, 2}, {0, 3, 1}, {0, 4, 3}, {0, 6, 2}, {15, 1, 1}, {16, 1, 4}, {-1, 1, 4},
+  };
+  for (const ProtocolCase& c : cases) {
+    vx::reset_varu_glob();
+    if (c.adapter >= 0 && c.adapter < vx::kMaxAdapters) vx::varu_glob.protocol_mask[c.adapter] = c.mask;
+    EXPECT_EQ(vx::get_the_protocol(c.adapter), c.protocol) << c.adapter << " mask " << int(c.mask);
+  }
+}
+
+// The version byte belongs to each call: commands of both versions issued from two threads at
+// once each carry their own.
+TEST_F(FakeDriverTest, HeaderVersionIsPerCall) {
+  std::vector<uint8_t> payload_a(32), payload_b(32);
+  auto worker = [](uint8_t* payload, bool v1) {
+    for (int i = 0; i < 200; ++i) {
+      if (v1) {
+        vx::ioctl_common_read_object_v1(1, payload, 32, 0, 0, vx::kProtocolIscsi);
+      } else {
+        vx::ioctl_get_NIC_link_params(2, payload, 0, 0, vx::kProtocolIscsi);
+      }
+    }
+  };
+  std::thread a(worker, payload_a.data(), true);
+  std::thread b(worker, payload_b.data(), false);
+  a.join();
+  b.join();
+  auto commands = driver_.commands();
+  ASSERT_EQ(commands.size(), 400u);
+  for (const SentRequest& s : commands) {
+    const uint8_t* h = header_of(s);
+    EXPECT_EQ(h[12], h[0] == 171 ? 1 : 0) << "opcode " << int(h[0]);
+  }
+}
+
+}  // namespace
