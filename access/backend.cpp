@@ -1,16 +1,315 @@
-// Back-end start-up and shut-down. Until the adapter enumeration is in place the back end finds no
-// adapter: start-up succeeds with "ROOT" alone and last status 313.
+// Back-end start-up and shut-down, and the calls of a separate back-end client.
+//
+// Start-up runs inside the engine's bootstrap (VARU_init, or a rebuild of the tree) with the API
+// lock held: it opens the drivers' device nodes, turns the adapters' PCI functions into controller
+// and physical-HBA instances, and lets every other part load its share of each controller.
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "access/backend.h"
+#include "access/backend_state.h"
+#include "access/discovery.h"
+#include "access/enumeration.h"
+#include "access/fw_commands.h"
+#include "access/host.h"
+#include "access/transport.h"
+#include "access/walks.h"
+#include "adapter/controller_attribs.h"
+#include "engine/api_lock.h"
 #include "engine/hm.h"
 #include "engine/messages.h"
+#include "iscsi/lhba_startup.h"
+#include "schema/handlers.h"
 
 namespace vx {
+namespace {
+
+constexpr uint32_t kBackEnd = 2;
+constexpr int kServiceVersion[4] = {1, 0, 99, 0};
+constexpr int kHierarchyVersion[2] = {10, 6};
+constexpr const char* kConfigProfileFile = "/scratch/Talvix/config_prof.txt";
+constexpr uint32_t kStatusNoController = 18;
+constexpr int32_t kClientModeMax = 1;
+constexpr int kClientRebuildRounds = 3;   // a set of functions that keeps changing is not chased for ever
+constexpr int kLoopbackPorts = 4;
+
+hm_node* root() { return get_node(0); }
+
+// Frees the driver records of `group` and of every group below it.
+void free_records(hm_node* group, int depth) {
+  hm_group_data* data = group_data(group);
+  if (data == nullptr || depth > kPathLevels) return;
+  if (data->backend_info != nullptr) {
+    varu_dfree(data->backend_info);
+    data->backend_info = nullptr;
+  }
+  for (hm_node* child = data->first_child; child != nullptr && child != group; child = child->next) {
+    if (child->kind == kGroup) free_records(child, depth + 1);
+  }
+}
+
+// The per-controller start-up steps of the other parts, in their order; results are not looked at.
+void load_controller(hm_node* controller) {
+  VARU_get_all_eventlog(controller);
+  VARU_list_available_profiles(controller);
+  VARU_get_active_profiles(controller);
+  VARU_get_configured_profiles(controller);
+  VARU_get_link_reconfig_details(controller, 0);
+  VARU_get_port_discovery_config(controller);
+  VARU_enummerate_dummy_port_discovery(controller);
+  VARU_extfat_modules(controller);
+  if (hm_node* ncsi = internal_get_node(controller, "NCSI", kGroup)) {
+    VARU_get_ncsi_attributes(get_port_number(controller), get_phba_port_number(controller), ncsi, ncsi, 0, 1);
+  }
+  VARU_update_oem_props(controller);
+  VARU_update_available_personalities(controller);
+  VARU_update_current_personality(controller);
+  VARU_update_diagnostics_prop(controller);
+  VARU_update_cntr_additional_attribs(controller);
+}
+
+int32_t open_iscsi_nodes() {
+  const int32_t count = os_get_port_instances(varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
+  VaruGlobGuard guard;
+  varu_glob.iscsi_node_count = count;
+  return count;
+}
+
+// Counts the NIC functions; the node itself is opened again around every NIC command.
+int32_t count_nic_functions() {
+  VaruGlobGuard guard;
+  const int32_t count = os_get_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
+  os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
+  return count;
+}
+
+bool is_enabled(hm_node* group, const char* property) {
+  char value[kValueSize] = "";
+  if (internal_get_property(group, property, value) != 0) return false;
+  value[kValueSize - 1] = '\0';
+  return ::strcasecmp(value, "Enabled") == 0;
+}
+
+// Runs an action's handler directly, as its own code would: no parameter checks, no lock taken.
+void run_handler(hm_node* target, const char* action_name, char params[kParamCount][kValueSize]) {
+  hm_node* action = internal_get_node(target, action_name, kAction);
+  const hm_action_descriptor* desc = action != nullptr ? action_data(resolve_link(action)) : nullptr;
+  if (desc != nullptr && desc->handler != nullptr) desc->handler(target, action, params);
+}
+
+// Tears the tree down and builds it again; false when the bootstrap failed.
+bool rebuild_tree() {
+  exit_hm();
+  return init_hm() == 0;
+}
+
+}  // namespace
 
 int backend_init() {
-  pdebug(2, 2, "%s:Brightlane Adapter Not Found.\n", __func__);
-  varu_set_last_status(kStatusNoAdapters, msg::kAdapterNotFound);
+  pdebug(kBackEnd, 6, "%s:Called.\n", "backend_init");
+  pdebug(kBackEnd, 6, "VARUServiceVersion   = %d.%d.%d.%d\n", kServiceVersion[0], kServiceVersion[1],
+         kServiceVersion[2], kServiceVersion[3]);
+  pdebug(kBackEnd, 6, "VARUHierarchyVersion = %d.%d\n", kHierarchyVersion[0], kHierarchyVersion[1]);
+  clear_adapter_tables();
+  VARU_config_dir_permssions();
+
+  const int32_t iscsi_count = open_iscsi_nodes();
+  pdebug(kBackEnd, 6, "%s:iscsi_valid_hba = %d\n", __func__, iscsi_count);
+  const int32_t nic_count = count_nic_functions();
+  {
+    VaruGlobGuard guard;
+    varu_glob.nic_function_count = nic_count;
+  }
+  pdebug(kBackEnd, 6, "%s:nic_valid_hba = %d\n", __func__, nic_count);
+  if (iscsi_count == 0 && nic_count == 0) {
+    pdebug(kBackEnd, 2, "%s:Brightlane Adapter Not Found.\n", __func__);
+    varu_set_last_status(kStatusNoAdapters, msg::kAdapterNotFound);
+    return 0;
+  }
+
+  VARU_enumerate_iscsi_functions();
+  VARU_enumerate_nic_functions();
+  set_port_bitmap();
+  // Pending profile edits do not survive a restart.
+  VARU_delete_file(kConfigProfileFile);
+
+  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+       controller = next_instance(controller)) {
+    load_controller(controller);
+  }
+  set_prop_val(root(), "VARUServiceVersion", "%d.%d.%d.%d", kServiceVersion[0], kServiceVersion[1],
+               kServiceVersion[2], kServiceVersion[3]);
+  set_prop_val(root(), "VARUHierarchyVersion", "%d.%d", kHierarchyVersion[0], kHierarchyVersion[1]);
+  VARU_set_lhba_prop();
   return 0;
 }
 
-void backend_exit() {}
+void backend_exit() {
+  VARU_free_all_node_handles();
+  os_put_port_instances(varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
+  os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
+}
+
+uint32_t VARU_free_all_node_handles() {
+  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+       controller = next_instance(controller)) {
+    free_records(controller, 0);
+  }
+  return 0;
+}
+
+uint32_t backend_client_bdf(int32_t protocol) {
+  if (protocol != kProtocolIscsi && protocol != kProtocolNic) return 0;
+  const char* group = protocol == kProtocolIscsi ? "iSCSIPhysicalHBA" : "NICPhysicalHBA";
+  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+       controller = next_instance(controller)) {
+    hm_node* phba = get_first_instance(controller, group);
+    if (phba == nullptr) return 0;
+    for (; phba != nullptr; phba = next_instance(phba)) {
+      hm_node* pci = internal_get_node(phba, "PCI", kGroup);
+      hm_property* bus_prop = pci != nullptr ? property_data(internal_get_node(pci, "BusNumber", kProperty)) : nullptr;
+      hm_property* fun_prop =
+          pci != nullptr ? property_data(internal_get_node(pci, "FunctionNumber", kProperty)) : nullptr;
+      if (bus_prop == nullptr || fun_prop == nullptr) return 0;
+      uint8_t bytes[kCntrAttribsSize] = {};
+      const int32_t port = get_phba_port_number(phba);
+      if (ioctl_fetch_controller_attribs(get_port_number(phba), bytes, 0, static_cast<uint8_t>(port & 0xFF),
+                                         protocol) != 0) {
+        return 0;
+      }
+      cntr_attribs record;
+      std::memcpy(&record, bytes, sizeof record);
+      char bus[kValueSize];
+      char fun[kValueSize];
+      char serial[sizeof record.serial_number + 1] = "";
+      std::snprintf(bus, sizeof bus, "0x%x", record.bus);
+      std::snprintf(fun, sizeof fun, "0x%x", record.function);
+      std::memcpy(serial, record.serial_number, strnlen(record.serial_number, sizeof record.serial_number));
+      char stored[kValueSize] = "";
+      internal_get_property(controller, "SerialNumber", stored);
+      stored[kValueSize - 1] = '\0';
+      pdebug(kBackEnd, 6, "%s:serial_number = %s asn = %s\n", "VARU_backend_client_bdf", serial, stored);
+      pdebug(kBackEnd, 6, "%s:bus=%s fun=%s bus_node->u.prop->val=%s fun_node->u.prop->val=%s\n",
+             "VARU_backend_client_bdf", bus, fun, bus_prop->value, fun_prop->value);
+      if (::strcasecmp(serial, "0") != 0 && ::strcasecmp(stored, "N/A") != 0) {
+        if (::strcasecmp(bus, bus_prop->value) != 0 || ::strcasecmp(serial, stored) != 0) return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+uint32_t client_init(int32_t mode) {
+  if (mode > kClientModeMax) return 0;
+  bool settled = false;
+  for (int round = 0; round < kClientRebuildRounds && !settled; ++round) {
+    int32_t stored_iscsi;
+    int32_t stored_nic;
+    {
+      VaruGlobGuard guard;
+      stored_iscsi = varu_glob.iscsi_node_count;
+      stored_nic = varu_glob.nic_function_count;
+    }
+    // The old descriptors are closed before the nodes are opened again.
+    os_put_port_instances(varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
+    const int32_t iscsi_count = open_iscsi_nodes();
+    if (iscsi_count != stored_iscsi) {
+      pdebug(kBackEnd, 2, "%s:There is a change in VARU iSCSI hierarchy.\n", "backend_client_init");
+      if (!rebuild_tree()) return kStatusFailed;
+      continue;
+    }
+    const int32_t nic_count = count_nic_functions();
+    if (nic_count != stored_nic) {
+      pdebug(kBackEnd, 2, "%s:There is a change in VARU NIC hierarchy.\n", "backend_client_init");
+      if (!rebuild_tree()) return kStatusFailed;
+      continue;
+    }
+    bool iscsi_unchanged = true;
+    if (iscsi_count > 0) {
+      iscsi_unchanged = backend_client_bdf(kProtocolIscsi) == 0;
+      if (iscsi_unchanged) VARU_refresh_backend_client_iscsi_tgts();
+    }
+    if (iscsi_unchanged) {
+      if (nic_count == 0) {
+        if (iscsi_count > 0) return kStatusOk;
+        varu_set_last_status(kStatusNoController, msg::kNoController);
+        return kStatusFailed;
+      }
+      if (backend_client_bdf(kProtocolNic) == 0) {
+        settled = true;
+        continue;
+      }
+    }
+    if (!rebuild_tree()) return kStatusFailed;
+  }
+  if (!settled) {
+    pdebug(kBackEnd, 2, "%s:The adapters kept changing; gave up after %d rebuilds.\n", "backend_client_init",
+           kClientRebuildRounds);
+    return kStatusFailed;
+  }
+  if (get_first_instance(root(), "Vexalon") == nullptr) return kStatusFailed;
+  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+       controller = next_instance(controller)) {
+    for (hm_node* phba = get_first_instance(controller, "NICPhysicalHBA"); phba != nullptr;
+         phba = next_instance(phba)) {
+      VARU_update_nic_ifname(phba, get_port_number(phba));
+    }
+  }
+  return kStatusOk;
+}
+
+void client_exit(int32_t mode) {
+  if (mode != 0) return;
+  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+       controller = next_instance(controller)) {
+    for (hm_node* port = get_first_instance(controller, "PortDiscoveryAndConfiguration"); port != nullptr;
+         port = next_instance(port)) {
+      if (!is_enabled(port, "BeaconState")) continue;
+      char params[kParamCount][kValueSize] = {};
+      std::snprintf(params[2], kValueSize, "%s", "Disabled");   // BeaconDuration, StatusDuration empty
+      run_handler(port, "Beacon", params);
+    }
+    if (hm_node* diagnostics = internal_get_node(controller, "Diagnostics", kGroup)) {
+      for (int source = 0; source < kLoopbackPorts; ++source) {
+        for (int destination = 0; destination < kLoopbackPorts; ++destination) {
+          char params[kParamCount][kValueSize] = {};
+          std::snprintf(params[0], kValueSize, "%d", source);
+          std::snprintf(params[1], kValueSize, "%d", destination);
+          run_handler(diagnostics, "ExitLoopBackMode", params);
+        }
+      }
+    }
+  }
+  os_put_port_instances(varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
+  os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
+}
 
 }  // namespace vx
+
+using namespace vx;
+
+extern "C" {
+
+// A client of the back end beside the hierarchy's own: each runs under the API lock like any public
+// call, and never inside a handler (a rebuild there would free nodes the handler holds).
+VARU_API uint32_t VARU_backend_client_bdf(int32_t protocol) {
+  return public_call("VARU_backend_client_bdf", [&]() -> uint32_t { return backend_client_bdf(protocol); });
+}
+
+VARU_API uint32_t backend_client_init(int32_t mode) {
+  return public_call("backend_client_init", [&]() -> uint32_t {
+    if (call_depth() > 1) return kStatusFailed;
+    return client_init(mode);
+  });
+}
+
+VARU_API void backend_client_exit(int32_t mode) {
+  public_call("backend_client_exit", [&]() -> uint32_t {
+    if (call_depth() <= 1) client_exit(mode);
+    return kStatusOk;
+  });
+}
+
+}  // extern "C"

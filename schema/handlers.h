@@ -173,4 +173,33 @@ uint32_t do_StdInquiry(hm_node* target, hm_node* action, char params[6][256]);
 uint32_t do_UpgradeFlashROM(hm_node* target, hm_node* action, char params[6][256]);
 uint32_t do_VLANDisable(hm_node* target, hm_node* action, char params[6][256]);
 
+// ---- start-up steps -------------------------------------------------------------------------------
+// Called by the back end's start-up in this order for every controller, results ignored.
+uint32_t VARU_get_all_eventlog(hm_node* controller);
+uint32_t VARU_list_available_profiles(hm_node* controller);
+uint32_t VARU_get_active_profiles(hm_node* controller);
+uint32_t VARU_get_configured_profiles(hm_node* controller);
+uint32_t VARU_get_link_reconfig_details(hm_node* controller, uint32_t mode);   // mode 0: start-up
+uint32_t VARU_get_port_discovery_config(hm_node* controller);
+uint32_t VARU_enummerate_dummy_port_discovery(hm_node* controller);
+uint32_t VARU_extfat_modules(hm_node* controller);
+uint32_t VARU_get_ncsi_attributes(int32_t handle, int32_t port_number, hm_node* ncsi_group, hm_node* selector_group,
+                                  uint32_t domain, uint32_t create);
+uint32_t VARU_update_oem_props(hm_node* controller);
+uint32_t VARU_update_available_personalities(hm_node* controller);
+uint32_t VARU_update_current_personality(hm_node* controller);
+uint32_t VARU_update_diagnostics_prop(hm_node* controller);
+uint32_t VARU_update_cntr_additional_attribs(hm_node* controller);
+// The iSCSI restore of each LogicalHBA0, in this order. The keys are "Vexalon<a>",
+// "iSCSIPhysicalHBA<p>" and "LogicalHBA0" (256 bytes each).
+uint32_t setup_iscsi(hm_node* logical_hba, const char* enabled, hm_node* origin, hm_node* action,
+                     char params[6][256]);
+uint32_t VARU_set_ini_loginopts_prop(hm_node* logical_hba, char* adapter_key, char* phba_key, char* lhba_key);
+uint32_t VARU_set_target_loginopts_prop(char* adapter_key, char* phba_key, char* lhba_key, hm_node* logical_hba);
+uint32_t VARU_set_stp_loginopts_prop(char* adapter_key, char* phba_key, char* lhba_key, hm_node* logical_hba);
+uint32_t get_all_isns(hm_node* phba, int32_t port, int32_t domain, int32_t phba_port, hm_node* isns_group,
+                      hm_node* action, char params[6][256]);
+// Re-initialisation of a separate back-end client: refreshes the iSCSI targets.
+uint32_t VARU_refresh_backend_client_iscsi_tgts();
+
 }  // namespace vx

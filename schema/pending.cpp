@@ -173,6 +173,28 @@ uint32_t group_Session(hm_node*) { return not_supported(); }
 uint32_t group_Target(hm_node*) { return not_supported(); }
 uint32_t group_iSNS(hm_node*) { return not_supported(); }
 
+// ---- start-up steps -------------------------------------------------------------------------------
+uint32_t VARU_get_all_eventlog(hm_node*) { return not_supported(); }
+uint32_t VARU_list_available_profiles(hm_node*) { return not_supported(); }
+uint32_t VARU_get_active_profiles(hm_node*) { return not_supported(); }
+uint32_t VARU_get_configured_profiles(hm_node*) { return not_supported(); }
+uint32_t VARU_get_link_reconfig_details(hm_node*, uint32_t) { return not_supported(); }
+uint32_t VARU_get_port_discovery_config(hm_node*) { return not_supported(); }
+uint32_t VARU_enummerate_dummy_port_discovery(hm_node*) { return not_supported(); }
+uint32_t VARU_extfat_modules(hm_node*) { return not_supported(); }
+uint32_t VARU_get_ncsi_attributes(int32_t, int32_t, hm_node*, hm_node*, uint32_t, uint32_t) { return not_supported(); }
+uint32_t VARU_update_oem_props(hm_node*) { return not_supported(); }
+uint32_t VARU_update_available_personalities(hm_node*) { return not_supported(); }
+uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
+uint32_t VARU_update_diagnostics_prop(hm_node*) { return not_supported(); }
+uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
+uint32_t setup_iscsi(hm_node*, const char*, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
+uint32_t VARU_set_ini_loginopts_prop(hm_node*, char*, char*, char*) { return not_supported(); }
+uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
+uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
+uint32_t get_all_isns(hm_node*, int32_t, int32_t, int32_t, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
+uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
+
 const PendingHandler kPendingHandlers[] = {
     {"do_AddARPTableEntry", reinterpret_cast<const void*>(&do_AddARPTableEntry)},
     {"do_AddRouteTableEntry", reinterpret_cast<const void*>(&do_AddRouteTableEntry)},

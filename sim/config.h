@@ -66,6 +66,8 @@ struct Adapter {
   uint16_t ldto = 20;
   uint16_t max_cdb_length = 16;
   uint8_t iscsi_versions = 0;   // low 4 bits minimum, high 4 bits maximum
+  bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
+  std::string oem_serial_number;   // OEM parameter block (opcode 76)
 
   std::vector<Function> iscsi_functions;
   std::vector<Function> nic_functions;

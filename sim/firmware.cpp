@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/startup_commands.h"
+
 namespace vx::sim {
 
 uint32_t Payload::u32(size_t offset) const {
@@ -244,6 +246,11 @@ constexpr CommandRow kCommands[] = {
     {7, 6, set_record},
     {78, 1, get_record},    // configuration signature
     {79, 1, set_record},
+    {91, 1, fetch_vpd},     // what the management library reads at start-up (startup_commands.cpp)
+    {1, 1, mac_query},
+    {147, 1, mac_list},
+    {88, 1, start_management_service},
+    {76, 1, oem_params},
 };
 
 }  // namespace
@@ -254,6 +261,7 @@ bool has_handler(uint8_t opcode, uint8_t subsystem) {
 }
 
 Answer run_command(Command& command) {
+  if (refused_on_virtual_function(command)) return kAnswerNotForVirtualFunction;
   for (const CommandRow& row : kCommands) {
     if (row.opcode == command.opcode && row.subsystem == command.subsystem) return row.handler(command);
   }

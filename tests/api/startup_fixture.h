@@ -1,0 +1,189 @@
+// Start-up against the simulated adapters: a fresh root per test, a named configuration, the
+// simulator's controls, and helpers that walk the tree through the public calls.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "access/platform.h"
+#include "engine/hm.h"
+#include "sim/vxsim_control.h"
+#include "support/test_support.h"
+#include "varu.h"
+
+namespace vxtest {
+
+constexpr uint32_t kMissing = 0xFFFFFFFFu;
+
+struct StartupSim {
+  int (*journal_count)() = nullptr;
+  int (*journal_get)(int, vxsim_journal_entry*) = nullptr;
+  void (*journal_clear)() = nullptr;
+  void (*inject_status)(int, int, uint8_t, uint16_t, int) = nullptr;
+  void (*inject_errno)(int, int, uint32_t, int, int) = nullptr;
+  int (*set_nic_functions)(int, int, int) = nullptr;
+  int (*reset)() = nullptr;
+
+  bool load() {
+    bool ok = true;
+    auto get = [&ok](auto& fn, const char* name) {
+      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(vx::simulator_symbol(name));
+      ok = ok && fn != nullptr;
+    };
+    get(journal_count, "vxsim_journal_count");
+    get(journal_get, "vxsim_journal_get");
+    get(journal_clear, "vxsim_journal_clear");
+    get(inject_status, "vxsim_inject_status");
+    get(inject_errno, "vxsim_inject_errno");
+    get(set_nic_functions, "vxsim_set_nic_functions");
+    get(reset, "vxsim_reset");
+    return ok;
+  }
+
+  // Firmware commands that reached the simulated drivers.
+  std::vector<vxsim_journal_entry> commands() const {
+    std::vector<vxsim_journal_entry> out;
+    for (int i = 0; i < journal_count(); ++i) {
+      vxsim_journal_entry e{};
+      if (journal_get(i, &e) == 0 && e.is_firmware_command != 0) out.push_back(e);
+    }
+    return out;
+  }
+};
+
+// The tag of the node at "Vexalon0/iSCSIPhysicalHBA0/PCI" (groups) or ".../PCI/BusNumber" (the last
+// part of a given kind) below "ROOT"; kMissing when a part is missing.
+inline uint32_t tag_at(const std::string& path, int32_t last_kind = VARU_KIND_GROUP) {
+  uint32_t tag = 0;
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t slash = path.find('/', start);
+    const bool last = slash == std::string::npos;
+    const std::string part = path.substr(start, last ? std::string::npos : slash - start);
+    uint32_t next = kMissing;
+    if (VARU_get_node_tag(static_cast<int32_t>(tag), part.c_str(), &next, last ? last_kind : VARU_KIND_GROUP) != 0) {
+      return kMissing;
+    }
+    tag = next;
+    if (last) break;
+    start = slash + 1;
+  }
+  return tag;
+}
+
+// A property's value through the public call ("<rc>" when the read fails).
+inline std::string value_at(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const uint32_t group = slash == std::string::npos ? 0 : tag_at(path.substr(0, slash));
+  const uint32_t prop = tag_at(path, VARU_KIND_PROPERTY);
+  if (group == kMissing || prop == kMissing) return "<missing>";
+  char buf[VARU_VALUE_SIZE] = "";
+  uint32_t rc = VARU_get_property_val(group, prop, buf, sizeof buf);
+  return rc == 0 ? std::string(buf) : "<" + std::to_string(rc) + ">";
+}
+
+// A property's cached value, without its handler (for properties whose reader is not built yet).
+inline std::string cached_at(const std::string& path) {
+  const uint32_t prop = tag_at(path, VARU_KIND_PROPERTY);
+  hm_property* data = prop == kMissing ? nullptr : vx::property_data(vx::get_node(static_cast<int32_t>(prop)));
+  return data != nullptr ? std::string(data->value) : "<missing>";
+}
+
+inline std::vector<uint32_t> child_tags(uint32_t tag, int32_t kind) {
+  std::vector<uint32_t> tags(8192);
+  uint32_t count = 0;
+  if (VARU_get_child_tags(static_cast<int32_t>(tag), tags.data(), &count, kind) != 0) return {};
+  tags.resize(count);
+  return tags;
+}
+
+inline std::string node_name(uint32_t tag, int32_t kind) {
+  char name[VARU_NAME_SIZE] = "";
+  VARU_get_node_name(static_cast<int32_t>(tag), name, kind);
+  return name;
+}
+
+// Names of the sub-groups of the group at `path`, in order.
+inline std::vector<std::string> groups_under(const std::string& path) {
+  std::vector<std::string> names;
+  const uint32_t tag = path.empty() ? 0 : tag_at(path);
+  if (tag == kMissing) return names;
+  for (uint32_t child : child_tags(tag, VARU_KIND_GROUP)) names.push_back(node_name(child, VARU_KIND_GROUP));
+  return names;
+}
+
+// The whole tree as text: every node (with its tag), properties with their cached values.
+inline std::string tree_text(uint32_t tag = 0, const std::string& indent = "", bool with_tags = true) {
+  std::string out;
+  auto label = [with_tags](uint32_t t) { return with_tags ? std::to_string(t) + " " : std::string(); };
+  for (uint32_t p : child_tags(tag, VARU_KIND_PROPERTY)) {
+    hm_property* data = vx::property_data(vx::get_node(static_cast<int32_t>(p)));
+    out += indent + label(p) + node_name(p, VARU_KIND_PROPERTY) + "=" + (data ? data->value : "") + "\n";
+  }
+  for (uint32_t a : child_tags(tag, VARU_KIND_ACTION)) out += indent + label(a) + node_name(a, VARU_KIND_ACTION) + "()\n";
+  for (uint32_t g : child_tags(tag, VARU_KIND_GROUP)) {
+    out += indent + label(g) + node_name(g, VARU_KIND_GROUP) + "\n" + tree_text(g, indent + "  ", with_tags);
+  }
+  return out;
+}
+
+// Every tag of the tree below and with `tag`.
+inline void collect_tags(uint32_t tag, std::vector<uint32_t>* out) {
+  out->push_back(tag);
+  for (uint32_t p : child_tags(tag, VARU_KIND_PROPERTY)) out->push_back(p);
+  for (uint32_t a : child_tags(tag, VARU_KIND_ACTION)) out->push_back(a);
+  for (uint32_t g : child_tags(tag, VARU_KIND_GROUP)) collect_tags(g, out);
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    while (started_ > 0) {
+      VARU_exit();
+      --started_;
+    }
+    ::unsetenv("VXIMA_SIMULATOR");
+  }
+
+  // The simulator serves `file` (a path of the source tree's examples, or one written by the test).
+  void use_config(const std::string& file) {
+    ::setenv("VXIMA_SIMULATOR", file.c_str(), 1);
+    ASSERT_TRUE(sim_.load()) << "simulated adapter module not found";
+    ASSERT_EQ(sim_.reset(), 0);
+  }
+  void use_example(const char* name) { use_config(source_path(std::string("examples/") + name)); }
+  // A configuration written under the test's root.
+  void use_config_text(const std::string& json) {
+    root_.write("/cfg/adapters.json", json);
+    use_config(root_.at("/cfg/adapters.json"));
+  }
+
+  uint32_t start() {
+    uint32_t rc = VARU_init();
+    if (rc == 0) ++started_;
+    return rc;
+  }
+  void stop() {
+    if (started_ > 0) {
+      VARU_exit();
+      --started_;
+    }
+  }
+
+  std::string log() const { return root_.read("/tmp/varu2d.log"); }
+  void log_level(int level) {
+    root_.write("/scratch/Talvix/libvaru.conf", "VARULogLevel " + std::to_string(level));
+    root_.write("/tmp/.keep", "");
+  }
+
+  TempRoot root_;
+  StartupSim sim_;
+  int started_ = 0;
+};
+
+}  // namespace vxtest
