@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "access/backend_state.h"
 #include "access/fw_commands.h"
@@ -233,19 +234,26 @@ uint32_t get_interface_names(uint32_t count, uint32_t start) {
   VaruGlobGuard guard;
   std::memset(varu_glob.nic_ifname, 0, sizeof varu_glob.nic_ifname);
   const uint32_t last = count < static_cast<uint32_t>(wire::kMaxNicHandles) ? count : wire::kMaxNicHandles;
-  const std::string conf = host_path(wire::kEsxConfPath);
+  if (start >= last) return count;
+  // The file is read once, in the pieces a line reader of kEsxLineSize bytes returns, and every
+  // function's key is then looked up in them: one open per enumeration, not one per function.
+  FILE* file = std::fopen(host_path(wire::kEsxConfPath).c_str(), "r");
+  if (file == nullptr) {
+    pdebug(2, 3, "%s:Failed to open /etc/vmware/esx.conf\n", __func__);
+    return 0;
+  }
+  std::vector<std::string> pieces;
+  char line[kEsxLineSize];
+  while (std::fgets(line, sizeof line, file) != nullptr) pieces.emplace_back(line);
+  std::fclose(file);
+
   for (uint32_t i = start; i < last; ++i) {
     const PciAddress& pci = varu_glob.nic_pci[i];
     char key[32];
     std::snprintf(key, sizeof key, "%03d:%02d.%d/vmkname", pci.bus, pci.device, pci.function);
-    FILE* file = std::fopen(conf.c_str(), "r");
-    if (file == nullptr) {
-      pdebug(2, 3, "%s:Failed to open /etc/vmware/esx.conf\n", __func__);
-      return 0;
-    }
-    char line[kEsxLineSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-      if (std::strstr(line, key) == nullptr) continue;
+    for (const std::string& piece : pieces) {
+      if (piece.find(key) == std::string::npos) continue;
+      std::snprintf(line, sizeof line, "%s", piece.c_str());
       cut_newline(line);
       const char* value = std::strchr(line, '=');
       const char* open_quote = value != nullptr ? std::strchr(value + 1, '"') : nullptr;
@@ -260,7 +268,6 @@ uint32_t get_interface_names(uint32_t count, uint32_t start) {
       }
       break;
     }
-    std::fclose(file);
   }
   return count;
 }
