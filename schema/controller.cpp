@@ -386,7 +386,7 @@ constexpr SchemaRow kVexalonRows[] = {
   /*  82 */ property(kNCSIRow, kPropNCSIVersion, "This property specifies the NC-SI version now running.",
                      kReadOnly, handle_get_ncsi_version, length(5, 32), "5"),
   /*  83 */ property(kNCSIRow, kPropNCSISupport,
-                     "This property indicates whether the controller supports the DMTF NC-SI specification.",
+                     "This property indicates whether the controller supports the DMTF NC-SI standard.",
                      kReadOnly, handle_ncsi_static_configuration, one_of("Supported,Not Supported", 9, 13),
                      "Not Supported"),
   /*  84 */ property(kNCSIRow, kPropNCSIVXHandShake,
