@@ -20,6 +20,7 @@ namespace vx {
 namespace {
 
 constexpr const char* kLogPath = "/tmp/varu2d.log";
+constexpr const char* kLogDir = "/tmp";
 constexpr const char* kLevelDir = "/scratch/Talvix";
 constexpr const char* kLevelPath = "/scratch/Talvix/libvaru.conf";
 constexpr const char* kLevelKey = "VARULogLevel ";
@@ -97,6 +98,10 @@ bool varu_log_open() {
   if (varu_log_fp != nullptr) return true;
   std::string path = host_path(kLogPath);
   varu_log_fp = std::fopen(path.c_str(), "a+");
+  if (varu_log_fp == nullptr) {   // a fresh stand-in root has no /tmp yet
+    make_dirs(host_path(kLogDir));
+    varu_log_fp = std::fopen(path.c_str(), "a+");
+  }
   return varu_log_fp != nullptr;
 }
 
