@@ -155,6 +155,17 @@ bool all_chars_in(const char* text, size_t max_length, const char* allowed_punct
   return n > 0;
 }
 
+// Closes the descriptors of a table of at most `limit` device nodes and marks every slot free.
+void close_descriptors(int32_t* table, int32_t count, int32_t limit) {
+  if (table == nullptr) return;
+  if (count > limit) count = limit;
+  VaruGlobGuard guard;
+  for (int32_t i = 0; i < count; ++i) {
+    if (table[i] != kNoDescriptor) host_ops().close(table[i]);
+    table[i] = kNoDescriptor;
+  }
+}
+
 }  // namespace
 
 void iscsi_node_path(int32_t number, char* out, uint32_t size) {
@@ -178,13 +189,7 @@ int32_t os_get_port_instances(int32_t* table, int32_t count) {
 }
 
 void os_put_port_instances(int32_t* table, int32_t count) {
-  if (table == nullptr) return;
-  if (count > wire::kMaxIscsiNodes) count = wire::kMaxIscsiNodes;
-  VaruGlobGuard guard;
-  for (int32_t i = 0; i < count; ++i) {
-    if (table[i] != kNoDescriptor) host_ops().close(table[i]);
-    table[i] = kNoDescriptor;
-  }
+  close_descriptors(table, count, wire::kMaxIscsiNodes);
 }
 
 int32_t os_get_nic_port_instances(int32_t* table, uint32_t count) {
@@ -210,13 +215,7 @@ int32_t os_get_nic_port_instances(int32_t* table, uint32_t count) {
 }
 
 void os_put_nic_port_instances(int32_t* table, int32_t count) {
-  if (table == nullptr) return;
-  if (count > wire::kMaxNicHandles) count = wire::kMaxNicHandles;
-  VaruGlobGuard guard;
-  for (int32_t i = 0; i < count; ++i) {
-    if (table[i] != kNoDescriptor) host_ops().close(table[i]);
-    table[i] = kNoDescriptor;
-  }
+  close_descriptors(table, count, wire::kMaxNicHandles);
 }
 
 int32_t ioctl_get_chipinfo(int32_t slot, wire::ChipInfoRecord* record) {

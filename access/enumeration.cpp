@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -284,34 +285,34 @@ uint32_t get_port_bitmap(uint32_t adapter, int32_t port) {
   return kPortBitOther;
 }
 
-uint32_t VARU_get_iscsi_node_info(uint32_t handle, char* out_instance, const uint8_t* attrs, uint32_t attrs_status) {
+namespace {
+
+// Where the function `handle` of one protocol belongs (see VARU_get_iscsi_node_info); `func` names
+// the caller in the log.
+uint32_t node_info(const char* func, int32_t protocol, uint32_t handle, char* out_instance, const uint8_t* attrs,
+                   uint32_t attrs_status) {
   if (attrs == nullptr || out_instance == nullptr) return kNodeSkip;
   if (get_first_instance(root(), "Vexalon") == nullptr) {
-    pdebug(kBackEnd, 6, "%s:Adapter node not found.\n", __func__);
+    pdebug(kBackEnd, 6, "%s:Adapter node not found.\n", func);
     return kNodeNew;
   }
   Identity id;
-  if (VARU_get_pci_bdf(static_cast<int32_t>(handle), id.bus, id.device, id.function, id.serial, kProtocolIscsi,
-                       attrs, attrs_status) != 0) {
-    pdebug(kBackEnd, 3, "%s:Failed to get PCI information.\n", __func__);
+  if (VARU_get_pci_bdf(static_cast<int32_t>(handle), id.bus, id.device, id.function, id.serial, protocol, attrs,
+                       attrs_status) != 0) {
+    pdebug(kBackEnd, 3, "%s:Failed to get PCI information.\n", func);
     return kNodeSkip;
   }
-  return match_controllers(__func__, id, /*iscsi=*/true, out_instance);
+  return match_controllers(func, id, /*iscsi=*/protocol == kProtocolIscsi, out_instance);
+}
+
+}  // namespace
+
+uint32_t VARU_get_iscsi_node_info(uint32_t handle, char* out_instance, const uint8_t* attrs, uint32_t attrs_status) {
+  return node_info(__func__, kProtocolIscsi, handle, out_instance, attrs, attrs_status);
 }
 
 uint32_t VARU_get_nic_node_info(uint32_t handle, char* out_instance, const uint8_t* attrs, uint32_t attrs_status) {
-  if (attrs == nullptr || out_instance == nullptr) return kNodeSkip;
-  if (get_first_instance(root(), "Vexalon") == nullptr) {
-    pdebug(kBackEnd, 6, "%s:Adapter node not found.\n", __func__);
-    return kNodeNew;
-  }
-  Identity id;
-  if (VARU_get_pci_bdf(static_cast<int32_t>(handle), id.bus, id.device, id.function, id.serial, kProtocolNic, attrs,
-                       attrs_status) != 0) {
-    pdebug(kBackEnd, 3, "%s:Failed to get PCI information.\n", __func__);
-    return kNodeSkip;
-  }
-  return match_controllers(__func__, id, /*iscsi=*/false, out_instance);
+  return node_info(__func__, kProtocolNic, handle, out_instance, attrs, attrs_status);
 }
 
 namespace {
@@ -331,15 +332,16 @@ hm_node* enumerate_function(const Pass& pass, int32_t handle, const uint8_t* rec
   return phba;
 }
 
+// A handle count of the back end's state, read under its lock, at most the size of its table.
+int32_t handle_count(int32_t VaruGlob::*count, int32_t limit) {
+  VaruGlobGuard guard;
+  return std::min(varu_glob.*count, limit);
+}
+
 }  // namespace
 
 uint32_t VARU_enumerate_iscsi_functions() {
-  int32_t count;
-  {
-    VaruGlobGuard guard;
-    count = varu_glob.iscsi_node_count;
-  }
-  if (count > wire::kMaxIscsiNodes) count = wire::kMaxIscsiNodes;
+  const int32_t count = handle_count(&VaruGlob::iscsi_node_count, wire::kMaxIscsiNodes);
   for (int32_t h = 1; h <= count; ++h) {
     uint8_t record[kCntrAttribsSize] = {};
     if (VARU_get_cntr_attribs(h, 0, 0, kProtocolIscsi, record) != 0) {
@@ -357,12 +359,7 @@ uint32_t VARU_enumerate_iscsi_functions() {
 }
 
 uint32_t VARU_enumerate_nic_functions() {
-  int32_t count;
-  {
-    VaruGlobGuard guard;
-    count = varu_glob.nic_function_count;
-  }
-  if (count > wire::kMaxNicHandles) count = wire::kMaxNicHandles;
+  const int32_t count = handle_count(&VaruGlob::nic_function_count, wire::kMaxNicHandles);
   for (int32_t h = 1; h <= count; ++h) {
     uint8_t record[kCntrAttribsSize] = {};
     // A NIC function whose attributes cannot be read is still placed, by its PCI address.

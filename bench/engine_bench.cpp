@@ -4,12 +4,7 @@
 // with the argument grows with the size of the tree.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
+#include "bench/bench_support.h"
 #include "engine/builder.h"
 #include "engine/hm.h"
 
@@ -37,45 +32,39 @@ constexpr GroupSpec kShelf = group_spec("Shelf", "", 4096, nullptr, g_shelf_bits
 constexpr int kItemsPerShelf = 100;
 constexpr int kNodesPerItem = 10;
 
-// A tree of about `nodes` nodes under ROOT, built once per size; the heap it takes is measured
-// around the build.
+// A tree of about `nodes` nodes under ROOT for the life of one benchmark run; the heap it takes
+// is measured around the build. The library is stopped again afterwards, so benchmarks that start
+// it themselves find it stopped.
 struct Tree {
+  explicit Tree(int count) {
+    vxbench::use_shared_root();
+    VARU_init();
+    hm_node* top = get_node(0);
+    vxbench::HeapMeter meter;
+    int made = 0;
+    while (made < count) {
+      hm_node* shelf = build_instance(kShelf, top, nullptr, nullptr, nullptr);
+      if (first_shelf == nullptr) first_shelf = shelf;
+      ++made;
+      for (int i = 0; i < kItemsPerShelf && made < count; ++i) {
+        build_instance(kItem, shelf, nullptr, nullptr, nullptr);
+        made += kNodesPerItem;
+      }
+    }
+    bytes_per_node = meter.bytes() / made;
+    nodes = made;
+  }
+  ~Tree() { VARU_exit(); }
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
   int nodes = 0;
   hm_node* first_shelf = nullptr;
   double bytes_per_node = 0;
 };
 
-Tree& tree_of(int nodes) {
-  static Tree current;
-  if (current.nodes == nodes) return current;
-  if (current.nodes != 0) VARU_exit();
-  static std::string root;
-  if (root.empty()) {
-    root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
-    std::filesystem::create_directories(root);
-    ::setenv("VXIMA_ROOT", root.c_str(), 1);
-  }
-  current = Tree{};
-  VARU_init();
-  hm_node* top = get_node(0);
-  size_t heap_before = mallinfo2().uordblks;
-  int made = 0;
-  while (made < nodes) {
-    hm_node* shelf = build_instance(kShelf, top, nullptr, nullptr, nullptr);
-    if (current.first_shelf == nullptr) current.first_shelf = shelf;
-    ++made;
-    for (int i = 0; i < kItemsPerShelf && made < nodes; ++i) {
-      build_instance(kItem, shelf, nullptr, nullptr, nullptr);
-      made += kNodesPerItem;
-    }
-  }
-  current.bytes_per_node = static_cast<double>(mallinfo2().uordblks - heap_before) / made;
-  current.nodes = nodes;
-  return current;
-}
-
 void BM_TagLookup(benchmark::State& state) {
-  tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   char name[vx::kNameSize];
   int32_t tag = 5;
   for (auto _ : state) {
@@ -84,7 +73,7 @@ void BM_TagLookup(benchmark::State& state) {
 }
 
 void BM_PathLookup(benchmark::State& state) {
-  tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     uint32_t shelf = 0, item = 0, prop = 0;
     VARU_get_node_tag(0, "Shelf0", &shelf, VARU_KIND_GROUP);
@@ -95,7 +84,7 @@ void BM_PathLookup(benchmark::State& state) {
 }
 
 void BM_PropertyGet(benchmark::State& state) {
-  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   hm_node* item = internal_get_node(t.first_shelf, "Item50", kGroup);
   hm_node* prop = internal_get_node(item, "P0", kProperty);
   char buf[256];
@@ -106,7 +95,7 @@ void BM_PropertyGet(benchmark::State& state) {
 }
 
 void BM_PropertySet(benchmark::State& state) {
-  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   hm_node* item = internal_get_node(t.first_shelf, "Item50", kGroup);
   hm_node* prop = internal_get_node(item, "P4", kProperty);
   char value[] = "512";
@@ -116,7 +105,7 @@ void BM_PropertySet(benchmark::State& state) {
 }
 
 void BM_AddDeleteInstance(benchmark::State& state) {
-  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     hm_node* item = build_instance(kItem, t.first_shelf, nullptr, nullptr, nullptr);
     delete_node(item);
@@ -127,7 +116,7 @@ void BM_AddDeleteInstance(benchmark::State& state) {
 
 // Heap bytes per node of the tree (node records, data blocks, tag table growth, bitfields).
 void BM_MemoryPerNode(benchmark::State& state) {
-  Tree& t = tree_of(static_cast<int>(state.range(0)));
+  Tree t(static_cast<int>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(t.nodes);
   state.counters["bytes_per_node"] = t.bytes_per_node;
 }

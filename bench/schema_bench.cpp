@@ -2,16 +2,11 @@
 // deleting it again, and the heap one instance takes.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/hm.h"
 #include "schema/controller.h"
-#include "varu.h"
 
 namespace {
 
@@ -20,27 +15,7 @@ using namespace vx;
 constexpr int kNodesPerController = 118;
 constexpr int kMaxControllers = 16;
 
-// One client of the hierarchy for the length of a benchmark; another benchmark's tree, when one
-// stands, is shared and left as it was.
-class Client {
- public:
-  Client() {
-    if (std::getenv("VXIMA_ROOT") == nullptr) {
-      std::string root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
-      std::filesystem::create_directories(root);
-      ::setenv("VXIMA_ROOT", root.c_str(), 1);
-    }
-    VARU_init();
-    root_ = get_node(0);
-  }
-  ~Client() { VARU_exit(); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
-  hm_node* root() const { return root_; }
-
- private:
-  hm_node* root_ = nullptr;
-};
+using vxbench::Client;
 
 void BM_BuildDeleteController(benchmark::State& state) {
   Client client;
@@ -76,13 +51,12 @@ void BM_ControllerMemory(benchmark::State& state) {
     made.clear();
     made.push_back(initialize_Vexalon(client.root(), nullptr, nullptr, nullptr));
 
-    size_t heap_before = mallinfo2().uordblks;
-    uint32_t allocations_before = varu_alloc_count();
+    vxbench::HeapMeter meter;
     for (int i = 1; i < kMaxControllers; ++i) {
       made.push_back(initialize_Vexalon(client.root(), nullptr, nullptr, nullptr));
     }
-    double heap = static_cast<double>(mallinfo2().uordblks - heap_before);
-    double allocations = static_cast<double>(varu_alloc_count() - allocations_before);
+    double heap = meter.bytes();
+    double allocations = meter.allocations();
     for (hm_node* v : made) {
       if (v == nullptr) state.SkipWithError("initialize_Vexalon refused");
     }

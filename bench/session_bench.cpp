@@ -3,55 +3,16 @@
 // and go. Run at 16, 32 and 64 sessions: the time per session should not grow with the count.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "engine/hm.h"
-#include "schema/controller.h"
-#include "schema/iscsi_phba.h"
-#include "schema/logical_hba.h"
 #include "schema/session.h"
 #include "schema/target.h"
-#include "varu.h"
 
 namespace {
 
 using namespace vx;
-
-// One client with a controller, physical HBA, logical HBA and target of its own for the length of
-// a benchmark; the controller is removed again at the end.
-class TargetClient {
- public:
-  TargetClient() {
-    if (std::getenv("VXIMA_ROOT") == nullptr) {
-      std::string root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
-      std::filesystem::create_directories(root);
-      ::setenv("VXIMA_ROOT", root.c_str(), 1);
-    }
-    VARU_init();
-    hm_node* root = get_node(0);
-    if (root == nullptr) return;
-    vexalon_ = initialize_Vexalon(root, nullptr, nullptr, nullptr);
-    hm_node* phba = vexalon_ != nullptr ? initialize_iSCSIPhysicalHBA(vexalon_, nullptr, nullptr, nullptr) : nullptr;
-    hm_node* lhba = phba != nullptr ? initialize_LogicalHBA(phba, nullptr, nullptr, nullptr) : nullptr;
-    target_ = lhba != nullptr ? initialize_Target(lhba, nullptr, nullptr, nullptr) : nullptr;
-  }
-  ~TargetClient() {
-    if (vexalon_ != nullptr) delete_node(vexalon_);
-    VARU_exit();
-  }
-  TargetClient(const TargetClient&) = delete;
-  TargetClient& operator=(const TargetClient&) = delete;
-  hm_node* target() const { return target_; }
-
- private:
-  hm_node* vexalon_ = nullptr;
-  hm_node* target_ = nullptr;
-};
 
 int nodes_below(hm_node* node) {
   int n = 1;
@@ -84,7 +45,7 @@ void delete_all(std::vector<hm_node*>* made) {
 }
 
 void run(benchmark::State& state, bool with_luns) {
-  TargetClient client;
+  vxbench::Client client(vxbench::Chain::kTarget);
   if (client.target() == nullptr) {
     state.SkipWithError("no target to build under");
     return;
@@ -94,12 +55,12 @@ void run(benchmark::State& state, bool with_luns) {
   made.reserve(2 * static_cast<size_t>(count));
 
   // The heap and nodes one session takes (with its connection, and its LUN), measured once.
-  size_t heap_before = mallinfo2().uordblks;
+  vxbench::HeapMeter meter;
   if (!build_all(client.target(), count, with_luns, &made)) {
     state.SkipWithError("a builder refused");
     return;
   }
-  size_t heap_after = mallinfo2().uordblks;
+  const double heap = meter.bytes();
   int nodes = 0;
   for (hm_node* node : made) nodes += nodes_below(node);
   delete_all(&made);
@@ -113,7 +74,7 @@ void run(benchmark::State& state, bool with_luns) {
   }
   state.SetItemsProcessed(state.iterations() * count);
   state.SetComplexityN(count);
-  state.counters["bytes_per_session"] = static_cast<double>(heap_after - heap_before) / count;
+  state.counters["bytes_per_session"] = heap / count;
   state.counters["nodes_per_session"] = static_cast<double>(nodes) / count;
   state.counters["ns_per_session"] = benchmark::Counter(static_cast<double>(state.iterations() * count),
                                                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

@@ -6,19 +6,16 @@
 // simulator's journal).
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "access/platform.h"
-#include "engine/hm.h"
-#include "sim/vxsim_control.h"
+#include "bench/bench_support.h"
+#include "support/sim_controls.h"
 #include "varu.h"
 
 namespace {
@@ -57,48 +54,26 @@ std::string make_config(int adapters, bool with_nic) {
 class Lab {
  public:
   Lab(int adapters, bool with_nic) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vxima-startup-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    std::string config = root_ + "/adapters.json";
+    std::string config = root_.path() + "/adapters.json";
     std::ofstream(config) << make_config(adapters, with_nic);
-    ::setenv("VXIMA_ROOT", root_.c_str(), 1);
     ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
-    reset_ = reinterpret_cast<int (*)()>(vx::simulator_symbol("vxsim_reset"));
-    count_ = reinterpret_cast<int (*)()>(vx::simulator_symbol("vxsim_journal_count"));
-    get_ = reinterpret_cast<int (*)(int, vxsim_journal_entry*)>(vx::simulator_symbol("vxsim_journal_get"));
-    clear_ = reinterpret_cast<void (*)()>(vx::simulator_symbol("vxsim_journal_clear"));
-    ok_ = !root_.empty() && reset_ != nullptr && count_ != nullptr && get_ != nullptr && clear_ != nullptr &&
-          reset_() == 0;
+    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
   }
-  ~Lab() {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
-  Lab(const Lab&) = delete;
-  Lab& operator=(const Lab&) = delete;
 
   bool ok() const { return ok_; }
-  void clear_journal() const { clear_(); }
-  int firmware_commands() const {
-    int n = 0;
-    for (int i = 0; i < count_(); ++i) {
-      vxsim_journal_entry e{};
-      if (get_(i, &e) == 0 && e.is_firmware_command != 0) ++n;
-    }
-    return n;
-  }
+  void clear_journal() const { sim_.journal_clear(); }
+  int firmware_commands() const { return static_cast<int>(sim_.commands().size()); }
 
  private:
-  std::string root_;
+  vxbench::ScratchRoot root_{"vxima-startup-"};
+  vxtest::SimControls sim_;
   bool ok_ = false;
-  int (*reset_)() = nullptr;
-  int (*count_)() = nullptr;
-  int (*get_)(int, vxsim_journal_entry*) = nullptr;
-  void (*clear_)() = nullptr;
 };
 
+// Groups under "ROOT". The call needs room for every child: as many as the hierarchy has tags (a
+// tree another benchmark left standing may hold far more groups than there are adapters).
 uint32_t controllers() {
-  std::vector<uint32_t> tags(64);
+  std::vector<uint32_t> tags(static_cast<size_t>(vx::hierarchy_name_.capacity));
   uint32_t count = 0;
   VARU_get_child_tags(0, tags.data(), &count, VARU_KIND_GROUP);
   return count;
@@ -113,11 +88,10 @@ void BM_StartUp(benchmark::State& state) {
   }
   // One measured start for what the tree holds and what was sent.
   lab.clear_journal();
-  const size_t heap_before = mallinfo2().uordblks;
-  const uint32_t allocations_before = vx::varu_alloc_count();
+  const vxbench::HeapMeter meter;
   VARU_init();
-  const double heap = static_cast<double>(mallinfo2().uordblks - heap_before);
-  const double allocations = static_cast<double>(vx::varu_alloc_count() - allocations_before);
+  const double heap = meter.bytes();
+  const double allocations = meter.allocations();
   const double commands = lab.firmware_commands();
   const uint32_t built = controllers();
   VARU_exit();

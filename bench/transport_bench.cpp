@@ -17,6 +17,7 @@
 #include "access/platform.h"
 #include "access/transport.h"
 #include "access/wire.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -33,9 +34,6 @@ std::string example_config() {
 class Devices {
  public:
   explicit Devices(bool simulated) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vxima-bench-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    ::setenv("VXIMA_ROOT", root_.c_str(), 1);
     if (simulated) {
       ::setenv("VXIMA_SIMULATOR", example_config().c_str(), 1);
       // The module keeps the root it was loaded with: point it at this one.
@@ -58,14 +56,11 @@ class Devices {
   ~Devices() {
     vx::os_put_port_instances(vx::varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
     ::unsetenv("VXIMA_SIMULATOR");
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-    ::unsetenv("VXIMA_ROOT");
   }
   bool ready() const { return vx::varu_glob.iscsi_node_count > 0 && vx::varu_glob.nic_function_count > 0; }
 
  private:
-  std::string root_;
+  vxbench::ScratchRoot root_{"vxima-bench-"};
 };
 
 // The instant driver: one iSCSI node, one NIC function; every command succeeds at once.

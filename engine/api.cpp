@@ -22,15 +22,6 @@ bool valid_kind(int32_t kind) { return kind >= 0 && kind <= kMaxKindFilter; }
 
 hm_node* root_node() { return get_node(0); }
 
-// A link stands for its final target; NULL when the chain ends nowhere.
-hm_node* resolved(hm_node* node) { return node != nullptr && node->kind == kLink ? resolve_link(node) : node; }
-
-// A group, or a link to one, as the group it stands for.
-hm_node* as_group(hm_node* node) {
-  hm_node* group = resolved(node);
-  return group != nullptr && group->kind == kGroup && group_data(group) != nullptr ? group : nullptr;
-}
-
 uint32_t effective_kind(hm_node* node) {
   hm_node* target = resolved(node);
   return target != nullptr ? target->kind : 0;

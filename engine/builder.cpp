@@ -62,6 +62,22 @@ hm_node* new_node(uint32_t kind, const char* name, const char* description, hm_n
   return node;
 }
 
+// A node with a zeroed data block of type Data, not added yet; NULL with nothing left when either
+// allocation fails.
+template <typename Data>
+hm_node* new_node_with_data(uint32_t kind, const SchemaRow& row, hm_node* parent, Data** data) {
+  hm_node* node = new_node(kind, row.name, row.description, parent);
+  auto* block = static_cast<Data*>(hm_alloc(sizeof(Data)));
+  if (node == nullptr || block == nullptr) {
+    varu_dfree(node);
+    varu_dfree(block);
+    return nullptr;
+  }
+  node->data = block;
+  *data = block;
+  return node;
+}
+
 void free_unadded(hm_node* node) {
   if (node == nullptr) return;
   if (node->kind != kAction) varu_dfree(node->data);
@@ -72,15 +88,10 @@ void free_unadded(hm_node* node) {
 hm_node* build_row(const SchemaRow& row, hm_node* parent) {
   switch (row.kind) {
     case RowKind::kGroup: {
-      hm_node* node = new_node(kGroup, row.name, row.description, parent);
-      auto* gd = static_cast<hm_group_data*>(hm_alloc(sizeof(hm_group_data)));
-      if (node == nullptr || gd == nullptr) {
-        varu_dfree(node);
-        varu_dfree(gd);
-        return nullptr;
-      }
+      hm_group_data* gd = nullptr;
+      hm_node* node = new_node_with_data(kGroup, row, parent, &gd);
+      if (node == nullptr) return nullptr;
       gd->first_child = gd->last_child = node;
-      node->data = gd;
       if (add_node(node, &hierarchy_name_) < 0) {
         free_unadded(node);
         return nullptr;
@@ -89,16 +100,11 @@ hm_node* build_row(const SchemaRow& row, hm_node* parent) {
       return node;
     }
     case RowKind::kProperty: {
-      hm_node* node = new_node(kProperty, row.name, row.description, parent);
-      auto* p = static_cast<hm_property*>(hm_alloc(sizeof(hm_property)));
-      if (node == nullptr || p == nullptr) {
-        varu_dfree(node);
-        varu_dfree(p);
-        return nullptr;
-      }
+      hm_property* p = nullptr;
+      hm_node* node = new_node_with_data(kProperty, row, parent, &p);
+      if (node == nullptr) return nullptr;
       p->access = row.access;
       p->handler = row.handler;
-      node->data = p;
       if (add_node(node, &hierarchy_name_) < 0) {
         free_unadded(node);
         return nullptr;

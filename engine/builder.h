@@ -16,6 +16,9 @@
 //     return build_instance(kWidget, p, o, a, params);
 //   }
 //
+// Action descriptors list their parameter slots with param(); a table made of shared fragments is
+// put together with rows() and splice(), and row_is() pins the row indices it names as parents.
+//
 // A row's parent is the index of an earlier group row, or kInstance. The texts stay in the tables;
 // nodes point at them. group_spec() checks the table while compiling: a constexpr GroupSpec with a
 // bad row (text too long, parent not an earlier group, bad access ...) does not build. (Whether a
@@ -81,6 +84,13 @@ constexpr SchemaRow action(int16_t parent, const char* name, const char* descrip
   return {RowKind::kAction, parent, name, description, nullptr, 0, nullptr, {}, nullptr, &descriptor};
 }
 
+// One parameter slot of an action descriptor, with its rule written the way property rules are.
+constexpr bool kRequired = true;
+constexpr bool kOptional = false;
+constexpr hm_action_param param(bool required, const char* name, const char* description, ValueRule r) {
+  return {static_cast<uint8_t>(required ? 1 : 0), name, description, r.vtype, r.allowed, r.min, r.max};
+}
+
 // Instance numbers in use, one bitfield per combination of instance numbers of the instanced
 // ancestors. Bitfields are allocated when first needed and stay at their address for the life of
 // the process (instances point at them). One object per builder, zero-initialised.
@@ -129,6 +139,52 @@ constexpr const char* schema_problem(const char* name, const char* description, 
     }
   }
   return nullptr;
+}
+
+// ---- table assembly ----------------------------------------------------------------------------
+// A group table made of fragments: RowTable holds rows in one flat array (the builder reads one
+// table per group), rows() makes one from a list, splice() joins tables.
+template <size_t N>
+struct RowTable {
+  SchemaRow rows[N];
+  static constexpr size_t size = N;
+};
+
+template <typename... Row>
+constexpr RowTable<sizeof...(Row)> rows(const Row&... row) {
+  return {{row...}};
+}
+
+template <size_t A, size_t B>
+constexpr RowTable<A + B> splice(const RowTable<A>& a, const RowTable<B>& b) {
+  RowTable<A + B> out{};
+  for (size_t i = 0; i < A; ++i) out.rows[i] = a.rows[i];
+  for (size_t i = 0; i < B; ++i) out.rows[A + i] = b.rows[i];
+  return out;
+}
+
+template <size_t A, size_t B, size_t... More>
+constexpr auto splice(const RowTable<A>& a, const RowTable<B>& b, const RowTable<More>&... more) {
+  return splice(splice(a, b), more...);
+}
+
+constexpr bool same_text(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  for (; *a != '\0' && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
+}
+
+// True when row `index` of a table is the group `name`: lets a table pin the row indices that its
+// other rows name as parents, while compiling.
+template <size_t N>
+constexpr bool row_is(const SchemaRow (&rows)[N], int16_t index, const char* name) {
+  return index >= 0 && static_cast<size_t>(index) < N && rows[index].kind == RowKind::kGroup &&
+         same_text(rows[index].name, name);
+}
+template <size_t N>
+constexpr bool row_is(const RowTable<N>& table, int16_t index, const char* name) {
+  return row_is(table.rows, index, name);
 }
 
 // Called only when a table is bad; in a constant expression that is a compile error.

@@ -198,6 +198,8 @@ const hm_action_descriptor* action_data(const hm_node* node);
 hm_link_data* link_data(const hm_node* node);
 hm_instance_info* instance_info(const hm_node* node);   // NULL unless an instanced group
 hm_node* resolve_link(hm_node* node);                     // follows links to their final target
+hm_node* resolved(hm_node* node);   // a link as its final target, any other node as itself
+hm_node* as_group(hm_node* node);   // a group, or a link to one, as the group; else NULL
 // Shown name: the name, or name and number for an instanced group, at most 34 characters.
 void hm_instance_name(const hm_node* node, char out[kNameSize]);
 

@@ -32,13 +32,6 @@ constexpr size_t kSymlinkFields = 4;    // SYMLINK, name, parent path, target pa
 
 hm_node* root_node() { return get_node(0); }
 
-hm_node* resolved(hm_node* node) { return node != nullptr && node->kind == kLink ? resolve_link(node) : node; }
-
-hm_node* as_group(hm_node* node) {
-  hm_node* group = resolved(node);
-  return group != nullptr && group->kind == kGroup && group_data(group) != nullptr ? group : nullptr;
-}
-
 uint32_t priority_of(hm_node* node) {
   if (hm_group_data* group = node->kind == kGroup ? group_data(node) : nullptr) return group->priority;
   if (hm_link_data* link = node->kind == kLink ? link_data(node) : nullptr) return link->priority;

@@ -391,6 +391,13 @@ hm_node* resolve_link(hm_node* node) {
   return nullptr;
 }
 
+hm_node* resolved(hm_node* node) { return node != nullptr && node->kind == kLink ? resolve_link(node) : node; }
+
+hm_node* as_group(hm_node* node) {
+  hm_node* group = resolved(node);
+  return group != nullptr && group->kind == kGroup && group_data(group) != nullptr ? group : nullptr;
+}
+
 // Whether the shown name of `node` equals `name` ignoring case, without formatting it: lookups
 // compare every sibling, so this is the inner loop of every name lookup.
 static bool shown_name_is(const hm_node* node, const char* name) {

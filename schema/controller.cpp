@@ -14,13 +14,6 @@ namespace {
 
 using namespace controller;
 
-// One parameter slot of an action, with its rule written the way property rules are.
-constexpr hm_action_param param(bool required, const char* name, const char* description, ValueRule r) {
-  return {static_cast<uint8_t>(required ? 1 : 0), name, description, r.vtype, r.allowed, r.min, r.max};
-}
-constexpr bool kRequired = true;
-constexpr bool kOptional = false;
-
 constexpr const char* kEnabledDisabled = "Enabled,Disabled";
 constexpr const char* kYesNo = "Yes,No";
 constexpr const char* kChannelTypes = "ZMC,vNIC1,vNIC2,UFP,NPAR";
@@ -478,31 +471,21 @@ constexpr SchemaRow kVexalonRows[] = {
 };
 // clang-format on
 
-constexpr bool same_text(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-constexpr bool is_group_row(int16_t index, const char* name) {
-  return kVexalonRows[index].kind == RowKind::kGroup && same_text(kVexalonRows[index].name, name);
-}
 static_assert(std::size(kVexalonRows) == 117, "the instance and 117 nodes below it");
-static_assert(is_group_row(kLinkReconfigurationRow, kGroupLinkReconfiguration));
-static_assert(is_group_row(kFRUVPDRow, kGroupFRUVPD));
-static_assert(is_group_row(kChannelManagementRow, kGroupChannelManagement));
-static_assert(is_group_row(kProfileManagementRow, kGroupProfileManagement));
-static_assert(is_group_row(kActiveProfileRow, kGroupActiveProfile));
-static_assert(is_group_row(kConfiguredProfileRow, kGroupConfiguredProfile));
-static_assert(is_group_row(kNICCIMRow, kGroupNICCIM));
-static_assert(is_group_row(kPersonalityRow, kGroupPersonality));
-static_assert(is_group_row(kOEMRow, kGroupOEM));
-static_assert(is_group_row(kNCSIRow, kGroupNCSI));
-static_assert(is_group_row(kExtFATDataRow, kGroupExtFATData));
-static_assert(is_group_row(kEventLogRow, kGroupEventLog));
-static_assert(is_group_row(kFATDataRow, kGroupFATData));
-static_assert(is_group_row(kDiagnosticsRow, kGroupDiagnostics));
+static_assert(row_is(kVexalonRows, kLinkReconfigurationRow, kGroupLinkReconfiguration));
+static_assert(row_is(kVexalonRows, kFRUVPDRow, kGroupFRUVPD));
+static_assert(row_is(kVexalonRows, kChannelManagementRow, kGroupChannelManagement));
+static_assert(row_is(kVexalonRows, kProfileManagementRow, kGroupProfileManagement));
+static_assert(row_is(kVexalonRows, kActiveProfileRow, kGroupActiveProfile));
+static_assert(row_is(kVexalonRows, kConfiguredProfileRow, kGroupConfiguredProfile));
+static_assert(row_is(kVexalonRows, kNICCIMRow, kGroupNICCIM));
+static_assert(row_is(kVexalonRows, kPersonalityRow, kGroupPersonality));
+static_assert(row_is(kVexalonRows, kOEMRow, kGroupOEM));
+static_assert(row_is(kVexalonRows, kNCSIRow, kGroupNCSI));
+static_assert(row_is(kVexalonRows, kExtFATDataRow, kGroupExtFATData));
+static_assert(row_is(kVexalonRows, kEventLogRow, kGroupEventLog));
+static_assert(row_is(kVexalonRows, kFATDataRow, kGroupFATData));
+static_assert(row_is(kVexalonRows, kDiagnosticsRow, kGroupDiagnostics));
 
 InstanceBits g_vexalon_bits;
 constexpr GroupSpec kVexalon = group_spec(

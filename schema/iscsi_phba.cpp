@@ -8,41 +8,35 @@
 #include "schema/names_iscsi_phba.h"
 
 namespace vx {
-namespace {
-
-constexpr hm_action_param param(bool required, const char* name, const char* description, ValueRule r) {
-  return {static_cast<uint8_t>(required), name, description, r.vtype, r.allowed, r.min, r.max};
-}
-
-}  // namespace
 
 // ---- action descriptors -----------------------------------------------------------------------
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_EraseConfiguration_action = {
     do_EraseConfiguration, 0, 1,
-    {param(false, "LogicalHBAInstanceNumber", "The LogicalHBA instance whose configuration is erased (0).",
+    {param(kOptional, "LogicalHBAInstanceNumber", "The LogicalHBA instance whose configuration is erased (0).",
            range(0, 0))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_RouteTable_AddRouteTableEntry_action = {
     do_AddRouteTableEntry, 0, 3,
-    {param(true, "Destination", "Destination IP address of the route.", address(0, 16)),
-     param(true, "SubnetMask", "Subnet mask of the route.", subnet_mask(0, 255)),
-     param(true, "Gateway", "Gateway of the route.", address(1, 64))}};
+    {param(kRequired, "Destination", "Destination IP address of the route.", address(0, 16)),
+     param(kRequired, "SubnetMask", "Subnet mask of the route.", subnet_mask(0, 255)),
+     param(kRequired, "Gateway", "Gateway of the route.", address(1, 64))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_RouteTable_DeleteRouteTableEntry_action = {
     do_DeleteRouteTableEntry, 0, 1,
-    {param(true, "InstanceNumber", "Number of the RouteTableEntry instance to delete (0 to 1023).", range(0, 1023))}};
+    {param(kRequired, "InstanceNumber", "Number of the RouteTableEntry instance to delete (0 to 1023).",
+           range(0, 1023))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_RouteTable_RefreshRouteTableEntry_action = {
     do_RefreshRouteTableEntry, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_ARPTable_AddARPTableEntry_action = {
     do_AddARPTableEntry, 0, 2,
-    {param(true, "IPAddress", "IP address of the entry.", address(0, 16)),
-     param(true, "MACAddress", "MAC address of the entry (17 characters).", length(17, 17))}};
+    {param(kRequired, "IPAddress", "IP address of the entry.", address(0, 16)),
+     param(kRequired, "MACAddress", "MAC address of the entry (17 characters).", length(17, 17))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_ARPTable_DeleteARPTableEntry_action = {
     do_DeleteARPTableEntry, 0, 1,
-    {param(true, "InstanceNumber", "Number of the ARPTableEntry instance to delete (0 to 63).", range(0, 63))}};
+    {param(kRequired, "InstanceNumber", "Number of the ARPTableEntry instance to delete (0 to 63).", range(0, 63))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_ARPTable_RefreshARPTableEntry_action = {
     do_RefreshARPTableEntry, 0, 0, {}};
@@ -58,58 +52,58 @@ constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfig
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_ConfigureIPAddress_action = {
     do_ConfigureIPAddress, 0, 2,
-    {param(true, "IPAddress", "Static IPv4 address of the port (up to 16 characters).", length(0, 16)),
-     param(true, "SubnetMask", "IPv4 subnet mask of the port (up to 16 characters).", length(0, 16))}};
+    {param(kRequired, "IPAddress", "Static IPv4 address of the port (up to 16 characters).", length(0, 16)),
+     param(kRequired, "SubnetMask", "IPv4 subnet mask of the port (up to 16 characters).", length(0, 16))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_ConfigureVLAN_action = {
     do_ConfigureVLAN, 0, 2,
-    {param(true, "VLANId", "VLAN ID (0 to 4094).", range(0, 4094)),
-     param(false, "Priority", "VLAN priority (0 to 7).", range(0, 7))}};
+    {param(kRequired, "VLANId", "VLAN ID (0 to 4094).", range(0, 4094)),
+     param(kOptional, "Priority", "VLAN priority (0 to 7).", range(0, 7))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_VLANDisable_action = {
     do_VLANDisable, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_Ping_action = {
     do_Ping, 0, 1,
-    {param(true, "IPAddress", "The address to which the ICMP echo request is sent.", address(0, 0))}};
+    {param(kRequired, "IPAddress", "The address to which the ICMP echo request is sent.", address(0, 0))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_IPv6Configuration_DeleteDefaultIPv6Gateway_action = {
     do_DeleteDefaultIPv6Gateway, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_IPv6Configuration_AutoAssignEnable_action = {
     do_AutoAssignEnable, 0, 1,
-    {param(true, "Type", "How the IPv6 address is assigned: Auto or DHCP.", one_of("Auto,DHCP", 1, 4))}};
+    {param(kRequired, "Type", "How the IPv6 address is assigned: Auto or DHCP.", one_of("Auto,DHCP", 1, 4))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_IPv6Configuration_AutoAssignDisable_action = {
     do_AutoAssignDisable, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_TCPIPConfiguration_IPv6Configuration_ConfigureIPv6Address_action = {
     do_ConfigureIPv6Address, 0, 2,
-    {param(true, "AddressType", "0 link-local address, 1 routable address 1, 2 routable address 2.",
+    {param(kRequired, "AddressType", "0 link-local address, 1 routable address 1, 2 routable address 2.",
            one_of("0,1,2", 1, 1)),
-     param(true, "IPAddress", "The IPv6 address (1 to 50 characters).", length(1, 50))}};
+     param(kRequired, "IPAddress", "The IPv6 address (1 to 50 characters).", length(1, 50))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_Network_NICConfiguration_RefreshNICConfig_action = {
     do_RefreshNICConfig, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_PCI_DumpiSCSIPCIConfigRegion_action = {
     do_DumpiSCSIPCIConfigRegion, 0, 2,
-    {param(true, "RegisterOffset", "First byte of the 256-byte configuration space to show (0 to 252).",
+    {param(kRequired, "RegisterOffset", "First byte of the 256-byte configuration space to show (0 to 252).",
            range(0, 252)),
-     param(true, "Count", "Number of bytes to show (1 to 64).", range(1, 64))}};
+     param(kRequired, "Count", "Number of bytes to show (1 to 64).", range(1, 64))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_iSNS_DiscoveryiSNSThruDHCP_action = {
     do_DiscoveryiSNSThruDHCP, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_iSNS_ConfigureiSNSServer_action = {
     do_ConfigureiSNSServer, 0, 2,
-    {param(true, "IPAddress", "IP address of the iSNS server.", address(0, 0)),
-     param(false, "PortNum", "TCP port of the iSNS server (1024 to 65535); 3205 when not given.",
+    {param(kRequired, "IPAddress", "IP address of the iSNS server.", address(0, 0)),
+     param(kOptional, "PortNum", "TCP port of the iSNS server (1024 to 65535); 3205 when not given.",
            range(1024, 65535))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_iSNS_DeleteiSNSServer_action = {
     do_DeleteiSNSServer, 0, 1,
-    {param(true, "InstanceNumber", "Number of the iSNSServer instance to delete (0 to 3).", range(0, 3))}};
+    {param(kRequired, "InstanceNumber", "Number of the iSNSServer instance to delete (0 to 3).", range(0, 3))}};
 
 namespace {
 
@@ -318,19 +312,14 @@ constexpr SchemaRow kPhbaRows[] = {
                     ROOT_Vexalon_iSCSIPhysicalHBA_EraseConfiguration_action),
 };
 
-constexpr bool same(const char* a, const char* b) {
-  for (; *a != '\0' && *a == *b; ++a, ++b) {
-  }
-  return *a == *b;
-}
-constexpr bool row_is(int16_t index, const char* name) {
-  return kPhbaRows[index].kind == RowKind::kGroup && same(kPhbaRows[index].name, name);
-}
-static_assert(row_is(kDriver, kGroupPhbaDriver) && row_is(kNetwork, kGroupPhbaNetwork) &&
-                  row_is(kTcpip, kGroupPhbaTCPIPConfiguration) && row_is(kRouteTable, kGroupPhbaRouteTable) &&
-                  row_is(kArpTable, kGroupPhbaARPTable) && row_is(kIpv6, kGroupPhbaIPv6Configuration) &&
-                  row_is(kNic, kGroupPhbaNICConfiguration) && row_is(kVnic, kGroupPhbavNIC) &&
-                  row_is(kVpd, kGroupPhbaVPD) && row_is(kPci, kGroupPhbaPCI) && row_is(kIsns, kGroupPhbaiSNS),
+static_assert(row_is(kPhbaRows, kDriver, kGroupPhbaDriver) && row_is(kPhbaRows, kNetwork, kGroupPhbaNetwork) &&
+                  row_is(kPhbaRows, kTcpip, kGroupPhbaTCPIPConfiguration) &&
+                  row_is(kPhbaRows, kRouteTable, kGroupPhbaRouteTable) &&
+                  row_is(kPhbaRows, kArpTable, kGroupPhbaARPTable) &&
+                  row_is(kPhbaRows, kIpv6, kGroupPhbaIPv6Configuration) &&
+                  row_is(kPhbaRows, kNic, kGroupPhbaNICConfiguration) && row_is(kPhbaRows, kVnic, kGroupPhbavNIC) &&
+                  row_is(kPhbaRows, kVpd, kGroupPhbaVPD) && row_is(kPhbaRows, kPci, kGroupPhbaPCI) &&
+                  row_is(kPhbaRows, kIsns, kGroupPhbaiSNS),
               "group row indices out of step with the table");
 
 constexpr GroupSpec kPhba = group_spec(kGroupiSCSIPhysicalHBA,

@@ -9,34 +9,26 @@
 namespace vx {
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_AddTarget_action = {
-    do_AddTarget,
-    0,
-    4,
-    {
-        {1, "TargetName", "Fully qualified iSCSI name of the target; adding does not log in.", 0, nullptr, 6, 223},
-        {1, "IPAddress", "IPv4 or IPv6 address of the target portal.", 2, nullptr, 0, 0},
-        {0, "PortNumber", "TCP port of the target portal; 3260 when not given.", 1, nullptr, 1024, 65535},
-        {0, "BootTarget", "\"True\" to make the target a boot target.", 4, "True,False", 4, 5},
-    }};
+    do_AddTarget, 0, 4,
+    {param(kRequired, "TargetName", "Fully qualified iSCSI name of the target; adding does not log in.",
+           length(6, 223)),
+     param(kRequired, "IPAddress", "IPv4 or IPv6 address of the target portal.", address(0, 0)),
+     param(kOptional, "PortNumber", "TCP port of the target portal; 3260 when not given.", range(1024, 65535)),
+     param(kOptional, "BootTarget", "\"True\" to make the target a boot target.", one_of("True,False", 4, 5))}};
 
 // 0..256 rather than 0..255: the handler refuses 256 itself, since no Target256 can exist.
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_DeleteTarget_action = {
-    do_DeleteTarget, 0, 1, {{1, "InstanceNumber", "Number n of the Target<n> to delete.", 1, nullptr, 0, 256}}};
+    do_DeleteTarget, 0, 1,
+    {param(kRequired, "InstanceNumber", "Number n of the Target<n> to delete.", range(0, 256))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Discovery_AddSendTargetPortal_action = {
-    do_AddSendTargetPortal,
-    0,
-    2,
-    {
-        {1, "IPAddress", "IPv4 or IPv6 address of the send-target portal.", 2, nullptr, 0, 0},
-        {1, "PortNumber", "TCP port of the send-target portal.", 1, nullptr, 1024, 65535},
-    }};
+    do_AddSendTargetPortal, 0, 2,
+    {param(kRequired, "IPAddress", "IPv4 or IPv6 address of the send-target portal.", address(0, 0)),
+     param(kRequired, "PortNumber", "TCP port of the send-target portal.", range(1024, 65535))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Discovery_DeleteSendTargetPortal_action = {
-    do_DeleteSendTargetPortal,
-    0,
-    1,
-    {{1, "InstanceNumber", "Number n of the SendTargetPortal<n> to delete.", 1, nullptr, 0, 127}}};
+    do_DeleteSendTargetPortal, 0, 1,
+    {param(kRequired, "InstanceNumber", "Number n of the SendTargetPortal<n> to delete.", range(0, 127))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Discovery_RefreshAvailableTargets_action = {
     do_RefreshAvailableTargets, 0, 0, {}};

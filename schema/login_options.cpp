@@ -5,21 +5,17 @@ namespace vx {
 namespace {
 
 constexpr hm_action_descriptor configure_chap() {
-  return {do_ConfigureCHAP,
-          0,
-          6,
-          {
-              {1, kPropAuthenticationMethod, "CHAP method: \"Mutual CHAP\" or \"One-Way CHAP\".", 4,
-               "Mutual CHAP,One-Way CHAP", 4, 12},
-              {0, kPropInitiatorCHAPName, "CHAP name of the initiator; needed only for Mutual CHAP.", 0, nullptr,
-               0, 256},
-              {0, kPropInitiatorSecret, "CHAP secret of the initiator; needed only for Mutual CHAP.", 0, nullptr,
-               0, 256},
-              {1, kPropTargetCHAPName, "CHAP name of the target side.", 0, nullptr, 1, 256},
-              {1, kPropTargetSecret, kChapSecretRule, 0, nullptr, 12, 34},
-              {0, kPropCHAPParam, "CHAP level at login: \"Discouraged\", \"Preferred\" or \"Required\".", 4,
-               "Discouraged,Preferred,Required", 4, 11},
-          }};
+  return {do_ConfigureCHAP, 0, 6,
+          {param(kRequired, kPropAuthenticationMethod, "CHAP method: \"Mutual CHAP\" or \"One-Way CHAP\".",
+                 one_of("Mutual CHAP,One-Way CHAP", 4, 12)),
+           param(kOptional, kPropInitiatorCHAPName, "CHAP name of the initiator; needed only for Mutual CHAP.",
+                 length(0, 256)),
+           param(kOptional, kPropInitiatorSecret, "CHAP secret of the initiator; needed only for Mutual CHAP.",
+                 length(0, 256)),
+           param(kRequired, kPropTargetCHAPName, "CHAP name of the target side.", length(1, 256)),
+           param(kRequired, kPropTargetSecret, kChapSecretRule, length(12, 34)),
+           param(kOptional, kPropCHAPParam, "CHAP level at login: \"Discouraged\", \"Preferred\" or \"Required\".",
+                 one_of("Discouraged,Preferred,Required", 4, 11))}};
 }
 
 constexpr hm_action_descriptor delete_chap() { return {do_DeleteCHAP, 0, 0, {}}; }

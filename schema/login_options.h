@@ -2,10 +2,7 @@
 // tables of the three levels that carry it: the initiator (LogicalHBA), each target and each
 // send-target portal. The levels differ only in the group's name, the handlers, a few description
 // texts and the CHAP action descriptors (each level has its own, with equal parameter tables).
-//
-// Also the few compile-time helpers that assemble a group table from such fragments: RowTable holds
-// rows in one flat array (the builder reads one table per group), rows() makes one from a list,
-// splice() joins tables, and row_is() lets a table check its own row indices while compiling.
+// The levels' tables join the fragment with rows() and splice() (engine/builder.h).
 #pragma once
 
 #include <cstddef>
@@ -16,45 +13,6 @@
 #include "schema/names_iscsi.h"
 
 namespace vx {
-
-// ---- table assembly ----------------------------------------------------------------------------------
-template <size_t N>
-struct RowTable {
-  SchemaRow rows[N];
-  static constexpr size_t size = N;
-};
-
-template <typename... Row>
-constexpr RowTable<sizeof...(Row)> rows(const Row&... row) {
-  return {{row...}};
-}
-
-template <size_t A, size_t B>
-constexpr RowTable<A + B> splice(const RowTable<A>& a, const RowTable<B>& b) {
-  RowTable<A + B> out{};
-  for (size_t i = 0; i < A; ++i) out.rows[i] = a.rows[i];
-  for (size_t i = 0; i < B; ++i) out.rows[A + i] = b.rows[i];
-  return out;
-}
-
-template <size_t A, size_t B, size_t... More>
-constexpr auto splice(const RowTable<A>& a, const RowTable<B>& b, const RowTable<More>&... more) {
-  return splice(splice(a, b), more...);
-}
-
-constexpr bool same_text(const char* a, const char* b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  for (; *a != '\0' && *a == *b; ++a, ++b) {
-  }
-  return *a == *b;
-}
-
-// True when row `index` of `table` is the group `name`: pins the named row indices of a table.
-template <size_t N>
-constexpr bool row_is(const RowTable<N>& table, int16_t index, const char* name) {
-  return index >= 0 && static_cast<size_t>(index) < N && table.rows[index].kind == RowKind::kGroup &&
-         same_text(table.rows[index].name, name);
-}
 
 // ---- CHAP action descriptors of the three levels ------------------------------------------------------
 extern const hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_InitiatorLoginOptions_Authentication_ConfigureCHAP_action;

@@ -14,13 +14,6 @@ namespace {
 
 using namespace nic;
 
-// One parameter slot of an action, with its rule written the way property rules are.
-constexpr hm_action_param param(bool required, const char* name, const char* description, ValueRule r) {
-  return {static_cast<uint8_t>(required ? 1 : 0), name, description, r.vtype, r.allowed, r.min, r.max};
-}
-constexpr bool kRequired = true;
-constexpr bool kOptional = false;
-
 constexpr const char* kTrueFalse = "True,False";
 constexpr const char* kEnabledDisabled = "Enabled,Disabled";
 constexpr const char* kBootMethods = "PXE,iBFT";
@@ -236,23 +229,13 @@ constexpr SchemaRow kNICPhysicalHBARows[] = {
 };
 // clang-format on
 
-constexpr bool same_text(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return *a == *b;
-}
-constexpr bool is_group_row(int16_t index, const char* name) {
-  return kNICPhysicalHBARows[index].kind == RowKind::kGroup && same_text(kNICPhysicalHBARows[index].name, name);
-}
 static_assert(std::size(kNICPhysicalHBARows) == 58, "the instance and 58 nodes below it");
-static_assert(is_group_row(kVPDRow, kGroupVPD));
-static_assert(is_group_row(kvNICRow, kGroupvNIC));
-static_assert(is_group_row(kNetworkBootRow, kGroupNetworkBootConfiguration));
-static_assert(is_group_row(kCIMRow, kGroupCIM));
-static_assert(is_group_row(kPCIRow, kGroupPCI));
-static_assert(is_group_row(kDriverRow, kGroupDriver));
+static_assert(row_is(kNICPhysicalHBARows, kVPDRow, kGroupVPD));
+static_assert(row_is(kNICPhysicalHBARows, kvNICRow, kGroupvNIC));
+static_assert(row_is(kNICPhysicalHBARows, kNetworkBootRow, kGroupNetworkBootConfiguration));
+static_assert(row_is(kNICPhysicalHBARows, kCIMRow, kGroupCIM));
+static_assert(row_is(kNICPhysicalHBARows, kPCIRow, kGroupPCI));
+static_assert(row_is(kNICPhysicalHBARows, kDriverRow, kGroupDriver));
 
 InstanceBits g_nic_physical_hba_bits;
 constexpr GroupSpec kNICPhysicalHBA = group_spec(

@@ -9,10 +9,8 @@
 namespace vx {
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Discovery_SendTargetPortal_DiscoverTargets_action = {
-    do_DiscoverTargets,
-    0,
-    1,
-    {{0, "TargetName", "Name of one target whose address is to be discovered.", 0, nullptr, 0, 255}}};
+    do_DiscoverTargets, 0, 1,
+    {param(kOptional, "TargetName", "Name of one target whose address is to be discovered.", length(0, 255))}};
 
 namespace {
 

@@ -162,15 +162,6 @@ constexpr SchemaRow kConnectionRows[] = {
                       length(0, 0), "0"),
 };
 
-constexpr bool same(const char* a, const char* b) {
-  for (; *a != '\0' && *a == *b; ++a, ++b) {
-  }
-  return *a == *b;
-}
-template <size_t N>
-constexpr bool row_is(const SchemaRow (&rows)[N], int16_t index, const char* name) {
-  return rows[index].kind == RowKind::kGroup && same(rows[index].name, name);
-}
 static_assert(row_is(kSessionRows, kLoginOptions, kGroupSessionLoginOptions) &&
                   row_is(kSessionRows, kAuthentication, kGroupAuthentication) &&
                   row_is(kSessionRows, kNegotiated, kGroupSessionNegotiatedLoginOptions) &&

@@ -9,35 +9,27 @@
 namespace vx {
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_Login_action = {
-    do_Login,
-    0,
-    5,
-    {
-        {0, "IPAddress", "Address of one of the target's portals; that of TargetPortal0 when not given.", 2, nullptr,
-         0, 0},
-        {0, "PortNumber", "TCP port of one of the target's portals.", 1, nullptr, 1024, 65535},
-        {0, "SessionInitiatorName", "Initiator name for this session only.", 0, nullptr, 1, 223},
-        {0, "ISIDQualifier", "ISID qualifier in place of the one the adapter would assign.", 1, nullptr, 0, 65535},
-        {0, "BootTarget", "\"True\" to log in as a boot session.", 4, "True,False", 4, 5},
-    }};
+    do_Login, 0, 5,
+    {param(kOptional, "IPAddress", "Address of one of the target's portals; that of TargetPortal0 when not given.",
+           address(0, 0)),
+     param(kOptional, "PortNumber", "TCP port of one of the target's portals.", range(1024, 65535)),
+     param(kOptional, "SessionInitiatorName", "Initiator name for this session only.", length(1, 223)),
+     param(kOptional, "ISIDQualifier", "ISID qualifier in place of the one the adapter would assign.",
+           range(0, 65535)),
+     param(kOptional, "BootTarget", "\"True\" to log in as a boot session.", one_of("True,False", 4, 5))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_DeleteTargetPortal_action = {
-    do_DeleteTargetPortal,
-    0,
-    1,
-    {{0, "InstanceNumber", "Number n of the TargetPortal<n> to delete.", 1, nullptr, 0, 63}}};
+    do_DeleteTargetPortal, 0, 1,
+    {param(kOptional, "InstanceNumber", "Number n of the TargetPortal<n> to delete.", range(0, 63))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_AddTargetPortal_action = {
-    do_AddTargetPortal,
-    0,
-    2,
-    {
-        {1, "IPAddress", "IPv4 or IPv6 address of the new portal.", 2, nullptr, 0, 0},
-        {0, "PortNumber", "TCP port of the new portal.", 1, nullptr, 1024, 65535},
-    }};
+    do_AddTargetPortal, 0, 2,
+    {param(kRequired, "IPAddress", "IPv4 or IPv6 address of the new portal.", address(0, 0)),
+     param(kOptional, "PortNumber", "TCP port of the new portal.", range(1024, 65535))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_Logout_action = {
-    do_Logout, 0, 1, {{0, "InstanceNumber", "Number n of the Session<n> to log out.", 1, nullptr, 0, 63}}};
+    do_Logout, 0, 1,
+    {param(kOptional, "InstanceNumber", "Number n of the Session<n> to log out.", range(0, 63))}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_ReScanLUNS_action = {
     do_ReScanLUNS, 0, 0, {}};
@@ -46,13 +38,9 @@ constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_L
     do_StdInquiry, 0, 0, {}};
 
 constexpr hm_action_descriptor ROOT_Vexalon_iSCSIPhysicalHBA_LogicalHBA_Target_LUN_SCSIWrite_action = {
-    do_SCSIWrite,
-    0,
-    2,
-    {
-        {1, "StartBlockAddress", "First block to write.", 1, nullptr, 0, 65535},
-        {1, "Count", "Number of blocks to write.", 1, nullptr, 1, 65535},
-    }};
+    do_SCSIWrite, 0, 2,
+    {param(kRequired, "StartBlockAddress", "First block to write.", range(0, 65535)),
+     param(kRequired, "Count", "Number of blocks to write.", range(1, 65535))}};
 
 namespace {
 

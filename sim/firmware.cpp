@@ -36,12 +36,6 @@ void Payload::put(size_t offset, const void* bytes, size_t count) {
   std::memcpy(data_ + offset, bytes, std::min<size_t>(count, size_ - offset));
 }
 
-namespace {
-
-using Handler = Answer (*)(Command&);
-
-// Copies a whole answer record to the payload; a record larger than the request is cut and
-// flagged with status 4, its full length still reported so that the caller can ask again.
 Answer answer_record(Command& c, const void* record, size_t size) {
   c.payload.put(0, record, size);
   Answer a;
@@ -49,6 +43,10 @@ Answer answer_record(Command& c, const void* record, size_t size) {
   if (size > c.payload.size()) a.status = kStatusResponseTooLarge;
   return a;
 }
+
+namespace {
+
+using Handler = Answer (*)(Command&);
 
 void put_text(std::vector<uint8_t>& rec, size_t offset, size_t field, const std::string& text) {
   std::memcpy(rec.data() + offset, text.data(), std::min(text.size(), field - 1));

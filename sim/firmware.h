@@ -55,6 +55,11 @@ struct Command {
   Payload payload;
 };
 
+// Copies a whole answer record to the payload; a record larger than the request is cut and
+// flagged with kStatusResponseTooLarge, its full length still reported so that the caller can ask
+// again.
+Answer answer_record(Command& command, const void* record, size_t size);
+
 // Answers one command: the table's handler, or accept-and-echo.
 Answer run_command(Command& command);
 // True when (opcode, subsystem) has its own handler.

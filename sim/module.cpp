@@ -213,6 +213,16 @@ const Function* find_nic_function(const Module& m, uint8_t bus, uint8_t device, 
   return nullptr;
 }
 
+// The NIC function that a driver-private record addresses by its PCI address, which the journal
+// entry notes; NULL when no adapter has it.
+template <typename Record>
+const Function* addressed_function(const Module& m, vxsim_journal_entry& e, const Record& rec, size_t* adapter) {
+  e.bus = rec.bus;
+  e.device = rec.device;
+  e.function = rec.function;
+  return find_nic_function(m, rec.bus, rec.device, rec.function, adapter);
+}
+
 // A firmware command whose header starts at `header`, for `function` of adapter `adapter`.
 Outcome firmware_command(Module& m, vxsim_journal_entry& e, uint8_t* header, size_t adapter,
                          const Function& function, bool nic) {
@@ -271,11 +281,8 @@ Outcome chip_inventory(const Module& m, uint8_t* arg) {
 Outcome link_or_vf_info(const Module& m, vxsim_journal_entry& e, uint8_t* arg, bool vf) {
   wire::LinkInfoRecord rec;
   std::memcpy(&rec, arg, sizeof rec);
-  e.bus = rec.bus;
-  e.device = rec.device;
-  e.function = rec.function;
   size_t adapter = 0;
-  const Function* f = find_nic_function(m, rec.bus, rec.device, rec.function, &adapter);
+  const Function* f = addressed_function(m, e, rec, &adapter);
   if (f == nullptr) return failure(ENODEV);
   std::memset(rec.reply, 0, sizeof rec.reply);
   if (vf) {
@@ -298,11 +305,8 @@ Outcome link_or_vf_info(const Module& m, vxsim_journal_entry& e, uint8_t* arg, b
 Outcome pci_config_read(const Module& m, vxsim_journal_entry& e, uint8_t* arg) {
   wire::PciConfigReadRecord rec;
   std::memcpy(&rec, arg, sizeof rec);
-  e.bus = rec.bus;
-  e.device = rec.device;
-  e.function = rec.function;
   size_t adapter = 0;
-  const Function* f = find_nic_function(m, rec.bus, rec.device, rec.function, &adapter);
+  const Function* f = addressed_function(m, e, rec, &adapter);
   if (f == nullptr) return failure(ENODEV);
   // Packed fields: copied out before use, never bound by reference.
   const uint32_t offset = rec.offset;

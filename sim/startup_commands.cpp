@@ -31,14 +31,6 @@ struct Privileged {
 };
 constexpr Privileged kPrivileged[] = {{72, 1}, {21, 11}, {66, 1}};
 
-Answer answer(Command& c, const void* record, size_t size) {
-  c.payload.put(0, record, size);
-  Answer a;
-  a.length = static_cast<uint32_t>(size);
-  if (size > c.payload.size()) a.status = kStatusResponseTooLarge;
-  return a;
-}
-
 void put_keyword(std::vector<uint8_t>& out, const char* key, const std::string& value) {
   const size_t n = std::min<size_t>(value.size(), 255);
   out.push_back(static_cast<uint8_t>(key[0]));
@@ -102,7 +94,7 @@ Answer fetch_vpd(Command& c) {
   // The answer fills the request's room: data first, the rest of the buffer cleared.
   std::vector<uint8_t> record(std::max<size_t>(kVpdSize, c.payload.size()), 0);
   std::copy(image.begin(), image.end(), record.begin());
-  return answer(c, record.data(), record.size());
+  return answer_record(c, record.data(), record.size());
 }
 
 Answer mac_query(Command& c) {
@@ -139,7 +131,7 @@ Answer oem_params(Command& c) {
   uint32_t personalities = (c.adapter.nic_functions.empty() ? 0 : kPersonalityNic) |
                            (c.adapter.iscsi_functions.empty() ? 0 : kPersonalityIscsi);
   std::memcpy(block + kOemPersonalityBits, &personalities, sizeof personalities);
-  return answer(c, block, sizeof block);
+  return answer_record(c, block, sizeof block);
 }
 
 }  // namespace vx::sim

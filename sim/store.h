@@ -1,6 +1,7 @@
 // What a simulated adapter keeps across processes: its flash objects and persisted settings, in
 // files under <root>/var/lib/vxsim/<serial>/, and the host files that its drivers write
-// (the vmnic lines of /etc/vmware/esx.conf). Every change is a read-modify-write under a
+// (the vmnic lines of /etc/vmware/esx.conf). Files go through the library's own file store
+// (access/file_store.cpp, compiled into the module): every change is a read-modify-write under a
 // whole-file fcntl lock on "<file>.lock", written to a temporary file, fsync'd and renamed into
 // place, so two processes that load the module on one root see one adapter.
 #pragma once
@@ -25,11 +26,11 @@ class Store {
   // A file of an adapter's state directory; `relative` may hold one sub-directory.
   std::string adapter_file(const std::string& serial, const std::string& relative) const;
 
-  // Whole content under a shared lock. False when the file is missing or unreadable.
+  // Whole content under the file's lock. False when the file is missing or unreadable.
   bool read(const std::string& file, std::string* out) const;
-  // Runs `edit` on the current content (empty when missing; `existed` tells) under an exclusive
-  // lock; when it returns true the result replaces the file atomically. False when `edit`
-  // declines or a step fails (the old file is then untouched).
+  // Runs `edit` on the current content (empty when missing; `existed` tells) under the file's
+  // lock, making missing directories first; when it returns true the result replaces the file
+  // atomically. False when `edit` declines or a step fails (the old file is then untouched).
   bool update(const std::string& file, const std::function<bool(std::string& content, bool existed)>& edit) const;
 
  private:

@@ -9,6 +9,7 @@
 
 #include "support/test_support.h"
 #include "tests/api/lab_schema.h"
+#include "tests/api/public_tree.h"
 #include "varu.h"
 
 namespace vxtest {
@@ -48,20 +49,6 @@ inline uint32_t act(uint32_t group, const char* action, std::initializer_list<co
     ++i;
   }
   return VARU_do_action(group, static_cast<int32_t>(child(group, action, VARU_KIND_ACTION)), params, new_tags);
-}
-
-inline std::vector<uint32_t> children_of(uint32_t tag, int32_t kind) {
-  std::vector<uint32_t> tags(4096);
-  uint32_t count = 0;
-  if (VARU_get_child_tags(static_cast<int32_t>(tag), tags.data(), &count, kind) != 0) return {};
-  tags.resize(count);
-  return tags;
-}
-
-inline std::string name_of(uint32_t tag, int32_t kind) {
-  char name[VARU_NAME_SIZE] = "";
-  VARU_get_node_name(static_cast<int32_t>(tag), name, kind);
-  return name;
 }
 
 // The whole subtree as text, through the public calls only.

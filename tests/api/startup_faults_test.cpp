@@ -15,19 +15,9 @@
 namespace vxtest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 constexpr const char* kAdapterNotFound =
     "Brightlane Adapter Not found. Please make sure Talvix NIC/iSCSI drivers are installed properly or Brightlane "
     "adapter inserted on PCIe Slot.";
-
-Strings phbas_of(const std::string& controller) {
-  Strings out;
-  for (const std::string& g : groups_under(controller)) {
-    if (g.find("PhysicalHBA") != std::string::npos) out.push_back(g);
-  }
-  return out;
-}
 
 // One adapter of a configuration: iSCSI functions 4..4+ports-1 and NIC functions 0..ports-1 on
 // ports 0..ports-1 (either kind may be left out).
@@ -58,7 +48,7 @@ TEST_F(StartupTest, WithoutAdaptersOnlyRootStandsAndStatusIs313) {
     EXPECT_EQ(code, 313u);
     EXPECT_STREQ(text, kAdapterNotFound);
     EXPECT_TRUE(groups_under("").empty());
-    EXPECT_EQ(child_tags(0, VARU_KIND_PROPERTY).size(), 3u);
+    EXPECT_EQ(children_of(0, VARU_KIND_PROPERTY).size(), 3u);
     EXPECT_EQ(value_at("VARUServiceVersion"), "0");
     EXPECT_EQ(value_at("VARUHierarchyVersion"), "0");
     EXPECT_NE(log().find("backend_init:Brightlane Adapter Not Found.\n"), std::string::npos);

@@ -5,56 +5,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "access/platform.h"
 #include "engine/hm.h"
-#include "sim/vxsim_control.h"
+#include "support/sim_controls.h"
 #include "support/test_support.h"
+#include "tests/api/public_tree.h"
 #include "varu.h"
 
 namespace vxtest {
 
 constexpr uint32_t kMissing = 0xFFFFFFFFu;
-
-struct StartupSim {
-  int (*journal_count)() = nullptr;
-  int (*journal_get)(int, vxsim_journal_entry*) = nullptr;
-  void (*journal_clear)() = nullptr;
-  void (*inject_status)(int, int, uint8_t, uint16_t, int) = nullptr;
-  void (*inject_errno)(int, int, uint32_t, int, int) = nullptr;
-  int (*set_nic_functions)(int, int, int) = nullptr;
-  int (*reset)() = nullptr;
-
-  bool load() {
-    bool ok = true;
-    auto get = [&ok](auto& fn, const char* name) {
-      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(vx::simulator_symbol(name));
-      ok = ok && fn != nullptr;
-    };
-    get(journal_count, "vxsim_journal_count");
-    get(journal_get, "vxsim_journal_get");
-    get(journal_clear, "vxsim_journal_clear");
-    get(inject_status, "vxsim_inject_status");
-    get(inject_errno, "vxsim_inject_errno");
-    get(set_nic_functions, "vxsim_set_nic_functions");
-    get(reset, "vxsim_reset");
-    return ok;
-  }
-
-  // Firmware commands that reached the simulated drivers.
-  std::vector<vxsim_journal_entry> commands() const {
-    std::vector<vxsim_journal_entry> out;
-    for (int i = 0; i < journal_count(); ++i) {
-      vxsim_journal_entry e{};
-      if (journal_get(i, &e) == 0 && e.is_firmware_command != 0) out.push_back(e);
-    }
-    return out;
-  }
-};
 
 // The tag of the node at "Vexalon0/iSCSIPhysicalHBA0/PCI" (groups) or ".../PCI/BusNumber" (the last
 // part of a given kind) below "ROOT"; kMissing when a part is missing.
@@ -94,40 +58,37 @@ inline std::string cached_at(const std::string& path) {
   return data != nullptr ? std::string(data->value) : "<missing>";
 }
 
-inline std::vector<uint32_t> child_tags(uint32_t tag, int32_t kind) {
-  std::vector<uint32_t> tags(8192);
-  uint32_t count = 0;
-  if (VARU_get_child_tags(static_cast<int32_t>(tag), tags.data(), &count, kind) != 0) return {};
-  tags.resize(count);
-  return tags;
-}
-
-inline std::string node_name(uint32_t tag, int32_t kind) {
-  char name[VARU_NAME_SIZE] = "";
-  VARU_get_node_name(static_cast<int32_t>(tag), name, kind);
-  return name;
-}
-
 // Names of the sub-groups of the group at `path`, in order.
 inline std::vector<std::string> groups_under(const std::string& path) {
   std::vector<std::string> names;
   const uint32_t tag = path.empty() ? 0 : tag_at(path);
   if (tag == kMissing) return names;
-  for (uint32_t child : child_tags(tag, VARU_KIND_GROUP)) names.push_back(node_name(child, VARU_KIND_GROUP));
+  for (uint32_t child : children_of(tag, VARU_KIND_GROUP)) names.push_back(name_of(child, VARU_KIND_GROUP));
   return names;
+}
+
+using Strings = std::vector<std::string>;
+
+// The physical HBA instances (iSCSI and NIC) of a controller, in the order the tree lists them.
+inline Strings phbas_of(const std::string& controller) {
+  Strings out;
+  for (const std::string& g : groups_under(controller)) {
+    if (g.rfind("iSCSIPhysicalHBA", 0) == 0 || g.rfind("NICPhysicalHBA", 0) == 0) out.push_back(g);
+  }
+  return out;
 }
 
 // The whole tree as text: every node (with its tag), properties with their cached values.
 inline std::string tree_text(uint32_t tag = 0, const std::string& indent = "", bool with_tags = true) {
   std::string out;
   auto label = [with_tags](uint32_t t) { return with_tags ? std::to_string(t) + " " : std::string(); };
-  for (uint32_t p : child_tags(tag, VARU_KIND_PROPERTY)) {
+  for (uint32_t p : children_of(tag, VARU_KIND_PROPERTY)) {
     hm_property* data = vx::property_data(vx::get_node(static_cast<int32_t>(p)));
-    out += indent + label(p) + node_name(p, VARU_KIND_PROPERTY) + "=" + (data ? data->value : "") + "\n";
+    out += indent + label(p) + name_of(p, VARU_KIND_PROPERTY) + "=" + (data ? data->value : "") + "\n";
   }
-  for (uint32_t a : child_tags(tag, VARU_KIND_ACTION)) out += indent + label(a) + node_name(a, VARU_KIND_ACTION) + "()\n";
-  for (uint32_t g : child_tags(tag, VARU_KIND_GROUP)) {
-    out += indent + label(g) + node_name(g, VARU_KIND_GROUP) + "\n" + tree_text(g, indent + "  ", with_tags);
+  for (uint32_t a : children_of(tag, VARU_KIND_ACTION)) out += indent + label(a) + name_of(a, VARU_KIND_ACTION) + "()\n";
+  for (uint32_t g : children_of(tag, VARU_KIND_GROUP)) {
+    out += indent + label(g) + name_of(g, VARU_KIND_GROUP) + "\n" + tree_text(g, indent + "  ", with_tags);
   }
   return out;
 }
@@ -135,9 +96,9 @@ inline std::string tree_text(uint32_t tag = 0, const std::string& indent = "", b
 // Every tag of the tree below and with `tag`.
 inline void collect_tags(uint32_t tag, std::vector<uint32_t>* out) {
   out->push_back(tag);
-  for (uint32_t p : child_tags(tag, VARU_KIND_PROPERTY)) out->push_back(p);
-  for (uint32_t a : child_tags(tag, VARU_KIND_ACTION)) out->push_back(a);
-  for (uint32_t g : child_tags(tag, VARU_KIND_GROUP)) collect_tags(g, out);
+  for (uint32_t p : children_of(tag, VARU_KIND_PROPERTY)) out->push_back(p);
+  for (uint32_t a : children_of(tag, VARU_KIND_ACTION)) out->push_back(a);
+  for (uint32_t g : children_of(tag, VARU_KIND_GROUP)) collect_tags(g, out);
 }
 
 class StartupTest : public ::testing::Test {
@@ -182,7 +143,7 @@ class StartupTest : public ::testing::Test {
   }
 
   TempRoot root_;
-  StartupSim sim_;
+  SimControls sim_;
   int started_ = 0;
 };
 

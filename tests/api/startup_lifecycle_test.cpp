@@ -20,16 +20,6 @@
 namespace vxtest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-Strings phbas_of(const std::string& controller) {
-  Strings out;
-  for (const std::string& g : groups_under(controller)) {
-    if (g.find("PhysicalHBA") != std::string::npos) out.push_back(g);
-  }
-  return out;
-}
-
 bool tags_dense() {
   std::vector<uint32_t> tags;
   collect_tags(0, &tags);

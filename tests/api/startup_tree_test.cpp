@@ -13,17 +13,6 @@
 namespace vxtest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-// The instance groups of a controller, in the order the tree lists them.
-Strings phbas_of(const std::string& controller) {
-  Strings out;
-  for (const std::string& g : groups_under(controller)) {
-    if (g.rfind("iSCSIPhysicalHBA", 0) == 0 || g.rfind("NICPhysicalHBA", 0) == 0) out.push_back(g);
-  }
-  return out;
-}
-
 TEST_F(StartupTest, TwoAdaptersGiveTwoControllersWithIscsiFunctionsBeforeNicFunctions) {
   use_example("two-adapters.json");
   ASSERT_EQ(start(), 0u);

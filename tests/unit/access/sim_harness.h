@@ -1,5 +1,5 @@
-// The simulated adapter for the access-layer tests: its test controls (found in the module the
-// library loads) and a fixture that opens the device nodes the way start-up does.
+// The simulated adapter for the access-layer tests: a fixture that opens the device nodes the way
+// start-up does, with the simulator's test controls (support/sim_controls.h).
 #pragma once
 
 #include <cstdint>
@@ -12,58 +12,10 @@
 
 #include "access/backend_state.h"
 #include "access/discovery.h"
-#include "access/platform.h"
-#include "sim/vxsim_control.h"
+#include "support/sim_controls.h"
 #include "support/test_support.h"
 
 namespace vxtest {
-
-struct SimControls {
-  int (*journal_count)() = nullptr;
-  int (*journal_get)(int, vxsim_journal_entry*) = nullptr;
-  void (*journal_clear)() = nullptr;
-  void (*inject_status)(int, int, uint8_t, uint16_t, int) = nullptr;
-  void (*inject_errno)(int, int, uint32_t, int, int) = nullptr;
-  void (*inject_unanswered)(int, int, int) = nullptr;
-  void (*inject_delay)(int, int, uint32_t, int) = nullptr;
-  void (*clear_faults)() = nullptr;
-  int (*set_nic_functions)(int, int, int) = nullptr;
-  int (*reset)() = nullptr;
-
-  bool load() {
-    bool ok = true;
-    auto get = [&ok](auto& fn, const char* name) {
-      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(vx::simulator_symbol(name));
-      ok = ok && fn != nullptr;
-    };
-    get(journal_count, "vxsim_journal_count");
-    get(journal_get, "vxsim_journal_get");
-    get(journal_clear, "vxsim_journal_clear");
-    get(inject_status, "vxsim_inject_status");
-    get(inject_errno, "vxsim_inject_errno");
-    get(inject_unanswered, "vxsim_inject_unanswered");
-    get(inject_delay, "vxsim_inject_delay");
-    get(clear_faults, "vxsim_clear_faults");
-    get(set_nic_functions, "vxsim_set_nic_functions");
-    get(reset, "vxsim_reset");
-    return ok;
-  }
-
-  std::vector<vxsim_journal_entry> journal() const {
-    std::vector<vxsim_journal_entry> out(static_cast<size_t>(journal_count()));
-    for (size_t i = 0; i < out.size(); ++i) journal_get(static_cast<int>(i), &out[i]);
-    return out;
-  }
-
-  // The firmware commands of the journal (driver-private requests left out).
-  std::vector<vxsim_journal_entry> commands() const {
-    std::vector<vxsim_journal_entry> out;
-    for (const vxsim_journal_entry& e : journal()) {
-      if (e.is_firmware_command != 0) out.push_back(e);
-    }
-    return out;
-  }
-};
 
 // One adapter (examples/one-adapter.json) behind the library's device seam, its nodes opened as
 // start-up opens them; the NIC node is closed again, as between commands.

@@ -12,27 +12,17 @@
 #include "schema/names_controller.h"
 #include "support/test_support.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 #include "varu.h"
 
 namespace {
 
 using namespace vx;
-
-struct KindCounts {
-  int groups = 0;
-  int properties = 0;
-  int actions = 0;
-  int total() const { return groups + properties + actions; }
-};
-
-void count_subtree(hm_node* node, KindCounts* c) {
-  if (node->kind == kGroup) ++c->groups;
-  if (node->kind == kProperty) ++c->properties;
-  if (node->kind == kAction) ++c->actions;
-  hm_group_data* gd = group_data(node);
-  if (gd == nullptr) return;
-  for (hm_node* ch = gd->first_child; ch != node; ch = ch->next) count_subtree(ch, c);
-}
+using vxtest::cached;
+using vxtest::NodeCounts;
+using vxtest::node_at;
+using vxtest::tree_state;
+using vxtest::TreeState;
 
 // Shown names of the direct children of `group` of one kind (0: all), in chain order.
 std::vector<std::string> children(hm_node* group, uint32_t kind = 0) {
@@ -47,59 +37,7 @@ std::vector<std::string> children(hm_node* group, uint32_t kind = 0) {
   return out;
 }
 
-int32_t tags_in_use() {
-  int32_t n = 0;
-  for (int32_t t = 0; t < hierarchy_name_.capacity; ++t) n += hierarchy_name_.table[t] != nullptr;
-  return n;
-}
-
-// What a refused build must leave as it was.
-struct TreeState {
-  int32_t tags;
-  uint32_t allocations;
-  uint32_t priority;
-  std::vector<std::string> root_children;
-  bool operator==(const TreeState& o) const {
-    return tags == o.tags && allocations == o.allocations && priority == o.priority &&
-           root_children == o.root_children;
-  }
-};
-
-// Follows a "/"-separated path of shown names below `from`.
-hm_node* at(hm_node* from, const std::string& path) {
-  hm_node* n = from;
-  size_t start = 0;
-  while (n != nullptr && start <= path.size() && !path.empty()) {
-    size_t slash = path.find('/', start);
-    std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-    n = internal_get_node(n, part.c_str(), 0);
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  return n;
-}
-
-std::string cached(hm_node* prop) {
-  char buf[kValueSize];
-  std::memset(buf, 'x', sizeof buf);
-  EXPECT_EQ(handle_internal_property(prop, buf, kGet), kStatusOk);
-  return buf;
-}
-
-class ControllerSchema : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(VARU_init(), 0u);
-    root = hm_get_root("");
-    ASSERT_NE(root, nullptr);
-  }
-  void TearDown() override { VARU_exit(); }
-
-  TreeState state() const { return {tags_in_use(), varu_alloc_count(), persistency_priority, children(root)}; }
-
-  vxtest::TempRoot temp_root;
-  hm_node* root = nullptr;
-};
+using ControllerSchema = vxtest::StartedTree;
 
 TEST_F(ControllerSchema, InstanceMatchesItsListing) {
   hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
@@ -110,8 +48,7 @@ TEST_F(ControllerSchema, InstanceMatchesItsListing) {
 TEST_F(ControllerSchema, NodeCountsAndDirectChildrenInCreationOrder) {
   hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(v, nullptr);
-  KindCounts c;
-  count_subtree(v, &c);
+  NodeCounts c = vxtest::count_nodes(v);
   EXPECT_EQ(c.groups, 15);
   EXPECT_EQ(c.properties, 79);
   EXPECT_EQ(c.actions, 24);
@@ -127,7 +64,7 @@ TEST_F(ControllerSchema, NodeCountsAndDirectChildrenInCreationOrder) {
   EXPECT_EQ(children(v, kAction).size(), 4u);
   // The instance is found under its shown name, and its static groups by their constants.
   EXPECT_EQ(internal_get_node(root, "vexalon0", kGroup), v);
-  EXPECT_NE(at(v, std::string(controller::kGroupProfileManagement) + "/" + controller::kGroupConfiguredProfile),
+  EXPECT_NE(node_at(v, std::string(controller::kGroupProfileManagement) + "/" + controller::kGroupConfiguredProfile),
             nullptr);
 }
 
@@ -140,19 +77,19 @@ TEST_F(ControllerSchema, SixteenPerRootThenRefusedWithNothingChanged) {
     EXPECT_EQ(instance_info(v)->base, 0);
   }
   EXPECT_EQ(children(root, kGroup).back(), "Vexalon15");
-  TreeState before = state();
+  TreeState before = tree_state();
   EXPECT_EQ(initialize_Vexalon(root, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_TRUE(state() == before);
+  EXPECT_TRUE(tree_state() == before);
   // Also when the caller passes an action: the refusal takes no priority.
   char params[6][256] = {};
-  hm_node* some_action = at(root, "Vexalon0/UpgradeFlashROM");
+  hm_node* some_action = node_at(root, "Vexalon0/UpgradeFlashROM");
   ASSERT_NE(some_action, nullptr);
   EXPECT_EQ(initialize_Vexalon(root, root, some_action, params), nullptr);
-  EXPECT_TRUE(state() == before);
+  EXPECT_TRUE(tree_state() == before);
 }
 
 TEST_F(ControllerSchema, LowestFreeNumberAfterDeleteAndNoLeftovers) {
-  TreeState empty = state();
+  TreeState empty = tree_state();
   hm_node* v[3];
   for (hm_node*& n : v) ASSERT_NE(n = initialize_Vexalon(root, nullptr, nullptr, nullptr), nullptr);
   ASSERT_EQ(delete_node(v[1]), kStatusOk);
@@ -164,11 +101,11 @@ TEST_F(ControllerSchema, LowestFreeNumberAfterDeleteAndNoLeftovers) {
   EXPECT_EQ(instance_info(next)->number, 3);
   EXPECT_EQ(children(root, kGroup), (std::vector<std::string>{"Vexalon0", "Vexalon1", "Vexalon2", "Vexalon3"}));
   for (hm_node* n : {v[0], again, v[2], next}) ASSERT_EQ(delete_node(n), kStatusOk);
-  EXPECT_TRUE(state() == empty);
+  EXPECT_TRUE(tree_state() == empty);
 }
 
 TEST_F(ControllerSchema, AnyFailedAllocationLeavesNothingBehind) {
-  TreeState before = state();
+  TreeState before = tree_state();
   // Every allocation of the build in turn fails; the allocation counter of a whole build bounds the loop.
   hm_node* whole = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(whole, nullptr);
@@ -180,7 +117,7 @@ TEST_F(ControllerSchema, AnyFailedAllocationLeavesNothingBehind) {
     hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
     hm_fail_allocations_after(-1);
     ASSERT_EQ(v, nullptr) << "budget " << budget;
-    ASSERT_TRUE(state() == before) << "budget " << budget;
+    ASSERT_TRUE(tree_state() == before) << "budget " << budget;
   }
   hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(v, nullptr);
@@ -191,12 +128,8 @@ TEST_F(ControllerSchema, BuiltByEnumerationIsNotPersistent) {
   uint32_t priority = persistency_priority;
   hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(v, nullptr);
-  hm_group_data* gd = group_data(v);
-  EXPECT_EQ(gd->invoked_on, nullptr);
-  EXPECT_EQ(gd->creating_action, nullptr);
-  EXPECT_EQ(gd->params, nullptr);
-  EXPECT_EQ(gd->priority, 0u);
-  EXPECT_EQ(gd->refresh, nullptr);
+  vxtest::expect_not_recorded(v);
+  EXPECT_EQ(group_data(v)->refresh, nullptr);
   EXPECT_EQ(persistency_priority, priority);
 }
 
@@ -224,7 +157,7 @@ TEST_F(ControllerSchema, DefaultsInTheCache) {
       {"Diagnostics/IsLoopbackSupported", "True"},
   };
   for (const Row& r : rows) {
-    hm_node* p = at(v, r.path);
+    hm_node* p = node_at(v, r.path);
     ASSERT_NE(p, nullptr) << r.path;
     ASSERT_EQ(p->kind, kProperty) << r.path;
     EXPECT_EQ(cached(p), r.value) << r.path;
@@ -245,13 +178,13 @@ TEST_F(ControllerSchema, RulesRefuseBadInputBeforeTheHandler) {
   hm_node* v = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(v, nullptr);
 
-  hm_property* advanced = property_data(at(v, "AdvancedMode"));
+  hm_property* advanced = property_data(node_at(v, "AdvancedMode"));
   ASSERT_NE(advanced, nullptr);
   char enabled[kValueSize] = "enabled";   // list items compare without regard to case
   EXPECT_EQ(varu_validate(enabled, advanced->allowed, advanced->vtype, advanced->min, advanced->max), kStatusOk);
 
-  hm_node* profile = at(v, "ProfileManagement/ActiveProfile");
-  hm_node* profile_id = at(profile, "ProfileId");
+  hm_node* profile = node_at(v, "ProfileManagement/ActiveProfile");
+  hm_node* profile_id = node_at(profile, "ProfileId");
   ASSERT_NE(profile_id, nullptr);
   char three[] = "3";
   EXPECT_STATUS(VARU_set_property_val(static_cast<uint32_t>(profile->tag), profile_id->tag, three, sizeof three),
@@ -276,7 +209,7 @@ TEST_F(ControllerSchema, RulesRefuseBadInputBeforeTheHandler) {
       {"Personality/SetPersonality", {"Illegal"}, 6, "NewPersonality: Invalid value."},
   };
   for (const Row& r : rows) {
-    hm_node* action = at(v, r.action);
+    hm_node* action = node_at(v, r.action);
     ASSERT_NE(action, nullptr) << r.action;
     ASSERT_EQ(action->kind, kAction) << r.action;
     char params[6][256];

@@ -14,25 +14,13 @@
 #include "schema/names_iscsi.h"
 #include "schema/names_iscsi_phba.h"
 #include "schema/names_nic.h"
-#include "unit/engine/tree_helpers.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 
 namespace {
 
+using vxtest::node_at;
 using vxtest::tags_in_use;
-
-// Node below `group` by a path of display names ("InitiatorLoginOptions/Authentication").
-hm_node* node_at(hm_node* group, const std::string& path) {
-  hm_node* n = group;
-  size_t start = 0;
-  while (n != nullptr && start <= path.size()) {
-    size_t slash = path.find('/', start);
-    n = vx::internal_get_node(n, path.substr(start, slash - start).c_str(), 0);
-    if (slash == std::string::npos) break;
-    start = slash + 1;
-  }
-  return n;
-}
 
 void collect_writable(hm_node* node, const std::string& path, std::set<std::string>* out) {
   hm_group_data* g = vx::group_data(node);
@@ -43,32 +31,7 @@ void collect_writable(hm_node* node, const std::string& path, std::set<std::stri
   }
 }
 
-// What the engine's check says of `value` for parameter `param` of the action `node`, or for the
-// property `node` when `param` is NULL.
-uint32_t check(hm_node* node, const char* param, const std::string& value) {
-  char buf[256] = {};
-  std::snprintf(buf, sizeof buf, "%s", value.c_str());
-  if (param == nullptr) {
-    hm_property* p = vx::property_data(node);
-    return p == nullptr ? 999 : vx::varu_validate(buf, p->allowed, p->vtype, p->min, p->max);
-  }
-  const hm_action_param* p = vx::varu_internal_get_param(node, param);
-  return p == nullptr ? 999 : vx::varu_validate(buf, p->allowed, p->vtype, p->min, p->max);
-}
-
-class LogicalHbaSchema : public vxtest::TreeFixture {
- protected:
-  void SetUp() override {
-    TreeFixture::SetUp();
-    if (HasFatalFailure()) return;
-    vexalon = vx::initialize_Vexalon(root, nullptr, nullptr, nullptr);
-    ASSERT_NE(vexalon, nullptr);
-    phba = vx::initialize_iSCSIPhysicalHBA(vexalon, nullptr, nullptr, nullptr);
-    ASSERT_NE(phba, nullptr);
-  }
-  hm_node* vexalon = nullptr;
-  hm_node* phba = nullptr;
-};
+using LogicalHbaSchema = vxtest::WithParents<vxtest::TreeFixture, vxtest::Depth::kPhysicalHba>;
 
 TEST_F(LogicalHbaSchema, MatchesListingWith76Nodes) {
   int32_t before = tags_in_use();
@@ -86,10 +49,7 @@ TEST_F(LogicalHbaSchema, MatchesListingWith76Nodes) {
   vx::hm_instance_name(lhba, shown);
   EXPECT_STREQ(shown, "LogicalHBA0");
   // Never persistent: no creating action, no params, no priority taken.
-  hm_group_data* g = vx::group_data(lhba);
-  EXPECT_EQ(g->creating_action, nullptr);
-  EXPECT_EQ(g->params, nullptr);
-  EXPECT_EQ(g->priority, 0u);
+  vxtest::expect_not_recorded(lhba);
   EXPECT_EQ(vx::persistency_priority, priority);
 }
 
@@ -178,7 +138,7 @@ TEST_F(LogicalHbaSchema, ParameterAndValueRules) {
   for (const Row& r : rows) {
     hm_node* node = node_at(lhba, r.node);
     ASSERT_NE(node, nullptr) << r.node;
-    EXPECT_EQ(check(node, r.param, r.value), r.want) << r.node << " " << (r.param ? r.param : "") << "=" << r.value;
+    EXPECT_EQ(vxtest::check_value(node, r.param, r.value), r.want) << r.node << " " << (r.param ? r.param : "") << "=" << r.value;
   }
 }
 

@@ -14,19 +14,14 @@
 #include "schema/nic_hba.h"
 #include "support/test_support.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 #include "varu.h"
 
 namespace {
 
 using namespace vx;
-
-int count_nodes(hm_node* node, uint32_t kind) {
-  int n = node->kind == kind ? 1 : 0;
-  if (hm_group_data* gd = group_data(node)) {
-    for (hm_node* c = gd->first_child; c != node; c = c->next) n += count_nodes(c, kind);
-  }
-  return n;
-}
+using vxtest::cached;
+using vxtest::tags_in_use;
 
 std::vector<int> numbers(hm_node* parent, const char* name) {
   std::vector<int> out;
@@ -37,50 +32,22 @@ std::vector<int> numbers(hm_node* parent, const char* name) {
   return out;
 }
 
-int32_t tags_in_use() {
-  int32_t n = 0;
-  for (int32_t t = 0; t < hierarchy_name_.capacity; ++t) n += hierarchy_name_.table[t] != nullptr;
-  return n;
-}
-
-std::string cached(hm_node* group, const char* name) {
-  hm_node* prop = internal_get_node(group, name, kProperty);
-  EXPECT_NE(prop, nullptr) << name;
-  if (prop == nullptr) return "<missing>";
-  char buf[kValueSize];
-  EXPECT_EQ(handle_internal_property(prop, buf, kGet), kStatusOk);
-  return buf;
-}
-
-class NicHbaSchema : public ::testing::Test {
+class NicHbaSchema : public vxtest::WithParents<vxtest::StartedTree, vxtest::Depth::kController> {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(VARU_init(), 0u);
-    root = hm_get_root("");
-    ASSERT_NE(root, nullptr);
-    controller = initialize_Vexalon(root, nullptr, nullptr, nullptr);
-    ASSERT_NE(controller, nullptr);
-  }
-  void TearDown() override { VARU_exit(); }
-
   hm_node* physical(hm_node* under) { return initialize_NICPhysicalHBA(under, nullptr, nullptr, nullptr); }
   hm_node* logical(hm_node* under) { return initialize_NICLogicalHBA(under, nullptr, nullptr, nullptr); }
-
-  vxtest::TempRoot temp_root;
-  hm_node* root = nullptr;
-  hm_node* controller = nullptr;
 };
 
 TEST_F(NicHbaSchema, InstancesMatchTheirListings) {
-  hm_node* phba = physical(controller);
+  hm_node* phba = physical(vexalon);
   ASSERT_NE(phba, nullptr);
   EXPECT_TRUE(vxtest::MatchesListing("NICPhysicalHBA.tsv", phba));
-  EXPECT_EQ(count_nodes(phba, kGroup) + count_nodes(phba, kProperty) + count_nodes(phba, kAction), 59);
+  EXPECT_EQ(vxtest::count_nodes(phba).total(), 59);
   hm_node* lhba = logical(phba);
   ASSERT_NE(lhba, nullptr);
   EXPECT_TRUE(vxtest::MatchesListing("NICLogicalHBA.tsv", lhba));
   // Instances follow the static contents of their parent and are found by their shown names.
-  EXPECT_EQ(group_data(controller)->last_child, phba);
+  EXPECT_EQ(group_data(vexalon)->last_child, phba);
   EXPECT_EQ(group_data(phba)->last_child, lhba);
   EXPECT_EQ(internal_get_node(phba, "niclogicalhba0", kGroup), lhba);
 }
@@ -90,12 +57,12 @@ TEST_F(NicHbaSchema, LimitsPerParentInstanceLeaveTheTreeUnchanged) {
     const char* group;
     int max;
   };
-  hm_node* phba = physical(controller);
+  hm_node* phba = physical(vexalon);
   ASSERT_NE(phba, nullptr);
   for (const Row& r : {Row{kGroupNICPhysicalHBA, 32}, Row{kGroupNICLogicalHBA, 64}}) {
     SCOPED_TRACE(r.group);
     bool is_physical = std::strcmp(r.group, kGroupNICPhysicalHBA) == 0;
-    hm_node* parent = is_physical ? controller : phba;
+    hm_node* parent = is_physical ? vexalon : phba;
     for (int i = static_cast<int>(numbers(parent, r.group).size()); i < r.max; ++i) {
       hm_node* made = is_physical ? physical(parent) : logical(parent);
       ASSERT_NE(made, nullptr) << i;
@@ -118,8 +85,8 @@ TEST_F(NicHbaSchema, LimitsPerParentInstanceLeaveTheTreeUnchanged) {
 TEST_F(NicHbaSchema, NumbersAreCountedPerParentInstance) {
   hm_node* second_controller = initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(second_controller, nullptr);
-  hm_node* p00 = physical(controller);
-  hm_node* p01 = physical(controller);
+  hm_node* p00 = physical(vexalon);
+  hm_node* p01 = physical(vexalon);
   hm_node* p10 = physical(second_controller);
   ASSERT_TRUE(p00 && p01 && p10);
   EXPECT_EQ(instance_info(p01)->number, 1);
@@ -142,7 +109,7 @@ TEST_F(NicHbaSchema, NumbersAreCountedPerParentInstance) {
 // A refresh deletes every logical HBA and builds them again: numbers start over at 0 and nothing
 // of the old ones is left.
 TEST_F(NicHbaSchema, LogicalHbasAreReplacedFromNumberZero) {
-  hm_node* phba = physical(controller);
+  hm_node* phba = physical(vexalon);
   ASSERT_NE(phba, nullptr);
   int32_t tags_before = tags_in_use();
   uint32_t allocations_before = varu_alloc_count();
@@ -155,15 +122,12 @@ TEST_F(NicHbaSchema, LogicalHbasAreReplacedFromNumberZero) {
 
 TEST_F(NicHbaSchema, NotPersistentAndDefaultsInTheCache) {
   uint32_t priority = persistency_priority;
-  hm_node* phba = physical(controller);
+  hm_node* phba = physical(vexalon);
   ASSERT_NE(phba, nullptr);
   hm_node* lhba = logical(phba);
   ASSERT_NE(lhba, nullptr);
   for (hm_node* g : {phba, lhba}) {
-    EXPECT_EQ(group_data(g)->creating_action, nullptr);
-    EXPECT_EQ(group_data(g)->invoked_on, nullptr);
-    EXPECT_EQ(group_data(g)->params, nullptr);
-    EXPECT_EQ(group_data(g)->priority, 0u);
+    vxtest::expect_not_recorded(g);
     EXPECT_EQ(group_data(g)->backend_info, nullptr);
   }
   EXPECT_EQ(persistency_priority, priority);
@@ -199,7 +163,7 @@ TEST_F(NicHbaSchema, NotPersistentAndDefaultsInTheCache) {
 }
 
 TEST_F(NicHbaSchema, RulesRefuseBadInputBeforeTheHandler) {
-  hm_node* phba = physical(controller);
+  hm_node* phba = physical(vexalon);
   ASSERT_NE(phba, nullptr);
   hm_node* lhba = logical(phba);
   ASSERT_NE(lhba, nullptr);
@@ -221,10 +185,7 @@ TEST_F(NicHbaSchema, RulesRefuseBadInputBeforeTheHandler) {
     SCOPED_TRACE(w.property);
     hm_node* prop = internal_get_node(w.group, w.property, kProperty);
     ASSERT_NE(prop, nullptr);
-    char value[kValueSize];
-    std::snprintf(value, sizeof value, "%s", w.value);
-    EXPECT_STATUS(VARU_set_property_val(static_cast<uint32_t>(w.group->tag), prop->tag, value, sizeof value), w.code,
-                  w.text);
+    EXPECT_STATUS(vxtest::set_through_api(w.group, prop, w.value), w.code, w.text);
   }
 
   struct Call {

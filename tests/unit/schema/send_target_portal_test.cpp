@@ -14,26 +14,19 @@
 #include "schema/names_iscsi.h"
 #include "schema/send_target_portal.h"
 #include "schema/target.h"
-#include "unit/engine/tree_helpers.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 
 namespace {
 
+using vxtest::number_of;
 using vxtest::tags_in_use;
 
-int number_of(hm_node* instance) { return vx::instance_info(instance)->number; }
-
-class SendTargetPortalSchema : public vxtest::TreeFixture {
+class SendTargetPortalSchema : public vxtest::WithParents<vxtest::TreeFixture, vxtest::Depth::kLogicalHba> {
  protected:
   void SetUp() override {
-    TreeFixture::SetUp();
+    WithParents::SetUp();
     if (HasFatalFailure()) return;
-    hm_node* vexalon = vx::initialize_Vexalon(root, nullptr, nullptr, nullptr);
-    ASSERT_NE(vexalon, nullptr);
-    hm_node* phba = vx::initialize_iSCSIPhysicalHBA(vexalon, nullptr, nullptr, nullptr);
-    ASSERT_NE(phba, nullptr);
-    lhba = vx::initialize_LogicalHBA(phba, nullptr, nullptr, nullptr);
-    ASSERT_NE(lhba, nullptr);
     discovery = vx::internal_get_node(lhba, vx::kGroupDiscovery, kGroup);
     ASSERT_NE(discovery, nullptr);
     add_portal = vx::internal_get_node(discovery, vx::kActionAddSendTargetPortal, kAction);
@@ -43,7 +36,6 @@ class SendTargetPortalSchema : public vxtest::TreeFixture {
   hm_node* make_portal(char params[6][256] = nullptr) {
     return vx::initialize_SendTargetPortal(discovery, discovery, add_portal, params);
   }
-  hm_node* lhba = nullptr;
   hm_node* discovery = nullptr;
   hm_node* add_portal = nullptr;
 };
@@ -65,13 +57,9 @@ TEST_F(SendTargetPortalSchema, PersistenceFields) {
   uint32_t priority = vx::persistency_priority;
   hm_node* portal = make_portal(params);
   ASSERT_NE(portal, nullptr);
-  hm_group_data* g = vx::group_data(portal);
-  EXPECT_EQ(g->invoked_on, discovery);
-  EXPECT_EQ(g->creating_action, add_portal);
-  EXPECT_EQ(g->priority, priority);
-  ASSERT_NE(g->params, nullptr);
-  EXPECT_STREQ(g->params[0], "10.1.1.1");
-  EXPECT_STREQ(g->params[1], "3260");
+  ASSERT_NO_FATAL_FAILURE(vxtest::expect_recorded(portal, discovery, add_portal, priority));
+  EXPECT_STREQ(vx::group_data(portal)->params[0], "10.1.1.1");
+  EXPECT_STREQ(vx::group_data(portal)->params[1], "3260");
   hm_node* second = make_portal();
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(vx::group_data(second)->priority, priority + 1);

@@ -13,24 +13,15 @@
 #include "schema/table_entries.h"
 #include "support/test_support.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 #include "varu.h"
 
 namespace {
 
 using Builder = hm_node* (*)(hm_node*, hm_node*, hm_node*, char[6][256]);
 
-int tree_nodes(hm_node* node) {
-  int n = 1;
-  hm_group_data* g = vx::group_data(node);
-  if (node->kind != kGroup || g == nullptr) return n;
-  for (hm_node* c = g->first_child; c != nullptr && c != node; c = c->next) n += tree_nodes(c);
-  return n;
-}
-
-int number_of(hm_node* instance) {
-  hm_instance_info* info = vx::instance_info(instance);
-  return info == nullptr ? -1 : info->number;
-}
+using vxtest::number_of;
+using vxtest::tree_nodes;
 
 hm_node* child_group(hm_node* parent, const char* name) { return vx::internal_get_node(parent, name, kGroup); }
 
@@ -56,59 +47,51 @@ const Entry kEntries[] = {
     {"iSNSServer.tsv", vx::initialize_iSNSServer, isns, 4},
 };
 
-class TableEntrySchema : public ::testing::Test {
+// One controller with two iSCSI physical HBAs.
+class TableEntrySchema : public vxtest::WithParents<vxtest::StartedTree, vxtest::Depth::kPhysicalHba> {
  protected:
   void SetUp() override {
-    ASSERT_EQ(VARU_init(), 0u);
-    root_ = vx::get_node(0);
-    ASSERT_NE(root_, nullptr);
-    vexalon_ = vx::initialize_Vexalon(root_, nullptr, nullptr, nullptr);
-    ASSERT_NE(vexalon_, nullptr);
-    phba0_ = vx::initialize_iSCSIPhysicalHBA(vexalon_, nullptr, nullptr, nullptr);
-    phba1_ = vx::initialize_iSCSIPhysicalHBA(vexalon_, nullptr, nullptr, nullptr);
-    ASSERT_NE(phba0_, nullptr);
+    WithParents::SetUp();
+    if (HasFatalFailure()) return;
+    phba1_ = vx::initialize_iSCSIPhysicalHBA(vexalon, nullptr, nullptr, nullptr);
     ASSERT_NE(phba1_, nullptr);
   }
-  void TearDown() override { VARU_exit(); }
 
-  vxtest::TempRoot temp_;
-  hm_node* root_ = nullptr;
-  hm_node* vexalon_ = nullptr;
-  hm_node* phba0_ = nullptr;
   hm_node* phba1_ = nullptr;
 };
 
 TEST_F(TableEntrySchema, EntriesMatchTheirListings) {
   for (const Entry& e : kEntries) {
     SCOPED_TRACE(e.listing);
-    hm_node* table = e.table(phba0_);
+    hm_node* table = e.table(phba);
     ASSERT_NE(table, nullptr);
     hm_node* entry = e.build(table, nullptr, nullptr, nullptr);
     EXPECT_TRUE(vxtest::MatchesListing(e.listing, entry));
     EXPECT_EQ(vxtest::CountListing(e.listing).actions, 0);
-    EXPECT_EQ(tree_nodes(entry), vxtest::CountListing(e.listing).groups + vxtest::CountListing(e.listing).properties);
+    EXPECT_EQ(vxtest::count_nodes(entry).total(),
+              vxtest::CountListing(e.listing).groups + vxtest::CountListing(e.listing).properties);
   }
 }
 
 // Each table holds its maximum per physical HBA; the next entry is refused and changes nothing,
 // while the other physical HBA and another controller still count from 0.
 TEST_F(TableEntrySchema, LimitsArePerPhysicalHBA) {
-  hm_node* other_vexalon = vx::initialize_Vexalon(root_, nullptr, nullptr, nullptr);
+  hm_node* other_vexalon = vx::initialize_Vexalon(root, nullptr, nullptr, nullptr);
   ASSERT_NE(other_vexalon, nullptr);
   hm_node* other_phba0 = vx::initialize_iSCSIPhysicalHBA(other_vexalon, nullptr, nullptr, nullptr);
   ASSERT_NE(other_phba0, nullptr);
   for (const Entry& e : kEntries) {
     SCOPED_TRACE(e.listing);
-    hm_node* table = e.table(phba0_);
+    hm_node* table = e.table(phba);
     for (int i = 0; i < e.max; ++i) {
       hm_node* entry = e.build(table, nullptr, nullptr, nullptr);
       ASSERT_NE(entry, nullptr);
       ASSERT_EQ(number_of(entry), i);
     }
-    int nodes = tree_nodes(root_);
+    int nodes = tree_nodes();
     uint32_t allocations = vx::varu_alloc_count();
     EXPECT_EQ(e.build(table, nullptr, nullptr, nullptr), nullptr);
-    EXPECT_EQ(tree_nodes(root_), nodes);
+    EXPECT_EQ(tree_nodes(), nodes);
     EXPECT_EQ(vx::varu_alloc_count(), allocations);
     EXPECT_EQ(number_of(e.build(e.table(phba1_), nullptr, nullptr, nullptr)), 0);
     EXPECT_EQ(number_of(e.build(e.table(other_phba0), nullptr, nullptr, nullptr)), 0);
@@ -116,7 +99,7 @@ TEST_F(TableEntrySchema, LimitsArePerPhysicalHBA) {
 }
 
 TEST_F(TableEntrySchema, DeletedRouteNumberIsReusedFirst) {
-  hm_node* table = route_table(phba0_);
+  hm_node* table = route_table(phba);
   hm_node* entries[5];
   for (hm_node*& entry : entries) {
     entry = vx::initialize_RouteTableEntry(table, nullptr, nullptr, nullptr);
@@ -145,7 +128,7 @@ TEST_F(TableEntrySchema, FreshValuesUntilTheReaderFillsThem) {
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.property);
-    hm_node* entry = row.build(row.table(phba0_), nullptr, nullptr, nullptr);
+    hm_node* entry = row.build(row.table(phba), nullptr, nullptr, nullptr);
     ASSERT_NE(entry, nullptr);
     char value[vx::kValueSize] = "unread";
     EXPECT_EQ(vx::internal_get_property(entry, row.property, value), vx::kStatusOk);
@@ -161,7 +144,7 @@ TEST_F(TableEntrySchema, FreshValuesUntilTheReaderFillsThem) {
 // persistence priority; entries built without an action record nothing. (Which action a table
 // reader may pass is the reader's rule: never a delete.)
 TEST_F(TableEntrySchema, ArpEntryRecordsTheActionItIsGiven) {
-  hm_node* table = arp_table(phba0_);
+  hm_node* table = arp_table(phba);
   hm_node* add = vx::internal_get_node(table, vx::kActionPhbaAddARPTableEntry, kAction);
   ASSERT_NE(add, nullptr);
   char params[vx::kParamCount][vx::kValueSize] = {};
@@ -175,14 +158,9 @@ TEST_F(TableEntrySchema, ArpEntryRecordsTheActionItIsGiven) {
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(vx::persistency_priority, priority + 1);
 
-  hm_group_data* g = vx::group_data(first);
-  EXPECT_EQ(g->invoked_on, table);
-  EXPECT_EQ(g->creating_action, add);
-  EXPECT_EQ(g->priority, priority);
-  ASSERT_NE(g->params, nullptr);
-  EXPECT_EQ(std::memcmp(g->params, params, sizeof params), 0);
-  EXPECT_EQ(vx::group_data(second)->creating_action, nullptr);
-  EXPECT_EQ(vx::group_data(second)->priority, 0u);
+  ASSERT_NO_FATAL_FAILURE(vxtest::expect_recorded(first, table, add, priority));
+  EXPECT_EQ(std::memcmp(vx::group_data(first)->params, params, sizeof params), 0);
+  vxtest::expect_not_recorded(second);
 
   // What a save will replay: the entry is the one persistent node, with its action and block.
   uint32_t tags[8] = {};
@@ -210,13 +188,9 @@ TEST_F(TableEntrySchema, IsnsServerRecordsItsConfigureAction) {
   uint32_t priority = vx::persistency_priority;
   hm_node* server = vx::initialize_iSNSServer(group, group, configure, params);
   ASSERT_NE(server, nullptr);
-  hm_group_data* g = vx::group_data(server);
-  EXPECT_EQ(g->invoked_on, group);
-  EXPECT_EQ(g->creating_action, configure);
-  EXPECT_EQ(g->priority, priority);
-  ASSERT_NE(g->params, nullptr);
-  EXPECT_STREQ(g->params[0], "192.168.0.20");
-  EXPECT_STREQ(g->params[1], "3205");
+  ASSERT_NO_FATAL_FAILURE(vxtest::expect_recorded(server, group, configure, priority));
+  EXPECT_STREQ(vx::group_data(server)->params[0], "192.168.0.20");
+  EXPECT_STREQ(vx::group_data(server)->params[1], "3205");
 }
 
 }  // namespace

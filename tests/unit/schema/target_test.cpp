@@ -12,41 +12,16 @@
 #include "schema/logical_hba.h"
 #include "schema/names_iscsi.h"
 #include "schema/target.h"
-#include "unit/engine/tree_helpers.h"
 #include "unit/schema/listing.h"
+#include "unit/schema/schema_fixture.h"
 
 namespace {
 
+using vxtest::number_of;
 using vxtest::tags_in_use;
 using Builder = hm_node* (*)(hm_node*, hm_node*, hm_node*, char[6][256]);
 
-int number_of(hm_node* instance) { return vx::instance_info(instance)->number; }
-
-struct Rule {
-  uint8_t vtype;
-  const char* allowed;
-  int32_t min;
-  int32_t max;
-};
-
-class TargetSchema : public vxtest::TreeFixture {
- protected:
-  void SetUp() override {
-    TreeFixture::SetUp();
-    if (HasFatalFailure()) return;
-    hm_node* vexalon = vx::initialize_Vexalon(root, nullptr, nullptr, nullptr);
-    ASSERT_NE(vexalon, nullptr);
-    phba = vx::initialize_iSCSIPhysicalHBA(vexalon, nullptr, nullptr, nullptr);
-    ASSERT_NE(phba, nullptr);
-    lhba = vx::initialize_LogicalHBA(phba, nullptr, nullptr, nullptr);
-    ASSERT_NE(lhba, nullptr);
-    target = vx::initialize_Target(lhba, nullptr, nullptr, nullptr);
-    ASSERT_NE(target, nullptr);
-  }
-  hm_node* phba = nullptr;
-  hm_node* lhba = nullptr;
-  hm_node* target = nullptr;
-};
+using TargetSchema = vxtest::WithParents<vxtest::TreeFixture, vxtest::Depth::kTarget>;
 
 TEST_F(TargetSchema, EachGroupMatchesItsListing) {
   struct Row {
@@ -139,12 +114,9 @@ TEST_F(TargetSchema, PersistenceFieldsFollowTheCaller) {
   uint32_t priority = vx::persistency_priority;
   hm_node* saved = vx::initialize_Target(lhba, lhba, add_target, params);
   ASSERT_NE(saved, nullptr);
-  hm_group_data* g = vx::group_data(saved);
-  EXPECT_EQ(g->invoked_on, lhba);
-  EXPECT_EQ(g->creating_action, add_target);
-  EXPECT_EQ(g->priority, priority);
+  ASSERT_NO_FATAL_FAILURE(vxtest::expect_recorded(saved, lhba, add_target, priority));
   EXPECT_EQ(vx::persistency_priority, priority + 1);
-  ASSERT_NE(g->params, nullptr);
+  hm_group_data* g = vx::group_data(saved);
   EXPECT_NE(static_cast<void*>(g->params), static_cast<void*>(params));
   EXPECT_EQ(std::memcmp(g->params, params, sizeof params), 0);
   // Static sub-groups never carry the fields.
@@ -154,9 +126,7 @@ TEST_F(TargetSchema, PersistenceFieldsFollowTheCaller) {
   // A portal made without action takes no priority; a LUN given params without action keeps them.
   hm_node* portal = vx::initialize_TargetPortal(saved, nullptr, nullptr, nullptr);
   ASSERT_NE(portal, nullptr);
-  EXPECT_EQ(vx::group_data(portal)->creating_action, nullptr);
-  EXPECT_EQ(vx::group_data(portal)->params, nullptr);
-  EXPECT_EQ(vx::group_data(portal)->priority, 0u);
+  vxtest::expect_not_recorded(portal);
   hm_node* lun = vx::initialize_LUN(saved, saved, nullptr, params);
   ASSERT_NE(lun, nullptr);
   ASSERT_NE(vx::group_data(lun)->params, nullptr);
@@ -186,19 +156,9 @@ TEST_F(TargetSchema, ParameterAndValueRules) {
       {lun, "SCSIWrite", "Count", "0", vx::kStatusOutOfRange},
   };
   for (const Row& r : rows) {
-    char buf[256] = {};
-    std::snprintf(buf, sizeof buf, "%s", r.value);
-    Rule rule{};
-    if (r.param == nullptr) {
-      hm_property* p = vx::property_data(vx::internal_get_node(r.group, r.node, kProperty));
-      ASSERT_NE(p, nullptr) << r.node;
-      rule = {p->vtype, p->allowed, p->min, p->max};
-    } else {
-      const hm_action_param* p = vx::varu_internal_get_param(vx::internal_get_node(r.group, r.node, kAction), r.param);
-      ASSERT_NE(p, nullptr) << r.node << "/" << r.param;
-      rule = {p->vtype, p->allowed, p->min, p->max};
-    }
-    EXPECT_EQ(vx::varu_validate(buf, rule.allowed, rule.vtype, rule.min, rule.max), r.want) << r.node << " " << r.value;
+    hm_node* node = vx::internal_get_node(r.group, r.node, r.param == nullptr ? kProperty : kAction);
+    ASSERT_NE(node, nullptr) << r.node;
+    EXPECT_EQ(vxtest::check_value(node, r.param, r.value), r.want) << r.node << " " << r.value;
   }
 }
 

@@ -1,0 +1,106 @@
+// What the benchmarks share: a root directory for the library's files, the heap and allocations a
+// step takes, and a client of the hierarchy with an iSCSI initiator's chain built under "ROOT".
+#pragma once
+
+#include <malloc.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "engine/hm.h"
+#include "schema/controller.h"
+#include "schema/iscsi_phba.h"
+#include "schema/logical_hba.h"
+#include "schema/target.h"
+#include "varu.h"
+
+namespace vxbench {
+
+// Points VXIMA_ROOT at a shared scratch directory, unless a root is set already.
+inline void use_shared_root() {
+  if (std::getenv("VXIMA_ROOT") != nullptr) return;
+  std::string root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
+  std::filesystem::create_directories(root);
+  ::setenv("VXIMA_ROOT", root.c_str(), 1);
+}
+
+// A fresh directory "<tmp>/<prefix>XXXXXX" as VXIMA_ROOT for one benchmark; removed (and the
+// variable unset) at the end.
+class ScratchRoot {
+ public:
+  explicit ScratchRoot(const char* prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    ::setenv("VXIMA_ROOT", path_.c_str(), 1);
+  }
+  ~ScratchRoot() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+    ::unsetenv("VXIMA_ROOT");
+  }
+  ScratchRoot(const ScratchRoot&) = delete;
+  ScratchRoot& operator=(const ScratchRoot&) = delete;
+
+  const std::string& path() const { return path_; }   // "" when it could not be made
+
+ private:
+  std::string path_;
+};
+
+// Heap in use (glibc's count, chunk headers included) and the library's allocations since the
+// meter was made.
+class HeapMeter {
+ public:
+  HeapMeter() : heap_(mallinfo2().uordblks), allocations_(vx::varu_alloc_count()) {}
+  double bytes() const { return static_cast<double>(mallinfo2().uordblks - heap_); }
+  double allocations() const { return static_cast<double>(vx::varu_alloc_count() - allocations_); }
+
+ private:
+  size_t heap_;
+  uint32_t allocations_;
+};
+
+// How much of an iSCSI initiator's chain a Client builds under "ROOT".
+enum class Chain { kNone, kLogicalHba, kTarget };
+
+// One client of the hierarchy for the length of a benchmark, with a controller, physical HBA,
+// logical HBA (and target) of its own, removed again at the end. Another benchmark's tree, when
+// one stands, is shared and left as it was.
+class Client {
+ public:
+  explicit Client(Chain chain = Chain::kNone) {
+    use_shared_root();
+    VARU_init();
+    root_ = vx::get_node(0);
+    if (root_ == nullptr || chain == Chain::kNone) return;
+    vexalon_ = vx::initialize_Vexalon(root_, nullptr, nullptr, nullptr);
+    hm_node* phba =
+        vexalon_ != nullptr ? vx::initialize_iSCSIPhysicalHBA(vexalon_, nullptr, nullptr, nullptr) : nullptr;
+    lhba_ = phba != nullptr ? vx::initialize_LogicalHBA(phba, nullptr, nullptr, nullptr) : nullptr;
+    if (chain == Chain::kTarget) {
+      target_ = lhba_ != nullptr ? vx::initialize_Target(lhba_, nullptr, nullptr, nullptr) : nullptr;
+    }
+  }
+  ~Client() {
+    if (vexalon_ != nullptr) vx::delete_node(vexalon_);
+    VARU_exit();
+  }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  hm_node* root() const { return root_; }
+  hm_node* lhba() const { return lhba_; }
+  hm_node* target() const { return target_; }
+
+ private:
+  hm_node* root_ = nullptr;
+  hm_node* vexalon_ = nullptr;
+  hm_node* lhba_ = nullptr;
+  hm_node* target_ = nullptr;
+};
+
+}  // namespace vxbench
