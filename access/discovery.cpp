@@ -98,14 +98,15 @@ uint32_t nic_link_request(int32_t handle, unsigned long request, wire::LinkInfoR
 
 // Configuration-space read through the NIC driver: `length` bytes from `offset` into `out`
 // (area_size bytes, zeroed first); *returned = what the driver says it wrote, at most area_size.
-uint32_t config_read(int32_t handle, uint32_t offset, uint32_t length, uint32_t area_size, uint8_t* out,
-                     uint32_t* returned) {
+// `fn` names the caller in the log.
+uint32_t config_read(const char* fn, int32_t handle, uint32_t offset, uint32_t length, uint32_t area_size,
+                     uint8_t* out, uint32_t* returned) {
   VaruGlobGuard guard;
   if (!nic_handle_ok(handle) || length > area_size) return kStatusFailed;
   std::memset(out, 0, area_size);
   void* area = alloc_driver_data_area(area_size);
   if (area == nullptr) {
-    pdebug(2, 3, "%s: memory allocation failed\n", __func__);
+    pdebug(2, 3, "%s: memory allocation failed\n", fn);
     return kStatusFailed;
   }
   const PciAddress& pci = varu_glob.nic_pci[handle - 1];
@@ -321,7 +322,7 @@ uint32_t ioctl_get_virt_f_info(int32_t handle, uint8_t* reply976, uint32_t* vf_c
 uint32_t ioctl_quenta_read_pci_conf(int32_t handle, uint8_t /*domain*/, uint8_t /*port_number*/, uint32_t* dword) {
   if (dword == nullptr) return kStatusFailed;
   uint8_t data[kPciDwordArea];
-  if (config_read(handle, kPcieLinkStatusOffset, sizeof(uint32_t), sizeof data, data, nullptr) != 0) {
+  if (config_read(__func__, handle, kPcieLinkStatusOffset, sizeof(uint32_t), sizeof data, data, nullptr) != 0) {
     return kStatusFailed;
   }
   std::memcpy(dword, data, sizeof *dword);
@@ -336,7 +337,7 @@ uint32_t VARU_get_quenta_pci_data(int32_t handle, uint32_t offset, uint32_t leng
   }
   uint8_t data[kPciDumpArea];
   uint32_t returned = 0;
-  if (config_read(handle, offset, length, sizeof data, data, &returned) != 0) return kStatusFailed;
+  if (config_read(__func__, handle, offset, length, sizeof data, data, &returned) != 0) return kStatusFailed;
 
   uint32_t shown = length < returned ? length : returned;
   if (shown > kPciDumpShown) shown = kPciDumpShown;

@@ -13,6 +13,11 @@ namespace vx {
 namespace {
 
 uint16_t read_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t read_u32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
 
 void put_u32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 
@@ -111,10 +116,16 @@ uint32_t run_fw_command(FwId id, const FwCall& call) {
     case FwLength::NONE:
       payload = nullptr;
       break;
-    case FwLength::FAT:
+    case FwLength::FAT: {
       if (payload == nullptr) return kStatusFailed;
-      request = kFatFixedRequest + read_u16(static_cast<const uint8_t*>(payload) + kFatLengthOffset);
+      const uint32_t data = read_u32(static_cast<const uint8_t*>(payload) + kFatLengthOffset);
+      if (data > kMaxRequestLength - kFatFixedRequest) {
+        pdebug(2, 3, "%s: data length %u too large\n", cmd.name, data);
+        return kStatusFailed;
+      }
+      request = kFatFixedRequest + data;
       break;
+    }
     case FwLength::OFF16:
       if (payload != nullptr) payload = static_cast<uint8_t*>(payload) + wire::kHeaderSize;
       break;

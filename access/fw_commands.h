@@ -98,7 +98,8 @@ struct ReadPciConfRecord {
 static_assert(sizeof(ReadPciConfRecord) == 264);
 static_assert(offsetof(ReadPciConfRecord, data) == 8);
 
-// ioctl_retrieve_fat: the data length that sizes the request sits at payload bytes 8-9.
+// ioctl_retrieve_fat: the request is 20 bytes and the data length, the u32 at payload byte 8. A
+// length whose request would not fit the transport is refused, never cut to its low 16 bits.
 constexpr size_t kFatLengthOffset = 8;
 constexpr uint32_t kFatFixedRequest = 20;
 

@@ -27,11 +27,13 @@ uint32_t effective_kind(hm_node* node) {
   return target != nullptr ? target->kind : 0;
 }
 
-// Does `child` (a child of some group) pass the kind filter of VARU_get_child_tags?
+// Does `child` (a child of some group) pass the kind filter of VARU_get_child_tags? Groups and
+// actions are listed also through links to them; the property filters list only the group's own
+// properties, never links.
 bool passes_filter(hm_node* child, int32_t kind) {
   hm_node* target = resolved(child);
   if (target == nullptr) return false;
-  hm_property* prop = target->kind == kProperty ? property_data(target) : nullptr;
+  hm_property* prop = property_data(child);
   switch (kind) {
     case VARU_KIND_GROUP:
     case VARU_KIND_ACTION: return target->kind == static_cast<uint32_t>(kind);
@@ -67,6 +69,19 @@ uint32_t refuse_param(uint32_t code, const hm_action_param& param) {
     default: fail(kStatusInvalidValue, msg::kParamInvalidValue, name); break;
   }
   return kStatusFailed;
+}
+
+// The property that `node` names under `owner`: the node itself, or the end of its links. The
+// node and every link on the way must be children of `owner`, else NULL.
+hm_node* property_of(hm_node* owner, hm_node* node) {
+  for (int hops = 0; owner != nullptr && node != nullptr && hops < kPathLevels; ++hops) {
+    if (node->parent != owner) return nullptr;
+    if (node->kind == kProperty) return property_data(node) != nullptr ? node : nullptr;
+    hm_link_data* link = link_data(node);
+    if (link == nullptr) return nullptr;
+    node = link->target;
+  }
+  return nullptr;
 }
 
 void copy_text(char* out, size_t size, const char* text) {
@@ -159,7 +174,6 @@ VARU_API uint32_t VARU_init(void) {
       cancel_tree_rebuild();
     }
     pdebug(1, 6, "--- leaving %s ---\n", "VARU_init");
-    if (clients == 0) varu_log_close();
     return result;
   });
 }
@@ -262,11 +276,8 @@ VARU_API uint32_t VARU_get_property_val(uint32_t group_tag, uint32_t prop_tag, c
     hm_node* node = get_node(static_cast<int32_t>(prop_tag));
     if (group == nullptr || buf == nullptr || node == nullptr) return kStatusFailed;
     if (len < 1 || len > kValueSize) return kStatusFailed;
-    hm_node* owner = as_group(group);
-    if (owner == nullptr || (node->kind != kProperty && node->kind != kLink)) return kStatusFailed;
-    if (node->parent != owner) return kStatusFailed;
-    hm_node* prop = resolved(node);
-    if (prop == nullptr || prop->kind != kProperty) return kStatusFailed;
+    hm_node* prop = property_of(as_group(group), node);
+    if (prop == nullptr) return kStatusFailed;
     // The handler fills the library's buffer; the caller gets what fits in len.
     char value[kValueSize] = "";
     uint32_t result = read_property(prop, value);
@@ -281,10 +292,8 @@ VARU_API uint32_t VARU_set_property_val(uint32_t group_tag, int32_t prop_tag, ch
     hm_node* group = get_node(static_cast<int32_t>(group_tag));
     hm_node* node = get_node(prop_tag);
     if (group == nullptr || value == nullptr || node == nullptr) return kStatusFailed;
-    hm_node* owner = as_group(group);
-    if (owner == nullptr || node->parent != owner) return kStatusFailed;
-    hm_node* prop = resolved(node);
-    hm_property* data = prop != nullptr && prop->kind == kProperty ? property_data(prop) : nullptr;
+    hm_node* prop = property_of(as_group(group), node);
+    hm_property* data = property_data(prop);
     if (data == nullptr) return kStatusFailed;
     if ((data->access & kReadOnly) != 0) {
       fail(kStatusReadOnly, "%s", msg::kReadOnlyProperty);
@@ -314,6 +323,8 @@ VARU_API uint32_t VARU_do_action(uint32_t target_tag, int32_t action_tag, char p
     if (target_node == nullptr || action_node == nullptr || params == nullptr) return kStatusFailed;
     if (target_node->kind != kGroup && target_node->kind != kLink) return kStatusFailed;
     if (action_node->kind != kAction && action_node->kind != kLink) return kStatusFailed;
+    // The caller's list reads empty whatever happens from here on.
+    if (new_tags != nullptr) new_tags[0] = 0;
     hm_node* target = as_group(target_node);
     hm_node* action = resolved(action_node);
     const hm_action_descriptor* desc = action != nullptr && action->kind == kAction ? action_data(action) : nullptr;
@@ -393,10 +404,19 @@ VARU_API uint32_t VARU_get_param_info(uint32_t action_tag, hm_param_info* out) {
 VARU_API uint32_t VARU_get_persistent_nodes(uint32_t* out_tags, int32_t* inout_count) {
   return public_call("VARU_get_persistent_nodes", [&]() -> uint32_t {
     if (out_tags == nullptr || inout_count == nullptr) return kStatusFailed;
-    std::vector<hm_node*> nodes = persistent_nodes();
-    if (*inout_count < 0 || nodes.size() > static_cast<size_t>(*inout_count)) return kStatusArrayTooSmall;
-    for (size_t i = 0; i < nodes.size(); ++i) out_tags[i] = static_cast<uint32_t>(nodes[i]->tag);
-    *inout_count = static_cast<int32_t>(nodes.size());
+    const int32_t room = *inout_count;
+    if (persistency_priority <= 1) {   // no priority handed out yet
+      if (room < 0) return kStatusArrayTooSmall;
+      *inout_count = 0;
+      return kStatusOk;
+    }
+    // Tags are written in order until one more would not fit; the count is then left as given.
+    int32_t written = 0;
+    for (hm_node* node : persistent_nodes()) {
+      if (written >= room) return kStatusArrayTooSmall;
+      out_tags[written++] = static_cast<uint32_t>(node->tag);
+    }
+    *inout_count = written;
     return kStatusOk;
   });
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
-#include <sstream>
 #include <string>
 
 #include "access/file_store.h"
@@ -28,6 +28,7 @@ constexpr const char* kLevelFileText =
     "#VARULogLevel: Control the number of messages logged to the varu2d.log file.\n"
     "#Possible values are 0 - Disabled, 1 - FATAL, 2 - CRITICAL, 3 - ERROR, 4 - WARNING, 5 - INFORMATION, "
     "6 - DEBUG.\nVARULogLevel ";
+constexpr size_t kLevelLineChars = 255;
 constexpr uint32_t kDebugSubsystems = 3;   // engine (1) and back end (2)
 
 std::atomic<uint32_t> varu_counter{0};
@@ -127,19 +128,28 @@ VARU_API uint32_t VARU_get_debug_level(void) {
   std::string content;
   if (!file_store::read_file(host_path(kLevelPath), &content)) return 1;
   bool rewrite = false;
-  std::istringstream lines(content);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.size() > 255) line.resize(255);
+  // Read in pieces of at most 255 characters, each up to and with its newline: a longer line is
+  // read as several pieces.
+  size_t at = 0;
+  while (at < content.size()) {
+    size_t newline = content.find('\n', at);
+    size_t line_end = newline == std::string::npos ? content.size() : newline + 1;
+    std::string line = content.substr(at, std::min<size_t>(line_end - at, kLevelLineChars));
+    at += line.size();
     if (line.find(kLevelKey) == std::string::npos) continue;
-    // The value is the second blank-separated token; a key without one counts as out of range.
-    std::istringstream tokens(line);
-    std::string key, value;
-    tokens >> key >> value;
-    errno = 0;
-    char* end = nullptr;
-    long level = value.empty() ? -1 : std::strtol(value.c_str(), &end, 10);
-    if (!value.empty() && end == value.c_str()) level = -1;
+    // The value is the second token between blanks; a key without a number after it counts as
+    // out of range.
+    size_t key = line.find_first_not_of(' ');
+    size_t gap = line.find(' ', key);
+    size_t value = gap == std::string::npos ? std::string::npos : line.find_first_not_of(' ', gap);
+    long level = -1;
+    if (value != std::string::npos) {
+      std::string token = line.substr(value, line.find(' ', value) - value);
+      char* end = nullptr;
+      errno = 0;
+      level = std::strtol(token.c_str(), &end, 10);
+      if (end == token.c_str()) level = -1;
+    }
     if (level >= 0 && level <= 6) {
       varu_set_debug_level_value(static_cast<int32_t>(level));
     } else {

@@ -72,6 +72,34 @@ TEST_F(Actions, CreatedGroupsAreReportedAndCanBeDeleted) {
   EXPECT_EQ(name_of(created[0], VARU_KIND_GROUP), "Gadget0") << "lowest free number again";
 }
 
+// Once target and action are known kinds, the caller's list is cleared, also when the parameters
+// are then refused or the action has no handler.
+TEST_F(Actions, NewTagsListIsClearedOnceTheNodesAreKnown) {
+  const uint32_t count = child(widget, "Count", VARU_KIND_PROPERTY);
+  const uint32_t configure = child(widget, "Configure", VARU_KIND_ACTION);
+  char params[6][256] = {};
+  std::memset(params, static_cast<char>(VARU_PARAM_ABSENT), sizeof params);
+  struct Row {
+    const char* what;
+    uint32_t target;
+    uint32_t action;
+    uint32_t first_after;   // entry 0 of the list after the call
+  };
+  const Row rows[] = {
+      {"property as action", widget, count, 0xAAAAAAAAu},
+      {"required parameter missing", widget, configure, 0},
+      {"action of another group", 0, configure, 0},
+      {"no handler", widget, child(widget, "NoHandler", VARU_KIND_ACTION), 0},
+  };
+  for (const Row& row : rows) {
+    std::vector<uint32_t> list(VARU_MAX_NEW_TAGS, 0xAAAAAAAAu);
+    EXPECT_EQ(VARU_do_action(row.target, static_cast<int32_t>(row.action), params, list.data()), 1u) << row.what;
+    EXPECT_EQ(list[0], row.first_after) << row.what;
+    EXPECT_EQ(list[1], 0xAAAAAAAAu) << row.what;
+  }
+  EXPECT_EQ(lab::g_handler_calls, 0);
+}
+
 TEST_F(Actions, HandlerMayCallTheApiWhileHoldingTheLock) {
   EXPECT_EQ(act(widget, "Nested", {}), 0u);
   EXPECT_EQ(lab::g_nested_result, 0u);

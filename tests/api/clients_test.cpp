@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/builder.h"
 #include "tests/api/lab_fixture.h"
 
 namespace vxtest {
@@ -86,6 +87,28 @@ TEST(Clients, SecondClientSharesTheTreeAndLastExitFreesIt) {
                            "INFO:Client disconnecting #1\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
   }
+}
+
+// A first VARU_init whose tree cannot be built counts no client and leaves the log open: the
+// calls that follow are still logged.
+TEST(Clients, FailedStartCountsNoClientAndKeepsLogging) {
+  TempRoot root;
+  write_log_level(root, 6);
+  vx::hm_fail_allocations_after(2);   // the tag table is made, "ROOT"'s data block is not
+  EXPECT_EQ(VARU_init(), 1u);
+  vx::hm_fail_allocations_after(-1);
+  uint32_t tag = 0;
+  EXPECT_EQ(VARU_get_node_tag(0, "VARUDebugLevel", &tag, 2), 1u) << "no client";
+  EXPECT_EQ(VARU_exit(), 0u);
+  std::string log = root.read("/tmp/varu2d.log");
+  size_t left = log.find("--- leaving VARU_init ---\n");
+  ASSERT_NE(left, std::string::npos) << log;
+  EXPECT_NE(log.find("--- entering VARU_exit ---\n", left), std::string::npos) << log;
+
+  ASSERT_EQ(VARU_init(), 0u);
+  EXPECT_EQ(VARU_get_node_tag(0, "VARUDebugLevel", &tag, 2), 0u);
+  EXPECT_EQ(tag, 3u);
+  EXPECT_EQ(VARU_exit(), 0u);
 }
 
 TEST(Clients, StartupWithoutAdapterLeavesRootAndStatus313) {

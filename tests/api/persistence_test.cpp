@@ -65,6 +65,28 @@ TEST_F(Persistence, PersistentNodesComeInCreationOrder) {
   EXPECT_EQ(info.params[1][0], '\0') << "an absent optional parameter is saved empty";
 }
 
+// Too small an array gets the tags that fit and 11; once priorities have been handed out, a tree
+// with no persistent node left lists none, whatever room is given.
+TEST_F(Persistence, PersistentNodesFillWhatFits) {
+  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(act(widget, "AddGadget", {name}), 0u);
+  const uint32_t first = child(widget, "Gadget0", 1);
+  const uint32_t second = child(widget, "Gadget1", 1);
+  uint32_t tags[4] = {7, 7, 7, 7};
+  int32_t room = 2;
+  EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
+  EXPECT_EQ(room, 2) << "the count is left as given";
+  EXPECT_EQ(tags[0], first);
+  EXPECT_EQ(tags[1], second);
+  EXPECT_EQ(tags[2], 7u);
+
+  for (const char* number : {"0", "1", "2"}) ASSERT_EQ(act(widget, "DeleteGadget", {number}), 0u);
+  for (int32_t given : {-1, 0, 4}) {
+    room = given;
+    EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 0u) << given;
+    EXPECT_EQ(room, 0) << given;
+  }
+}
+
 TEST_F(Persistence, SavedTextReplaysIntoAFreshTree) {
   ASSERT_EQ(act(widget, "AddGadget", {"old"}), 0u);
   ASSERT_EQ(act(widget, "AddGadget", {"kept", "1000", "10.1.1.1"}), 0u);

@@ -124,5 +124,39 @@ TEST_F(Properties, LinkedGroupStandsForItsTarget) {
   EXPECT_EQ(VARU_refresh_group(1000), 0u);
 }
 
+// A property named through a link is read and written only when the link and its target are both
+// children of the group; property lists never show links.
+TEST_F(Properties, PropertyLinksStayWithinTheirGroup) {
+  hm_node* w = vx::get_node(static_cast<int32_t>(widget));
+  hm_node* settings = vx::internal_get_node(w, "Settings", kGroup);
+  hm_node* sibling = vx::create_link(w, "NameAlias", vx::internal_get_node(w, "Name", kProperty), nullptr, nullptr,
+                                     nullptr);
+  hm_node* away = vx::create_link(w, "LevelAlias", vx::internal_get_node(settings, "Level", kProperty), nullptr,
+                                  nullptr, nullptr);
+  ASSERT_NE(sibling, nullptr);
+  ASSERT_NE(away, nullptr);
+  const uint32_t sibling_tag = static_cast<uint32_t>(sibling->tag);
+  const uint32_t away_tag = static_cast<uint32_t>(away->tag);
+
+  char buf[256] = "";
+  EXPECT_EQ(VARU_get_property_val(widget, sibling_tag, buf, sizeof buf), 0u);
+  EXPECT_STREQ(buf, "widget");
+  std::strcpy(buf, "through");
+  EXPECT_EQ(VARU_set_property_val(widget, static_cast<int32_t>(sibling_tag), buf, 8), 0u);
+  EXPECT_EQ(value_of(widget, "Name"), "through");
+
+  std::strcpy(buf, "7");
+  EXPECT_EQ(VARU_get_property_val(widget, away_tag, buf, sizeof buf), 1u);
+  EXPECT_EQ(VARU_set_property_val(widget, static_cast<int32_t>(away_tag), buf, 2), 1u);
+  EXPECT_EQ(value_of(static_cast<uint32_t>(settings->tag), "Level"), "1");
+
+  for (int32_t kind : {VARU_KIND_PROPERTY, VARU_KIND_WRITABLE_PROPERTY, VARU_KIND_PLAIN_PROPERTY}) {
+    for (uint32_t tag : children_of(widget, kind)) {
+      EXPECT_NE(tag, sibling_tag) << "kind " << kind;
+      EXPECT_NE(tag, away_tag) << "kind " << kind;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vxtest

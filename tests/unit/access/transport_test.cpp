@@ -107,7 +107,21 @@ TEST_F(FakeDriverTest, OversizedRequestsAreRefusedUnsent) {
   payload[9] = 0xFF;
   vx::varu_glob.protocol_mask[0] = vx::kProtocolBitIscsi;
   EXPECT_EQ(vx::ioctl_retrieve_fat(1, payload.data(), 0, 0, 0), 1u);
+  // The record's length field is 32 bits wide: a length past 16 bits is not cut to its low bits.
+  const uint32_t fat_lengths[] = {0x10000u + 44u, 0xFFFFFFFFu, 0xFFFFFFF0u, 65500u};
+  for (uint32_t fat : fat_lengths) {
+    std::memcpy(payload.data() + vx::kFatLengthOffset, &fat, sizeof fat);
+    EXPECT_EQ(vx::ioctl_retrieve_fat(1, payload.data(), 0, 0, 0), 1u) << fat;
+  }
   EXPECT_TRUE(driver_.commands().empty());
+  const uint32_t largest_fat = 65499;
+  std::memcpy(payload.data() + vx::kFatLengthOffset, &largest_fat, sizeof largest_fat);
+  EXPECT_EQ(vx::ioctl_retrieve_fat(1, payload.data(), 0, 0, 0), 0u);
+  ASSERT_EQ(driver_.commands().size(), 1u);
+  uint32_t sent_length;
+  std::memcpy(&sent_length, driver_.commands()[0].bytes.data() + 8, sizeof sent_length);
+  EXPECT_EQ(sent_length, 65519u);
+  driver_.sent.clear();
   // The largest that fits goes out.
   EXPECT_EQ(vx::ioctl_get_mac(1, payload.data(), 65519, 0, 0, vx::kProtocolIscsi), 0u);
   EXPECT_EQ(driver_.commands().size(), 1u);

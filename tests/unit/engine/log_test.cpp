@@ -71,8 +71,9 @@ TEST_F(LogTest, MissingLevelFileIsCreatedWithTheCurrentLevel) {
 }
 
 TEST_F(LogTest, LevelFileIsReadAndBadValuesAreReplaced) {
+  const std::string comment(300, '#');
   const struct {
-    const char* content;
+    std::string content;
     int32_t level;      // level after the read
     bool rewritten;     // the file then holds the header and that level
   } rows[] = {
@@ -85,6 +86,12 @@ TEST_F(LogTest, LevelFileIsReadAndBadValuesAreReplaced) {
       {"VARULogLevel 1\nVARULogLevel 6\n", 6, false},   // the last line wins
       {"VARULogLevel 9\nVARULogLevel 6\n", 6, true},
       {"#VARULogLevel: 5\n", 4, false},                 // the comment's key has a colon
+      {"x\tVARULogLevel 5\n", 5, false},                // tokens are split at blanks only
+      {"VARULogLevel   3  \n", 3, false},
+      // Lines are read in pieces of 255 characters: a key in a later piece counts, one cut by a
+      // piece's end does not.
+      {comment + "VARULogLevel 2\n", 2, false},
+      {comment.substr(0, 250) + " VARULogLevel 2\n", 4, false},
   };
   for (const auto& r : rows) {
     varu_set_debug_level_value(4);
