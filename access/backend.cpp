@@ -37,16 +37,37 @@ constexpr int kLoopbackPorts = 4;
 
 hm_node* root() { return get_node(0); }
 
-// Frees the driver records of `group` and of every group below it.
-void free_records(hm_node* group, int depth) {
+// Frees a group's driver record, if it has one.
+void free_record(hm_node* group) {
   hm_group_data* data = group_data(group);
-  if (data == nullptr || depth > kPathLevels) return;
-  if (data->backend_info != nullptr) {
-    varu_dfree(data->backend_info);
-    data->backend_info = nullptr;
+  if (data == nullptr || data->backend_info == nullptr) return;
+  varu_dfree(data->backend_info);
+  data->backend_info = nullptr;
+}
+
+// The records that belong to the iSCSI side of one physical HBA: its own, its TCP/IP group's, and
+// those of the sessions, connections and LUNs of the targets of its first logical HBA. Groups
+// elsewhere may point at one of these records (a port instance shares its physical HBA's), so only
+// these owners free them.
+void free_iscsi_records(hm_node* phba) {
+  free_record(phba);
+  if (hm_node* network = internal_get_node(phba, "Network", kGroup)) {
+    free_record(internal_get_node(network, "TCPIPConfiguration", kGroup));
   }
-  for (hm_node* child = data->first_child; child != nullptr && child != group; child = child->next) {
-    if (child->kind == kGroup) free_records(child, depth + 1);
+  hm_node* lhba = get_first_instance(phba, "LogicalHBA");
+  if (lhba == nullptr) return;
+  for (hm_node* target = get_first_instance(lhba, "Target"); target != nullptr; target = next_instance(target)) {
+    for (hm_node* session = get_first_instance(target, "Session"); session != nullptr;
+         session = next_instance(session)) {
+      free_record(session);
+      for (hm_node* connection = get_first_instance(session, "Connection"); connection != nullptr;
+           connection = next_instance(connection)) {
+        free_record(connection);
+      }
+    }
+    for (hm_node* lun = get_first_instance(target, "LUN"); lun != nullptr; lun = next_instance(lun)) {
+      free_record(lun);
+    }
   }
 }
 
@@ -155,7 +176,13 @@ void backend_exit() {
 uint32_t VARU_free_all_node_handles() {
   for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
        controller = next_instance(controller)) {
-    free_records(controller, 0);
+    for (hm_node* nic = get_first_instance(controller, "NICPhysicalHBA"); nic != nullptr; nic = next_instance(nic)) {
+      free_record(nic);
+    }
+    for (hm_node* phba = get_first_instance(controller, "iSCSIPhysicalHBA"); phba != nullptr;
+         phba = next_instance(phba)) {
+      free_iscsi_records(phba);
+    }
   }
   return 0;
 }

@@ -8,7 +8,9 @@
 
 namespace vx {
 
-// Frees the driver record of every group under every controller; the tree itself stays. 0.
+// Frees the driver records the back end owns: those of the physical HBAs, of each iSCSI one's
+// TCP/IP group and of the sessions, connections and LUNs below its first logical HBA. Records that
+// other groups merely point at are left to these owners. The tree itself stays. 0.
 uint32_t VARU_free_all_node_handles();
 // 1 when the PCI bus or the serial number of some physical HBA of the protocol (1 iSCSI, 2 NIC)
 // differs from what the adapter reports now, else 0 (also when it cannot be asked).

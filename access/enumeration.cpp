@@ -84,15 +84,15 @@ uint32_t match_controllers(const char* fn, const Identity& id, bool iscsi, char*
     hm_node* phba = get_first_instance(controller, "iSCSIPhysicalHBA");
     if (phba == nullptr && !iscsi) phba = get_first_instance(controller, "NICPhysicalHBA");
     hm_node* pci = phba != nullptr ? internal_get_node(phba, "PCI", kGroup) : nullptr;
+    // A controller that cannot be compared ends the search: the function gets a controller of its
+    // own. (Start-up removes a controller that got no physical HBA, so this stays rare.)
     if (pci == nullptr) {
-      // Start-up removes a controller that got no physical HBA; one lacking it here is passed by
-      // rather than ending the search, so later functions still find their own controller.
       if (iscsi && phba == nullptr) {
         pdebug(kBackEnd, 3, "%s:Failed to get iSCSI PHBA first instance.\n", fn);
       } else {
         pdebug(kBackEnd, 3, "%s:Failed to get PCI node.\n", fn);
       }
-      continue;
+      return kNodeNew;
     }
     Stored s;
     char function[kValueSize];
@@ -101,7 +101,7 @@ uint32_t match_controllers(const char* fn, const Identity& id, bool iscsi, char*
                 read_property(controller, "SerialNumber", s.serial);
     if (!read) {
       pdebug(kBackEnd, 3, "%s:Failed to get PCI information from %s PHBA group.\n", fn, iscsi ? "iSCSI" : "NIC");
-      continue;
+      return kNodeNew;
     }
     bool by_device = same(id.serial, "0") || (!iscsi && same(s.serial, "N/A"));
     bool match = same(id.bus, s.bus) && (by_device ? same(id.device, s.device) : same(id.serial, s.serial));

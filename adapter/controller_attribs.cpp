@@ -224,12 +224,11 @@ uint32_t store_vpd_segments(hm_node* vpd_group, const uint8_t* data) {
   return failed != 0 ? kStatusFailed : kStatusOk;
 }
 
-uint32_t get_vpd_data(int32_t handle, uint32_t domain, uint32_t port_number, hm_node* vpd_group, int32_t protocol,
-                      uint32_t function_number) {
-  hm_node* controller = controller_of(vpd_group);
-  if (vpd_group == nullptr || controller == nullptr) return kStatusFailed;
-  const uint32_t generation = get_vx_type(controller);
-  if (generation == 1) return kStatusFailed;
+namespace {
+
+// Asks for the function's VPD with the given addressing and stores it in the VPD group.
+uint32_t fill_vpd(int32_t handle, uint32_t domain, uint32_t port_number, hm_node* vpd_group, int32_t protocol,
+                  uint32_t function_number, uint32_t generation) {
   auto* buffer = static_cast<uint8_t*>(varu_dcalloc(kVpdBufferSize));
   if (buffer == nullptr) {
     varu_set_last_status(kStatusOutOfMemory, msg::kOutOfMemory);
@@ -253,14 +252,33 @@ uint32_t get_vpd_data(int32_t handle, uint32_t domain, uint32_t port_number, hm_
   if (status == 0) {
     status = store_vpd_segments(vpd_group, buffer);
   } else {
-    pdebug(kBackEnd, 3, "%s:Failed to get VPD data, status = %d\n", __func__, static_cast<int>(status));
+    pdebug(kBackEnd, 3, "%s:Failed to get VPD data, status = %d\n", "get_vpd_data", static_cast<int>(status));
   }
   varu_dfree(buffer);
   return status;
 }
 
+// Generation of the controller above `node`, or 1 (status 163 when it cannot be read).
+uint32_t generation_above(hm_node* node) {
+  hm_node* controller = controller_of(node);
+  return controller != nullptr ? get_vx_type(controller) : kStatusFailed;
+}
+
+}  // namespace
+
+uint32_t get_vpd_data(int32_t handle, uint32_t domain, uint32_t port_number, hm_node* vpd_group, int32_t protocol,
+                      uint32_t function_number) {
+  if (vpd_group == nullptr) return kStatusFailed;
+  const uint32_t generation = generation_above(vpd_group);
+  if (generation == 1) return kStatusFailed;
+  return fill_vpd(handle, domain, port_number, vpd_group, protocol, function_number, generation);
+}
+
 uint32_t VARU_update_vpd_data(hm_node* phba, int32_t handle, int32_t protocol) {
-  if (phba == nullptr || controller_of(phba) == nullptr) return kStatusFailed;
+  // The controller's generation first: it decides the request before anything else is looked at.
+  if (phba == nullptr) return kStatusFailed;
+  const uint32_t generation = generation_above(phba);
+  if (generation == 1) return kStatusFailed;
   hm_node* pci = internal_get_node(phba, "PCI", kGroup);
   hm_node* vpd = internal_get_node(phba, "VPD", kGroup);
   if (pci == nullptr || vpd == nullptr) {
@@ -274,8 +292,8 @@ uint32_t VARU_update_vpd_data(hm_node* phba, int32_t handle, int32_t protocol) {
     pdebug(kBackEnd, 3, "%s:pf_num is invalid\n", __func__);
     return kStatusFailed;
   }
-  return get_vpd_data(handle, static_cast<uint32_t>(get_domain_id(phba)),
-                      static_cast<uint32_t>(get_phba_port_number(phba)), vpd, protocol, function_number);
+  return fill_vpd(handle, static_cast<uint32_t>(get_domain_id(phba)), static_cast<uint32_t>(get_phba_port_number(phba)),
+                  vpd, protocol, function_number, generation);
 }
 
 uint32_t VARU_check_for_vm(int32_t handle, hm_node* phba, hm_node* controller) {

@@ -201,5 +201,7 @@ uint32_t get_all_isns(hm_node* phba, int32_t port, int32_t domain, int32_t phba_
                       hm_node* action, char params[6][256]);
 // Re-initialisation of a separate back-end client: refreshes the iSCSI targets.
 uint32_t VARU_refresh_backend_client_iscsi_tgts();
+// Start-up check of the saved-target and send-target-portal files.
+uint32_t VARU_check_for_corrupted_database();
 
 }  // namespace vx

@@ -15,6 +15,8 @@
 #include "access/transport.h"
 #include "access/wire.h"
 #include "engine/api_lock.h"
+#include "schema/session.h"
+#include "schema/target.h"
 #include "tests/api/startup_fixture.h"
 
 namespace vxtest {
@@ -46,6 +48,35 @@ TEST_F(StartupTest, ExitFreesEveryAllocation) {
   EXPECT_EQ(vx::varu_alloc_count(), before);
   for (int32_t fd : vx::varu_glob.iscsi_fds) EXPECT_EQ(fd, vx::kNoDescriptor);
   EXPECT_EQ(vx::varu_glob.nic_fds[0], vx::kNoDescriptor);
+}
+
+// Shut-down frees the records of the physical HBAs and of the iSCSI side below them (TCP/IP group,
+// sessions, connections, LUNs) once each; a group that only points at a physical HBA's record, as
+// a port instance does, is left alone.
+TEST_F(StartupTest, ExitFreesEachOwnedRecordOnce) {
+  use_example("one-adapter.json");
+  const uint32_t before = vx::varu_alloc_count();
+  ASSERT_EQ(start(), 0u);
+  hm_node* phba = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0")));
+  hm_node* lhba = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0")));
+  hm_node* tcpip = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0/Network/TCPIPConfiguration")));
+  hm_node* sharer = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/Diagnostics")));
+  ASSERT_NE(phba, nullptr);
+  ASSERT_NE(lhba, nullptr);
+  ASSERT_NE(tcpip, nullptr);
+  ASSERT_NE(sharer, nullptr);
+  hm_node* target = vx::initialize_Target(lhba, nullptr, nullptr, nullptr);
+  ASSERT_NE(target, nullptr);
+  hm_node* session = vx::initialize_Session(target, nullptr, nullptr, nullptr);
+  ASSERT_NE(session, nullptr);
+  hm_node* connection = vx::initialize_Connection(session, nullptr, nullptr, nullptr);
+  hm_node* lun = vx::initialize_LUN(target, nullptr, nullptr, nullptr);
+  ASSERT_NE(connection, nullptr);
+  ASSERT_NE(lun, nullptr);
+  for (hm_node* owner : {tcpip, session, connection, lun}) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
+  vx::group_data(sharer)->backend_info = vx::group_data(phba)->backend_info;
+  stop();
+  EXPECT_EQ(vx::varu_alloc_count(), before);
 }
 
 TEST_F(StartupTest, SecondStartBuildsTheSameTree) {
