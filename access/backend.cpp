@@ -26,7 +26,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr int kServiceVersion[4] = {1, 0, 99, 0};
 constexpr int kHierarchyVersion[2] = {10, 6};
 constexpr const char* kConfigProfileFile = "/scratch/Talvix/config_prof.txt";

@@ -21,7 +21,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr size_t kInstanceTextSize = 256;
 constexpr size_t kManagementServiceRequest = 16;
 

@@ -16,7 +16,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr size_t kMaxInterfaceName = 15;
 
 std::string mapped(const char* path) { return host_path(path); }

@@ -6,7 +6,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 
 // Runs one Z_FINISH step of an initialised stream over the whole input; the output length when the
 // stream ended, else kCompressFailed.

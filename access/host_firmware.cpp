@@ -13,7 +13,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr uint32_t kStatusFirmwareUpdated = 55;
 constexpr uint32_t kStatusUpgradeFailed = 166;
 constexpr uint32_t kStatusVersionsUnread = 264;

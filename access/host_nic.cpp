@@ -10,7 +10,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr const char* kNotAvailable = "N/A";
 
 // Controller-attributes record: the fields read here, with their widths.

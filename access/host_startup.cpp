@@ -20,7 +20,6 @@ uint32_t VARU_ISCSI_INBOX_DRIVER_LOADED = 0;
 
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 
 // The device IDs of the maker's iSCSI functions, as lspci takes them.
 constexpr const char* kIscsiDeviceIds[] = {"212", "702", "703", "222", "712", "722"};

@@ -10,7 +10,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';

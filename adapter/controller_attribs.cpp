@@ -20,7 +20,6 @@ uint8_t vm_flag = 0;
 
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr uint32_t kStatusPrivilegeLevel = 195;
 constexpr uint32_t kStatusNotSupportedForVf = 196;
 constexpr uint32_t kCapabilityInvalid = 1u << 15;

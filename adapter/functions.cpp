@@ -14,7 +14,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 
 hm_node* parent_controller(hm_node* phba) {
   hm_node* parent = phba != nullptr ? phba->parent : nullptr;

@@ -141,6 +141,8 @@ void varu_get_last_status(uint32_t* code, char* text);   // text: 600 bytes
 uint32_t fail(uint32_t code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // ---- allocation counters and log (log.cpp) ----------------------------------------------------
+// pdebug subsystem mask of the back end (handlers, commands, host layer); the engine uses 1.
+constexpr uint32_t kBackEnd = 2;
 void* varu_dmalloc(uint32_t size);
 void* varu_dcalloc(uint32_t size);          // the same, zero-filled
 char* varu_dstrdup(const char* s);

@@ -13,7 +13,6 @@
 namespace vx {
 namespace {
 
-constexpr uint32_t kBackEnd = 2;
 constexpr size_t kKeySize = 256;
 
 hm_node* root() { return get_node(0); }
