@@ -10,7 +10,6 @@
 #include "access/host.h"
 #include "access/platform.h"
 #include "access/wire.h"
-#include "schema/handlers.h"
 
 namespace vx {
 
@@ -52,7 +51,6 @@ uint32_t VARU_config_dir_permssions() {
   if (kind != kHostEmbedded) prepare_dir(kScratchDir, false);
   prepare_dir(kDataDir, true);
   clear_stopwatch();
-  VARU_check_for_corrupted_database();
   for (const char* file : {kSaveTargetFile, kSavePortalFile}) {
     FILE* f = VARU_file_open(file, "r");
     if (f == nullptr) continue;

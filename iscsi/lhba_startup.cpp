@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "access/discovery.h"
-#include "access/enumeration.h"
+#include "access/adapter_tables.h"
 #include "access/walks.h"
 #include "schema/handlers.h"
 #include "schema/logical_hba.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "access/backend_state.h"
-#include "access/enumeration.h"
+#include "backend/enumeration.h"
 #include "access/platform.h"
 #include "access/wire.h"
 #include "adapter/controller_attribs.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "access/backend.h"
+#include "backend/backend.h"
 #include "access/backend_state.h"
 #include "access/fw_commands.h"
 #include "access/platform.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "access/backend_state.h"
-#include "access/enumeration.h"
+#include "backend/enumeration.h"
 #include "adapter/controller_attribs.h"
 #include "tests/api/startup_fixture.h"
 

@@ -1,7 +1,6 @@
-// Adapter enumeration: every iSCSI and NIC PCI function the drivers expose becomes a physical HBA
-// under the controller instance ("Vexalon<n>") of its adapter, grouped by PCI bus and the
-// adapter's serial number (or PCI device number). Also the per-adapter protocol bits and the
-// per-port path table that pick the command path of adapter and port commands.
+// The per-adapter protocol bits and port table that pick the command path of adapter and port
+// commands, the virtual-function counts found at start-up, the physical HBAs' driver record, and the
+// instance-ring steps every walker of the tree uses. Filled by the enumeration of start-up.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +17,6 @@ constexpr uint8_t kPortBitIscsi = 1;
 constexpr uint8_t kPortBitNic = 2;
 constexpr uint8_t kPortBitOther = 4;
 
-// Results of the two identity lookups.
-constexpr uint32_t kNodeNew = 0;       // a new controller is needed
-constexpr uint32_t kNodeFound = 1;     // belongs to an existing controller (its number is returned)
-constexpr uint32_t kNodeSkip = 2;      // skip this function
-
 // The 16-byte driver record of a physical HBA (and of the other groups that address commands):
 // the first word is the 1-based port handle of the transport.
 struct instance_backend_record {
@@ -32,16 +26,6 @@ struct instance_backend_record {
 };
 static_assert(sizeof(instance_backend_record) == 16);
 static_assert(offsetof(instance_backend_record, firmware_handle) == 4);
-
-// Start-up's two passes, iSCSI first; each failure skips only the function concerned. Always 0.
-uint32_t VARU_enumerate_iscsi_functions();
-uint32_t VARU_enumerate_nic_functions();
-
-// Which controller a function belongs to. `attrs` is its 540-byte controller-attributes record and
-// `attrs_status` the status of reading it; `out_instance` (256 bytes) receives the controller's
-// instance number when the result is kNodeFound.
-uint32_t VARU_get_iscsi_node_info(uint32_t handle, char* out_instance, const uint8_t* attrs, uint32_t attrs_status);
-uint32_t VARU_get_nic_node_info(uint32_t handle, char* out_instance, const uint8_t* attrs, uint32_t attrs_status);
 
 // Protocol 1 sets bit value 1 of the adapter's protocol mask, 2 sets 2, 3 sets 4; anything else,
 // or an adapter outside 0..15, changes nothing.
@@ -67,5 +51,8 @@ uint8_t nic_vf_count(int32_t handle);
 hm_node* next_instance(hm_node* instance);
 // Instance number of an instanced group, or -1.
 int32_t instance_number(const hm_node* instance);
+
+// Records the virtual functions of NIC port handle `handle` (1..128); other handles are ignored.
+void set_nic_vf_count(int32_t handle, uint32_t count);
 
 }  // namespace vx

@@ -3,20 +3,21 @@
 // Start-up runs inside the engine's bootstrap (VARU_init, or a rebuild of the tree) with the API
 // lock held: it opens the drivers' device nodes, turns the adapters' PCI functions into controller
 // and physical-HBA instances, and lets every other part load its share of each controller.
+#include "backend/backend.h"
+
 #include <strings.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "access/backend.h"
 #include "access/backend_state.h"
 #include "access/discovery.h"
-#include "access/enumeration.h"
 #include "access/fw_commands.h"
 #include "access/host.h"
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "backend/enumeration.h"
 #include "engine/api_lock.h"
 #include "engine/hm.h"
 #include "engine/messages.h"
@@ -134,6 +135,7 @@ int backend_init() {
   pdebug(kBackEnd, 6, "VARUHierarchyVersion = %d.%d\n", kHierarchyVersion[0], kHierarchyVersion[1]);
   clear_adapter_tables();
   VARU_config_dir_permssions();
+  VARU_check_for_corrupted_database();
 
   const int32_t iscsi_count = open_iscsi_nodes();
   pdebug(kBackEnd, 6, "%s:iscsi_valid_hba = %d\n", __func__, iscsi_count);
