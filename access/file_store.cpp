@@ -56,9 +56,9 @@ bool write_all(int fd, const std::string& content) {
   return true;
 }
 
-bool read_unlocked(const std::string& path, std::string* out) {
+ReadResult read_unlocked(const std::string& path, std::string* out) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   std::string data;
   char buf[4096];
   for (;;) {
@@ -66,14 +66,25 @@ bool read_unlocked(const std::string& path, std::string* out) {
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
-      return false;
+      return ReadResult::kFailed;
     }
     if (n == 0) break;
     data.append(buf, static_cast<size_t>(n));
   }
   ::close(fd);
   *out = std::move(data);
-  return true;
+  return ReadResult::kRead;
+}
+
+// After a rename the new directory entry is durable only once the directory itself is synced.
+bool sync_parent_dir(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  return ok;
 }
 
 bool replace_unlocked(const std::string& path, const std::string& content, mode_t mode) {
@@ -83,17 +94,22 @@ bool replace_unlocked(const std::string& path, const std::string& content, mode_
   bool ok = write_all(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  return sync_parent_dir(path);
 }
 
 }  // namespace
 
-bool read_file(const std::string& path, std::string* out) {
-  if (out == nullptr) return false;
+ReadResult read(const std::string& path, std::string* out) {
+  if (out == nullptr) return ReadResult::kFailed;
   FileLock lock(path);
   return read_unlocked(path, out);
 }
+
+bool read_file(const std::string& path, std::string* out) { return read(path, out) == ReadResult::kRead; }
 
 bool write_file(const std::string& path, const std::string& content, mode_t mode) {
   FileLock lock(path);
@@ -105,7 +121,9 @@ bool update_file(const std::string& path, const std::function<bool(std::string&,
   FileLock lock(path);
   if (!lock.held()) return false;
   std::string content;
-  bool existed = read_unlocked(path, &content);
+  const ReadResult got = read_unlocked(path, &content);
+  if (got == ReadResult::kFailed) return false;
+  const bool existed = got == ReadResult::kRead;
   if (!existed) content.clear();
   if (!edit(content, existed)) return false;
   return replace_unlocked(path, content, mode);

@@ -1,7 +1,8 @@
 // One store for every text file the library keeps. Each change is a read-modify-write done under
 // an in-process mutex and a whole-file fcntl lock (on "<file>.lock", which outlives the renames),
-// written to a temporary file, fsync'd and renamed into place. Every write is checked; on any
-// failure the old file is left untouched and false is returned.
+// written to a temporary file, fsync'd, renamed into place and made durable by a sync of the
+// directory. Every write is checked; on any failure the old file is left untouched and false is
+// returned.
 #pragma once
 
 #include <sys/types.h>
@@ -13,15 +14,20 @@ namespace vx::file_store {
 
 // Paths are host paths (already mapped through host_path).
 
-// Reads the whole file into *out. False when it does not exist or cannot be read.
+enum class ReadResult { kRead, kMissing, kFailed };
+
+// Reads the whole file into *out. Only a file that does not exist is kMissing; one that exists but
+// cannot be opened or read is kFailed, never taken as empty.
+ReadResult read(const std::string& path, std::string* out);
+// True only when the file was read (kRead).
 bool read_file(const std::string& path, std::string* out);
 
 // Replaces the whole content.
 bool write_file(const std::string& path, const std::string& content, mode_t mode = 0644);
 
 // Runs `edit` on the current content (empty when the file is missing; *existed tells) under the
-// locks; when it returns true the result replaces the file. False when edit declines or a write
-// fails.
+// locks; when it returns true the result replaces the file. False when the file exists but cannot be
+// read (the file is left alone and edit is not called), when edit declines, or when a write fails.
 bool update_file(const std::string& path, const std::function<bool(std::string& content, bool existed)>& edit,
                  mode_t mode = 0644);
 
