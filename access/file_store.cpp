@@ -8,6 +8,12 @@
 #include <mutex>
 
 namespace vx::file_store {
+
+SystemCalls& system_calls() {
+  static SystemCalls calls{::read, ::fsync};
+  return calls;
+}
+
 namespace {
 
 std::recursive_mutex& store_mutex() {
@@ -62,7 +68,7 @@ ReadResult read_unlocked(const std::string& path, std::string* out) {
   std::string data;
   char buf[4096];
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    ssize_t n = system_calls().read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
@@ -82,7 +88,7 @@ bool sync_parent_dir(const std::string& path) {
   const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
+  bool ok = system_calls().fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   return ok;
 }
@@ -91,7 +97,7 @@ bool replace_unlocked(const std::string& path, const std::string& content, mode_
   std::string tmp = path + ".tmp";
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return false;
-  bool ok = write_all(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = write_all(fd, content) && ::fchmod(fd, mode) == 0 && system_calls().fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
   if (!ok) {

@@ -34,4 +34,12 @@ bool update_file(const std::string& path, const std::function<bool(std::string& 
 // Appends `text` (a whole line with its newline) under the locks.
 bool append(const std::string& path, const std::string& text, mode_t mode = 0644);
 
+// The calls whose failures the store must survive (a read error, a failed sync of the file or its
+// directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.
+struct SystemCalls {
+  ssize_t (*read)(int fd, void* buf, size_t count);
+  int (*fsync)(int fd);
+};
+SystemCalls& system_calls();
+
 }  // namespace vx::file_store

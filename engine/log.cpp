@@ -112,21 +112,11 @@ void varu_log_close() {
   varu_log_fp = nullptr;
 }
 
-}  // namespace vx
+namespace {
 
-using namespace vx;
-
-extern "C" {
-
-VARU_API uint32_t VARU_set_debug_level(void) {
-  std::string text = std::string(kLevelFileText) + std::to_string(varu_debug_level());
-  make_dirs(host_path(kLevelDir));
-  return file_store::write_file(host_path(kLevelPath), text, 0644) ? 0 : 1;
-}
-
-VARU_API uint32_t VARU_get_debug_level(void) {
-  std::string content;
-  if (!file_store::read_file(host_path(kLevelPath), &content)) return 1;
+// Takes the level from the level file's text; a bad value is replaced by the level in force once
+// the whole text has been read.
+void apply_level_text(const std::string& content) {
   bool rewrite = false;
   // Read in pieces of at most 255 characters, each up to and with its newline: a longer line is
   // read as several pieces.
@@ -156,17 +146,37 @@ VARU_API uint32_t VARU_get_debug_level(void) {
       rewrite = true;
     }
   }
-  // A bad value is replaced by the level in force once the whole file has been read.
   if (rewrite) VARU_set_debug_level();
+}
+
+}  // namespace
+}  // namespace vx
+
+using namespace vx;
+
+extern "C" {
+
+VARU_API uint32_t VARU_set_debug_level(void) {
+  std::string text = std::string(kLevelFileText) + std::to_string(varu_debug_level());
+  make_dirs(host_path(kLevelDir));
+  return file_store::write_file(host_path(kLevelPath), text, 0644) ? 0 : 1;
+}
+
+VARU_API uint32_t VARU_get_debug_level(void) {
+  std::string content;
+  if (!file_store::read_file(host_path(kLevelPath), &content)) return 1;
+  apply_level_text(content);
   return 0;
 }
 
 VARU_API uint32_t VARU_update_loglevel(void) {
   std::string path = host_path(kLevelPath);
-  if (::access(path.c_str(), R_OK) == 0) {
-    VARU_get_debug_level();
-  } else {
-    VARU_set_debug_level();
+  std::string content;
+  // Only a missing file is written anew; one that exists but cannot be read is left as it is.
+  switch (file_store::read(path, &content)) {
+    case file_store::ReadResult::kRead: apply_level_text(content); break;
+    case file_store::ReadResult::kMissing: VARU_set_debug_level(); break;
+    case file_store::ReadResult::kFailed: pdebug(1, 3, "%s:Failed to read %s\n", __func__, kLevelPath); break;
   }
   if (::access(path.c_str(), R_OK) == 0) ::chmod(path.c_str(), 0644);
   return 0;

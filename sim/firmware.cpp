@@ -119,9 +119,10 @@ Answer read_object(Command& c) {
   if (name.empty()) return kAnswerInvalidField;
   uint32_t offset = c.payload.u32(4);
   std::string stored;
-  bool existed = c.store.read(object_path(c, name), &stored);
+  const file_store::ReadResult got = c.store.read(object_path(c, name), &stored);
+  if (got == file_store::ReadResult::kFailed) return kAnswerFlashFailure;
   std::string content;
-  current_object(c, name, stored, existed, &content);
+  current_object(c, name, stored, got == file_store::ReadResult::kRead, &content);
   size_t room = c.payload.size() - kObjectNameOffset;
   size_t left = offset < content.size() ? content.size() - offset : 0;
   size_t count = std::min(room, left);
@@ -205,7 +206,9 @@ std::string record_path(const Command& c, const RecordRow& row) {
 Answer get_record(Command& c) {
   const RecordRow* row = find_record(c.opcode, c.subsystem);
   std::string rec;
-  if (!c.store.read(record_path(c, *row), &rec) || rec.size() != row->size) {
+  const file_store::ReadResult got = c.store.read(record_path(c, *row), &rec);
+  if (got == file_store::ReadResult::kFailed) return kAnswerFlashFailure;
+  if (got == file_store::ReadResult::kMissing || rec.size() != row->size) {
     rec.assign(row->size, '\0');
     if (row->factory != nullptr) row->factory(c.adapter, c.function, rec);
   }

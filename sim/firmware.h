@@ -40,7 +40,7 @@ struct Answer {
 // Firmware statuses the simulator gives besides success.
 constexpr uint8_t kStatusResponseTooLarge = 4;           // the answer did not fit in the request
 constexpr Answer kAnswerInvalidField{1, 0xFF, 0};        // a request field is malformed
-constexpr Answer kAnswerFlashFailure{3, 0, 0};           // the adapter's state could not be written
+constexpr Answer kAnswerFlashFailure{3, 0, 0};           // the adapter's state could not be read or written
 
 struct Command {
   const Adapter& adapter;

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <utility>
 
-#include "access/file_store.h"
 #include "access/wire.h"
 
 namespace vx::sim {
@@ -34,7 +33,9 @@ std::string Store::adapter_file(const std::string& serial, const std::string& re
   return root_ + kStateDirectory + "/" + serial + "/" + relative;
 }
 
-bool Store::read(const std::string& file, std::string* out) const { return file_store::read_file(file, out); }
+file_store::ReadResult Store::read(const std::string& file, std::string* out) const {
+  return file_store::read(file, out);
+}
 
 bool Store::update(const std::string& file,
                    const std::function<bool(std::string& content, bool existed)>& edit) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "access/file_store.h"
 #include "sim/config.h"
 
 namespace vx::sim {
@@ -26,8 +27,9 @@ class Store {
   // A file of an adapter's state directory; `relative` may hold one sub-directory.
   std::string adapter_file(const std::string& serial, const std::string& relative) const;
 
-  // Whole content under the file's lock. False when the file is missing or unreadable.
-  bool read(const std::string& file, std::string* out) const;
+  // Whole content under the file's lock: kMissing only when the file does not exist; one that
+  // exists but cannot be read is kFailed, never the factory state.
+  file_store::ReadResult read(const std::string& file, std::string* out) const;
   // Runs `edit` on the current content (empty when missing; `existed` tells) under the file's
   // lock, making missing directories first; when it returns true the result replaces the file
   // atomically. False when `edit` declines or a step fails (the old file is then untouched).
