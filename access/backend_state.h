@@ -31,14 +31,14 @@ struct PciAddress {
 struct VaruGlob {
   VaruGlob();
 
-  int32_t nic_function_count = 0;
+  int32_t nic_function_count = 0;           // with nic_pci: the NIC set the tree was built from
   int32_t iscsi_node_count = 0;
   int32_t iscsi_fds[wire::kMaxIscsiNodes];   // entry h-1 = node of port handle h
   int32_t nic_fds[wire::kMaxNicHandles];     // only entry 0 (the NIC node) is used
   PciAddress nic_pci[wire::kMaxNicHandles];  // entry h-1 = PCI function of NIC port handle h
   char nic_ifname[wire::kMaxNicHandles][kIfNameSize];
   uint8_t protocol_mask[kMaxAdapters] = {};
-  uint32_t nic_generation = 0;               // bumped whenever the NIC function set changes
+  uint32_t nic_generation = 0;               // bumped whenever the driver's NIC set is seen to differ
 };
 
 extern VaruGlob varu_glob;

@@ -62,9 +62,13 @@ uint32_t GetNICIOCTLPayLoadSize(int32_t handle, uint8_t opcode, uint8_t subsyste
 // start-up: 1 iSCSI, else 2 NIC, else 3, else 4. An adapter index out of range gives 4.
 uint32_t get_the_protocol(int32_t adapter);
 
-// Run before every NIC-node request: reopens the NIC node and re-enumerates the NIC functions. When
-// their number or PCI addresses changed it stores the new set, asks for a rebuild of the tree (run
-// when the outermost public call ends) and returns 1, so the request is not sent. 0 otherwise.
+// Reopens the NIC node (left open in entry 0) and re-enumerates the NIC functions: true when their
+// number or PCI addresses differ from the set the tree was built from, which stays in varu_glob.
+bool nic_functions_changed();
+
+// Run before every NIC-node request: when nic_functions_changed(), asks for a rebuild of the tree
+// (run when the outermost public call ends; its start-up stores the new set) and returns 1, so the
+// request is not sent. Until then every handle-addressed request is refused this way. 0 otherwise.
 int refresh_varu_hierarchy();
 
 }  // namespace vx

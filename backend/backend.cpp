@@ -139,9 +139,11 @@ int backend_init() {
 
   const int32_t iscsi_count = open_iscsi_nodes();
   pdebug(kBackEnd, 6, "%s:iscsi_valid_hba = %d\n", __func__, iscsi_count);
-  const int32_t nic_count = count_nic_functions();
+  int32_t nic_count;
   {
+    // The set the tree is built from: the NIC-path refresh compares the driver's against it.
     VaruGlobGuard guard;
+    nic_count = count_nic_functions();
     varu_glob.nic_function_count = nic_count;
   }
   pdebug(kBackEnd, 6, "%s:nic_valid_hba = %d\n", __func__, nic_count);
@@ -248,8 +250,11 @@ uint32_t client_init(int32_t mode) {
       if (!rebuild_tree()) return kStatusFailed;
       continue;
     }
-    const int32_t nic_count = count_nic_functions();
-    if (nic_count != stored_nic) {
+    // The whole set is compared, not only its size: the handles must keep naming the tree's functions.
+    const bool nic_changed = nic_functions_changed();
+    os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
+    const int32_t nic_count = stored_nic;
+    if (nic_changed) {
       pdebug(kBackEnd, 2, "%s:There is a change in VARU NIC hierarchy.\n", "backend_client_init");
       if (!rebuild_tree()) return kStatusFailed;
       continue;

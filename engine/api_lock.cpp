@@ -27,10 +27,13 @@ bool g_rebuild_pending = false; // guarded by the API lock
 int g_depth = 0;                // guarded by the API lock
 std::atomic<std::thread::id> g_owner{};
 
+// A rebuild asked for while the tree is being built is run too, up to this many builds in all;
+// beyond that the next request that sees the change asks again.
+constexpr int kRebuildRounds = 3;
+
 // Tears the tree down and builds it again; the caller's status and new-tags list are kept out of
 // it (the list is not set while the tree is rebuilt, so the rebuild reports no tags).
 void run_tree_rebuild() {
-  g_rebuild_pending = false;
   uint32_t* saved_tags = varu_internal_new_tags;
   uint32_t saved_index = new_tag_index;
   varu_internal_new_tags = nullptr;
@@ -38,13 +41,19 @@ void run_tree_rebuild() {
   uint32_t code = 0;
   char text[kStatusTextSize];
   varu_get_last_status(&code, text);
-  exit_hm();
-  init_hm();   // a failed bootstrap leaves no tree: calls fail with 1 until the last client exits
+  // The devices can change again while the tree is built (its start-up sends commands for a
+  // while); such a change asks for one more build.
+  for (int round = 0; round < kRebuildRounds && g_rebuild_pending; ++round) {
+    g_rebuild_pending = false;
+    exit_hm();
+    // A failed bootstrap leaves no tree: calls fail with 1 until a VARU_init builds one.
+    if (init_hm() != 0) break;
+  }
+  if (g_rebuild_pending) pdebug(1, 3, "%s:The devices kept changing while the tree was built.\n", __func__);
+  g_rebuild_pending = false;
   varu_set_last_status(code, text);
   varu_internal_new_tags = saved_tags;
   new_tag_index = saved_index;
-  // A rebuild asked for by the rebuild itself would only repeat it.
-  g_rebuild_pending = false;
 }
 
 }  // namespace
