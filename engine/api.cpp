@@ -166,7 +166,8 @@ VARU_API uint32_t VARU_init(void) {
     VARU_update_loglevel();
     ++clients;
     pdebug(1, 5, "New client #%d!\n", clients);
-    if (clients > 1) return kStatusOk;
+    // A later client shares the tree; when a failed rebuild left none, it builds it again.
+    if (clients > 1 && get_node(0) != nullptr) return kStatusOk;
     std::strcpy(varu_current_hierarchy, "");
     uint32_t result = static_cast<uint32_t>(init_hm());
     if (result != kStatusOk) {
