@@ -77,15 +77,36 @@ std::string full_path(hm_node* node) {
 }
 
 // ---- saving -------------------------------------------------------------------------------------
+//
+// Property values are read through their handlers, and a handler may change the tree. Nodes are
+// therefore held by tag while handlers run and looked up again after each one; a node that is gone
+// by then is passed over.
 
-void write_properties(hm_node* group, FILE* out, uint32_t mask) {
-  hm_group_data* data = group_data(group);
-  if (data == nullptr) return;
-  for (hm_node* child = data->first_child; child != nullptr && child != group; child = child->next) {
+// The live group at `tag`, or NULL.
+hm_node* group_at(int32_t tag) {
+  hm_node* node = get_node(tag);
+  return group_data(node) != nullptr ? node : nullptr;
+}
+
+void write_properties(int32_t group_tag, FILE* out, uint32_t mask) {
+  hm_node* group = group_at(group_tag);
+  if (group == nullptr) return;
+  std::vector<int32_t> props;
+  for (hm_node* child = group_data(group)->first_child; child != nullptr && child != group; child = child->next) {
     hm_property* prop = child->kind == kProperty ? property_data(child) : nullptr;
-    if (prop == nullptr || (prop->access & mask) == 0) continue;
+    if (prop != nullptr && (prop->access & mask) != 0) props.push_back(child->tag);
+  }
+  // Still a property of the same group (looked up again after every handler).
+  auto property_at = [group_tag](int32_t tag) -> hm_node* {
+    hm_node* node = get_node(tag);
+    hm_node* owner = group_at(group_tag);
+    return node != nullptr && owner != nullptr && node->kind == kProperty && node->parent == owner ? node : nullptr;
+  };
+  for (int32_t tag : props) {
+    hm_node* child = property_at(tag);
     char value[kValueSize] = "";
-    if (read_property(child, value) != kStatusOk) continue;
+    if (child == nullptr || read_property(child, value) != kStatusOk) continue;
+    if ((child = property_at(tag)) == nullptr) continue;
     value[kValueSize - 1] = '\0';
     size_t length = std::strlen(value);
     // A value that cannot stand in one record is left out, as an unreadable one is.
@@ -118,7 +139,9 @@ void write_link_record(hm_node* link, FILE* out) {
                full_path(data->target).c_str());
 }
 
-void write_persistent(hm_node* node, FILE* out, uint32_t mask) {
+void write_persistent(int32_t tag, FILE* out, uint32_t mask) {
+  hm_node* node = get_node(tag);
+  if (node == nullptr || priority_of(node) == 0) return;
   if (node->kind == kLink) {
     write_link_record(node, out);
     return;
@@ -126,26 +149,46 @@ void write_persistent(hm_node* node, FILE* out, uint32_t mask) {
   hm_group_data* data = group_data(node);
   if (data == nullptr) return;
   if (data->creating_action == nullptr) {
-    write_properties(node, out, mask);
+    write_properties(tag, out, mask);
   } else if (data->instance != nullptr) {
     // Replayed in this order: the action re-creates the instance, then its values are set.
     write_group_record(node, out);
-    write_properties(node, out, mask);
+    write_properties(tag, out, mask);
   } else {
-    write_properties(node, out, mask);
-    write_group_record(node, out);
+    write_properties(tag, out, mask);
+    node = group_at(tag);
+    if (node != nullptr && group_data(node)->creating_action != nullptr) write_group_record(node, out);
   }
 }
 
-// The static part: groups not made by actions, from `group` down.
-void write_static(hm_node* group, FILE* out, uint32_t mask, int depth) {
-  hm_group_data* data = group_data(group);
-  if (data == nullptr || depth > kPathLevels) return;
-  if (data->priority == 0) write_properties(group, out, mask);
-  for (hm_node* child = data->first_child; child != nullptr && child != group; child = child->next) {
+// The static part: groups not made by actions, from `tag` down.
+void write_static(int32_t tag, FILE* out, uint32_t mask, int depth) {
+  hm_node* group = group_at(tag);
+  if (group == nullptr || depth > kPathLevels) return;
+  if (group_data(group)->priority == 0) write_properties(tag, out, mask);
+  if ((group = group_at(tag)) == nullptr) return;
+  std::vector<int32_t> children;
+  for (hm_node* child = group_data(group)->first_child; child != nullptr && child != group; child = child->next) {
     hm_group_data* child_data = child->kind == kGroup ? group_data(child) : nullptr;
-    if (child_data != nullptr && child_data->creating_action == nullptr) write_static(child, out, mask, depth + 1);
+    if (child_data != nullptr && child_data->creating_action == nullptr) children.push_back(child->tag);
   }
+  for (int32_t child_tag : children) {
+    hm_node* child = group_at(child_tag);
+    if (child != nullptr && child->parent == group_at(tag) && group_data(child)->creating_action == nullptr) {
+      write_static(child_tag, out, mask, depth + 1);
+    }
+  }
+}
+
+// True when `node` is `group` or one of its ancestors, so that it cannot be deleted while the
+// group lives.
+bool on_path_to_root(const hm_node* node, hm_node* group) {
+  for (int steps = 0; group != nullptr && steps <= kPathLevels; ++steps) {
+    if (group == node) return true;
+    if (group->parent == group || group->tag == 0) return false;
+    group = group->parent;
+  }
+  return false;
 }
 
 // ---- replaying ------------------------------------------------------------------------------------
@@ -404,8 +447,11 @@ extern "C" {
 VARU_API void save_node(hm_node* node, FILE* stream, uint32_t access_mask) {
   public_call("save_node", [&]() -> uint32_t {
     if (stream == nullptr || !is_live_node(node)) return kStatusFailed;
-    for (hm_node* persistent : persistent_nodes()) write_persistent(persistent, stream, access_mask);
-    if (node->kind == kGroup) write_static(node, stream, access_mask, 0);
+    const int32_t start = node->kind == kGroup ? node->tag : -1;
+    std::vector<int32_t> tags;
+    for (hm_node* persistent : persistent_nodes()) tags.push_back(persistent->tag);
+    for (int32_t tag : tags) write_persistent(tag, stream, access_mask);
+    if (start >= 0) write_static(start, stream, access_mask, 0);
     std::fflush(stream);
     return kStatusOk;
   });
@@ -428,6 +474,12 @@ VARU_API uint32_t backend_make_persistent(hm_node* group, hm_node* invoked_on, h
   return public_call("backend_make_persistent", [&]() -> uint32_t {
     if (!is_live_node(group) || group->kind != kGroup) return kStatusFailed;
     if ((invoked_on != nullptr && !is_live_node(invoked_on)) || (action != nullptr && !is_live_node(action))) {
+      return kStatusFailed;
+    }
+    // The group keeps both as plain references: only nodes that cannot be deleted before it (the
+    // group or an ancestor, and an action of one of them) are taken.
+    if ((invoked_on != nullptr && !on_path_to_root(invoked_on, group)) ||
+        (action != nullptr && (action->kind != kAction || !on_path_to_root(action->parent, group)))) {
       return kStatusFailed;
     }
     hm_group_data* data = group_data(group);
