@@ -182,7 +182,7 @@ int32_t os_get_port_instances(int32_t* table, int32_t count) {
   for (int32_t number = 0; number < count; ++number) {
     char path[128];
     iscsi_node_path(number, path, sizeof path);
-    int fd = host_ops().open(path, O_RDWR, 0);
+    int fd = host_ops().open(path, O_RDWR | O_CLOEXEC, 0);
     if (fd >= 0) table[opened++] = fd;   // dense: handles stay contiguous across missing nodes
   }
   pdebug(2, 5, "%s:valid_hba = %d\n", __func__, opened);
@@ -198,7 +198,7 @@ int32_t os_get_nic_port_instances(int32_t* table, uint32_t count) {
   if (count > static_cast<uint32_t>(wire::kMaxNicHandles)) count = wire::kMaxNicHandles;
   VaruGlobGuard guard;
   for (uint32_t i = 0; i < count; ++i) table[i] = kNoDescriptor;
-  int fd = host_ops().open(wire::kNicNodePath, O_RDWR, 0);
+  int fd = host_ops().open(wire::kNicNodePath, O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) {
     pdebug(2, 3, "could not open device node %s\n", wire::kNicNodePath);
     return 0;
@@ -237,7 +237,7 @@ uint32_t get_interface_names(uint32_t count, uint32_t start) {
   if (start >= last) return count;
   // The file is read once, in the pieces a line reader of kEsxLineSize bytes returns, and every
   // function's key is then looked up in them: one open per enumeration, not one per function.
-  FILE* file = std::fopen(host_path(wire::kEsxConfPath).c_str(), "r");
+  FILE* file = std::fopen(host_path(wire::kEsxConfPath).c_str(), "re");
   if (file == nullptr) {
     pdebug(2, 3, "%s:Failed to open /etc/vmware/esx.conf\n", __func__);
     return 0;
@@ -423,7 +423,7 @@ uint32_t VARU_check_valid_interface(const char* ifname) {
   std::snprintf(command, sizeof command, "ethtool -i %s 2> /dev/null | grep -a bus-info | cut -d\" \" -f2 > %s",
                 ifname, out_path.c_str());
   host_ops().system(command);
-  FILE* file = std::fopen(out_path.c_str(), "r");
+  FILE* file = std::fopen(out_path.c_str(), "re");
   if (file == nullptr) {
     pdebug(2, 3, "%s:Failed to Open file\n", __func__);
     return kStatusFailed;

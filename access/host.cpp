@@ -99,7 +99,8 @@ timeval* stopwatch_slot(hm_node* node) {
 
 FILE* VARU_file_open(const char* path, const char* mode) {
   if (path == nullptr || mode == nullptr) return nullptr;
-  return ::fopen64(mapped(path).c_str(), mode);
+  // Never inherited by the shell commands the library starts.
+  return ::fopen64(mapped(path).c_str(), (std::string(mode) + "e").c_str());
 }
 
 void VARU_file_close(FILE* file) {

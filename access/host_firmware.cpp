@@ -25,6 +25,8 @@ constexpr const char* kFirmwareDir = "/lib/firmware";
 
 std::string q(const std::string& text) { return shell_quote(text); }
 std::string mapped_q(const std::string& absolute) { return shell_quote(host_path(absolute)); }
+// A caller's file name as a command's operand: one that begins with '-' would read as an option.
+std::string operand_q(const std::string& name) { return q(name.empty() || name[0] != '-' ? name : "./" + name); }
 
 // Brings an interface that the download had to bring up down again, on every way out.
 class InterfaceUp {
@@ -56,7 +58,7 @@ bool flash_file_name(const char* image, char* name, size_t size) {
 }
 
 std::string copy_command(const char* name, const char* image) {
-  return "rm -rf " + mapped_q(std::string(kFirmwareDir) + "/" + name) + "; cp " + q(image) + " " +
+  return "rm -rf " + mapped_q(std::string(kFirmwareDir) + "/" + name) + "; cp " + operand_q(image) + " " +
          mapped_q(kFirmwareDir);
 }
 
@@ -91,7 +93,7 @@ uint32_t flash_through_ethtool(const std::string& ifname, const char* image) {
     return 1;
   }
   run_shell(copy_command(name, image));
-  std::string ethtool = "ethtool -f " + ifname + " " + q(name) + " >/dev/null 2> " + mapped_q(kFlashLog);
+  std::string ethtool = "ethtool -f " + ifname + " " + operand_q(name) + " >/dev/null 2> " + mapped_q(kFlashLog);
   int32_t rc = 0;
   if (run_shell("getenforce 2> /dev/null | grep Enforcing >/dev/null") != 0) {
     rc = run_shell(ethtool);

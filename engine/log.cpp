@@ -16,6 +16,10 @@
 #include "access/platform.h"
 #include "engine/hm.h"
 
+// The log keeps growing for the life of the host: the 32-bit build must open and append to files
+// of 2 GiB and more (the build defines _FILE_OFFSET_BITS=64).
+static_assert(sizeof(off_t) == 8, "large-file support is required");
+
 namespace vx {
 namespace {
 
@@ -98,10 +102,10 @@ bool varu_log_open() {
   std::lock_guard<std::mutex> guard(g_log_mutex);
   if (varu_log_fp != nullptr) return true;
   std::string path = host_path(kLogPath);
-  varu_log_fp = std::fopen(path.c_str(), "a+");
+  varu_log_fp = std::fopen(path.c_str(), "a+e");
   if (varu_log_fp == nullptr) {   // a fresh stand-in root has no /tmp yet
     make_dirs(host_path(kLogDir));
-    varu_log_fp = std::fopen(path.c_str(), "a+");
+    varu_log_fp = std::fopen(path.c_str(), "a+e");
   }
   return varu_log_fp != nullptr;
 }
