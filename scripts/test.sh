@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The one test command: set-up, the shipped 32-bit build and the 64-bit sanitizer build with all
-# their tests, then every fuzzer for a bounded time.
+# The one test command: set-up, the shipped 32-bit build and the 64-bit sanitizer builds
+# (AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer) with all their tests, then
+# every fuzzer for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,7 +31,7 @@ run_ctest() {
   total_failed=$((total_failed + failed))
 }
 
-for preset in m32 asan; do
+for preset in m32 asan tsan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   run_ctest "$preset"
