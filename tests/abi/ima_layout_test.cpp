@@ -21,10 +21,8 @@ struct Layout {
 
 const Layout kHostLayouts[] = {
     SIZE(IMA_OID, 16), AT(IMA_OID, ownerId, 4), AT(IMA_OID, sequenceLow, 8), AT(IMA_OID, sequenceHigh, 12),
-    SIZE(IMA_OID_LIST, 20), AT(IMA_OID_LIST, oids, 4),
-    SIZE(IMA_IP_ADDRESS, 20), AT(IMA_IP_ADDRESS, ipAddress, 4),
-    SIZE(IMA_HOST_ID, 1028), AT(IMA_HOST_ID, id, 4),
-    SIZE(IMA_TARGET_ADDRESS, 1032), AT(IMA_TARGET_ADDRESS, portNumber, 1028),
+    SIZE(IMA_OID_LIST, 20), AT(IMA_OID_LIST, oids, 4), SIZE(IMA_IP_ADDRESS, 20), AT(IMA_IP_ADDRESS, ipAddress, 4),
+    SIZE(IMA_HOST_ID, 1028), AT(IMA_HOST_ID, id, 4), SIZE(IMA_TARGET_ADDRESS, 1032), AT(IMA_TARGET_ADDRESS, portNumber, 1028),
     SIZE(IMA_PHBA_PROPERTIES, 8868), AT(IMA_PHBA_PROPERTIES, vendor, 0), AT(IMA_PHBA_PROPERTIES, model, 256),
     AT(IMA_PHBA_PROPERTIES, description, 1280), AT(IMA_PHBA_PROPERTIES, serialNumber, 2304),
     AT(IMA_PHBA_PROPERTIES, hardwareVersion, 2560), AT(IMA_PHBA_PROPERTIES, asicVersion, 3584),
@@ -32,16 +30,15 @@ const Layout kHostLayouts[] = {
     AT(IMA_PHBA_PROPERTIES, driverName, 6656), AT(IMA_PHBA_PROPERTIES, driverVersion, 7680),
     AT(IMA_PHBA_PROPERTIES, supportFlags1, 8704), AT(IMA_PHBA_PROPERTIES, maximumCdbLength, 8712),
     AT(IMA_PHBA_PROPERTIES, supportFlags2, 8716), AT(IMA_PHBA_PROPERTIES, vmwSupportFlags, 8760),
-    SIZE(IMA_NODE_PROPERTIES, 2004), AT(IMA_NODE_PROPERTIES, runningInTargetMode, 4),
-    AT(IMA_NODE_PROPERTIES, nameValid, 8), AT(IMA_NODE_PROPERTIES, name, 12), AT(IMA_NODE_PROPERTIES, aliasValid, 908),
-    AT(IMA_NODE_PROPERTIES, alias, 912), AT(IMA_NODE_PROPERTIES, nameAndAliasSettable, 1936),
-    SIZE(IMA_LHBA_PROPERTIES, 1180), AT(IMA_LHBA_PROPERTIES, supportFlags, 1040), AT(IMA_LHBA_PROPERTIES, vmwFlag, 1064),
+    SIZE(IMA_NODE_PROPERTIES, 2004), AT(IMA_NODE_PROPERTIES, runningInTargetMode, 4), AT(IMA_NODE_PROPERTIES, nameValid, 8),
+    AT(IMA_NODE_PROPERTIES, name, 12), AT(IMA_NODE_PROPERTIES, aliasValid, 908), AT(IMA_NODE_PROPERTIES, alias, 912),
+    AT(IMA_NODE_PROPERTIES, nameAndAliasSettable, 1936), SIZE(IMA_LHBA_PROPERTIES, 1180),
+    AT(IMA_LHBA_PROPERTIES, supportFlags, 1040), AT(IMA_LHBA_PROPERTIES, vmwFlag, 1064),
     AT(IMA_PNP_PROPERTIES, associatedPhbaOid, 0), AT(IMA_PNP_PROPERTIES, macAddress, 16),
     AT(IMA_PNP_PROPERTIES, macAddressSettable, 24), AT(IMA_PNP_PROPERTIES, maximumTransferRate, 28),
     AT(IMA_PNP_PROPERTIES, currentTransferRate, 32), AT(IMA_PNP_PROPERTIES, maximumFrameSize, 36),
-    AT(IMA_PNP_PROPERTIES, vmwName, 40),
-    AT(IMA_LNP_PROPERTIES, macAddress, 0), AT(IMA_LNP_PROPERTIES, macAddressSettable, 8),
-    AT(IMA_LNP_PROPERTIES, vmwName, 12),
+    AT(IMA_PNP_PROPERTIES, vmwName, 40), AT(IMA_LNP_PROPERTIES, macAddress, 0),
+    AT(IMA_LNP_PROPERTIES, macAddressSettable, 8), AT(IMA_LNP_PROPERTIES, vmwName, 12),
 };
 
 TEST(ImaLayout, RecordsHaveTheHostsSizesAndOffsets) {

@@ -117,6 +117,19 @@ bool object(const Cli& cli, const std::string& text, IMA_OID* oid) {
 
 // ---- commands -----------------------------------------------------------------------------------------
 
+std::string phba_state(Cli& cli, const IMA_OID& oid) {
+  IMA_PHBA_STATUS state = 0;
+  const IMA_STATUS status = cli.host.ima().IMA_GetPhbaStatus(oid, &state);
+  return !IMA_SUCCESS(status) ? imahost::status_text(status) : state == IMA_PHBA_STATUS_WORKING ? "working" : "failed";
+}
+
+std::string link_state(Cli& cli, const IMA_OID& oid) {
+  IMA_NETWORK_PORT_STATUS state = 0;
+  const IMA_STATUS status = cli.host.ima().IMA_GetNetworkPortStatus(oid, &state);
+  return !IMA_SUCCESS(status) ? imahost::status_text(status)
+                              : state == IMA_NETWORK_PORT_STATUS_LINK_DOWN ? "link down" : "working";
+}
+
 int cmd_adapter_list(Cli& cli, const Args&) {
   const auto& ima = cli.host.ima();
   std::vector<IMA_OID> phbas;
@@ -124,8 +137,6 @@ int cmd_adapter_list(Cli& cli, const Args&) {
   for (const IMA_OID& phba : phbas) {
     IMA_PHBA_PROPERTIES props{};
     const IMA_STATUS got = ima.IMA_VMW_GetPhbaProperties(phba, &props);
-    IMA_PHBA_STATUS state = 0;
-    const IMA_STATUS stated = ima.IMA_GetPhbaStatus(phba, &state);
     std::printf("%s", imahost::oid_text(phba).c_str());
     if (IMA_SUCCESS(got)) {
       std::printf(" %s firmware %s driver %s %s", imahost::utf8_of(props.model, 256).c_str(),
@@ -134,8 +145,7 @@ int cmd_adapter_list(Cli& cli, const Args&) {
     } else {
       std::printf(" (properties: %s)", imahost::status_text(got).c_str());
     }
-    std::printf(" state %s\n", !IMA_SUCCESS(stated) ? imahost::status_text(stated).c_str()
-                               : state == IMA_PHBA_STATUS_WORKING ? "working" : "failed");
+    std::printf(" state %s\n", phba_state(cli, phba).c_str());
     std::vector<IMA_OID> lhbas;
     cli.host.list(ima.IMA_VMW_GetLhbaOidList, phba, &lhbas);
     for (const IMA_OID& lhba : lhbas) {
@@ -174,70 +184,31 @@ int cmd_port_list(Cli& cli, const Args& args) {
   return 0;
 }
 
-int cmd_phba_show(Cli& cli, const Args& args) {
+// A record of one object, printed by its view; `state` (when given) adds the object's state line.
+template <typename Record, size_t N>
+int show(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*get)(IMA_OID, Record*),
+         const FieldView (&view)[N], std::string (*state)(Cli&, const IMA_OID&) = nullptr) {
   IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  IMA_PHBA_PROPERTIES props{};
-  IMA_PHBA_STATUS state = 0;
-  CALL(cli.host.ima().IMA_VMW_GetPhbaProperties(oid, &props));
-  CALL(cli.host.ima().IMA_GetPhbaStatus(oid, &state));
-  print_record(&props, kPhbaView);
-  std::printf("  %-22s %s\n", "State", state == IMA_PHBA_STATUS_WORKING ? "working" : "failed");
+  if (!object(cli, name, &oid)) return 1;
+  Record props{};
+  const IMA_STATUS status = get(oid, &props);
+  if (!IMA_SUCCESS(status)) return failed(entry, status);
+  print_record(&props, view);
+  if (state != nullptr) std::printf("  %-22s %s\n", "State", state(cli, oid).c_str());
   return 0;
 }
 
-int cmd_lhba_show(Cli& cli, const Args& args) {
+int set_text(Cli& cli, const Args& args, const char* entry, IMA_STATUS (*set)(IMA_OID, const IMA_WCHAR*)) {
   IMA_OID oid{};
   if (!object(cli, args[0], &oid)) return 1;
-  IMA_LHBA_PROPERTIES props{};
-  CALL(cli.host.ima().IMA_GetLhbaProperties(oid, &props));
-  print_record(&props, kLhbaView);
-  return 0;
+  const IMA_STATUS status = set(oid, imahost::wide_of(args[1]).data());
+  return IMA_SUCCESS(status) ? 0 : failed(entry, status);
 }
 
-int cmd_node_show(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  IMA_NODE_PROPERTIES props{};
-  CALL(cli.host.ima().IMA_VMW_GetNodeProperties(oid, &props));
-  print_record(&props, kNodeView);
-  return 0;
-}
-
-int cmd_node_set_name(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  CALL(cli.host.ima().IMA_VMW_SetNodeName(oid, imahost::wide_of(args[1]).data()));
-  return 0;
-}
-
-int cmd_node_set_alias(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  CALL(cli.host.ima().IMA_VMW_SetNodeAlias(oid, imahost::wide_of(args[1]).data()));
-  return 0;
-}
-
-int cmd_pnp_show(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  IMA_PNP_PROPERTIES props{};
-  IMA_NETWORK_PORT_STATUS state = 0;
-  CALL(cli.host.ima().IMA_VMW_GetPnpProperties(oid, &props));
-  CALL(cli.host.ima().IMA_GetNetworkPortStatus(oid, &state));
-  print_record(&props, kPnpView);
-  std::printf("  %-22s %s\n", "Link", state == IMA_NETWORK_PORT_STATUS_LINK_DOWN ? "down" : "up");
-  return 0;
-}
-
-int cmd_lnp_show(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  IMA_LNP_PROPERTIES props{};
-  CALL(cli.host.ima().IMA_VMW_GetLnpProperties(oid, &props));
-  print_record(&props, kLnpView);
-  return 0;
-}
+// Table cells that show a record, or set a text, through one entry point.
+#define SHOW(entry, ...) \
+  [](Cli& c, const Args& a) { return show(c, a[0], #entry, c.host.ima().entry, __VA_ARGS__); }
+#define SET_TEXT(entry) [](Cli& c, const Args& a) { return set_text(c, a, #entry, c.host.ima().entry); }
 
 // One row per command; later objects (targets, discovery, sessions, authentication, login
 // parameters) add rows.
@@ -254,14 +225,21 @@ constexpr Command kCommands[] = {
     {"adapter", "list", "", 0, "physical HBAs with model, firmware, driver and state, and their logical HBAs",
      cmd_adapter_list},
     {"hba", "list", "", 0, "identifiers of every physical HBA, logical HBA and logical network port", cmd_hba_list},
-    {"phba", "show", "PHBA", 1, "properties and state of a physical HBA", cmd_phba_show},
-    {"lhba", "show", "LHBA", 1, "properties of a logical HBA", cmd_lhba_show},
-    {"node", "show", "LHBA|PHBA", 1, "the initiator node: name and alias", cmd_node_show},
-    {"node", "set-name", "LHBA|PHBA NAME", 2, "sets the initiator's iSCSI name", cmd_node_set_name},
-    {"node", "set-alias", "LHBA|PHBA ALIAS", 2, "sets the initiator's alias (\"\" clears it)", cmd_node_set_alias},
+    {"phba", "show", "PHBA", 1, "properties and state of a physical HBA",
+     SHOW(IMA_VMW_GetPhbaProperties, kPhbaView, phba_state)},
+    {"lhba", "show", "LHBA", 1, "properties of a logical HBA",
+     SHOW(IMA_GetLhbaProperties, kLhbaView)},
+    {"node", "show", "LHBA|PHBA", 1, "the initiator node: name and alias",
+     SHOW(IMA_VMW_GetNodeProperties, kNodeView)},
+    {"node", "set-name", "LHBA|PHBA NAME", 2, "sets the initiator's iSCSI name",
+     SET_TEXT(IMA_VMW_SetNodeName)},
+    {"node", "set-alias", "LHBA|PHBA ALIAS", 2, "sets the initiator's alias (\"\" clears it)",
+     SET_TEXT(IMA_VMW_SetNodeAlias)},
     {"port", "list", "PHBA|LNP|LHBA", 1, "the network ports and the network portal of an HBA", cmd_port_list},
-    {"pnp", "show", "PNP", 1, "properties and link state of a physical network port", cmd_pnp_show},
-    {"lnp", "show", "LNP", 1, "properties of a logical network port", cmd_lnp_show},
+    {"pnp", "show", "PNP", 1, "properties and link state of a physical network port",
+     SHOW(IMA_VMW_GetPnpProperties, kPnpView, link_state)},
+    {"lnp", "show", "LNP", 1, "properties of a logical network port",
+     SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
 };
 
 void usage(FILE* out) {
