@@ -93,9 +93,10 @@ bool Host::load(const std::string& path) {
   return true;
 }
 
+// The plug-in stays mapped until the process ends, as in the host: its static C++ runtime keeps
+// pools that only its own globals reach, so unmapping it would strand them.
 void Host::unload() {
   while (starts_ > 0) stop();
-  if (handle_ != nullptr) ::dlclose(handle_);
   handle_ = nullptr;
   ima_ = EntryPoints{};
 }

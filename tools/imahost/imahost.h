@@ -27,13 +27,14 @@ std::string plugin_path(const std::string& explicit_path = "");
 class Host {
  public:
   Host() = default;
-  ~Host();   // cleans up every start still open, then unloads
+  ~Host();   // cleans up every start still open
   Host(const Host&) = delete;
   Host& operator=(const Host&) = delete;
 
   // Loads the plug-in and resolves every entry point; false (see error()) when it cannot be loaded
   // or lacks the lifecycle entry points.
   bool load(const std::string& path = "");
+  // Stops every start still open and lets go of the entry points (the plug-in stays mapped).
   void unload();
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
