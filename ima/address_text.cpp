@@ -77,7 +77,9 @@ uint32_t parse_rate_text(const char* text) {
   }
   while (*p == ' ' || *p == '\t') ++p;
   if (strncasecmp(p, "Mb", 2) != 0) value *= 1000;
-  // Truncated toward zero; a number too large for any rate keeps its low 32 bits.
+  // Truncated toward zero; a number too large for any rate keeps its low 32 bits, and one past
+  // what a double holds counts as no number.
+  if (!std::isfinite(value)) return 0;
   return static_cast<uint32_t>(std::fmod(std::trunc(value), 4294967296.0));
 }
 

@@ -55,9 +55,10 @@ TEST(TextForms, MacsRatesAndHex) {
   }
   const std::pair<const char*, uint32_t> rates[] = {
       {"10 Gbps", 10000}, {"100 Mbps", 100}, {"2.5 Gb", 2500}, {"10Gb", 10000}, {"1000 mb", 1000},
-      {"less than 1Gb", 0}, {"0 (Link Down)", 0}, {"", 0}, {"5000000 Gb", 705032704u},
+      {"less than 1Gb", 0}, {"0 (Link Down)", 0}, {"", 0}, {"5000000 Gb", 705032704u}, {"1e5", 1000},
   };
   for (const auto& [text, want] : rates) EXPECT_EQ(parse_rate_text(text), want) << text;
+  EXPECT_EQ(parse_rate_text(std::string(400, '9').c_str()), 0u);   // beyond a double
   uint8_t bytes[8] = {};
   EXPECT_EQ(Covert_Hex_To_Bin(bytes, "0a1", 3, 8), IMA_STATUS_SUCCESS);
   EXPECT_EQ(bytes[0] * 256 + bytes[1], 0x0A00);
