@@ -116,7 +116,8 @@ IMA_STATUS publish_oids(uint32_t type, const std::vector<int32_t>& tags, IMA_OID
   auto* list = static_cast<IMA_OID_LIST*>(std::calloc(1, bytes));
   if (list == nullptr) return no_memory;
   list->oidCount = static_cast<IMA_UINT>(tags.size());
-  for (size_t i = 0; i < tags.size(); ++i) list->oids[i] = make_oid(type, tags[i]);
+  IMA_OID* oids = list->oids;   // oidCount entries follow the count
+  for (size_t i = 0; i < tags.size(); ++i) oids[i] = make_oid(type, tags[i]);
   *out = list;
   return IMA_STATUS_SUCCESS;
 }

@@ -142,18 +142,15 @@ TEST_F(ImaTest, NodeNameAndAliasLimits) {
 
 TEST_F(ImaTest, CommandLineClient) {
   started("one-adapter.json");
-  const std::string plugin = imahost::plugin_path();
+  const std::string plugin = imahost::plugin_path(), lhba = "lhba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0"));
   auto run = [&](const std::string& args, int expected_exit) {
     std::string out;
     FILE* pipe = ::popen((plugin.substr(0, plugin.rfind('/') + 1) + "imahost " + args + " 2>&1").c_str(), "r");
-    char buf[512];
-    while (pipe != nullptr && std::fgets(buf, sizeof buf, pipe) != nullptr) out += buf;
+    for (char buf[512]; pipe != nullptr && std::fgets(buf, sizeof buf, pipe) != nullptr;) out += buf;
     EXPECT_EQ(pipe != nullptr ? WEXITSTATUS(::pclose(pipe)) : -1, expected_exit) << args;
     return out;
   };
-  const std::string lhba = "lhba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0"));
-  EXPECT_NE(run("hba list", 0).find("phba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1")) + "\n"),
-            std::string::npos);
+  EXPECT_NE(run("hba list", 0).find("phba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1")) + "\n"), std::string::npos);
   EXPECT_NE(run("lhba show " + lhba, 0).find("vmhba34"), std::string::npos);
   EXPECT_NE(run("phba show " + lhba, 1).find("0xC0000002 incorrect object type"), std::string::npos);
   run("node frobnicate", 2);
