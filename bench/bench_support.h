@@ -6,8 +6,10 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -16,6 +18,7 @@
 #include "schema/iscsi_phba.h"
 #include "schema/logical_hba.h"
 #include "schema/target.h"
+#include "support/sim_controls.h"
 #include "varu.h"
 
 namespace vxbench {
@@ -101,6 +104,54 @@ class Client {
   hm_node* vexalon_ = nullptr;
   hm_node* lhba_ = nullptr;
   hm_node* target_ = nullptr;
+};
+
+// A simulator configuration of `adapters` generation-3 adapters with an iSCSI function on each of
+// their four ports and, for the first eight (the NIC driver's inventory holds eight chips), a NIC
+// function on every port as well.
+constexpr int kLabPorts = 4;
+constexpr int kMaxAdaptersWithNic = 8;
+
+inline std::string adapters_config(int adapters, bool with_nic) {
+  auto functions = [](int first) {
+    std::string list;
+    for (int p = 0; p < kLabPorts; ++p) {
+      list += (p ? ", " : "") + std::string("{\"function\": ") + std::to_string(first + p) + ", \"port\": " +
+              std::to_string(p) + "}";
+    }
+    return list;
+  };
+  std::string s = "{\"adapters\": [";
+  for (int a = 0; a < adapters; ++a) {
+    char head[160];
+    std::snprintf(head, sizeof head,
+                  "%s{\"serial_number\": \"BENCH%02d\", \"generation\": 3, \"pci\": {\"bus\": %d}, \"ports\": %d",
+                  a == 0 ? "" : ", ", a, 16 + a, kLabPorts);
+    s += head + std::string(", \"iscsi_functions\": [") + functions(4) + "]";
+    if (with_nic && a < kMaxAdaptersWithNic) s += ", \"nic_functions\": [" + functions(0) + "]";
+    s += "}";
+  }
+  return s + "]}";
+}
+
+// A scratch root and a configuration of `adapters` adapters for the simulator, for one benchmark.
+class Lab {
+ public:
+  Lab(int adapters, bool with_nic) {
+    std::string config = root_.path() + "/adapters.json";
+    std::ofstream(config) << adapters_config(adapters, with_nic);
+    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
+    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
+  }
+
+  bool ok() const { return ok_; }
+  void clear_journal() const { sim_.journal_clear(); }
+  int firmware_commands() const { return static_cast<int>(sim_.commands().size()); }
+
+ private:
+  ScratchRoot root_{"vxima-lab-"};
+  vxtest::SimControls sim_;
+  bool ok_ = false;
 };
 
 }  // namespace vxbench

@@ -10,65 +10,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "support/sim_controls.h"
 #include "varu.h"
 
 namespace {
-
-constexpr int kPorts = 4;
-constexpr int kMaxAdaptersWithNic = 8;
-
-std::string make_config(int adapters, bool with_nic) {
-  std::string s = "{\"adapters\": [";
-  for (int a = 0; a < adapters; ++a) {
-    char head[160];
-    std::snprintf(head, sizeof head,
-                  "%s{\"serial_number\": \"BENCH%02d\", \"generation\": 3, \"pci\": {\"bus\": %d}, \"ports\": %d",
-                  a == 0 ? "" : ", ", a, 16 + a, kPorts);
-    s += head;
-    s += ", \"iscsi_functions\": [";
-    for (int p = 0; p < kPorts; ++p) {
-      s += (p ? ", " : "") + std::string("{\"function\": ") + std::to_string(4 + p) + ", \"port\": " +
-           std::to_string(p) + "}";
-    }
-    s += "]";
-    if (with_nic && a < kMaxAdaptersWithNic) {
-      s += ", \"nic_functions\": [";
-      for (int p = 0; p < kPorts; ++p) {
-        s += (p ? ", " : "") + std::string("{\"function\": ") + std::to_string(p) + ", \"port\": " +
-             std::to_string(p) + "}";
-      }
-      s += "]";
-    }
-    s += "}";
-  }
-  return s + "]}";
-}
-
-// A scratch root and a configuration of `adapters` adapters for the simulator, for one benchmark.
-class Lab {
- public:
-  Lab(int adapters, bool with_nic) {
-    std::string config = root_.path() + "/adapters.json";
-    std::ofstream(config) << make_config(adapters, with_nic);
-    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
-    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
-  }
-
-  bool ok() const { return ok_; }
-  void clear_journal() const { sim_.journal_clear(); }
-  int firmware_commands() const { return static_cast<int>(sim_.commands().size()); }
-
- private:
-  vxbench::ScratchRoot root_{"vxima-startup-"};
-  vxtest::SimControls sim_;
-  bool ok_ = false;
-};
 
 // Groups under "ROOT". The call needs room for every child: as many as the hierarchy has tags (a
 // tree another benchmark left standing may hold far more groups than there are adapters).
@@ -81,7 +29,7 @@ uint32_t controllers() {
 
 void BM_StartUp(benchmark::State& state) {
   const int adapters = static_cast<int>(state.range(0));
-  Lab lab(adapters, state.range(1) != 0);
+  vxbench::Lab lab(adapters, state.range(1) != 0);
   if (!lab.ok()) {
     state.SkipWithError("simulated adapter module not available (build the vxsim target)");
     return;

@@ -1,0 +1,174 @@
+// The host's first look at a system of 16 adapters (64 iSCSI functions): every physical HBA,
+// logical HBA and port list with their properties, through the IMA entry points of the plug-in
+// loaded by the host stand-in, against the same property reads made straight through the VARU_*
+// calls of that same loaded plug-in. Each record's reads end at its first failure, as the IMA
+// layer's do, so both sides read the same values; the IMA layer's share is what it adds (identifier
+// checks, walks, lists, text conversions, status mapping and its log).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "tools/imahost/imahost.h"
+
+namespace {
+
+constexpr int kAdapters = 16;
+
+// ---- through the IMA entry points ------------------------------------------------------------------
+
+int first_look_ima(const imahost::Host& host) {
+  const imahost::EntryPoints& ima = host.ima();
+  int calls = 0;
+  std::vector<IMA_OID> phbas, lhbas, pnps, lnps, portals;
+  host.list(ima.IMA_GetPhbaOidList, &phbas);
+  for (const IMA_OID& phba : phbas) {
+    IMA_PHBA_PROPERTIES props;
+    IMA_PHBA_STATUS state;
+    IMA_NODE_PROPERTIES node;
+    ima.IMA_VMW_GetPhbaProperties(phba, &props);
+    ima.IMA_GetPhbaStatus(phba, &state);
+    ima.IMA_VMW_GetNodeProperties(phba, &node);
+    host.list(ima.IMA_VMW_GetLhbaOidList, phba, &lhbas);
+    for (const IMA_OID& lhba : lhbas) {
+      IMA_LHBA_PROPERTIES lhba_props;
+      ima.IMA_GetLhbaProperties(lhba, &lhba_props);
+    }
+    host.list(ima.IMA_GetPnpOidList, phba, &pnps);
+    for (const IMA_OID& pnp : pnps) {
+      IMA_PNP_PROPERTIES port;
+      IMA_NETWORK_PORT_STATUS link;
+      ima.IMA_VMW_GetPnpProperties(pnp, &port);
+      ima.IMA_GetNetworkPortStatus(pnp, &link);
+    }
+    calls += 6 + static_cast<int>(lhbas.size() + 2 * pnps.size());
+  }
+  host.list(ima.IMA_GetLnpOidList, &lnps);
+  for (const IMA_OID& lnp : lnps) {
+    IMA_LNP_PROPERTIES props;
+    ima.IMA_VMW_GetLnpProperties(lnp, &props);
+    host.list(ima.IMA_VMW_GetNetworkPortalOidList, lnp, &portals);
+    calls += 2;
+  }
+  return calls + 2;
+}
+
+// ---- the same reads through the hierarchy API --------------------------------------------------
+
+struct Varu {
+  decltype(&VARU_get_node_tag) node_tag;
+  decltype(&VARU_get_valid_instances) instances;
+  decltype(&VARU_get_property_val) property;
+
+  explicit Varu(const imahost::Host& host)
+      : node_tag(reinterpret_cast<decltype(node_tag)>(host.symbol("VARU_get_node_tag"))),
+        instances(reinterpret_cast<decltype(instances)>(host.symbol("VARU_get_valid_instances"))),
+        property(reinterpret_cast<decltype(property)>(host.symbol("VARU_get_property_val"))) {}
+
+  // The group at a path of group names below base ("" for base), 0xFFFFFFFF when missing.
+  uint32_t group(uint32_t base, std::initializer_list<const char*> path) const {
+    for (const char* name : path) {
+      if (node_tag(static_cast<int32_t>(base), name, &base, VARU_KIND_GROUP) != 0) return 0xFFFFFFFFu;
+    }
+    return base;
+  }
+  bool read(uint32_t group_tag, const char* name, char* value) const {
+    uint32_t prop = 0;
+    if (group_tag == 0xFFFFFFFFu || node_tag(static_cast<int32_t>(group_tag), name, &prop, VARU_KIND_PROPERTY) != 0) {
+      return false;
+    }
+    return property(group_tag, prop, value, VARU_VALUE_SIZE) == 0;
+  }
+  // The instances of `name` under parent, as tags.
+  std::vector<uint32_t> children(uint32_t parent, const char* name) const {
+    std::vector<uint32_t> numbers(1024), tags;
+    uint32_t count = 0;
+    instances(static_cast<int32_t>(parent), name, numbers.data(), &count);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t tag = group(parent, {(name + std::to_string(numbers[i])).c_str()});
+      if (tag != 0xFFFFFFFFu) tags.push_back(tag);
+    }
+    return tags;
+  }
+};
+
+struct Read {
+  std::initializer_list<const char*> path;
+  const char* property;
+};
+
+// One record's reads in order, ending at the first that fails.
+void read_record(const Varu& varu, uint32_t base, std::initializer_list<Read> reads) {
+  char value[VARU_VALUE_SIZE];
+  for (const Read& r : reads) {
+    if (!varu.read(varu.group(base, r.path), r.property, value)) return;
+  }
+}
+
+void first_look_varu(const Varu& varu) {
+  char value[VARU_VALUE_SIZE];
+  for (uint32_t adapter : varu.children(0, "Vexalon")) {
+    for (uint32_t phba : varu.children(adapter, "iSCSIPhysicalHBA")) {
+      read_record(varu, adapter,
+                  {{{}, "Description"}, {{}, "SerialNumber"}, {{}, "ActiveFirmwareVersion"}, {{}, "BIOSVersion"},
+                   {{"iSCSIPhysicalHBA0"}, "MaxCDBLength"}, {{}, "Manufacturer"}, {{}, "ModelNumber"},
+                   {{"iSCSIPhysicalHBA0", "Driver"}, "DriverName"}, {{"iSCSIPhysicalHBA0", "Driver"}, "DriverVersion"}});
+      read_record(varu, adapter, {{{}, "FirmwareStatus"}});
+      read_record(varu, phba,
+                  {{{"LogicalHBA0", "InitiatoriSCSIName"}, "InitiatoriSCSIName"},
+                   {{"LogicalHBA0", "InitiatoriSCSIName"}, "InitiatorAlias"}});
+      for (uint32_t lhba : varu.children(phba, "LogicalHBA")) {
+        if (varu.read(lhba, "Enabled", value) && value[0] != 'F' && value[0] != 'f') read_record(varu, lhba, {{{}, "IfName"}});
+      }
+      const uint32_t nic = varu.group(phba, {"Network", "NICConfiguration"});
+      read_record(varu, nic, {{{}, "MACAddress"}, {{}, "PortMaxSpeed"}, {{}, "PortSpeed"}, {{}, "MaxMTUSize"}});
+      read_record(varu, nic, {{{}, "LogicalLinkStatus"}});
+    }
+  }
+  for (uint32_t adapter : varu.children(0, "Vexalon")) {
+    for (uint32_t phba : varu.children(adapter, "iSCSIPhysicalHBA")) {
+      read_record(varu, phba, {{{"Network", "NICConfiguration"}, "MACAddress"}});
+      varu.group(phba, {"Network", "TCPIPConfiguration"});
+    }
+  }
+}
+
+void BM_ImaFirstLook(benchmark::State& state) {
+  vxbench::Lab lab(kAdapters, true);
+  imahost::Host host;
+  if (!lab.ok() || !host.load() || host.start(1) != IMA_STATUS_SUCCESS) {
+    state.SkipWithError("simulated adapter module or plug-in not available (build vxsim and vxima)");
+    return;
+  }
+  const Varu varu(host);
+  std::vector<IMA_OID> phbas;
+  host.list(host.ima().IMA_GetPhbaOidList, &phbas);
+  if (phbas.size() != kAdapters * vxbench::kLabPorts) {
+    state.SkipWithError("not every iSCSI function became a physical HBA");
+    return;
+  }
+  double ima_seconds = 0;
+  double varu_seconds = 0;
+  int calls = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    calls = first_look_ima(host);
+    auto middle = std::chrono::steady_clock::now();
+    first_look_varu(varu);
+    auto end = std::chrono::steady_clock::now();
+    ima_seconds += std::chrono::duration<double>(middle - start).count();
+    varu_seconds += std::chrono::duration<double>(end - middle).count();
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["phbas"] = static_cast<double>(phbas.size());
+  state.counters["ima_calls"] = calls;
+  state.counters["ima_us"] = ima_seconds * 1e6 / n;
+  state.counters["varu_us"] = varu_seconds * 1e6 / n;
+  state.counters["ima_share"] = (ima_seconds - varu_seconds) / ima_seconds;
+}
+
+}  // namespace
+
+BENCHMARK(BM_ImaFirstLook)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,143 @@
+// What every IMA entry point is made of: the owner id and the log of the lifecycle, identifier
+// checks, the status mapping, reads, writes and actions of the hierarchy (through the public
+// VARU_* calls only), the lists handed to the host, and the table-driven filling of records.
+//
+// An entry point has one shape: check its out pointer, check_oid with its type set, walk from the
+// identifier's node with group_at / parent_of, read with fill_record or GetVaruVal, change things
+// only through SetVaruPropertyVal or invoke_action, and give every hierarchy failure to ErrorCheck.
+// Its body runs inside `guarded`, so that no exception reaches the host.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "ima.h"
+#include "varu.h"
+
+namespace vx {
+
+// ---- lifecycle and the front end's log (lifecycle.cpp) ------------------------------------------
+// Owner id of the latest IMA_VMW_PluginInit, carried by every identifier issued and accepted.
+uint32_t ima_owner_id();
+// Appends the formatted text as it is (the formats carry their newlines) to "/tmp/ima.log".
+void ppdebug(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- identifiers and status mapping (identifiers.cpp) ------------------------------------------
+// A mask of accepted object types: bit k stands for type k.
+constexpr uint32_t oid_types(std::initializer_list<uint32_t> types) {
+  uint32_t mask = 0;
+  for (uint32_t type : types) mask |= 1u << type;
+  return mask;
+}
+
+// The node handle an identifier carries (its low sequence word).
+inline int32_t oid_tag(const IMA_OID& oid) { return static_cast<int32_t>(oid.sequenceLow); }
+// An identifier of this owner for a node: the tag and its sign extension.
+IMA_OID make_oid(uint32_t type, int32_t tag);
+
+// 0, 0xC0000001 (type outside 1 to 16), 0xC0000002 (not in the mask, or no node stands for it),
+// 0xC0000003 (no such node of that type, or another owner's).
+IMA_STATUS CheckParameters(int32_t type, uint32_t owner_id, int32_t seq_low, uint32_t seq_high, uint32_t mask);
+IMA_STATUS ValidateOidTag(int32_t type, uint32_t owner_id, int32_t tag, uint32_t seq_high);
+IMA_STATUS check_oid(const IMA_OID& oid, uint32_t mask);
+
+// A hierarchy status as an IMA status: 0 stays 0, IMA codes pass, 0xFFFFFFFF is 0xC0000003, 1 is
+// 0xC0000000, the lock time-out 14 is 0x80000005 and any other code 0x80000000. The hierarchy's
+// last status is left as it was, and a failure is logged.
+IMA_STATUS ErrorCheck(uint32_t status);
+
+// ---- the hierarchy (hierarchy.cpp); results are hierarchy statuses ---------------------------
+constexpr size_t kTextSize = VARU_VALUE_SIZE;
+
+// The group at `path` ("Network/NICConfiguration", "" for base itself) below base.
+uint32_t group_at(int32_t base, const char* path, int32_t* out);
+// Get_Target_tag: the parent's tag; 1 on any failure.
+uint32_t Get_Target_tag(int32_t tag, int32_t* parent);
+inline uint32_t parent_of(int32_t tag, int32_t* parent) { return Get_Target_tag(tag, parent); }
+
+// A property of the group `tag` (or of its sub-group `group`, a path) into out (kTextSize bytes,
+// cleared first).
+uint32_t GetVaruPropertyVal(int32_t tag, const char* property, char* out);
+uint32_t GetVaruVal(int32_t tag, const char* group, const char* property, char* out);
+// Writes a property of the sub-group `group` of `tag`; its handler and rules decide.
+uint32_t SetVaruPropertyVal(int32_t tag, const char* group, const char* property, const char* value);
+
+// The tags of the instances of `group` under parent, ascending; an instance that vanishes between
+// the listing and its lookup is left out. The listing's failure is returned.
+uint32_t Varu_Get_Child_Tags(int32_t parent, const char* group, std::vector<int32_t>* tags);
+// The TargetPortal instances of every target in order; the first failure is returned and nothing
+// is appended then.
+uint32_t Varu_Get_TargetPortal_Tags(const std::vector<int32_t>& targets, std::vector<int32_t>* portals);
+
+// The six 256-byte parameter slots of an action, cleared: a slot left alone is an empty text.
+class ActionParams {
+ public:
+  ActionParams();
+  // A caller's wide text as UTF-8; too_long for a text whose UTF-8 form does not fit.
+  IMA_STATUS set_wide(int slot, const IMA_WCHAR* text, IMA_STATUS too_long = IMA_ERROR_TEXT_CONVERSION);
+  // A text the front end made (a number, an address); false when it does not fit.
+  bool set_text(int slot, const char* text);
+  void set_absent(int slot);
+  const char* text(int slot) const { return slots_[slot]; }
+  char (*block())[VARU_VALUE_SIZE] { return slots_; }
+
+ private:
+  char slots_[VARU_PARAM_COUNT][VARU_VALUE_SIZE];
+};
+
+// Runs the action `name` of the group with the parameters.
+uint32_t invoke_action(int32_t group, const char* name, ActionParams& params);
+
+// ---- lists handed to the host (identifiers.cpp) -------------------------------------------------
+// An IMA_OID_LIST of the tags with one type (malloc'd, freed by IMA_FreeMemory) into *out;
+// no_memory when it cannot be allocated.
+IMA_STATUS publish_oids(uint32_t type, const std::vector<int32_t>& tags, IMA_OID_LIST** out,
+                        IMA_STATUS no_memory = IMA_ERROR_INVALID_PARAMETER);
+
+// ---- records (records.cpp) ---------------------------------------------------------------------
+// One field of a record filled from one property. Rows run in order; the first failing read or
+// conversion ends the fill, with what was written before left in place.
+struct FieldRow;
+using FieldWriter = IMA_STATUS (*)(const char* text, uint8_t* record, const FieldRow& row);
+struct FieldRow {
+  const char* group;      // sub-group path below the base node; "" for the base itself
+  const char* property;
+  FieldWriter write;
+  uint32_t offset;        // of the field in the record
+  uint32_t size;          // of the field, in bytes
+  uint32_t flag;          // write_wide_flagged: offset of the field's valid flag
+};
+#define VX_FIELD(Record, member) \
+  static_cast<uint32_t>(offsetof(Record, member)), static_cast<uint32_t>(sizeof(Record::member))
+
+// Field writers: a wide text (0x80000004 when it does not fit); the same, leaving the field empty
+// instead; the same with a valid flag of 1 when the text is not empty; a decimal u32; a MAC
+// address (zeros when it does not parse); a rate in megabits per second.
+IMA_STATUS write_wide(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_wide_soft(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_wide_flagged(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_decimal(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_mac(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_rate(const char* text, uint8_t* record, const FieldRow& row);
+
+// Fills the record from the rows, paths relative to base.
+IMA_STATUS fill_record(int32_t base, const FieldRow* rows, size_t count, void* record);
+template <size_t N>
+IMA_STATUS fill_record(int32_t base, const FieldRow (&rows)[N], void* record) {
+  return fill_record(base, rows, N, record);
+}
+
+// ---- the entry funnel ----------------------------------------------------------------------------
+// Runs an entry point's body; an exception (no memory) becomes 0x80000000 and never reaches the host.
+template <typename Fn>
+IMA_STATUS guarded(Fn&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return IMA_ERROR_GENERAL;
+  }
+}
+
+}  // namespace vx

@@ -1,0 +1,290 @@
+// imahost: the host's iSCSI adapter tool, on the host stand-in (imahost.h).
+//
+//   imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]     (imahost help lists the commands)
+//
+// Objects are named as the listings print them: "phba:122", "lhba:830" (type and node handle).
+// On a failure the entry point and its IMA status are printed and the exit status is 1; 2 for a
+// command line that is not understood.
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/imahost/imahost.h"
+
+namespace {
+
+using imahost::Host;
+using Args = std::vector<std::string>;
+
+struct Cli {
+  Host host;
+  uint32_t owner = 1;
+};
+
+// ---- records as text: one row per shown field -------------------------------------------------
+enum class Show : uint8_t { kWide, kNumber, kMac, kOid };
+
+struct FieldView {
+  const char* label;
+  Show show;
+  size_t offset;
+  size_t size;
+};
+#define VIEW(label, show, Record, member) {label, Show::show, offsetof(Record, member), sizeof(Record::member)}
+
+constexpr FieldView kPhbaView[] = {
+    VIEW("Vendor", kWide, IMA_PHBA_PROPERTIES, vendor),
+    VIEW("Model", kWide, IMA_PHBA_PROPERTIES, model),
+    VIEW("Description", kWide, IMA_PHBA_PROPERTIES, description),
+    VIEW("Serial number", kWide, IMA_PHBA_PROPERTIES, serialNumber),
+    VIEW("Hardware version", kWide, IMA_PHBA_PROPERTIES, hardwareVersion),
+    VIEW("Firmware version", kWide, IMA_PHBA_PROPERTIES, firmwareVersion),
+    VIEW("Option ROM version", kWide, IMA_PHBA_PROPERTIES, optionRomVersion),
+    VIEW("Driver name", kWide, IMA_PHBA_PROPERTIES, driverName),
+    VIEW("Driver version", kWide, IMA_PHBA_PROPERTIES, driverVersion),
+    VIEW("Maximum CDB length", kNumber, IMA_PHBA_PROPERTIES, maximumCdbLength),
+};
+constexpr FieldView kLhbaView[] = {
+    VIEW("OS device name", kWide, IMA_LHBA_PROPERTIES, osDeviceName),
+};
+constexpr FieldView kNodeView[] = {
+    VIEW("Name", kWide, IMA_NODE_PROPERTIES, name),
+    VIEW("Alias", kWide, IMA_NODE_PROPERTIES, alias),
+    VIEW("Initiator", kNumber, IMA_NODE_PROPERTIES, runningInInitiatorMode),
+    VIEW("Name and alias settable", kNumber, IMA_NODE_PROPERTIES, nameAndAliasSettable),
+};
+constexpr FieldView kPnpView[] = {
+    VIEW("Physical HBA", kOid, IMA_PNP_PROPERTIES, associatedPhbaOid),
+    VIEW("MAC address", kMac, IMA_PNP_PROPERTIES, macAddress),
+    VIEW("Maximum rate (Mb/s)", kNumber, IMA_PNP_PROPERTIES, maximumTransferRate),
+    VIEW("Current rate (Mb/s)", kNumber, IMA_PNP_PROPERTIES, currentTransferRate),
+    VIEW("Maximum frame size", kNumber, IMA_PNP_PROPERTIES, maximumFrameSize),
+};
+constexpr FieldView kLnpView[] = {
+    VIEW("MAC address", kMac, IMA_LNP_PROPERTIES, macAddress),
+};
+
+std::string field_text(const void* record, const FieldView& view) {
+  const auto* at = static_cast<const uint8_t*>(record) + view.offset;
+  switch (view.show) {
+    case Show::kWide: return imahost::utf8_of(reinterpret_cast<const IMA_WCHAR*>(at), view.size / sizeof(IMA_WCHAR));
+    case Show::kNumber: {
+      uint32_t value = 0;
+      std::memcpy(&value, at, sizeof value);
+      return std::to_string(value);
+    }
+    case Show::kMac: {
+      char mac[18];
+      std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", at[0], at[1], at[2], at[3], at[4], at[5]);
+      return mac;
+    }
+    case Show::kOid: {
+      IMA_OID oid{};
+      std::memcpy(&oid, at, sizeof oid);
+      return imahost::oid_text(oid);
+    }
+  }
+  return "";
+}
+
+template <size_t N>
+void print_record(const void* record, const FieldView (&views)[N]) {
+  for (const FieldView& view : views) std::printf("  %-22s %s\n", view.label, field_text(record, view).c_str());
+}
+
+int failed(const char* entry_point, IMA_STATUS status) {
+  std::fprintf(stderr, "imahost: %s: %s\n", entry_point, imahost::status_text(status).c_str());
+  return 1;
+}
+
+// Runs a call; a failure is printed and ends the command with exit status 1.
+#define CALL(call)                                   \
+  do {                                               \
+    const IMA_STATUS call_status_ = (call);          \
+    if (!IMA_SUCCESS(call_status_)) return failed(#call, call_status_); \
+  } while (0)
+
+bool object(const Cli& cli, const std::string& text, IMA_OID* oid) {
+  if (imahost::parse_oid(text, cli.owner, oid)) return true;
+  std::fprintf(stderr, "imahost: \"%s\" names no object (write it as a listing prints it, e.g. phba:122)\n",
+               text.c_str());
+  return false;
+}
+
+// ---- commands -----------------------------------------------------------------------------------------
+
+std::string phba_state(Cli& cli, const IMA_OID& oid) {
+  IMA_PHBA_STATUS state = 0;
+  const IMA_STATUS status = cli.host.ima().IMA_GetPhbaStatus(oid, &state);
+  return !IMA_SUCCESS(status) ? imahost::status_text(status) : state == IMA_PHBA_STATUS_WORKING ? "working" : "failed";
+}
+
+std::string link_state(Cli& cli, const IMA_OID& oid) {
+  IMA_NETWORK_PORT_STATUS state = 0;
+  const IMA_STATUS status = cli.host.ima().IMA_GetNetworkPortStatus(oid, &state);
+  return !IMA_SUCCESS(status) ? imahost::status_text(status)
+                              : state == IMA_NETWORK_PORT_STATUS_LINK_DOWN ? "link down" : "working";
+}
+
+int cmd_adapter_list(Cli& cli, const Args&) {
+  const auto& ima = cli.host.ima();
+  std::vector<IMA_OID> phbas;
+  CALL(cli.host.list(ima.IMA_GetPhbaOidList, &phbas));
+  for (const IMA_OID& phba : phbas) {
+    IMA_PHBA_PROPERTIES props{};
+    const IMA_STATUS got = ima.IMA_VMW_GetPhbaProperties(phba, &props);
+    std::printf("%s", imahost::oid_text(phba).c_str());
+    if (IMA_SUCCESS(got)) {
+      std::printf(" %s firmware %s driver %s %s", imahost::utf8_of(props.model, 256).c_str(),
+                  imahost::utf8_of(props.firmwareVersion, 256).c_str(), imahost::utf8_of(props.driverName, 256).c_str(),
+                  imahost::utf8_of(props.driverVersion, 256).c_str());
+    } else {
+      std::printf(" (properties: %s)", imahost::status_text(got).c_str());
+    }
+    std::printf(" state %s\n", phba_state(cli, phba).c_str());
+    std::vector<IMA_OID> lhbas;
+    cli.host.list(ima.IMA_VMW_GetLhbaOidList, phba, &lhbas);
+    for (const IMA_OID& lhba : lhbas) {
+      IMA_LHBA_PROPERTIES lhba_props{};
+      const IMA_STATUS named = ima.IMA_GetLhbaProperties(lhba, &lhba_props);
+      std::printf("  %s %s\n", imahost::oid_text(lhba).c_str(),
+                  IMA_SUCCESS(named) ? imahost::utf8_of(lhba_props.osDeviceName, 256).c_str()
+                                     : imahost::status_text(named).c_str());
+    }
+  }
+  return 0;
+}
+
+int cmd_hba_list(Cli& cli, const Args&) {
+  const auto& ima = cli.host.ima();
+  for (auto fn : {ima.IMA_GetPhbaOidList, ima.IMA_GetLhbaOidList, ima.IMA_GetLnpOidList}) {
+    std::vector<IMA_OID> oids;
+    CALL(cli.host.list(fn, &oids));
+    for (const IMA_OID& oid : oids) std::printf("%s\n", imahost::oid_text(oid).c_str());
+  }
+  return 0;
+}
+
+int cmd_port_list(Cli& cli, const Args& args) {
+  IMA_OID oid{};
+  if (!object(cli, args[0], &oid)) return 1;
+  const auto& ima = cli.host.ima();
+  for (auto fn : {ima.IMA_GetPnpOidList, ima.IMA_VMW_GetLnpOidList, ima.IMA_VMW_GetNetworkPortalOidList}) {
+    std::vector<IMA_OID> oids;
+    const IMA_STATUS status = cli.host.list(fn, oid, &oids);
+    // Each listing accepts its own types; the others say so and are skipped.
+    if (status == IMA_ERROR_INCORRECT_OBJECT_TYPE) continue;
+    CALL(status);
+    for (const IMA_OID& port : oids) std::printf("%s\n", imahost::oid_text(port).c_str());
+  }
+  return 0;
+}
+
+// A record of one object, printed by its view; `state` (when given) adds the object's state line.
+template <typename Record, size_t N>
+int show(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*get)(IMA_OID, Record*),
+         const FieldView (&view)[N], std::string (*state)(Cli&, const IMA_OID&) = nullptr) {
+  IMA_OID oid{};
+  if (!object(cli, name, &oid)) return 1;
+  Record props{};
+  const IMA_STATUS status = get(oid, &props);
+  if (!IMA_SUCCESS(status)) return failed(entry, status);
+  print_record(&props, view);
+  if (state != nullptr) std::printf("  %-22s %s\n", "State", state(cli, oid).c_str());
+  return 0;
+}
+
+int set_text(Cli& cli, const Args& args, const char* entry, IMA_STATUS (*set)(IMA_OID, const IMA_WCHAR*)) {
+  IMA_OID oid{};
+  if (!object(cli, args[0], &oid)) return 1;
+  const IMA_STATUS status = set(oid, imahost::wide_of(args[1]).data());
+  return IMA_SUCCESS(status) ? 0 : failed(entry, status);
+}
+
+// Table cells that show a record, or set a text, through one entry point.
+#define SHOW(entry, ...) \
+  [](Cli& c, const Args& a) { return show(c, a[0], #entry, c.host.ima().entry, __VA_ARGS__); }
+#define SET_TEXT(entry) [](Cli& c, const Args& a) { return set_text(c, a, #entry, c.host.ima().entry); }
+
+// One row per command; later objects (targets, discovery, sessions, authentication, login
+// parameters) add rows.
+struct Command {
+  const char* noun;
+  const char* verb;
+  const char* args;
+  size_t arg_count;
+  const char* help;
+  int (*run)(Cli&, const Args&);
+};
+
+constexpr Command kCommands[] = {
+    {"adapter", "list", "", 0, "physical HBAs with model, firmware, driver and state, and their logical HBAs",
+     cmd_adapter_list},
+    {"hba", "list", "", 0, "identifiers of every physical HBA, logical HBA and logical network port", cmd_hba_list},
+    {"phba", "show", "PHBA", 1, "properties and state of a physical HBA",
+     SHOW(IMA_VMW_GetPhbaProperties, kPhbaView, phba_state)},
+    {"lhba", "show", "LHBA", 1, "properties of a logical HBA",
+     SHOW(IMA_GetLhbaProperties, kLhbaView)},
+    {"node", "show", "LHBA|PHBA", 1, "the initiator node: name and alias",
+     SHOW(IMA_VMW_GetNodeProperties, kNodeView)},
+    {"node", "set-name", "LHBA|PHBA NAME", 2, "sets the initiator's iSCSI name",
+     SET_TEXT(IMA_VMW_SetNodeName)},
+    {"node", "set-alias", "LHBA|PHBA ALIAS", 2, "sets the initiator's alias (\"\" clears it)",
+     SET_TEXT(IMA_VMW_SetNodeAlias)},
+    {"port", "list", "PHBA|LNP|LHBA", 1, "the network ports and the network portal of an HBA", cmd_port_list},
+    {"pnp", "show", "PNP", 1, "properties and link state of a physical network port",
+     SHOW(IMA_VMW_GetPnpProperties, kPnpView, link_state)},
+    {"lnp", "show", "LNP", 1, "properties of a logical network port",
+     SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
+};
+
+void usage(FILE* out) {
+  std::fprintf(out, "usage: imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]\n");
+  for (const Command& command : kCommands) {
+    std::string line = std::string(command.noun) + " " + command.verb + " " + command.args;
+    std::fprintf(out, "  %-34s %s\n", line.c_str(), command.help);
+  }
+  std::fprintf(out, "The plug-in: --plugin, else $IMAHOST_PLUGIN, else libvxima.so beside imahost.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Cli cli;
+  std::string plugin;
+  int at = 1;
+  for (; at + 1 < argc && std::strncmp(argv[at], "--", 2) == 0; at += 2) {
+    if (std::strcmp(argv[at], "--plugin") == 0) {
+      plugin = argv[at + 1];
+    } else if (std::strcmp(argv[at], "--owner") == 0) {
+      cli.owner = static_cast<uint32_t>(std::strtoul(argv[at + 1], nullptr, 0));
+    } else {
+      break;
+    }
+  }
+  if (at < argc && std::strcmp(argv[at], "help") == 0) {
+    usage(stdout);
+    return 0;
+  }
+  const Command* command = nullptr;
+  for (const Command& candidate : kCommands) {
+    if (at + 1 < argc && std::strcmp(argv[at], candidate.noun) == 0 && std::strcmp(argv[at + 1], candidate.verb) == 0) {
+      command = &candidate;
+    }
+  }
+  const Args args(argv + std::min(at + 2, argc), argv + argc);
+  if (command == nullptr || args.size() != command->arg_count) {
+    usage(stderr);
+    return 2;
+  }
+  if (!cli.host.load(plugin)) {
+    std::fprintf(stderr, "imahost: %s\n", cli.host.error().c_str());
+    return 1;
+  }
+  cli.host.start(cli.owner);
+  return command->run(cli, args);
+}
