@@ -168,7 +168,6 @@ uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t group_Discovery(hm_node*) { return not_supported(); }
 uint32_t group_LUN(hm_node*) { return not_supported(); }
-uint32_t group_NICPhysicalHBA(hm_node*) { return not_supported(); }
 uint32_t group_Session(hm_node*) { return not_supported(); }
 uint32_t group_Target(hm_node*) { return not_supported(); }
 uint32_t group_iSNS(hm_node*) { return not_supported(); }
@@ -354,7 +353,6 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
     {"group_Discovery", reinterpret_cast<const void*>(&group_Discovery)},
     {"group_LUN", reinterpret_cast<const void*>(&group_LUN)},
-    {"group_NICPhysicalHBA", reinterpret_cast<const void*>(&group_NICPhysicalHBA)},
     {"group_Session", reinterpret_cast<const void*>(&group_Session)},
     {"group_Target", reinterpret_cast<const void*>(&group_Target)},
     {"group_iSNS", reinterpret_cast<const void*>(&group_iSNS)},
