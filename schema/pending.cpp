@@ -193,7 +193,6 @@ uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return 
 uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
 uint32_t get_all_isns(hm_node*, int32_t, int32_t, int32_t, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
-uint32_t VARU_check_for_corrupted_database() { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_AddARPTableEntry", reinterpret_cast<const void*>(&do_AddARPTableEntry)},
