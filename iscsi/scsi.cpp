@@ -434,7 +434,7 @@ uint32_t send_ping(hm_node* node, hm_node* action_node, const uint8_t address[16
 
 uint32_t pingtargetip(hm_node* node, hm_node* lhba, const char* ip) {
   uint8_t address[16] = {};
-  if (validateIPAddress(ip, address, kIpHost) == 0) return refuse(17, msg::kInvalidValueUseValid);
+  if (validateIPAddress(ip, address, kIpHost) == 0) return refuse(kStatusBadAddress, msg::kInvalidValueUseValid);
   return send_ping(node, lhba, address, kAddressTypeIpv4);
 }
 
@@ -443,7 +443,7 @@ uint32_t do_Ping(hm_node* target, hm_node* action, char params[6][256]) {
   uint8_t type = kAddressTypeIpv4;
   const bool ipv6 = std::strchr(params[0], ':') != nullptr;
   const bool valid = ipv6 ? parse_address(params[0], address, &type) : validateIPAddress(params[0], address, kIpHost) == 1;
-  if (!valid) return refuse(17, msg::kInvalidValueUseValid);
+  if (!valid) return refuse(kStatusBadAddress, msg::kInvalidValueUseValid);
   if (send_ping(target, action, address, type) != 0) return refuse(kStatusPingFailed, msg::kPingFailed);
   return kStatusOk;
 }

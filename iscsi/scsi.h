@@ -13,6 +13,7 @@
 namespace vx {
 
 constexpr uint32_t kStatusCheckCondition = 1;
+constexpr uint32_t kStatusBadAddress = 17;
 constexpr uint32_t kStatusNoSession = 42;
 constexpr uint32_t kStatusPingFailed = 53;
 constexpr uint32_t kStatusScsiFailed = 90;

@@ -33,9 +33,10 @@ TEST_F(IscsiLuns, ScanShowsEachLunsSizeBlockVendorAndSerial) {
       {"512", "1.00 GB", "VDISK           ", "OPEN-0", "0000000000000000"},
       {"4096", "1.00 GB", "VDISK4K         ", "OPEN-1", "0000000000000100"},
       {"512", "512.00 KB", "VDISK           ", "OPEN-2", "0000000000000200"},
+      {"512", "4.00 TB", "VDISK           ", "OPEN-3", "0000000000000300"},   // READ CAPACITY(16)
   };
-  ASSERT_EQ(groups_under(target_).size(), 6u);   // options, portal, session, three LUNs
-  for (size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(groups_under(target_).size(), 7u);   // options, portal, session, four LUNs
+  for (size_t i = 0; i < 4; ++i) {
     const std::string lun = target_ + "/LUN" + std::to_string(i);
     SCOPED_TRACE(lun);
     EXPECT_EQ(value_at(lun + "/BlockSize"), rows[i].block);
@@ -83,7 +84,7 @@ TEST_F(IscsiLuns, AWriteTheTargetRefusesFailsAndChangesNothing) {
 
 TEST_F(IscsiLuns, RescanKeepsTheLunsOfAnOpenSessionAndDropsThemWhenItCloses) {
   EXPECT_EQ(act(tag_at(target_), "ReScanLUNS", {}), 0u);
-  EXPECT_EQ(groups_under(target_).size(), 6u);
+  EXPECT_EQ(groups_under(target_).size(), 7u);
   ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
   EXPECT_EQ(act(tag_at(target_), "ReScanLUNS", {}), 0u);
   EXPECT_EQ(groups_under(target_).size(), 3u) << "a closed session reports no LUNs";
