@@ -1,6 +1,8 @@
 // Static targets through the public calls on the simulated lab: the firmware logs in as soon as a
 // target is added, the saved-target file records each portal, and a target goes only when no
 // session of it is logged in.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
@@ -114,6 +116,31 @@ TEST_F(IscsiLab, DeleteIsRefusedWhileASessionIsLoggedInAndAcceptedAfter) {
   ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
   EXPECT_EQ(value_at(target_path(kGen3Lhba, 0) + "/Session0/SessionStatus"), "Open");
   EXPECT_EQ(value_at(target_path(kGen3Lhba, 0) + "/Session0/ISIDQualifier"), "0000");
+}
+
+TEST_F(IscsiLab, ATargetGoesWithTheRecordsOfAllItsPortalsAndShowsTheTypeRecorded) {
+  ASSERT_EQ(add_target(kGen3Lhba, kChapTarget, "10.0.0.6"), 0u);
+  const uint32_t target = tag_at(target_path(kGen3Lhba, 0));
+  ASSERT_EQ(act(target, "AddTargetPortal", {"10.0.0.6", "3262"}), 0u);
+  ASSERT_EQ(act(target, "AddTargetPortal", {"10.0.0.7"}), 0u);
+  std::string file = saved();
+  ASSERT_EQ(std::count(file.begin(), file.end(), '\n'), 6);
+  for (size_t at; (at = file.find(",Static,")) != std::string::npos;) file.replace(at, 8, ",Discovered,");
+  root_.write(kSavedTargets, file);
+  EXPECT_EQ(value_of(target, "TargetType"), "Discovered");
+  EXPECT_EQ(act(tag_at(kGen3Lhba), "DeleteTarget", {"0"}), 0u) << "no session of it is logged in";
+  EXPECT_EQ(saved(), "");
+}
+
+TEST_F(IscsiLab, Generation3HoldsAt128Targets) {
+  const uint32_t lhba = tag_at(kGen3Lhba);
+  for (int i = 0; i < 128; ++i) {
+    const std::string name = "iqn.2026-01.com.example:t" + std::to_string(i);
+    ASSERT_EQ(act(lhba, "AddTarget", {name.c_str(), "10.9.0.1"}), 0u) << i;
+  }
+  EXPECT_STATUS(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 175,
+                "The Target count exceeded the configured maximum limit.");
+  EXPECT_EQ(add_target(kGen5Lhba, kOpenTarget, "10.0.0.5"), 0u) << "generation 5 counts no targets here";
 }
 
 TEST_F(IscsiLab, EtoFollowsTheFirmwareSessionAndIsCachedOnlyWhenTaken) {
