@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
+#include "schema/target.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -133,11 +134,14 @@ TEST_F(IscsiLab, ATargetGoesWithTheRecordsOfAllItsPortalsAndShowsTheTypeRecorded
 }
 
 TEST_F(IscsiLab, Generation3HoldsAt128Targets) {
-  const uint32_t lhba = tag_at(kGen3Lhba);
-  for (int i = 0; i < 128; ++i) {
-    const std::string name = "iqn.2026-01.com.example:t" + std::to_string(i);
-    ASSERT_EQ(act(lhba, "AddTarget", {name.c_str(), "10.9.0.1"}), 0u) << i;
+  // 127 targets built as the restore builds them, the 128th added: the next is one too many.
+  hm_node* lhba = vx::get_node(static_cast<int32_t>(tag_at(kGen3Lhba)));
+  for (int i = 0; i < 127; ++i) {
+    hm_node* target = vx::initialize_Target(lhba, nullptr, nullptr, nullptr);
+    ASSERT_NE(target, nullptr);
+    vx::set_prop_val(target, "TargetISCSIName", "iqn.2026-01.com.example:t%d", i);
   }
+  EXPECT_EQ(add_target(kGen3Lhba, kChapTarget, "10.0.0.6"), 0u);
   EXPECT_STATUS(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 175,
                 "The Target count exceeded the configured maximum limit.");
   EXPECT_EQ(add_target(kGen5Lhba, kOpenTarget, "10.0.0.5"), 0u) << "generation 5 counts no targets here";
