@@ -93,6 +93,166 @@ IMA_API IMA_STATUS IMA_PhbaDownload(IMA_OID phbaOid, IMA_UINT imageType, const I
 /* IMA_ERROR_NOT_SUPPORTED for a PHBA. */
 IMA_API IMA_STATUS IMA_VMW_SetMtu(IMA_OID phbaOid, IMA_UINT mtu);
 
+/* ---- authentication ---------------------------------------------------------------------------- */
+/* Levels: an LHBA (the initiator's defaults), a TARGET or STATIC_DISCOVERY_TARGET (its target) and a
+   DISCOVERY_ADDRESS (its SendTargets portal). The one-way ("initiator") credentials are those with
+   which the target authenticates the initiator; the mutual ones those with which the initiator
+   authenticates the target. Every method argument must be IMA_AUTHMETHOD_CHAP unless said
+   otherwise; credentials must end within their fields, and where a secret is checked it has 12 to
+   16 characters (else IMA_ERROR_INVALID_PARAMETER, nothing changed). Method lists hold at most two
+   distinct methods; the in-use lists are written with up to 2 entries. */
+/* NONE then CHAP, at most *methodCount of them (in: capacity, out: written). */
+IMA_API IMA_STATUS IMA_GetSupportedAuthMethods(IMA_OID lhbaOid, IMA_BOOL getSettableMethods, IMA_UINT *methodCount,
+                                               IMA_AUTHMETHOD *methodList);
+IMA_API IMA_STATUS IMA_VMW_GetSupportedAuthMethods(IMA_OID oid, IMA_BOOL getSettableMethods, IMA_UINT *methodCount,
+                                                   IMA_AUTHMETHOD *methodList);
+/* IMA_ERROR_NOT_SUPPORTED, without any check. */
+IMA_API IMA_STATUS IMA_VMW_GetSupportedMutualAuthMethods(IMA_OID oid, IMA_BOOL getSettableMethods,
+                                                         IMA_UINT *methodCount, IMA_AUTHMETHOD *methodList);
+IMA_API IMA_STATUS IMA_VMW_SetMutualAuthMethods(IMA_OID oid, IMA_UINT methodCount, const IMA_AUTHMETHOD *methodList);
+/* The list as a CHAP policy: CHAP required, NONE prohibited (CHAP switched off), CHAP then NONE
+   preferred, NONE then CHAP discouraged. Switching CHAP on uses placeholder credentials; while CHAP
+   is on its current credentials are kept. */
+IMA_API IMA_STATUS IMA_SetInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT methodCount, const IMA_AUTHMETHOD *methodList);
+IMA_API IMA_STATUS IMA_VMW_SetInitiatorAuthMethods(IMA_OID oid, IMA_UINT methodCount,
+                                                   const IMA_AUTHMETHOD *methodList);
+/* The policy as a method list; the VMware variant prefers a session of the target to one of its
+   portals. */
+IMA_API IMA_STATUS IMA_GetInUseInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT *methodCount,
+                                                    IMA_AUTHMETHOD *methodList);
+IMA_API IMA_STATUS IMA_VMW_GetInUseInitiatorLocalAuthMethods(IMA_OID oid, IMA_UINT *methodCount,
+                                                             IMA_AUTHMETHOD *methodList);
+/* One-way credentials (cleared first; left clear unless one-way CHAP is in use). */
+IMA_API IMA_STATUS IMA_GetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms);
+/* Sets one-way CHAP; method NONE changes nothing. */
+IMA_API IMA_STATUS IMA_SetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method,
+                                             const IMA_INITIATOR_AUTHPARMS *parms);
+/* Sets one-way CHAP with the policy word (NONE or CHAP accepted); the word PROHIBITED switches CHAP
+   off. */
+IMA_API IMA_STATUS IMA_VMW_SetInitiatorAuthParms(IMA_OID oid, IMA_AUTHMETHOD method,
+                                                 const IMA_INITIATOR_AUTHPARMS *parms);
+/* One-way credentials of a target (of its matching session when there is one) or SendTargets
+   portal; cleared first, *enabled 0 when CHAP is off. */
+IMA_API IMA_STATUS IMA_GetInitiatorLocalAuthParms(IMA_OID oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms,
+                                                  IMA_BOOL *enabled);
+/* enable 1 sets one-way CHAP, anything else switches CHAP off. */
+IMA_API IMA_STATUS IMA_SetInitiatorLocalAuthParms(IMA_OID oid, IMA_AUTHMETHOD method,
+                                                  const IMA_INITIATOR_AUTHPARMS *parms, IMA_BOOL enable);
+/* Mutual credentials added to the one-way CHAP in use (none in use: IMA_ERROR_INVALID_PARAMETER);
+   the policy word PROHIBITED changes nothing. */
+IMA_API IMA_STATUS IMA_AddLhbaMutualAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method,
+                                              const IMA_INITIATOR_AUTHPARMS *parms);
+/* One entry; on a failure the list is freed and *list set to NULL. */
+IMA_API IMA_STATUS IMA_GetLhbaMutualAuthParmsList(IMA_OID lhbaOid, IMA_AUTHMETHOD method,
+                                                  IMA_INITIATOR_AUTHPARMS_LIST **list);
+/* Ends mutual CHAP: one-way CHAP stays with its credentials. parms is not read. */
+IMA_API IMA_STATUS IMA_RemoveLhbaMutualAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method,
+                                                 const IMA_INITIATOR_AUTHPARMS *parms);
+/* Mutual credentials (cleared first). The VMware variant leaves them clear with the policy word
+   PROHIBITED unless mutual CHAP is in use. */
+IMA_API IMA_STATUS IMA_GetMutualLocalAuthParms(IMA_OID oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms);
+IMA_API IMA_STATUS IMA_VMW_GetMutualAuthParms(IMA_OID oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms);
+/* As IMA_AddLhbaMutualAuthParms, at any level. */
+IMA_API IMA_STATUS IMA_VMW_SetMutualAuthParms(IMA_OID oid, IMA_AUTHMETHOD method,
+                                              const IMA_INITIATOR_AUTHPARMS *parms);
+/* enable 1 sets mutual CHAP (placeholder one-way credentials when CHAP was off); anything else ends
+   mutual CHAP as IMA_RemoveLhbaMutualAuthParms does. */
+IMA_API IMA_STATUS IMA_SetMutualLocalAuthParms(IMA_OID oid, IMA_AUTHMETHOD method,
+                                               const IMA_INITIATOR_AUTHPARMS *parms, IMA_BOOL enable);
+/* enable 1 switches mutual CHAP on with placeholder mutual credentials, keeping one-way ones in use;
+   anything else ends mutual CHAP. */
+IMA_API IMA_STATUS IMA_SetMutualLocalAuth(IMA_OID oid, IMA_AUTHMETHOD method, IMA_BOOL enable);
+
+/* ---- network portals and IP configuration ------------------------------------------------------ */
+/* The network portal of an LNP. */
+IMA_API IMA_STATUS IMA_GetNetworkPortalOidList(IMA_OID lnpOid, IMA_OID_LIST **list);
+/* Not cleared first. */
+IMA_API IMA_STATUS IMA_GetNetworkPortalProperties(IMA_OID portalOid, IMA_NETWORK_PORTAL_PROPERTIES *props);
+/* Of a PHBA or network portal; IMA_ERROR_NOT_SUPPORTED (and no record) without IPv6. */
+IMA_API IMA_STATUS IMA_VMW_GetNetworkPortalProperties(IMA_OID oid, IMA_VMW_NETWORK_PORTAL_PROPERTIES **props);
+/* IMA_GetIpProperties (PNP) writes only the fields it fills; the VMware variant (PHBA, PNP) clears
+   the record first. */
+IMA_API IMA_STATUS IMA_GetIpProperties(IMA_OID pnpOid, IMA_IP_PROPERTIES *props);
+IMA_API IMA_STATUS IMA_VMW_GetIpProperties(IMA_OID oid, IMA_IP_PROPERTIES *props);
+/* Of a PHBA or PNP; IMA_ERROR_NOT_SUPPORTED with the IPv4 part filled on another maker's adapter. */
+IMA_API IMA_STATUS IMA_VMW_GetExtendedIpProperties(IMA_OID oid, IMA_VMW_EXTENDED_IP_PROPERTIES *props);
+/* Cleared first. */
+IMA_API IMA_STATUS IMA_VMW_GetMtuProperties(IMA_OID phbaOid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_VMW_GetArpRedirectProperties(IMA_OID phbaOid, IMA_VMW_ARP_REDIRECT_PROPERTIES *props);
+/* The portals of the target of a TARGET or STATIC_DISCOVERY_TARGET (none for a DISCOVERY_ADDRESS). */
+IMA_API IMA_STATUS IMA_GetAddressKeys(IMA_OID oid, IMA_ADDRESS_KEYS **keys);
+/* Sets the IPv4 address (the first four bytes); an unset mask becomes 255.255.255.0. */
+IMA_API IMA_STATUS IMA_SetNetworkPortalIpAddress(IMA_OID portalOid, const IMA_IP_ADDRESS *address);
+/* ipv6 0: as above; else the static IPv6 address, or all zeros when useAddress is not 1 (address
+   may then be NULL). */
+IMA_API IMA_STATUS IMA_VMW_SetNetworkPortalIpAddress(IMA_OID phbaOid, const IMA_IP_ADDRESS *address, IMA_BOOL ipv6,
+                                                     IMA_BOOL useAddress);
+/* Of a PHBA, LNP or PNP. The gateway setters keep the previous gateway when the new one is
+   refused, and report the refusal. IMA_VMW_SetDefaultGateway sets the IPv6 gateway for an IPv6
+   address. */
+IMA_API IMA_STATUS IMA_SetSubnetMask(IMA_OID oid, IMA_IP_ADDRESS subnetMask);
+IMA_API IMA_STATUS IMA_VMW_SetSubnetMask(IMA_OID oid, IMA_IP_ADDRESS subnetMask);
+IMA_API IMA_STATUS IMA_SetDefaultGateway(IMA_OID oid, IMA_IP_ADDRESS defaultGateway);
+IMA_API IMA_STATUS IMA_VMW_SetDefaultGateway(IMA_OID oid, IMA_IP_ADDRESS defaultGateway);
+/* DHCP for IPv4 on (1) or off (0), of a PNP. */
+IMA_API IMA_STATUS IMA_SetIpConfigMethod(IMA_OID pnpOid, IMA_BOOL enableDhcp);
+/* IPv6 auto-configuration on (enable 1; method 1 DHCP, else stateless) or off; of a PHBA or PNP. */
+IMA_API IMA_STATUS IMA_VMW_SetIpv6ConfigMethod(IMA_OID oid, IMA_UINT method, IMA_BOOL enable);
+/* Success, nothing done. */
+IMA_API IMA_STATUS IMA_VMW_EnableIP(IMA_OID oid, IMA_BOOL enable);
+/* IMA_ERROR_NOT_SUPPORTED for a PHBA. */
+IMA_API IMA_STATUS IMA_VMW_SetArpRedirect(IMA_OID phbaOid, IMA_BOOL enable);
+
+/* ---- login parameters -------------------------------------------------------------------------- */
+/* Of an LHBA, TARGET, DISCOVERY_ADDRESS or STATIC_DISCOVERY_TARGET; records cleared first. The
+   numeric ones and DataPduInOrder / DataSequenceInOrder report the logical HBA's fixed defaults
+   (not settable); ImmediateData and InitialR2T those of the object's level. */
+IMA_API IMA_STATUS IMA_GetMaxConnectionsProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetMaxOutstandingR2TProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetFirstBurstLengthProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetMaxBurstLengthProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetDefaultTime2WaitProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetDefaultTime2RetainProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetErrorRecoveryLevelProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetMaxRecvDataSegmentLengthProperties(IMA_OID oid, IMA_MIN_MAX_VALUE *props);
+IMA_API IMA_STATUS IMA_GetDataPduInOrderProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetDataSequenceInOrderProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetImmediateDataProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetInitialR2TProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+/* IMA_DIGEST_NONE alone, or CRC32C then NONE; the list holds 2 entries. */
+IMA_API IMA_STATUS IMA_VMW_GetHeaderDigest(IMA_OID oid, IMA_UINT *digestCount, IMA_UINT *digests);
+IMA_API IMA_STATUS IMA_VMW_GetDataDigest(IMA_OID oid, IMA_UINT *digestCount, IMA_UINT *digests);
+IMA_API IMA_STATUS IMA_GetDigestProperties(IMA_OID oid, IMA_DIGEST_PROPERTIES *props);
+/* The first digest decides: CRC32C preferred, anything else none. The standard variants take an
+   LHBA or TARGET only. */
+IMA_API IMA_STATUS IMA_VMW_SetHeaderDigest(IMA_OID oid, IMA_UINT digestCount, const IMA_UINT *digests);
+IMA_API IMA_STATUS IMA_VMW_SetDataDigest(IMA_OID oid, IMA_UINT digestCount, const IMA_UINT *digests);
+IMA_API IMA_STATUS IMA_SetHeaderDigestValues(IMA_OID oid, IMA_UINT digestCount, const IMA_UINT *digests);
+IMA_API IMA_STATUS IMA_SetDataDigestValues(IMA_OID oid, IMA_UINT digestCount, const IMA_UINT *digests);
+/* Of an LHBA or TARGET. */
+IMA_API IMA_STATUS IMA_SetImmediateData(IMA_OID oid, IMA_BOOL immediateData);
+/* Not supported: IMA_ERROR_NOT_SUPPORTED once the arguments (the record cleared; a boolean 0 or 1)
+   and the identifier (LHBA or TARGET) pass. */
+IMA_API IMA_STATUS IMA_GetIFMarkerProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetIFMarkIntProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetOFMarkerProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_GetOFMarkIntProperties(IMA_OID oid, IMA_BOOL_VALUE *props);
+IMA_API IMA_STATUS IMA_SetDataPduInOrder(IMA_OID oid, IMA_BOOL value);
+IMA_API IMA_STATUS IMA_SetDataSequenceInOrder(IMA_OID oid, IMA_BOOL value);
+IMA_API IMA_STATUS IMA_SetInitialR2T(IMA_OID oid, IMA_BOOL value);
+IMA_API IMA_STATUS IMA_SetIFMarkerProperties(IMA_OID oid, IMA_BOOL value);
+IMA_API IMA_STATUS IMA_SetOFMarkerProperties(IMA_OID oid, IMA_BOOL value);
+IMA_API IMA_STATUS IMA_SetDefaultTime2Wait(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetDefaultTime2Retain(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetErrorRecoveryLevel(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetFirstBurstLength(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetMaxBurstLength(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetMaxRecvDataSegmentLength(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetMaxOutstandingR2T(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetMaxConnections(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetIFMarkIntProperties(IMA_OID oid, IMA_UINT value);
+IMA_API IMA_STATUS IMA_SetOFMarkIntProperties(IMA_OID oid, IMA_UINT value);
+
 #ifdef __cplusplus
 }
 #endif

@@ -221,4 +221,207 @@ IMA_LAYOUT(sizeof(IMA_LNP_PROPERTIES) == 64, "IMA_LNP_PROPERTIES size");
 IMA_LAYOUT(offsetof(IMA_LNP_PROPERTIES, macAddressSettable) == 8, "IMA_LNP_PROPERTIES.macAddressSettable");
 IMA_LAYOUT(offsetof(IMA_LNP_PROPERTIES, vmwName) == 12, "IMA_LNP_PROPERTIES.vmwName");
 
+/* ---- authentication, IP configuration and login parameters ---------------------------------- */
+typedef uint32_t IMA_AUTHMETHOD;
+#define IMA_AUTHMETHOD_NONE 0u
+#define IMA_AUTHMETHOD_CHAP 1u
+/* The CHAP policy word of the IMA_VMW_ authentication entry points (the first u32 of reserved). */
+#define IMA_VMW_CHAP_PROHIBITED 1u
+#define IMA_VMW_CHAP_DISCOURAGED 2u
+#define IMA_VMW_CHAP_PREFERRED 3u
+#define IMA_VMW_CHAP_REQUIRED 4u
+#define IMA_DIGEST_NONE 0u
+#define IMA_DIGEST_CRC32C 1u
+/* IMA_VMW_NETWORK_PORTAL_PROPERTIES.ipv6State */
+#define IMA_VMW_IPV6_STATE_OTHER 0u
+#define IMA_VMW_IPV6_STATE_STATIC 1u
+#define IMA_VMW_IPV6_STATE_AUTOASSIGN 2u
+
+/* CHAP credentials. name and challengeSecret are NUL-terminated byte texts; a caller's text must end
+   within its field (a secret filling all 256 bytes is refused). */
+typedef struct IMA_CHAP_INITIATOR_AUTHPARMS {
+  IMA_UINT retries;
+  IMA_BYTE name[512];
+  IMA_UINT nameLength;
+  IMA_UINT minValueLength;
+  IMA_UINT maxValueLength;
+  IMA_BYTE challengeSecret[256];
+  IMA_UINT challengeSecretLength;
+  IMA_BYTE reserved[512];          /* its first u32: the IMA_VMW_CHAP_ policy word */
+} IMA_CHAP_INITIATOR_AUTHPARMS;
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, name) == 4, "IMA_CHAP_INITIATOR_AUTHPARMS.name");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, nameLength) == 516, "IMA_CHAP_INITIATOR_AUTHPARMS.nameLength");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, minValueLength) == 520, "IMA_CHAP_INITIATOR_AUTHPARMS.minValueLength");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, maxValueLength) == 524, "IMA_CHAP_INITIATOR_AUTHPARMS.maxValueLength");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, challengeSecret) == 528, "IMA_CHAP_INITIATOR_AUTHPARMS.challengeSecret");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, challengeSecretLength) == 784,
+           "IMA_CHAP_INITIATOR_AUTHPARMS.challengeSecretLength");
+IMA_LAYOUT(offsetof(IMA_CHAP_INITIATOR_AUTHPARMS, reserved) == 788, "IMA_CHAP_INITIATOR_AUTHPARMS.reserved");
+
+/* The credentials of one method; only CHAP is used. Getters clear all of it first. */
+typedef union IMA_INITIATOR_AUTHPARMS {
+  IMA_CHAP_INITIATOR_AUTHPARMS chapParms;
+  IMA_BYTE reserved[12296];
+} IMA_INITIATOR_AUTHPARMS;
+IMA_LAYOUT(sizeof(IMA_INITIATOR_AUTHPARMS) == 12296, "IMA_INITIATOR_AUTHPARMS size");
+
+/* A list of credentials handed out by the plug-in, freed with IMA_FreeMemory. */
+typedef struct IMA_INITIATOR_AUTHPARMS_LIST {
+  IMA_UINT authParmsCount;
+  IMA_INITIATOR_AUTHPARMS authParms[1];
+} IMA_INITIATOR_AUTHPARMS_LIST;
+IMA_LAYOUT(sizeof(IMA_INITIATOR_AUTHPARMS_LIST) == 12300, "IMA_INITIATOR_AUTHPARMS_LIST size");
+IMA_LAYOUT(offsetof(IMA_INITIATOR_AUTHPARMS_LIST, authParms) == 4, "IMA_INITIATOR_AUTHPARMS_LIST.authParms");
+
+/* A numeric login parameter. */
+typedef struct IMA_MIN_MAX_VALUE {
+  IMA_BOOL currentValueValid;
+  IMA_BOOL settable;
+  IMA_UINT32 currentValue;
+  IMA_UINT32 defaultValue;
+  IMA_UINT32 minimumValue;
+  IMA_UINT32 maximumValue;
+  IMA_UINT32 incrementValue;
+} IMA_MIN_MAX_VALUE;
+IMA_LAYOUT(sizeof(IMA_MIN_MAX_VALUE) == 28, "IMA_MIN_MAX_VALUE size");
+IMA_LAYOUT(offsetof(IMA_MIN_MAX_VALUE, currentValue) == 8, "IMA_MIN_MAX_VALUE.currentValue");
+IMA_LAYOUT(offsetof(IMA_MIN_MAX_VALUE, incrementValue) == 24, "IMA_MIN_MAX_VALUE.incrementValue");
+
+/* A boolean login parameter. */
+typedef struct IMA_BOOL_VALUE {
+  IMA_BOOL currentValueValid;
+  IMA_BOOL settable;
+  IMA_BOOL currentValue;
+  IMA_BOOL defaultValue;
+} IMA_BOOL_VALUE;
+IMA_LAYOUT(sizeof(IMA_BOOL_VALUE) == 16, "IMA_BOOL_VALUE size");
+IMA_LAYOUT(offsetof(IMA_BOOL_VALUE, currentValue) == 8, "IMA_BOOL_VALUE.currentValue");
+IMA_LAYOUT(offsetof(IMA_BOOL_VALUE, defaultValue) == 12, "IMA_BOOL_VALUE.defaultValue");
+
+/* Whether header and data digests can be negotiated (both 1). */
+typedef struct IMA_DIGEST_PROPERTIES {
+  IMA_BOOL headerDigestSupported;
+  IMA_BOOL dataDigestSupported;
+} IMA_DIGEST_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_DIGEST_PROPERTIES) == 8, "IMA_DIGEST_PROPERTIES size");
+
+/* The IPv4 address of a network portal and its logical network port. */
+typedef struct IMA_NETWORK_PORTAL_PROPERTIES {
+  IMA_IP_ADDRESS ipAddress;
+  IMA_OID associatedLnp;
+} IMA_NETWORK_PORTAL_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_NETWORK_PORTAL_PROPERTIES) == 36, "IMA_NETWORK_PORTAL_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_NETWORK_PORTAL_PROPERTIES, associatedLnp) == 20, "IMA_NETWORK_PORTAL_PROPERTIES.associatedLnp");
+
+/* IPv4 settings of a physical network port. The plug-in never writes the DNS addresses, nor
+   alternateDnsServerAddressSettable and reserved. */
+typedef struct IMA_IP_PROPERTIES {
+  IMA_BOOL ipConfigurationMethodSettable;
+  IMA_BOOL dhcpConfigurationEnabled;
+  IMA_BOOL subnetMaskSettable;
+  IMA_BOOL subnetMaskValid;
+  IMA_IP_ADDRESS subnetMask;
+  IMA_BOOL defaultGatewaySettable;
+  IMA_BOOL defaultGatewayValid;
+  IMA_IP_ADDRESS defaultGateway;
+  IMA_BOOL primaryDnsServerAddressSettable;
+  IMA_BOOL primaryDnsServerAddressValid;
+  IMA_IP_ADDRESS primaryDnsServerAddress;
+  IMA_BOOL alternateDnsServerAddressSettable;
+  IMA_BOOL alternateDnsServerAddressValid;
+  IMA_IP_ADDRESS alternateDnsServerAddress;
+  IMA_BYTE reserved[64];
+} IMA_IP_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_IP_PROPERTIES) == 184, "IMA_IP_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, subnetMask) == 16, "IMA_IP_PROPERTIES.subnetMask");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, defaultGatewaySettable) == 36, "IMA_IP_PROPERTIES.defaultGatewaySettable");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, defaultGateway) == 44, "IMA_IP_PROPERTIES.defaultGateway");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, primaryDnsServerAddressSettable) == 64, "IMA_IP_PROPERTIES.primaryDnsServerAddressSettable");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, primaryDnsServerAddress) == 72, "IMA_IP_PROPERTIES.primaryDnsServerAddress");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, alternateDnsServerAddressSettable) == 92, "IMA_IP_PROPERTIES.alternateDnsServerAddressSettable");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, alternateDnsServerAddress) == 100, "IMA_IP_PROPERTIES.alternateDnsServerAddress");
+IMA_LAYOUT(offsetof(IMA_IP_PROPERTIES, reserved) == 120, "IMA_IP_PROPERTIES.reserved");
+
+/* The IPv4 and IPv6 addresses of a physical HBA's network portal (handed out by the plug-in, freed
+   with IMA_FreeMemory). */
+typedef struct IMA_VMW_NETWORK_PORTAL_PROPERTIES {
+  IMA_BYTE ipv4Address[4];
+  IMA_BOOL ipv4Valid;              /* 1 */
+  IMA_BYTE ipv6Address[16];
+  IMA_UINT32 ipv6PrefixLength;     /* 64 */
+  IMA_UINT32 ipv6State;            /* IMA_VMW_IPV6_STATE_ */
+} IMA_VMW_NETWORK_PORTAL_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_VMW_NETWORK_PORTAL_PROPERTIES) == 32, "IMA_VMW_NETWORK_PORTAL_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_VMW_NETWORK_PORTAL_PROPERTIES, ipv6Address) == 8, "IMA_VMW_NETWORK_PORTAL_PROPERTIES.ipv6Address");
+IMA_LAYOUT(offsetof(IMA_VMW_NETWORK_PORTAL_PROPERTIES, ipv6PrefixLength) == 24,
+           "IMA_VMW_NETWORK_PORTAL_PROPERTIES.ipv6PrefixLength");
+IMA_LAYOUT(offsetof(IMA_VMW_NETWORK_PORTAL_PROPERTIES, ipv6State) == 28, "IMA_VMW_NETWORK_PORTAL_PROPERTIES.ipv6State");
+
+/* IPv4 and IPv6 settings of a physical HBA (cleared first). The fixed words are as commented; the
+   IPv6 part is given for the maker's adapters only. */
+typedef struct IMA_VMW_EXTENDED_IP_PROPERTIES {
+  IMA_UINT32 reserved1;                   /* 0 */
+  IMA_BOOL ipv4Enabled;                   /* 1 */
+  IMA_BOOL ipConfigurationMethodSettable; /* 1 */
+  IMA_BOOL dhcpConfigurationEnabled;
+  IMA_BOOL subnetMaskSettable;            /* 1 */
+  IMA_BOOL subnetMaskValid;
+  IMA_IP_ADDRESS subnetMask;
+  IMA_BOOL defaultGatewaySettable;        /* 1 */
+  IMA_BOOL defaultGatewayValid;
+  IMA_IP_ADDRESS defaultGateway;
+  IMA_UINT32 ipv6Fields1[5];              /* 1, 0, 1, 0, 1 */
+  IMA_UINT32 ipv6PrefixLength;            /* 64 */
+  IMA_BOOL ipv6AutoConfigurationSettable; /* 1 */
+  IMA_BOOL ipv6AutoConfigurationEnabled;
+  IMA_UINT32 ipv6Fields2[6];              /* 1, 1, 0, 0, 1, 1 */
+  IMA_BOOL ipv6DefaultGatewayValid;
+  IMA_IP_ADDRESS ipv6DefaultGateway;
+  IMA_UINT32 reserved2[46];
+} IMA_VMW_EXTENDED_IP_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_VMW_EXTENDED_IP_PROPERTIES) == 336, "IMA_VMW_EXTENDED_IP_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, dhcpConfigurationEnabled) == 12,
+           "IMA_VMW_EXTENDED_IP_PROPERTIES.dhcpConfigurationEnabled");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, subnetMaskValid) == 20, "IMA_VMW_EXTENDED_IP_PROPERTIES.subnetMaskValid");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, subnetMask) == 24, "IMA_VMW_EXTENDED_IP_PROPERTIES.subnetMask");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, defaultGatewayValid) == 48,
+           "IMA_VMW_EXTENDED_IP_PROPERTIES.defaultGatewayValid");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, defaultGateway) == 52, "IMA_VMW_EXTENDED_IP_PROPERTIES.defaultGateway");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, ipv6Fields1) == 72, "IMA_VMW_EXTENDED_IP_PROPERTIES.ipv6Fields1");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, ipv6PrefixLength) == 92, "IMA_VMW_EXTENDED_IP_PROPERTIES.ipv6PrefixLength");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, ipv6AutoConfigurationEnabled) == 100,
+           "IMA_VMW_EXTENDED_IP_PROPERTIES.ipv6AutoConfigurationEnabled");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, ipv6DefaultGatewayValid) == 128,
+           "IMA_VMW_EXTENDED_IP_PROPERTIES.ipv6DefaultGatewayValid");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, ipv6DefaultGateway) == 132,
+           "IMA_VMW_EXTENDED_IP_PROPERTIES.ipv6DefaultGateway");
+IMA_LAYOUT(offsetof(IMA_VMW_EXTENDED_IP_PROPERTIES, reserved2) == 152, "IMA_VMW_EXTENDED_IP_PROPERTIES.reserved2");
+
+/* ARP redirection of a physical HBA: reported, never settable. */
+typedef struct IMA_VMW_ARP_REDIRECT_PROPERTIES {
+  IMA_BOOL arpRedirectSupported;   /* 1 */
+  IMA_UINT32 reserved[3];
+} IMA_VMW_ARP_REDIRECT_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_VMW_ARP_REDIRECT_PROPERTIES) == 16, "IMA_VMW_ARP_REDIRECT_PROPERTIES size");
+
+/* The portals of a target as address keys (handed out by the plug-in, freed with IMA_FreeMemory). */
+typedef struct IMA_ADDRESS_KEY {
+  IMA_IP_ADDRESS ipAddress;
+  IMA_BYTE reserved1[4];
+  IMA_UINT16 portNumber;
+  IMA_BYTE reserved2[6];
+  IMA_UINT16 portalGroupTag;
+  IMA_BYTE reserved3[2];
+} IMA_ADDRESS_KEY;
+IMA_LAYOUT(sizeof(IMA_ADDRESS_KEY) == 36, "IMA_ADDRESS_KEY size");
+IMA_LAYOUT(offsetof(IMA_ADDRESS_KEY, portNumber) == 24, "IMA_ADDRESS_KEY.portNumber");
+IMA_LAYOUT(offsetof(IMA_ADDRESS_KEY, portalGroupTag) == 32, "IMA_ADDRESS_KEY.portalGroupTag");
+
+typedef struct IMA_ADDRESS_KEYS {
+  IMA_UINT addressKeyCount;
+  IMA_ADDRESS_KEY addressKeys[1];
+} IMA_ADDRESS_KEYS;
+IMA_LAYOUT(sizeof(IMA_ADDRESS_KEYS) == 40, "IMA_ADDRESS_KEYS size");
+IMA_LAYOUT(offsetof(IMA_ADDRESS_KEYS, addressKeys) == 4, "IMA_ADDRESS_KEYS.addressKeys");
+
 #endif /* IMA_TYPES_H */
