@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tools/imahost/imahost.h"
+#include "tools/imahost/settings.h"
 
 namespace {
 
@@ -209,6 +210,9 @@ int set_text(Cli& cli, const Args& args, const char* entry, IMA_STATUS (*set)(IM
 #define SHOW(entry, ...) \
   [](Cli& c, const Args& a) { return show(c, a[0], #entry, c.host.ima().entry, __VA_ARGS__); }
 #define SET_TEXT(entry) [](Cli& c, const Args& a) { return set_text(c, a, #entry, c.host.ima().entry); }
+// A table cell running a command of settings.h on the object its first argument names.
+#define ON_OBJECT(fn) \
+  [](Cli& c, const Args& a) { IMA_OID o{}; return object(c, a[0], &o) ? imahost::fn(c.host, o, a) : 1; }
 
 // One row per command; later objects (targets, discovery, sessions, authentication, login
 // parameters) add rows.
@@ -240,6 +244,22 @@ constexpr Command kCommands[] = {
      SHOW(IMA_VMW_GetPnpProperties, kPnpView, link_state)},
     {"lnp", "show", "LNP", 1, "properties of a logical network port",
      SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
+    {"auth", "show", "LHBA|TARGET|DISCOVERY", 1, "authentication methods and CHAP names in use", ON_OBJECT(auth_show)},
+    {"auth", "methods", "OBJECT LIST", 2, "sets the methods: none, chap, chap,none or none,chap",
+     ON_OBJECT(auth_methods)},
+    {"auth", "chap", "OBJECT NAME SECRET", 3, "sets one-way CHAP (secret of 12 to 16 characters)",
+     ON_OBJECT(auth_chap)},
+    {"auth", "mutual", "OBJECT NAME SECRET", 3, "adds mutual CHAP to the one-way CHAP in use", ON_OBJECT(auth_mutual)},
+    {"auth", "mutual-off", "OBJECT", 1, "ends mutual CHAP, keeping one-way CHAP", ON_OBJECT(auth_mutual_off)},
+    {"ip", "show", "PHBA", 1, "IPv4 and IPv6 addresses, mask, gateways, DHCP and MTU", ON_OBJECT(ip_show)},
+    {"ip", "address", "PHBA ADDRESS", 2, "sets the IPv4 or the static IPv6 address", ON_OBJECT(ip_address)},
+    {"ip", "mask", "PHBA MASK", 2, "sets the IPv4 subnet mask", ON_OBJECT(ip_mask)},
+    {"ip", "gateway", "PHBA ADDRESS", 2, "sets the IPv4 or IPv6 default gateway", ON_OBJECT(ip_gateway)},
+    {"ip", "dhcp", "PHBA on|off", 2, "switches DHCP for IPv4 on or off", ON_OBJECT(ip_dhcp)},
+    {"ip", "ipv6-auto", "PHBA off|auto|dhcp", 2, "IPv6 address auto-configuration", ON_OBJECT(ip_ipv6_auto)},
+    {"login", "show", "LHBA|TARGET|DISCOVERY", 1, "the login parameters at that level", ON_OBJECT(login_show)},
+    {"login", "set", "OBJECT KEY VALUE", 3,
+     "header-digest|data-digest none|crc32c, immediate-data yes|no", ON_OBJECT(login_set)},
 };
 
 void usage(FILE* out) {
