@@ -55,32 +55,6 @@ struct BuilderTest : vxtest::TreeFixture {
   int32_t number(hm_node* n) { return n != nullptr ? instance_info(n)->number : -1; }
 };
 
-TEST_F(BuilderTest, RowsBecomeNodesInTableOrder) {
-  hm_node* s = shelf();
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(number(s), 0);
-  EXPECT_EQ(child_names(s), "Label,Bays,Config,Reset");
-  EXPECT_EQ(child_names(internal_get_node(s, "Config", kGroup)), "Mode,Advanced");
-  // Tags follow the table's order (row 6 goes back to an earlier group).
-  const char* by_tag[] = {"Shelf", "Label", "Bays", "Config", "Mode", "Advanced", "Speed", "Count", "Reset"};
-  for (int32_t i = 0; i < 9; ++i) EXPECT_STREQ(get_node(4 + i)->name, by_tag[i]) << 4 + i;
-  hm_property* mode = property_data(internal_get_node(internal_get_node(s, "Config", kGroup), "Mode", kProperty));
-  ASSERT_NE(mode, nullptr);
-  EXPECT_STREQ(mode->value, "On");
-  EXPECT_EQ(mode->access, kReadWrite);
-  EXPECT_EQ(mode->handler, handle_mode);
-  EXPECT_EQ(mode->vtype, 4);
-  EXPECT_EQ(mode->min, 2);
-  EXPECT_EQ(mode->max, 3);
-  EXPECT_STREQ(mode->allowed, "On,Off");
-  EXPECT_STREQ(property_data(get_node(10))->value, "") << "no default: empty";
-  EXPECT_EQ(group_data(bays(s))->refresh, refresh_bays);
-  EXPECT_EQ(group_data(bays(s))->instance, nullptr);
-  hm_node* w = widget(s);
-  EXPECT_EQ(group_data(w)->refresh, refresh_bays);
-  EXPECT_EQ(child_names(bays(s)), "Count,Widget0");
-}
-
 // Numbers are the lowest free one per combination of ancestor instances, up to the group's
 // maximum; a refusal changes nothing, not even the priority counter.
 TEST_F(BuilderTest, NumbersAreLowestFreePerAncestorsAndLimited) {

@@ -31,26 +31,6 @@ const hm_action_descriptor kLocalAction{do_nothing, 0, 2,
                                          {0, "PortNumber", "port", 1, nullptr, 1, 65535},
                                          {0, "Hidden", "beyond the count", 0, nullptr, 0, 0}}};
 
-TEST_F(TreeTest, BootstrapGivesRootAndItsPropertiesTagsZeroToThree) {
-  ASSERT_EQ(get_node(0), root);
-  EXPECT_STREQ(root->name, "ROOT");
-  EXPECT_EQ(root->parent, root);
-  EXPECT_EQ(persistency_priority, 1u);
-  EXPECT_EQ(child_names(root), "VARUServiceVersion,VARUHierarchyVersion,VARUDebugLevel");
-  const struct {
-    const char* value;
-    uint32_t access;
-    hm_property_handler handler;
-  } rows[] = {{"0", 1, handle_internal_property}, {"0", 1, handle_internal_property}, {"3", 2, handle_VARUDebugLevel}};
-  for (int32_t tag = 1; tag <= 3; ++tag) {
-    hm_property* p = property_data(get_node(tag));
-    ASSERT_NE(p, nullptr) << tag;
-    EXPECT_STREQ(p->value, rows[tag - 1].value);
-    EXPECT_EQ(p->access, rows[tag - 1].access);
-    EXPECT_EQ(p->handler, rows[tag - 1].handler);
-  }
-}
-
 // Bootstraps whose allocations fail (budgets 2 to 5: "ROOT"'s data block, then each
 // property's), more often than the registry has slots, leave no tree; exit frees everything,
 // links included, and a rebuild starts at tag 0 again.
@@ -108,32 +88,6 @@ TEST_F(TreeTest, TableGrowsPastOneThousandTwentyFour) {
   EXPECT_EQ(add_group(root, "Next")->tag, 4);
   EXPECT_EQ(delete_node(get_node(4)), 0u);
   EXPECT_EQ(varu_alloc_count(), start) << "the grown table stays; everything else is back";
-}
-
-TEST(TreeFull, TheLargestTableRefusesAndSaysSo) {
-  const uint32_t start = varu_alloc_count();
-  static hm_hierarchy small;
-  hm_node* top = vxtest::new_test_node(nullptr, kGroup, "TOP", hm_alloc(sizeof(hm_group_data)));
-  top->parent = top;
-  small.name = "small";
-  small.root = top;
-  small.max_tags = 2048;
-  ASSERT_EQ(hm_setup_hierarchy(&small), 0);
-  ASSERT_EQ(add_node(top, &small), 0);
-  for (int i = 1; i <= 2048; ++i) {
-    hm_node* n = vxtest::new_test_node(top, kProperty, "P", hm_alloc(sizeof(hm_property)));
-    if (i < 2048) {
-      ASSERT_EQ(add_node(n, &small), i);
-      continue;
-    }
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(add_node(n, &small), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Hierarchy FULL!\n");
-    varu_dfree(n->data);
-    varu_dfree(n);
-  }
-  exit_hm();
-  EXPECT_EQ(varu_alloc_count(), start);
 }
 
 TEST_F(TreeTest, InstancesStandTogetherInAscendingOrderOneRingPerNameAndParent) {
