@@ -75,78 +75,49 @@ TEST_F(WalksTest, AddressingOfEveryKindOfNode) {
 }
 
 TEST_F(WalksTest, PortNumberMustBeWholeDecimal) {
-  struct Row {
-    const char* text;
-    int32_t want;
-  };
-  const Row rows[] = {{"3", 3}, {"0", 0}, {"12", 12}, {"0x1", 0}, {"1a", 0}, {"", 0}, {"-1", 0}, {"99999999999", 0}};
-  for (const Row& r : rows) {
-    vx::set_prop_val(phba, "PortNumber", "%s", r.text);
-    EXPECT_EQ(vx::get_phba_port_number(session), r.want) << r.text;
+  const std::pair<const char*, int32_t> rows[] = {{"3", 3},   {"12", 12}, {"0x1", 0}, {"1a", 0},
+                                                  {"", 0},    {"-1", 0},  {"99999999999", 0}};
+  for (const auto& [text, want] : rows) {
+    vx::set_prop_val(phba, "PortNumber", "%s", text);
+    EXPECT_EQ(vx::get_phba_port_number(session), want) << text;
   }
 }
 
-TEST_F(WalksTest, GenerationFromDeviceId) {
-  struct Row {
-    const char* device_id;
-    uint32_t want;   // 1: no controller type
-  };
-  const Row rows[] = {
-      {"0x210", 2},   {"0x217", 2},    {"0x218", 65535}, {"0x700", 2},    {"0x703", 2},   {"0x704", 65535},
-      {"0x220", 3},   {"0x227", 3},    {"0x228", 65535}, {"0x710", 3},    {"0x711", 65535}, {"0x712", 3},
-      {"0x713", 65535}, {"0x714", 3},  {"0xE220", 4},    {"e228", 4},     {"0xE221", 65535}, {"0x0720", 5},
-      {"0x721", 65535}, {"0x722", 5},  {"0x723", 5},     {"0x728", 5},    {"0x730", 6},   {"0x731", 65535},
-      {"0", 65535},   {"FFFFFFFFFF", 65535},
-      {"720x", 1},    {"", 1},         {"-720", 1},      {"0x", 1},       {"zz", 1},
-  };
-  for (const Row& r : rows) {
-    vx::varu_set_last_status(0, "");
-    hm_node* pci = vx::internal_get_node(phba, "PCI", kGroup);
-    vx::set_prop_val(pci, "DeviceID", "%s", r.device_id);
-    EXPECT_EQ(vx::get_vx_type(controller), r.want) << r.device_id;
-    LastStatus status = last_status();
-    EXPECT_EQ(status.code, r.want == 1 ? 163u : 0u) << r.device_id;
-    EXPECT_EQ(status.text, r.want == 1 ? vx::msg::kNoControllerType : "") << r.device_id;
-  }
-}
-
-TEST_F(WalksTest, GenerationPrefersTheIscsiFunction) {
-  vx::set_prop_val(vx::internal_get_node(phba, "PCI", kGroup), "DeviceID", "0x720");
+// The generation comes from the first iSCSI function's device ID, else the NIC function's; 1 with
+// status 163 when none can be read.
+TEST_F(WalksTest, GenerationFromTheDeviceId) {
+  const std::pair<const char*, uint32_t> rows[] = {
+      {"0x210", 2}, {"0x217", 2}, {"0x218", 65535}, {"0x700", 2}, {"0x703", 2}, {"0x704", 65535}, {"0x220", 3},
+      {"0x227", 3}, {"0x228", 65535}, {"0x710", 3}, {"0x711", 65535}, {"0x712", 3}, {"0x713", 65535}, {"0x714", 3},
+      {"0xE220", 4}, {"e228", 4}, {"0xE221", 65535}, {"0x0720", 5}, {"0x721", 65535}, {"0x722", 5}, {"0x728", 5},
+      {"0x730", 6}, {"0x731", 65535}, {"0", 65535}, {"FFFFFFFFFF", 65535}, {"720x", 1}, {"", 1}, {"-720", 1},
+      {"0x", 1}, {"zz", 1}};
+  hm_node* pci = vx::internal_get_node(phba, "PCI", kGroup);
   vx::set_prop_val(vx::internal_get_node(nic, "PCI", kGroup), "DeviceID", "0x730");
-  EXPECT_EQ(vx::get_vx_type(controller), 5u);
-
+  for (const auto& [id, want] : rows) {
+    vx::varu_set_last_status(0, "");
+    vx::set_prop_val(pci, "DeviceID", "%s", id);
+    EXPECT_EQ(vx::get_vx_type(controller), want) << id;
+    EXPECT_EQ(last_status().code, want == 1 ? 163u : 0u) << id;
+  }
   hm_node* nic_only = build(kVexalon, root);
-  hm_node* nic_phba = build(kNicPhba, nic_only);
-  vx::set_prop_val(vx::internal_get_node(nic_phba, "PCI", kGroup), "DeviceID", "0xE228");
+  vx::set_prop_val(vx::internal_get_node(build(kNicPhba, nic_only), "PCI", kGroup), "DeviceID", "0xE228");
   EXPECT_EQ(vx::get_vx_type(nic_only), 4u);
-}
-
-TEST_F(WalksTest, GenerationFailsWithoutAReadableId) {
-  hm_node* empty = build(kVexalon, root);
-  EXPECT_STATUS(vx::get_vx_type(empty), 163, vx::msg::kNoControllerType);
-
   hm_node* without_pci = build(kVexalon, root);
   build(kIscsiPhbaWithoutPci, without_pci);
-  EXPECT_STATUS(vx::get_vx_type(without_pci), 163, vx::msg::kNoControllerType);
-
-  set_handler(vx::internal_get_node(phba, "PCI", kGroup), "DeviceID", unreadable);
-  EXPECT_STATUS(vx::get_vx_type(controller), 163, vx::msg::kNoControllerType);
-
-  EXPECT_STATUS(vx::get_vx_type(nullptr), 163, vx::msg::kNoControllerType);
+  set_handler(pci, "DeviceID", unreadable);
+  for (hm_node* node : {build(kVexalon, root), without_pci, controller, static_cast<hm_node*>(nullptr)}) {
+    EXPECT_STATUS(vx::get_vx_type(node), 163, vx::msg::kNoControllerType);
+  }
 }
 
 TEST_F(WalksTest, NcsiRequiredComparesTheVersionAsBytes) {
-  struct Row {
-    const char* version;
-    uint32_t want;
-  };
-  const Row rows[] = {
-      {"4.0.0.0", 1},     {"3.102.147.9", 0}, {"10.0.0.0", 0}, {"3.102.148.0", 0},
-      {"3.102.148.01", 0}, {"3.102.149.0", 1}, {"3.2", 1},      {"", 0},
-  };
-  for (const Row& r : rows) {
-    vx::set_prop_val(controller, "ActiveFirmwareVersion", "%s", r.version);
-    EXPECT_EQ(vx::is_ncsi_required(controller), r.want) << r.version;
+  const std::pair<const char*, uint32_t> rows[] = {{"4.0.0.0", 1},      {"3.102.147.9", 0}, {"10.0.0.0", 0},
+                                                   {"3.102.148.0", 0},  {"3.102.148.01", 0}, {"3.102.149.0", 1},
+                                                   {"3.2", 1},          {"", 0}};
+  for (const auto& [version, want] : rows) {
+    vx::set_prop_val(controller, "ActiveFirmwareVersion", "%s", version);
+    EXPECT_EQ(vx::is_ncsi_required(controller), want) << version;
   }
   set_handler(controller, "ActiveFirmwareVersion", unreadable);
   EXPECT_EQ(vx::is_ncsi_required(controller), 1u);
