@@ -44,7 +44,6 @@ TEST(Text, FirstFieldStaysWithinTheOutput) {
   EXPECT_EQ(vx::get_field(nullptr, ',', out, 4), 1u);
   EXPECT_EQ(vx::get_field("a", ',', out, 0), 1u);
 }
-}
 
 TEST(Text, Ipv6BothWays) {
   const struct { std::vector<uint8_t> in; size_t out_size; const char* want; } to_text[] = {
