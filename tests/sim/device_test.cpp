@@ -1,5 +1,4 @@
-// The simulated drivers: device nodes, descriptors and the driver-private requests.
-#include <fcntl.h>
+// The simulated drivers: the driver-private requests and the room of every answer.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -7,56 +6,6 @@
 
 namespace simtest {
 namespace {
-
-TEST_F(SimTest, iscsi_nodes_follow_configuration_order_with_gaps) {
-  // Node 0 by order, node 2 by an explicit gap, node 3 continues after it on the second adapter.
-  load_text(R"({"adapters": [
-    {"serial_number": "A1", "generation": 3, "pci": {"bus": 5, "device": 0},
-     "iscsi_functions": [{"function": 2, "port": 0, "name": "vmhba40"},
-                         {"function": 3, "port": 1, "name": "vmhba41", "iscsi_node": 2}]},
-    {"serial_number": "B2", "generation": 5, "pci": {"bus": 6, "device": 1}, "ports": 1,
-     "iscsi_functions": [{"function": 1, "name": "vmhba42"}], "some_later_key": {"ignored": true}}]})");
-  const std::pair<std::string, const char*> rows[] = {   // NULL: the node does not exist
-      {iscsi_path(0), "vmhba40"}, {iscsi_path(1), nullptr}, {iscsi_path(2), "vmhba41"}, {iscsi_path(3), "vmhba42"},
-      {iscsi_path(4), nullptr},   {iscsi_path(0) + "2", nullptr}, {wire::kNicNodePath, nullptr},
-      {root.at(iscsi_path(2)), "vmhba41"}};   // the path under VXIMA_ROOT names the same node
-  for (const auto& [path, want] : rows) {
-    const int fd = open(path);
-    if (want == nullptr) {
-      EXPECT_EQ(fd, -1) << path;
-      continue;
-    }
-    char name[64];
-    std::memset(name, 0x5A, sizeof name);
-    EXPECT_EQ(vxsim_device_ioctl(fd, wire::kIscsiHostAdapterName, name), 0) << path;
-    EXPECT_STREQ(name, want);
-    EXPECT_EQ(static_cast<uint8_t>(name[std::strlen(want) + 1]), 0x5A) << "nothing past the NUL";
-    EXPECT_EQ(vxsim_device_close(fd), 0);
-  }
-}
-
-TEST_F(SimTest, descriptors_are_real_and_owned_until_closed) {
-  load_example("one-adapter.json");
-  int fd = open(iscsi_path(0));
-  int nic = open(wire::kNicNodePath);
-  ASSERT_GE(fd, 0);
-  ASSERT_GE(nic, 0);
-  EXPECT_NE(::fcntl(fd, F_GETFD), -1);
-  EXPECT_EQ(vxsim_owns_fd(fd), 1);
-  EXPECT_EQ(vxsim_owns_fd(0), 0);
-  EXPECT_EQ(vxsim_device_close(fd), 0);
-  EXPECT_EQ(vxsim_owns_fd(fd), 0);
-  EXPECT_EQ(vxsim_device_close(fd), -1);
-  char buf[64];
-  const struct { int fd; unsigned long request; void* arg; int error; } refused[] = {
-      {fd, wire::kIscsiHostAdapterName, buf, EBADF}, {nic, wire::kIscsiHostAdapterName, buf, ENOTTY},
-      {nic, wire::kNicChipInfo, nullptr, EFAULT}};
-  for (const auto& r : refused) {
-    EXPECT_EQ(vxsim_device_ioctl(r.fd, r.request, r.arg), -1);
-    EXPECT_EQ(errno, r.error);
-  }
-  vxsim_device_close(nic);
-}
 
 // A data area the driver can reach through a 32-bit address, as the library allocates it.
 uint8_t* low_area(size_t size) {
@@ -97,23 +46,6 @@ TEST_F(SimTest, pci_configuration_read_writes_only_the_asked_range) {
   EXPECT_EQ(vxsim_device_ioctl(fd, wire::kNicPciConfigRead, &null_area), -1);
   EXPECT_EQ(errno, EFAULT);
   vxsim_device_close(fd);
-}
-
-TEST_F(SimTest, nic_wrapper_is_checked_and_routed_by_pci_address) {
-  load_example("two-adapters.json");
-  const struct { bool good_signature; uint8_t bus, function; int rc; } rows[] = {
-      {true, 4, 1, 0}, {false, 4, 1, -1}, {true, 4, 2, -1}, {true, 9, 0, -1}};
-  for (const auto& row : rows) {
-    Request r = nic_command(row.bus, 0, row.function, 32, 1, 540);
-    if (!row.good_signature) r.bytes[17] = 'p';
-    int error = 0;
-    EXPECT_EQ(send(wire::kNicNodePath, r, &error), row.rc) << &row - rows;
-    EXPECT_EQ(row.rc == 0 ? ENODEV : error, ENODEV);
-    EXPECT_EQ(row.rc == 0 ? r.payload()[510] : r.status(), row.rc == 0 ? row.function : 30) << "unanswered: 30";
-    vxsim_journal_entry e;
-    ASSERT_EQ(vxsim_journal_get(vxsim_journal_count() - 1, &e), 0);
-    EXPECT_EQ(e.bus * 256 + e.function, row.bus * 256 + row.function);
-  }
 }
 
 TEST_F(SimTest, answers_never_pass_the_room) {
