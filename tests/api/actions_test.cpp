@@ -23,24 +23,16 @@ TEST_F(Actions, HandlerGetsCheckedCopyAndCallersBlockStaysAsItWas) {
   params[5][0] = static_cast<char>(VARU_PARAM_ABSENT);
   char saved[6][256];
   std::memcpy(saved, params, sizeof saved);
-
-  uint32_t configure = child(widget, "Configure", VARU_KIND_ACTION);
+  const uint32_t configure = child(widget, "Configure", VARU_KIND_ACTION);
   ASSERT_EQ(VARU_do_action(widget, static_cast<int32_t>(configure), params, nullptr), 0u);
   EXPECT_EQ(std::memcmp(params, saved, sizeof saved), 0);
-  EXPECT_STREQ(lab::g_seen_params[0], "ok");
-  EXPECT_STREQ(lab::g_seen_params[1], "-5");
-  EXPECT_STREQ(lab::g_seen_params[2], "FE80:0000:0000:0000:0000:0000:0000:0001");
+  const std::string seen[] = {"ok", "-5", "FE80:0000:0000:0000:0000:0000:0000:0001", "", "green", ""};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(lab::g_seen_params[i], seen[i]) << i;
   EXPECT_EQ(std::string(lab::g_seen_params[3], 256), std::string(256, '\0')) << "absent optional: all zero";
-  EXPECT_STREQ(lab::g_seen_params[4], "green");
-  EXPECT_EQ(std::string(lab::g_seen_params[5], 256), std::string(256, '\0'));
-  std::string log_text = log();
-  EXPECT_NE(log_text.find("--- entering VARU_do_action ---\n"), std::string::npos);
-  EXPECT_NE(log_text.find("--- leaving VARU_do_action ---\n"), std::string::npos);
-
+  EXPECT_NE(log().find("--- leaving VARU_do_action ---\n"), std::string::npos);
   hm_param_info info{};
   ASSERT_EQ(VARU_get_param_info(configure, &info), 0u);
   EXPECT_EQ(info.param_count, 6);
-  EXPECT_STREQ(info.params[4].name, "Choice");
   EXPECT_STREQ(info.params[4].allowed, "Red,Green");
   EXPECT_EQ(info.params[1].min, -5);
   EXPECT_EQ(info.params[0].required, 1);
@@ -50,21 +42,17 @@ TEST_F(Actions, CreatedGroupsAreReportedAndCanBeDeleted) {
   std::vector<uint32_t> created(VARU_MAX_NEW_TAGS, 0xAAAAAAAAu);
   ASSERT_EQ(act(widget, "AddGadget", {"first", "1000"}, created.data()), 0u);
   ASSERT_EQ(act(widget, "AddGadget", {"second"}, nullptr), 0u);
-  uint32_t gadget0 = child(widget, "Gadget0", VARU_KIND_GROUP);
+  const uint32_t gadget0 = child(widget, "Gadget0", VARU_KIND_GROUP);
   EXPECT_EQ(created[0], gadget0);
   EXPECT_EQ(created[1], 0xAAAAAAAAu) << "only the instance group is reported";
   EXPECT_EQ(vx::varu_internal_new_tags, nullptr) << "the list is set only while the handler runs";
   EXPECT_EQ(value_of(gadget0, "Port"), "1000");
-
   uint32_t numbers[16] = {};
   uint32_t count = 0;
   ASSERT_EQ(VARU_get_valid_instances(static_cast<int32_t>(widget), "Gadget", numbers, &count), 0u);
-  ASSERT_EQ(count, 2u);
-  EXPECT_EQ(numbers[0], 0u);
-  EXPECT_EQ(numbers[1], 1u);
+  EXPECT_EQ(std::vector<uint32_t>(numbers, numbers + count), (std::vector<uint32_t>{0, 1}));
   EXPECT_EQ(VARU_get_valid_instances(static_cast<int32_t>(widget), "gadget", numbers, &count), 0u);
   EXPECT_EQ(count, 0u) << "instance names are exact";
-
   EXPECT_EQ(act(widget, "DeleteGadget", {"0"}), 0u);
   EXPECT_EQ(child(widget, "Gadget0", VARU_KIND_GROUP), kNoTag);
   EXPECT_STATUS(act(widget, "DeleteGadget", {"0"}), 1, "No such gadget.");
@@ -75,43 +63,32 @@ TEST_F(Actions, CreatedGroupsAreReportedAndCanBeDeleted) {
 // Once target and action are known kinds, the caller's list is cleared, also when the parameters
 // are then refused or the action has no handler.
 TEST_F(Actions, NewTagsListIsClearedOnceTheNodesAreKnown) {
-  const uint32_t count = child(widget, "Count", VARU_KIND_PROPERTY);
   const uint32_t configure = child(widget, "Configure", VARU_KIND_ACTION);
-  char params[6][256] = {};
+  char params[6][256];
   std::memset(params, static_cast<char>(VARU_PARAM_ABSENT), sizeof params);
-  struct Row {
-    const char* what;
-    uint32_t target;
-    uint32_t action;
-    uint32_t first_after;   // entry 0 of the list after the call
+  const struct { uint32_t target, action, first_after; } rows[] = {
+      {widget, child(widget, "Count", VARU_KIND_PROPERTY), 0xAAAAAAAAu},   // a property as action
+      {widget, configure, 0},                                               // required parameter missing
+      {0, configure, 0},                                                    // action of another group
+      {widget, child(widget, "NoHandler", VARU_KIND_ACTION), 0},
   };
-  const Row rows[] = {
-      {"property as action", widget, count, 0xAAAAAAAAu},
-      {"required parameter missing", widget, configure, 0},
-      {"action of another group", 0, configure, 0},
-      {"no handler", widget, child(widget, "NoHandler", VARU_KIND_ACTION), 0},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     std::vector<uint32_t> list(VARU_MAX_NEW_TAGS, 0xAAAAAAAAu);
-    EXPECT_EQ(VARU_do_action(row.target, static_cast<int32_t>(row.action), params, list.data()), 1u) << row.what;
-    EXPECT_EQ(list[0], row.first_after) << row.what;
-    EXPECT_EQ(list[1], 0xAAAAAAAAu) << row.what;
+    EXPECT_EQ(VARU_do_action(row.target, static_cast<int32_t>(row.action), params, list.data()), 1u) << &row - rows;
+    EXPECT_EQ(list[0], row.first_after) << &row - rows;
+    EXPECT_EQ(list[1], 0xAAAAAAAAu) << &row - rows;
   }
   EXPECT_EQ(lab::g_handler_calls, 0);
 }
 
-TEST_F(Actions, HandlerMayCallTheApiWhileHoldingTheLock) {
+TEST_F(Actions, HandlerMayCallTheApiAndAskForARebuildWhenTheCallEnds) {
   EXPECT_EQ(act(widget, "Nested", {}), 0u);
   EXPECT_EQ(lab::g_nested_result, 0u);
   EXPECT_EQ(lab::g_nested_value, "widget");
-}
-
-TEST_F(Actions, RebuildRunsWhenTheCallEndsAndReportsNoTags) {
   std::vector<uint32_t> created(VARU_MAX_NEW_TAGS, 7);
   EXPECT_EQ(act(widget, "Rebuild", {}, created.data()), 0u);
   EXPECT_EQ(created[0], 0u);
   EXPECT_EQ(created[1], 7u);
-  EXPECT_EQ(vx::varu_internal_new_tags, nullptr);
   EXPECT_EQ(child(0, "Widget0", VARU_KIND_GROUP), kNoTag) << "the tree was built again without the lab widget";
   EXPECT_EQ(child(0, "VARUDebugLevel", VARU_KIND_PROPERTY), 3u);
   EXPECT_EQ(vx::in_public_call(), false);
@@ -126,14 +103,11 @@ TEST_F(Actions, GlobalActionRunsOnAnyGroup) {
   node->parent = vx::get_node(0);
   node->data = const_cast<hm_action_descriptor*>(&kGlobal);
   ASSERT_GE(vx::add_node(node, &vx::hierarchy_name_), 0);
-  uint32_t settings = child(widget, "Settings", VARU_KIND_GROUP);
-  uint32_t action = child(settings, "Everywhere", VARU_KIND_ACTION);
-  EXPECT_EQ(action, static_cast<uint32_t>(node->tag));
+  const uint32_t settings = child(widget, "Settings", VARU_KIND_GROUP);
+  EXPECT_EQ(child(settings, "Everywhere", VARU_KIND_ACTION), static_cast<uint32_t>(node->tag));
   EXPECT_EQ(act(settings, "Everywhere", {}), 0u);
   EXPECT_EQ(lab::g_handler_calls, 1);
-  std::vector<uint32_t> actions = children_of(settings, VARU_KIND_ACTION);
-  ASSERT_EQ(actions.size(), 1u);
-  EXPECT_EQ(actions[0], action);
+  EXPECT_EQ(children_of(settings, VARU_KIND_ACTION), std::vector<uint32_t>{static_cast<uint32_t>(node->tag)});
 }
 
 }  // namespace

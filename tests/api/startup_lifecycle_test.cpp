@@ -3,7 +3,6 @@
 // client.
 #include <algorithm>
 #include <fstream>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,20 +38,9 @@ std::string read_file(const std::string& path) {
   return out.str();
 }
 
-TEST_F(StartupTest, ExitFreesEveryAllocation) {
-  use_example("two-adapters.json");
-  const uint32_t before = vx::varu_alloc_count();
-  ASSERT_EQ(start(), 0u);
-  EXPECT_GT(vx::varu_alloc_count(), before + 1000);
-  stop();
-  EXPECT_EQ(vx::varu_alloc_count(), before);
-  for (int32_t fd : vx::varu_glob.iscsi_fds) EXPECT_EQ(fd, vx::kNoDescriptor);
-  EXPECT_EQ(vx::varu_glob.nic_fds[0], vx::kNoDescriptor);
-}
-
-// Shut-down frees the records of the physical HBAs and of the iSCSI side below them (TCP/IP group,
-// sessions, connections, LUNs) once each; a group that only points at a physical HBA's record, as
-// a port instance does, is left alone.
+// Shut-down frees every allocation and closes the devices; the records of the physical HBAs and of
+// the iSCSI side below them (TCP/IP group, sessions, connections, LUNs) are freed once each, and a
+// group that only points at a physical HBA's record, as a port instance does, is left alone.
 TEST_F(StartupTest, ExitFreesEachOwnedRecordOnce) {
   use_example("one-adapter.json");
   const uint32_t before = vx::varu_alloc_count();
@@ -61,22 +49,20 @@ TEST_F(StartupTest, ExitFreesEachOwnedRecordOnce) {
   hm_node* lhba = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0")));
   hm_node* tcpip = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0/Network/TCPIPConfiguration")));
   hm_node* sharer = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/Diagnostics")));
-  ASSERT_NE(phba, nullptr);
-  ASSERT_NE(lhba, nullptr);
-  ASSERT_NE(tcpip, nullptr);
-  ASSERT_NE(sharer, nullptr);
+  ASSERT_TRUE(phba && lhba && tcpip && sharer);
   hm_node* target = vx::initialize_Target(lhba, nullptr, nullptr, nullptr);
   ASSERT_NE(target, nullptr);
   hm_node* session = vx::initialize_Session(target, nullptr, nullptr, nullptr);
   ASSERT_NE(session, nullptr);
   hm_node* connection = vx::initialize_Connection(session, nullptr, nullptr, nullptr);
   hm_node* lun = vx::initialize_LUN(target, nullptr, nullptr, nullptr);
-  ASSERT_NE(connection, nullptr);
-  ASSERT_NE(lun, nullptr);
+  ASSERT_TRUE(connection && lun);
   for (hm_node* owner : {tcpip, session, connection, lun}) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
   vx::group_data(sharer)->backend_info = vx::group_data(phba)->backend_info;
   stop();
   EXPECT_EQ(vx::varu_alloc_count(), before);
+  for (int32_t fd : vx::varu_glob.iscsi_fds) EXPECT_EQ(fd, vx::kNoDescriptor);
+  EXPECT_EQ(vx::varu_glob.nic_fds[0], vx::kNoDescriptor);
 }
 
 TEST_F(StartupTest, SecondStartBuildsTheSameTree) {
@@ -111,20 +97,13 @@ TEST_F(StartupTest, ChangedNicFunctionsRebuildTheTreeWhenTheCallEnds) {
   EXPECT_TRUE(still_there);
 
   // The command itself never reached the driver: the first NIC command comes from the rebuild.
-  std::vector<vxsim_journal_entry> journal;
-  for (int i = 0; i < sim_.journal_count(); ++i) {
-    vxsim_journal_entry e{};
-    sim_.journal_get(i, &e);
-    journal.push_back(e);
-  }
+  const std::vector<vxsim_journal_entry> journal = sim_.journal();
   ASSERT_FALSE(journal.empty());
   EXPECT_EQ(journal[0].request, vx::wire::kNicChipInfo);
-  auto first_iscsi = std::find_if(journal.begin(), journal.end(),
-                                  [](const vxsim_journal_entry& e) { return e.request == vx::wire::kIscsiFirmwareCommand; });
-  auto first_nic = std::find_if(journal.begin(), journal.end(),
-                                [](const vxsim_journal_entry& e) { return e.request == vx::wire::kNicFirmwareCommand; });
-  EXPECT_LT(first_iscsi - journal.begin(), first_nic - journal.begin());
-
+  auto first = [&journal](uint32_t request) {
+    return std::find_if(journal.begin(), journal.end(), [request](const auto& e) { return e.request == request; });
+  };
+  EXPECT_LT(first(vx::wire::kIscsiFirmwareCommand), first(vx::wire::kNicFirmwareCommand));
   EXPECT_EQ(tag_at("VARUServiceVersion", VARU_KIND_PROPERTY), 1u);
   EXPECT_EQ(tag_at("VARUDebugLevel", VARU_KIND_PROPERTY), 3u);
   EXPECT_EQ(phbas_of("Vexalon1"), (Strings{"iSCSIPhysicalHBA0", "iSCSIPhysicalHBA1", "NICPhysicalHBA0"}));
@@ -133,8 +112,9 @@ TEST_F(StartupTest, ChangedNicFunctionsRebuildTheTreeWhenTheCallEnds) {
   EXPECT_EQ(vx::varu_glob.nic_function_count, 3);
 }
 
-TEST_F(StartupTest, ClientInitWithoutChangeKeepsTheTree) {
-  use_example("two-adapters.json");
+TEST_F(StartupTest, ClientInitRebuildsOnlyAfterAChange) {
+  std::string json = read_file(source_path("examples/two-adapters.json"));
+  use_config_text(json);
   ASSERT_EQ(start(), 0u);
   const std::string before = tree_text();
   sim_.journal_clear();
@@ -142,26 +122,15 @@ TEST_F(StartupTest, ClientInitWithoutChangeKeepsTheTree) {
   EXPECT_EQ(sim_.journal_count(), 0) << "mode 2 does nothing";
   EXPECT_EQ(backend_client_init(0), 0u);
   EXPECT_EQ(tree_text(), before);
-  EXPECT_EQ(VARU_backend_client_bdf(1), 0u);
-  EXPECT_EQ(VARU_backend_client_bdf(2), 0u);
-  EXPECT_EQ(VARU_backend_client_bdf(3), 0u);
-}
+  for (uint32_t handle : {1, 2, 3}) EXPECT_EQ(VARU_backend_client_bdf(handle), 0u);
 
-TEST_F(StartupTest, ClientInitRebuildsAfterTheNicFunctionsChanged) {
-  use_example("two-adapters.json");
-  ASSERT_EQ(start(), 0u);
   ASSERT_EQ(sim_.set_nic_functions(0, 0, 1), 0);
   EXPECT_EQ(backend_client_init(0), 0u);
   EXPECT_EQ(phbas_of("Vexalon0"), (Strings{"iSCSIPhysicalHBA0", "iSCSIPhysicalHBA1", "NICPhysicalHBA0"}));
   EXPECT_EQ(phbas_of("Vexalon1").size(), 4u);
   EXPECT_TRUE(tags_dense());
-}
 
-TEST_F(StartupTest, ClientInitRebuildsAfterTheAdapterWasReplaced) {
   // Same slots, another adapter: the serial number tells.
-  std::string json = read_file(source_path("examples/two-adapters.json"));
-  use_config_text(json);
-  ASSERT_EQ(start(), 0u);
   json.replace(json.find("BL3202A0001"), 11, "BL3202A0099");
   root_.write("/cfg/adapters.json", json);
   ASSERT_EQ(sim_.reset(), 0);
@@ -170,42 +139,27 @@ TEST_F(StartupTest, ClientInitRebuildsAfterTheAdapterWasReplaced) {
   EXPECT_EQ(VARU_backend_client_bdf(1), 0u);
 }
 
-struct BdfRow {
-  const char* property;   // under Vexalon0, or its first iSCSI physical HBA's PCI group
-  const char* value;
-  uint32_t want;
-};
-
 TEST_F(StartupTest, ClientBdfComparesBusAndSerialNumber) {
-  const BdfRow rows[] = {
+  const struct { const char* property; const char* value; uint32_t want; } rows[] = {
       {"Vexalon0/iSCSIPhysicalHBA0/PCI/BusNumber", "0x9", 1},
       {"Vexalon0/SerialNumber", "OTHER", 1},
-      {"Vexalon0/SerialNumber", "n/a", 0},              // no usable serial: nothing compared
+      {"Vexalon0/SerialNumber", "n/a", 0},                          // no usable serial: nothing compared
       {"Vexalon0/iSCSIPhysicalHBA0/PCI/FunctionNumber", "0x7", 0},   // only logged
   };
   use_example("two-adapters.json");
   ASSERT_EQ(start(), 0u);
-  for (const BdfRow& row : rows) {
-    SCOPED_TRACE(row.property);
-    hm_property* data =
-        vx::property_data(vx::get_node(static_cast<int32_t>(tag_at(row.property, VARU_KIND_PROPERTY))));
+  for (const auto& row : rows) {
+    hm_property* data = vx::property_data(vx::get_node(static_cast<int32_t>(tag_at(row.property, VARU_KIND_PROPERTY))));
     ASSERT_NE(data, nullptr);
     const std::string saved = data->value;
     std::snprintf(data->value, sizeof data->value, "%s", row.value);
-    EXPECT_EQ(VARU_backend_client_bdf(1), row.want);
+    EXPECT_EQ(VARU_backend_client_bdf(1), row.want) << row.property;
     std::snprintf(data->value, sizeof data->value, "%s", saved.c_str());
   }
-}
-
-TEST_F(StartupTest, ClientInitWithoutAnyFunctionReportsNoController) {
+  stop();
   use_config_text("{\"adapters\": []}");
   ASSERT_EQ(start(), 0u);
-  uint32_t code = 0;
-  char text[VARU_STATUS_TEXT_SIZE] = "";
-  EXPECT_EQ(backend_client_init(0), 1u);
-  VARU_get_last_status(&code, text);
-  EXPECT_EQ(code, 18u);
-  EXPECT_STREQ(text, "System has no controller.");
+  EXPECT_STATUS(backend_client_init(0), 18, "System has no controller.");
 }
 
 // A NIC driver whose function count changes at every look.

@@ -1,5 +1,4 @@
 // The simulated adapter's configuration and its start.
-
 #include <unistd.h>
 
 #include "sim/config.h"
