@@ -11,7 +11,7 @@ using vx::length;
 using vx::property;
 
 vx::InstanceBits g_vexalon_bits, g_iscsi_bits, g_bare_bits, g_nic_bits, g_port_bits, g_lhba_bits, g_lower_bits,
-    g_session_bits, g_slot_bits;
+    g_session_bits;
 
 constexpr vx::SchemaRow kVexalonRows[] = {
     property(kInstance, "ActiveFirmwareVersion", "v", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
@@ -21,16 +21,6 @@ constexpr vx::SchemaRow kPhbaRows[] = {
     /* 0 */ property(kInstance, "PortNumber", "p", kReadOnly, vx::handle_internal_property, length(0, 255), "0"),
     /* 1 */ group(kInstance, "PCI", "pci"),
     /* 2 */ property(1, "DeviceID", "d", kReadOnly, vx::handle_internal_property, length(0, 255), "0x0"),
-    /* 3 */ group(kInstance, "Driver", "driver"),
-    /* 4 */ property(3, "DriverName", "n", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 5 */ property(3, "DriverVersion", "v", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 6 */ property(kInstance, "IfName", "i", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 7 */ property(kInstance, "MACAddress", "m", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 8 */ property(kInstance, "AddressOrigin", "a", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 9 */ property(kInstance, "IPProtocolIfType", "t", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 10 */ property(kInstance, "SubnetMask", "s", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 11 */ property(kInstance, "Gateway", "g", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
-    /* 12 */ property(kInstance, "IPv6GateWay", "g", kReadOnly, vx::handle_internal_property, length(0, 255), ""),
 };
 constexpr vx::SchemaRow kBarePhbaRows[] = {
     property(kInstance, "PortNumber", "p", kReadOnly, vx::handle_internal_property, length(0, 255), "0"),
@@ -53,7 +43,6 @@ const vx::GroupSpec kPort =
 const vx::GroupSpec kLogicalHba = vx::group_spec("LogicalHBA", "l", 4, nullptr, g_lhba_bits);
 const vx::GroupSpec kLowerCaseLogicalHba = vx::group_spec("logicalhba", "l", 4, nullptr, g_lower_bits);
 const vx::GroupSpec kSession = vx::group_spec("Session", "s", 4, nullptr, kSessionRows, g_session_bits);
-const vx::GroupSpec kSlot = vx::group_spec("Slot", "s", 20, nullptr, g_slot_bits);
 
 uint32_t unreadable(hm_node*, char*, uint32_t) { return 1; }
 

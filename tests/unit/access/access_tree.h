@@ -2,8 +2,7 @@
 //
 //   ROOT
 //     Vexalon0 ... Vexalon<n>            ActiveFirmwareVersion, FirmwareVersionOnFlash
-//       iSCSIPhysicalHBA<n>              PortNumber, PCI/DeviceID, Driver/DriverName, DriverVersion
-//       NICPhysicalHBA<n>                the same rows, plus IfName, MACAddress, AddressOrigin ...
+//       iSCSIPhysicalHBA<n>, NICPhysicalHBA<n>   PortNumber, PCI/DeviceID
 //       PortDiscoveryAndConfiguration<n> PortNumber
 //         LogicalHBA<n>
 //           Session<n>                  SessionState
@@ -27,7 +26,6 @@ extern const vx::GroupSpec kPort;
 extern const vx::GroupSpec kLogicalHba;
 extern const vx::GroupSpec kLowerCaseLogicalHba;   // "logicalhba"
 extern const vx::GroupSpec kSession;
-extern const vx::GroupSpec kSlot;                  // up to 20 instances, for the stopwatch
 
 // A property handler that always fails, for "cannot be read" cases.
 uint32_t unreadable(hm_node* prop, char* buf, uint32_t op);

@@ -71,13 +71,10 @@ TEST_F(FakeDriverTest, NodesAndInventoryBecomeHandlesInOrder) {
 
 TEST_F(FakeDriverTest, InterfaceNamesFromTheHostConfiguration) {
   const struct { const char* conf; const char* name; int32_t count; } cases[] = {   // conf NULL: no file
-      {"/device/003:00.0/vmkname = \"vmnic12\"\n", "vmnic12", 2},
       {"/device/003:00.0/vmkname = \"vmnic123456789\"\n", "vmnic1234", 2},   // cut to 9
       {"/a = \"b\"\n/device/003:00.1/vmkname = \"vmnic7\"\n/device/003:00.0/vmkname = \"vmnic6\"\n", "vmnic6", 2},
       {"/device/003:00.0/vmkname = vmnic3\n", "", 2},
       {"/device/003:00.0/vmkname = \"vmnic3\n", "", 2},
-      {"/device/003:00.0/vmkname \"vmnic3\"\n", "", 2},
-      {"/device/003:00.2/vmkname = \"vmnic3\"\n", "", 2},
       {"/device/003:00.0/vmkname = \"vmnic4\"", "vmnic4", 2},   // last line without newline
       {nullptr, "", 0},
   };
@@ -165,11 +162,8 @@ TEST_F(FakeDriverTest, DriverPrivateRequestsStayInBounds) {
 
 TEST_F(FakeDriverTest, PciExpressSpeedAndWidth) {
   const struct { const char* property; uint32_t dword; const char* text; } cases[] = {
-      {"PCIExpressLinkSpeed", 1u << 16, "2.5GT/s"},   {"PCIExpressLinkSpeed", 2u << 16, "5.0GT/s"},
-      {"pciexpresslinkspeed", 3u << 16, "7.5GT/s"},   {"PCIExpressLinkSpeed", (8u << 16) | (4u << 20), "0.0GT/s"},
-      {"PCIExpressLinkWidth", 8u << 20, "x8"},        {"PCIExpressLinkWidth", (16u << 20) | (2u << 16), "x16"},
-      {"PCIExpressLinkWidth", 0xFFFFFFFFu, "x63"},
-  };
+      {"PCIExpressLinkSpeed", 1u << 16, "2.5GT/s"}, {"pciexpresslinkspeed", 3u << 16, "7.5GT/s"},
+      {"PCIExpressLinkSpeed", (8u << 16) | (4u << 20), "0.0GT/s"}, {"PCIExpressLinkWidth", 0xFFFFFFFFu, "x63"}};
   hm_node nic{}, iscsi{}, other{};
   nic.kind = iscsi.kind = other.kind = kGroup;
   nic.name = "NICPhysicalHBA";

@@ -202,12 +202,6 @@ TEST_F(FakeDriverTest, FailedCommandsCopyBackAndLogTheirStatus) {
     EXPECT_EQ(size + nic_size, 2 * c.size) << int(c.status);
     EXPECT_EQ(query[0], c.result == 0 ? 0x11 : 0) << int(c.status);
   }
-  const struct { int32_t adapter; uint8_t mask; uint32_t protocol; } protocols[] = {
-      {0, 0, 4}, {0, 1, 1}, {0, 2, 2}, {0, 3, 1}, {0, 4, 3}, {0, 6, 2}, {15, 1, 1}, {16, 1, 4}, {-1, 1, 4}};
-  for (const auto& c : protocols) {
-    std::fill(std::begin(vx::varu_glob.protocol_mask), std::end(vx::varu_glob.protocol_mask), c.mask);
-    EXPECT_EQ(vx::get_the_protocol(c.adapter), c.protocol) << c.adapter << " mask " << int(c.mask);
-  }
 }
 
 // The version byte belongs to each call: commands of both versions issued from two threads at

@@ -77,19 +77,6 @@ TEST_F(TreeTest, TagsAreReusedLowestFirstAndNeverReadOutsideTheTable) {
   varu_current_hierarchy[0] = '\0';
 }
 
-TEST_F(TreeTest, TableGrowsPastOneThousandTwentyFour) {
-  const uint32_t start = varu_alloc_count();
-  hm_node* g = add_group(root, "Many");
-  for (int i = 0; i < 1100; ++i) ASSERT_NE(add_property(g, "P"), nullptr) << i;
-  EXPECT_EQ(hierarchy_name_.capacity, 2048);
-  for (int32_t t = 0; t < 4 + 1 + 1100; ++t) ASSERT_NE(get_node(t), nullptr) << t;
-  EXPECT_EQ(delete_node(g), 0u);
-  EXPECT_EQ(tags_in_use(), 4);
-  EXPECT_EQ(add_group(root, "Next")->tag, 4);
-  EXPECT_EQ(delete_node(get_node(4)), 0u);
-  EXPECT_EQ(varu_alloc_count(), start) << "the grown table stays; everything else is back";
-}
-
 TEST_F(TreeTest, InstancesStandTogetherInAscendingOrderOneRingPerNameAndParent) {
   const struct {
     std::vector<int> numbers;   // in the order they are added
@@ -271,27 +258,6 @@ TEST_F(TreeTest, LinksIntoASubtreeGuardItsDelete) {
   EXPECT_EQ(child_names(elsewhere), "");
   for (const char* name : {"Again", "Elsewhere", "Outside"}) EXPECT_EQ(delete_node(internal_get_node(root, name, 0)), 0u);
   EXPECT_EQ(varu_alloc_count(), start);
-}
-
-TEST_F(TreeTest, LinkCopiesItsNameAndTakesAPriorityOnlyWhenAdded) {
-  hm_node* g = add_group(root, "G");
-  hm_node* action_node = add_action(root, "Make", kLocalAction);
-  char params[6][256] = {"one", "two"};
-  const std::string long_name(60, 'n');
-  const uint32_t p0 = persistency_priority;
-  hm_node* link = create_link(g, long_name.c_str(), g, g, action_node, &params[0][0]);
-  ASSERT_NE(link, nullptr);
-  EXPECT_EQ(std::string(link->name), long_name.substr(0, 34));
-  hm_link_data* ld = link_data(link);
-  EXPECT_EQ(ld->priority, p0);
-  EXPECT_EQ(ld->invoked_on, g);
-  EXPECT_EQ(ld->creating_action, action_node);
-  EXPECT_STREQ(ld->params[1], "two");
-  EXPECT_EQ(create_link(g, long_name.c_str(), g, g, action_node, nullptr), nullptr);
-  EXPECT_EQ(persistency_priority, p0 + 1);
-  hm_node* plain = create_link(g, "Plain", g, nullptr, nullptr, nullptr);
-  EXPECT_EQ(link_data(plain)->priority, 0u);
-  EXPECT_EQ(resolve_link(plain), g);
 }
 
 }  // namespace
