@@ -1,4 +1,4 @@
-// The test controls: journal, fault injection, NIC function changes and reset.
+// The test controls: fault injection and the journal, also under concurrent requests.
 #include <chrono>
 #include <thread>
 
@@ -62,70 +62,6 @@ TEST_F(SimTest, faults_apply_to_matching_commands_until_their_count_expires) {
     EXPECT_EQ(vxsim_device_ioctl(fd, wire::kNicFirmwareCommand, r.bytes.data()), row.rc_command) << &row - privates;
     vxsim_device_close(fd);
   }
-}
-
-std::vector<int> nic_functions_listed() {
-  wire::ChipInfoRecord rec{};
-  int fd = vxsim_device_open(wire::kNicNodePath, 2);
-  if (fd < 0) return {-1};
-  EXPECT_EQ(vxsim_device_ioctl(fd, wire::kNicChipInfo, &rec), 0);
-  vxsim_device_close(fd);
-  std::vector<int> out;
-  for (int i = 0; i < rec.count; ++i) {
-    for (int f = 0; f < rec.records[i].function_count; ++f) out.push_back(rec.records[i].functions[f]);
-  }
-  return out;
-}
-
-TEST_F(SimTest, nic_function_changes_reach_chip_inventory_and_esx_conf) {
-  load_example("one-adapter.json");
-  root.write(wire::kEsxConfPath, root.read(wire::kEsxConfPath) + "/net/kept = \"yes\"\n");
-  const struct { int first, count; std::vector<int> functions; const char* esx_conf; } rows[] = {
-      {4, 3, {4, 5, 6},
-       "/net/kept = \"yes\"\n/device/003:00.4/vmkname = \"vmnic2\"\n/device/003:00.5/vmkname = \"vmnic3\"\n"
-       "/device/003:00.6/vmkname = \"vmnic4\"\n"},
-      {0, 0, {-1}, "/net/kept = \"yes\"\n"},   // {-1}: the NIC node is gone
-      {1, 1, {1}, "/net/kept = \"yes\"\n/device/003:00.1/vmkname = \"vmnic1\"\n"},
-  };
-  for (const auto& row : rows) {
-    ASSERT_EQ(vxsim_set_nic_functions(0, row.first, row.count), 0);
-    EXPECT_EQ(nic_functions_listed(), row.functions);
-    EXPECT_EQ(root.read(wire::kEsxConfPath), row.esx_conf);
-  }
-  const int bad[][3] = {{-1, 0, 1}, {1, 0, 1}, {0, 0, -1}, {0, 0, 9}, {0, 7, 2}, {0, 2, 1}, {0, -1, 1}};
-  for (const auto& b : bad) EXPECT_EQ(vxsim_set_nic_functions(b[0], b[1], b[2]), -1) << b[0] << b[1] << b[2];
-  EXPECT_EQ(nic_functions_listed(), std::vector<int>{1});
-}
-
-TEST_F(SimTest, reset_retires_descriptors_and_clears_controls_but_keeps_state) {
-  load_example("one-adapter.json");
-  int fd = open(iscsi_path(0));
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(vxsim_set_nic_functions(0, 0, 0), 0);
-  vxsim_inject_status(7, 6, 1, 0, 1);
-  Request lost = command(7, 6, 260);   // a failed command changes no state
-  std::strcpy(reinterpret_cast<char*>(lost.payload()) + 4, "iqn.2024-01.com.example:lost");
-  ASSERT_EQ(send(iscsi_path(0), lost), 0);
-  Request save = command(79, 1, 132);
-  std::memcpy(save.payload(), "KEEP", 4);
-  ASSERT_EQ(send(iscsi_path(0), save), 0);
-  vxsim_inject_status(VXSIM_ANY, VXSIM_ANY, 1, 0, -1);
-
-  ASSERT_EQ(vxsim_reset(), 0);
-  EXPECT_EQ(vxsim_journal_count(), 0);
-  char name[64];
-  EXPECT_EQ(vxsim_device_ioctl(fd, wire::kIscsiHostAdapterName, name), -1);
-  EXPECT_EQ(errno, EBADF);
-  EXPECT_EQ(vxsim_owns_fd(fd), 1) << "the number stays reserved until the library closes it";
-  EXPECT_EQ(vxsim_device_close(fd), 0);
-  EXPECT_EQ(nic_functions_listed(), (std::vector<int>{0, 1}));
-  Request sign = command(78, 1, 132);
-  ASSERT_EQ(send(iscsi_path(0), sign), 0);
-  EXPECT_EQ(sign.status(), 0);
-  EXPECT_EQ(sign.text(0), "KEEP");
-  Request fetch = command(6, 6, 260);
-  ASSERT_EQ(send(iscsi_path(0), fetch), 0);
-  EXPECT_EQ(fetch.text(4), "iqn.1990-07.com.quillmarchant:bl3202a0001");
 }
 
 TEST_F(SimTest, concurrent_requests_are_each_answered_and_journalled) {

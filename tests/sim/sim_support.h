@@ -43,14 +43,6 @@ struct Request {
     std::memcpy(&v, &bytes[header + wire::kResponseLengthOffset], 4);
     return v;
   }
-  uint32_t u32(size_t payload_offset) const {
-    uint32_t v;
-    std::memcpy(&v, &bytes[header + wire::kHeaderSize + payload_offset], 4);
-    return v;
-  }
-  std::string text(size_t payload_offset) const {
-    return reinterpret_cast<const char*>(&bytes[header + wire::kHeaderSize + payload_offset]);
-  }
   bool canary_intact() const {
     for (size_t i = room; i < bytes.size(); ++i) {
       if (bytes[i] != kCanaryByte) return false;
@@ -102,11 +94,6 @@ class SimTest : public ::testing::Test {
  protected:
   void load_example(const std::string& name) {
     ::setenv("VXIMA_SIMULATOR", vxtest::source_path("examples/" + name).c_str(), 1);
-    ASSERT_EQ(vxsim_reset(), 0) << vxsim_last_error();
-  }
-  void load_text(const std::string& json) {
-    root.write("/sim.json", json);
-    ::setenv("VXIMA_SIMULATOR", root.at("/sim.json").c_str(), 1);
     ASSERT_EQ(vxsim_reset(), 0) << vxsim_last_error();
   }
   int open(const std::string& path) { return vxsim_device_open(path.c_str(), 2); }
