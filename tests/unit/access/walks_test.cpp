@@ -2,6 +2,7 @@
 #include "access/walks.h"
 
 #include <string>
+#include <vector>
 
 #include "access_tree.h"
 #include "engine/messages.h"
@@ -44,33 +45,21 @@ class WalksTest : public TreeTest {
 };
 
 TEST_F(WalksTest, AddressingOfEveryKindOfNode) {
-  struct Row {
-    const char* what;
-    hm_node* node;
-    int32_t port_handle;
-    int32_t adapter;
-    int32_t port_number;
-    int32_t domain;
+  const struct { hm_node* node; int32_t port_handle, adapter, port_number, domain; } rows[] = {
+      {root, -1, 0, 0, 0},
+      {prop(controller, "ActiveFirmwareVersion"), -1, 1, 0, 0},
+      {prop(phba, "PortNumber"), 3, 1, 2, 0},
+      {vx::internal_get_node(phba, "PCI", kGroup), 3, 1, 2, 0},
+      {prop(session, "SessionState"), 3, 1, 2, 1},   // below LogicalHBA1
+      {nic, -1, 1, 1, 0},                             // no record
+      {port, 5, 1, 0, 0},                             // an unreadable PortNumber
+      {lower_lhba1, 5, 1, 0, 1},                      // group names compared ignoring case
+      {nullptr, -1, 0, 0, 0},
   };
-  const Row rows[] = {
-      {"ROOT", root, -1, 0, 0, 0},
-      {"controller", controller, -1, 1, 0, 0},
-      {"controller property", prop(controller, "ActiveFirmwareVersion"), -1, 1, 0, 0},
-      {"physical HBA", phba, 3, 1, 2, 0},
-      {"property of the physical HBA", prop(phba, "PortNumber"), 3, 1, 2, 0},
-      {"PCI group below the HBA", vx::internal_get_node(phba, "PCI", kGroup), 3, 1, 2, 0},
-      {"session below LogicalHBA1", session, 3, 1, 2, 1},
-      {"session property", prop(session, "SessionState"), 3, 1, 2, 1},
-      {"NIC HBA without a record", nic, -1, 1, 1, 0},
-      {"port with an unreadable PortNumber", port, 5, 1, 0, 0},
-      {"group name compared ignoring case", lower_lhba1, 5, 1, 0, 1},
-      {"NULL", nullptr, -1, 0, 0, 0},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(vx::get_port_number(r.node), r.port_handle) << r.what;
-    EXPECT_EQ(vx::get_vx_instance(r.node), r.adapter) << r.what;
-    EXPECT_EQ(vx::get_phba_port_number(r.node), r.port_number) << r.what;
-    EXPECT_EQ(vx::get_domain_id(r.node), r.domain) << r.what;
+  for (const auto& r : rows) {
+    EXPECT_EQ(std::vector<int32_t>({vx::get_port_number(r.node), vx::get_vx_instance(r.node),
+                                    vx::get_phba_port_number(r.node), vx::get_domain_id(r.node)}),
+              std::vector<int32_t>({r.port_handle, r.adapter, r.port_number, r.domain})) << &r - rows;
   }
 }
 

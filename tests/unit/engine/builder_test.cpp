@@ -55,54 +55,6 @@ struct BuilderTest : vxtest::TreeFixture {
   int32_t number(hm_node* n) { return n != nullptr ? instance_info(n)->number : -1; }
 };
 
-// Numbers are the lowest free one per combination of ancestor instances, up to the group's
-// maximum; a refusal changes nothing, not even the priority counter.
-TEST_F(BuilderTest, NumbersAreLowestFreePerAncestorsAndLimited) {
-  hm_node* s0 = shelf();
-  hm_node* s1 = shelf();
-  EXPECT_EQ(number(s1), 1);
-  EXPECT_EQ(shelf(), nullptr);
-  std::vector<hm_node*> w;
-  for (int i = 0; i < 3; ++i) w.push_back(widget(s0));
-  EXPECT_EQ(number(w[2]), 2);
-  ASSERT_EQ(delete_node(w[1]), 0u);
-  EXPECT_EQ(number(widget(s0)), 1);
-  const uint32_t allocations = varu_alloc_count();
-  const int32_t tags = tags_in_use();
-  const uint32_t priority = persistency_priority;
-  EXPECT_EQ(widget(s0, s0, internal_get_node(s0, "Reset", kAction)), nullptr);
-  EXPECT_EQ(varu_alloc_count(), allocations);
-  EXPECT_EQ(tags_in_use(), tags);
-  EXPECT_EQ(persistency_priority, priority);
-  EXPECT_EQ(number(widget(s1)), 0);
-  // After shelf 0 goes, a new shelf 0 starts its widgets at 0 again.
-  ASSERT_EQ(delete_node(s0), 0u);
-  hm_node* again = shelf();
-  EXPECT_EQ(number(again), 0);
-  EXPECT_EQ(number(widget(again)), 0);
-  EXPECT_EQ(child_names(root), "VARUServiceVersion,VARUHierarchyVersion,VARUDebugLevel,Shelf0,Shelf1");
-}
-
-TEST_F(BuilderTest, PersistenceFieldsFollowTheCaller) {
-  hm_node* s = shelf();
-  hm_node* reset = internal_get_node(s, "Reset", kAction);
-  char params[6][256] = {"name", "10.0.0.1", "3260", ""};
-  const std::pair<bool, bool> rows[] = {{true, true}, {false, true}, {true, false}};
-  for (const auto& [with_action, with_params] : rows) {
-    SCOPED_TRACE(std::to_string(with_action) + "/" + std::to_string(with_params));
-    const uint32_t before = persistency_priority;
-    hm_node* w = widget(s, with_action ? s : nullptr, with_action ? reset : nullptr, with_params ? params : nullptr);
-    ASSERT_NE(w, nullptr);
-    hm_group_data* gd = group_data(w);
-    EXPECT_EQ(gd->invoked_on, with_action ? s : nullptr);
-    EXPECT_EQ(gd->creating_action, with_action ? reset : nullptr);
-    EXPECT_EQ(gd->priority, with_action ? before : 0u);
-    EXPECT_EQ(persistency_priority, before + (with_action ? 1u : 0u));
-    EXPECT_EQ(gd->params != nullptr && std::memcmp(gd->params, params, sizeof params) == 0, with_params);
-  }
-  EXPECT_EQ(group_data(bays(s))->priority, 0u) << "static sub-groups never carry them";
-}
-
 TEST_F(BuilderTest, GroupsAreReportedToTheRunningActionUpTo4097) {
   std::vector<uint32_t> tags(4098, 0xDEADBEEF);
   varu_internal_new_tags = tags.data();

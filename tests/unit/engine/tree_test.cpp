@@ -1,5 +1,4 @@
 // The node tree: tags, instance rings, lookups, deletion and links, the bootstrap, the property cache.
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,23 +57,6 @@ TEST(TreeLifecycle, ExitAndFailedBootstrapsLeaveNothing) {
     EXPECT_EQ(varu_alloc_count(), start);
     EXPECT_EQ(is_set(g_target_bits, 256, 3), 0);
   }
-}
-
-TEST_F(TreeTest, TagsAreReusedLowestFirstAndNeverReadOutsideTheTable) {
-  hm_node* a = add_group(root, "A");
-  hm_node* b = add_group(root, "B");
-  ASSERT_EQ(add_group(root, "C")->tag, 6);
-  EXPECT_EQ(delete_node(b), 0u);
-  EXPECT_EQ(delete_node(a), 0u);
-  EXPECT_EQ(add_group(root, "D")->tag, 4);
-  EXPECT_EQ(add_group(root, "E")->tag, 5);
-  EXPECT_EQ(add_group(root, "F")->tag, 7);
-  EXPECT_EQ(child_names(root), "VARUServiceVersion,VARUHierarchyVersion,VARUDebugLevel,C,D,E,F");
-  const int32_t capacity = hierarchy_name_.capacity;
-  for (int32_t tag : {-1, INT32_MIN, capacity, capacity + 1, INT32_MAX, 8, 1023}) EXPECT_EQ(get_node(tag), nullptr);
-  std::strcpy(varu_current_hierarchy, "other");
-  EXPECT_EQ(get_node(0), nullptr);
-  varu_current_hierarchy[0] = '\0';
 }
 
 TEST_F(TreeTest, InstancesStandTogetherInAscendingOrderOneRingPerNameAndParent) {
