@@ -1,5 +1,5 @@
-// The host layer against a temporary root: files and locks, identity, time, compression, shell
-// commands (through a scripted stand-in for system()), start-up directories and the NIC helpers.
+// The host layer against a temporary root: locks across processes, shell commands (through a
+// scripted stand-in for system()), compression, start-up directories and the firmware download.
 #include "access/host.h"
 
 #include <fcntl.h>
@@ -20,15 +20,13 @@
 namespace vxtest::access_tree {
 namespace {
 
-// ---- a scripted shell ----------------------------------------------------------------------------
 // Each rule answers the first command that contains `match`: it writes `output` into the file named
-// after the command's last `redirect` and exits with `exit_code` (a raw status when `raw` is set).
+// after the command's last "> " (or "2> ") and exits with `exit_code`; anything unscripted fails.
 struct ShellRule {
   std::string match;
   int exit_code;
-  std::string output;
+  std::string output = "";
   std::string redirect = "> ";
-  bool raw = false;
 };
 std::vector<ShellRule> g_rules;
 std::vector<std::string> g_commands;
@@ -38,24 +36,21 @@ int fake_system(const char* command) {
   g_commands.push_back(cmd);
   for (const ShellRule& rule : g_rules) {
     if (cmd.find(rule.match) == std::string::npos) continue;
-    if (!rule.output.empty()) {
-      std::string path = cmd.substr(cmd.rfind(rule.redirect) + rule.redirect.size());
-      if (FILE* f = std::fopen(path.substr(0, path.find(' ')).c_str(), "w")) {
-        std::fputs(rule.output.c_str(), f);
-        std::fclose(f);
-      }
+    const std::string path = cmd.substr(cmd.rfind(rule.redirect) + rule.redirect.size());
+    if (FILE* f = rule.output.empty() ? nullptr : std::fopen(path.substr(0, path.find(' ')).c_str(), "w")) {
+      std::fputs(rule.output.c_str(), f);
+      std::fclose(f);
     }
-    return rule.raw ? rule.exit_code : rule.exit_code << 8;
+    return rule.exit_code < 0 ? -rule.exit_code : rule.exit_code << 8;   // negative: a raw status
   }
-  return 1 << 8;   // anything unscripted fails
+  return 1 << 8;
 }
 
 class HostTest : public TreeTest {
  protected:
   void SetUp() override {
     TreeTest::SetUp();
-    ASSERT_TRUE(vx::make_dirs(temp_root.at("/tmp")));   // where commands leave their output
-    ASSERT_TRUE(vx::make_dirs(temp_root.at("/var/run")));
+    ASSERT_TRUE(vx::make_dirs(temp_root.at("/tmp")) && vx::make_dirs(temp_root.at("/var/run")));
     g_rules.clear();
     g_commands.clear();
   }
@@ -75,54 +70,37 @@ class HostTest : public TreeTest {
 // Runs `fn` in a child process and returns its exit code (what the child saw of a lock).
 template <typename Fn>
 int in_child(Fn fn) {
-  pid_t pid = ::fork();
+  const pid_t pid = ::fork();
   if (pid == 0) ::_exit(fn());
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int other_process_can_lock(const std::string& path) {
-  return in_child([&path] {
-    int fd = ::open(path.c_str(), O_RDWR);
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    return (fd >= 0 && ::fcntl(fd, F_SETLK, &fl) == 0) ? 1 : 0;
-  });
-}
-
 constexpr const char* kPid = "/var/run/varuflash.pid";
 int child_locks() { return in_child([] { return vx::VARU_cmd_lock(kPid) == vx::kCmdLockFailed ? 0 : 1; }); }
-
-TEST_F(HostTest, FlashNameIsTheLastComponentThatFits) {
-  const std::string long_name = "/fw/" + std::string(300, 'x');
-  const struct {
-    const char* path;
-    size_t size;
-    uint32_t want_rc;
-    const char* want;
-  } names[] = {{"/a/b/fw.ufi", 256, 0, "fw.ufi"}, {"fw.ufi", 256, 0, "fw.ufi"}, {"/a/b/", 256, 1, ""},
-               {long_name.c_str(), 256, 1, ""},    {"/x/abc", 4, 0, "abc"},     {"/x/abcd", 4, 1, ""}};
-  for (const auto& r : names) {
-    char name[256] = "";
-    EXPECT_EQ(vx::get_flash_name(r.path, name, r.size), r.want_rc) << r.path;
-    EXPECT_STREQ(name, r.want) << r.path;
-  }
-}
 
 // The whole-file lock and the command lock keep other processes out; the guards release on every
 // path, and the command lock never hands out the failure value as a descriptor.
 TEST_F(HostTest, LocksKeepOtherProcessesOut) {
   temp_root.write("/scratch/Talvix/savetgt.txt", "");
   const std::string path = temp_root.at("/scratch/Talvix/savetgt.txt");
+  auto other_can_lock = [&path] {
+    return in_child([&path] {
+      struct flock fl {};
+      fl.l_type = F_WRLCK;
+      const int fd = ::open(path.c_str(), O_RDWR);
+      return fd >= 0 && ::fcntl(fd, F_SETLK, &fl) == 0 ? 1 : 0;
+    });
+  };
   FILE* f = vx::VARU_file_open("/scratch/Talvix/savetgt.txt", "a");
   ASSERT_NE(f, nullptr);
   {
     vx::FileLockGuard guard(f);
     EXPECT_TRUE(guard.held());
-    EXPECT_EQ(other_process_can_lock(path), 0);
+    EXPECT_EQ(other_can_lock(), 0);
   }
-  EXPECT_EQ(other_process_can_lock(path), 1);
+  EXPECT_EQ(other_can_lock(), 1);
   vx::VARU_file_close(f);
   EXPECT_EQ(vx::varu_lock_file(nullptr), 1u);
 
@@ -131,13 +109,12 @@ TEST_F(HostTest, LocksKeepOtherProcessesOut) {
   for (int fd = 3; fd < 255; ++fd) {
     if (::fcntl(fd, F_GETFD) == -1) fillers.push_back(::open("/dev/null", O_RDONLY));
   }
-  int32_t fd = vx::VARU_cmd_lock(kPid);
+  const int32_t fd = vx::VARU_cmd_lock(kPid);
   for (int filler : fillers) ::close(filler);
   ASSERT_NE(fd, vx::kCmdLockFailed);
   EXPECT_EQ(child_locks(), 0) << "a second holder is refused";
   EXPECT_EQ(vx::VARU_cmd_unlock(0, kPid), vx::kCmdLockFailed);
   EXPECT_EQ(vx::VARU_cmd_unlock(fd, kPid), 0);
-  EXPECT_FALSE(temp_root.exists(kPid));
   EXPECT_EQ(vx::VARU_cmd_lock("/no/such/dir/x.pid"), vx::kCmdLockFailed);
   {
     vx::CmdLockGuard held(kPid);   // an error path that returns without unlocking
@@ -154,9 +131,9 @@ void set_interface(int32_t handle, const char* name) {
 }
 
 TEST_F(HostTest, ShellStatusQuotingAndInterfaceNames) {
-  const std::pair<int, int32_t> statuses[] = {{0, 0}, {1 << 8, 1}, {255 << 8, 255}, {-1, -1}, {9, -1}};
+  const std::pair<int, int32_t> statuses[] = {{0, 0}, {-(1 << 8), 1}, {-(255 << 8), 255}, {-9, -1}};   // 9: signal
   for (const auto& [raw, want] : statuses) {
-    g_rules = {{"cmd", raw, "", "> ", true}};
+    g_rules = {{"cmd", raw}};
     EXPECT_EQ(vx::run_shell("cmd"), want) << raw;
   }
   const std::pair<std::string, std::string> quotes[] = {
@@ -175,35 +152,25 @@ TEST_F(HostTest, ShellStatusQuotingAndInterfaceNames) {
   EXPECT_TRUE(g_commands.empty()) << "an unsafe name never reaches the shell";
 }
 
-std::vector<uint8_t> sample_data(size_t n) {
-  std::vector<uint8_t> data(n);
-  std::mt19937 rng(42);
-  for (size_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>((i % 64 < 32) ? i % 7 : rng() & 0xFF);
-  return data;
-}
-
 TEST_F(HostTest, CompressionRoundTripAndCleanFailures) {
-  const std::pair<uint32_t, uint32_t> bounds[] = {{0, 6}, {1, 12}, {16384, 16395}, {0xFFFFFFFFu, 0}, {0xFFF00000u, 0}};
-  for (const auto& [n, want] : bounds) EXPECT_EQ(vx::GetMaxCompressedLen(n), want) << n;
-  for (uint32_t n : {1u, 1000u, 70000u}) {
-    std::vector<uint8_t> data = sample_data(n), packed(vx::GetMaxCompressedLen(n)), back(n + 1);
-    const uint32_t len = vx::CompressData(data.data(), n, packed.data(), static_cast<uint32_t>(packed.size()));
+  std::vector<uint8_t> data(70000);
+  std::mt19937 rng(42);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i % 64 < 32) ? i % 7 : rng() & 0xFF);
+  EXPECT_EQ(vx::GetMaxCompressedLen(0xFFFFFFFFu), 0u) << "no room formula overflows";
+  std::vector<uint8_t> packed(vx::GetMaxCompressedLen(70000)), out(70001);
+  for (uint32_t n : {1u, 5000u, 70000u}) {
+    const uint32_t len = vx::CompressData(data.data(), n, packed.data(), vx::GetMaxCompressedLen(n));
     ASSERT_NE(len, vx::kCompressFailed) << n;
-    EXPECT_EQ(vx::UncompressData(packed.data(), len, back.data(), n + 1), n);
-    back.resize(n);
-    EXPECT_EQ(back, data) << n;
+    EXPECT_EQ(vx::UncompressData(packed.data(), len, out.data(), n + 1), n);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + n, out.begin())) << n;
   }
-  std::vector<uint8_t> data = sample_data(5000), packed(vx::GetMaxCompressedLen(5000)), out(5000);
-  const uint32_t len = vx::CompressData(data.data(), 5000, packed.data(), static_cast<uint32_t>(packed.size()));
-  EXPECT_EQ(vx::CompressData(data.data(), 5000, packed.data(), 10), vx::kCompressFailed);
+  const uint32_t len = vx::CompressData(data.data(), 5000, packed.data(), vx::GetMaxCompressedLen(5000));
+  EXPECT_EQ(vx::CompressData(data.data(), 5000, packed.data(), 10), vx::kCompressFailed) << "no room";
   EXPECT_EQ(vx::CompressData(data.data(), 0, packed.data(), vx::GetMaxCompressedLen(0)), vx::kCompressFailed);
   EXPECT_EQ(vx::UncompressData(packed.data(), len, out.data(), 100), vx::kCompressFailed) << "output too small";
   EXPECT_EQ(vx::UncompressData(packed.data(), len / 2, out.data(), 5000), vx::kCompressFailed) << "truncated";
-  std::vector<uint8_t> corrupt(packed.begin(), packed.begin() + len);
-  for (size_t i = 2; i < corrupt.size(); i += 3) corrupt[i] ^= 0x5A;
-  EXPECT_EQ(vx::UncompressData(corrupt.data(), len, out.data(), 5000), vx::kCompressFailed);
-  corrupt[0] ^= 0xFF;
-  EXPECT_EQ(vx::UncompressData(corrupt.data(), len, out.data(), 5000), vx::kCompressFailed);
+  for (size_t i = 2; i < len; i += 3) packed[i] ^= 0x5A;
+  EXPECT_EQ(vx::UncompressData(packed.data(), len, out.data(), 5000), vx::kCompressFailed) << "damaged";
   EXPECT_EQ(vx::CompressData(nullptr, 10, out.data(), 100), vx::kCompressFailed);
   EXPECT_EQ(vx::UncompressData(nullptr, 10, out.data(), 100), vx::kCompressFailed);
 }
@@ -223,13 +190,9 @@ TEST_F(HostTest, StartUpDirectoriesAreSearchableAndSecretsPrivate) {
   temp_root.write("/tmp/varu2d.log", "");
   ::chmod(temp_root.at("/tmp/varu2d.log").c_str(), 0600);
   EXPECT_EQ(vx::VARU_config_log_dir_permissions(), 0u);
-  EXPECT_EQ(mode_of("/var/opt/talvix/varu/logs"), 0755u);
   EXPECT_EQ(mode_of("/tmp/varu2d.log"), 0644u);
   EXPECT_TRUE(g_commands.empty()) << "no shell for directories";
 }
-
-
-// ---- firmware download through the host's tools --------------------------------------------------------
 
 class FirmwareDownloadTest : public HostTest {
  protected:
@@ -239,22 +202,20 @@ class FirmwareDownloadTest : public HostTest {
     controller = build(kVexalon, root);
     vx::varu_set_last_status(0, "");
   }
-  uint32_t download(const char* image, int32_t handle = 1, uint32_t generation = 3) {
+  uint32_t download(const char* image, int32_t handle = 1) {
     g_commands.clear();
-    return vx::VARU_firmware_download(controller, handle, generation, image);
+    return vx::VARU_firmware_download(controller, handle, 3, image);
   }
   hm_node* controller = nullptr;
 };
 
 TEST_F(FirmwareDownloadTest, ThroughEthtool) {
-  g_rules = {{"ifconfig vmnic3 2> /dev/null | grep UP", 0, ""}, {"ethtool -h", 0, ""}, {"rm -rf", 0, ""},
-             {"getenforce", 1, ""}, {"ethtool -f vmnic3 fw.ufi", 0, ""}};
+  g_rules = {{"ifconfig vmnic3 2> /dev/null | grep UP", 0}, {"ethtool -h", 0}, {"rm -rf", 0}, {"getenforce", 1},
+             {"ethtool -f vmnic3 fw.ufi", 0}};
   EXPECT_EQ(download("/images/fw.ufi"), 0u);
-  EXPECT_EQ(last_status().code, 55u);
   EXPECT_EQ(last_status().text, vx::msg::kFirmwareUpdatedReboot);
   EXPECT_TRUE(ran("cp /images/fw.ufi " + temp_root.at("/lib/firmware")));
-  EXPECT_FALSE(ran("setenforce"));
-  EXPECT_FALSE(ran("ifconfig vmnic3 down"));
+  EXPECT_FALSE(ran("setenforce") || ran("ifconfig vmnic3 down"));
   // Exit status 255: the error text tells a two-pass firmware from a failure.
   g_rules.back() = {"ethtool -f", 255, "ethtool: Resource temporarily unavailable\n", "2> "};
   EXPECT_EQ(download("/images/fw.ufi"), vx::kStatusTwoPassFirmware);
@@ -262,20 +223,15 @@ TEST_F(FirmwareDownloadTest, ThroughEthtool) {
   EXPECT_FALSE(temp_root.exists("/tmp/m_flash.txt"));
   g_rules.back().output = "something else\n";
   EXPECT_STATUS(download("/images/fw.ufi"), 166, vx::msg::kFirmwareUpgradeFailed);
-  g_rules.back().output = "";
-  EXPECT_EQ(download("/images/fw.ufi"), 1u) << "no error text to read";
-}
-
-TEST_F(FirmwareDownloadTest, FailuresBringTheInterfaceBackDown) {
-  g_rules = {{"ifconfig vmnic3 2> /dev/null | grep UP", 1, ""}, {"ifconfig vmnic3 up", 0, ""},
-             {"ifconfig vmnic3 down", 0, ""}, {"ethtool -h", 0, ""}, {"rm -rf", 0, ""}, {"getenforce", 0, ""},
-             {"setenforce", 0, ""}, {"ethtool -f", 3, ""}};
+  // A failure on an interface that was down brings it down again.
+  g_rules = {{"grep UP", 1}, {"ifconfig vmnic3 up", 0}, {"ifconfig vmnic3 down", 0}, {"ethtool -h", 0},
+             {"rm -rf", 0}, {"getenforce", 0}, {"setenforce", 0}, {"ethtool -f", 3}};
   EXPECT_STATUS(download("/images/fw.ufi"), 166, vx::msg::kFirmwareUpgradeFailed);
   EXPECT_TRUE(ran("setenforce 0") && ran("setenforce 1") && ran("ifconfig vmnic3 down > /dev/null"));
 }
 
 TEST_F(FirmwareDownloadTest, CallerTextNeverReachesTheShellUnquoted) {
-  g_rules = {{"grep UP", 0, ""}, {"ethtool -h", 0, ""}, {"rm -rf", 0, ""}, {"ethtool -f", 0, ""}};
+  g_rules = {{"grep UP", 0}, {"ethtool -h", 0}, {"rm -rf", 0}, {"ethtool -f", 0}};
   EXPECT_EQ(download("/tmp/a'b;reboot x.ufi"), 0u);
   EXPECT_TRUE(ran("cp '/tmp/a'\\''b;reboot x.ufi' "));
   EXPECT_TRUE(ran("ethtool -f vmnic3 'a'\\''b;reboot x.ufi' "));
