@@ -14,10 +14,11 @@
 
 #include "access/backend_state.h"
 #include "access/platform.h"
-#include "access_tree.h"
+#include "schema/controller.h"
+#include "unit/engine/tree_helpers.h"
 #include "engine/messages.h"
 
-namespace vxtest::access_tree {
+namespace vxtest {
 namespace {
 
 // Each rule answers the first command that contains `match`: it writes `output` into the file named
@@ -46,10 +47,10 @@ int fake_system(const char* command) {
   return 1 << 8;
 }
 
-class HostTest : public TreeTest {
+class HostTest : public TreeFixture {
  protected:
   void SetUp() override {
-    TreeTest::SetUp();
+    TreeFixture::SetUp();
     ASSERT_TRUE(vx::make_dirs(temp_root.at("/tmp")) && vx::make_dirs(temp_root.at("/var/run")));
     g_rules.clear();
     g_commands.clear();
@@ -199,7 +200,7 @@ class FirmwareDownloadTest : public HostTest {
   void SetUp() override {
     HostTest::SetUp();
     set_interface(1, "vmnic3");
-    controller = build(kVexalon, root);
+    controller = vx::initialize_Vexalon(root, nullptr, nullptr, nullptr);
     vx::varu_set_last_status(0, "");
   }
   uint32_t download(const char* image, int32_t handle = 1) {
@@ -244,4 +245,4 @@ TEST_F(FirmwareDownloadTest, CallerTextNeverReachesTheShellUnquoted) {
 }
 
 }  // namespace
-}  // namespace vxtest::access_tree
+}  // namespace vxtest
