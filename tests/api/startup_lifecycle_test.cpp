@@ -96,7 +96,8 @@ TEST_F(StartupTest, ChangedNicFunctionsRebuildTheTreeWhenTheCallEnds) {
   EXPECT_EQ(inside, 1u) << "the NIC command that noticed the change fails";
   EXPECT_TRUE(still_there);
 
-  // The command itself never reached the driver: the first NIC command comes from the rebuild.
+  // The command itself never reached the driver: the rebuild's inventory read comes first, its
+  // iSCSI functions before its NIC functions.
   const std::vector<vxsim_journal_entry> journal = sim_.journal();
   ASSERT_FALSE(journal.empty());
   EXPECT_EQ(journal[0].request, vx::wire::kNicChipInfo);
@@ -104,7 +105,6 @@ TEST_F(StartupTest, ChangedNicFunctionsRebuildTheTreeWhenTheCallEnds) {
     return std::find_if(journal.begin(), journal.end(), [request](const auto& e) { return e.request == request; });
   };
   EXPECT_LT(first(vx::wire::kIscsiFirmwareCommand), first(vx::wire::kNicFirmwareCommand));
-  EXPECT_EQ(tag_at("VARUServiceVersion", VARU_KIND_PROPERTY), 1u);
   EXPECT_EQ(tag_at("VARUDebugLevel", VARU_KIND_PROPERTY), 3u);
   EXPECT_EQ(phbas_of("Vexalon1"), (Strings{"iSCSIPhysicalHBA0", "iSCSIPhysicalHBA1", "NICPhysicalHBA0"}));
   EXPECT_EQ(tree_text(tag_at("Vexalon0"), "", false), adapter0) << "adapter 0 is rebuilt the same";
