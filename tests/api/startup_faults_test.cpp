@@ -147,49 +147,37 @@ TEST_F(StartupTest, QuentaAdapterWithoutOemSerialIsMatchedByPciAddress) {
 
 uint32_t unreadable(hm_node*, char*, uint32_t) { return 1; }
 
-// The attributes record of a function of the second example adapter (bus 4, its serial).
-std::vector<uint8_t> second_adapter_function() {
-  vx::cntr_attribs rec{};
-  rec.bus = 4;
-  std::memcpy(rec.serial_number, "BL5202B0007", 11);
-  std::vector<uint8_t> bytes(sizeof rec);
-  std::memcpy(bytes.data(), &rec, sizeof rec);
-  return bytes;
-}
-
 // The controllers are compared in order; one that cannot be compared ends the search, and the
 // function would get a controller of its own.
 TEST_F(StartupTest, ControllerThatCannotBeComparedEndsTheSearch) {
   use_example("two-adapters.json");
   ASSERT_EQ(start(), 0u);
-  const std::vector<uint8_t> attrs = second_adapter_function();
+  vx::cntr_attribs rec{};   // a function of the second example adapter
+  rec.bus = 4;
+  std::memcpy(rec.serial_number, "BL5202B0007", 11);
+  const auto* attrs = reinterpret_cast<const uint8_t*>(&rec);
   char text[256] = "";
-  ASSERT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs.data(), 0), vx::kNodeFound);
+  EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs, 0), vx::kNodeFound);
   EXPECT_STREQ(text, "1");
-  ASSERT_EQ(vx::VARU_get_nic_node_info(1, text, attrs.data(), 0), vx::kNodeFound);
-
-  // Vexalon0's first iSCSI physical HBA cannot tell its bus: compared through it, both kinds stop there.
-  const uint32_t bus_tag = tag_at("Vexalon0/iSCSIPhysicalHBA0/PCI/BusNumber", VARU_KIND_PROPERTY);
-  hm_node* bus = vx::get_node(static_cast<int32_t>(bus_tag));
-  ASSERT_NE(vx::property_data(bus), nullptr);
-  hm_property_handler saved = vx::property_data(bus)->handler;
-  vx::property_data(bus)->handler = unreadable;
-  EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs.data(), 0), vx::kNodeNew);
-  EXPECT_EQ(vx::VARU_get_nic_node_info(1, text, attrs.data(), 0), vx::kNodeNew);
-  vx::property_data(bus)->handler = saved;
-
-  // Without iSCSI physical HBAs Vexalon0 ends an iSCSI function's search; a NIC function's is
-  // compared with its NIC physical HBA instead and goes on to Vexalon1.
+  // Vexalon0's first iSCSI physical HBA cannot tell its bus: both kinds stop there.
+  hm_property* bus = vx::property_data(vx::get_node(static_cast<int32_t>(
+      tag_at("Vexalon0/iSCSIPhysicalHBA0/PCI/BusNumber", VARU_KIND_PROPERTY))));
+  ASSERT_NE(bus, nullptr);
+  const hm_property_handler saved = bus->handler;
+  bus->handler = unreadable;
+  EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs, 0), vx::kNodeNew);
+  EXPECT_EQ(vx::VARU_get_nic_node_info(1, text, attrs, 0), vx::kNodeNew);
+  bus->handler = saved;
+  // Without iSCSI physical HBAs Vexalon0 ends an iSCSI function's search; a NIC function's goes on.
   for (const char* path : {"Vexalon0/iSCSIPhysicalHBA1", "Vexalon0/iSCSIPhysicalHBA0"}) {
     hm_node* phba = vx::get_node(static_cast<int32_t>(tag_at(path)));
-    ASSERT_NE(phba, nullptr) << path;
     vx::varu_dfree(vx::group_data(phba)->backend_info);
     vx::group_data(phba)->backend_info = nullptr;
     ASSERT_EQ(vx::delete_node(phba), 0u) << path;
   }
-  EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs.data(), 0), vx::kNodeNew);
+  EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs, 0), vx::kNodeNew);
   text[0] = '\0';
-  EXPECT_EQ(vx::VARU_get_nic_node_info(1, text, attrs.data(), 0), vx::kNodeFound);
+  EXPECT_EQ(vx::VARU_get_nic_node_info(1, text, attrs, 0), vx::kNodeFound);
   EXPECT_STREQ(text, "1");
 }
 
@@ -199,18 +187,12 @@ TEST_F(StartupTest, VpdFillAsksForTheGenerationFirst) {
   ASSERT_EQ(start(), 0u);
   hm_node* phba = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0")));
   hm_node* pci = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0/PCI")));
-  ASSERT_NE(pci, nullptr);
   vx::set_prop_val(pci, "FunctionNumber", "%s", "2z");
-  struct Row {
-    const char* device_id;
-    uint32_t want_status;
-  };
-  const Row rows[] = {{"zz", 163}, {"0x0712", 0}};
-  for (const Row& row : rows) {
-    vx::set_prop_val(pci, "DeviceID", "%s", row.device_id);
+  for (const auto& [device_id, status] : {std::pair<const char*, uint32_t>{"zz", 163}, {"0x0712", 0}}) {
+    vx::set_prop_val(pci, "DeviceID", "%s", device_id);
     vx::varu_set_last_status(0, "");
-    EXPECT_EQ(vx::VARU_update_vpd_data(phba, 1, 1), 1u) << row.device_id;
-    EXPECT_EQ(last_status().code, row.want_status) << row.device_id;
+    EXPECT_EQ(vx::VARU_update_vpd_data(phba, 1, 1), 1u) << device_id;
+    EXPECT_EQ(last_status().code, status) << device_id;
   }
 }
 
