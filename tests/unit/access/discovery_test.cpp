@@ -69,25 +69,6 @@ TEST_F(FakeDriverTest, NodesAndInventoryBecomeHandlesInOrder) {
   EXPECT_EQ(vx::varu_glob.nic_fds[0], -1);
 }
 
-TEST_F(FakeDriverTest, InterfaceNamesFromTheHostConfiguration) {
-  const struct { const char* conf; const char* name; int32_t count; } cases[] = {   // conf NULL: no file
-      {"/device/003:00.0/vmkname = \"vmnic123456789\"\n", "vmnic1234", 2},   // cut to 9
-      {"/a = \"b\"\n/device/003:00.1/vmkname = \"vmnic7\"\n/device/003:00.0/vmkname = \"vmnic6\"\n", "vmnic6", 2},
-      {"/device/003:00.0/vmkname = vmnic3\n", "", 2},
-      {"/device/003:00.0/vmkname = \"vmnic3\n", "", 2},
-      {"/device/003:00.0/vmkname = \"vmnic4\"", "vmnic4", 2},   // last line without newline
-      {nullptr, "", 0},
-  };
-  for (const auto& c : cases) {
-    ::unlink(root_->at(wire::kEsxConfPath).c_str());
-    if (c.conf != nullptr) root_->write(wire::kEsxConfPath, c.conf);
-    std::memset(vx::varu_glob.nic_ifname, 'x', sizeof vx::varu_glob.nic_ifname);
-    EXPECT_EQ(vx::os_get_nic_port_instances(vx::varu_glob.nic_fds, wire::kMaxNicHandles), c.count) << &c - cases;
-    EXPECT_STREQ(vx::varu_glob.nic_ifname[0], c.name) << &c - cases;
-    vx::os_put_nic_port_instances(vx::varu_glob.nic_fds, wire::kMaxNicHandles);
-  }
-}
-
 // A configuration read answered with `returned` bytes of 0x00, 0x01, ...
 void answer_config_read(vxtest::FakeDriver& d, uint32_t returned) {
   d.answer = [returned](unsigned long request, uint8_t* arg, size_t) {
@@ -158,44 +139,6 @@ TEST_F(FakeDriverTest, DriverPrivateRequestsStayInBounds) {
   EXPECT_EQ(vx::VARU_get_quenta_pci_data(1, 0, 4, text), 1u);
   EXPECT_EQ(vx::ioctl_quenta_read_pci_conf(1, 0, 0, &dword), 1u);
   EXPECT_EQ(vx::ioctl_get_vmhba_name(1, name, sizeof name), 1u);
-}
-
-// Generation 4 reads the link-status dword at 164 through the NIC driver; the others through
-// opcode 72, whose answer carries the configuration space from payload byte 8.
-TEST_F(FakeDriverTest, PciExpressSpeedAndWidth) {
-  const uint32_t dword = (3u << 16) | (63u << 20);
-  driver_.answer = [dword](unsigned long request, uint8_t* arg, size_t) {
-    if (request == wire::kNicPciConfigRead) {
-      wire::PciConfigReadRecord record;
-      std::memcpy(&record, arg, sizeof record);
-      if (record.offset == 164) std::memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(record.data_address)), &dword, 4);
-      return;
-    }
-    uint8_t* header = request == wire::kNicFirmwareCommand ? arg + 21 : arg;
-    if (header[0] == 72 && header[16] == 208) std::memcpy(header + 16 + 8 + 208, &dword, 4);
-  };
-  hm_node nic{}, iscsi{}, other{};
-  nic.kind = iscsi.kind = other.kind = kGroup;
-  nic.name = "NICPhysicalHBA";
-  iscsi.name = "iSCSIPhysicalHBA";
-  other.name = "Vexalon";
-  char out[256] = "";
-  for (hm_node* node : {&nic, &iscsi}) {
-    for (uint32_t generation : {4u, 3u}) {
-      EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, generation, node, "pciexpresslinkspeed", out), 0u);
-      EXPECT_STREQ(out, "7.5GT/s") << generation;
-      EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, generation, node, "PCIExpressLinkWidth", out), 0u);
-      EXPECT_STREQ(out, "x63") << generation;
-    }
-  }
-  driver_.sent.clear();
-  EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, 3, &other, "PCIExpressLinkSpeed", out), 1u);
-  EXPECT_EQ(vxtest::last_status().text, vx::msg::kConfigDumpFailed);
-  EXPECT_TRUE(driver_.sent.empty());
-  driver_.result = -1;
-  vx::varu_set_last_status(0, "");
-  EXPECT_EQ(vx::VARU_get_pci_express_data(1, 0, 0, 4, nullptr, "PCIExpressLinkSpeed", out), 1u);
-  EXPECT_EQ(vxtest::last_status().code, 121u);
 }
 
 // ---- the interface check's shell commands ------------------------------------------------------

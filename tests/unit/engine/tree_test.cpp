@@ -96,33 +96,6 @@ TEST_F(TreeTest, InstancesStandTogetherInAscendingOrderOneRingPerNameAndParent) 
   EXPECT_EQ(get_first_instance(lhba, "target"), nullptr) << "the group name is compared exactly";
 }
 
-TEST_F(TreeTest, DuplicatesAreRefusedOnlyForInstancesAndLinks) {
-  hm_node* lhba = add_group(root, "LogicalHBA");
-  hm_node* target = add_instance(lhba, "Target", 5, g_target_bits, 256);
-  hm_node* p = add_property(lhba, "P");
-  ASSERT_NE(create_link(lhba, "Alias", target, nullptr, nullptr, nullptr), nullptr);
-  const int32_t before = tags_in_use();
-  const std::string chain = child_names(lhba);
-  EXPECT_EQ(add_instance(lhba, "Target", 5, nullptr, 256), nullptr);
-  EXPECT_EQ(add_instance(lhba, "target", 5, nullptr, 256), nullptr);
-  EXPECT_EQ(create_link(lhba, "ALIAS", target, nullptr, nullptr, nullptr), nullptr);
-  // Children only under groups; a link needs a target in the tree; a node is added once.
-  EXPECT_EQ(add_property(p, "Q"), nullptr);
-  EXPECT_EQ(create_link(lhba, "Dangling", nullptr, nullptr, nullptr, nullptr), nullptr);
-  hm_node loose{};
-  EXPECT_EQ(create_link(lhba, "ToNothing", &loose, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(add_node(p, &hierarchy_name_), -1);
-  EXPECT_EQ(tags_in_use(), before);
-  EXPECT_EQ(child_names(lhba), chain);
-  EXPECT_EQ(ring_numbers(target), "5");
-
-  EXPECT_NE(add_property(lhba, "p"), nullptr);
-  EXPECT_NE(add_group(lhba, "G"), nullptr);
-  EXPECT_NE(add_group(lhba, "G"), nullptr);
-  EXPECT_NE(create_link(lhba, "Other", target, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(target->link_count, 2u);
-}
-
 TEST_F(TreeTest, NameLookupsCompareShownNamesIgnoringCase) {
   hm_node* lhba = add_group(root, "LogicalHBA");
   hm_node* prop = add_property(lhba, "TargetName");
@@ -221,6 +194,8 @@ TEST_F(TreeTest, LinksIntoASubtreeGuardItsDelete) {
   create_link(t1, "Back", early, nullptr, nullptr, nullptr);
   hm_node* elsewhere = add_group(root, "Elsewhere");
   hm_node* link = create_link(elsewhere, "Secret", secret, nullptr, nullptr, nullptr);
+  EXPECT_EQ(create_link(elsewhere, "SECRET", secret, nullptr, nullptr, nullptr), nullptr) << "names are unique";
+  EXPECT_EQ(add_instance(lhba, "target", 1, nullptr, 256), nullptr) << "numbers are unique";
   const int32_t before = tags_in_use();
   for (hm_node* n : {secret, auth, t1, lhba}) EXPECT_EQ(delete_node(n), kStatusStillLinked) << n->name;
   EXPECT_EQ(tags_in_use(), before);
