@@ -80,24 +80,4 @@ TEST(Text, Ipv6RoundTripThroughTheExpandedForm) {
   EXPECT_STREQ(zero, "0::");
 }
 
-TEST(Text, FieldsOfDelimitedText) {
-  char text[] = "a,b;c,";
-  EXPECT_EQ(vx::backend_split(text, ",;"), 3u);
-  EXPECT_EQ(std::memcmp(text, "a\0b\0c\0", 7), 0);
-  // varu_parse takes runs of delimiters as one separator, parse_file every delimiter; NULL: none.
-  const struct { const char* text; uint32_t n; const char* parse; const char* file; } rows[] = {
-      {"a,,b", 2, "b", ""},       {"a,,b", 3, nullptr, "b"},  {"a,b\n", 2, "b", "b"},  {"abc", 1, nullptr, nullptr},
-      {",a,b", 1, "a", ""},       {"a,b", 0, nullptr, nullptr}, {nullptr, 1, nullptr, nullptr}};
-  const uint32_t before = vx::varu_alloc_count();
-  for (const auto& r : rows) {
-    char* parsed = vx::varu_parse(r.text, r.n, ",");
-    char* filed = vx::parse_file(r.text, r.n, ",");
-    EXPECT_STREQ(parsed != nullptr ? parsed : "(none)", r.parse != nullptr ? r.parse : "(none)") << &r - rows;
-    EXPECT_STREQ(filed != nullptr ? filed : "(none)", r.file != nullptr ? r.file : "(none)") << &r - rows;
-    vx::varu_dfree(parsed);
-    vx::varu_dfree(filed);
-  }
-  EXPECT_EQ(vx::varu_alloc_count(), before) << "fields come from the counted allocator";
-}
-
 }  // namespace
