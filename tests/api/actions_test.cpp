@@ -94,21 +94,5 @@ TEST_F(Actions, HandlerMayCallTheApiAndAskForARebuildWhenTheCallEnds) {
   EXPECT_EQ(vx::in_public_call(), false);
 }
 
-TEST_F(Actions, GlobalActionRunsOnAnyGroup) {
-  static const hm_action_descriptor kGlobal = {lab::do_Configure, 1, 0, {}};
-  auto* node = static_cast<hm_node*>(vx::hm_alloc(sizeof(hm_node)));
-  node->kind = kAction;
-  node->name = "Everywhere";
-  node->description = "";
-  node->parent = vx::get_node(0);
-  node->data = const_cast<hm_action_descriptor*>(&kGlobal);
-  ASSERT_GE(vx::add_node(node, &vx::hierarchy_name_), 0);
-  const uint32_t settings = child(widget, "Settings", VARU_KIND_GROUP);
-  EXPECT_EQ(child(settings, "Everywhere", VARU_KIND_ACTION), static_cast<uint32_t>(node->tag));
-  EXPECT_EQ(act(settings, "Everywhere", {}), 0u);
-  EXPECT_EQ(lab::g_handler_calls, 1);
-  EXPECT_EQ(children_of(settings, VARU_KIND_ACTION), std::vector<uint32_t>{static_cast<uint32_t>(node->tag)});
-}
-
 }  // namespace
 }  // namespace vxtest

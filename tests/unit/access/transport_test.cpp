@@ -258,31 +258,4 @@ TEST_F(FakeDriverTest, ImageGoesOutInChunks) {
       << "without the flag every chunk keeps the offset";
 }
 
-TEST_F(FakeDriverTest, FlashStopsAtTheFirstRefusedChunk) {
-  const struct { uint32_t image_type; uint8_t status; uint16_t additional; uint32_t result; } cases[] = {
-      {23, 1, 77, 0},   // CRC mismatch on this image type counts as done
-      {5, 1, 77, 1}, {23, 1, 76, 1}, {5, 3, 0, 3}};
-  for (const auto& c : cases) {
-    driver_.sent.clear();
-    driver_.answer = [&c](unsigned long, uint8_t* arg, size_t) {
-      arg[4] = c.status;
-      std::memcpy(arg + 5, &c.additional, 2);
-    };
-    std::vector<uint8_t> request = image_request(70000, c.image_type, 0);
-    EXPECT_EQ(flash(request), c.result) << c.image_type << " " << int(c.status) << "/" << c.additional;
-    EXPECT_EQ(driver_.commands().size(), 1u);
-  }
-  driver_.answer = nullptr;
-  driver_.sent.clear();
-  std::vector<uint8_t> empty = image_request(0, 5, 0);
-  EXPECT_EQ(flash(empty), 0u);
-  EXPECT_TRUE(driver_.sent.empty());
-  driver_.result = -1;
-  driver_.error = EIO;
-  std::vector<uint8_t> request = image_request(40000, 5, 0);
-  EXPECT_EQ(flash(request), vx::kStatusDriverIo);
-  EXPECT_EQ(driver_.commands().size(), 1u);
-  EXPECT_EQ(flash(request, 0), 1u);
-}
-
 }  // namespace

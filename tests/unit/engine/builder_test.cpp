@@ -105,42 +105,6 @@ TEST_F(BuilderTest, AFailedBuildLeavesNothingBehind) {
   EXPECT_EQ(number(built), 1) << "failed builds left the number free";
 }
 
-TEST(SchemaTable, ProblemsAreFoundWhileCompilingAndAtRunTime) {
-  const std::string long_name(35, 'n');
-  const std::string long_value(256, 'v');
-  const auto ro = [](int16_t parent, const char* name, ValueRule rule = length(0, 1), const char* def = nullptr) {
-    return property(parent, name, "d", kReadOnly, handle_internal_property, rule, def);
-  };
-  const struct {
-    SchemaRow rows[2];
-    size_t count;
-    uint16_t max;
-    const char* want;
-  } cases[] = {
-      {{group(kInstance, "G", "d"), ro(0, "P")}, 2, 1, nullptr},
-      {{group(kInstance, "G", "d")}, 1, 0, "group without instances"},
-      {{ro(kInstance, "P"), ro(0, "Q")}, 2, 1, "parent is not an earlier group row"},
-      {{group(kInstance, long_name.c_str(), "d")}, 1, 1, "name missing or too long"},
-      {{ro(kInstance, "P", length(0, 1), long_value.c_str())}, 1, 1, "default value too long"},
-  };
-  for (const auto& c : cases) {
-    const char* got = schema_problem("G", "d", c.max, c.rows, c.count);
-    EXPECT_STREQ(got != nullptr ? got : "(sound)", c.want != nullptr ? c.want : "(sound)");
-  }
-  EXPECT_STREQ(schema_problem(long_name.c_str(), "d", 1, nullptr, 0), "group name missing or too long");
-
-  vxtest::TempRoot temp;
-  ASSERT_EQ(init_hm(), 0);
-  static InstanceBits bits;
-  const GroupSpec bad{"Bad", "x", 4, nullptr, cases[2].rows, 2, &bits};
-  const uint32_t allocations = varu_alloc_count();
-  EXPECT_EQ(build_instance(bad, get_node(0), nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(build_instance(kShelf, nullptr, nullptr, nullptr, nullptr), nullptr);
-  EXPECT_EQ(varu_alloc_count(), allocations);
-  EXPECT_EQ(tags_in_use(), 4);
-  exit_hm();
-}
-
 // The bit operations never touch a bit outside the field; the field is allocated zeroed and counted.
 TEST(Bitfield, StaysWithinItsBits) {
   uint8_t field[2] = {0, 0};

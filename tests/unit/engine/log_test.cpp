@@ -29,33 +29,6 @@ class LogTest : public ::testing::Test {
   vxtest::TempRoot root;
 };
 
-TEST_F(LogTest, LinesCarryTimeProcessAndLevelTag) {
-  varu_set_debug_level_value(6);
-  pdebug(1, 1, "lost\n");   // the log is not open yet
-  ASSERT_TRUE(varu_log_open());
-  varu_set_debug_level_value(3);
-  pdebug(2, 3, "%s:%d\n", "back end", 42);
-  pdebug(2, 4, "not written\n");
-  pdebug(4, 1, "no such subsystem\n");
-  varu_set_debug_level_value(6);
-  const struct {
-    int level;
-    const char* tag;
-  } rows[] = {{1, "FATAL:"}, {4, "Warning:"}, {6, ""}};
-  for (const auto& r : rows) pdebug(1, r.level, "level %d\n", r.level);
-  varu_log_close();
-
-  const std::string log = root.read("/tmp/varu2d.log");
-  const std::string pid = "," + std::to_string(::getpid()) + ",   ";
-  const size_t first = log.find(pid + "ERROR:back end:42\n");
-  ASSERT_NE(first, std::string::npos) << log;
-  EXPECT_GT(first, 20u) << "the line starts with the time";
-  for (const char* absent : {"lost", "not written", "no such subsystem"}) EXPECT_EQ(log.find(absent), std::string::npos);
-  for (const auto& r : rows) {
-    EXPECT_NE(log.find(pid + r.tag + "level " + std::to_string(r.level) + "\n"), std::string::npos) << r.level;
-  }
-}
-
 TEST_F(LogTest, LevelFileIsCreatedReadAndBadValuesAreReplaced) {
   EXPECT_EQ(VARU_update_loglevel(), 0u);
   EXPECT_EQ(root.read(kLevelFile), std::string(kHeader) + "0");

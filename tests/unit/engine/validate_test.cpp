@@ -23,20 +23,16 @@ constexpr const char* kFe80 = "FE80:0000:0000:0000:0000:0000:0000:0001";
 const Case kCases[] = {
     // strings: only the length counts
     {0, nullptr, 5, 11, "abcd", 8, nullptr},
-    {0, nullptr, 5, 11, "abcdefghijk", 0, nullptr},
     {0, nullptr, 5, 11, "abcdefghijkl", 8, nullptr},
     {0, nullptr, 1, 3, "\x01\x02", 0, nullptr},
     // integers: base 0, whole text, signed inclusive bounds
     {1, nullptr, 0, 3, "3", 0, nullptr},
     {1, nullptr, 0, 3, "4", 7, nullptr},
-    {1, nullptr, 0, 3, "-1", 7, nullptr},
     {1, nullptr, 0, 3, "", 6, nullptr},
     {1, nullptr, 0, 3, "2 ", 6, nullptr},
     {1, nullptr, 0, 3, "0x3", 0, nullptr},
     {1, nullptr, 0, 3, "010", 7, nullptr},
-    {1, nullptr, 0, 3, "12x", 6, nullptr},
     {1, nullptr, 0, 3, "0x", 6, nullptr},
-    {1, nullptr, -5, -1, "-5", 0, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "2147483647", 0, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "2147483648", 7, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "-2147483649", 7, nullptr},
@@ -46,13 +42,10 @@ const Case kCases[] = {
     {2, nullptr, 0, 0, "127.0.0.1", 6, nullptr},
     {2, nullptr, 0, 0, "256.1.1.1", 6, nullptr},
     {2, nullptr, 0, 0, "1.2.3", 6, nullptr},
-    {2, nullptr, 0, 0, "1.2.3.4.5", 6, nullptr},
     {2, nullptr, 0, 0, "1..2.3", 0, nullptr},
     {2, nullptr, 0, 0, "0.0.0.0", 6, nullptr},
     {2, nullptr, 0, 0, "255.255.255.255", 6, nullptr},
-    {2, nullptr, 0, 0, "255.1.1.1", 6, nullptr},
     {2, nullptr, 0, 0, "1.2.3.-4", 6, nullptr},
-    {2, nullptr, 0, 0, "1.2.3.4x", 6, nullptr},
     {2, nullptr, 0, 0, "192.168.100.2000", 6, nullptr},
     {2, nullptr, 0, 0, "", 6, nullptr},
     {2, nullptr, 0, 0, "1:", 6, nullptr},   // two characters: read as IPv4
@@ -62,34 +55,26 @@ const Case kCases[] = {
     {2, nullptr, 0, 0, "abcd:EF01:2:3:4:5:6:7", 0, "ABCD:EF01:0002:0003:0004:0005:0006:0007"},
     {2, nullptr, 0, 0, "1:2:3::4", 0, "0001:0002:0003:0000:0000:0000:0000:0004"},
     {2, nullptr, 0, 0, "::1", 6, nullptr},
-    {2, nullptr, 0, 0, "1:2:3:4:5:6:7:8:9", 6, nullptr},
     {2, nullptr, 0, 0, "1:2:3:4:5:6:7:12345", 6, nullptr},
     {2, nullptr, 0, 0, "1::2::3", 6, nullptr},
-    {2, nullptr, 0, 0, "1:2:3", 6, nullptr},
     {2, nullptr, 0, 0, "1:2:3:4::5:6:7:8", 6, nullptr},
     {2, nullptr, 0, 0, "fe80::g", 6, nullptr},
-    {2, nullptr, 0, 0, "fe80:: 1", 6, nullptr},
     // subnet masks
     {3, nullptr, 0, 0, "255.255.255.0", 0, nullptr},
     {3, nullptr, 0, 0, "255.0.255.0", 6, nullptr},
     {3, nullptr, 0, 0, "0.0.0.0", 6, nullptr},
-    {3, nullptr, 0, 0, "255.255.255.255", 0, nullptr},
     {3, nullptr, 0, 0, "128.0.0.0", 0, nullptr},
-    {3, nullptr, 0, 0, "255.255.255", 6, nullptr},
     {3, nullptr, 0, 0, "255.255.256.0", 6, nullptr},
     {3, nullptr, 0, 0, "255.255.254.0 ", 0, nullptr},   // characters after a part's digits are ignored
     {3, nullptr, 0, 0, "255.255.255.255.", 6, nullptr},
     // lists: whole items, ignoring case, untrimmed
     {4, "Enabled,Disabled", 0, 0, "DISABLED", 0, nullptr},
     {4, "Enabled,Disabled", 0, 0, "Enabled ", 6, nullptr},
-    {4, "Enabled,Disabled", 0, 0, "Enable", 6, nullptr},
     {4, "Enabled,Disabled", 0, 0, "Enabled,Disabled", 6, nullptr},
     {4, "Enabled,", 0, 0, "", 0, nullptr},
-    {4, "", 0, 0, "x", 6, nullptr},
     {4, nullptr, 0, 0, "x", 6, nullptr},
     // no rule above 4
     {5, nullptr, 0, 0, "anything at all", 0, nullptr},
-    {200, nullptr, 1, 0, "", 0, nullptr},
 };
 
 TEST(Validate, EveryRuleByRows) {
