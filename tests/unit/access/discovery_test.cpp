@@ -25,18 +25,13 @@ namespace wire = vx::wire;
 using vxtest::FakeDriverTest;
 
 TEST_F(FakeDriverTest, NodesAndInventoryBecomeHandlesInOrder) {
-  const struct { std::set<int> present; std::vector<int> fds; } scans[] = {
-      {{0, 2}, {100, 102}}, {{}, {}}, {{1, 5, 127}, {101, 105, 227}}};
-  for (const auto& c : scans) {
-    driver_.iscsi_nodes = c.present;
-    std::vector<int32_t> table(wire::kMaxIscsiNodes, 0x55);
-    EXPECT_EQ(vx::os_get_port_instances(table.data(), wire::kMaxIscsiNodes), static_cast<int32_t>(c.fds.size()));
-    std::vector<int32_t> want(c.fds.begin(), c.fds.end());
-    want.resize(wire::kMaxIscsiNodes, -1);
-    EXPECT_EQ(table, want) << "stored densely";
-    vx::os_put_port_instances(table.data(), wire::kMaxIscsiNodes);
-    EXPECT_EQ(table, std::vector<int32_t>(wire::kMaxIscsiNodes, -1));
-  }
+  driver_.iscsi_nodes = {1, 5, 127};
+  std::vector<int32_t> table(wire::kMaxIscsiNodes, 0x55), want = {101, 105, 227};
+  want.resize(wire::kMaxIscsiNodes, -1);
+  EXPECT_EQ(vx::os_get_port_instances(table.data(), wire::kMaxIscsiNodes), 3);
+  EXPECT_EQ(table, want) << "stored densely";
+  vx::os_put_port_instances(table.data(), wire::kMaxIscsiNodes);
+  EXPECT_EQ(table, std::vector<int32_t>(wire::kMaxIscsiNodes, -1));
   // Records in order, an empty record skipped, counts beyond the record bounded by it, and no
   // handle written past the table.
   wire::ChipInfoRecord three{}, full{};
@@ -69,44 +64,9 @@ TEST_F(FakeDriverTest, NodesAndInventoryBecomeHandlesInOrder) {
   EXPECT_EQ(vx::varu_glob.nic_fds[0], -1);
 }
 
-// A configuration read answered with `returned` bytes of 0x00, 0x01, ...
-void answer_config_read(vxtest::FakeDriver& d, uint32_t returned) {
-  d.answer = [returned](unsigned long request, uint8_t* arg, size_t) {
-    if (request != wire::kNicPciConfigRead) return;
-    wire::PciConfigReadRecord record;
-    std::memcpy(&record, arg, sizeof record);
-    auto* data = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(record.data_address));
-    for (uint32_t i = 0; i < record.length; ++i) data[i] = static_cast<uint8_t>(i);   // the room asked for
-    std::memcpy(arg + offsetof(wire::PciConfigReadRecord, length), &returned, 4);
-  };
-}
-
-std::string dump_of(uint32_t n) {
-  std::string text;
-  char item[4];
-  for (uint32_t i = 0; i < n; ++i) {
-    std::snprintf(item, sizeof item, "%02x ", i & 0xFF);
-    text += (i != 0 && i % 16 == 0 ? "\n" : "") + std::string(item);
-  }
-  return text.substr(0, 599);
-}
-
 // Driver-private requests: what the driver answers is bounded by the room the caller gave, and a
 // failing or unknown handle sends nothing or closes the node.
 TEST_F(FakeDriverTest, DriverPrivateRequestsStayInBounds) {
-  EXPECT_EQ(dump_of(20), "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f \n10 11 12 13 ");
-  const struct { uint32_t length, returned, result, shown; } dumps[] = {
-      {20, 20, 0, 20}, {0, 0, 0, 0},     {17, 17, 0, 17},   {300, 300, 0, 256},
-      {20, 12, 0, 12}, {20, 5000, 0, 20}, {979, 979, 0, 256}, {980, 980, 1, 0}};
-  for (const auto& c : dumps) {
-    answer_config_read(driver_, c.returned);
-    char text[600];
-    std::memset(text, '#', sizeof text);
-    EXPECT_EQ(vx::VARU_get_quenta_pci_data(1, 0, c.length, text), c.result) << c.length << "/" << c.returned;
-    if (c.result == 0) {
-      EXPECT_EQ(std::string(text), dump_of(c.shown)) << c.length << "/" << c.returned;
-    }
-  }
   char text[600] = "", name[300], small[8];
   uint32_t dword = 0, vfs = 0;
   uint8_t reply[976];
@@ -125,17 +85,11 @@ TEST_F(FakeDriverTest, DriverPrivateRequestsStayInBounds) {
   EXPECT_EQ(std::string(name), std::string(255, 'A'));
   EXPECT_EQ(vx::ioctl_get_vmhba_name(2, small, sizeof small), 0u);
   EXPECT_STREQ(small, "AAAAAAA");
-  // Link information: copied on success only; a failing request closes the NIC node.
-  driver_.answer = [](unsigned long, uint8_t* arg, size_t) { arg[4 + 8] = 0xDC; };
-  const struct { int result; uint32_t want; bool copied; } links[] = {{0, 0, true}, {1, 0, false}, {-1, 1, false}};
-  for (const auto& [result, want, copied] : links) {
-    driver_.result = result;
-    std::memset(reply, 0x77, sizeof reply);
-    EXPECT_EQ(vx::ioctl_get_mtu(1, reply), want) << result;
-    EXPECT_EQ(reply[8], copied ? 0xDC : 0x77) << result;
-    EXPECT_EQ(vx::varu_glob.nic_fds[0], -1);
-  }
+  // A failing request fails the call and closes the NIC node.
+  driver_.result = -1;
   driver_.error = ENODEV;
+  EXPECT_EQ(vx::ioctl_get_mtu(1, reply), 1u);
+  EXPECT_EQ(vx::varu_glob.nic_fds[0], -1);
   EXPECT_EQ(vx::VARU_get_quenta_pci_data(1, 0, 4, text), 1u);
   EXPECT_EQ(vx::ioctl_quenta_read_pci_conf(1, 0, 0, &dword), 1u);
   EXPECT_EQ(vx::ioctl_get_vmhba_name(1, name, sizeof name), 1u);

@@ -188,10 +188,6 @@ TEST_F(HostTest, StartUpDirectoriesAreSearchableAndSecretsPrivate) {
   EXPECT_EQ(mode_of("/scratch/Talvix/savestp.txt"), 0600u);
   temp_root.write("/etc/banner", "ESXi\n");
   EXPECT_EQ(vx::VARU_config_dir_permssions(), vx::kHostEmbedded);
-  temp_root.write("/tmp/varu2d.log", "");
-  ::chmod(temp_root.at("/tmp/varu2d.log").c_str(), 0600);
-  EXPECT_EQ(vx::VARU_config_log_dir_permissions(), 0u);
-  EXPECT_EQ(mode_of("/tmp/varu2d.log"), 0644u);
   EXPECT_TRUE(g_commands.empty()) << "no shell for directories";
 }
 

@@ -74,10 +74,6 @@ TEST(Text, Ipv6RoundTripThroughTheExpandedForm) {
     vx::U8IPv6ToStr(bytes, back, sizeof back);
     EXPECT_STREQ(back, t);
   }
-  char zero[40] = "";   // the zero address rewrites its text when it has room
-  uint8_t bytes[16];
-  vx::StrToU8IPv6(zero, sizeof zero, bytes);
-  EXPECT_STREQ(zero, "0::");
 }
 
 }  // namespace

@@ -54,20 +54,4 @@ TEST_F(WalksTest, GenerationFromTheDeviceId) {
   }
 }
 
-TEST_F(WalksTest, NcsiRequiredComparesTheVersionAsBytes) {
-  hm_node* version = vx::internal_get_node(controller, "ActiveFirmwareVersion", kProperty);
-  vx::property_data(version)->handler = vx::handle_internal_property;
-  const std::pair<const char*, uint32_t> rows[] = {{"4.0.0.0", 1},     {"3.102.147.9", 0},  {"10.0.0.0", 0},
-                                                   {"3.102.148.0", 0}, {"3.102.148.01", 0}, {"3.102.149.0", 1},
-                                                   {"3.2", 1},         {"", 0}};
-  for (const auto& [text, want] : rows) {
-    vx::set_prop_val(controller, "ActiveFirmwareVersion", "%s", text);
-    EXPECT_EQ(vx::is_ncsi_required(controller), want) << text;
-  }
-  vx::property_data(version)->handler = unreadable;
-  EXPECT_EQ(vx::is_ncsi_required(controller), 1u);
-  EXPECT_EQ(vx::is_ncsi_required(phba), 1u) << "no such property";
-  EXPECT_EQ(vx::is_ncsi_required(nullptr), 1u);
-}
-
 }  // namespace

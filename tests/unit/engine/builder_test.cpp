@@ -1,4 +1,4 @@
-// The instance builder, driven by a small schema of its own, and the bitfields of its numbers.
+// The instance builder, driven by a small schema of its own.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -103,33 +103,6 @@ TEST_F(BuilderTest, AFailedBuildLeavesNothingBehind) {
   ASSERT_NE(built, nullptr);
   EXPECT_GE(failures, 15);
   EXPECT_EQ(number(built), 1) << "failed builds left the number free";
-}
-
-// The bit operations never touch a bit outside the field; the field is allocated zeroed and counted.
-TEST(Bitfield, StaysWithinItsBits) {
-  uint8_t field[2] = {0, 0};
-  EXPECT_EQ(set_bit(field, 16, 9), 0);
-  EXPECT_EQ(is_set(field, 16, 9), 2) << "the masked bit";
-  for (int32_t index : {8, -1}) EXPECT_EQ(set_bit(field, 8, index), -1) << index;
-  EXPECT_EQ(clear_bit(field, 8, 9), -1);
-  EXPECT_EQ(is_set(field, 9, 9), -1);
-  EXPECT_EQ(field[0] | field[1] << 8, 0x0200);
-  EXPECT_EQ(get_first_one(field, 9), -1) << "bits beyond nbits are not looked at";
-  EXPECT_EQ(get_first_one(field, -5), -1);
-  field[0] = 0xFF;
-  field[1] = 0x03;
-  EXPECT_EQ(get_first_zero(field, 16), 10);
-  EXPECT_EQ(get_first_zero(field, 10), -1);
-  EXPECT_EQ(get_first_zero(field, 0), -1);
-  const uint32_t start = varu_alloc_count();
-  EXPECT_EQ(alloc_bitfield(0), nullptr);
-  uint8_t* f = alloc_bitfield(1025);
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(get_first_one(f, 1025), -1);
-  EXPECT_EQ(set_bit(f, 1025, 1024), 0);
-  EXPECT_EQ(set_bit(nullptr, 8, 0), -1);
-  free_bitfield(f);
-  EXPECT_EQ(varu_alloc_count(), start);
 }
 
 }  // namespace

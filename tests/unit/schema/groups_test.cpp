@@ -89,13 +89,4 @@ TEST_F(EveryGroup, PendingHandlersOnlyShrinkAndAreAllStillUsed) {
   }
 }
 
-TEST_F(EveryGroup, PendingHandlersAnswerNotSupported) {
-  char buf[256] = "";
-  char params[6][256] = {};
-  EXPECT_EQ(handle_vx_controller_properties(node_at(vexalon, "BIOSVersion"), buf, kGet), 149u);
-  EXPECT_EQ(vxtest::last_status().text, "This Operation is not supported.");
-  EXPECT_EQ(do_UpgradeFlashROM(vexalon, nullptr, params), 149u);
-  EXPECT_EQ(group_Target(vexalon), 149u);
-}
-
 }  // namespace
