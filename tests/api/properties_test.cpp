@@ -95,7 +95,8 @@ TEST_F(Properties, LinksStandForTheirTargetWithinTheirGroup) {
 
   hm_node* sibling = vx::create_link(w, "NameAlias", vx::internal_get_node(w, "Name", kProperty), nullptr, nullptr,
                                      nullptr);
-  hm_node* away = vx::create_link(w, "LevelAlias", vx::get_node(static_cast<int32_t>(level)), nullptr, nullptr, nullptr);
+  hm_node* away =
+      vx::create_link(w, "LevelAlias", vx::get_node(static_cast<int32_t>(level)), nullptr, nullptr, nullptr);
   ASSERT_TRUE(sibling && away);
   std::strcpy(buf, "through");
   EXPECT_EQ(VARU_set_property_val(widget, sibling->tag, buf, 8), 0u);

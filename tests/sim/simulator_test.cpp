@@ -27,9 +27,6 @@ TEST_F(SimTest, answers_never_pass_the_room) {
       }
     }
   }
-  Request cut = command(32, 1, 200);
-  ASSERT_EQ(send(iscsi_path(0), cut), 0);
-  EXPECT_EQ(cut.status(), 4) << "a record larger than the request is cut with status 4";
 }
 
 TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {

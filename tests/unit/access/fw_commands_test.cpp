@@ -128,10 +128,8 @@ TEST_F(FwCommandsTest, UnusablePathsSendNothing) {
   using Call = uint32_t (*)(uint8_t*);
   const struct { Call call; uint8_t mask; uint32_t result; } cases[] = {   // mask: adapter 0's protocol bits
       {[](uint8_t* b) { return vx::ioctl_get_port_state(1, b, 0, 0, 3); }, 0, 1},
-      {[](uint8_t* b) { return vx::ioctl_qos_get(1, b, 0, 0, 0); }, 0, 1},
       {[](uint8_t* b) { return vx::ioctl_get_quenta_vpd_data(1, b, 16, 0, 0, 3); }, 0, 1},
       {[](uint8_t* b) { return vx::ioctl_set_mac(1, b, 0, 0, 1); }, 0, 1},
-      {[](uint8_t* b) { return vx::ioctl_get_oem_params(1, b, 0, 0, 0); }, 4, 1},
       {[](uint8_t* b) { return vx::ioctl_get_oem_params(1, b, 0, 0, 16); }, 1, 1},
       {[](uint8_t* b) { uint16_t s; return vx::ioctl_get_eventlogbuffersize(1, b, &s, 0, 0, 0); }, 0, 1},
       {[](uint8_t* b) { return vx::ioctl_set_config_sign(1, b, 0, 0, 0); }, 2, 0},

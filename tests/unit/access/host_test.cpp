@@ -143,7 +143,8 @@ TEST_F(HostTest, ShellStatusQuotingAndInterfaceNames) {
   }
   const std::pair<std::string, std::string> quotes[] = {
       {"/tmp/a-b_c.txt", "/tmp/a-b_c.txt"}, {"a b", "'a b'"}, {"it's", "'it'\\''s'"}, {"", "''"},
-      {"$(reboot)", "'$(reboot)'"}, {"a;b", "'a;b'"}, {"`x`", "'`x`'"}, {std::string("a\0b", 3), std::string("'a\0b'", 5)}};
+      {"$(reboot)", "'$(reboot)'"}, {"a;b", "'a;b'"}, {"`x`", "'`x`'"},
+      {std::string("a\0b", 3), std::string("'a\0b'", 5)}};
   for (const auto& [text, want] : quotes) EXPECT_EQ(vx::shell_quote(text), want) << text;
   const std::pair<const char*, bool> names[] = {
       {"vmnic0", true}, {"eth0.100", true}, {"abcdefghijklmno", true}, {"vmnic0;reboot", false}, {"", false},

@@ -23,7 +23,8 @@ struct Guarded {
 
 TEST(Text, WritersStayWithinTheOutput) {
   const struct { const char* text; int32_t out_len; uint32_t want_rc; const char* want; } fields[] = {
-      {"abc,def", 8, 0, "abc"}, {",abc", 8, 1, ""}, {"abcd", 4, 0, "abc"}, {"abcdefgh,x", 4, 0, "abc"}, {"abc", 1, 0, ""}};
+      {"abc,def", 8, 0, "abc"}, {",abc", 8, 1, ""}, {"abcd", 4, 0, "abc"}, {"abcdefgh,x", 4, 0, "abc"},
+      {"abc", 1, 0, ""}};
   for (const auto& r : fields) {
     Guarded out(static_cast<size_t>(r.out_len));
     EXPECT_EQ(vx::get_field(r.text, ',', out.data(), r.out_len), r.want_rc) << r.text;

@@ -1,5 +1,6 @@
-// The command transport against a scripted driver, with the chunked flash write: the header as sent, both device paths, the
-// dispatch over handles, the lengths it refuses, and what a failing driver turns into.
+// The command transport against a scripted driver: the header as sent, both device paths, the
+// dispatch over handles, the lengths it refuses, what a failing driver turns into, and the
+// chunked flash write.
 #include <cerrno>
 #include <cstdint>
 #include <cstring>

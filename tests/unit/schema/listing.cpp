@@ -107,7 +107,7 @@ std::string joined(const std::vector<std::string>& fields) {
   }
   if (at == 0) return ::testing::AssertionFailure() << tsv_name << " is empty or missing";
   if (at != nodes.size()) {
-    return ::testing::AssertionFailure() << tsv_name << " ends; next node built: " << joined(fields_of(instance, nodes[at]));
+    return ::testing::AssertionFailure() << tsv_name << " ends; next built: " << joined(fields_of(instance, nodes[at]));
   }
   return ::testing::AssertionSuccess();
 }
