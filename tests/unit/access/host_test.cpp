@@ -225,9 +225,8 @@ TEST_F(FirmwareDownloadTest, ThroughEthtool) {
   EXPECT_FALSE(temp_root.exists("/tmp/m_flash.txt"));
   g_rules.back().output = "something else\n";
   EXPECT_STATUS(download("/images/fw.ufi"), 166, vx::msg::kFirmwareUpgradeFailed);
-  // A failure on an interface that was down brings it down again.
-  g_rules = {{"grep UP", 1}, {"ifconfig vmnic3 up", 0}, {"ifconfig vmnic3 down", 0}, {"ethtool -h", 0},
-             {"rm -rf", 0}, {"getenforce", 0}, {"setenforce", 0}, {"ethtool -f", 3}};
+  // A failure on an interface that was down brings it down again, and enforcement back on.
+  g_rules = {{"grep UP", 1}, {"ifconfig", 0}, {"ethtool -h", 0}, {"rm -rf", 0}, {"enforce", 0}, {"ethtool -f", 3}};
   EXPECT_STATUS(download("/images/fw.ufi"), 166, vx::msg::kFirmwareUpgradeFailed);
   EXPECT_TRUE(ran("setenforce 0") && ran("setenforce 1") && ran("ifconfig vmnic3 down > /dev/null"));
 }
