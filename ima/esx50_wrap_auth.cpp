@@ -5,8 +5,9 @@
 // the target checks; the mutual ones are InitiatorCHAPName / InitiatorSecret.
 //
 // Whatever CHAP is in use is rebuilt from the group's current values when only part of it changes
-// (the policy, or mutual CHAP switched on or off), so that working credentials are never replaced
-// by placeholders or lost.
+// (the policy, or mutual CHAP switched on or off, or credentials given without a policy), so that
+// working credentials and policy are never replaced by placeholders or lost: ConfigureCHAP takes a
+// missing policy as "Prohibited".
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -33,9 +34,11 @@ constexpr const char* kPreferred = "Preferred";
 constexpr const char* kRequired = "Required";
 
 // Credentials used where CHAP is switched on without the caller's own (12 to 16 characters, as
-// ConfigureCHAP demands of a text secret).
+// ConfigureCHAP demands of a text secret). The two directions never share a secret (the adapter
+// refuses that), so the second secret stands in where the first is taken.
 constexpr const char* kPlaceholderName = "vexalon";
 constexpr const char* kPlaceholderSecret = "quietmeadowlark";
+constexpr const char* kOtherPlaceholderSecret = "stillwaterheron";
 
 constexpr size_t kMinSecret = 12;
 constexpr size_t kMaxSecret = 16;
@@ -88,10 +91,11 @@ struct Chap {
   char secret[kTextSize] = "";
 };
 
-Chap placeholder() {
+// Placeholder credentials whose secret differs from `taken`.
+Chap placeholder(const char* taken = "") {
   Chap chap;
   std::strcpy(chap.name, kPlaceholderName);
-  std::strcpy(chap.secret, kPlaceholderSecret);
+  std::strcpy(chap.secret, std::strcmp(taken, kPlaceholderSecret) == 0 ? kOtherPlaceholderSecret : kPlaceholderSecret);
   return chap;
 }
 
@@ -118,8 +122,15 @@ uint32_t current_one_way(const Auth& auth, Chap* out) {
   return read_chap(auth, kPropTargetCHAPName, kPropTargetSecret, out);
 }
 
-// Runs ConfigureCHAP with one-way credentials, and mutual ones when given.
+// Runs ConfigureCHAP with one-way credentials, and mutual ones when given. Without a policy, CHAP in
+// use keeps its own.
 IMA_STATUS configure(const Auth& auth, const Chap& one_way, const Chap* mutual, const char* policy) {
+  char current[kTextSize] = "";
+  if (policy == nullptr && auth.kind() != Method::kNone) {
+    const uint32_t read = auth.read(kPropCHAPParam, current);
+    if (read != 0) return ErrorCheck(read);
+    policy = current;
+  }
   ActionParams params;
   params.set_text(kSlotMethod, mutual != nullptr ? kMethodMutual : kMethodOneWay);
   if (mutual != nullptr) {
@@ -450,10 +461,8 @@ IMA_STATUS add_mutual(const IMA_OID& oid, uint32_t types, IMA_AUTHMETHOD method,
 IMA_STATUS end_mutual(const Auth& auth) {
   if (auth.kind() != Method::kMutual) return IMA_STATUS_SUCCESS;
   Chap one_way;
-  char policy[kTextSize];
-  uint32_t read = current_one_way(auth, &one_way);
-  if (read == 0) read = auth.read(kPropCHAPParam, policy);
-  return read != 0 ? ErrorCheck(read) : configure(auth, one_way, nullptr, policy);
+  const uint32_t read = current_one_way(auth, &one_way);
+  return read != 0 ? ErrorCheck(read) : configure(auth, one_way, nullptr, nullptr);
 }
 
 // Mutual CHAP switched on or off at a target or SendTargets portal. On: with the caller's mutual
@@ -467,16 +476,18 @@ IMA_STATUS set_local_mutual(const IMA_OID& oid, IMA_AUTHMETHOD method, const IMA
   const IMA_STATUS status = open_auth(oid, kLocalTypes, &auth);
   if (status != IMA_STATUS_SUCCESS) return status;
   if (enable != 1) return end_mutual(auth);
-  Chap mutual = placeholder();
+  Chap mutual;
   if (parms != nullptr && !caller_chap(*parms, false, &mutual)) return IMA_ERROR_INVALID_PARAMETER;
   if (parms == nullptr && auth.kind() == Method::kMutual) return IMA_STATUS_SUCCESS;   // already on
-  Chap one_way = placeholder();
-  char policy[kTextSize] = "";
-  if (parms != nullptr) std::strcpy(policy, kRequired);
-  uint32_t read = 0;
-  if (auth.kind() != Method::kNone) read = current_one_way(auth, &one_way);
-  if (read == 0 && auth.kind() != Method::kNone) read = auth.read(kPropCHAPParam, policy);
-  return read != 0 ? ErrorCheck(read) : configure(auth, one_way, &mutual, policy);
+  if (auth.kind() == Method::kNone) {
+    if (parms == nullptr) mutual = placeholder();
+    return configure(auth, placeholder(mutual.secret), &mutual, parms != nullptr ? kRequired : nullptr);
+  }
+  Chap one_way;
+  const uint32_t read = current_one_way(auth, &one_way);
+  if (read != 0) return ErrorCheck(read);
+  if (parms == nullptr) mutual = placeholder(one_way.secret);
+  return configure(auth, one_way, &mutual, nullptr);
 }
 
 }  // namespace

@@ -99,8 +99,10 @@ IMA_API IMA_STATUS IMA_VMW_SetMtu(IMA_OID phbaOid, IMA_UINT mtu);
    which the target authenticates the initiator; the mutual ones those with which the initiator
    authenticates the target. Every method argument must be IMA_AUTHMETHOD_CHAP unless said
    otherwise; credentials must end within their fields, and where a secret is checked it has 12 to
-   16 characters (else IMA_ERROR_INVALID_PARAMETER, nothing changed). Method lists hold at most two
-   distinct methods; the in-use lists are written with up to 2 entries. */
+   16 characters (else IMA_ERROR_INVALID_PARAMETER, nothing changed). A setter given no policy (the
+   standard entry points, or a policy word other than DISCOURAGED, PREFERRED or REQUIRED) keeps the
+   level's CHAP policy while CHAP is in use. Method lists hold at most two distinct methods; the
+   in-use lists are written with up to 2 entries. */
 /* NONE then CHAP, at most *methodCount of them (in: capacity, out: written). */
 IMA_API IMA_STATUS IMA_GetSupportedAuthMethods(IMA_OID lhbaOid, IMA_BOOL getSettableMethods, IMA_UINT *methodCount,
                                                IMA_AUTHMETHOD *methodList);
