@@ -277,6 +277,13 @@ uint32_t discover_targets(hm_node* stp, hm_node* action, char params[6][256]) {
     if (validateISCSIName(params[0], name) != 0) return kStatusFailed;
     key = std::string(kSendTargetsOne) + name;
   }
+  // A portal that the file does not record is not asked anything.
+  std::string address;
+  std::string port;
+  if (!read_property(stp, kPropStpIPAddress, &address) || !read_property(stp, kPropStpPortNumber, &port) ||
+      VARU_sync_stp_with_file(controller, phba, stp, lhba, address.c_str(), port.c_str()) != 0) {
+    return kStatusFailed;
+  }
   const CommandAddress at = command_address(stp);
   uint32_t max_targets = 0;
   if (generation == kGenerationOrvelle) {
@@ -284,16 +291,12 @@ uint32_t discover_targets(hm_node* stp, hm_node* action, char params[6][256]) {
     if (ioctl_get_fw_config(at.port, config, at.domain, at.phba_port, kProtocolIscsi) != 0) return kStatusFailed;
     max_targets = read_at<uint32_t>(config, kFwConfigTargetsA) + read_at<uint32_t>(config, kFwConfigTargetsB);
   }
-  std::string address;
-  std::string port;
   std::string initiator;
   std::string alias;
   hm_node* names = internal_get_node(lhba, kGroupInitiatoriSCSIName, kGroup);
-  if (!read_property(stp, kPropStpIPAddress, &address) || !read_property(stp, kPropStpPortNumber, &port) ||
-      !read_property(names, kPropInitiatoriSCSIName, &initiator) || !read_property(names, kPropInitiatorAlias, &alias)) {
+  if (!read_property(names, kPropInitiatoriSCSIName, &initiator) || !read_property(names, kPropInitiatorAlias, &alias)) {
     return kStatusFailed;
   }
-  if (VARU_sync_stp_with_file(controller, phba, stp, lhba, address.c_str(), port.c_str()) != 0) return kStatusFailed;
   login_target_request request{};
   uint64_t port_number = 0;
   if (!parse_address(address, request.portal.address, &request.portal.type) ||

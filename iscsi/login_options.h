@@ -20,7 +20,6 @@ constexpr uint32_t kStatusOneWayChapIgnores = 137;
 constexpr uint32_t kStatusMutualChapNeedsInitiator = 138;
 constexpr uint32_t kStatusDigestLevelPreferred = 193;
 constexpr uint32_t kStatusDigestDefaultPreferred = 194;
-constexpr size_t kMaxChapNameLength = 255;
 
 // Reads the owner's record of the level of `options_group` into its twelve properties (empty
 // CHAPParam, HeaderParam and DataParam shown as "Prohibited"). 0, also when no record matches;

@@ -57,7 +57,13 @@ json state_json(const IscsiState& s) {
                         {"initiator", x.initiator}, {"address", address_json(x.address)}, {"port", x.port},
                         {"source_port", x.source_port}, {"options", to_hex(x.options)}});
   }
-  return json{{"next_handle", s.next_handle}, {"persistent", targets}, {"sessions", sessions}};
+  json discovery = json::array();
+  for (const DiscoverySession& d : s.discovery) {
+    discovery.push_back({{"handle", d.handle}, {"address", address_json(d.address)}, {"port", d.port},
+                         {"name", d.name}, {"sent", d.sent}});
+  }
+  return json{{"next_handle", s.next_handle}, {"persistent", targets},       {"sessions", sessions},
+              {"discovery", discovery},       {"last_discovery", s.last_discovery}};
 }
 
 bool parse_state(const std::string& text, IscsiState* out) {
@@ -91,6 +97,11 @@ bool parse_state(const std::string& text, IscsiState* out) {
       v.options = from_hex(x.at("options").get<std::string>());
       s.sessions.push_back(v);
     }
+    // Discovery sessions came with SendTargets; a state file from before has none.
+    for (const json& d : j.value("discovery", json::array())) {
+      s.discovery.push_back({d.at("handle"), address_of(d.at("address")), d.at("port"), d.at("name"), d.at("sent")});
+    }
+    s.last_discovery = j.value("last_discovery", 0u);
   } catch (const std::exception&) {
     return false;
   }
@@ -138,6 +149,13 @@ const SimSession* IscsiState::session(uint32_t handle) const {
   return const_cast<IscsiState*>(this)->session(handle);
 }
 
+DiscoverySession* IscsiState::discovery_session(uint32_t handle) {
+  for (DiscoverySession& d : discovery) {
+    if (d.handle == handle) return &d;
+  }
+  return nullptr;
+}
+
 std::string iscsi_state_file(const Store& store, const Adapter& adapter, const Function& function) {
   char name[48];
   std::snprintf(name, sizeof name, "records/iscsi-%03d.%02d.%d", adapter.bus, adapter.device, function.number);
@@ -180,6 +198,24 @@ bool update_iscsi_state(const Store& store, const Adapter& adapter, const Functi
   });
 }
 
+namespace {
+
+bool offers(const login_options& o, const Chap& chap) {
+  const size_t secret = std::min<size_t>(o.target_secret_length, kChapSecretSize);
+  return (o.chap & 0xFF) != 0 && ::strnlen(o.target_chap_name, kChapNameSize) == chap.name.size() &&
+         std::strncmp(o.target_chap_name, chap.name.c_str(), kChapNameSize) == 0 &&
+         same_bytes(reinterpret_cast<const char*>(o.target_secret), secret, chap.secret);
+}
+
+bool expects(const login_options& o, const Chap& chap) {
+  const size_t secret = std::min<size_t>(o.initiator_secret_length, kChapSecretSize);
+  return ::strnlen(o.initiator_chap_name, kChapNameSize) == chap.name.size() &&
+         std::strncmp(o.initiator_chap_name, chap.name.c_str(), kChapNameSize) == 0 &&
+         same_bytes(reinterpret_cast<const char*>(o.initiator_secret), secret, chap.secret);
+}
+
+}  // namespace
+
 LoginVerdict login_verdict(const Network& network, const std::string& target, const NetAddress& address, uint16_t port,
                            const login_options& o) {
   const RemoteTarget* t = network.find(target);
@@ -188,22 +224,19 @@ LoginVerdict login_verdict(const Network& network, const std::string& target, co
     at_portal = at_portal || (t->portals[i].address == address && t->portals[i].port == port);
   }
   if (!at_portal) return LoginVerdict::kUnreachable;
+  if (t->has_chap && !offers(o, t->chap)) return LoginVerdict::kAuthentication;
   const bool chap = (o.chap & 0xFF) != 0;
-  const size_t target_secret = std::min<size_t>(o.target_secret_length, kChapSecretSize);
-  if (t->has_chap && (!chap || ::strnlen(o.target_chap_name, kChapNameSize) != t->chap.name.size() ||
-                      std::strncmp(o.target_chap_name, t->chap.name.c_str(), kChapNameSize) != 0 ||
-                      !same_bytes(reinterpret_cast<const char*>(o.target_secret), target_secret, t->chap.secret))) {
-    return LoginVerdict::kAuthentication;
-  }
-  const size_t initiator_secret = std::min<size_t>(o.initiator_secret_length, kChapSecretSize);
-  if (chap && o.mutual == 1 && t->has_mutual_chap &&
-      (::strnlen(o.initiator_chap_name, kChapNameSize) != t->mutual_chap.name.size() ||
-       std::strncmp(o.initiator_chap_name, t->mutual_chap.name.c_str(), kChapNameSize) != 0 ||
-       !same_bytes(reinterpret_cast<const char*>(o.initiator_secret), initiator_secret, t->mutual_chap.secret))) {
-    return LoginVerdict::kAuthentication;
-  }
+  if (chap && o.mutual == 1 && t->has_mutual_chap && !expects(o, t->mutual_chap)) return LoginVerdict::kAuthentication;
   const bool crc = o.header_digest == 1 || o.data_digest == 1;
   if ((t->digest == Digest::kNone && crc) || (t->digest == Digest::kCrc32c && !crc)) return LoginVerdict::kDigest;
+  return LoginVerdict::kAccepted;
+}
+
+LoginVerdict discovery_verdict(const Network& network, const NetAddress& address, uint16_t port,
+                               const login_options& o) {
+  const DiscoveryPortal* p = network.discovery_portal(address, port);
+  if (p == nullptr) return LoginVerdict::kUnreachable;
+  if (p->has_chap && !offers(o, p->chap)) return LoginVerdict::kAuthentication;
   return LoginVerdict::kAccepted;
 }
 
