@@ -18,6 +18,12 @@ T read_at(const uint8_t* data, size_t offset) {
 
 bool fits(size_t size, size_t offset, size_t length) { return offset <= size && size - offset >= length; }
 
+// A name that fills its whole field has lost its end: no name at all.
+std::string name_at(const uint8_t* field) {
+  const std::string name = field_text(reinterpret_cast<const char*>(field), kIscsiNameSize);
+  return name.size() < kIscsiNameSize ? name : std::string();
+}
+
 ListedPortal portal_of(const uint8_t* address, uint8_t type, uint32_t port, uint32_t tag) {
   char text[64];
   ipaddr_to_string(address, text, sizeof text, type);
@@ -40,7 +46,7 @@ std::vector<ListedTarget> read_target_list(const uint8_t* data, size_t size, siz
     // An entry is taken only when all of it arrived; a count that no buffer can hold ends the list.
     if (slots > (size - at - kTargetEntryHeader) / sizeof(target_list_address)) break;
     ListedTarget t;
-    t.name = field_text(reinterpret_cast<const char*>(data + at + 4), kIscsiNameSize);
+    t.name = name_at(data + at + 4);
     for (uint32_t a = 0; a < addresses; ++a) {
       target_list_address e;
       std::memcpy(&e, data + at + kTargetEntryHeader + a * sizeof e, sizeof e);
@@ -55,9 +61,9 @@ std::vector<ListedTarget> read_target_list(const uint8_t* data, size_t size, siz
 bool read_target_record(const uint8_t* data, size_t size, ListedTarget* out) {
   *out = ListedTarget{};
   if (data == nullptr || !fits(size, kTargetRecordName, kIscsiNameSize)) return false;
-  out->name = field_text(reinterpret_cast<const char*>(data + kTargetRecordName), kIscsiNameSize);
+  out->name = name_at(data + kTargetRecordName);
   if (fits(size, kTargetRecordAlias, kAliasSize)) {
-    out->alias = field_text(reinterpret_cast<const char*>(data + kTargetRecordAlias), kAliasSize);
+    out->alias = field_text(reinterpret_cast<const char*>(data + kTargetRecordAlias), kAliasSize - 1);
   }
   if (!fits(size, kTargetRecordGroupCount, 4)) return true;
   const uint32_t groups = read_at<uint32_t>(data, kTargetRecordGroupCount);

@@ -1,6 +1,7 @@
 // Readers of the firmware's target lists: the answer to SendTargets (and its continuation) and one
 // record of the firmware's target database. They read only the bytes received, bound every name by
-// its field, and stop at the first entry that was not received whole.
+// its field (a name without its terminator reads empty), and stop at the first entry that was not
+// received whole.
 #pragma once
 
 #include <cstddef>

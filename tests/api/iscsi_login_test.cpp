@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "backend/backend.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -161,6 +162,40 @@ TEST_F(IscsiLogin, ChapSettingsAreCheckedAndRewriteEveryRecordOfTheTarget) {
   EXPECT_EQ(value_at(auth + "AuthenticationMethod"), "None");
   EXPECT_EQ(value_at(auth + "TargetSecret"), "");
   EXPECT_EQ(saved(), before);
+}
+
+TEST_F(IscsiLogin, TimeOutsBootSessionsAndTheInitiatorLevel) {
+  discover(kGen3Lhba);
+  const std::string open = target_path(kGen3Lhba, 0);
+  sim_.inject_status(17, 6, 1, 0xFF, 1);   // the session configuration refuses the ETO once
+  EXPECT_EQ(act(tag_at(open), "Login", {}), 0u);
+  EXPECT_EQ(last_status().code, 58u);
+  EXPECT_EQ(value_at(open + "/Session0/Persistent"), "True") << "the steps after the ETO still ran";
+  // A client that attaches reads the time-out of targets without a session again.
+  vx::set_prop_val(vx::get_node(static_cast<int32_t>(tag_at(target_path(kGen3Lhba, 1)))), "ETO", "%s", "99");
+  ASSERT_EQ(backend_client_init(0), 0u);
+  EXPECT_EQ(cached_at(target_path(kGen3Lhba, 1) + "/ETO"), "10");
+
+  ASSERT_EQ(add_target(kGen5Lhba, kOpenTarget, "10.0.0.5", nullptr, "True"), 0u);
+  EXPECT_STATUS(act(tag_at(target_path(kGen5Lhba, 0)), "Logout", {}), 126,
+                "Cannot logout the session as it is an active boot session. Please use the iSCSIPrism configuration "
+                "utility to logout the session.");
+
+  // The initiator level lives in its own file, which start-up makes; a new target starts from it.
+  const uint32_t initiator = tag_at(std::string(kGen5Lhba) + "/InitiatorLoginOptions");
+  EXPECT_EQ(set_value(initiator, "ImmediateData", "No"), 1u) << "no record to change";
+  root_.write("/scratch/Talvix/intr_logopts.txt",
+              "Vexalon1,iSCSIPhysicalHBA0,LogicalHBA0,Yes,Yes,None,None,None,,,,,Prohibited,Prohibited,Prohibited\n");
+  ASSERT_EQ(set_value(initiator, "ImmediateData", "No"), 0u);
+  ASSERT_EQ(act(tag_at(std::string(kGen5Lhba) + "/InitiatorLoginOptions/Authentication"), "ConfigureCHAP",
+                {"One-Way CHAP", nullptr, nullptr, "user", "targetsecret", "Required"}),
+            0u);
+  EXPECT_EQ(root_.read("/scratch/Talvix/intr_logopts.txt"),
+            "Vexalon1,iSCSIPhysicalHBA0,LogicalHBA0,Yes,No,None,None,One-Way CHAP,,,user,targetsecret,Required,"
+            "Prohibited,Prohibited\n");
+  ASSERT_EQ(add_target(kGen5Lhba, kChapTarget, "10.0.0.6"), 0u);
+  EXPECT_EQ(value_at(target_path(kGen5Lhba, 1) + "/TargetLoginOptions/ImmediateData"), "No");
+  EXPECT_EQ(value_at(target_path(kGen5Lhba, 1) + "/TargetLoginOptions/Authentication/TargetCHAPName"), "user");
 }
 
 }  // namespace
