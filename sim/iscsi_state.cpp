@@ -274,13 +274,17 @@ std::shared_ptr<const IscsiState> read_iscsi_state(const Store& store, const Ada
   if (::stat(path.c_str(), &now) != 0) {
     return errno == ENOENT ? std::make_shared<const IscsiState>() : nullptr;
   }
-  std::lock_guard<std::mutex> lock(cache_mutex);
-  auto it = state_cache.find(path);
-  if (it != state_cache.end() && same_file(it->second.identity, now)) return it->second.state;
+  {
+    std::lock_guard<std::mutex> lock(cache_mutex);
+    auto it = state_cache.find(path);
+    if (it != state_cache.end() && same_file(it->second.identity, now)) return it->second.state;
+  }
+  // The file's lock is taken without the cache's: an update takes them the other way round.
   std::string text;
   const file_store::ReadResult got = store.read(path, &text);
   if (got == file_store::ReadResult::kMissing) return std::make_shared<const IscsiState>();
   if (got != file_store::ReadResult::kRead) return nullptr;
+  std::lock_guard<std::mutex> lock(cache_mutex);
   std::shared_ptr<const IscsiState> state = state_of_text(path, text);
   if (state == nullptr) return nullptr;
   // Keyed by what was stat'ed before the read: a newer file read here is read again next time.
