@@ -1,6 +1,5 @@
 #include "iscsi/login_options.h"
 
-#include <strings.h>
 
 #include <cctype>
 #include <cstring>
