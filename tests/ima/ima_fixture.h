@@ -30,6 +30,10 @@ struct Guarded {
   bool guard_intact() const { return std::count(bytes.begin() + size, bytes.end(), kPattern) == 32; }
   bool all(uint8_t v) const { return std::count(bytes.begin(), bytes.begin() + size, v) == static_cast<long>(size); }
   uint32_t u32(size_t at) const { return *reinterpret_cast<const uint32_t*>(bytes.data() + at); }
+  std::string text(size_t at) const {   // a NUL-terminated byte text, at most to the record's end
+    const char* start = reinterpret_cast<const char*>(bytes.data() + at);
+    return std::string(start, strnlen(start, size - at));
+  }
   std::string wide(size_t at, size_t units) const {
     return imahost::utf8_of(reinterpret_cast<const IMA_WCHAR*>(bytes.data() + at), units);
   }
@@ -108,6 +112,16 @@ inline std::vector<IMA_WCHAR> wide_repeat(size_t units, IMA_WCHAR unit = 'a') {
   std::vector<IMA_WCHAR> text(units, unit);
   text.push_back(0);
   return text;
+}
+
+// CHAP credentials as the host passes them, with the IMA_VMW_ policy word.
+inline IMA_INITIATOR_AUTHPARMS chap_parms(const std::string& name, const std::string& secret, uint32_t word = 0) {
+  IMA_INITIATOR_AUTHPARMS parms{};
+  IMA_CHAP_INITIATOR_AUTHPARMS& chap = parms.chapParms;
+  std::memcpy(chap.name, name.data(), std::min(name.size(), sizeof chap.name));
+  std::memcpy(chap.challengeSecret, secret.data(), std::min(secret.size(), sizeof chap.challengeSecret));
+  std::memcpy(chap.reserved, &word, sizeof word);
+  return parms;
 }
 
 }  // namespace vxtest
