@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 
 namespace vx::file_store {
@@ -140,6 +141,13 @@ bool append(const std::string& path, const std::string& text, mode_t mode) {
     content += text;
     return true;
   }, mode);
+}
+
+bool move_aside(const std::string& path, const std::string& to) {
+  FileLock lock(path);
+  if (!lock.held()) return false;
+  if (::rename(path.c_str(), to.c_str()) != 0) return false;
+  return sync_parent_dir(to);
 }
 
 }  // namespace vx::file_store

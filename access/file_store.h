@@ -34,6 +34,10 @@ bool update_file(const std::string& path, const std::function<bool(std::string& 
 // Appends `text` (a whole line with its newline) under the locks.
 bool append(const std::string& path, const std::string& text, mode_t mode = 0644);
 
+// Renames `path` to `to` under the locks of `path` (a file at `to` is replaced) and syncs the
+// directory. False when `path` is missing or the rename fails.
+bool move_aside(const std::string& path, const std::string& to);
+
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
 // directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.
 struct SystemCalls {

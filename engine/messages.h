@@ -99,4 +99,69 @@ constexpr const char* kFirmwareVersionsUnread =
     "Firmware download completed but failed to get ActiveFirmwareVersion and FirmwareVersionOnFlash properties. "
     "Please check varu2d.log file for more information.";
 
+// iSCSI initiator management.
+constexpr const char* kInvalidValueUseValid = "Invalid value. Please use valid value.";
+constexpr const char* kInvalidInstanceNumber = "Invalid instance number. Please use valid instance number.";
+constexpr const char* kInvalidIscsiName = "Invalid iSCSI name. Please use valid iSCSI name as per RFC 3722.";
+constexpr const char* kMaxTargetsReached = "Failed to add a target. Max targets are reached.";
+constexpr const char* kIpv6NotSupported = "IPv6 configuration is not supported on given adapter.";
+constexpr const char* kDuplicateTarget =
+    "Cannot add duplicate target entry as a target already exists with same target name. Please provide different "
+    "target name to add another target.";
+constexpr const char* kDuplicateTargetPortal =
+    "Given TargetPortal already exist. Please given another Target IPaddress and PortNumber";
+constexpr const char* kBootTlvAddFailed =
+    "Target Login succeeded, but failed to add the iSCSI Boot Target TLV in the iSCSI Region in firmware.";
+constexpr const char* kBootTlvDeleteFailed =
+    "Failed to delete the iSCSI Boot Target TLV in the iSCSI Region in firmware.";
+constexpr const char* kCrcMismatchLogin = "Failed to login due to mismatch in CRC Configuration.";
+constexpr const char* kIsidInUse =
+    "A session already exists with the given ISID Qualifier. Please provide a different ISID Qualifier.";
+constexpr const char* kIsidOutOfRange = "ISIDQualifier: Value out of range. Valid range is from 0 to 65535";
+constexpr const char* kDeletePersistencyFailed = "Failed to delete persistency of the session.";
+constexpr const char* kTargetHasLoggedInSession =
+    "Cannot delete iSCSI target with a session that is logged in. Please perform an OEMQMLogOut for the iSCSI "
+    "session and the target can then be deleted.";
+constexpr const char* kInsufficientBuffer =
+    "Insufficient buffer space obtained for the operation. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kNoActiveSessionIds =
+    "Failed to get the active session IDs. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kGetSessionFailed =
+    "Failed to get a session. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kGetSessionConfigFailed =
+    "Cannot get session config params. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kSetSessionConfigFailed =
+    "Cannot set session config params. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kTargetNotFound =
+    "Target not found. Application internal error occurred. Please check varu2d.log file for more information.";
+constexpr const char* kNoSessionToTarget = "No session available to this target.";
+constexpr const char* kLunInfoSomeSessions =
+    "Failed to get LUN info for some sessions. Please check varu2d.log for the actual sessions failed.";
+constexpr const char* kLunInfoFailed =
+    "Failed to get LUN info. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kSetBootTargetFailed =
+    "Failed to set this session as boot target. Please check varu2d.log file for more information.";
+constexpr const char* kPingFailed =
+    "Ping failed. Please check cable and network connections and make sure that the IP address is valid. For more "
+    "information, see the Troubleshooting section in Vexalon documentation.";
+constexpr const char* kGetInitiatorNameFailed =
+    "Failed to obtain initiator name and initiator alias. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kSetInitiatorNameFailed =
+    "Failed to set initiator name and initiator alias. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kGetQosFailed =
+    "Failed to get iSCSI QoS properties. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kSetQosFailed =
+    "Failed to set iSCSI QoS properties. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kLhbaAlwaysEnabled = "LogicalHBA0 is always enabled. It cannot be disabled.";
+
 }  // namespace vx::msg

@@ -14,8 +14,6 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 uint32_t do_AddARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AddRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AddSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AddTarget(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AddTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AutoAssignDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AutoAssignEnable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -34,8 +32,6 @@ uint32_t do_DeleteDefaultGateway(hm_node*, hm_node*, char[6][256]) { return not_
 uint32_t do_DeleteDefaultIPv6Gateway(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteTarget(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteiSNSServer(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DiscoverTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -53,8 +49,6 @@ uint32_t do_Login(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_Logout(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Ping(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ReScanLUNS(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshAvailableTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -64,7 +58,6 @@ uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_suppor
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SCSIWrite(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -74,7 +67,6 @@ uint32_t do_SetMaxFunctionNumber(hm_node*, hm_node*, char[6][256]) { return not_
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_StdInquiry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_VLANDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -95,14 +87,10 @@ uint32_t handle_IPv6State(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_InitiatorLinkLocalAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_InitiatorRoutableAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_IsRoCEEnabled(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LUNName(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LUNNumber(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkTechnology(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxBytesPerSecond(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxFunctionsPerPort(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxIosPerSecond(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxSupportedController(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -117,10 +105,8 @@ uint32_t handle_ProtocolSupported(hm_node*, char*, uint32_t) { return not_suppor
 uint32_t handle_RebootRequired(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_SettableMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_SsnAttr_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_StdInquiry_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_SupportedMCTypes(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_TargetAlias(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_Target_ETO(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -128,13 +114,10 @@ uint32_t handle_activeport(hm_node*, char*, uint32_t) { return not_supported(); 
 uint32_t handle_authentication_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_authentication_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_authentication_target_loginopts(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_boot_session(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_connection_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_discoveryparams(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iSCSIPhysicalHBA_LogicalHBA_Enabled(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -144,8 +127,6 @@ uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_logical_link_status(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_lun_block_size(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_name_params(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -157,20 +138,14 @@ uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not
 uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_portspeed(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_session_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_target_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_target_type(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_tcpip_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t group_Discovery(hm_node*) { return not_supported(); }
-uint32_t group_LUN(hm_node*) { return not_supported(); }
-uint32_t group_NICPhysicalHBA(hm_node*) { return not_supported(); }
-uint32_t group_Session(hm_node*) { return not_supported(); }
-uint32_t group_Target(hm_node*) { return not_supported(); }
 uint32_t group_iSNS(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
@@ -194,14 +169,11 @@ uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return 
 uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
 uint32_t get_all_isns(hm_node*, int32_t, int32_t, int32_t, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
-uint32_t VARU_check_for_corrupted_database() { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_AddARPTableEntry", reinterpret_cast<const void*>(&do_AddARPTableEntry)},
     {"do_AddRouteTableEntry", reinterpret_cast<const void*>(&do_AddRouteTableEntry)},
     {"do_AddSendTargetPortal", reinterpret_cast<const void*>(&do_AddSendTargetPortal)},
-    {"do_AddTarget", reinterpret_cast<const void*>(&do_AddTarget)},
-    {"do_AddTargetPortal", reinterpret_cast<const void*>(&do_AddTargetPortal)},
     {"do_AutoAssignDisable", reinterpret_cast<const void*>(&do_AutoAssignDisable)},
     {"do_AutoAssignEnable", reinterpret_cast<const void*>(&do_AutoAssignEnable)},
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
@@ -220,8 +192,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_DeleteDefaultIPv6Gateway", reinterpret_cast<const void*>(&do_DeleteDefaultIPv6Gateway)},
     {"do_DeleteRouteTableEntry", reinterpret_cast<const void*>(&do_DeleteRouteTableEntry)},
     {"do_DeleteSendTargetPortal", reinterpret_cast<const void*>(&do_DeleteSendTargetPortal)},
-    {"do_DeleteTarget", reinterpret_cast<const void*>(&do_DeleteTarget)},
-    {"do_DeleteTargetPortal", reinterpret_cast<const void*>(&do_DeleteTargetPortal)},
     {"do_DeleteiSNSServer", reinterpret_cast<const void*>(&do_DeleteiSNSServer)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
     {"do_DiscoverTargets", reinterpret_cast<const void*>(&do_DiscoverTargets)},
@@ -239,8 +209,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_Logout", reinterpret_cast<const void*>(&do_Logout)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
-    {"do_Ping", reinterpret_cast<const void*>(&do_Ping)},
-    {"do_ReScanLUNS", reinterpret_cast<const void*>(&do_ReScanLUNS)},
     {"do_RefreshARPTableEntry", reinterpret_cast<const void*>(&do_RefreshARPTableEntry)},
     {"do_RefreshAvailableTargets", reinterpret_cast<const void*>(&do_RefreshAvailableTargets)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
@@ -250,7 +218,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
     {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
-    {"do_SCSIWrite", reinterpret_cast<const void*>(&do_SCSIWrite)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
     {"do_SetFactoryDefaults", reinterpret_cast<const void*>(&do_SetFactoryDefaults)},
@@ -260,7 +227,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
     {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
     {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
-    {"do_StdInquiry", reinterpret_cast<const void*>(&do_StdInquiry)},
     {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"do_VLANDisable", reinterpret_cast<const void*>(&do_VLANDisable)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
@@ -281,14 +247,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_InitiatorLinkLocalAddress", reinterpret_cast<const void*>(&handle_InitiatorLinkLocalAddress)},
     {"handle_InitiatorRoutableAddress", reinterpret_cast<const void*>(&handle_InitiatorRoutableAddress)},
     {"handle_IsRoCEEnabled", reinterpret_cast<const void*>(&handle_IsRoCEEnabled)},
-    {"handle_LUNName", reinterpret_cast<const void*>(&handle_LUNName)},
-    {"handle_LUNNumber", reinterpret_cast<const void*>(&handle_LUNNumber)},
     {"handle_LinkStatus", reinterpret_cast<const void*>(&handle_LinkStatus)},
     {"handle_LinkTechnology", reinterpret_cast<const void*>(&handle_LinkTechnology)},
-    {"handle_MaxBytesPerSecond", reinterpret_cast<const void*>(&handle_MaxBytesPerSecond)},
     {"handle_MaxFunctionNumber", reinterpret_cast<const void*>(&handle_MaxFunctionNumber)},
     {"handle_MaxFunctionsPerPort", reinterpret_cast<const void*>(&handle_MaxFunctionsPerPort)},
-    {"handle_MaxIosPerSecond", reinterpret_cast<const void*>(&handle_MaxIosPerSecond)},
     {"handle_MaxSupportedController", reinterpret_cast<const void*>(&handle_MaxSupportedController)},
     {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_MACAddress)},
     {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_PermanentMACAddress)},
@@ -303,10 +265,8 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_RebootRequired", reinterpret_cast<const void*>(&handle_RebootRequired)},
     {"handle_SettableMaxFunctionNumber", reinterpret_cast<const void*>(&handle_SettableMaxFunctionNumber)},
     {"handle_SsnAttr_properties", reinterpret_cast<const void*>(&handle_SsnAttr_properties)},
-    {"handle_StdInquiry_properties", reinterpret_cast<const void*>(&handle_StdInquiry_properties)},
     {"handle_SupportedMCTypes", reinterpret_cast<const void*>(&handle_SupportedMCTypes)},
     {"handle_TargetAlias", reinterpret_cast<const void*>(&handle_TargetAlias)},
-    {"handle_Target_ETO", reinterpret_cast<const void*>(&handle_Target_ETO)},
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
@@ -314,13 +274,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_authentication_initiator_loginoptions", reinterpret_cast<const void*>(&handle_authentication_initiator_loginoptions)},
     {"handle_authentication_stploginoptions", reinterpret_cast<const void*>(&handle_authentication_stploginoptions)},
     {"handle_authentication_target_loginopts", reinterpret_cast<const void*>(&handle_authentication_target_loginopts)},
-    {"handle_boot_session", reinterpret_cast<const void*>(&handle_boot_session)},
-    {"handle_connection_properties", reinterpret_cast<const void*>(&handle_connection_properties)},
     {"handle_discoveryparams", reinterpret_cast<const void*>(&handle_discoveryparams)},
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
-    {"handle_iSCSIPhysicalHBA_LogicalHBA_Enabled", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_LogicalHBA_Enabled)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
     {"handle_initiator_loginoptions", reinterpret_cast<const void*>(&handle_initiator_loginoptions)},
@@ -330,8 +287,6 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
     {"handle_logical_link_status", reinterpret_cast<const void*>(&handle_logical_link_status)},
-    {"handle_lun_block_size", reinterpret_cast<const void*>(&handle_lun_block_size)},
-    {"handle_name_params", reinterpret_cast<const void*>(&handle_name_params)},
     {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
     {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
     {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},
@@ -343,20 +298,14 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
     {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
     {"handle_portspeed", reinterpret_cast<const void*>(&handle_portspeed)},
-    {"handle_session_properties", reinterpret_cast<const void*>(&handle_session_properties)},
     {"handle_stploginoptions", reinterpret_cast<const void*>(&handle_stploginoptions)},
     {"handle_target_loginoptions", reinterpret_cast<const void*>(&handle_target_loginoptions)},
-    {"handle_target_type", reinterpret_cast<const void*>(&handle_target_type)},
     {"handle_tcpip_properties", reinterpret_cast<const void*>(&handle_tcpip_properties)},
     {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
     {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
     {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
     {"group_Discovery", reinterpret_cast<const void*>(&group_Discovery)},
-    {"group_LUN", reinterpret_cast<const void*>(&group_LUN)},
-    {"group_NICPhysicalHBA", reinterpret_cast<const void*>(&group_NICPhysicalHBA)},
-    {"group_Session", reinterpret_cast<const void*>(&group_Session)},
-    {"group_Target", reinterpret_cast<const void*>(&group_Target)},
     {"group_iSNS", reinterpret_cast<const void*>(&group_iSNS)},
 };
 const size_t kPendingHandlerCount = sizeof kPendingHandlers / sizeof kPendingHandlers[0];

@@ -2,6 +2,9 @@
 
 #include "access/wire.h"
 
+#include <arpa/inet.h>
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -324,7 +327,174 @@ void check_across_adapters(Config& config) {
   }
 }
 
+// ---- the remote world ---------------------------------------------------------------------------------
+
+NetAddress read_address(const json& obj, const std::string& where) {
+  NetAddress a;
+  const std::string text = read_text(obj, "address", "", 64, where);
+  if (!parse_net_address(text, &a)) fail(where, "bad address \"" + text + "\"");
+  return a;
+}
+
+Chap read_chap(const json& obj, const char* key, const std::string& where) {
+  const json& c = obj.at(key);
+  const std::string at = where + "." + key;
+  if (!c.is_object()) fail(at, "must be an object");
+  Chap chap{read_text(c, "name", "", 255, at), read_text(c, "secret", "", 255, at)};
+  if (chap.name.empty() || chap.secret.empty()) fail(at, "needs a name and a secret");
+  return chap;
+}
+
+std::vector<std::string> read_names(const json& obj, const std::string& where) {
+  std::vector<std::string> names;
+  if (!has(obj, "targets")) return names;
+  const json& list = obj.at("targets");
+  if (!list.is_array()) fail(where, "targets must be a list");
+  for (const json& n : list) {
+    if (!n.is_string()) fail(where, "targets must be names");
+    names.push_back(n.get<std::string>());
+  }
+  return names;
+}
+
+const json& list_of(const json& obj, const char* key, const std::string& where) {
+  static const json kEmpty = json::array();
+  if (!has(obj, key)) return kEmpty;
+  if (!obj.at(key).is_array()) fail(where, std::string(key) + " must be a list");
+  return obj.at(key);
+}
+
+RemoteTarget read_target(const json& obj, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  RemoteTarget t;
+  t.name = read_text(obj, "name", "", kMaxIscsiName, where);
+  if (t.name.empty()) fail(where, "name is missing");
+  t.alias = read_text(obj, "alias", "", 31, where);
+  const json& portals = list_of(obj, "portals", where);
+  if (portals.empty() || portals.size() > kMaxPortalsPerTarget) fail(where, "needs 1 to 16 portals");
+  for (size_t i = 0; i < portals.size(); ++i) {
+    const std::string at = where + ".portals[" + std::to_string(i) + "]";
+    if (!portals[i].is_object()) fail(at, "must be an object");
+    RemotePortal p;
+    p.address = read_address(portals[i], at);
+    p.port = static_cast<uint16_t>(read_uint(portals[i], "port", 3260, 0xFFFF, at));
+    p.group_tag = static_cast<uint16_t>(read_uint(portals[i], "group_tag", 1, 0xFFFF, at));
+    t.portals.push_back(p);
+  }
+  if ((t.has_chap = has(obj, "chap"))) t.chap = read_chap(obj, "chap", where);
+  if ((t.has_mutual_chap = has(obj, "mutual_chap"))) t.mutual_chap = read_chap(obj, "mutual_chap", where);
+  const std::string digest = read_text(obj, "digest", "either", 16, where);
+  if (digest == "either") {
+    t.digest = Digest::kEither;
+  } else if (digest == "none") {
+    t.digest = Digest::kNone;
+  } else if (digest == "crc32c") {
+    t.digest = Digest::kCrc32c;
+  } else {
+    fail(where, "digest must be \"none\", \"crc32c\" or \"either\"");
+  }
+  const json& luns = list_of(obj, "luns", where);
+  if (luns.size() > kMaxLunsPerTarget) fail(where, "more than 1024 LUNs");
+  std::set<uint32_t> numbers;
+  for (size_t i = 0; i < (luns.empty() ? 1 : luns.size()); ++i) {
+    const std::string at = where + ".luns[" + std::to_string(i) + "]";
+    const json empty = json::object();
+    const json& l = luns.empty() ? empty : luns[i];
+    if (!l.is_object()) fail(at, "must be an object");
+    RemoteLun lun;
+    lun.number = static_cast<uint32_t>(read_uint(l, "lun", i, kMaxLunNumber, at));
+    lun.blocks = read_uint(l, "blocks", 2097152, (1ull << 48), at);
+    lun.block_size = static_cast<uint32_t>(read_uint(l, "block_size", 512, 4096, at));
+    if (lun.blocks == 0) fail(at, "needs at least one block");
+    if (lun.block_size != 512 && lun.block_size != 1024 && lun.block_size != 2048 && lun.block_size != 4096) {
+      fail(at, "block_size must be 512, 1024, 2048 or 4096");
+    }
+    lun.vendor = read_text(l, "vendor", "QMC", 8, at);
+    lun.product = read_text(l, "product", "VDISK", 16, at);
+    lun.serial = read_text(l, "serial", (t.alias.empty() ? "LUN" : t.alias + "-") + std::to_string(lun.number), 200, at);
+    if (!numbers.insert(lun.number).second) fail(at, "LUN " + std::to_string(lun.number) + " is used twice");
+    t.luns.push_back(lun);
+  }
+  return t;
+}
+
+Network read_network(const json& obj) {
+  const std::string where = "network";
+  if (!obj.is_object()) fail(where, "must be an object");
+  Network n;
+  const json& targets = list_of(obj, "targets", where);
+  if (targets.size() > kMaxRemoteTargets) fail(where, "more than 256 targets");
+  std::set<std::string> names;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    n.targets.push_back(read_target(targets[i], where + ".targets[" + std::to_string(i) + "]"));
+    if (!names.insert(lower(n.targets.back().name)).second) fail(where, "two targets are named " + n.targets.back().name);
+  }
+  auto resolve = [&](std::vector<std::string>& list, const std::string& at) {
+    for (const std::string& name : list) {
+      if (names.count(lower(name)) == 0) fail(at, "no target is named " + name);
+    }
+    if (list.empty()) {
+      for (const RemoteTarget& t : n.targets) list.push_back(t.name);
+    }
+  };
+  const json& portals = list_of(obj, "discovery_portals", where);
+  for (size_t i = 0; i < portals.size(); ++i) {
+    const std::string at = where + ".discovery_portals[" + std::to_string(i) + "]";
+    if (!portals[i].is_object()) fail(at, "must be an object");
+    DiscoveryPortal p;
+    p.address = read_address(portals[i], at);
+    p.port = static_cast<uint16_t>(read_uint(portals[i], "port", 3260, 0xFFFF, at));
+    p.targets = read_names(portals[i], at);
+    resolve(p.targets, at);
+    if ((p.has_chap = has(portals[i], "chap"))) p.chap = read_chap(portals[i], "chap", at);
+    n.discovery_portals.push_back(p);
+  }
+  const json& servers = list_of(obj, "isns_servers", where);
+  for (size_t i = 0; i < servers.size(); ++i) {
+    const std::string at = where + ".isns_servers[" + std::to_string(i) + "]";
+    if (!servers[i].is_object()) fail(at, "must be an object");
+    IsnsServer s;
+    s.address = read_address(servers[i], at);
+    s.port = static_cast<uint16_t>(read_uint(servers[i], "port", 3205, 0xFFFF, at));
+    s.targets = read_names(servers[i], at);
+    resolve(s.targets, at);
+    n.isns_servers.push_back(s);
+  }
+  return n;
+}
+
 }  // namespace
+
+bool parse_net_address(const std::string& text, NetAddress* out) {
+  NetAddress a;
+  const bool v6 = text.find(':') != std::string::npos;
+  if (::inet_pton(v6 ? AF_INET6 : AF_INET, text.c_str(), a.bytes.data()) != 1) return false;
+  a.type = v6 ? 16 : 1;
+  *out = a;
+  return true;
+}
+
+const RemoteTarget* Network::find(const std::string& name) const {
+  for (const RemoteTarget& t : targets) {
+    if (t.name.size() == name.size() && ::strncasecmp(t.name.c_str(), name.c_str(), name.size()) == 0) return &t;
+  }
+  return nullptr;
+}
+
+bool Network::reachable(const NetAddress& address) const {
+  for (const RemoteTarget& t : targets) {
+    for (const RemotePortal& p : t.portals) {
+      if (p.address == address) return true;
+    }
+  }
+  for (const DiscoveryPortal& p : discovery_portals) {
+    if (p.address == address) return true;
+  }
+  for (const IsnsServer& s : isns_servers) {
+    if (s.address == address) return true;
+  }
+  return false;
+}
 
 uint16_t generation_of_device(uint16_t device_id) {
   for (const auto& row : kGenerations) {
@@ -358,6 +528,7 @@ bool parse_config(const std::string& text, Config* out, std::string* error) {
       }
     }
     check_across_adapters(config);
+    if (has(doc, "network")) config.network = read_network(doc.at("network"));
     *out = std::move(config);
     return true;
   } catch (const ConfigError& e) {

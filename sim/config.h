@@ -75,9 +75,84 @@ struct Adapter {
   std::vector<std::pair<std::string, std::string>> flash_objects;
 };
 
+// ---- the remote world: targets, discovery portals and iSNS servers ----------------------------------
+constexpr size_t kMaxIscsiName = 223;
+constexpr size_t kMaxRemoteTargets = 256;
+constexpr size_t kMaxPortalsPerTarget = 16;
+constexpr size_t kMaxLunsPerTarget = 1024;
+constexpr uint32_t kMaxLunNumber = 16383;   // what the two-byte LUN addressing carries
+
+struct NetAddress {
+  uint8_t type = 0;                 // 1 IPv4, 16 IPv6 (the firmware's address types)
+  std::array<uint8_t, 16> bytes{};  // IPv4 in the first four
+  bool operator==(const NetAddress& o) const { return type == o.type && bytes == o.bytes; }
+};
+
+struct Chap {
+  std::string name;
+  std::string secret;
+};
+
+enum class Digest { kEither, kNone, kCrc32c };
+
+struct RemoteLun {
+  uint32_t number = 0;
+  uint64_t blocks = 2097152;
+  uint32_t block_size = 512;
+  std::string vendor;
+  std::string product;
+  std::string serial;
+};
+
+struct RemotePortal {
+  NetAddress address;
+  uint16_t port = 3260;
+  uint16_t group_tag = 1;
+};
+
+struct RemoteTarget {
+  std::string name;
+  std::string alias;
+  std::vector<RemotePortal> portals;
+  bool has_chap = false;
+  Chap chap;
+  bool has_mutual_chap = false;
+  Chap mutual_chap;
+  Digest digest = Digest::kEither;
+  std::vector<RemoteLun> luns;
+};
+
+struct DiscoveryPortal {
+  NetAddress address;
+  uint16_t port = 3260;
+  std::vector<std::string> targets;   // every target when the configuration names none
+  bool has_chap = false;
+  Chap chap;
+};
+
+struct IsnsServer {
+  NetAddress address;
+  uint16_t port = 3205;
+  std::vector<std::string> targets;   // every target when the configuration names none
+};
+
+struct Network {
+  std::vector<RemoteTarget> targets;
+  std::vector<DiscoveryPortal> discovery_portals;
+  std::vector<IsnsServer> isns_servers;
+  // The target of that name (case ignored), or NULL.
+  const RemoteTarget* find(const std::string& name) const;
+  // True when some target portal, discovery portal or iSNS server has the address.
+  bool reachable(const NetAddress& address) const;
+};
+
 struct Config {
   std::vector<Adapter> adapters;
+  Network network;
 };
+
+// An IPv4 or IPv6 text (IPv6 when it holds ':'); false for anything else.
+bool parse_net_address(const std::string& text, NetAddress* out);
 
 // Controller generation of a PCI device ID; kUnknownGeneration for any other device.
 uint16_t generation_of_device(uint16_t device_id);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/iscsi_firmware.h"
 #include "sim/startup_commands.h"
 
 namespace vx::sim {
@@ -109,6 +110,7 @@ bool current_object(const Command& c, const std::string& name, const std::string
       return true;
     }
   }
+  if (default_region_image(c.adapter, name, out)) return true;
   out->clear();
   return false;
 }
@@ -252,6 +254,18 @@ constexpr CommandRow kCommands[] = {
     {147, 1, mac_list},
     {88, 1, start_management_service},
     {76, 1, oem_params},
+    {27, 6, add_persistent_target},   // the iSCSI initiator (iscsi_firmware.cpp, scsi_target.cpp)
+    {28, 6, del_persistent_target},
+    {29, 6, list_sessions},
+    {14, 6, get_session},
+    {16, 6, get_session_config},
+    {17, 6, set_session_config},
+    {24, 6, logout_session},
+    {53, 6, set_boot_target},
+    {59, 6, scsi_passthru},
+    {27, 1, get_qos},
+    {28, 1, set_qos},
+    {6, 2, ping},
 };
 
 }  // namespace

@@ -47,6 +47,7 @@ struct Command {
   const Function& function;
   bool nic_path;            // reached through the NIC node (else an iSCSI node)
   const Store& store;
+  const Network& network;   // the remote targets the iSCSI functions reach
   uint8_t opcode;
   uint8_t subsystem;
   uint8_t port_number;

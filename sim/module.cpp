@@ -1,6 +1,7 @@
 // The simulated drivers: device nodes, request decoding, the driver-private requests, and the test
 // controls. One mutex guards the module's state; the answers of the firmware come from firmware.cpp.
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "access/wire.h"
 #include "sim/config.h"
 #include "sim/firmware.h"
+#include "sim/iscsi_state.h"
 #include "sim/store.h"
 #include "sim/vxsim.h"
 #include "sim/vxsim_control.h"
@@ -245,7 +247,7 @@ Outcome firmware_command(Module& m, vxsim_journal_entry& e, uint8_t* header, siz
     answer.status = fault.status;
     answer.additional_status = fault.additional_status;
   } else {
-    Command command{m.adapters[adapter], function, nic, m.store, e.opcode, e.subsystem, e.port_number,
+    Command command{m.adapters[adapter], function, nic, m.store, m.config.network, e.opcode, e.subsystem, e.port_number,
                     e.domain, e.version, Payload(header + wire::kHeaderSize, e.request_length)};
     answer = run_command(command);
   }
@@ -558,6 +560,57 @@ int vxsim_reset(void) {
   m.faults.clear();
   vx::sim::load(m);
   return m.loaded ? 0 : -1;
+}
+
+int vxsim_session_control(const char* target_name, int action) {
+  using vx::sim::IscsiState;
+  Module& m = module();
+  std::lock_guard<std::mutex> lock(m.mu);
+  vx::sim::ensure_loaded(m);
+  uint32_t state = 0;
+  switch (action) {
+    case VXSIM_SESSION_CLOSE: state = vx::kSessionClosed; break;
+    case VXSIM_SESSION_FAIL: state = vx::kSessionLoginFailed; break;
+    case VXSIM_SESSION_REOPEN: state = vx::kSessionOpen; break;
+    default: return -1;
+  }
+  if (!m.loaded || target_name == nullptr) return -1;
+  const std::string name = target_name;
+  int changed = 0;
+  for (const vx::sim::Adapter& a : m.adapters) {
+    for (const vx::sim::Function& f : a.iscsi_functions) {
+      vx::sim::update_iscsi_state(m.store, a, f, [&](IscsiState& s) {
+        bool any = false;
+        for (vx::sim::SimSession& x : s.sessions) {
+          if (x.target.size() != name.size() || ::strncasecmp(x.target.c_str(), name.c_str(), name.size()) != 0) continue;
+          x.state = state;
+          ++changed;
+          any = true;
+        }
+        return any;
+      });
+    }
+  }
+  return changed;
+}
+
+int64_t vxsim_lun_read(const char* target_name, uint32_t lun, uint64_t lba, uint32_t blocks, void* out,
+                       uint32_t size) {
+  Module& m = module();
+  std::lock_guard<std::mutex> lock(m.mu);
+  vx::sim::ensure_loaded(m);
+  const vx::sim::RemoteTarget* t = m.loaded && target_name != nullptr ? m.config.network.find(target_name) : nullptr;
+  if (t == nullptr || out == nullptr) return -1;
+  for (const vx::sim::RemoteLun& l : t->luns) {
+    if (l.number != lun) continue;
+    const uint64_t bytes = static_cast<uint64_t>(blocks) * l.block_size;
+    if (lba + blocks > l.blocks || bytes > size) return -1;
+    std::vector<uint8_t> data;
+    if (!vx::sim::read_lun_blocks(m.store, *t, l, lba, blocks, &data)) return -1;
+    std::memcpy(out, data.data(), data.size());
+    return static_cast<int64_t>(data.size());
+  }
+  return -1;
 }
 
 const char* vxsim_last_error(void) {

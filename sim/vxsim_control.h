@@ -61,6 +61,21 @@ void vxsim_clear_faults(void);
    first_function + 1, ... (0 removes them). Returns 0, or -1 for a bad index or count. */
 int vxsim_set_nic_functions(int adapter_index, int first_function, int function_count);
 
+/* Sessions of the simulated iSCSI firmware (every function of every adapter) with the target name
+   `target_name` (case ignored): VXSIM_SESSION_CLOSE closes them, VXSIM_SESSION_FAIL marks their login
+   failed, VXSIM_SESSION_REOPEN opens them again. The number of sessions changed, or -1 when the module
+   is not loaded or the action is unknown. */
+#define VXSIM_SESSION_CLOSE 1
+#define VXSIM_SESSION_FAIL 2
+#define VXSIM_SESSION_REOPEN 3
+int vxsim_session_control(const char *target_name, int action);
+
+/* Reads `blocks` blocks from `lba` of LUN `lun` of the remote target `target_name` into `out` (room
+   for `size` bytes), as READ(10) would. The bytes read, or -1 for an unknown target or LUN, a range
+   beyond the LUN or too small a buffer. */
+int64_t vxsim_lun_read(const char *target_name, uint32_t lun, uint64_t lba, uint32_t blocks, void *out,
+                       uint32_t size);
+
 /* Re-reads the configuration named by VXIMA_SIMULATOR and the state under VXIMA_ROOT, closes every
    simulated descriptor and clears journal and faults. 0, or -1 when the configuration is unusable. */
 int vxsim_reset(void);

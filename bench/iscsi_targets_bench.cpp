@@ -1,0 +1,150 @@
+// Adding and deleting one static target while 1, 16 or 128 others (each logged in, each with two
+// records in the saved-target file) stand under the initiator, and the LUN rescan of a target with
+// 256 LUNs, through the public calls on a simulated generation-5 adapter. An add reads the saved
+// file and the firmware's session list, so its cost may grow with the targets there are, but no
+// faster: the per-existing-target counter should fall as the count grows.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "bench/bench_support.h"
+#include "support/sim_controls.h"
+#include "varu.h"
+
+namespace {
+
+constexpr const char* kLhba = "Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0";
+constexpr const char* kManyLuns = "iqn.2026-01.com.example:many-luns";
+
+std::string target_name(int i) { return "iqn.2026-01.com.example:t" + std::to_string(i); }
+std::string target_address(int i) { return "10.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250); }
+
+std::string make_config(int targets) {
+  std::string s =
+      R"({"adapters": [{"serial_number": "BENCHT5", "generation": 5, "pci": {"bus": 9}, "ports": 1,
+                       "iscsi_functions": [{"function": 2}]}], "network": {"targets": [)";
+  for (int i = 0; i < targets; ++i) {
+    s += "{\"name\": \"" + target_name(i) + "\", \"portals\": [{\"address\": \"" + target_address(i) + "\"}]}, ";
+  }
+  s += "{\"name\": \"" + std::string(kManyLuns) + "\", \"portals\": [{\"address\": \"10.2.0.1\"}], \"luns\": [";
+  for (int lun = 0; lun < 256; ++lun) s += (lun ? ", " : "") + std::string("{\"lun\": ") + std::to_string(lun) + "}";
+  return s + "]}]}}";
+}
+
+uint32_t tag_of(const std::string& path, int32_t kind = VARU_KIND_GROUP) {
+  uint32_t tag = 0;
+  size_t start = 0;
+  while (start < path.size()) {
+    const size_t slash = path.find('/', start);
+    const bool last = slash == std::string::npos;
+    uint32_t next = 0;
+    if (VARU_get_node_tag(static_cast<int32_t>(tag), path.substr(start, last ? std::string::npos : slash - start).c_str(),
+                          &next, last ? kind : VARU_KIND_GROUP) != 0) {
+      return UINT32_MAX;
+    }
+    tag = next;
+    if (last) break;
+    start = slash + 1;
+  }
+  return tag;
+}
+
+uint32_t act(uint32_t group, const char* action, std::initializer_list<const char*> slots) {
+  char params[6][256] = {};
+  for (auto& slot : params) slot[0] = static_cast<char>(VARU_PARAM_ABSENT);
+  int i = 0;
+  for (const char* text : slots) std::snprintf(params[i++], 256, "%s", text);
+  uint32_t action_tag = 0;
+  if (VARU_get_node_tag(static_cast<int32_t>(group), action, &action_tag, VARU_KIND_ACTION) != 0) return 1;
+  return VARU_do_action(group, static_cast<int32_t>(action_tag), params, nullptr);
+}
+
+// A scratch root, the simulated adapter with `targets` remote targets and a started library.
+class TargetLab {
+ public:
+  explicit TargetLab(int targets) {
+    const std::string config = root_.path() + "/adapters.json";
+    std::ofstream(config) << make_config(targets);
+    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
+    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0 && VARU_init() == 0;
+    lhba_ = tag_of(kLhba);
+    ok_ = ok_ && lhba_ != UINT32_MAX;
+  }
+  ~TargetLab() {
+    VARU_exit();
+    ::unsetenv("VXIMA_SIMULATOR");
+  }
+  bool ok() const { return ok_; }
+  uint32_t lhba() const { return lhba_; }
+
+ private:
+  vxbench::ScratchRoot root_{"vxima-targets-"};
+  vxtest::SimControls sim_;
+  bool ok_ = false;
+  uint32_t lhba_ = UINT32_MAX;
+};
+
+void BM_AddDeleteTarget(benchmark::State& state) {
+  const int existing = static_cast<int>(state.range(0));
+  TargetLab lab(existing);
+  if (!lab.ok()) {
+    state.SkipWithError("simulated adapter module not available (build the vxsim target)");
+    return;
+  }
+  for (int i = 0; i < existing; ++i) {
+    if (act(lab.lhba(), "AddTarget", {target_name(i).c_str(), target_address(i).c_str()}) != 0) {
+      state.SkipWithError("an existing target could not be added");
+      return;
+    }
+  }
+  // The measured target's address is listed nowhere: its login fails, so it can go at once.
+  const std::string number = std::to_string(existing);
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const uint32_t added = act(lab.lhba(), "AddTarget", {"iqn.2026-01.com.example:measured", "10.250.0.1"});
+    const uint32_t deleted = act(lab.lhba(), "DeleteTarget", {number.c_str()});
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (added != 0 || deleted != 0) {
+      state.SkipWithError("add or delete failed");
+      return;
+    }
+  }
+  const double per_pair = seconds * 1e6 / static_cast<double>(state.iterations());
+  state.counters["existing"] = existing;
+  state.counters["add_delete_us"] = per_pair;
+  state.counters["us_per_existing_target"] = per_pair / existing;
+}
+
+void BM_RescanLuns(benchmark::State& state) {
+  TargetLab lab(0);
+  if (!lab.ok() || act(lab.lhba(), "AddTarget", {kManyLuns, "10.2.0.1"}) != 0) {
+    state.SkipWithError("simulated adapter module not available, or the target was not added");
+    return;
+  }
+  const uint32_t target = tag_of(std::string(kLhba) + "/Target0");
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    if (act(target, "ReScanLUNS", {}) != 0) {
+      state.SkipWithError("rescan failed");
+      return;
+    }
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  const bool last = tag_of(std::string(kLhba) + "/Target0/LUN254") != UINT32_MAX;
+  const double per_scan = seconds * 1e6 / static_cast<double>(state.iterations());
+  state.counters["luns"] = last ? 255 : 0;   // a scan keeps the first 255 of a report
+  state.counters["rescan_us"] = per_scan;
+  state.counters["us_per_lun"] = per_scan / 255;
+}
+
+}  // namespace
+
+BENCHMARK(BM_AddDeleteTarget)->ArgName("existing")->Arg(1)->Arg(16)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RescanLuns)->Unit(benchmark::kMillisecond);

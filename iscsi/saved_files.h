@@ -1,0 +1,84 @@
+// The three saved text files of the iSCSI side: the targets ("savetgt.txt"), the send-target
+// portals ("savestp.txt") and the initiator login options ("intr_logopts.txt"). One record a line,
+// comma-separated, no quoting; every record begins with the instance key of its logical HBA
+// ("Vexalon0,iSCSIPhysicalHBA1,LogicalHBA0"). Every change goes through the file store, so a
+// reader sees either the old or the new content of a file, never a mix.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "access/file_store.h"
+#include "access/host.h"
+#include "engine/hm.h"
+
+namespace vx {
+
+constexpr const char* kInitiatorOptionsFile = "/scratch/Talvix/intr_logopts.txt";
+constexpr size_t kTargetRecordFields = 21;
+constexpr size_t kPortalRecordFields = 18;
+constexpr size_t kInitiatorRecordFields = 15;
+constexpr size_t kKeyFields = 3;
+// Field indices (0-based) of a target record.
+constexpr size_t kTargetNameField = 3;
+constexpr size_t kTargetIsidField = 6;
+constexpr size_t kTargetTypeField = 17;
+// The ISID that stands for every ISID of a portal.
+constexpr uint32_t kAnyIsid = 0xFFFFF;
+
+// Which file and key a duplicate check or a removal uses.
+enum SavedRecordMode : uint32_t {
+  kTargetRecords = 0,      // savetgt.txt: key, name, address, port (and ISID)
+  kPortalRecords = 1,      // savestp.txt: key, address, port
+  kLogicalHbaRecords = 2,  // savetgt.txt: the key alone (removal only)
+};
+
+// ---- records ------------------------------------------------------------------------------------
+std::vector<std::string> instance_key(int32_t adapter, int32_t phba, int32_t lhba);
+// The key of the logical HBA that owns `node` (instance numbers of the nearest Vexalon,
+// iSCSIPhysicalHBA and LogicalHBA; 0 where one is missing).
+std::vector<std::string> lhba_instance_key(hm_node* node);
+std::vector<std::string> split_record(const std::string& line);
+// True when the record's leading fields equal the key's, field by field.
+bool record_matches(const std::vector<std::string>& fields, const std::vector<std::string>& key, bool ignore_case);
+// The non-empty lines of a file, without their newlines.
+file_store::ReadResult read_records(const char* file, std::vector<std::string>* lines);
+// Appends one record; false (nothing written) when a field holds a comma or a control character,
+// or when the file cannot be written.
+bool append_record(const char* file, const std::vector<std::string>& fields);
+// Rewrites a file: `keep` sees each non-empty line (it may change it) and says whether it stays.
+// False when the file is missing or unreadable (nothing is written) or the write fails.
+bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep);
+
+// ---- the interfaces of the saved files --------------------------------------------------------
+// Reads an open file whole into a new terminated text (free with varu_dfree); NULL for no stream,
+// an empty file or no memory. *size gets the byte count, *lines the newline count.
+char* VARU_get_file_data(FILE* stream, uint32_t* size, uint32_t* lines);
+// 1 when a record of the mode's file matches the key exactly (case counts), else 0.
+uint32_t VARU_check_for_duplicate_entry_in_file(int32_t adapter, int32_t phba, int32_t lhba, const char* name,
+                                                const char* address, const char* port, uint32_t mode, uint32_t isid);
+// Records one portal of a target (no ISID). A new target takes the initiator's login options
+// (recorded and copied into its TargetLoginOptions); a new portal of an existing target is recorded
+// with the target's own options, which stay as they are. 0 also when the portal is recorded
+// already; 1 when a value cannot be read, may not stand in a record, or the file is not written.
+uint32_t VARU_add_target_into_file(hm_node* lhba, hm_node* target, const char* name, const char* address,
+                                   const char* port, bool new_target);
+// Records one portal of a target with the ISID of its persistent session (once). 0, or 1.
+uint32_t VARU_update_tgt_entry(hm_node* lhba, hm_node* target, const char* address, const char* port, uint32_t isid);
+// Removes every matching record (case ignored). 0, or 1 for a missing file or a failed write.
+uint32_t VARU_remove_entry_from_file(hm_node* lhba, const char* name, const char* address, const char* port,
+                                     uint32_t isid, uint32_t mode);
+// Splits a record; 1 at the first of the `key_count` leading fields that differs from the key
+// (case ignored), else 0 with fields 1..`field_count` in *fields (missing ones empty). *fields is
+// cleared first, whatever the result.
+uint32_t VARU_get_iscsi_data_from_file(const std::string& line, const std::vector<std::string>& key,
+                                       std::vector<std::string>* fields, size_t field_count, size_t key_count);
+// 0 when savestp.txt records the address and port for the adapter's and physical HBA's
+// LogicalHBA0 (case ignored), else 1.
+uint32_t VARU_sync_stp_with_file(hm_node* adapter, hm_node* phba, hm_node* stp, hm_node* lhba, const char* address,
+                                 const char* port);
+
+}  // namespace vx

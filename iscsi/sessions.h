@@ -1,0 +1,68 @@
+// The mirror of the firmware's sessions: Session and Connection instances under their Target,
+// refreshed from the active-session list and one session record per session; the target's
+// extended time-out (ETO) through the session configuration; a session's boot flag; and the check
+// that clears closed sessions before a target or portal goes.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/hm.h"
+#include "iscsi/common.h"
+#include "iscsi/records.h"
+
+namespace vx {
+
+constexpr uint32_t kStatusNoMemory = 16;
+constexpr uint32_t kStatusTargetNotFound = 19;
+constexpr uint32_t kStatusInsufficientBuffer = 31;
+constexpr uint32_t kStatusNoSessionIds = 84;
+constexpr uint32_t kStatusGetSessionFailed = 85;
+constexpr uint32_t kStatusGetSessionConfigFailed = 86;
+constexpr uint32_t kStatusSetSessionConfigFailed = 87;
+constexpr uint32_t kStatusSetBootTargetFailed = 258;
+constexpr uint32_t kStatusBootTlvAddFailed = 306;
+constexpr uint32_t kStatusBootTlvDeleteFailed = 307;
+constexpr uint32_t kStatusSessionWithoutRecord = 335;
+
+// SessionStatus of a state word.
+const char* session_state_text(uint32_t state);
+// True for "Closed" and "Login Failed" (case ignored): a session that is not logged in.
+bool session_inactive(const std::string& status);
+// The negotiated values of a session record as one login-options block.
+login_options negotiated_of(const session_info& info);
+
+// The session configuration of firmware session `handle`: size query, then the record. 0, or 31 /
+// 86 with the last status.
+uint32_t fetch_session_config(const CommandAddress& at, uint32_t handle, session_config* out);
+
+// Fetches the record of firmware session `handle`; false when the command fails.
+bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_info* out);
+
+// Mirrors the firmware's sessions (of `target` only, when given). 0, or 1 / 31 with the last status.
+uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]);
+// Refreshes one Session and its Connection from the firmware. 0, or 1 (status 85).
+uint32_t get_session_attribs(const CommandAddress& at, hm_node* session);
+uint32_t VARU_update_connection_props(const session_info& info, hm_node* session);
+// The Session (and Connection) of the target that the firmware's session in `params` (address,
+// port, initiator name, ISID qualifier) already mirrors. 0 (found set when one does), 1 or 335.
+uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress& at, char params[6][256],
+                                          uint32_t* found, hm_node** session, hm_node** connection);
+
+uint32_t get_eto_prop(const CommandAddress& at, hm_node* target);
+uint32_t set_eto_prop(const CommandAddress& at, hm_node* target, const char* eto, uint32_t session_handle);
+// ETO of every target without a session: the controller's default.
+uint32_t refresh_eto(hm_node* lhba, const CommandAddress& at);
+
+// Sets or clears a session's boot flag in the firmware ("True" / "False"); 0 also when it is set so.
+uint32_t VARU_configure_boot_target(hm_node* session, uint32_t session_flags, const char* value,
+                                    const CommandAddress& at);
+// Deletes a Session with its Connection and reads the target's LUNs again.
+uint32_t VARU_cleanup_sessions(hm_node* target, hm_node* session, const CommandAddress& at);
+
+// Mode 1: only the sessions through `portal`; else every session of the target. Sessions that
+// are closed or failed lose their persistence (and a boot session its boot flag and TLV); *active
+// becomes 1 when another session is logged in. 0, or 1 (307 for a boot TLV failure).
+uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int32_t port, uint32_t* active,
+                                   hm_node* node, hm_node* portal, uint32_t mode);
+
+}  // namespace vx

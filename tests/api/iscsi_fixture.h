@@ -1,0 +1,62 @@
+// The iSCSI lab (examples/iscsi-lab.json: a generation-3 and a generation-5 adapter and a network
+// of remote targets) started through the public calls, with the simulator's iSCSI controls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/vxsim_control.h"
+#include "tests/api/lab_fixture.h"
+#include "tests/api/startup_fixture.h"
+
+namespace vxtest {
+
+constexpr const char* kGen3Lhba = "Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0";
+constexpr const char* kGen5Lhba = "Vexalon1/iSCSIPhysicalHBA0/LogicalHBA0";
+constexpr const char* kOpenTarget = "iqn.2026-01.com.example:store.open";
+constexpr const char* kChapTarget = "iqn.2026-01.com.example:store.chap";
+constexpr const char* kCrcTarget = "iqn.2026-01.com.example:store.crc";
+constexpr const char* kGen3Initiator = "iqn.1990-07.com.quillmarchant:bl3202a0001";
+constexpr const char* kSavedTargets = "/scratch/Talvix/savetgt.txt";
+
+class IscsiLab : public StartupTest {
+ protected:
+  void SetUp() override {
+    use_example("iscsi-lab.json");
+    session_control_ = reinterpret_cast<decltype(session_control_)>(vx::simulator_symbol("vxsim_session_control"));
+    lun_read_ = reinterpret_cast<decltype(lun_read_)>(vx::simulator_symbol("vxsim_lun_read"));
+    ASSERT_NE(session_control_, nullptr);
+    ASSERT_NE(lun_read_, nullptr);
+    ASSERT_EQ(start(), 0u);
+  }
+
+  // AddTarget on a logical HBA; a NULL port or boot flag is a parameter not given.
+  uint32_t add_target(const char* lhba, const char* name, const char* address, const char* port = nullptr,
+                      const char* boot = nullptr) {
+    return act(tag_at(lhba), "AddTarget", {name, address, port, boot});
+  }
+  std::string target_path(const char* lhba, int n) const { return std::string(lhba) + "/Target" + std::to_string(n); }
+  std::string saved() const { return root_.read(kSavedTargets); }
+  int session_control(const char* target, int action) { return session_control_(target, action); }
+  std::vector<uint8_t> lun_blocks(const char* target, uint32_t lun, uint64_t lba, uint32_t blocks, uint32_t size) {
+    std::vector<uint8_t> out(static_cast<size_t>(blocks) * size);
+    const int64_t n = lun_read_(target, lun, lba, blocks, out.data(), static_cast<uint32_t>(out.size()));
+    out.resize(n < 0 ? 0 : static_cast<size_t>(n));
+    return out;
+  }
+
+ private:
+  int (*session_control_)(const char*, int) = nullptr;
+  int64_t (*lun_read_)(const char*, uint32_t, uint64_t, uint32_t, void*, uint32_t) = nullptr;
+};
+
+// A block of a remote LUN never written: byte i of block b is (b * 31 + i) % 251 + 1.
+inline bool untouched(const uint8_t* block, uint64_t lba, uint32_t size) {
+  for (uint32_t i = 0; i < size; ++i) {
+    if (block[i] != static_cast<uint8_t>((lba * 31 + i) % 251 + 1)) return false;
+  }
+  return true;
+}
+
+}  // namespace vxtest

@@ -1,0 +1,88 @@
+// What a first process leaves behind comes back in a second process on the same root, as after a
+// restart of the host: the saved-target file, the adapter's persistent targets and their sessions,
+// the initiator settings in the firmware and the data written to a LUN.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "tests/api/iscsi_fixture.h"
+
+namespace vxtest {
+namespace {
+
+constexpr const char* kChildFlag = "VXIMA_ISCSI_CHILD";
+constexpr const char* kExpectedFile = "/cfg/expected-savetgt.txt";
+
+// Runs this test program again with only the child's test; its exit status.
+int run_child() {
+  char self[4096] = {};
+  if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv(kChildFlag, "1", 1);
+    char filter[] = "--gtest_filter=IscsiRestartChild.*";
+    char* argv[] = {self, filter, nullptr};   // its own path: the simulated adapter is found beside it
+    ::execv(self, argv);
+    ::_exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(IscsiLab, ASecondProcessFindsEverythingBack) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
+  ASSERT_EQ(add_target(kGen3Lhba, kCrcTarget, "10.0.0.7", "3261"), 0u);
+  ASSERT_EQ(set_value(tag_at(std::string(kGen5Lhba) + "/InitiatoriSCSIName"), "InitiatorAlias", "lab-host"), 0u);
+  ASSERT_EQ(set_value(tag_at(std::string(kGen3Lhba) + "/iSCSIQoS"), "MaxBytesPerSecond", "1000"), 0u);
+  const std::string target = target_path(kGen3Lhba, 0);
+  ASSERT_EQ(act(tag_at(target), "ReScanLUNS", {}), 0u);
+  ASSERT_EQ(act(tag_at(target + "/LUN0"), "SCSIWrite", {"50", "3"}), 0u);
+  const std::string files = saved();
+  root_.write(kExpectedFile, files);
+  stop();
+
+  EXPECT_EQ(run_child(), 0);
+  EXPECT_EQ(saved(), files) << "the second process added nothing and lost nothing";
+}
+
+TEST(IscsiRestartChild, SeesWhatTheFirstProcessLeft) {
+  if (std::getenv(kChildFlag) == nullptr) GTEST_SKIP() << "runs in the child of ASecondProcessFindsEverythingBack";
+  const std::string root = std::getenv("VXIMA_ROOT");
+  auto read = [&](const std::string& path) {
+    FILE* f = std::fopen((root + path).c_str(), "r");
+    std::string text;
+    for (int c; f != nullptr && (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+    if (f != nullptr) std::fclose(f);
+    return text;
+  };
+  ASSERT_EQ(VARU_init(), 0u);
+  EXPECT_EQ(read(kSavedTargets), read(kExpectedFile));
+  EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/InitiatoriSCSIName/InitiatorAlias"), "lab-host");
+  EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/iSCSIQoS/MaxBytesPerSecond"), "1000");
+
+  auto lun_read = reinterpret_cast<int64_t (*)(const char*, uint32_t, uint64_t, uint32_t, void*, uint32_t)>(
+      vx::simulator_symbol("vxsim_lun_read"));
+  ASSERT_NE(lun_read, nullptr);
+  std::vector<uint8_t> data(5 * 512);
+  ASSERT_EQ(lun_read(kOpenTarget, 0, 49, 5, data.data(), static_cast<uint32_t>(data.size())), 5 * 512);
+  EXPECT_TRUE(untouched(&data[0], 49, 512));
+  for (int b = 1; b <= 3; ++b) EXPECT_EQ(data[b * 512 + 100], 0u);
+  EXPECT_TRUE(untouched(&data[4 * 512], 53, 512));
+
+  // The adapter kept both registrations and their sessions: adding the targets again finds them.
+  for (const char* name : {kOpenTarget, kCrcTarget}) {
+    const bool open = std::string(name) == kOpenTarget;
+    ASSERT_EQ(act(tag_at(kGen3Lhba), "AddTarget", {name, open ? "10.0.0.5" : "10.0.0.7", open ? nullptr : "3261"}), 0u);
+  }
+  EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/Target0/Session0/SessionStatus"), "Open");
+  EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/Target1/Session0/SessionStatus"), "Login failed");
+  EXPECT_EQ(tag_at(std::string(kGen3Lhba) + "/Target0/Session1"), kMissing);
+  VARU_exit();
+}
+
+}  // namespace
+}  // namespace vxtest

@@ -1,0 +1,77 @@
+// The ISID choice of a login, session states, ping through the TCP/IP group and the refresh of a
+// NIC physical HBA's virtual functions, on the simulated lab.
+#include <gtest/gtest.h>
+
+#include "engine/hm.h"
+#include "iscsi/records.h"
+#include "iscsi/sessions.h"
+#include "iscsi/targets.h"
+#include "tests/api/iscsi_fixture.h"
+
+namespace vxtest {
+namespace {
+
+TEST(SessionState, TextsInTheirOrder) {
+  const struct {
+    uint32_t state;
+    const char* text;
+  } rows[] = {{vx::kSessionOpen | vx::kSessionClosed, "Open"}, {vx::kSessionClosed, "Closed"},
+              {vx::kSessionLoginInProgress, "Login in Progress"}, {vx::kSessionLoginFailed, "Login failed"},
+              {vx::kSessionLogoutFailed, "Logout failed"}, {vx::kSessionRecovery12 | vx::kSessionDeleted, "In Recovery"},
+              {vx::kSessionRecovery6, "In Recovery"}, {vx::kSessionDeleted, "Deleted"}, {0, "Unknown"}};
+  for (const auto& r : rows) EXPECT_STREQ(vx::session_state_text(r.state), r.text) << r.state;
+}
+
+TEST_F(IscsiLab, IsidOfALoginThroughAPortal) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
+  hm_node* target = vx::get_node(static_cast<int32_t>(tag_at(target_path(kGen3Lhba, 0))));
+  const struct {
+    const char* given;
+    uint32_t result;
+    uint32_t status;
+    uint32_t isid;
+  } rows[] = {{"", 0, 0, 1}, {"0x1F", 0, 0, 31}, {"12x", 1, 8, 0}, {"65536", 1, 8, 0}, {"0", 1, 71, 0}};
+  for (const auto& r : rows) {
+    uint32_t found = 9;
+    uint32_t isid = 0;
+    hm_node* session = nullptr;
+    vx::varu_set_last_status(0, "");
+    EXPECT_EQ(vx::VARU_get_isid(target, r.given, kOpenTarget, kGen3Initiator, "10.0.0.5", "3260", &found, &isid, &session),
+              r.result)
+        << r.given;
+    EXPECT_EQ(last_status().code, r.status) << r.given;
+    EXPECT_EQ(r.result == 0 ? isid : 0u, r.isid) << r.given;
+  }
+  // A closed session through the same portal is taken again with its ISID.
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
+  uint32_t found = 0;
+  uint32_t isid = 9;
+  hm_node* session = nullptr;
+  ASSERT_EQ(vx::VARU_get_isid(target, "", kOpenTarget, kGen3Initiator, "10.0.0.5", "3260", &found, &isid, &session), 0u);
+  EXPECT_EQ(found, 1u);
+  EXPECT_EQ(isid, 0u);
+  EXPECT_EQ(session, vx::get_node(static_cast<int32_t>(tag_at(target_path(kGen3Lhba, 0) + "/Session0"))));
+}
+
+TEST_F(IscsiLab, PingReachesWhatTheNetworkHas) {
+  const uint32_t tcpip = tag_at("Vexalon0/iSCSIPhysicalHBA0/Network/TCPIPConfiguration");
+  const struct {
+    const char* address;
+    uint32_t status;
+  } rows[] = {{"10.0.0.5", 0}, {"fd00::5", 0}, {"10.0.0.99", 53}, {"+10.0.0.5", 17}};
+  for (const auto& r : rows) {
+    vx::varu_set_last_status(0, "");
+    EXPECT_EQ(act(tcpip, "Ping", {r.address}), r.status == 0 ? 0u : 1u) << r.address;
+    EXPECT_EQ(last_status().code, r.status) << r.address;
+  }
+}
+
+TEST_F(IscsiLab, RefreshOfANicFunctionRebuildsItsVirtualFunctions) {
+  const std::string nic = "Vexalon1/NICPhysicalHBA0";
+  ASSERT_EQ(VARU_refresh_group(static_cast<int32_t>(tag_at(nic))), 0u);
+  EXPECT_NE(tag_at(nic + "/NICLogicalHBA1"), kMissing);
+  EXPECT_EQ(tag_at(nic + "/NICLogicalHBA2"), kMissing);
+}
+
+}  // namespace
+}  // namespace vxtest
