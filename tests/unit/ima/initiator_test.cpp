@@ -4,7 +4,6 @@
 // hierarchy and what it makes of the answers.
 #include <cstring>
 #include <functional>
-#include <list>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "schema/send_target_portal.h"
 #include "schema/session.h"
 #include "schema/target.h"
+#include "support/cached_tree.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,7 +29,6 @@ using Effect = std::function<uint32_t(hm_node* group, char params[6][256])>;
 
 std::vector<std::string> g_calls;       // "Action on Group: slot0|slot1|..."
 std::map<std::string, Effect> g_effects;
-std::list<hm_action_descriptor> g_descriptors;
 
 // An action refused as the handlers refuse: the reason in the last status, 1 as the result.
 uint32_t refused(uint32_t code) {
@@ -45,19 +44,7 @@ uint32_t recorded(hm_node* group, hm_node* action, char params[6][256]) {
   return effect == g_effects.end() ? 0 : effect->second(group, params);
 }
 
-// Every property of the subtree reads its cached value, no group refreshes, every action records.
-void fake(hm_node* node) {
-  if (hm_property* p = vx::property_data(node)) p->handler = nullptr;
-  if (const hm_action_descriptor* d = vx::action_data(node); d != nullptr && d->handler != recorded) {
-    g_descriptors.push_back(*d);
-    g_descriptors.back().handler = recorded;
-    node->data = &g_descriptors.back();
-  }
-  hm_group_data* g = vx::group_data(node);
-  if (g == nullptr) return;
-  g->refresh = nullptr;
-  for (hm_node* child = g->first_child; child != nullptr && child != node; child = child->next) fake(child);
-}
+void fake(hm_node* node) { vxtest::cache_values(node, recorded); }
 
 struct Portal {
   const char* address;
