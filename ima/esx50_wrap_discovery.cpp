@@ -183,12 +183,11 @@ uint32_t add_portal_to_named_target(int32_t lhba, const char* name, const Action
   return status != 0 ? status : refused;
 }
 
-// The portal just added: of a target with this name, at this address and port. Portals whose
-// values cannot be read are passed over. -1 when there is none.
-int32_t find_static_portal(int32_t lhba, const char* name, const Endpoint& wanted, bool* no_target) {
+// The portal just added: of a target with this name (several targets may share a portal), at this
+// address and port. Portals whose values cannot be read are passed over. -1 when there is none.
+int32_t find_static_portal(int32_t lhba, const char* name, const Endpoint& wanted) {
   std::vector<int32_t> targets;
   targets_of(lhba, &targets);
-  *no_target = targets.empty();
   for (int32_t target : targets) {
     char text[kTextSize];
     if (GetVaruPropertyVal(target, kPropTargetISCSIName, text) != 0 || std::strcmp(text, name) != 0) continue;
@@ -230,8 +229,7 @@ IMA_STATUS add_static_target(const IMA_OID& oid, const IMA_STATIC_DISCOVERY_TARG
     status = add_portal_to_named_target(lhba, params.text(kSlotTargetName), params, status);
     if (status != 0) return ErrorCheck(status);
   }
-  bool no_target = false;
-  const int32_t portal = find_static_portal(lhba, params.text(kSlotTargetName), wanted, &no_target);
+  const int32_t portal = find_static_portal(lhba, params.text(kSlotTargetName), wanted);
   if (portal < 0) return IMA_ERROR_GENERAL;
   *out = make_oid(IMA_OBJECT_TYPE_STATIC_DISCOVERY_TARGET, portal);
   return IMA_STATUS_SUCCESS;
