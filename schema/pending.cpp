@@ -13,12 +13,10 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 
 uint32_t do_AddARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AddRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AddSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AutoAssignDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_AutoAssignEnable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureCHAP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureChannelManagement(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureIPAddress(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureIPv6Address(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -27,14 +25,11 @@ uint32_t do_ConfigureiSNSServer(hm_node*, hm_node*, char[6][256]) { return not_s
 uint32_t do_DHCPDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DHCPEnable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteCHAP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteDefaultGateway(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteDefaultIPv6Gateway(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteiSNSServer(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DiscoverTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DiscoveryiSNSThruDHCP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -45,12 +40,9 @@ uint32_t do_EraseConfiguration(hm_node*, hm_node*, char[6][256]) { return not_su
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Login(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Logout(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshAvailableTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -111,16 +103,12 @@ uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_activeport(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_target_loginopts(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_discoveryparams(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_intrInstStat_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_intrLoginStat_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -138,14 +126,11 @@ uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not
 uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_portspeed(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_target_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_tcpip_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t group_Discovery(hm_node*) { return not_supported(); }
 uint32_t group_iSNS(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
@@ -168,17 +153,14 @@ uint32_t VARU_set_ini_loginopts_prop(hm_node*, char*, char*, char*) { return not
 uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
 uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
 uint32_t get_all_isns(hm_node*, int32_t, int32_t, int32_t, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_AddARPTableEntry", reinterpret_cast<const void*>(&do_AddARPTableEntry)},
     {"do_AddRouteTableEntry", reinterpret_cast<const void*>(&do_AddRouteTableEntry)},
-    {"do_AddSendTargetPortal", reinterpret_cast<const void*>(&do_AddSendTargetPortal)},
     {"do_AutoAssignDisable", reinterpret_cast<const void*>(&do_AutoAssignDisable)},
     {"do_AutoAssignEnable", reinterpret_cast<const void*>(&do_AutoAssignEnable)},
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
     {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
-    {"do_ConfigureCHAP", reinterpret_cast<const void*>(&do_ConfigureCHAP)},
     {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&do_ConfigureChannelManagement)},
     {"do_ConfigureIPAddress", reinterpret_cast<const void*>(&do_ConfigureIPAddress)},
     {"do_ConfigureIPv6Address", reinterpret_cast<const void*>(&do_ConfigureIPv6Address)},
@@ -187,14 +169,11 @@ const PendingHandler kPendingHandlers[] = {
     {"do_DHCPDisable", reinterpret_cast<const void*>(&do_DHCPDisable)},
     {"do_DHCPEnable", reinterpret_cast<const void*>(&do_DHCPEnable)},
     {"do_DeleteARPTableEntry", reinterpret_cast<const void*>(&do_DeleteARPTableEntry)},
-    {"do_DeleteCHAP", reinterpret_cast<const void*>(&do_DeleteCHAP)},
     {"do_DeleteDefaultGateway", reinterpret_cast<const void*>(&do_DeleteDefaultGateway)},
     {"do_DeleteDefaultIPv6Gateway", reinterpret_cast<const void*>(&do_DeleteDefaultIPv6Gateway)},
     {"do_DeleteRouteTableEntry", reinterpret_cast<const void*>(&do_DeleteRouteTableEntry)},
-    {"do_DeleteSendTargetPortal", reinterpret_cast<const void*>(&do_DeleteSendTargetPortal)},
     {"do_DeleteiSNSServer", reinterpret_cast<const void*>(&do_DeleteiSNSServer)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
-    {"do_DiscoverTargets", reinterpret_cast<const void*>(&do_DiscoverTargets)},
     {"do_DiscoveryiSNSThruDHCP", reinterpret_cast<const void*>(&do_DiscoveryiSNSThruDHCP)},
     {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
     {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
@@ -205,12 +184,9 @@ const PendingHandler kPendingHandlers[] = {
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
     {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
-    {"do_Login", reinterpret_cast<const void*>(&do_Login)},
-    {"do_Logout", reinterpret_cast<const void*>(&do_Logout)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
     {"do_RefreshARPTableEntry", reinterpret_cast<const void*>(&do_RefreshARPTableEntry)},
-    {"do_RefreshAvailableTargets", reinterpret_cast<const void*>(&do_RefreshAvailableTargets)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_RefreshRouteTableEntry", reinterpret_cast<const void*>(&do_RefreshRouteTableEntry)},
@@ -271,16 +247,12 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
     {"handle_activeport", reinterpret_cast<const void*>(&handle_activeport)},
-    {"handle_authentication_initiator_loginoptions", reinterpret_cast<const void*>(&handle_authentication_initiator_loginoptions)},
-    {"handle_authentication_stploginoptions", reinterpret_cast<const void*>(&handle_authentication_stploginoptions)},
-    {"handle_authentication_target_loginopts", reinterpret_cast<const void*>(&handle_authentication_target_loginopts)},
     {"handle_discoveryparams", reinterpret_cast<const void*>(&handle_discoveryparams)},
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
-    {"handle_initiator_loginoptions", reinterpret_cast<const void*>(&handle_initiator_loginoptions)},
     {"handle_intrInstStat_properties", reinterpret_cast<const void*>(&handle_intrInstStat_properties)},
     {"handle_intrLoginStat_properties", reinterpret_cast<const void*>(&handle_intrLoginStat_properties)},
     {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
@@ -298,14 +270,11 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
     {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
     {"handle_portspeed", reinterpret_cast<const void*>(&handle_portspeed)},
-    {"handle_stploginoptions", reinterpret_cast<const void*>(&handle_stploginoptions)},
-    {"handle_target_loginoptions", reinterpret_cast<const void*>(&handle_target_loginoptions)},
     {"handle_tcpip_properties", reinterpret_cast<const void*>(&handle_tcpip_properties)},
     {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
     {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
     {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
-    {"group_Discovery", reinterpret_cast<const void*>(&group_Discovery)},
     {"group_iSNS", reinterpret_cast<const void*>(&group_iSNS)},
 };
 const size_t kPendingHandlerCount = sizeof kPendingHandlers / sizeof kPendingHandlers[0];

@@ -266,6 +266,14 @@ constexpr CommandRow kCommands[] = {
     {27, 1, get_qos},
     {28, 1, set_qos},
     {6, 2, ping},
+    {23, 6, login_target},   // logins and SendTargets discovery (discovery_firmware.cpp)
+    {33, 6, send_targets},
+    {34, 6, send_targets_more},
+    {58, 1, get_fw_config},
+    {30, 6, get_target_ids},
+    {32, 6, get_target},
+    {28, 2, get_discovery_params},
+    {29, 2, set_discovery_params},
 };
 
 }  // namespace
