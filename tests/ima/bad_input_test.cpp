@@ -191,7 +191,6 @@ TEST_F(BadInputTest, NullRecordsAreRefused) {
 TEST_F(BadInputTest, ValuesAreCheckedWhereTheEntryPointsSay) {
   started_with_target();
   const IMA_OID lhba = oid_at(IMA_OBJECT_TYPE_LHBA, "Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0");
-  const IMA_OID lu = oid_at(IMA_OBJECT_TYPE_LU, "Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/LUN0");
   const IMA_OID bad = oid(99, 0);
   IMA_BYTE b[8];
   IMA_UINT n = sizeof b, zero = 0;
@@ -213,8 +212,6 @@ TEST_F(BadInputTest, ValuesAreCheckedWhereTheEntryPointsSay) {
       {"no sense", ima().IMA_LuReportLuns(bad, 0, 0, b, &n, nullptr, &n), IMA_ERROR_INVALID_PARAMETER},
       {"well-known LUN 2", ima().IMA_LuReportLuns(bad, 2, 0, b, &n, b, &n), IMA_ERROR_INVALID_PARAMETER},
       {"length 0", ima().IMA_LuReportLuns(bad, 0, 0, b, &zero, b, &n), IMA_ERROR_INVALID_PARAMETER},
-      {"then the type", ima().IMA_LuReportLuns(bad, 1, 0, b, &n, b, &n), IMA_ERROR_INVALID_OBJECT_TYPE},
-      {"then not supported", ima().IMA_LuReportLuns(lu, 1, 0, b, &n, b, &n), IMA_ERROR_NOT_SUPPORTED},
       {"no new address", ima().IMA_AddDiscoveryAddress(lhba, kAddress, nullptr), IMA_ERROR_INVALID_PARAMETER},
       {"no new target", ima().IMA_AddStaticDiscoveryTarget(lhba, kStatic, nullptr), IMA_ERROR_INVALID_PARAMETER},
       // A name is read within its 224 units, and must encode.

@@ -2,6 +2,7 @@
 // with fixed values (every property reads its cached value), and every action records how it was
 // called and does only what a test scripts. What is checked is what the front end asks of the
 // hierarchy and what it makes of the answers.
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -17,6 +18,7 @@
 #include "schema/iscsi_phba.h"
 #include "schema/logical_hba.h"
 #include "schema/session.h"
+#include "schema/table_entries.h"
 #include "schema/target.h"
 #include "support/cached_tree.h"
 #include "support/test_support.h"
@@ -111,6 +113,11 @@ TEST_F(Initiator, ListsAndRecordsFollowTheTree) {
   EXPECT_EQ(tags(IMA_GetTargetOidList, lhba_oid), (std::vector<int32_t>{at(a, "TargetPortal0")->tag, at(c, "TargetPortal0")->tag}));
   EXPECT_EQ(tags(IMA_GetSessionOidList, lhba_oid), (std::vector<int32_t>{open1->tag, open2->tag}));
 
+  IMA_TARGET_PROPERTIES tp;
+  ASSERT_EQ(IMA_GetTargetProperties(oid(9, at(a, "TargetPortal1")), &tp), IMA_STATUS_SUCCESS);
+  EXPECT_EQ(tp.name[4] * 100 + tp.name[5] * 10 + tp.discoverySettable * 2 + tp.discoveryEnabled, 'a' * 100u + 1);
+  EXPECT_EQ(tp.associatedLhbaOid.sequenceLow, static_cast<uint32_t>(lhba->tag));
+
   // A logical unit names its target by the lowest-numbered portal left.
   vx::delete_node(at(c, "TargetPortal0"));
   IMA_LU_PROPERTIES lu;
@@ -154,19 +161,18 @@ TEST_F(Initiator, RemovingSessionsAndStaticTargets) {
                                                "DeleteTargetPortal on Target: 0"}));
 }
 
-TEST_F(Initiator, AStaticTargetsPortalIsFoundUnderItsName) {
-  target("iqn.other", {{"10.0.0.5", "3260"}});
-  hm_node* named = target("iqn.named", {{"10.0.0.6", "3260"}});
-  g_effects["AddTarget"] = [](hm_node*, char[6][256]) { return refused(21); };
-  g_effects["AddTargetPortal"] = [](hm_node* t, char p[6][256]) { return portal(t, p[0], p[1]) ? 0u : 1u; };
-  IMA_STATIC_DISCOVERY_TARGET add{};
-  for (size_t i = 0; i < 9; ++i) add.targetName[i] = static_cast<IMA_WCHAR>("iqn.named"[i]);
-  add.targetAddress.hostnameIpAddress.id.ipAddress = {1, {10, 0, 0, 5}};
-  IMA_OID made{};
-  ASSERT_EQ(IMA_AddStaticDiscoveryTarget(oid(IMA_OBJECT_TYPE_LHBA, lhba), add, &made), IMA_STATUS_SUCCESS);
-  EXPECT_EQ(static_cast<int32_t>(made.sequenceLow), at(named, "TargetPortal1")->tag);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"AddTarget on LogicalHBA: iqn.named|10.0.0.5|3260|False",
-                                               "AddTargetPortal on Target: 10.0.0.5|3260"}));
+TEST_F(Initiator, DiscoverySettingsOfThePhysicalHba) {
+  hm_node* isns = made([](hm_node* phba, hm_node*, hm_node*, char[6][256]) { return at(phba, "iSNS"); }, lhba->parent,
+                       {{"iSNSEnabled", "YES"}});
+  IMA_DISCOVERY_PROPERTIES d;
+  std::memset(&d, 0x5A, sizeof d);
+  ASSERT_EQ(IMA_GetDiscoveryProperties(oid(IMA_OBJECT_TYPE_LHBA, lhba), &d), IMA_STATUS_SUCCESS);
+  EXPECT_EQ(std::vector<uint32_t>({d.iSnsDiscoveryEnabled, d.iSnsDiscoveryMethod, d.iSnsHost.hostnameInUse,
+                                   d.iSnsHost.id.hostname[255], d.slpDiscoveryEnabled, d.staticDiscoveryEnabled}),
+            std::vector<uint32_t>({1, 1, 1, 0, 0, 1}));   // no server: an empty host name
+  made(vx::initialize_iSNSServer, isns, {{"IPAddress", "10.0.0.8"}});
+  ASSERT_EQ(IMA_GetDiscoveryProperties(oid(IMA_OBJECT_TYPE_PHBA, lhba->parent), &d), IMA_STATUS_SUCCESS);
+  EXPECT_EQ(d.iSnsHost.hostnameInUse + d.iSnsHost.id.ipAddress.ipv4Address + d.iSnsHost.id.ipAddress.ipAddress[3], 9u);
 }
 
 }  // namespace
