@@ -36,6 +36,17 @@ using E = imahost::EntryPoints;
    [](const E& e, IMA_OID o, void* r) { return e.fn(o, static_cast<Record*>(r)); }, false}
 #define CALL_ROW(fn, args, ...) {#fn, mask({__VA_ARGS__}), 0, false, [](const E& e, IMA_OID o, void*) { return e.fn args; }, false}
 #define ACT_ROW(fn, args, ...) {#fn, mask({__VA_ARGS__}), 0, false, [](const E& e, IMA_OID o, void*) { return e.fn args; }, true}
+// A record `rec` among other arguments; a record the plug-in hands out (`*out`), freed again.
+#define ARGS_ROW(fn, Record, clears, args, ...)                                                               \
+  {#fn, mask({__VA_ARGS__}), sizeof(Record), clears,                                                          \
+   [](const E& e, IMA_OID o, void* r) { [[maybe_unused]] auto* rec = static_cast<Record*>(r); return e.fn args; }, false}
+#define OUT_ROW(fn, Type, args, ...)                                                       \
+  {#fn, mask({__VA_ARGS__}), sizeof(Type*), false, [](const E& e, IMA_OID o, void* r) {   \
+     auto** out = static_cast<Type**>(r);                                                  \
+     const IMA_STATUS s = e.fn args;                                                       \
+     if (s == IMA_STATUS_SUCCESS) e.IMA_FreeMemory(*out);                                  \
+     return s;                                                                             \
+   }, false}
 
 const IMA_WCHAR kName[] = {'i', 'q', 'n', '.', 'x', 0};
 const IMA_TARGET_ADDRESS kAddress = {{0, {{0}}}, 3260, {0, 0}};
@@ -43,6 +54,13 @@ const IMA_STATIC_DISCOVERY_TARGET kStatic = {{'i', 'q', 'n', '.', 'x', 'y', 'z',
 IMA_OID g_made;
 IMA_BYTE g_buffer[64];
 IMA_UINT g_length = sizeof g_buffer;
+IMA_UINT g_count = 2;
+IMA_UINT g_words[2];
+const IMA_INITIATOR_AUTHPARMS kChap = chap_parms("user", "secretsecret");
+const IMA_UINT kOne[] = {1};
+const IMA_IP_ADDRESS kIpv4 = {1, {10, 0, 0, 77}};
+#define LEVELS 3, 9, 11, 12
+#define PORTS 4, 7, 8
 
 const EntryRow kEntryPoints[] = {
     LIST_ROW(IMA_VMW_GetLhbaOidList, 4),
@@ -93,6 +111,85 @@ const EntryRow kEntryPoints[] = {
     ACT_ROW(IMA_VMW_RemoveSession, (o), 3, 9, 14),
     ACT_ROW(IMA_VMW_AddSession, (o), 3, 9, 14),
     ACT_ROW(IMA_VMW_Rediscover, (o), 3, 4),
+    // authentication
+    CALL_ROW(IMA_GetSupportedAuthMethods, (o, 0, &g_count, g_words), 3),
+    CALL_ROW(IMA_VMW_GetSupportedAuthMethods, (o, 0, &g_count, g_words), LEVELS),
+    ACT_ROW(IMA_SetInitiatorAuthMethods, (o, 1, kOne), 3),
+    ACT_ROW(IMA_VMW_SetInitiatorAuthMethods, (o, 1, kOne), LEVELS),
+    CALL_ROW(IMA_GetInUseInitiatorAuthMethods, (o, &g_count, g_words), 3),
+    CALL_ROW(IMA_VMW_GetInUseInitiatorLocalAuthMethods, (o, &g_count, g_words), LEVELS),
+    ARGS_ROW(IMA_GetInitiatorAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec), 3),
+    ACT_ROW(IMA_SetInitiatorAuthParms, (o, 1, &kChap), 3),
+    ACT_ROW(IMA_VMW_SetInitiatorAuthParms, (o, 1, &kChap), LEVELS),
+    ARGS_ROW(IMA_GetInitiatorLocalAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec, g_words), 9, 11, 12),
+    ACT_ROW(IMA_SetInitiatorLocalAuthParms, (o, 1, &kChap, 1), 9, 11, 12),
+    ACT_ROW(IMA_AddLhbaMutualAuthParms, (o, 1, &kChap), 3),
+    OUT_ROW(IMA_GetLhbaMutualAuthParmsList, IMA_INITIATOR_AUTHPARMS_LIST, (o, 1, out), 3),
+    ACT_ROW(IMA_RemoveLhbaMutualAuthParms, (o, 1, &kChap), 3),
+    ARGS_ROW(IMA_GetMutualLocalAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec), 9, 11, 12),
+    ARGS_ROW(IMA_VMW_GetMutualAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec), LEVELS),
+    ACT_ROW(IMA_VMW_SetMutualAuthParms, (o, 1, &kChap), LEVELS),
+    ACT_ROW(IMA_SetMutualLocalAuthParms, (o, 1, &kChap, 1), 9, 11, 12),
+    ACT_ROW(IMA_SetMutualLocalAuth, (o, 1, 1), 9, 11, 12),
+    // network portals and IP configuration
+    LIST_ROW(IMA_GetNetworkPortalOidList, 7),
+    RECORD_ROW(IMA_GetNetworkPortalProperties, IMA_NETWORK_PORTAL_PROPERTIES, false, 5),
+    OUT_ROW(IMA_VMW_GetNetworkPortalProperties, IMA_VMW_NETWORK_PORTAL_PROPERTIES, (o, out), 4, 5),
+    RECORD_ROW(IMA_GetIpProperties, IMA_IP_PROPERTIES, false, 8),
+    RECORD_ROW(IMA_VMW_GetIpProperties, IMA_IP_PROPERTIES, true, 4, 8),
+    RECORD_ROW(IMA_VMW_GetExtendedIpProperties, IMA_VMW_EXTENDED_IP_PROPERTIES, true, 4, 8),
+    RECORD_ROW(IMA_VMW_GetMtuProperties, IMA_MIN_MAX_VALUE, true, 4),
+    RECORD_ROW(IMA_VMW_GetArpRedirectProperties, IMA_VMW_ARP_REDIRECT_PROPERTIES, true, 4),
+    OUT_ROW(IMA_GetAddressKeys, IMA_ADDRESS_KEYS, (o, out), 9, 11, 12),
+    ACT_ROW(IMA_SetNetworkPortalIpAddress, (o, &kIpv4), 5),
+    ACT_ROW(IMA_VMW_SetNetworkPortalIpAddress, (o, &kIpv4, 0, 0), 4),
+    ACT_ROW(IMA_SetSubnetMask, (o, kIpv4), PORTS),
+    ACT_ROW(IMA_VMW_SetSubnetMask, (o, kIpv4), PORTS),
+    ACT_ROW(IMA_SetDefaultGateway, (o, kIpv4), PORTS),
+    ACT_ROW(IMA_VMW_SetDefaultGateway, (o, kIpv4), PORTS),
+    ACT_ROW(IMA_SetIpConfigMethod, (o, 0), 8),
+    ACT_ROW(IMA_VMW_SetIpv6ConfigMethod, (o, 0, 0), 4, 8),
+    CALL_ROW(IMA_VMW_SetArpRedirect, (o, 1), 4),
+    // login parameters
+    RECORD_ROW(IMA_GetMaxConnectionsProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetMaxOutstandingR2TProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetFirstBurstLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetMaxBurstLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetDefaultTime2WaitProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetDefaultTime2RetainProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetErrorRecoveryLevelProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetMaxRecvDataSegmentLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetDataPduInOrderProperties, IMA_BOOL_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetDataSequenceInOrderProperties, IMA_BOOL_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetImmediateDataProperties, IMA_BOOL_VALUE, true, LEVELS),
+    RECORD_ROW(IMA_GetInitialR2TProperties, IMA_BOOL_VALUE, true, LEVELS),
+    CALL_ROW(IMA_VMW_GetHeaderDigest, (o, &g_count, g_words), LEVELS),
+    CALL_ROW(IMA_VMW_GetDataDigest, (o, &g_count, g_words), LEVELS),
+    RECORD_ROW(IMA_GetDigestProperties, IMA_DIGEST_PROPERTIES, true, LEVELS),
+    ACT_ROW(IMA_VMW_SetHeaderDigest, (o, 1, kOne), LEVELS),
+    ACT_ROW(IMA_VMW_SetDataDigest, (o, 1, kOne), LEVELS),
+    ACT_ROW(IMA_SetHeaderDigestValues, (o, 1, kOne), 3, 9),
+    ACT_ROW(IMA_SetDataDigestValues, (o, 1, kOne), 3, 9),
+    ACT_ROW(IMA_SetImmediateData, (o, 1), 3, 9),
+    RECORD_ROW(IMA_GetIFMarkerProperties, IMA_BOOL_VALUE, true, 3, 9),
+    RECORD_ROW(IMA_GetIFMarkIntProperties, IMA_BOOL_VALUE, true, 3, 9),
+    RECORD_ROW(IMA_GetOFMarkerProperties, IMA_BOOL_VALUE, true, 3, 9),
+    RECORD_ROW(IMA_GetOFMarkIntProperties, IMA_BOOL_VALUE, true, 3, 9),
+    CALL_ROW(IMA_SetDataPduInOrder, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetDataSequenceInOrder, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetInitialR2T, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetIFMarkerProperties, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetOFMarkerProperties, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetDefaultTime2Wait, (o, 2), 3, 9),
+    CALL_ROW(IMA_SetDefaultTime2Retain, (o, 2), 3, 9),
+    CALL_ROW(IMA_SetErrorRecoveryLevel, (o, 0), 3, 9),
+    CALL_ROW(IMA_SetFirstBurstLength, (o, 512), 3, 9),
+    CALL_ROW(IMA_SetMaxBurstLength, (o, 512), 3, 9),
+    CALL_ROW(IMA_SetMaxRecvDataSegmentLength, (o, 512), 3, 9),
+    CALL_ROW(IMA_SetMaxOutstandingR2T, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetMaxConnections, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetIFMarkIntProperties, (o, 1), 3, 9),
+    CALL_ROW(IMA_SetOFMarkIntProperties, (o, 1), 3, 9),
 };
 
 // Nodes of the two-adapter tree and the object types each may stand for.
@@ -115,6 +212,7 @@ const NodeRow kNodes[] = {
     {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/LUN0", VARU_KIND_GROUP, mask({9, 10, 12})},
     {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/Session0", VARU_KIND_GROUP, mask({9, 12, 14})},
     {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/Session0/Connection0", VARU_KIND_GROUP, mask({13})},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Discovery/SendTargetPortal0", VARU_KIND_GROUP, mask({11})},
 };
 
 bool identifier_refused(IMA_STATUS s) { return s >= IMA_ERROR_INVALID_OBJECT_TYPE && s <= IMA_ERROR_OBJECT_NOT_FOUND; }
@@ -140,6 +238,10 @@ class BadInputTest : public ImaTest {
     const std::string lhba = "Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0";
     ASSERT_EQ(act(tag_at(lhba), tag_at(lhba + "/AddTarget", VARU_KIND_ACTION), params, nullptr), 0u);
     reinterpret_cast<decltype(&VARU_refresh_group)>(host.symbol("VARU_refresh_group"))(tag_at(lhba + "/Target0"));
+    char portal[6][256] = {"10.0.0.9", "3260"};
+    ASSERT_EQ(act(tag_at(lhba + "/Discovery"), tag_at(lhba + "/Discovery/AddSendTargetPortal", VARU_KIND_ACTION), portal,
+                  nullptr),
+              0u);
   }
 };
 
