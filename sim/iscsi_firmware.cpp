@@ -8,6 +8,7 @@
 
 #include "iscsi/records.h"
 #include "sim/iscsi_state.h"
+#include "sim/net_state.h"
 
 namespace vx::sim {
 namespace {
@@ -66,15 +67,19 @@ Answer change(Command& c, const std::function<bool(IscsiState&)>& edit, Answer d
 }
 
 // Logs a registration in: its session is made (or tried again) with the registration's options.
-void log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p) {
+// False when its session is open already (no login is tried).
+bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p,
+            LoginVerdict* verdict) {
   login_options options{};
   std::memcpy(&options, p.options.data(), std::min(p.options.size(), sizeof options));
-  const uint32_t state = session_state_after(login_verdict(network, p.target, p.address, p.port, options));
+  *verdict = login_verdict(network, p.target, p.address, p.port, options);
+  const uint32_t state = session_state_after(*verdict);
   for (SimSession& x : s.sessions) {
     if (!session_of(x, p)) continue;
-    if ((x.state & kSessionOpen) == 0) x.state = state;
     x.options = p.options;
-    return;
+    if ((x.state & kSessionOpen) != 0) return false;
+    x.state = state;
+    return true;
   }
   SimSession x;
   x.handle = s.next_handle++;
@@ -100,6 +105,7 @@ void log_in(const Network& network, const Adapter& adapter, IscsiState& s, const
   }
   x.target_id = id;
   s.sessions.push_back(x);
+  return true;
 }
 
 template <typename Record>
@@ -131,7 +137,9 @@ Answer add_persistent_target(Command& c) {
   p.eto = r.eto;
   p.options.assign(reinterpret_cast<const char*>(&r.options), sizeof r.options);
   if (p.target.empty() || p.initiator.empty()) return kAnswerInvalidField;
-  return change(c, [&](IscsiState& s) {
+  bool tried = false;
+  LoginVerdict verdict = LoginVerdict::kAccepted;
+  const Answer a = change(c, [&](IscsiState& s) {
     auto it = std::find_if(s.persistent.begin(), s.persistent.end(), [&](const PersistentTarget& o) {
       return same_key(o, p.target, p.address, p.port, p.isid, p.initiator);
     });
@@ -140,9 +148,11 @@ Answer add_persistent_target(Command& c) {
     } else {
       *it = p;
     }
-    log_in(c.network, c.adapter, s, p);
+    tried = log_in(c.network, c.adapter, s, p, &verdict);
     return true;
   }, echo(c));
+  if (a.status == 0 && tried) note_login(c, verdict, p.target, p.address);
+  return a;
 }
 
 Answer del_persistent_target(Command& c) {
@@ -246,13 +256,15 @@ Answer set_session_config(Command& c) {
 
 Answer logout_session(Command& c) {
   const uint32_t handle = c.payload.u32(0);
-  return change(c, [&](IscsiState& s) {
+  const Answer a = change(c, [&](IscsiState& s) {
     const size_t before = s.sessions.size();
     s.sessions.erase(std::remove_if(s.sessions.begin(), s.sessions.end(),
                                     [&](const SimSession& x) { return x.handle == handle; }),
                      s.sessions.end());
     return s.sessions.size() != before;
   }, echo(c));
+  if (a.status == 0) note_logout(c);
+  return a;
 }
 
 Answer set_boot_target(Command& c) {

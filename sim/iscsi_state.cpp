@@ -15,22 +15,6 @@ namespace {
 
 using json = nlohmann::json;
 
-std::string to_hex(const std::string& bytes) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(kHex[c >> 4]);
-    out.push_back(kHex[c & 15]);
-  }
-  return out;
-}
-
-std::string from_hex(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
 json address_json(const NetAddress& a) {
   return json{{"type", a.type}, {"bytes", to_hex(std::string(a.bytes.begin(), a.bytes.end()))}};
 }

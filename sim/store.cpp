@@ -23,6 +23,22 @@ bool make_parent_dirs(const std::string& file) {
 
 }  // namespace
 
+std::string to_hex(const std::string& bytes) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(kHex[c >> 4]);
+    out.push_back(kHex[c & 15]);
+  }
+  return out;
+}
+
+std::string from_hex(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
 Store::Store(std::string root) : root_(std::move(root)) {
   while (!root_.empty() && root_.back() == '/') root_.pop_back();
 }
