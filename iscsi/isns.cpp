@@ -47,6 +47,7 @@ CommandAddress isns_address(hm_node* isns, int32_t domain) {
 // A write that may answer "host unreachable" (32): that status is kept and the caller goes on.
 uint32_t send_and_go_on(const CommandAddress& at, discovery_params* record) {
   const uint32_t rc = write_record(at, record);
+  if (rc == kStatusHostUnreachable) varu_set_last_status(kStatusHostUnreachable, msg::kFwHostUnreachable);
   if (rc == 0 || rc == kStatusHostUnreachable) return kStatusOk;
   varu_set_last_status(kStatusSetDiscoveryParams, msg::kSetDiscoveryParamsFailed);
   return rc;

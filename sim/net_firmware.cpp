@@ -429,19 +429,19 @@ Answer set_discovery_params(Command& c) {
   if (!take(c, &r)) return kAnswerInvalidField;
   const uint16_t mode = r.flags & (kIsnsServerByUser | kIsnsServerByDhcp);
   std::vector<IsnsEntry> servers;
+  bool reachable = true;
   if (mode != 0) {
-    // The servers are given anew: each must be an iSNS server of the network.
+    // The servers are given anew. One that is no iSNS server of the network is kept all the same,
+    // but the answer says the host is unreachable.
     if (!requested_servers(c, r, &servers)) return kAnswerUnreachable;
     for (const IsnsEntry& e : servers) {
       if (e.type != kAddressTypeIpv4 && e.type != kAddressTypeIpv6) return kAnswerInvalidField;
-      if (std::none_of(c.network.isns_servers.begin(), c.network.isns_servers.end(),
-                       [&](const IsnsServer& n) { return same_server(n, e); })) {
-        return kAnswerUnreachable;
-      }
+      reachable = reachable && std::any_of(c.network.isns_servers.begin(), c.network.isns_servers.end(),
+                                           [&](const IsnsServer& n) { return same_server(n, e); });
     }
   }
   const std::string entity(r.entity_name, ::strnlen(r.entity_name, sizeof r.entity_name - 1));
-  return net_change(c, [&](NetState& s) {
+  const Answer a = net_change(c, [&](NetState& s) {
     // A record that names no way of finding servers keeps the servers and the way they came.
     s.isns_flags = static_cast<uint16_t>((r.flags & kIsnsEnabled) |
                                          (mode != 0 ? mode : (s.isns_flags & (kIsnsServerByUser | kIsnsServerByDhcp))));
@@ -449,6 +449,7 @@ Answer set_discovery_params(Command& c) {
     if (mode != 0) s.isns_servers = servers;
     return echo(c);
   });
+  return a.status == 0 && !reachable ? kAnswerUnreachable : a;
 }
 
 Answer get_node_params(Command& c) {

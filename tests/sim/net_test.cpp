@@ -1,0 +1,108 @@
+// The network keys of the configuration and the firmware's network records: the route limit, the
+// iSNS record a zeroed write leaves alone, and the commands a generation without IPv6 refuses.
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "iscsi/net_records.h"
+#include "sim/config.h"
+#include "tests/sim/sim_support.h"
+
+namespace {
+
+using namespace simtest;
+
+TEST(SimNetConfig, KeysAndRefusals) {
+  vx::sim::Config c;
+  std::string error;
+  ASSERT_TRUE(vx::sim::parse_config(R"({"adapters": [{"serial_number": "A", "generation": 5, "route_limit": 2,
+      "iscsi_functions": [{"function": 2, "link": "down", "speed": 7, "qos_speed": 25}]}]})", &c, &error)) << error;
+  const vx::sim::Function& f = c.adapters[0].iscsi_functions[0];
+  EXPECT_EQ(c.adapters[0].route_limit, 2u);
+  EXPECT_FALSE(f.link_up);
+  EXPECT_EQ(f.speed, 7);
+  EXPECT_EQ(f.mtu, 9000) << "an iSCSI function's default";
+  EXPECT_EQ(c.network.dhcp.first_address.bytes[3], 100) << "a DHCP pool without a \"dhcp\" key";
+  const char* refused[] = {
+      R"({"adapters": [{"serial_number": "A", "generation": 3, "iscsi_functions": [{"function": 2, "link": "off"}]}]})",
+      R"({"adapters": [{"serial_number": "A", "generation": 3, "route_limit": 1000}]})",
+      R"({"network": {"dhcp": {"first_address": "fd00::1"}}})",
+      R"({"network": {"dhcp": {"ipv6_prefix": "10.0.0.0"}}})",
+  };
+  for (const char* text : refused) EXPECT_FALSE(vx::sim::parse_config(text, &c, &error)) << text;
+}
+
+class SimNet : public SimTest {
+ protected:
+  Request route(uint32_t operation, uint8_t last_byte) {
+    Request r = command(11, 2, sizeof(vx::route_entry_request));
+    vx::route_entry_request q{};
+    q.operation = operation;
+    q.destination[0] = 10;
+    q.destination[1] = last_byte;
+    q.mask[0] = 255;
+    std::memcpy(r.payload(), &q, sizeof q);
+    return r;
+  }
+};
+
+TEST_F(SimNet, RoutesStopAtTheLimitAndADeletionMustMatch) {
+  load_text(R"({"adapters": [{"serial_number": "A", "generation": 3, "route_limit": 2,
+                "iscsi_functions": [{"function": 2}]}]})");
+  for (uint8_t n : {1, 2, 2}) {
+    Request r = route(vx::kOperationAdd, n);
+    ASSERT_EQ(send(iscsi_path(0), r), 0);
+    EXPECT_EQ(r.status(), 0) << "an identical route is taken again";
+  }
+  Request third = route(vx::kOperationAdd, 3);
+  ASSERT_EQ(send(iscsi_path(0), third), 0);
+  EXPECT_EQ(third.status() * 1000 + third.additional(), 1022);
+  Request unknown = route(vx::kOperationDelete, 3);
+  ASSERT_EQ(send(iscsi_path(0), unknown), 0);
+  EXPECT_EQ(unknown.status(), 1);
+  Request table = command(10, 2, vx::kRouteTableSize);
+  ASSERT_EQ(send(iscsi_path(0), table), 0);
+  EXPECT_EQ(table.u32(0), 2u);
+  EXPECT_TRUE(table.canary_intact());
+}
+
+TEST_F(SimNet, AZeroedDiscoveryRecordKeepsTheServers) {
+  load_example("iscsi-lab.json");
+  vx::discovery_params p{};
+  p.flags = vx::kIsnsServerByUser;
+  p.server_count = 1;
+  p.servers[0].type = 1;
+  const uint8_t server[4] = {10, 0, 0, 8};
+  std::memcpy(p.servers[0].address, server, 4);
+  p.servers[0].port = 3205;
+  Request set = command(29, 2, sizeof p);
+  std::memcpy(set.payload(), &p, sizeof p);
+  ASSERT_EQ(send(iscsi_path(0), set), 0);
+  ASSERT_EQ(set.status(), 0);
+  Request zeroed = command(29, 2, sizeof p);
+  zeroed.payload()[offsetof(vx::discovery_params, flags)] = vx::kIsnsEnabled;
+  ASSERT_EQ(send(iscsi_path(0), zeroed), 0);
+  Request get = command(28, 2, sizeof p);
+  ASSERT_EQ(send(iscsi_path(0), get), 0);
+  std::memcpy(&p, get.payload(), sizeof p);
+  EXPECT_EQ(p.flags, vx::kIsnsEnabled | vx::kIsnsServerByUser);
+  EXPECT_EQ(p.server_count, 1u);
+  EXPECT_EQ(p.servers[0].address[3], 8);
+}
+
+TEST_F(SimNet, Generation3RefusesIpv6AndFactoryProfile) {
+  load_example("iscsi-lab.json");
+  Request gateway = command(22, 2, sizeof(vx::gateway_query));
+  gateway.payload()[0] = vx::kIpTypeIpv6Gateway;
+  ASSERT_EQ(send(iscsi_path(0), gateway), 0);
+  EXPECT_EQ(gateway.status(), 1);
+  Request profile = command(169, 1, 4);
+  ASSERT_EQ(send(iscsi_path(0), profile), 0);
+  EXPECT_EQ(profile.status(), 66);
+  Request gen5 = command(169, 1, 4);
+  ASSERT_EQ(send(iscsi_path(2), gen5), 0);
+  EXPECT_EQ(gen5.status(), 0);
+}
+
+}  // namespace
