@@ -73,7 +73,9 @@ TEST_F(StartupTest, ExitFreesEachOwnedRecordOnce) {
   hm_node* lun = vx::initialize_LUN(target, nullptr, nullptr, nullptr);
   ASSERT_NE(connection, nullptr);
   ASSERT_NE(lun, nullptr);
-  for (hm_node* owner : {tcpip, session, connection, lun}) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
+  for (hm_node* owner : {tcpip, session, connection, lun}) {
+    if (vx::group_data(owner)->backend_info == nullptr) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
+  }
   vx::group_data(sharer)->backend_info = vx::group_data(phba)->backend_info;
   stop();
   EXPECT_EQ(vx::varu_alloc_count(), before);
