@@ -126,9 +126,6 @@ uint32_t VARU_update_available_personalities(hm_node*) { return not_supported();
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
 uint32_t VARU_update_diagnostics_prop(hm_node*) { return not_supported(); }
 uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
-uint32_t VARU_set_ini_loginopts_prop(hm_node*, char*, char*, char*) { return not_supported(); }
-uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
-uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
 uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {

@@ -10,6 +10,7 @@
 #include "access/platform.h"
 #include "access/wire.h"
 #include "adapter/controller_attribs.h"
+#include "iscsi/common.h"
 #include "tests/api/startup_fixture.h"
 
 namespace vxtest {
@@ -213,9 +214,7 @@ TEST_F(StartupTest, ControllerThatCannotBeComparedEndsTheSearch) {
   for (const char* path : {"Vexalon0/iSCSIPhysicalHBA1", "Vexalon0/iSCSIPhysicalHBA0"}) {
     hm_node* phba = vx::get_node(static_cast<int32_t>(tag_at(path)));
     ASSERT_NE(phba, nullptr) << path;
-    vx::varu_dfree(vx::group_data(phba)->backend_info);
-    vx::group_data(phba)->backend_info = nullptr;
-    ASSERT_EQ(vx::delete_node(phba), 0u) << path;
+    ASSERT_EQ(vx::delete_with_records(phba), 0u) << path;
   }
   EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs.data(), 0), vx::kNodeNew);
   text[0] = '\0';
