@@ -38,47 +38,32 @@ class Persistence : public LabTest {
   }
 };
 
+// Persistent nodes come in creation order; too small an array gets the tags that fit and 11; once
+// priorities have been handed out, a tree with no persistent node left lists none, whatever room.
 TEST_F(Persistence, PersistentNodesComeInCreationOrder) {
+  uint32_t tags[4] = {7, 7, 7, 7};
   int32_t room = 4;
-  uint32_t tags[4] = {};
   EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 0u);
   EXPECT_EQ(room, 0);
   for (const char* name : {"a", "b", "c"}) ASSERT_EQ(act(widget, "AddGadget", {name}), 0u);
   ASSERT_EQ(act(widget, "DeleteGadget", {"0"}), 0u);
   ASSERT_EQ(act(widget, "AddGadget", {"d"}), 0u);   // Gadget0 again, created last
-
   room = 3;
   ASSERT_EQ(VARU_get_persistent_nodes(tags, &room), 0u);
   ASSERT_EQ(room, 3);
   EXPECT_EQ(name_of(tags[0], 1) + name_of(tags[1], 1) + name_of(tags[2], 1), "Gadget1Gadget2Gadget0");
-  room = 2;
+  tags[1] = 7;
+  room = 1;
   EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
-  EXPECT_EQ(room, 2);
+  EXPECT_EQ(std::vector<uint32_t>({static_cast<uint32_t>(room), tags[0], tags[1]}),
+            std::vector<uint32_t>({1, child(widget, "Gadget1", 1), 7})) << "the count is left as given";
   room = -1;
   EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
 
   hm_persistence_info info{};
   ASSERT_EQ(VARU_get_persistence_info(static_cast<int32_t>(child(widget, "Gadget0", 1)), &info), 0u);
-  EXPECT_EQ(info.action_tag, child(widget, "AddGadget", VARU_KIND_ACTION));
-  EXPECT_EQ(info.invoked_on_tag, widget);
-  EXPECT_STREQ(info.params[0], "d");
-  EXPECT_EQ(info.params[1][0], '\0') << "an absent optional parameter is saved empty";
-}
-
-// Too small an array gets the tags that fit and 11; once priorities have been handed out, a tree
-// with no persistent node left lists none, whatever room is given.
-TEST_F(Persistence, PersistentNodesFillWhatFits) {
-  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(act(widget, "AddGadget", {name}), 0u);
-  const uint32_t first = child(widget, "Gadget0", 1);
-  const uint32_t second = child(widget, "Gadget1", 1);
-  uint32_t tags[4] = {7, 7, 7, 7};
-  int32_t room = 2;
-  EXPECT_EQ(VARU_get_persistent_nodes(tags, &room), 11u);
-  EXPECT_EQ(room, 2) << "the count is left as given";
-  EXPECT_EQ(tags[0], first);
-  EXPECT_EQ(tags[1], second);
-  EXPECT_EQ(tags[2], 7u);
-
+  EXPECT_EQ(info.action_tag + info.invoked_on_tag, child(widget, "AddGadget", VARU_KIND_ACTION) + widget);
+  EXPECT_EQ(std::string(info.params[0]) + "|" + info.params[1], "d|") << "an absent optional parameter: empty";
   for (const char* number : {"0", "1", "2"}) ASSERT_EQ(act(widget, "DeleteGadget", {number}), 0u);
   for (int32_t given : {-1, 0, 4}) {
     room = given;
@@ -106,6 +91,9 @@ TEST_F(Persistence, SavedTextReplaysIntoAFreshTree) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
   }
   EXPECT_EQ(save(1).find("PROPERTY|ROOT/Widget0/Count|"), std::string::npos) << "mask 1: read-only only";
+  std::string locked;
+  EXPECT_EQ(vx::public_call("test", [&]() -> uint32_t { return locked = save(3), 0; }), 0u);
+  EXPECT_EQ(locked, text) << "saving works with the lock held by the caller";
   EXPECT_EQ(save(2).find("Serial"), std::string::npos) << "mask 2: writable only";
 
   restart();
@@ -120,16 +108,6 @@ TEST_F(Persistence, SavedTextReplaysIntoAFreshTree) {
   std::vector<uint32_t> level = children_of(alias, VARU_KIND_PROPERTY);
   ASSERT_EQ(level.size(), 1u);
   EXPECT_EQ(name_of(level[0], VARU_KIND_PROPERTY), "Level");
-}
-
-TEST_F(Persistence, SaveWorksWithTheLockHeldByTheCaller) {
-  std::string text;
-  uint32_t rc = vx::public_call("test", [&]() -> uint32_t {
-    text = save(2);
-    return 0;
-  });
-  EXPECT_EQ(rc, 0u);
-  EXPECT_NE(text.find("PROPERTY|ROOT/Widget0/Count|0\n"), std::string::npos);
 }
 
 TEST_F(Persistence, RefusedLinesChangeNothing) {

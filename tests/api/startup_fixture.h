@@ -24,18 +24,14 @@ constexpr uint32_t kMissing = 0xFFFFFFFFu;
 // part of a given kind) below "ROOT"; kMissing when a part is missing.
 inline uint32_t tag_at(const std::string& path, int32_t last_kind = VARU_KIND_GROUP) {
   uint32_t tag = 0;
-  size_t start = 0;
-  while (start < path.size()) {
-    size_t slash = path.find('/', start);
+  for (size_t start = 0; start < path.size();) {
+    const size_t slash = path.find('/', start);
     const bool last = slash == std::string::npos;
-    const std::string part = path.substr(start, last ? std::string::npos : slash - start);
-    uint32_t next = kMissing;
-    if (VARU_get_node_tag(static_cast<int32_t>(tag), part.c_str(), &next, last ? last_kind : VARU_KIND_GROUP) != 0) {
+    if (VARU_get_node_tag(static_cast<int32_t>(tag), path.substr(start, last ? slash : slash - start).c_str(), &tag,
+                          last ? last_kind : VARU_KIND_GROUP) != 0) {
       return kMissing;
     }
-    tag = next;
-    if (last) break;
-    start = slash + 1;
+    start = last ? path.size() : slash + 1;
   }
   return tag;
 }
@@ -45,10 +41,9 @@ inline std::string value_at(const std::string& path) {
   const size_t slash = path.rfind('/');
   const uint32_t group = slash == std::string::npos ? 0 : tag_at(path.substr(0, slash));
   const uint32_t prop = tag_at(path, VARU_KIND_PROPERTY);
-  if (group == kMissing || prop == kMissing) return "<missing>";
   char buf[VARU_VALUE_SIZE] = "";
-  uint32_t rc = VARU_get_property_val(group, prop, buf, sizeof buf);
-  return rc == 0 ? std::string(buf) : "<" + std::to_string(rc) + ">";
+  const uint32_t rc = group == kMissing || prop == kMissing ? 0 : VARU_get_property_val(group, prop, buf, sizeof buf);
+  return group == kMissing || prop == kMissing ? "<missing>" : rc == 0 ? buf : "<" + std::to_string(rc) + ">";
 }
 
 // A property's cached value, without its handler (for properties whose reader is not built yet).
@@ -62,8 +57,9 @@ inline std::string cached_at(const std::string& path) {
 inline std::vector<std::string> groups_under(const std::string& path) {
   std::vector<std::string> names;
   const uint32_t tag = path.empty() ? 0 : tag_at(path);
-  if (tag == kMissing) return names;
-  for (uint32_t child : children_of(tag, VARU_KIND_GROUP)) names.push_back(name_of(child, VARU_KIND_GROUP));
+  for (uint32_t child : tag == kMissing ? std::vector<uint32_t>{} : children_of(tag, VARU_KIND_GROUP)) {
+    names.push_back(name_of(child, VARU_KIND_GROUP));
+  }
   return names;
 }
 

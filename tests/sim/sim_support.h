@@ -21,11 +21,8 @@ namespace wire = vx::wire;
 
 inline std::string iscsi_path(int n) { return wire::kIscsiNodePrefix + std::to_string(n); }
 
-// Bytes past the room a request gives; they must come back untouched.
-constexpr size_t kCanary = 64;
-constexpr uint8_t kCanaryByte = 0xA5;
-
-// A command buffer as the library builds it: header + payload (+ NIC wrapper), then a canary.
+// A command buffer as the library builds it: header + payload (+ NIC wrapper), then 64 canary bytes
+// past the room the request gives, which must come back untouched.
 struct Request {
   std::vector<uint8_t> bytes;
   size_t header = 0;   // offset of the header
@@ -33,39 +30,18 @@ struct Request {
 
   uint8_t* payload() { return bytes.data() + header + wire::kHeaderSize; }
   uint8_t status() const { return bytes[header + wire::kResponseStatusOffset]; }
-  uint16_t additional() const {
-    uint16_t v;
-    std::memcpy(&v, &bytes[header + wire::kResponseAdditionalOffset], 2);
-    return v;
-  }
-  uint32_t length() const {
-    uint32_t v;
-    std::memcpy(&v, &bytes[header + wire::kResponseLengthOffset], 4);
-    return v;
-  }
-  uint32_t u32(size_t payload_offset) const {
-    uint32_t v;
-    std::memcpy(&v, &bytes[header + wire::kHeaderSize + payload_offset], 4);
-    return v;
-  }
-  std::string text(size_t payload_offset) const {
-    return reinterpret_cast<const char*>(&bytes[header + wire::kHeaderSize + payload_offset]);
-  }
-  bool canary_intact() const {
-    for (size_t i = room; i < bytes.size(); ++i) {
-      if (bytes[i] != kCanaryByte) return false;
-    }
-    return true;
-  }
+  bool canary_intact() const { return std::vector<uint8_t>(bytes.begin() + room, bytes.end()) == canary(); }
+  static std::vector<uint8_t> canary() { return std::vector<uint8_t>(64, 0xA5); }
 };
 
+// A command for an iSCSI node, or for the NIC node at bus/device/function when `nic` is set.
 inline Request command(uint8_t opcode, uint8_t subsystem, uint32_t request_length, bool nic = false,
                        uint8_t bus = 0, uint8_t device = 0, uint8_t function = 0) {
   Request r;
   r.header = nic ? wire::kNicHeaderOffset : 0;
   r.room = r.header + wire::kHeaderSize + request_length;
-  r.bytes.assign(r.room + kCanary, kCanaryByte);
-  std::memset(r.bytes.data(), 0, r.room);
+  r.bytes.assign(r.room, 0);
+  r.bytes.insert(r.bytes.end(), 64, 0xA5);
   if (nic) {
     std::memcpy(r.bytes.data(), wire::kNicSignature, wire::kNicSignatureSize);
     r.bytes[wire::kNicBusOffset] = bus;
@@ -81,17 +57,12 @@ inline Request command(uint8_t opcode, uint8_t subsystem, uint32_t request_lengt
   return r;
 }
 
-inline Request nic_command(uint8_t bus, uint8_t device, uint8_t function, uint8_t opcode, uint8_t subsystem,
-                           uint32_t request_length) {
-  return command(opcode, subsystem, request_length, true, bus, device, function);
-}
-
 // Sends `r` on a freshly opened node; returns the ioctl result and leaves errno in *error.
 inline int send(const std::string& path, Request& r, int* error = nullptr) {
-  int fd = vxsim_device_open(path.c_str(), 2);
+  const int fd = vxsim_device_open(path.c_str(), 2);
   if (fd < 0) return -2;
-  unsigned long request = r.header ? wire::kNicFirmwareCommand : wire::kIscsiFirmwareCommand;
-  int rc = vxsim_device_ioctl(fd, request, r.bytes.data());
+  const int rc = vxsim_device_ioctl(fd, r.header ? wire::kNicFirmwareCommand : wire::kIscsiFirmwareCommand,
+                                    r.bytes.data());
   if (error) *error = errno;
   vxsim_device_close(fd);
   return rc;
@@ -104,13 +75,6 @@ class SimTest : public ::testing::Test {
     ::setenv("VXIMA_SIMULATOR", vxtest::source_path("examples/" + name).c_str(), 1);
     ASSERT_EQ(vxsim_reset(), 0) << vxsim_last_error();
   }
-  void load_text(const std::string& json) {
-    root.write("/sim.json", json);
-    ::setenv("VXIMA_SIMULATOR", root.at("/sim.json").c_str(), 1);
-    ASSERT_EQ(vxsim_reset(), 0) << vxsim_last_error();
-  }
-  int open(const std::string& path) { return vxsim_device_open(path.c_str(), 2); }
-
   vxtest::TempRoot root;
 };
 

@@ -25,38 +25,34 @@ class TreeFixture : public ::testing::Test {
   hm_node* root = nullptr;
 };
 
-inline hm_node* new_test_node(hm_node* parent, uint32_t kind, const char* name, void* data) {
+// Nodes made by hand the way the builder makes them; NULL when add_node refuses (what was
+// allocated is freed then).
+inline hm_node* add_node_of(hm_node* parent, uint32_t kind, const char* name, void* data) {
   auto* node = static_cast<hm_node*>(vx::hm_alloc(sizeof(hm_node)));
   node->kind = kind;
   node->name = name;
   node->description = "test node";
   node->parent = parent;
   node->data = data;
-  return node;
-}
-
-// Added nodes; NULL when add_node refuses (what was allocated is freed then).
-inline hm_node* add_plain(hm_node* node) {
   if (vx::add_node(node, &vx::hierarchy_name_) >= 0) return node;
-  if (vx::group_data(node) != nullptr) vx::varu_dfree(vx::group_data(node)->instance);
-  if (node->kind != kAction) vx::varu_dfree(node->data);
+  if (kind == kGroup) vx::varu_dfree(vx::group_data(node)->instance);
+  if (kind != kAction) vx::varu_dfree(data);
   vx::varu_dfree(node);
   return nullptr;
 }
 
-inline hm_node* add_group(hm_node* parent, const char* name) {
+inline hm_node* add_group(hm_node* parent, const char* name, hm_instance_info* info = nullptr) {
   auto* gd = static_cast<hm_group_data*>(vx::hm_alloc(sizeof(hm_group_data)));
-  return add_plain(new_test_node(parent, kGroup, name, gd));
+  gd->instance = info;
+  return add_node_of(parent, kGroup, name, gd);
 }
 
 inline hm_node* add_instance(hm_node* parent, const char* name, int32_t number, uint8_t* bits, uint16_t max) {
-  auto* gd = static_cast<hm_group_data*>(vx::hm_alloc(sizeof(hm_group_data)));
   auto* info = static_cast<hm_instance_info*>(vx::hm_alloc(sizeof(hm_instance_info)));
   info->bitfield = bits;
   info->max_instances = max;
   info->number = number;
-  gd->instance = info;
-  hm_node* node = add_plain(new_test_node(parent, kGroup, name, gd));
+  hm_node* node = add_group(parent, name, info);
   if (node != nullptr && bits != nullptr) vx::set_bit(bits, max, number);
   return node;
 }
@@ -66,11 +62,11 @@ inline hm_node* add_property(hm_node* parent, const char* name, const char* valu
   std::snprintf(p->value, sizeof p->value, "%s", value);
   p->handler = vx::handle_internal_property;
   p->access = kReadWrite;
-  return add_plain(new_test_node(parent, kProperty, name, p));
+  return add_node_of(parent, kProperty, name, p);
 }
 
 inline hm_node* add_action(hm_node* parent, const char* name, const hm_action_descriptor& d) {
-  return add_plain(new_test_node(parent, kAction, name, const_cast<hm_action_descriptor*>(&d)));
+  return add_node_of(parent, kAction, name, const_cast<hm_action_descriptor*>(&d));
 }
 
 // Shown names of the children in chain order, "a,b,c"; checks the backward links on the way.

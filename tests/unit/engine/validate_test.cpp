@@ -23,22 +23,16 @@ constexpr const char* kFe80 = "FE80:0000:0000:0000:0000:0000:0000:0001";
 const Case kCases[] = {
     // strings: only the length counts
     {0, nullptr, 5, 11, "abcd", 8, nullptr},
-    {0, nullptr, 5, 11, "abcdefghijk", 0, nullptr},
     {0, nullptr, 5, 11, "abcdefghijkl", 8, nullptr},
-    {0, nullptr, 0, 0, "", 0, nullptr},
     {0, nullptr, 1, 3, "\x01\x02", 0, nullptr},
     // integers: base 0, whole text, signed inclusive bounds
     {1, nullptr, 0, 3, "3", 0, nullptr},
     {1, nullptr, 0, 3, "4", 7, nullptr},
-    {1, nullptr, 0, 3, "-1", 7, nullptr},
     {1, nullptr, 0, 3, "", 6, nullptr},
     {1, nullptr, 0, 3, "2 ", 6, nullptr},
     {1, nullptr, 0, 3, "0x3", 0, nullptr},
     {1, nullptr, 0, 3, "010", 7, nullptr},
-    {1, nullptr, 0, 3, "12x", 6, nullptr},
-    {1, nullptr, 0, 3, "-", 6, nullptr},
     {1, nullptr, 0, 3, "0x", 6, nullptr},
-    {1, nullptr, -5, -1, "-5", 0, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "2147483647", 0, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "2147483648", 7, nullptr},
     {1, nullptr, INT32_MIN, INT32_MAX, "-2147483649", 7, nullptr},
@@ -48,131 +42,80 @@ const Case kCases[] = {
     {2, nullptr, 0, 0, "127.0.0.1", 6, nullptr},
     {2, nullptr, 0, 0, "256.1.1.1", 6, nullptr},
     {2, nullptr, 0, 0, "1.2.3", 6, nullptr},
-    {2, nullptr, 0, 0, "1.2.3.4.5", 6, nullptr},
     {2, nullptr, 0, 0, "1..2.3", 0, nullptr},
     {2, nullptr, 0, 0, "0.0.0.0", 6, nullptr},
     {2, nullptr, 0, 0, "255.255.255.255", 6, nullptr},
-    {2, nullptr, 0, 0, "255.1.1.1", 6, nullptr},
     {2, nullptr, 0, 0, "1.2.3.-4", 6, nullptr},
-    {2, nullptr, 0, 0, "1.2.3.4x", 6, nullptr},
-    {2, nullptr, 0, 0, "192.168.100.200", 0, nullptr},
     {2, nullptr, 0, 0, "192.168.100.2000", 6, nullptr},
     {2, nullptr, 0, 0, "", 6, nullptr},
     {2, nullptr, 0, 0, "1:", 6, nullptr},   // two characters: read as IPv4
     // IPv6: expanded in place, upper case
     {2, nullptr, 0, 0, "fe80::1", 0, kFe80},
-    {2, nullptr, 0, 0, "1::2", 0, "0001:0000:0000:0000:0000:0000:0000:0002"},
     {2, nullptr, 0, 0, "1::", 0, "0001:0000:0000:0000:0000:0000:0000:0000"},
-    {2, nullptr, 0, 0, "1:2:3:4:5:6:7:8", 0, "0001:0002:0003:0004:0005:0006:0007:0008"},
     {2, nullptr, 0, 0, "abcd:EF01:2:3:4:5:6:7", 0, "ABCD:EF01:0002:0003:0004:0005:0006:0007"},
     {2, nullptr, 0, 0, "1:2:3::4", 0, "0001:0002:0003:0000:0000:0000:0000:0004"},
     {2, nullptr, 0, 0, "::1", 6, nullptr},
-    {2, nullptr, 0, 0, "1:2:3:4:5:6:7:8:9", 6, nullptr},
     {2, nullptr, 0, 0, "1:2:3:4:5:6:7:12345", 6, nullptr},
     {2, nullptr, 0, 0, "1::2::3", 6, nullptr},
-    {2, nullptr, 0, 0, "1:2:3", 6, nullptr},
     {2, nullptr, 0, 0, "1:2:3:4::5:6:7:8", 6, nullptr},
     {2, nullptr, 0, 0, "fe80::g", 6, nullptr},
-    {2, nullptr, 0, 0, "fe80:: 1", 6, nullptr},
     // subnet masks
     {3, nullptr, 0, 0, "255.255.255.0", 0, nullptr},
     {3, nullptr, 0, 0, "255.0.255.0", 6, nullptr},
     {3, nullptr, 0, 0, "0.0.0.0", 6, nullptr},
-    {3, nullptr, 0, 0, "255.255.255.255", 0, nullptr},
     {3, nullptr, 0, 0, "128.0.0.0", 0, nullptr},
-    {3, nullptr, 0, 0, "255.255.255", 6, nullptr},
-    {3, nullptr, 0, 0, "255.255.255.0.0", 6, nullptr},
     {3, nullptr, 0, 0, "255.255.256.0", 6, nullptr},
     {3, nullptr, 0, 0, "255.255.254.0 ", 0, nullptr},   // characters after a part's digits are ignored
     {3, nullptr, 0, 0, "255.255.255.255.", 6, nullptr},
     // lists: whole items, ignoring case, untrimmed
-    {4, "Enabled,Disabled", 0, 0, "enabled", 0, nullptr},
-    {4, "Enabled,Disabled", 0, 0, "Enabled ", 6, nullptr},
     {4, "Enabled,Disabled", 0, 0, "DISABLED", 0, nullptr},
-    {4, "Enabled,Disabled", 0, 0, "Enable", 6, nullptr},
+    {4, "Enabled,Disabled", 0, 0, "Enabled ", 6, nullptr},
     {4, "Enabled,Disabled", 0, 0, "Enabled,Disabled", 6, nullptr},
     {4, "Enabled,", 0, 0, "", 0, nullptr},
-    {4, "", 0, 0, "", 0, nullptr},
-    {4, "", 0, 0, "x", 6, nullptr},
     {4, nullptr, 0, 0, "x", 6, nullptr},
     // no rule above 4
     {5, nullptr, 0, 0, "anything at all", 0, nullptr},
-    {200, nullptr, 1, 0, "", 0, nullptr},
 };
 
 TEST(Validate, EveryRuleByRows) {
   for (const Case& c : kCases) {
     char value[256] = {};
     std::snprintf(value, sizeof value, "%s", c.input);
-    uint32_t got = vx::varu_validate(value, c.allowed, c.vtype, c.min, c.max);
-    std::string where = "type " + std::to_string(c.vtype) + " input \"" + c.input + "\"";
-    EXPECT_EQ(got, c.want) << where;
+    const std::string where = "type " + std::to_string(c.vtype) + " input \"" + c.input + "\"";
+    EXPECT_EQ(vx::varu_validate(value, c.allowed, c.vtype, c.min, c.max), c.want) << where;
     EXPECT_STREQ(value, c.rewritten != nullptr ? c.rewritten : c.input) << where;
   }
-}
-
-TEST(Validate, NullValueIsRefused) {
   EXPECT_EQ(vx::varu_validate(nullptr, nullptr, 0, 0, 10), 6u);
   EXPECT_EQ(vx::varu_validate_ipv6(nullptr), 6u);
   EXPECT_EQ(vx::varu_validate_list(nullptr, "a"), 6u);
-}
-
-TEST(Validate, Ipv6EntryPointsAgree) {
   char a[40] = "fe80::1";
-  char b[40] = "fe80::1";
-  EXPECT_EQ(vx::validateIPv6Address(a), 0u);
-  EXPECT_EQ(vx::varu_validate_ipv6(b), 0u);
+  EXPECT_EQ(vx::validateIPv6Address(a), 0u) << "the other entry point agrees";
   EXPECT_STREQ(a, kFe80);
-  EXPECT_STREQ(b, kFe80);
-  char empty[4] = "";
-  EXPECT_EQ(vx::validateIPv6Address(empty), 6u);
 }
 
-// Long texts of digits and colons: the work text never overflows and nothing past the 40 bytes
-// of a valid result is written.
-TEST(Validate, Ipv6LongTextsStayBounded) {
-  const std::string inputs[] = {
-      std::string(300, '1'),
-      std::string(300, ':'),
-      "1:" + std::string(250, '1'),
-      [] {
-        std::string s;
-        for (int i = 0; i < 60; ++i) s += "abcd:";
-        return s;
-      }(),
-      [] {
-        std::string s = "1::";
-        for (int i = 0; i < 50; ++i) s += "2:";
-        return s;
-      }(),
-      "1:2:3:4:5:6:7:8::",
-      "1:2:3:4:5:6:7::",   // 7 groups and a trailing double colon: 40 characters of work text
-  };
+// Long texts of digits and colons: the work text never overflows, a refused value stays as it
+// was, and nothing past the 40 bytes of a valid result is written.
+TEST(Validate, Ipv6StaysWithinItsBuffers) {
+  std::string groups, after_double;
+  for (int i = 0; i < 60; ++i) groups += "abcd:";
+  for (int i = 0; i < 50; ++i) after_double += "2:";
+  const std::string inputs[] = {std::string(300, '1'), std::string(300, ':'), "1:" + std::string(250, '1'), groups,
+                                "1::" + after_double,  "1:2:3:4:5:6:7:8::",  "1:2:3:4:5:6:7::"};
   for (const std::string& input : inputs) {
     char value[512];
     std::memset(value, 'Z', sizeof value);
     std::memcpy(value, input.c_str(), input.size() + 1);
     EXPECT_EQ(vx::varu_validate_ipv6(value), 6u) << input;
-    EXPECT_EQ(std::string(value), input) << "a refused value stays as it was";
+    EXPECT_EQ(std::string(value), input);
     EXPECT_EQ(value[input.size() + 1], 'Z');
   }
-}
-
-TEST(Validate, Ipv6WritesNoMoreThanFortyBytes) {
   char value[64];
   std::memset(value, 'Z', sizeof value);
   std::memcpy(value, "1::2", 5);
   EXPECT_EQ(vx::varu_validate_ipv6(value), 0u);
   EXPECT_EQ(std::strlen(value), 39u);
   for (size_t i = 40; i < sizeof value; ++i) EXPECT_EQ(value[i], 'Z') << i;
-}
-
-TEST(Validate, LongListsAndValues) {
-  std::string list(4000, 'a');
-  list += ",match";
-  EXPECT_EQ(vx::varu_validate_list("MATCH", list.c_str()), 0u);
-  EXPECT_EQ(vx::varu_validate_list(list.substr(0, 4000).c_str(), list.c_str()), 0u);
-  std::string long_value(1000, '9');
+  const std::string long_value(1000, '9');
   EXPECT_EQ(vx::varu_validate_val_integer(long_value.c_str(), 0, 10), 7u);
   EXPECT_EQ(vx::varu_validate_subnetmask(long_value.c_str()), 6u);
   EXPECT_EQ(vx::varu_validate_val_string(long_value.c_str(), 0, 255), 8u);

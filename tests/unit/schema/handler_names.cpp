@@ -5,172 +5,57 @@
 
 namespace vxtest {
 
+#define H(f) {#f, reinterpret_cast<const void*>(&vx::f)},
+
 const std::vector<HandlerName>& handler_names() {
   static const std::vector<HandlerName> names = {
-      {"cache", reinterpret_cast<const void*>(&vx::handle_internal_property)},
-      {"do_AddARPTableEntry", reinterpret_cast<const void*>(&vx::do_AddARPTableEntry)},
-      {"do_AddRouteTableEntry", reinterpret_cast<const void*>(&vx::do_AddRouteTableEntry)},
-      {"do_AddSendTargetPortal", reinterpret_cast<const void*>(&vx::do_AddSendTargetPortal)},
-      {"do_AddTarget", reinterpret_cast<const void*>(&vx::do_AddTarget)},
-      {"do_AddTargetPortal", reinterpret_cast<const void*>(&vx::do_AddTargetPortal)},
-      {"do_AutoAssignDisable", reinterpret_cast<const void*>(&vx::do_AutoAssignDisable)},
-      {"do_AutoAssignEnable", reinterpret_cast<const void*>(&vx::do_AutoAssignEnable)},
-      {"do_ClearEventLog", reinterpret_cast<const void*>(&vx::do_ClearEventLog)},
-      {"do_ClearFATData", reinterpret_cast<const void*>(&vx::do_ClearFATData)},
-      {"do_ConfigureCHAP", reinterpret_cast<const void*>(&vx::do_ConfigureCHAP)},
-      {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&vx::do_ConfigureChannelManagement)},
-      {"do_ConfigureIPAddress", reinterpret_cast<const void*>(&vx::do_ConfigureIPAddress)},
-      {"do_ConfigureIPv6Address", reinterpret_cast<const void*>(&vx::do_ConfigureIPv6Address)},
-      {"do_ConfigureVLAN", reinterpret_cast<const void*>(&vx::do_ConfigureVLAN)},
-      {"do_ConfigureiSNSServer", reinterpret_cast<const void*>(&vx::do_ConfigureiSNSServer)},
-      {"do_DHCPDisable", reinterpret_cast<const void*>(&vx::do_DHCPDisable)},
-      {"do_DHCPEnable", reinterpret_cast<const void*>(&vx::do_DHCPEnable)},
-      {"do_DeleteARPTableEntry", reinterpret_cast<const void*>(&vx::do_DeleteARPTableEntry)},
-      {"do_DeleteCHAP", reinterpret_cast<const void*>(&vx::do_DeleteCHAP)},
-      {"do_DeleteDefaultGateway", reinterpret_cast<const void*>(&vx::do_DeleteDefaultGateway)},
-      {"do_DeleteDefaultIPv6Gateway", reinterpret_cast<const void*>(&vx::do_DeleteDefaultIPv6Gateway)},
-      {"do_DeleteRouteTableEntry", reinterpret_cast<const void*>(&vx::do_DeleteRouteTableEntry)},
-      {"do_DeleteSendTargetPortal", reinterpret_cast<const void*>(&vx::do_DeleteSendTargetPortal)},
-      {"do_DeleteTarget", reinterpret_cast<const void*>(&vx::do_DeleteTarget)},
-      {"do_DeleteTargetPortal", reinterpret_cast<const void*>(&vx::do_DeleteTargetPortal)},
-      {"do_DeleteiSNSServer", reinterpret_cast<const void*>(&vx::do_DeleteiSNSServer)},
-      {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&vx::do_DisableLoggingOnAllModules)},
-      {"do_DiscoverTargets", reinterpret_cast<const void*>(&vx::do_DiscoverTargets)},
-      {"do_DiscoveryiSNSThruDHCP", reinterpret_cast<const void*>(&vx::do_DiscoveryiSNSThruDHCP)},
-      {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&vx::do_DumpNICPCIConfigRegion)},
-      {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&vx::do_DumpiSCSIPCIConfigRegion)},
-      {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&vx::do_EnableLoggingOnAllModules)},
-      {"do_EnterLoopBackMode", reinterpret_cast<const void*>(&vx::do_EnterLoopBackMode)},
-      {"do_EraseAllConfiguration", reinterpret_cast<const void*>(&vx::do_EraseAllConfiguration)},
-      {"do_EraseConfiguration", reinterpret_cast<const void*>(&vx::do_EraseConfiguration)},
-      {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&vx::do_EraseNICConfiguration)},
-      {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&vx::do_ExitLoopBackMode)},
-      {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&vx::do_HostToDDRDMATest)},
-      {"do_Login", reinterpret_cast<const void*>(&vx::do_Login)},
-      {"do_Logout", reinterpret_cast<const void*>(&vx::do_Logout)},
-      {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&vx::do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
-      {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&vx::do_NetworkLoopBackTest)},
-      {"do_Ping", reinterpret_cast<const void*>(&vx::do_Ping)},
-      {"do_ReScanLUNS", reinterpret_cast<const void*>(&vx::do_ReScanLUNS)},
-      {"do_RefreshARPTableEntry", reinterpret_cast<const void*>(&vx::do_RefreshARPTableEntry)},
-      {"do_RefreshAvailableTargets", reinterpret_cast<const void*>(&vx::do_RefreshAvailableTargets)},
-      {"do_RefreshEventLog", reinterpret_cast<const void*>(&vx::do_RefreshEventLog)},
-      {"do_RefreshNICConfig", reinterpret_cast<const void*>(&vx::do_RefreshNICConfig)},
-      {"do_RefreshRouteTableEntry", reinterpret_cast<const void*>(&vx::do_RefreshRouteTableEntry)},
-      {"do_RetrieveARMLog", reinterpret_cast<const void*>(&vx::do_RetrieveARMLog)},
-      {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&vx::do_RetrieveBrightlaneCoreDump)},
-      {"do_RetrieveFATData", reinterpret_cast<const void*>(&vx::do_RetrieveFATData)},
-      {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&vx::do_RetrieveFwCliData)},
-      {"do_SCSIWrite", reinterpret_cast<const void*>(&vx::do_SCSIWrite)},
-      {"do_SaveProfile", reinterpret_cast<const void*>(&vx::do_SaveProfile)},
-      {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&vx::do_SetDefaultLoggingConfiguration)},
-      {"do_SetFactoryDefaults", reinterpret_cast<const void*>(&vx::do_SetFactoryDefaults)},
-      {"do_SetLinkConfigFactoryDefaults", reinterpret_cast<const void*>(&vx::do_SetLinkConfigFactoryDefaults)},
-      {"do_SetLinkConfigID", reinterpret_cast<const void*>(&vx::do_SetLinkConfigID)},
-      {"do_SetMaxFunctionNumber", reinterpret_cast<const void*>(&vx::do_SetMaxFunctionNumber)},
-      {"do_SetNetworkBoot", reinterpret_cast<const void*>(&vx::do_SetNetworkBoot)},
-      {"do_SetPersonality", reinterpret_cast<const void*>(&vx::do_SetPersonality)},
-      {"do_SetProfileId", reinterpret_cast<const void*>(&vx::do_SetProfileId)},
-      {"do_StdInquiry", reinterpret_cast<const void*>(&vx::do_StdInquiry)},
-      {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&vx::do_UpgradeFlashROM)},
-      {"do_VLANDisable", reinterpret_cast<const void*>(&vx::do_VLANDisable)},
-      {"group_Discovery", reinterpret_cast<const void*>(&vx::group_Discovery)},
-      {"group_LUN", reinterpret_cast<const void*>(&vx::group_LUN)},
-      {"group_NICPhysicalHBA", reinterpret_cast<const void*>(&vx::group_NICPhysicalHBA)},
-      {"group_Session", reinterpret_cast<const void*>(&vx::group_Session)},
-      {"group_Target", reinterpret_cast<const void*>(&vx::group_Target)},
-      {"group_iSNS", reinterpret_cast<const void*>(&vx::group_iSNS)},
-      {"handle_AdvancedMode", reinterpret_cast<const void*>(&vx::handle_AdvancedMode)},
-      {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&vx::handle_AvailableNetworkBootMethods)},
-      {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&vx::handle_ChannelManagement_details)},
-      {"handle_ConfiguredLinkConfigID", reinterpret_cast<const void*>(&vx::handle_ConfiguredLinkConfigID)},
-      {"handle_ConfiguredPersonality", reinterpret_cast<const void*>(&vx::handle_ConfiguredPersonality)},
-      {"handle_ConfiguredProfile_ProfileId", reinterpret_cast<const void*>(&vx::handle_ConfiguredProfile_ProfileId)},
-      {"handle_ControllerStatus", reinterpret_cast<const void*>(&vx::handle_ControllerStatus)},
-      {"handle_ControllerType", reinterpret_cast<const void*>(&vx::handle_ControllerType)},
-      {"handle_DefaultGateway", reinterpret_cast<const void*>(&vx::handle_DefaultGateway)},
-      {"handle_DefaultIPv6Gateway", reinterpret_cast<const void*>(&vx::handle_DefaultIPv6Gateway)},
-      {"handle_EnabledCapabilities", reinterpret_cast<const void*>(&vx::handle_EnabledCapabilities)},
-      {"handle_FATDataValid", reinterpret_cast<const void*>(&vx::handle_FATDataValid)},
-      {"handle_FFVName", reinterpret_cast<const void*>(&vx::handle_FFVName)},
-      {"handle_IPLMaxFunctionNumber", reinterpret_cast<const void*>(&vx::handle_IPLMaxFunctionNumber)},
-      {"handle_IPv6State", reinterpret_cast<const void*>(&vx::handle_IPv6State)},
-      {"handle_InitiatorLinkLocalAddress", reinterpret_cast<const void*>(&vx::handle_InitiatorLinkLocalAddress)},
-      {"handle_InitiatorRoutableAddress", reinterpret_cast<const void*>(&vx::handle_InitiatorRoutableAddress)},
-      {"handle_IsRoCEEnabled", reinterpret_cast<const void*>(&vx::handle_IsRoCEEnabled)},
-      {"handle_LUNName", reinterpret_cast<const void*>(&vx::handle_LUNName)},
-      {"handle_LUNNumber", reinterpret_cast<const void*>(&vx::handle_LUNNumber)},
-      {"handle_LinkStatus", reinterpret_cast<const void*>(&vx::handle_LinkStatus)},
-      {"handle_LinkTechnology", reinterpret_cast<const void*>(&vx::handle_LinkTechnology)},
-      {"handle_MaxBytesPerSecond", reinterpret_cast<const void*>(&vx::handle_MaxBytesPerSecond)},
-      {"handle_MaxFunctionNumber", reinterpret_cast<const void*>(&vx::handle_MaxFunctionNumber)},
-      {"handle_MaxFunctionsPerPort", reinterpret_cast<const void*>(&vx::handle_MaxFunctionsPerPort)},
-      {"handle_MaxIosPerSecond", reinterpret_cast<const void*>(&vx::handle_MaxIosPerSecond)},
-      {"handle_MaxSupportedController", reinterpret_cast<const void*>(&vx::handle_MaxSupportedController)},
-      {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&vx::handle_NICPhysicalHBA_MACAddress)},
-      {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&vx::handle_NICPhysicalHBA_PermanentMACAddress)},
-      {"handle_NICPhysicalHBA_SRIOVState", reinterpret_cast<const void*>(&vx::handle_NICPhysicalHBA_SRIOVState)},
-      {"handle_NICprop", reinterpret_cast<const void*>(&vx::handle_NICprop)},
-      {"handle_NodeAttr_properties", reinterpret_cast<const void*>(&vx::handle_NodeAttr_properties)},
-      {"handle_PCIExpressBusWidth", reinterpret_cast<const void*>(&vx::handle_PCIExpressBusWidth)},
-      {"handle_PCIExpressLinkSpeed", reinterpret_cast<const void*>(&vx::handle_PCIExpressLinkSpeed)},
-      {"handle_PortControllerName", reinterpret_cast<const void*>(&vx::handle_PortControllerName)},
-      {"handle_ProtocolIfType", reinterpret_cast<const void*>(&vx::handle_ProtocolIfType)},
-      {"handle_ProtocolSupported", reinterpret_cast<const void*>(&vx::handle_ProtocolSupported)},
-      {"handle_RebootRequired", reinterpret_cast<const void*>(&vx::handle_RebootRequired)},
-      {"handle_SettableMaxFunctionNumber", reinterpret_cast<const void*>(&vx::handle_SettableMaxFunctionNumber)},
-      {"handle_SsnAttr_properties", reinterpret_cast<const void*>(&vx::handle_SsnAttr_properties)},
-      {"handle_StdInquiry_properties", reinterpret_cast<const void*>(&vx::handle_StdInquiry_properties)},
-      {"handle_SupportedMCTypes", reinterpret_cast<const void*>(&vx::handle_SupportedMCTypes)},
-      {"handle_TargetAlias", reinterpret_cast<const void*>(&vx::handle_TargetAlias)},
-      {"handle_Target_ETO", reinterpret_cast<const void*>(&vx::handle_Target_ETO)},
-      {"handle_VEPAState", reinterpret_cast<const void*>(&vx::handle_VEPAState)},
-      {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&vx::handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
-      {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&vx::handle_VolatileMACAddress)},
-      {"handle_activeport", reinterpret_cast<const void*>(&vx::handle_activeport)},
-      {"handle_authentication_initiator_loginoptions", reinterpret_cast<const void*>(&vx::handle_authentication_initiator_loginoptions)},
-      {"handle_authentication_stploginoptions", reinterpret_cast<const void*>(&vx::handle_authentication_stploginoptions)},
-      {"handle_authentication_target_loginopts", reinterpret_cast<const void*>(&vx::handle_authentication_target_loginopts)},
-      {"handle_boot_session", reinterpret_cast<const void*>(&vx::handle_boot_session)},
-      {"handle_connection_properties", reinterpret_cast<const void*>(&vx::handle_connection_properties)},
-      {"handle_discoveryparams", reinterpret_cast<const void*>(&vx::handle_discoveryparams)},
-      {"handle_fru_vpd_data", reinterpret_cast<const void*>(&vx::handle_fru_vpd_data)},
-      {"handle_get_ncsi_version", reinterpret_cast<const void*>(&vx::handle_get_ncsi_version)},
-      {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&vx::handle_iSCSIBIOSEnable)},
-      {"handle_iSCSIPhysicalHBA_LogicalHBA_Enabled", reinterpret_cast<const void*>(&vx::handle_iSCSIPhysicalHBA_LogicalHBA_Enabled)},
-      {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress", reinterpret_cast<const void*>(&vx::handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress)},
-      {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&vx::handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
-      {"handle_initiator_loginoptions", reinterpret_cast<const void*>(&vx::handle_initiator_loginoptions)},
-      {"handle_intrInstStat_properties", reinterpret_cast<const void*>(&vx::handle_intrInstStat_properties)},
-      {"handle_intrLoginStat_properties", reinterpret_cast<const void*>(&vx::handle_intrLoginStat_properties)},
-      {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&vx::handle_iscsi_bandwidth_softcap)},
-      {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&vx::handle_iscsi_vnic_name_props)},
-      {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&vx::handle_iscsi_vnic_stats)},
-      {"handle_logical_link_status", reinterpret_cast<const void*>(&vx::handle_logical_link_status)},
-      {"handle_lun_block_size", reinterpret_cast<const void*>(&vx::handle_lun_block_size)},
-      {"handle_name_params", reinterpret_cast<const void*>(&vx::handle_name_params)},
-      {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&vx::handle_ncsi_static_configuration)},
-      {"handle_networkboot_config", reinterpret_cast<const void*>(&vx::handle_networkboot_config)},
-      {"handle_nic_MTUSize", reinterpret_cast<const void*>(&vx::handle_nic_MTUSize)},
-      {"handle_nic_bandwidth_softcap", reinterpret_cast<const void*>(&vx::handle_nic_bandwidth_softcap)},
-      {"handle_nic_logical_link_status", reinterpret_cast<const void*>(&vx::handle_nic_logical_link_status)},
-      {"handle_nic_vnic_name_props", reinterpret_cast<const void*>(&vx::handle_nic_vnic_name_props)},
-      {"handle_nic_vnic_stats", reinterpret_cast<const void*>(&vx::handle_nic_vnic_stats)},
-      {"handle_niclogicalhba_macaddress", reinterpret_cast<const void*>(&vx::handle_niclogicalhba_macaddress)},
-      {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&vx::handle_niclogicalhba_txrate)},
-      {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&vx::handle_niclogicalhba_vlanid)},
-      {"handle_portspeed", reinterpret_cast<const void*>(&vx::handle_portspeed)},
-      {"handle_session_properties", reinterpret_cast<const void*>(&vx::handle_session_properties)},
-      {"handle_stploginoptions", reinterpret_cast<const void*>(&vx::handle_stploginoptions)},
-      {"handle_target_loginoptions", reinterpret_cast<const void*>(&vx::handle_target_loginoptions)},
-      {"handle_target_type", reinterpret_cast<const void*>(&vx::handle_target_type)},
-      {"handle_tcpip_properties", reinterpret_cast<const void*>(&vx::handle_tcpip_properties)},
-      {"handle_vlan_properties", reinterpret_cast<const void*>(&vx::handle_vlan_properties)},
-      {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&vx::handle_vx_controller_additional_properties)},
-      {"handle_vx_controller_properties", reinterpret_cast<const void*>(&vx::handle_vx_controller_properties)},
-      {"handle_vx_temperature", reinterpret_cast<const void*>(&vx::handle_vx_temperature)},
+    {"cache", reinterpret_cast<const void*>(&vx::handle_internal_property)},
+    H(do_AddARPTableEntry) H(do_AddRouteTableEntry) H(do_AddSendTargetPortal) H(do_AddTarget) H(do_AddTargetPortal)
+    H(do_AutoAssignDisable) H(do_AutoAssignEnable) H(do_ClearEventLog) H(do_ClearFATData) H(do_ConfigureCHAP)
+    H(do_ConfigureChannelManagement) H(do_ConfigureIPAddress) H(do_ConfigureIPv6Address) H(do_ConfigureVLAN)
+    H(do_ConfigureiSNSServer) H(do_DHCPDisable) H(do_DHCPEnable) H(do_DeleteARPTableEntry) H(do_DeleteCHAP)
+    H(do_DeleteDefaultGateway) H(do_DeleteDefaultIPv6Gateway) H(do_DeleteRouteTableEntry) H(do_DeleteSendTargetPortal)
+    H(do_DeleteTarget) H(do_DeleteTargetPortal) H(do_DeleteiSNSServer) H(do_DisableLoggingOnAllModules)
+    H(do_DiscoverTargets) H(do_DiscoveryiSNSThruDHCP) H(do_DumpNICPCIConfigRegion) H(do_DumpiSCSIPCIConfigRegion)
+    H(do_EnableLoggingOnAllModules) H(do_EnterLoopBackMode) H(do_EraseAllConfiguration) H(do_EraseConfiguration)
+    H(do_EraseNICConfiguration) H(do_ExitLoopBackMode) H(do_HostToDDRDMATest) H(do_Login) H(do_Logout)
+    H(do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN) H(do_NetworkLoopBackTest) H(do_Ping) H(do_ReScanLUNS)
+    H(do_RefreshARPTableEntry) H(do_RefreshAvailableTargets) H(do_RefreshEventLog) H(do_RefreshNICConfig)
+    H(do_RefreshRouteTableEntry) H(do_RetrieveARMLog) H(do_RetrieveBrightlaneCoreDump) H(do_RetrieveFATData)
+    H(do_RetrieveFwCliData) H(do_SCSIWrite) H(do_SaveProfile) H(do_SetDefaultLoggingConfiguration)
+    H(do_SetFactoryDefaults) H(do_SetLinkConfigFactoryDefaults) H(do_SetLinkConfigID) H(do_SetMaxFunctionNumber)
+    H(do_SetNetworkBoot) H(do_SetPersonality) H(do_SetProfileId) H(do_StdInquiry) H(do_UpgradeFlashROM)
+    H(do_VLANDisable) H(group_Discovery) H(group_LUN) H(group_NICPhysicalHBA) H(group_Session) H(group_Target)
+    H(group_iSNS) H(handle_AdvancedMode) H(handle_AvailableNetworkBootMethods) H(handle_ChannelManagement_details)
+    H(handle_ConfiguredLinkConfigID) H(handle_ConfiguredPersonality) H(handle_ConfiguredProfile_ProfileId)
+    H(handle_ControllerStatus) H(handle_ControllerType) H(handle_DefaultGateway) H(handle_DefaultIPv6Gateway)
+    H(handle_EnabledCapabilities) H(handle_FATDataValid) H(handle_FFVName) H(handle_IPLMaxFunctionNumber)
+    H(handle_IPv6State) H(handle_InitiatorLinkLocalAddress) H(handle_InitiatorRoutableAddress) H(handle_IsRoCEEnabled)
+    H(handle_LUNName) H(handle_LUNNumber) H(handle_LinkStatus) H(handle_LinkTechnology) H(handle_MaxBytesPerSecond)
+    H(handle_MaxFunctionNumber) H(handle_MaxFunctionsPerPort) H(handle_MaxIosPerSecond)
+    H(handle_MaxSupportedController) H(handle_NICPhysicalHBA_MACAddress) H(handle_NICPhysicalHBA_PermanentMACAddress)
+    H(handle_NICPhysicalHBA_SRIOVState) H(handle_NICprop) H(handle_NodeAttr_properties) H(handle_PCIExpressBusWidth)
+    H(handle_PCIExpressLinkSpeed) H(handle_PortControllerName) H(handle_ProtocolIfType) H(handle_ProtocolSupported)
+    H(handle_RebootRequired) H(handle_SettableMaxFunctionNumber) H(handle_SsnAttr_properties)
+    H(handle_StdInquiry_properties) H(handle_SupportedMCTypes) H(handle_TargetAlias) H(handle_Target_ETO)
+    H(handle_VEPAState) H(handle_Vexalon_NICPhysicalHBA_CIM_Capabilities) H(handle_VolatileMACAddress)
+    H(handle_activeport) H(handle_authentication_initiator_loginoptions) H(handle_authentication_stploginoptions)
+    H(handle_authentication_target_loginopts) H(handle_boot_session) H(handle_connection_properties)
+    H(handle_discoveryparams) H(handle_fru_vpd_data) H(handle_get_ncsi_version) H(handle_iSCSIBIOSEnable)
+    H(handle_iSCSIPhysicalHBA_LogicalHBA_Enabled) H(handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress)
+    H(handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress) H(handle_initiator_loginoptions)
+    H(handle_intrInstStat_properties) H(handle_intrLoginStat_properties) H(handle_iscsi_bandwidth_softcap)
+    H(handle_iscsi_vnic_name_props) H(handle_iscsi_vnic_stats) H(handle_logical_link_status) H(handle_lun_block_size)
+    H(handle_name_params) H(handle_ncsi_static_configuration) H(handle_networkboot_config) H(handle_nic_MTUSize)
+    H(handle_nic_bandwidth_softcap) H(handle_nic_logical_link_status) H(handle_nic_vnic_name_props)
+    H(handle_nic_vnic_stats) H(handle_niclogicalhba_macaddress) H(handle_niclogicalhba_txrate)
+    H(handle_niclogicalhba_vlanid) H(handle_portspeed) H(handle_session_properties) H(handle_stploginoptions)
+    H(handle_target_loginoptions) H(handle_target_type) H(handle_tcpip_properties) H(handle_vlan_properties)
+    H(handle_vx_controller_additional_properties) H(handle_vx_controller_properties) H(handle_vx_temperature)
   };
   return names;
 }
+
+#undef H
 
 }  // namespace vxtest

@@ -1,37 +1,11 @@
 #include "unit/schema/listing.h"
 
-#include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "support/test_support.h"
 
 namespace vxtest {
 namespace {
-
-std::vector<std::string> split_tabs(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) break;
-    start = tab + 1;
-  }
-  return fields;
-}
-
-std::vector<std::vector<std::string>> read_listing(const std::string& tsv_name) {
-  std::ifstream in(source_path("tests/unit/schema/listings/" + tsv_name));
-  std::vector<std::vector<std::string>> rows;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    rows.push_back(split_tabs(line));
-  }
-  return rows;
-}
 
 std::string handler_name(const void* address) {
   if (address == nullptr) return "-";
@@ -41,149 +15,99 @@ std::string handler_name(const void* address) {
   return "<unknown handler>";
 }
 
-std::string text_or_none(const char* text) { return (text == nullptr || text[0] == '\0') ? "-" : text; }
+std::string text(const char* t) { return t == nullptr || t[0] == '\0' ? "-" : t; }
+std::string num(int64_t n) { return std::to_string(n); }
 
 // Path of `node` below `instance`: "." for the instance itself.
-std::string relative_path(hm_node* instance, hm_node* node) {
-  if (node == instance) return ".";
+std::string path_of(hm_node* instance, hm_node* node) {
   std::string path;
-  for (hm_node* n = node; n != nullptr && n != instance; n = n->parent) {
+  for (hm_node* n = node; n != instance && n != nullptr && n->parent != n; n = n->parent) {
     char shown[vx::kNameSize];
     vx::hm_instance_name(n, shown);
-    path = path.empty() ? std::string(shown) : std::string(shown) + "/" + path;
-    if (n->parent == n) break;
+    path = path.empty() ? shown : std::string(shown) + "/" + path;
   }
-  return path;
+  return path.empty() ? "." : path;
 }
 
+std::vector<std::string> fields_of(hm_node* instance, hm_node* n) {
+  const std::string description = n->description != nullptr ? n->description : "";
+  const std::string parent = path_of(instance, n->parent);
+  if (n == instance) {
+    const hm_instance_info* info = vx::instance_info(n);
+    return {"instance", n->name, num(info != nullptr ? info->max_instances : -1),
+            handler_name(reinterpret_cast<const void*>(vx::group_data(n)->refresh)), description};
+  }
+  if (n->kind == kGroup) {
+    return {"group", parent, n->name,
+            handler_name(reinterpret_cast<const void*>(vx::group_data(n)->refresh)), description};
+  }
+  if (const hm_property* p = n->kind == kProperty ? vx::property_data(n) : nullptr) {
+    return {"property", parent, n->name, p->access == kReadOnly ? "ro" : "rw",
+            handler_name(reinterpret_cast<const void*>(p->handler)), num(p->vtype), num(p->min), num(p->max),
+            p->value, text(p->allowed), description};
+  }
+  const hm_action_descriptor* a = vx::action_data(n);
+  if (a == nullptr) return {"node of unknown kind", n->name};
+  std::vector<std::string> f = {a->global ? "global action" : "action", parent, n->name,
+                                handler_name(reinterpret_cast<const void*>(a->handler)), description};
+  for (int i = 0; i < a->param_count; ++i) {
+    const hm_action_param& s = a->params[i];
+    f.push_back(text(s.name) + "|" + num(s.required) + "|" + num(s.vtype) + "|" + num(s.min) + "|" + num(s.max) +
+                "|" + text(s.allowed) + "|" + text(s.description));
+  }
+  return f;
+}
+
+// The nodes the builder made: instances made below it later are not part of its listing.
 void preorder(hm_node* node, std::vector<hm_node*>* out) {
   out->push_back(node);
-  hm_group_data* g = vx::group_data(node);
-  if (node->kind != kGroup || g == nullptr) return;
-  for (hm_node* c = g->first_child; c != nullptr && c != node; c = c->next) preorder(c, out);
+  hm_group_data* g = node->kind == kGroup ? vx::group_data(node) : nullptr;
+  for (hm_node* c = g != nullptr ? g->first_child : nullptr; c != nullptr && c != node; c = c->next) {
+    if (c->kind != kGroup || vx::instance_info(c) == nullptr) preorder(c, out);
+  }
 }
 
-class Checker {
- public:
-  explicit Checker(std::string where) : where_(std::move(where)) {}
-  template <typename A, typename B>
-  bool eq(const char* what, const A& got, const B& want) {
-    if (failed_ || got == want) return !failed_;
-    std::ostringstream s;
-    s << where_ << ": " << what << " is \"" << got << "\", listing says \"" << want << "\"";
-    message_ = s.str();
-    failed_ = true;
-    return false;
-  }
-  bool failed() const { return failed_; }
-  const std::string& message() const { return message_; }
+// A listing field ending in "*" matches any text starting with what precedes the "*".
+bool matches(const std::string& got, const std::string& want) {
+  if (!want.empty() && want.back() == '*') return got.compare(0, want.size() - 1, want, 0, want.size() - 1) == 0;
+  return got == want;
+}
 
- private:
-  std::string where_;
-  std::string message_;
-  bool failed_ = false;
-};
-
-std::string description_of(const hm_node* n) { return n->description == nullptr ? "" : n->description; }
+std::string joined(const std::vector<std::string>& fields) {
+  std::string s;
+  for (const std::string& f : fields) s += (s.empty() ? "" : "\t") + f;
+  return s;
+}
 
 }  // namespace
 
-ListingCounts CountListing(const std::string& tsv_name) {
-  ListingCounts c;
-  for (const auto& row : read_listing(tsv_name)) {
-    if (row[0] == "instance" || row[0] == "group") ++c.groups;
-    if (row[0] == "property") ++c.properties;
-    if (row[0] == "action") ++c.actions;
-    if (row[0] == "param") ++c.params;
-  }
-  return c;
-}
-
 ::testing::AssertionResult MatchesListing(const std::string& tsv_name, hm_node* instance) {
   if (instance == nullptr) return ::testing::AssertionFailure() << "no instance";
-  auto rows = read_listing(tsv_name);
-  if (rows.empty()) return ::testing::AssertionFailure() << "listing " << tsv_name << " is empty or missing";
+  std::ifstream in(source_path("tests/unit/schema/listings/" + tsv_name));
   std::vector<hm_node*> nodes;
   preorder(instance, &nodes);
-
-  size_t ni = 0;
-  for (size_t ri = 0; ri < rows.size(); ++ri) {
-    const auto& row = rows[ri];
-    const std::string& type = row[0];
-    auto field = [&](size_t i) -> std::string { return i < row.size() ? row[i] : std::string("<missing field>"); };
-    if (type == "param") continue;   // checked with their action
-    if (ni >= nodes.size()) {
-      return ::testing::AssertionFailure() << tsv_name << ": the instance has " << nodes.size()
-                                           << " nodes, the listing more (next: " << field(1) << "/" << field(2) << ")";
+  size_t at = 0;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> want;
+    for (size_t start = 0, tab;; start = tab + 1) {
+      tab = line.find('\t', start);
+      want.push_back(line.substr(start, tab == std::string::npos ? tab : tab - start));
+      if (tab == std::string::npos) break;
     }
-    hm_node* n = nodes[ni++];
-    Checker ck(tsv_name + " line " + std::to_string(ri + 1) + " (" + relative_path(instance, n) + ")");
-    if (type == "instance") {
-      hm_instance_info* info = vx::instance_info(n);
-      ck.eq("kind", n->kind, kGroup);
-      ck.eq("name", std::string(n->name), field(1));
-      ck.eq("max", info == nullptr ? -1 : static_cast<int>(info->max_instances), std::stoi(field(2)));
-      ck.eq("refresh", handler_name(reinterpret_cast<const void*>(vx::group_data(n)->refresh)), field(3));
-      if (field(6) != "*") ck.eq("description", description_of(n), field(6));
-    } else if (type == "group") {
-      ck.eq("kind", n->kind, kGroup);
-      ck.eq("parent", relative_path(instance, n->parent), field(1));
-      ck.eq("name", std::string(n->name), field(2));
-      ck.eq("instanced", vx::instance_info(n) == nullptr, true);
-      ck.eq("refresh", handler_name(reinterpret_cast<const void*>(vx::group_data(n)->refresh)), field(3));
-      if (field(4) != "*") ck.eq("description", description_of(n), field(4));
-    } else if (type == "property") {
-      hm_property* p = vx::property_data(n);
-      ck.eq("kind", n->kind, kProperty);
-      if (p == nullptr) return ::testing::AssertionFailure() << tsv_name << ": property without data";
-      ck.eq("parent", relative_path(instance, n->parent), field(1));
-      ck.eq("name", std::string(n->name), field(2));
-      ck.eq("access", p->access == kReadOnly ? std::string("ro") : std::string("rw"), field(3));
-      ck.eq("handler", handler_name(reinterpret_cast<const void*>(p->handler)), field(4));
-      ck.eq("vtype", std::to_string(p->vtype), field(5));
-      ck.eq("min", std::to_string(p->min), field(6));
-      ck.eq("max", std::to_string(p->max), field(7));
-      ck.eq("default", std::string(p->value), field(8));
-      ck.eq("allowed", text_or_none(p->allowed), field(9));
-      if (field(10) != "*") ck.eq("description", description_of(n), field(10));
-    } else if (type == "action") {
-      const hm_action_descriptor* a = vx::action_data(n);
-      ck.eq("kind", n->kind, kAction);
-      if (a == nullptr) return ::testing::AssertionFailure() << tsv_name << ": action without descriptor";
-      ck.eq("parent", relative_path(instance, n->parent), field(1));
-      ck.eq("name", std::string(n->name), field(2));
-      ck.eq("handler", handler_name(reinterpret_cast<const void*>(a->handler)), field(3));
-      ck.eq("global", static_cast<int>(a->global), 0);
-      if (field(4) != "*") ck.eq("description", description_of(n), field(4));
-      // Its parameter lines follow it.
-      int slots = 0;
-      for (size_t pi = ri + 1; pi < rows.size() && rows[pi][0] == "param"; ++pi, ++slots) {
-        const auto& pr = rows[pi];
-        auto pf = [&](size_t i) -> std::string { return i < pr.size() ? pr[i] : std::string("<missing field>"); };
-        int slot = std::stoi(pf(2));
-        if (slot < 0 || slot >= vx::kParamCount) {
-          return ::testing::AssertionFailure() << tsv_name << " line " << pi + 1 << ": bad slot";
-        }
-        const hm_action_param& s = a->params[slot];
-        std::string where = "param " + pf(3);
-        ck.eq((where + " name").c_str(), text_or_none(s.name), pf(3));
-        ck.eq((where + " required").c_str(), std::to_string(s.required), pf(4));
-        ck.eq((where + " vtype").c_str(), std::to_string(s.vtype), pf(5));
-        ck.eq((where + " min").c_str(), std::to_string(s.min), pf(6));
-        ck.eq((where + " max").c_str(), std::to_string(s.max), pf(7));
-        ck.eq((where + " allowed").c_str(), text_or_none(s.allowed), pf(8));
-        if (pf(9) != "*") ck.eq((where + " description").c_str(), text_or_none(s.description), pf(9));
-      }
-      ck.eq("param_count", a->param_count, slots);
-    } else {
-      return ::testing::AssertionFailure() << tsv_name << " line " << ri + 1 << ": unknown line type " << type;
+    if (at == nodes.size()) return ::testing::AssertionFailure() << tsv_name << ":" << number << ": no node left";
+    const std::vector<std::string> got = fields_of(instance, nodes[at++]);
+    bool same = got.size() == want.size();
+    for (size_t i = 0; same && i < got.size(); ++i) same = matches(got[i], want[i]);
+    if (!same) {
+      return ::testing::AssertionFailure() << tsv_name << ":" << number << ":\n  built:   " << joined(got)
+                                           << "\n  listing: " << line;
     }
-    if (ck.failed()) return ::testing::AssertionFailure() << ck.message();
   }
-  if (ni != nodes.size()) {
-    return ::testing::AssertionFailure() << tsv_name << ": the instance has " << nodes.size()
-                                         << " nodes, the listing " << ni << " (first extra: "
-                                         << relative_path(instance, nodes[ni]) << ")";
+  if (at == 0) return ::testing::AssertionFailure() << tsv_name << " is empty or missing";
+  if (at != nodes.size()) {
+    return ::testing::AssertionFailure() << tsv_name << " ends; next built: " << joined(fields_of(instance, nodes[at]));
   }
   return ::testing::AssertionSuccess();
 }

@@ -1,0 +1,22 @@
+# Fails when a file under access/ includes a header of a layer above it: access/ talks to the
+# platform and the firmware and sits below everything but engine/.
+#   cmake -DSOURCE_DIR=<checkout> -P check_access.cmake
+set(above "adapter|iscsi|maintenance|ima|backend|schema")
+file(GLOB_RECURSE files "${SOURCE_DIR}/access/*")
+set(found "")
+foreach(f IN LISTS files)
+  file(STRINGS "${f}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "[<\"](\\.\\./)*(${above})/")
+      file(RELATIVE_PATH rel "${SOURCE_DIR}" "${f}")
+      string(STRIP "${line}" line)
+      list(APPEND found "${rel}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(found)
+  list(JOIN found "\n  " text)
+  message(FATAL_ERROR "access/ includes a header of a layer above it:\n  ${text}")
+endif()
+list(LENGTH files count)
+message(STATUS "access/: ${count} files, none includes ${above}")

@@ -1,0 +1,58 @@
+// The simulated adapter: answers stay within their room, and the configurations it refuses. Its
+// faults, journal, NIC-function changes and start are exercised by the library's own tests.
+#include "sim/config.h"
+#include "sim_support.h"
+
+namespace simtest {
+namespace {
+
+TEST_F(SimTest, answers_never_pass_the_room) {
+  load_example("one-adapter.json");
+  Request huge = command(32, 1, 540);
+  const uint32_t length = 0x7FFFFFFF;
+  std::memcpy(&huge.bytes[8], &length, 4);
+  const std::vector<uint8_t> before = huge.bytes;
+  int error = 0;
+  EXPECT_EQ(send(iscsi_path(0), huge, &error), -1);
+  EXPECT_EQ(error, EINVAL);
+  EXPECT_EQ(huge.bytes, before) << "an oversized request length is refused untouched";
+  const uint8_t commands[][2] = {{32, 1}, {72, 1}, {171, 1}, {172, 1}, {6, 6}, {7, 6}, {78, 1}, {79, 1}, {200, 9}};
+  for (bool nic : {false, true}) {
+    for (const auto& c : commands) {
+      for (uint32_t len : {0u, 3u, 8u, 111u, 112u, 200u}) {
+        Request r = command(c[0], c[1], len, nic, 3, 0, 1);
+        if (len >= 112) std::memcpy(r.payload() + 8, "/obj", 5);   // a valid object name
+        EXPECT_EQ(send(nic ? wire::kNicNodePath : iscsi_path(1), r), 0);
+        EXPECT_TRUE(r.canary_intact()) << "nic " << nic << " op " << int(c[0]) << " len " << len;
+      }
+    }
+  }
+}
+
+TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
+  const std::string a = R"({"adapters": [{"serial_number": "A", "generation": 3, )";
+  const std::pair<std::string, const char*> rows[] = {
+      {"[1]", "JSON object"},
+      {"{\"adapters\": 3}", "must be a list"},
+      {"{\"adapters\": [{\"generation\": 3}]}", "serial_number"},
+      {"{\"adapters\": [{\"serial_number\": \"../x\", \"generation\": 3}]}", "serial_number"},
+      {"{\"adapters\": [{\"serial_number\": \"A\"}]}", "generation or pci.device_id"},
+      {a + R"("pci": {"device_id": "0x0720"}}]})", "generation 3"},
+      {a + R"("pci": {"bus": 256}}]})", "out of range"},
+      {a + R"("iscsi_functions": [{"function": 1}], "nic_functions": [{"function": 1}]}]})", "used twice"},
+      {a + R"("ports": 1, "nic_functions": [{"function": 1, "port": 1}]}]})", "beyond the adapter's ports"},
+      {a + R"("nic_functions": [{"function": 1, "mac": "00:11:22:33:44"}]}]})", "MAC"},
+      {a + R"("ports": 2}, {"serial_number": "B", "generation": 5}]})", "same PCI bus"},
+      {a + R"("iscsi_functions": [{"function": 1, "iscsi_node": 4}, {"function": 2, "iscsi_node": 4}]}]})",
+       "used twice"},
+  };
+  for (const auto& [text, reason] : rows) {
+    vx::sim::Config config;
+    std::string error;
+    EXPECT_FALSE(vx::sim::parse_config(text, &config, &error)) << text;
+    EXPECT_NE(error.find(reason), std::string::npos) << text << " -> " << error;
+  }
+}
+
+}  // namespace
+}  // namespace simtest
