@@ -35,6 +35,16 @@ TEST(SimNetConfig, KeysAndRefusals) {
 
 class SimNet : public SimTest {
  protected:
+  void load_text(const std::string& json) {
+    root.write("/sim.json", json);
+    ::setenv("VXIMA_SIMULATOR", root.at("/sim.json").c_str(), 1);
+    ASSERT_EQ(vxsim_reset(), 0) << vxsim_last_error();
+  }
+  static uint32_t u32(Request& r, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, r.payload() + at, sizeof v);
+    return v;
+  }
   Request route(uint32_t operation, uint8_t last_byte) {
     Request r = command(11, 2, sizeof(vx::route_entry_request));
     vx::route_entry_request q{};
@@ -57,13 +67,13 @@ TEST_F(SimNet, RoutesStopAtTheLimitAndADeletionMustMatch) {
   }
   Request third = route(vx::kOperationAdd, 3);
   ASSERT_EQ(send(iscsi_path(0), third), 0);
-  EXPECT_EQ(third.status() * 1000 + third.additional(), 1022);
+  EXPECT_EQ(third.status() * 1000 + third.bytes[wire::kResponseAdditionalOffset], 1022);
   Request unknown = route(vx::kOperationDelete, 3);
   ASSERT_EQ(send(iscsi_path(0), unknown), 0);
   EXPECT_EQ(unknown.status(), 1);
   Request table = command(10, 2, vx::kRouteTableSize);
   ASSERT_EQ(send(iscsi_path(0), table), 0);
-  EXPECT_EQ(table.u32(0), 2u);
+  EXPECT_EQ(u32(table, 0), 2u);
   EXPECT_TRUE(table.canary_intact());
 }
 
