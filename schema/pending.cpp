@@ -24,8 +24,6 @@ uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return no
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnterLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EraseAllConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EraseConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -142,8 +140,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
     {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&do_EnableLoggingOnAllModules)},
     {"do_EnterLoopBackMode", reinterpret_cast<const void*>(&do_EnterLoopBackMode)},
-    {"do_EraseAllConfiguration", reinterpret_cast<const void*>(&do_EraseAllConfiguration)},
-    {"do_EraseConfiguration", reinterpret_cast<const void*>(&do_EraseConfiguration)},
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
     {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
