@@ -21,6 +21,7 @@
 #include "engine/api_lock.h"
 #include "engine/hm.h"
 #include "engine/messages.h"
+#include "iscsi/discovery.h"
 #include "iscsi/lhba_startup.h"
 #include "schema/handlers.h"
 
@@ -229,6 +230,12 @@ uint32_t backend_client_bdf(int32_t protocol) {
     }
   }
   return 0;
+}
+
+uint32_t VARU_refresh_backend_client_iscsi_tgts() {
+  // The open-iscsi drivers keep their own targets.
+  if (OPEN_ISCSI_DRIVER_LOADED == 0 && VARU_ISCSI_INBOX_DRIVER_LOADED == 0) VARU_refresh_backend_client_iscsi_targets();
+  return kStatusOk;
 }
 
 uint32_t client_init(int32_t mode) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <system_error>
 
@@ -153,5 +154,36 @@ class Lab {
   vxtest::SimControls sim_;
   bool ok_ = false;
 };
+
+// The tag of the node at `path` below "ROOT" (the last part of the given kind); UINT32_MAX when a
+// part is missing.
+inline uint32_t tag_of(const std::string& path, int32_t kind = VARU_KIND_GROUP) {
+  uint32_t tag = 0;
+  size_t start = 0;
+  while (start < path.size()) {
+    const size_t slash = path.find('/', start);
+    const bool last = slash == std::string::npos;
+    uint32_t next = 0;
+    if (VARU_get_node_tag(static_cast<int32_t>(tag), path.substr(start, last ? std::string::npos : slash - start).c_str(),
+                          &next, last ? kind : VARU_KIND_GROUP) != 0) {
+      return UINT32_MAX;
+    }
+    tag = next;
+    if (last) break;
+    start = slash + 1;
+  }
+  return tag;
+}
+
+// Runs an action of a group by name with the given parameters (the others not given).
+inline uint32_t act(uint32_t group, const char* action, std::initializer_list<const char*> slots) {
+  char params[6][256] = {};
+  for (auto& slot : params) slot[0] = static_cast<char>(VARU_PARAM_ABSENT);
+  int i = 0;
+  for (const char* text : slots) std::snprintf(params[i++], 256, "%s", text);
+  uint32_t action_tag = 0;
+  if (VARU_get_node_tag(static_cast<int32_t>(group), action, &action_tag, VARU_KIND_ACTION) != 0) return 1;
+  return VARU_do_action(group, static_cast<int32_t>(action_tag), params, nullptr);
+}
 
 }  // namespace vxbench

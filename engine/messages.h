@@ -232,12 +232,57 @@ constexpr const char* kActivePortFailed =
     "Failed to get physical port. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
 
-// iSNS.
+// Login options and CHAP.
+constexpr const char* kDigestLevelPreferred =
+    "Cannot set the digest level to Preferred when the digest is default value.";
+constexpr const char* kDigestDefaultPreferred = "Cannot set the digest to default when level is set to Preferred.";
+constexpr const char* kMutualChapNeedsInitiator =
+    "InitiatorCHAPName and InitiatorSecret are required in case of Mutual CHAP authentication method. Either "
+    "InitiatorCHAPName and InitiatorSecret are not provided or invalid values are given to them. Please provide "
+    "valid values for InitiatorCHAPName and InitiatorSecret.";
+constexpr const char* kOneWayChapIgnoresInitiator =
+    "InitiatorCHAPName and InitiatorSecret are not required in case of One way CHAP authentication method. "
+    "Ignoring the values.";
+constexpr const char* kSecretHexLength = "%s: Number of characters should be from 24 to 32.";
+constexpr const char* kSecretTextLength = "%s: Number of characters should be from 12 to 16.";
+constexpr const char* kSecretHexDigits = "Invalid value. The valid values are 0-9, a-f and A-F.";
+constexpr const char* kSecretOddDigits = "Invalid value. Odd number of characters are not allowed.";
+
+// Login and logout.
+constexpr const char* kMaxSessions = "Exceeded the max Session count.";
+constexpr const char* kPortalNotFound = "Portal not found.";
+constexpr const char* kLoginLunInfo = "Login succeeded but could not get LUN info for some sessions.";
+constexpr const char* kLogoutLunInfo = "Logout succeeded but could not get LUN info for some sessions.";
+constexpr const char* kLoginEtoFailed =
+    "Target is logged in successfully but setting Extended Timeout (ETO) has failed. Error recovery to this session "
+    "may not work as expected. Please check varu2d.log file for more information.";
+constexpr const char* kLoginCommandFailed = "Login command failed. Please check varu2d.log file for more information.";
+constexpr const char* kNoSessionToLogout = "No active sessions are present to logout the target.";
+constexpr const char* kActiveBootSession =
+    "Cannot logout the session as it is an active boot session. Please use the iSCSIPrism configuration utility to "
+    "logout the session.";
+
+// Send-target discovery and the target refresh.
+constexpr const char* kDuplicateSendTargetPortal =
+    "There already exists a send target portal entry with the given IP address and port number. Please provide "
+    "different ipaddress or port number to add another send target portal entry.";
+constexpr const char* kIscsiNotEnabled =
+    "iSCSI is not enabled for this LogicalHBA. Please enable iSCSI before issuing this command.";
+constexpr const char* kDiscoveryFailed = "Unable to discover targets for the sendtargetportal.";
+constexpr const char* kPortalsFailedToDiscover = "%d out of %d SendTargetsPortals are failed to discover targets.";
+
+// iSNS discovery parameters (also read and written by the target refresh).
 constexpr const char* kGetDiscoveryParamsFailed =
     "Failed to get discovery params. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
 constexpr const char* kSetDiscoveryParamsFailed =
     "Failed to set discovery params. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kGetTargetIdsFailed =
+    "Failed to get target IDs. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kGetTargetFailed =
+    "Failed to get a target. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
 
 // Erase of the configuration.

@@ -273,7 +273,8 @@ uint32_t set_connection_login_options(hm_node* group, const login_options& v) {
   if (group == nullptr) return kStatusFailed;
   uint32_t result = put(group, kPropHeaderDigest, std::string(digest_text(v.header_digest)));
   result |= put(group, kPropDataDigest, std::string(digest_text(v.data_digest)));
-  result |= put(group, kPropMaxRecvDataSegmentLength, v.max_recv_data_segment_length);
+  // The negotiated MaxRecvDataSegmentLength is the largest segment this connection may send.
+  result |= put(group, kPropConnectionMaxSendDataSegmentLength, v.max_recv_data_segment_length);
   result |= put(group, "TCPWindowSize", v.tcp_window_size);
   result |= put(group, kPropConnectionTCPMSS, v.tcp_mss);
   if (const char* method = method_text(v.chap, v.mutual)) {

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "iscsi/records.h"
+
 namespace vx {
 
 // Address types of the network records (the iSCSI records use 1 and 16 as well).
@@ -153,11 +155,8 @@ constexpr size_t kArpStride = 40;
 constexpr uint32_t kMaxArpEntries = 64;
 
 // ---- iSNS: the discovery parameters (opcodes 28 and 29) --------------------------------------------
-constexpr uint16_t kIsnsEnabled = 0x01;
-constexpr uint16_t kIsnsServerByUser = 0x10;
-constexpr uint16_t kIsnsServerByDhcp = 0x40;
+// The flags and server count of the record: iscsi/records.h.
 constexpr uint16_t kDefaultIsnsPort = 3205;
-constexpr uint32_t kMaxIsnsServers = 4;
 struct isns_server_entry {
   uint8_t reserved0[3];
   uint8_t type;              // 3
@@ -179,6 +178,9 @@ struct discovery_params {
 static_assert(sizeof(discovery_params) == 888);
 static_assert(offsetof(discovery_params, flags) == 544 && offsetof(discovery_params, entity_name) == 548);
 static_assert(offsetof(discovery_params, server_count) == 772 && offsetof(discovery_params, servers) == 776);
+static_assert(sizeof(discovery_params) == kDiscoveryParamsSize && offsetof(discovery_params, flags) == kDiscoveryParamsFlags &&
+              offsetof(discovery_params, server_count) == kDiscoveryParamsServerCount &&
+              sizeof(isns_server_entry) == kIsnsServerEntrySize);
 
 // ---- statistics (opcodes 30/2, 46/6, 47/6, 48/6) -----------------------------------------------------
 constexpr size_t kNodeParamsSize = 760;

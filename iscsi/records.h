@@ -98,6 +98,23 @@ static_assert(offsetof(login_target_request, eto) == 520 && offsetof(login_targe
 static_assert(offsetof(login_target_request, options) == 528 && offsetof(login_target_request, initiator_name) == 1128);
 static_assert(offsetof(login_target_request, initiator_alias) == 1352 && offsetof(login_target_request, word1398) == 1398);
 
+// Login flags of the login command: a target login, and what a discovery login adds.
+constexpr uint32_t kLoginFlagTarget = 0x41;
+constexpr uint32_t kLoginFlagDiscovery = 0x11;
+constexpr uint32_t kNoEto = 0xFFFFFFFFu;   // a login leaves the time-out to the firmware
+
+// The firmware's answer to a login, written over the request.
+struct login_reply {
+  uint32_t session_handle;
+  uint32_t state;              // session state bits; a discovery login: bit 0 logged in
+  uint32_t connection_handle;
+  uint32_t reserved12;
+  login_options negotiated;    // 16; its connection part starts at 36
+  uint8_t reserved616[804];
+};
+static_assert(sizeof(login_reply) == sizeof(login_target_request));
+static_assert(offsetof(login_reply, negotiated) == 16);
+
 // Delete-persistent-target request (opcode 28 of subsystem 6).
 constexpr uint32_t kDeleteIsidFlag = 0x80000000u;
 struct del_persistent_target_request {
@@ -212,6 +229,78 @@ static_assert(sizeof(boot_target_request) == 528);
 struct logout_request {
   uint32_t session_handle;
 };
+
+// ---- SendTargets discovery and the firmware's target database (subsystem 6) -------------------------
+constexpr size_t kDiscoveryBufferSize = 64000;   // SendTargets, continuation and target-id buffers
+constexpr size_t kSendTargetsKeySize = 256;
+
+// SendTargets request (opcode 33): the answer is a target list in the same buffer.
+struct sendtargets_request {
+  uint32_t session_handle;     // of the discovery session
+  uint32_t one;                // 1
+  char key[kSendTargetsKeySize];   // "SendTargets=All" or "SendTargets=<name>"
+};
+static_assert(sizeof(sendtargets_request) == 264);
+
+// Continuation of a SendTargets answer (opcode 34, generation 5).
+constexpr uint32_t kContinuationKind = 2;
+struct sendtargets_continuation {
+  uint16_t received;           // entries already received
+  uint16_t wanted;             // entries still wanted
+  uint32_t kind;               // kContinuationKind
+};
+static_assert(sizeof(sendtargets_continuation) == 8);
+
+// Target list: u32 entry count, then the entries. An entry is a u32 address count n, the target
+// name, and n address entries (one slot when n is 0).
+constexpr size_t kTargetListHeader = 4;
+constexpr size_t kTargetEntryHeader = 4 + kIscsiNameSize;
+struct target_list_address {
+  uint8_t reserved[3];
+  uint8_t type;
+  uint8_t address[16];
+  uint8_t reserved20[4];
+  uint32_t port;               // 24
+  uint32_t group_tag;          // 28
+};
+static_assert(sizeof(target_list_address) == 32);
+static_assert(offsetof(target_list_address, port) == 24);
+
+// Target-id list (opcode 30): request u32 target type at 0 and the kinds wanted at 4; answer u32
+// count at 0, then 8-byte entries from 4 whose first word is a target id.
+constexpr uint32_t kTargetIdKinds = 0xE;
+constexpr size_t kTargetIdEntrySize = 8;
+
+// Target record (opcode 32, of the size its size query gives; the query is 816 bytes): request u32
+// target id at 0. Portal group g and portal p of it sit at these offsets.
+constexpr size_t kTargetRecordQuerySize = 816;
+constexpr size_t kTargetRecordName = 4;
+constexpr size_t kTargetRecordAlias = 228;
+constexpr size_t kTargetRecordGroupCount = 260;
+constexpr size_t kTargetRecordGroupTag = 264;     // + kTargetRecordGroupStride * g (u16)
+constexpr size_t kTargetRecordPortalCount = 266;  // + kTargetRecordGroupStride * g (u16)
+constexpr size_t kTargetRecordGroupStride = 552;
+constexpr size_t kTargetRecordPortalStride = 548;
+constexpr size_t kTargetRecordPortalType = 271;   // + group and portal strides (u8)
+constexpr size_t kTargetRecordPortalAddress = 272;
+constexpr size_t kTargetRecordPortalPort = 292;   // u16
+
+// Firmware configuration (opcode 58 of subsystem 1): the maximum target count is the sum of two words.
+constexpr size_t kFwConfigSize = 156;
+constexpr size_t kFwConfigTargetsA = 32;
+constexpr size_t kFwConfigTargetsB = 84;
+
+// Discovery parameters (opcodes 28 get and 29 set of subsystem 2).
+constexpr size_t kDiscoveryParamsSize = 888;
+constexpr size_t kDiscoveryParamsFlags = 544;     // u16
+constexpr size_t kDiscoveryParamsEntity = 548;    // initiator name registered with iSNS
+constexpr size_t kDiscoveryParamsServerCount = 772;
+constexpr size_t kDiscoveryParamsServers = 776;   // + 28 n: type at 3, address at 4, u16 port at 24
+constexpr size_t kIsnsServerEntrySize = 28;
+constexpr size_t kMaxIsnsServers = 4;
+constexpr uint16_t kIsnsEnabled = 0x01;
+constexpr uint16_t kIsnsServerByUser = 0x10;
+constexpr uint16_t kIsnsServerByDhcp = 0x40;
 
 // ---- SCSI pass-through (opcode 59) -------------------------------------------------------------------
 constexpr uint8_t kScsiDirectionNone = 0;

@@ -122,6 +122,12 @@ std::vector<std::string> split_record(const std::string& line) {
   return fields;
 }
 
+std::string join_record(const std::vector<std::string>& fields) {
+  std::string line;
+  for (size_t i = 0; i < fields.size(); ++i) line += (i == 0 ? "" : ",") + fields[i];
+  return line;
+}
+
 bool record_matches(const std::vector<std::string>& fields, const std::vector<std::string>& key, bool ignore_case) {
   if (fields.size() < key.size()) return false;
   for (size_t i = 0; i < key.size(); ++i) {
@@ -146,15 +152,13 @@ file_store::ReadResult read_records(const char* file, std::vector<std::string>* 
 }
 
 bool append_record(const char* file, const std::vector<std::string>& fields) {
-  std::string line;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (!record_safe(fields[i])) {
+  for (const std::string& field : fields) {
+    if (!record_safe(field)) {
       pdebug(kBackEnd, 3, "%s:a value of the record for %s holds a comma or a control character.\n", __func__, file);
       return false;
     }
-    line += (i == 0 ? "" : ",") + fields[i];
   }
-  line += '\n';
+  const std::string line = join_record(fields) + '\n';
   if (file_store::append(host_path(file), line, kSavedFileMode)) return true;
   pdebug(kBackEnd, 3, "%s:Failed to write %s.\n", __func__, file);
   return false;

@@ -42,6 +42,8 @@ std::vector<std::string> instance_key(int32_t adapter, int32_t phba, int32_t lhb
 // iSCSIPhysicalHBA and LogicalHBA; 0 where one is missing).
 std::vector<std::string> lhba_instance_key(hm_node* node);
 std::vector<std::string> split_record(const std::string& line);
+// A record's line from its fields, without the newline.
+std::string join_record(const std::vector<std::string>& fields);
 // True when the record's leading fields equal the key's, field by field.
 bool record_matches(const std::vector<std::string>& fields, const std::vector<std::string>& key, bool ignore_case);
 // The non-empty lines of a file, without their newlines.

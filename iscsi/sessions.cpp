@@ -35,13 +35,6 @@ std::string address_text(const address_record& a) {
   return text;
 }
 
-// A session's commands go to its own port; the domain and physical port are those of its HBA.
-CommandAddress session_address(hm_node* session) {
-  CommandAddress at = command_address(session);
-  if (const instance_backend_record* rec = record_of(session)) at.port = static_cast<int32_t>(rec->port_handle);
-  return at;
-}
-
 hm_node* connection_with_handle(hm_node* session, uint32_t handle, bool* unrecorded) {
   for (hm_node* c = get_first_instance(session, kGroupConnection); c != nullptr; c = next_instance(c)) {
     const instance_backend_record* rec = record_of(c);
@@ -83,7 +76,14 @@ hm_node* first_recorded_session(hm_node* target) {
   return nullptr;
 }
 
-// Clears a closed boot session's boot flag and, on generation 5, its boot TLV.
+}  // namespace
+
+CommandAddress session_address(hm_node* session) {
+  CommandAddress at = command_address(session);
+  if (const instance_backend_record* rec = record_of(session)) at.port = static_cast<int32_t>(rec->port_handle);
+  return at;
+}
+
 uint32_t clear_boot_session(hm_node* session, uint32_t generation, const CommandAddress& at) {
   const instance_backend_record* rec = record_of(session);
   session_info info{};
@@ -100,8 +100,6 @@ uint32_t clear_boot_session(hm_node* session, uint32_t generation, const Command
   }
   return kStatusOk;
 }
-
-}  // namespace
 
 const char* session_state_text(uint32_t state) {
   if (state & kSessionOpen) return "Open";

@@ -25,6 +25,11 @@ constexpr uint32_t kStatusBootTlvAddFailed = 306;
 constexpr uint32_t kStatusBootTlvDeleteFailed = 307;
 constexpr uint32_t kStatusSessionWithoutRecord = 335;
 
+// A session's commands go to its own port; the domain and physical port are those of its HBA.
+CommandAddress session_address(hm_node* session);
+// Clears a closed boot session's boot flag and, on generation 5, its boot TLV. 0, or 1 (307).
+uint32_t clear_boot_session(hm_node* session, uint32_t generation, const CommandAddress& at);
+
 // SessionStatus of a state word.
 const char* session_state_text(uint32_t state);
 // True for "Closed" and "Login Failed" (case ignored): a session that is not logged in.

@@ -11,15 +11,10 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 
 }  // namespace
 
-uint32_t do_AddSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureCHAP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureChannelManagement(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteCHAP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteSendTargetPortal(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DiscoverTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -27,11 +22,8 @@ uint32_t do_EnterLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_sup
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Login(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Logout(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshAvailableTargets(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -80,14 +72,10 @@ uint32_t handle_SupportedMCTypes(hm_node*, char*, uint32_t) { return not_support
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_authentication_target_loginopts(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_initiator_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -101,13 +89,10 @@ uint32_t handle_nic_vnic_stats(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_stploginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_target_loginoptions(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t group_Discovery(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
 uint32_t VARU_get_all_eventlog(hm_node*) { return not_supported(); }
@@ -124,18 +109,12 @@ uint32_t VARU_update_available_personalities(hm_node*) { return not_supported();
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
 uint32_t VARU_update_diagnostics_prop(hm_node*) { return not_supported(); }
 uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
-uint32_t VARU_refresh_backend_client_iscsi_tgts() { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
-    {"do_AddSendTargetPortal", reinterpret_cast<const void*>(&do_AddSendTargetPortal)},
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
     {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
-    {"do_ConfigureCHAP", reinterpret_cast<const void*>(&do_ConfigureCHAP)},
     {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&do_ConfigureChannelManagement)},
-    {"do_DeleteCHAP", reinterpret_cast<const void*>(&do_DeleteCHAP)},
-    {"do_DeleteSendTargetPortal", reinterpret_cast<const void*>(&do_DeleteSendTargetPortal)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
-    {"do_DiscoverTargets", reinterpret_cast<const void*>(&do_DiscoverTargets)},
     {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
     {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
     {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&do_EnableLoggingOnAllModules)},
@@ -143,11 +122,8 @@ const PendingHandler kPendingHandlers[] = {
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
     {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
-    {"do_Login", reinterpret_cast<const void*>(&do_Login)},
-    {"do_Logout", reinterpret_cast<const void*>(&do_Logout)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
-    {"do_RefreshAvailableTargets", reinterpret_cast<const void*>(&do_RefreshAvailableTargets)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
@@ -196,14 +172,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
-    {"handle_authentication_initiator_loginoptions", reinterpret_cast<const void*>(&handle_authentication_initiator_loginoptions)},
-    {"handle_authentication_stploginoptions", reinterpret_cast<const void*>(&handle_authentication_stploginoptions)},
-    {"handle_authentication_target_loginopts", reinterpret_cast<const void*>(&handle_authentication_target_loginopts)},
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
-    {"handle_initiator_loginoptions", reinterpret_cast<const void*>(&handle_initiator_loginoptions)},
     {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
@@ -217,13 +189,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_niclogicalhba_macaddress", reinterpret_cast<const void*>(&handle_niclogicalhba_macaddress)},
     {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
     {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
-    {"handle_stploginoptions", reinterpret_cast<const void*>(&handle_stploginoptions)},
-    {"handle_target_loginoptions", reinterpret_cast<const void*>(&handle_target_loginoptions)},
     {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
     {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
     {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
-    {"group_Discovery", reinterpret_cast<const void*>(&group_Discovery)},
 };
 const size_t kPendingHandlerCount = sizeof kPendingHandlers / sizeof kPendingHandlers[0];
 

@@ -269,6 +269,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   a.ldto = static_cast<uint16_t>(read_uint(obj, "ldto", 20, 0xFFFF, where));
   a.max_cdb_length = static_cast<uint16_t>(read_uint(obj, "max_cdb_length", 16, 0xFFFF, where));
   a.iscsi_versions = static_cast<uint8_t>(read_uint(obj, "iscsi_versions", 0, 0xFF, where));
+  a.max_targets = static_cast<uint32_t>(read_uint(obj, "max_targets", kDefaultMaxTargets, 0xFFFF, where));
   if (has(obj, "virtual_function")) {
     if (!obj.at("virtual_function").is_boolean()) fail(where, "virtual_function must be true or false");
     a.virtual_function = obj.at("virtual_function").get<bool>();
@@ -482,6 +483,8 @@ Network read_network(const json& obj) {
     p.port = static_cast<uint16_t>(read_uint(portals[i], "port", 3260, 0xFFFF, at));
     p.targets = read_names(portals[i], at);
     resolve(p.targets, at);
+    p.page_size = static_cast<uint32_t>(read_uint(portals[i], "page_size", kDefaultPageSize, kMaxRemoteTargets, at));
+    if (p.page_size == 0) fail(at, "page_size must be at least 1");
     if ((p.has_chap = has(portals[i], "chap"))) p.chap = read_chap(portals[i], "chap", at);
     n.discovery_portals.push_back(p);
   }
@@ -513,6 +516,13 @@ bool parse_net_address(const std::string& text, NetAddress* out) {
 const RemoteTarget* Network::find(const std::string& name) const {
   for (const RemoteTarget& t : targets) {
     if (t.name.size() == name.size() && ::strncasecmp(t.name.c_str(), name.c_str(), name.size()) == 0) return &t;
+  }
+  return nullptr;
+}
+
+const DiscoveryPortal* Network::discovery_portal(const NetAddress& address, uint16_t port) const {
+  for (const DiscoveryPortal& p : discovery_portals) {
+    if (p.address == address && p.port == port) return &p;
   }
   return nullptr;
 }

@@ -69,6 +69,7 @@ struct Adapter {
   uint16_t ldto = 20;
   uint16_t max_cdb_length = 16;
   uint8_t iscsi_versions = 0;   // low 4 bits minimum, high 4 bits maximum
+  uint32_t max_targets = 512;   // the firmware configuration's maximum target count
   bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
   std::string oem_serial_number;   // OEM parameter block (opcode 76)
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
@@ -85,6 +86,8 @@ constexpr size_t kMaxRemoteTargets = 256;
 constexpr size_t kMaxPortalsPerTarget = 16;
 constexpr size_t kMaxLunsPerTarget = 1024;
 constexpr uint32_t kMaxLunNumber = 16383;   // what the two-byte LUN addressing carries
+constexpr uint32_t kDefaultPageSize = 100;  // SendTargets entries one answer carries
+constexpr uint32_t kDefaultMaxTargets = 512;
 
 struct NetAddress {
   uint8_t type = 0;                 // 1 IPv4, 16 IPv6 (the firmware's address types)
@@ -132,6 +135,7 @@ struct DiscoveryPortal {
   std::vector<std::string> targets;   // every target when the configuration names none
   bool has_chap = false;
   Chap chap;
+  uint32_t page_size = kDefaultPageSize;
 };
 
 struct IsnsServer {
@@ -157,6 +161,8 @@ struct Network {
   std::vector<IsnsServer> isns_servers;
   // The target of that name (case ignored), or NULL.
   const RemoteTarget* find(const std::string& name) const;
+  // The discovery portal at that address and port, or NULL.
+  const DiscoveryPortal* discovery_portal(const NetAddress& address, uint16_t port) const;
   // True when some target portal, discovery portal or iSNS server has the address.
   bool reachable(const NetAddress& address) const;
 };

@@ -267,6 +267,12 @@ constexpr CommandRow kCommands[] = {
     {27, 1, get_qos},
     {28, 1, set_qos},
     {6, 2, ping},
+    {23, 6, login_target},   // logins and SendTargets discovery (discovery_firmware.cpp)
+    {33, 6, send_targets},
+    {34, 6, send_targets_more},
+    {58, 1, get_fw_config},
+    {30, 6, get_target_ids},
+    {32, 6, get_target},
     {24, 2, get_interface_ids},   // the network of an iSCSI function (net_firmware.cpp)
     {25, 2, get_interface},
     {21, 2, modify_ip_entry},

@@ -49,43 +49,21 @@ bool session_of(const SimSession& s, const PersistentTarget& p) {
          same_name(s.initiator, p.initiator);
 }
 
-Answer echo(const Command& c) {
-  Answer a;
-  a.length = c.payload.size();
-  return a;
-}
-
-// A state change; the flash failure answer when the state file cannot be written.
-Answer change(Command& c, const std::function<bool(IscsiState&)>& edit, Answer done) {
-  bool found = true;
-  const bool written = update_iscsi_state(c.store, c.adapter, c.function, [&](IscsiState& s) {
-    found = edit(s);
-    return found;
-  });
-  if (!found) return kAnswerInvalidField;
-  return written ? done : kAnswerFlashFailure;
-}
-
-// Logs a registration in: its session is made (or tried again) with the registration's options.
-// False when its session is open already (no login is tried).
-bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p,
-            LoginVerdict* verdict) {
-  login_options options{};
-  std::memcpy(&options, p.options.data(), std::min(p.options.size(), sizeof options));
-  *verdict = login_verdict(network, p.target, p.address, p.port, options);
-  const uint32_t state = session_state_after(*verdict);
+// The session of a registration's key, or NULL.
+SimSession* session_of_key(IscsiState& s, const PersistentTarget& key) {
   for (SimSession& x : s.sessions) {
-    if (!session_of(x, p)) continue;
-    x.options = p.options;
-    if ((x.state & kSessionOpen) != 0) return false;
-    x.state = state;
-    return true;
+    if (session_of(x, key)) return &x;
   }
+  return nullptr;
+}
+
+SimSession& new_session(const Adapter& adapter, IscsiState& s, const PersistentTarget& p, uint32_t state,
+                        uint32_t flags) {
   SimSession x;
   x.handle = s.next_handle++;
   x.connection = x.handle | kConnectionHandleBit;
   x.state = state;
-  x.flags = p.flags & kSessionFlagBoot;
+  x.flags = flags;
   x.isid = p.isid;
   x.eto = adapter.default_eto;
   x.target = p.target;
@@ -105,7 +83,55 @@ bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const
   }
   x.target_id = id;
   s.sessions.push_back(x);
+  return s.sessions.back();
+}
+
+// Logs a registration in: its session is made (or tried again) with the registration's options.
+// False when its session is open already (no login is tried).
+bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p,
+            LoginVerdict* verdict) {
+  login_options options{};
+  std::memcpy(&options, p.options.data(), std::min(p.options.size(), sizeof options));
+  *verdict = login_verdict(network, p.target, p.address, p.port, options);
+  const uint32_t state = session_state_after(*verdict);
+  if (SimSession* x = session_of_key(s, p)) {
+    x->options = p.options;
+    if ((x->state & kSessionOpen) != 0) return false;
+    x->state = state;
+    return true;
+  }
+  new_session(adapter, s, p, state, p.flags & kSessionFlagBoot);
   return true;
+}
+
+// The firmware's answer pairs for a refused login; an address that answers without the target
+// asked for is told apart from one that does not answer.
+Answer refusal(const Network& network, const NetAddress& address, LoginVerdict verdict) {
+  switch (verdict) {
+    case LoginVerdict::kUnreachable:
+      return network.reachable(address) ? Answer{1, 46, 0} : kAnswerHostUnreachable;
+    case LoginVerdict::kAuthentication:
+      return Answer{1, 44, 0};
+    case LoginVerdict::kDigest:
+      return Answer{1, 100, 0};
+    case LoginVerdict::kAccepted:
+      break;
+  }
+  return Answer{};
+}
+
+PersistentTarget key_of(const login_target_request& r) {
+  PersistentTarget p;
+  p.target = text_of(r.target_name, sizeof r.target_name);
+  p.address = address_of(r.portal);
+  p.port = r.tcp_port;
+  p.isid = r.isid_qualifier;
+  p.initiator = text_of(r.initiator_name, sizeof r.initiator_name);
+  p.alias = text_of(r.initiator_alias, sizeof r.initiator_alias);
+  p.flags = r.flags;
+  p.eto = r.eto;
+  p.options.assign(reinterpret_cast<const char*>(&r.options), sizeof r.options);
+  return p;
 }
 
 template <typename Record>
@@ -121,21 +147,28 @@ std::string qos_file(const Command& c) {
 
 }  // namespace
 
+Answer echo(const Command& c) {
+  Answer a;
+  a.length = c.payload.size();
+  return a;
+}
+
+Answer change(Command& c, const std::function<bool(IscsiState&)>& edit, Answer done) {
+  bool found = true;
+  const bool written = update_iscsi_state(c.store, c.adapter, c.function, [&](IscsiState& s) {
+    found = edit(s);
+    return found;
+  });
+  if (!found) return kAnswerInvalidField;
+  return written ? done : kAnswerFlashFailure;
+}
+
 Answer add_persistent_target(Command& c) {
   login_target_request r{};
   if (!take(c, &r) || (r.portal.type != kAddressTypeIpv4 && r.portal.type != kAddressTypeIpv6)) {
     return kAnswerInvalidField;
   }
-  PersistentTarget p;
-  p.target = text_of(r.target_name, sizeof r.target_name);
-  p.address = address_of(r.portal);
-  p.port = r.tcp_port;
-  p.isid = r.isid_qualifier;
-  p.initiator = text_of(r.initiator_name, sizeof r.initiator_name);
-  p.alias = text_of(r.initiator_alias, sizeof r.initiator_alias);
-  p.flags = r.flags;
-  p.eto = r.eto;
-  p.options.assign(reinterpret_cast<const char*>(&r.options), sizeof r.options);
+  const PersistentTarget p = key_of(r);
   if (p.target.empty() || p.initiator.empty()) return kAnswerInvalidField;
   bool tried = false;
   LoginVerdict verdict = LoginVerdict::kAccepted;
@@ -254,16 +287,69 @@ Answer set_session_config(Command& c) {
   }, echo(c));
 }
 
+Answer login_target(Command& c) {
+  login_target_request r{};
+  if (!take(c, &r) || (r.portal.type != kAddressTypeIpv4 && r.portal.type != kAddressTypeIpv6)) {
+    return kAnswerInvalidField;
+  }
+  const PersistentTarget key = key_of(r);
+  login_reply reply{};
+  if ((r.flags & kLoginFlagDiscovery) == kLoginFlagDiscovery) {
+    const LoginVerdict verdict = discovery_verdict(c.network, key.address, key.port, r.options);
+    if (verdict != LoginVerdict::kAccepted) return refusal(c.network, key.address, verdict);
+    const Answer done = change(c, [&](IscsiState& s) {
+      DiscoverySession d;
+      d.handle = s.next_handle++;
+      d.address = key.address;
+      d.port = key.port;
+      s.discovery.push_back(d);
+      reply.session_handle = d.handle;
+      reply.state = kSessionOpen;
+      return true;
+    }, echo(c));
+    if (done.status == 0) put_record(c, reply);
+    return done;
+  }
+  if (key.target.empty() || key.initiator.empty()) return kAnswerInvalidField;
+  const LoginVerdict verdict = login_verdict(c.network, key.target, key.address, key.port, r.options);
+  note_login(c, verdict, key.target, key.address);
+  if (verdict != LoginVerdict::kAccepted) return refusal(c.network, key.address, verdict);
+  // A login that matches a session (also a closed one) logs that session in again, on its handle.
+  const Answer done = change(c, [&](IscsiState& s) {
+    SimSession* x = session_of_key(s, key);
+    if (x == nullptr) {
+      const bool registered = std::any_of(s.persistent.begin(), s.persistent.end(), [&](const PersistentTarget& p) {
+        return same_key(p, key.target, key.address, key.port, key.isid, key.initiator);
+      });
+      x = &new_session(c.adapter, s, key, kSessionOpen, registered ? 0 : kSessionFlagNotPersistent);
+    }
+    x->state = kSessionOpen;
+    x->options = key.options;
+    reply.session_handle = x->handle;
+    reply.state = x->state;
+    reply.connection_handle = x->connection;
+    reply.negotiated = r.options;
+    return true;
+  }, echo(c));
+  if (done.status == 0) put_record(c, reply);
+  return done;
+}
+
 Answer logout_session(Command& c) {
   const uint32_t handle = c.payload.u32(0);
+  bool session = false;
   const Answer a = change(c, [&](IscsiState& s) {
-    const size_t before = s.sessions.size();
+    const size_t before = s.sessions.size() + s.discovery.size();
+    session = s.session(handle) != nullptr;
     s.sessions.erase(std::remove_if(s.sessions.begin(), s.sessions.end(),
                                     [&](const SimSession& x) { return x.handle == handle; }),
                      s.sessions.end());
-    return s.sessions.size() != before;
+    s.discovery.erase(std::remove_if(s.discovery.begin(), s.discovery.end(),
+                                     [&](const DiscoverySession& d) { return d.handle == handle; }),
+                      s.discovery.end());
+    return s.sessions.size() + s.discovery.size() != before;
   }, echo(c));
-  if (a.status == 0) note_logout(c);
+  if (a.status == 0 && session) note_logout(c);
   return a;
 }
 

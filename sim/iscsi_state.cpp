@@ -15,10 +15,6 @@ namespace {
 
 using json = nlohmann::json;
 
-json address_json(const NetAddress& a) {
-  return json{{"type", a.type}, {"bytes", to_hex(std::string(a.bytes.begin(), a.bytes.end()))}};
-}
-
 NetAddress address_of(const json& j) {
   NetAddress a;
   a.type = j.at("type").get<uint8_t>();
@@ -27,21 +23,83 @@ NetAddress address_of(const json& j) {
   return a;
 }
 
-json state_json(const IscsiState& s) {
-  json targets = json::array();
-  for (const PersistentTarget& p : s.persistent) {
-    targets.push_back({{"target", p.target}, {"address", address_json(p.address)}, {"port", p.port}, {"isid", p.isid},
-                       {"initiator", p.initiator}, {"alias", p.alias}, {"flags", p.flags}, {"eto", p.eto},
-                       {"options", to_hex(p.options)}});
+// The state as JSON text, written directly: a command rewrites it whole, so it is kept cheap.
+class StateWriter {
+ public:
+  std::string text;
+  StateWriter& key(const char* name) {
+    if (!text.empty() && text.back() != '{' && text.back() != '[') text += ',';
+    text += '"';
+    text += name;
+    text += "\":";
+    return *this;
   }
-  json sessions = json::array();
-  for (const SimSession& x : s.sessions) {
-    sessions.push_back({{"handle", x.handle}, {"connection", x.connection}, {"state", x.state}, {"flags", x.flags},
-                        {"isid", x.isid}, {"target_id", x.target_id}, {"eto", x.eto}, {"target", x.target},
-                        {"initiator", x.initiator}, {"address", address_json(x.address)}, {"port", x.port},
-                        {"source_port", x.source_port}, {"options", to_hex(x.options)}});
+  StateWriter& number(uint64_t v) {
+    text += std::to_string(v);
+    return *this;
   }
-  return json{{"next_handle", s.next_handle}, {"persistent", targets}, {"sessions", sessions}};
+  StateWriter& string(const std::string& s) {
+    text += '"';
+    for (unsigned char c : s) {
+      if (c == '"' || c == '\\') {
+        text += '\\';
+        text += static_cast<char>(c);
+      } else if (c < 0x20) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        text += escaped;
+      } else {
+        text += static_cast<char>(c);
+      }
+    }
+    text += '"';
+    return *this;
+  }
+  StateWriter& address(const NetAddress& a) {
+    text += '{';
+    key("type").number(a.type).key("bytes").string(to_hex(std::string(a.bytes.begin(), a.bytes.end())));
+    text += '}';
+    return *this;
+  }
+  // A list of records, each written by `one` between braces.
+  template <typename List, typename One>
+  StateWriter& list(const char* name, const List& items, One one) {
+    key(name);
+    text += '[';
+    for (const auto& item : items) {
+      if (text.back() != '[') text += ',';
+      text += '{';
+      one(item);
+      text += '}';
+    }
+    text += ']';
+    return *this;
+  }
+};
+
+std::string state_text(const IscsiState& s) {
+  StateWriter w;
+  w.text = "{";
+  w.key("next_handle").number(s.next_handle);
+  w.list("persistent", s.persistent, [&](const PersistentTarget& p) {
+    w.key("target").string(p.target).key("address").address(p.address).key("port").number(p.port);
+    w.key("isid").number(p.isid).key("initiator").string(p.initiator).key("alias").string(p.alias);
+    w.key("flags").number(p.flags).key("eto").number(p.eto).key("options").string(to_hex(p.options));
+  });
+  w.list("sessions", s.sessions, [&](const SimSession& x) {
+    w.key("handle").number(x.handle).key("connection").number(x.connection).key("state").number(x.state);
+    w.key("flags").number(x.flags).key("isid").number(x.isid).key("target_id").number(x.target_id);
+    w.key("eto").number(x.eto).key("target").string(x.target).key("initiator").string(x.initiator);
+    w.key("address").address(x.address).key("port").number(x.port).key("source_port").number(x.source_port);
+    w.key("options").string(to_hex(x.options));
+  });
+  w.list("discovery", s.discovery, [&](const DiscoverySession& d) {
+    w.key("handle").number(d.handle).key("address").address(d.address).key("port").number(d.port);
+    w.key("name").string(d.name).key("sent").number(d.sent);
+  });
+  w.key("last_discovery").number(s.last_discovery);
+  w.text += '}';
+  return w.text;
 }
 
 bool parse_state(const std::string& text, IscsiState* out) {
@@ -75,6 +133,11 @@ bool parse_state(const std::string& text, IscsiState* out) {
       v.options = from_hex(x.at("options").get<std::string>());
       s.sessions.push_back(v);
     }
+    // Discovery sessions came with SendTargets; a state file from before has none.
+    for (const json& d : j.value("discovery", json::array())) {
+      s.discovery.push_back({d.at("handle"), address_of(d.at("address")), d.at("port"), d.at("name"), d.at("sent")});
+    }
+    s.last_discovery = j.value("last_discovery", 0u);
   } catch (const std::exception&) {
     return false;
   }
@@ -122,47 +185,108 @@ const SimSession* IscsiState::session(uint32_t handle) const {
   return const_cast<IscsiState*>(this)->session(handle);
 }
 
+DiscoverySession* IscsiState::discovery_session(uint32_t handle) {
+  for (DiscoverySession& d : discovery) {
+    if (d.handle == handle) return &d;
+  }
+  return nullptr;
+}
+
 std::string iscsi_state_file(const Store& store, const Adapter& adapter, const Function& function) {
   char name[48];
   std::snprintf(name, sizeof name, "records/iscsi-%03d.%02d.%d", adapter.bus, adapter.device, function.number);
   return store.adapter_file(adapter.serial_number, name);
 }
 
+namespace {
+
+// The last state each file was known to hold: its identity, its text and the state parsed from it.
+// A state is parsed again only when the file's text changed behind this process's back.
+struct Cached {
+  struct stat identity;
+  std::string text;
+  std::shared_ptr<const IscsiState> state;
+};
+std::mutex cache_mutex;
+std::map<std::string, Cached> state_cache;
+
+// The state of a file's text; NULL when it does not parse. Called with cache_mutex held.
+std::shared_ptr<const IscsiState> state_of_text(const std::string& path, const std::string& text) {
+  auto it = state_cache.find(path);
+  if (it != state_cache.end() && it->second.text == text) return it->second.state;
+  auto state = std::make_shared<IscsiState>();
+  return parse_state(text, state.get()) ? state : nullptr;
+}
+
+}  // namespace
+
 std::shared_ptr<const IscsiState> read_iscsi_state(const Store& store, const Adapter& adapter,
                                                    const Function& function) {
-  struct Cached {
-    struct stat identity;
-    std::shared_ptr<const IscsiState> state;
-  };
-  static std::mutex mu;
-  static std::map<std::string, Cached> cache;
   const std::string path = iscsi_state_file(store, adapter, function);
   struct stat now {};
   if (::stat(path.c_str(), &now) != 0) {
     return errno == ENOENT ? std::make_shared<const IscsiState>() : nullptr;
   }
-  std::lock_guard<std::mutex> lock(mu);
-  auto it = cache.find(path);
-  if (it != cache.end() && same_file(it->second.identity, now)) return it->second.state;
+  {
+    std::lock_guard<std::mutex> lock(cache_mutex);
+    auto it = state_cache.find(path);
+    if (it != state_cache.end() && same_file(it->second.identity, now)) return it->second.state;
+  }
+  // The file's lock is taken without the cache's: an update takes them the other way round.
   std::string text;
-  auto state = std::make_shared<IscsiState>();
   const file_store::ReadResult got = store.read(path, &text);
   if (got == file_store::ReadResult::kMissing) return std::make_shared<const IscsiState>();
-  if (got != file_store::ReadResult::kRead || !parse_state(text, state.get())) return nullptr;
+  if (got != file_store::ReadResult::kRead) return nullptr;
+  std::lock_guard<std::mutex> lock(cache_mutex);
+  std::shared_ptr<const IscsiState> state = state_of_text(path, text);
+  if (state == nullptr) return nullptr;
   // Keyed by what was stat'ed before the read: a newer file read here is read again next time.
-  cache[path] = Cached{now, state};
+  state_cache[path] = Cached{now, std::move(text), state};
   return state;
 }
 
 bool update_iscsi_state(const Store& store, const Adapter& adapter, const Function& function,
                         const std::function<bool(IscsiState&)>& edit) {
-  return store.update(iscsi_state_file(store, adapter, function), [&](std::string& content, bool) {
-    IscsiState state;
-    if (!parse_state(content, &state) || !edit(state)) return false;
-    content = state_json(state).dump();
+  const std::string path = iscsi_state_file(store, adapter, function);
+  std::string text;
+  std::shared_ptr<IscsiState> changed;
+  const bool written = store.update(path, [&](std::string& content, bool) {
+    std::shared_ptr<const IscsiState> base;
+    {
+      std::lock_guard<std::mutex> lock(cache_mutex);
+      base = state_of_text(path, content);
+    }
+    if (base == nullptr) return false;
+    changed = std::make_shared<IscsiState>(*base);
+    if (!edit(*changed)) return false;
+    content = text = state_text(*changed);
     return true;
   });
+  if (written) {
+    // No identity yet: the next read compares the file's text with this one.
+    std::lock_guard<std::mutex> lock(cache_mutex);
+    state_cache[path] = Cached{{}, std::move(text), std::move(changed)};
+  }
+  return written;
 }
+
+namespace {
+
+bool offers(const login_options& o, const Chap& chap) {
+  const size_t secret = std::min<size_t>(o.target_secret_length, kChapSecretSize);
+  return (o.chap & 0xFF) != 0 && ::strnlen(o.target_chap_name, kChapNameSize) == chap.name.size() &&
+         std::strncmp(o.target_chap_name, chap.name.c_str(), kChapNameSize) == 0 &&
+         same_bytes(reinterpret_cast<const char*>(o.target_secret), secret, chap.secret);
+}
+
+bool expects(const login_options& o, const Chap& chap) {
+  const size_t secret = std::min<size_t>(o.initiator_secret_length, kChapSecretSize);
+  return ::strnlen(o.initiator_chap_name, kChapNameSize) == chap.name.size() &&
+         std::strncmp(o.initiator_chap_name, chap.name.c_str(), kChapNameSize) == 0 &&
+         same_bytes(reinterpret_cast<const char*>(o.initiator_secret), secret, chap.secret);
+}
+
+}  // namespace
 
 LoginVerdict login_verdict(const Network& network, const std::string& target, const NetAddress& address, uint16_t port,
                            const login_options& o) {
@@ -172,22 +296,19 @@ LoginVerdict login_verdict(const Network& network, const std::string& target, co
     at_portal = at_portal || (t->portals[i].address == address && t->portals[i].port == port);
   }
   if (!at_portal) return LoginVerdict::kUnreachable;
+  if (t->has_chap && !offers(o, t->chap)) return LoginVerdict::kAuthentication;
   const bool chap = (o.chap & 0xFF) != 0;
-  const size_t target_secret = std::min<size_t>(o.target_secret_length, kChapSecretSize);
-  if (t->has_chap && (!chap || ::strnlen(o.target_chap_name, kChapNameSize) != t->chap.name.size() ||
-                      std::strncmp(o.target_chap_name, t->chap.name.c_str(), kChapNameSize) != 0 ||
-                      !same_bytes(reinterpret_cast<const char*>(o.target_secret), target_secret, t->chap.secret))) {
-    return LoginVerdict::kAuthentication;
-  }
-  const size_t initiator_secret = std::min<size_t>(o.initiator_secret_length, kChapSecretSize);
-  if (chap && o.mutual == 1 && t->has_mutual_chap &&
-      (::strnlen(o.initiator_chap_name, kChapNameSize) != t->mutual_chap.name.size() ||
-       std::strncmp(o.initiator_chap_name, t->mutual_chap.name.c_str(), kChapNameSize) != 0 ||
-       !same_bytes(reinterpret_cast<const char*>(o.initiator_secret), initiator_secret, t->mutual_chap.secret))) {
-    return LoginVerdict::kAuthentication;
-  }
+  if (chap && o.mutual == 1 && t->has_mutual_chap && !expects(o, t->mutual_chap)) return LoginVerdict::kAuthentication;
   const bool crc = o.header_digest == 1 || o.data_digest == 1;
   if ((t->digest == Digest::kNone && crc) || (t->digest == Digest::kCrc32c && !crc)) return LoginVerdict::kDigest;
+  return LoginVerdict::kAccepted;
+}
+
+LoginVerdict discovery_verdict(const Network& network, const NetAddress& address, uint16_t port,
+                               const login_options& o) {
+  const DiscoveryPortal* p = network.discovery_portal(address, port);
+  if (p == nullptr) return LoginVerdict::kUnreachable;
+  if (p->has_chap && !offers(o, p->chap)) return LoginVerdict::kAuthentication;
   return LoginVerdict::kAccepted;
 }
 

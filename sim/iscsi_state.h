@@ -46,12 +46,24 @@ struct SimSession {
   std::string options;       // the login options block the session was made with
 };
 
+// A session of a discovery login: the portal it went to and its last SendTargets question.
+struct DiscoverySession {
+  uint32_t handle = 0;
+  NetAddress address;
+  uint16_t port = 0;
+  std::string name;    // the one target asked for; "" for all
+  uint32_t sent = 0;   // entries of the answer delivered so far
+};
+
 struct IscsiState {
   uint32_t next_handle = 1;
   std::vector<PersistentTarget> persistent;
   std::vector<SimSession> sessions;
+  std::vector<DiscoverySession> discovery;
+  uint32_t last_discovery = 0;   // the discovery session a continuation goes on with
   SimSession* session(uint32_t handle);
   const SimSession* session(uint32_t handle) const;
+  DiscoverySession* discovery_session(uint32_t handle);
 };
 
 std::string iscsi_state_file(const Store& store, const Adapter& adapter, const Function& function);
@@ -68,6 +80,9 @@ bool update_iscsi_state(const Store& store, const Adapter& adapter, const Functi
 enum class LoginVerdict { kAccepted, kUnreachable, kAuthentication, kDigest };
 LoginVerdict login_verdict(const Network& network, const std::string& target, const NetAddress& address, uint16_t port,
                            const login_options& options);
+// A discovery login: the portal must be a discovery portal, and its CHAP (if any) offered.
+LoginVerdict discovery_verdict(const Network& network, const NetAddress& address, uint16_t port,
+                               const login_options& options);
 
 // The state word of a session logged in (or refused) now.
 uint32_t session_state_after(LoginVerdict verdict);

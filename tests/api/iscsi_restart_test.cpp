@@ -16,15 +16,15 @@ namespace {
 constexpr const char* kChildFlag = "VXIMA_ISCSI_CHILD";
 constexpr const char* kExpectedFile = "/cfg/expected-savetgt.txt";
 
-// Runs this test program again with only the child's test; its exit status.
-int run_child() {
+// Runs this test program again with only the named child test; its exit status.
+int run_child(const char* test = "IscsiRestartChild.SeesWhatTheFirstProcessLeft") {
   char self[4096] = {};
   if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::setenv(kChildFlag, "1", 1);
-    char filter[] = "--gtest_filter=IscsiRestartChild.*";
-    char* argv[] = {self, filter, nullptr};   // its own path: the simulated adapter is found beside it
+    std::string filter = std::string("--gtest_filter=") + test;
+    char* argv[] = {self, filter.data(), nullptr};   // its own path: the simulated adapter is found beside it
     ::execv(self, argv);
     ::_exit(127);
   }
@@ -82,6 +82,31 @@ TEST(IscsiRestartChild, SeesWhatTheFirstProcessLeft) {
   EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/Target0/Session0/SessionStatus"), "Open");
   EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/Target1/Session0/SessionStatus"), "Login failed");
   EXPECT_EQ(tag_at(std::string(kGen3Lhba) + "/Target0/Session1"), kMissing);
+  VARU_exit();
+}
+
+// Options set at the target level stand in the saved-target file and come back with a refresh.
+TEST_F(IscsiLab, TargetOptionsSurviveARestart) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
+  const std::string options = target_path(kGen3Lhba, 0) + "/TargetLoginOptions";
+  ASSERT_EQ(set_value(tag_at(options), "DataDigest", "CRC32C"), 0u);
+  ASSERT_EQ(act(tag_at(options + "/Authentication"), "ConfigureCHAP",
+                {"One-Way CHAP", nullptr, nullptr, "user", "targetsecret", "Preferred"}),
+            0u);
+  stop();
+  EXPECT_EQ(run_child("IscsiRestartChild.RefreshBringsTheTargetOptionsBack"), 0);
+}
+
+TEST(IscsiRestartChild, RefreshBringsTheTargetOptionsBack) {
+  if (std::getenv(kChildFlag) == nullptr) GTEST_SKIP() << "runs in the child of TargetOptionsSurviveARestart";
+  ASSERT_EQ(VARU_init(), 0u);
+  ASSERT_EQ(act(tag_at(std::string(kGen3Lhba) + "/Discovery"), "RefreshAvailableTargets", {}), 0u);
+  const std::string options = std::string(kGen3Lhba) + "/Target0/TargetLoginOptions";
+  EXPECT_EQ(value_at(options + "/DataDigest"), "CRC32C");
+  EXPECT_EQ(value_at(options + "/Authentication/AuthenticationMethod"), "One-Way CHAP");
+  EXPECT_EQ(value_at(options + "/Authentication/TargetSecret"), "targetsecret");
+  EXPECT_EQ(value_at(options + "/Authentication/CHAPParam"), "Preferred");
+  EXPECT_EQ(value_at(std::string(kGen3Lhba) + "/Target0/Session0/SessionStatus"), "Open");
   VARU_exit();
 }
 

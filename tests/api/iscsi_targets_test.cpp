@@ -84,8 +84,7 @@ TEST_F(IscsiLab, DuplicatesAreRefusedAndANewPortalKeepsTheTargetsOptions) {
                 "Invalid instance number. Please use valid instance number.");
 
   // The target's own options stand in the record of its new portal and are left as they are.
-  const uint32_t options = tag_at(target_path(kGen3Lhba, 0) + "/TargetLoginOptions");
-  vx::set_prop_val(vx::get_node(static_cast<int32_t>(options)), "HeaderDigest", "%s", "CRC32C");
+  ASSERT_EQ(set_value(tag_at(target_path(kGen3Lhba, 0) + "/TargetLoginOptions"), "HeaderDigest", "CRC32C"), 0u);
   const std::string before = saved();
   ASSERT_EQ(act(target, "AddTargetPortal", {"10.0.0.5", "3262"}), 0u);
   EXPECT_EQ(value_at(target_path(kGen3Lhba, 0) + "/TargetPortal1/TargetPortNumber"), "3262");

@@ -30,6 +30,11 @@ struct Request {
 
   uint8_t* payload() { return bytes.data() + header + wire::kHeaderSize; }
   uint8_t status() const { return bytes[header + wire::kResponseStatusOffset]; }
+  uint32_t u32(size_t payload_offset) const {
+    uint32_t v;
+    std::memcpy(&v, &bytes[header + wire::kHeaderSize + payload_offset], 4);
+    return v;
+  }
   bool canary_intact() const { return std::vector<uint8_t>(bytes.begin() + room, bytes.end()) == canary(); }
   static std::vector<uint8_t> canary() { return std::vector<uint8_t>(64, 0xA5); }
 };
