@@ -6,6 +6,7 @@
 
 #include "access/walks.h"
 #include "iscsi/common.h"
+#include "iscsi/discovery.h"
 #include "iscsi/ipv6.h"
 #include "iscsi/lookups.h"
 #include "iscsi/net_records.h"
@@ -19,6 +20,8 @@
 
 namespace vx {
 namespace {
+
+constexpr uint32_t kRefreshTargetType = 1;
 
 // The routable addresses of the port; generations without IPv6 show "N/A" as their handler does.
 void routable_addresses(hm_node* ipv6, const CommandAddress& at) {
@@ -63,8 +66,10 @@ uint32_t setup_iscsi(hm_node* lhba, const char* enabled, hm_node* origin, hm_nod
   result |= get_all_interfaces(at.port, at.phba_port, at.domain, tcpip);
   result |= get_routeEntry_attribs(at.port, at.domain, at.phba_port, tcpip);
   result |= get_Arp_Entry_attribs(at.port, at.domain, at.phba_port, tcpip, BuilderArgs{});
-  (void)origin;
-  (void)action;
+  // The targets the firmware knows, asked for with the type of the target refresh.
+  std::memset(params, 0, kParamCount * kValueSize);
+  result |= get_all_targets(lhba, at.port, at.domain, at.phba_port, kRefreshTargetType,
+                            origin != nullptr ? origin : internal_get_node(lhba, kGroupDiscovery, kGroup), action, params);
   if (result != 0) return result;
 
   std::memset(params, 0, kParamCount * kValueSize);
