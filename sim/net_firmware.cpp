@@ -434,10 +434,16 @@ Answer set_discovery_params(Command& c) {
     // The servers are given anew. One that is no iSNS server of the network is kept all the same,
     // but the answer says the host is unreachable.
     if (!requested_servers(c, r, &servers)) return kAnswerUnreachable;
+    NetState kept;
+    if (!load(c, &kept)) return kAnswerFlashFailure;
     for (const IsnsEntry& e : servers) {
       if (e.type != kAddressTypeIpv4 && e.type != kAddressTypeIpv6) return kAnswerInvalidField;
-      reachable = reachable && std::any_of(c.network.isns_servers.begin(), c.network.isns_servers.end(),
-                                           [&](const IsnsServer& n) { return same_server(n, e); });
+      // Only a server not kept already is registered with now.
+      const bool known = std::any_of(kept.isns_servers.begin(), kept.isns_servers.end(), [&](const IsnsEntry& k) {
+        return k.type == e.type && k.address == e.address && k.port == e.port;
+      });
+      reachable = reachable && (known || std::any_of(c.network.isns_servers.begin(), c.network.isns_servers.end(),
+                                                     [&](const IsnsServer& n) { return same_server(n, e); }));
     }
   }
   const std::string entity(r.entity_name, ::strnlen(r.entity_name, sizeof r.entity_name - 1));

@@ -1,9 +1,6 @@
 // A host restart with a whole iSCSI configuration (address, gateway, IPv6, routes, iSNS, login
 // options and CHAP at the initiator and a target, static targets, a send-target portal): a new
 // process builds the same tree, value for value. And the erase of that configuration.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -69,22 +66,6 @@ class Bars : public IscsiLab {
   }
 };
 
-int run_child(const char* test) {
-  char self[4096] = {};
-  if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv(kChildFlag, "1", 1);
-    std::string filter = std::string("--gtest_filter=") + test;
-    char* argv[] = {self, filter.data(), nullptr};
-    ::execv(self, argv);
-    ::_exit(127);
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(Bars, ANewProcessBuildsTheSameTree) {
   configure();
   ASSERT_EQ(value_at(target_path(kGen5Lhba, 0) + "/Session0/SessionStatus"), "Open");
@@ -92,7 +73,7 @@ TEST_F(Bars, ANewProcessBuildsTheSameTree) {
   ASSERT_EQ(act(tag_at(std::string(kGen5Lhba) + "/Discovery"), "RefreshAvailableTargets", {}), 0u);
   root_.write(kWalkFile, walk());
   stop();
-  EXPECT_EQ(run_child("BarsChild.SameTree"), 0);
+  EXPECT_EQ(run_child("BarsChild.SameTree", kChildFlag), 0);
 }
 
 TEST(BarsChild, SameTree) {

@@ -1,9 +1,6 @@
 // What a first process leaves behind comes back in a second process on the same root, as after a
 // restart of the host: the saved-target file, the adapter's persistent targets and their sessions,
 // the initiator settings in the firmware and the data written to a LUN.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -16,21 +13,8 @@ namespace {
 constexpr const char* kChildFlag = "VXIMA_ISCSI_CHILD";
 constexpr const char* kExpectedFile = "/cfg/expected-savetgt.txt";
 
-// Runs this test program again with only the named child test; its exit status.
 int run_child(const char* test = "IscsiRestartChild.SeesWhatTheFirstProcessLeft") {
-  char self[4096] = {};
-  if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setenv(kChildFlag, "1", 1);
-    std::string filter = std::string("--gtest_filter=") + test;
-    char* argv[] = {self, filter.data(), nullptr};   // its own path: the simulated adapter is found beside it
-    ::execv(self, argv);
-    ::_exit(127);
-  }
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return vxtest::run_child(test, kChildFlag);
 }
 
 TEST_F(IscsiLab, ASecondProcessFindsEverythingBack) {
