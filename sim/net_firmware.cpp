@@ -167,7 +167,7 @@ bool requested_servers(const Command& c, const discovery_params& r, std::vector<
     out->push_back({n.address.type, ip6(n.address.bytes.data()), n.port});
     return true;
   }
-  const uint32_t count = std::min(r.server_count, kMaxIsnsServers);
+  const uint32_t count = std::min<uint32_t>(r.server_count, kMaxIsnsServers);
   for (uint32_t i = 0; i < count; ++i) {
     const isns_server_entry& e = r.servers[i];
     out->push_back({e.type, ip6(e.address), e.port});

@@ -137,12 +137,19 @@ bool read_net_state(const Store& store, const Adapter& adapter, const Function& 
 bool update_net_state(const Store& store, const Adapter& adapter, const Function& function,
                       const std::function<bool(NetState&)>& edit) {
   const NetState factory = factory_net_state(adapter, function);
-  return store.update(net_state_file(store, adapter, function), [&](std::string& content, bool) {
+  // A change that leaves the state as it was writes nothing (a start-up writes the same iSNS
+  // switch on every logical HBA).
+  bool same = false;
+  const bool written = store.update(net_state_file(store, adapter, function), [&](std::string& content, bool) {
     NetState s;
     if (!parse_state(content, factory, &s) || !edit(s)) return false;
-    content = state_json(s).dump();
+    std::string next = state_json(s).dump();
+    same = next == content;
+    if (same) return false;
+    content = std::move(next);
     return true;
   });
+  return written || same;
 }
 
 void note_login(const Command& c, LoginVerdict verdict, const std::string& target, const NetAddress& address) {
