@@ -2,6 +2,9 @@
 // gateway, routes and ARP entries, IPv6, iSNS, and what every refused value leaves behind.
 #include <gtest/gtest.h>
 
+#include "access/fw_commands.h"
+#include "access/walks.h"
+#include "iscsi/common.h"
 #include "iscsi/route_arp.h"
 #include "tests/api/iscsi_fixture.h"
 
@@ -197,6 +200,12 @@ TEST_F(NetLab, StatisticsFollowLoginsAndIo) {
   const unsigned long before = std::stoul(value_at(session + "/TxDataOctetsHigh"));
   ASSERT_EQ(act(tag_at(target + "/LUN0"), "SCSIWrite", {"50", "3"}), 0u);
   EXPECT_EQ(std::stoul(value_at(session + "/TxDataOctetsHigh")), before + 3 * 512);
+
+  // A session the firmware no longer lists reads as a failure, not as its old values.
+  hm_node* node = vx::get_node(static_cast<int32_t>(tag_at(target + "/Session0")));
+  vx::logout_request gone{vx::record_of(node)->firmware_handle};
+  ASSERT_EQ(vx::ioctl_logout_target(vx::get_port_number(node), &gone, 0, 0), 0u);
+  EXPECT_EQ(value_at(session + "/CmdPdus"), "<1>");
 }
 
 TEST_F(NetLab, PortFactsOfTheFirmware) {
@@ -213,6 +222,10 @@ TEST_F(NetLab, PortFactsOfTheFirmware) {
   EXPECT_EQ(value_at(up + "/MACAddress"), "00-1f-4e-00-00-02");
   EXPECT_EQ(value_at(down + "/LogicalLinkStatus") + " " + value_at(down + "/ActivePort"), "Down None");
   EXPECT_EQ(value_at(down + "/PortSpeed") + " " + value_at(down + "/MaxMTUSize"), "0 (Link Down) 1500");
+  stop();
+  use_example("iscsi-lab.json");
+  ASSERT_EQ(start(), 0u);
+  EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/PortSpeed"), "10Gb") << "asked on the NIC path";
 }
 
 TEST_F(NetLab, IsnsServersFollowTheFirmware) {

@@ -45,6 +45,7 @@ TEST_F(IscsiLab, SavedTargetsComeBackWithTheirPortalsAndOptions) {
   EXPECT_EQ(cached_at(target + "/TargetLoginOptions/HeaderDigest"), "CRC32C");
   EXPECT_EQ(cached_at(target + "/TargetLoginOptions/ImmediateData"), "No");
   EXPECT_EQ(cached_at(target + "/TargetLoginOptions/DataParam"), "Prohibited") << "an empty field";
+  EXPECT_EQ(value_at(target + "/TargetAlias"), "") << "no session: the firmware never had the target";
   EXPECT_EQ(value_at(std::string(kGen5Lhba) + "/Target0/TargetISCSIName"), kCrcTarget);
   EXPECT_EQ(saved(), target_record("10.0.0.5", "3260", "None") + target_record("fd00::5", "3260", "CRC32C") + other);
 

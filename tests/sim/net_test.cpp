@@ -77,6 +77,35 @@ TEST_F(SimNet, RoutesStopAtTheLimitAndADeletionMustMatch) {
   EXPECT_TRUE(table.canary_intact());
 }
 
+TEST_F(SimNet, DhcpLeasesFromThePoolAndAutoAssignmentFromThePrefix) {
+  load_text(R"({"adapters": [{"serial_number": "A", "generation": 5, "iscsi_functions": [{"function": 2,
+                "iscsi_node": 7, "mac": "00:1f:4e:00:00:02"}]}],
+                "network": {"dhcp": {"first_address": "192.168.1.10", "ipv6_prefix": "fd12::"}}})");
+  const std::string node = iscsi_path(7);
+  for (uint32_t kind : {vx::kDhcpIpv4, vx::kAutoAssignIpv6}) {
+    Request on = command(17, 2, sizeof(vx::dhcp_request));
+    const vx::dhcp_request r{0x102, kind, 1, 1};
+    std::memcpy(on.payload(), &r, sizeof r);
+    ASSERT_EQ(send(node, on), 0);
+    ASSERT_EQ(on.status(), 0) << kind;
+  }
+  Request v4 = command(25, 2, sizeof(vx::if_info_params));
+  const uint32_t ask[2] = {0x102, vx::kIpTypeIpv4};
+  std::memcpy(v4.payload(), ask, sizeof ask);
+  ASSERT_EQ(send(node, v4), 0);
+  vx::if_info_params got{};
+  std::memcpy(&got, v4.payload(), sizeof got);
+  EXPECT_EQ(got.address[3], 17) << "the pool's first address plus the node number";
+  EXPECT_EQ(got.dhcp, 1u);
+  Request v6 = command(25, 2, sizeof(vx::if_info_params));
+  const uint32_t routable[2] = {0x102, vx::kIpTypeRoutable};
+  std::memcpy(v6.payload(), routable, sizeof routable);
+  ASSERT_EQ(send(node, v6), 0);
+  const uint8_t* entry = v6.payload() + vx::kIpv6EntryAddressOffset;
+  EXPECT_EQ(entry[1], 0x12);
+  EXPECT_EQ(entry[15], 0x02) << "the EUI-64 of the MAC";
+}
+
 TEST_F(SimNet, AZeroedDiscoveryRecordKeepsTheServers) {
   load_example("iscsi-lab.json");
   vx::discovery_params p{};
