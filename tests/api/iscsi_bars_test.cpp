@@ -136,6 +136,9 @@ TEST_F(Bars, EraseAllRunsEveryFunctionAndReportsTheFirstFailure) {
   EXPECT_EQ(profiles, 1u);
   ASSERT_EQ(act(tag_at(target_path(kGen5Lhba, 0)), "Logout", {}), 0u);
   EXPECT_EQ(act(tag_at("Vexalon1"), "EraseAllConfiguration", {}), 0u);
+  sim_.journal_clear();
+  EXPECT_EQ(act(tag_at("Vexalon0"), "EraseAllConfiguration", {}), 0u);
+  for (const vxsim_journal_entry& e : sim_.commands()) EXPECT_NE(e.opcode, 169) << "a profile only on generation 5";
 }
 
 }  // namespace

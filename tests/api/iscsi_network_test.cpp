@@ -255,6 +255,8 @@ TEST_F(NetLab, IsnsServersFollowTheFirmware) {
   ASSERT_EQ(run(g5, "DiscoveryiSNSThruDHCP", {}), 0u);
   EXPECT_EQ(groups_under(g5), (Strings{"iSNSServer0", "iSNSServer1"})) << "the first instance is left as it was";
   EXPECT_EQ(value_at(g5 + "/iSNSServer1/IPAddress"), "10.0.0.8");
+  ASSERT_EQ(run(g5, "ConfigureiSNSServer", {"fd00::8", "3205"}), 0u);
+  EXPECT_EQ(value_at(g5 + "/iSNSServer2/IPAddress"), "FD00:0000:0000:0000:0000:0000:0000:0008");
 }
 
 // Malformed, out-of-range and over-long values: the status, and neither the tree nor the

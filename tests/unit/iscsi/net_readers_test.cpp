@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/hm.h"
+#include "iscsi/common.h"
 #include "iscsi/ipv6.h"
 #include "iscsi/net_records.h"
 #include "iscsi/port_network.h"
 #include "iscsi/route_arp.h"
 #include "iscsi/statistics.h"
+#include "schema/controller.h"
+#include "schema/iscsi_phba.h"
+#include "schema/logical_hba.h"
 
 namespace {
 
@@ -107,3 +112,36 @@ TEST(NetReaders, PortSpeedTexts) {
 }
 
 }  // namespace
+
+// The statistics records into their groups: numbers, hex, names of failure kinds (a kind outside
+// the table leaves the value), bounded names and the failed target's address.
+TEST(NetReaders, StatisticsRecordsIntoTheirGroup) {
+  ASSERT_EQ(init_hm(), 0);
+  hm_node* controller = initialize_Vexalon(get_node(0), nullptr, nullptr, nullptr);
+  hm_node* lhba = initialize_LogicalHBA(initialize_iSCSIPhysicalHBA(controller, nullptr, nullptr, nullptr), nullptr,
+                                        nullptr, nullptr);
+  hm_node* stats = internal_get_node(lhba, "iSCSIStatistics", kGroup);
+  ASSERT_NE(stats, nullptr);
+  std::vector<uint8_t> login(kLoginStatsSize, 0);
+  put32(login, kLoginFailuresOffset, 0xFFFFFFFF);
+  put32(login, kLastFailureTypeOffset, 5);
+  std::memset(&login[kLastTgtFailureNameOffset], 'n', kLastTgtFailureNameSize);   // no terminator
+  login[kLastTgtFailureAddrTypeOffset] = 16;
+  login[kLastTgtFailureAddrOffset] = 0xfd;
+  const StatRow rows[] = {{kLoginFailuresOffset, 4, Shown::kDecimal, "LoginFailures"},
+                          {kLastFailureTypeOffset, 4, Shown::kLoginFailure, "LastFailureType"},
+                          {kLastTgtFailureNameOffset, kLastTgtFailureNameSize, Shown::kText, "LastTgtFailureName"},
+                          {kLastTgtFailureAddrTypeOffset, 17, Shown::kAddress, "LastTgtFailureAddr"},
+                          {kNodeRolesOffset, 2, Shown::kHex, "NodeRoles"}};
+  login[kNodeRolesOffset] = 0xAB;
+  EXPECT_EQ(publish_stats(stats, login.data(), login.size(), rows, 5), 0u);
+  EXPECT_EQ(cached_value(stats, "LoginFailures"), "4294967295") << "an unsigned count";
+  EXPECT_EQ(cached_value(stats, "LastFailureType"), "LoginAuthenticationFailure");
+  EXPECT_EQ(cached_value(stats, "LastTgtFailureName"), std::string(kLastTgtFailureNameSize, 'n')) << "bounded";
+  EXPECT_EQ(cached_value(stats, "LastTgtFailureAddr"), "FD00:0000:0000:0000:0000:0000:0000:0000");
+  EXPECT_EQ(cached_value(stats, "NodeRoles"), "ab");
+  put32(login, kLastFailureTypeOffset, 9);
+  EXPECT_EQ(publish_stats(stats, login.data(), 240, rows, 5), 0u) << "fields past the record are left";
+  EXPECT_EQ(cached_value(stats, "LastFailureType"), "LoginAuthenticationFailure");
+  exit_hm();
+}
