@@ -79,6 +79,7 @@ class ActionParams {
   IMA_STATUS set_wide(int slot, const IMA_WCHAR* text, IMA_STATUS too_long = IMA_ERROR_TEXT_CONVERSION);
   // A text the front end made (a number, an address); false when it does not fit.
   bool set_text(int slot, const char* text);
+  void set_number(int slot, uint32_t number);
   void set_absent(int slot);
   const char* text(int slot) const { return slots_[slot]; }
   char (*block())[VARU_VALUE_SIZE] { return slots_; }
@@ -87,8 +88,48 @@ class ActionParams {
   char slots_[VARU_PARAM_COUNT][VARU_VALUE_SIZE];
 };
 
-// Runs the action `name` of the group with the parameters.
+// Runs the action `name` of the group with the parameters; or finds it and runs it in two steps.
 uint32_t invoke_action(int32_t group, const char* name, ActionParams& params);
+uint32_t find_action(int32_t group, const char* name, int32_t* action);
+uint32_t run_action(int32_t group, int32_t action, ActionParams& params);
+
+// The number n of an instance shown as "<group><n>"; 1 when the node is no such instance.
+uint32_t instance_number(int32_t tag, const char* group, uint32_t* number);
+
+// ---- the initiator's targets (iscsi_walks.cpp) ---------------------------------------------------
+// The logical HBA an identifier stands for: a logical HBA itself, the LogicalHBA0 of a physical HBA
+// or logical network port, or of the physical HBA above a physical network port.
+uint32_t lhba_of(const IMA_OID& oid, int32_t* lhba);
+// The ancestors of a node, nearest first (parent, grandparent ...).
+uint32_t ancestors(int32_t tag, std::initializer_list<int32_t*> out);
+// The identifiers of the physical HBA (as the associated node) and the logical HBA of a node
+// `levels` below its logical HBA, as the records of targets and discovery addresses hold them.
+IMA_STATUS associate(int32_t tag, int levels, IMA_OID* node, IMA_OID* lhba);
+// The targets of a logical HBA, and the portals of one target, ascending.
+uint32_t targets_of(int32_t lhba, std::vector<int32_t>* targets);
+uint32_t portals_of(int32_t target, std::vector<int32_t>* portals);
+
+// Where a target portal, or a session's connection, leads: its address and port texts.
+struct Endpoint {
+  char address[kTextSize];
+  char port[kTextSize];
+};
+uint32_t read_portal(int32_t portal, Endpoint* out);
+uint32_t read_destination(int32_t connection, Endpoint* out);
+// Addresses compare without regard to case (IPv6 digits), ports exactly.
+bool same_endpoint(const Endpoint& a, const char* address, const char* port);
+
+// Runs an action whose slot 0 names an instance by its number ("InstanceNumber").
+uint32_t invoke_on_instance(int32_t group, const char* action, uint32_t number);
+
+// True once a rediscovery of this process had a step fail (never reset).
+bool rediscovery_failed();
+
+// ---- sessions (esx50_wrap_session.cpp) ------------------------------------------------------------
+// 1 when one of the sessions is a live session to that address and port, else 0.
+int check_session(const std::vector<int32_t>& sessions, const char* address, const char* port);
+// Logs in to every portal of the target that has no live session, naming the portal each time.
+IMA_STATUS IMA_check_session_status(int32_t target);
 
 // ---- lists handed to the host (identifiers.cpp) -------------------------------------------------
 // An IMA_OID_LIST of the tags with one type (malloc'd, freed by IMA_FreeMemory) into *out;
@@ -113,14 +154,19 @@ struct FieldRow {
   static_cast<uint32_t>(offsetof(Record, member)), static_cast<uint32_t>(sizeof(Record::member))
 
 // Field writers: a wide text (0x80000004 when it does not fit); the same, leaving the field empty
-// instead; the same with a valid flag of 1 when the text is not empty; a decimal u32; a MAC
-// address (zeros when it does not parse); a rate in megabits per second.
+// instead; the same with a valid flag of 1 when the text is not empty; a decimal number of the
+// field's width (u32 or u16); a MAC address (zeros when it does not parse); a rate in megabits per
+// second; an IMA_IP_ADDRESS (zero bytes when it does not parse); a flag, 0 for "None" or "No" and
+// 1 for any other text; bytes from hexadecimal digit pairs, at most the field's size.
 IMA_STATUS write_wide(const char* text, uint8_t* record, const FieldRow& row);
 IMA_STATUS write_wide_soft(const char* text, uint8_t* record, const FieldRow& row);
 IMA_STATUS write_wide_flagged(const char* text, uint8_t* record, const FieldRow& row);
 IMA_STATUS write_decimal(const char* text, uint8_t* record, const FieldRow& row);
 IMA_STATUS write_mac(const char* text, uint8_t* record, const FieldRow& row);
 IMA_STATUS write_rate(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_ip(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_flag(const char* text, uint8_t* record, const FieldRow& row);
+IMA_STATUS write_hex(const char* text, uint8_t* record, const FieldRow& row);
 
 // Fills the record from the rows, paths relative to base.
 IMA_STATUS fill_record(int32_t base, const FieldRow* rows, size_t count, void* record);

@@ -1,6 +1,9 @@
 // The front end's road into the hierarchy: lookups by name, property reads and writes, instance
 // listings and actions, all through the public VARU_* calls. Results are hierarchy statuses.
+#include <strings.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -115,16 +118,40 @@ bool ActionParams::set_text(int slot, const char* text) {
   return true;
 }
 
+void ActionParams::set_number(int slot, uint32_t number) {
+  std::snprintf(slots_[slot], VARU_VALUE_SIZE, "%u", number);
+}
+
 void ActionParams::set_absent(int slot) {
   std::memset(slots_[slot], 0, VARU_VALUE_SIZE);
   slots_[slot][0] = static_cast<char>(VARU_PARAM_ABSENT);
 }
 
+uint32_t instance_number(int32_t tag, const char* group, uint32_t* number) {
+  char shown[VARU_NAME_SIZE] = "";
+  const uint32_t status = VARU_get_node_name(tag, shown, VARU_KIND_GROUP);
+  if (status != 0) return status;
+  const size_t length = std::strlen(group);
+  const char* digits = shown + length;
+  if (strncasecmp(shown, group, length) != 0 || *digits == '\0' || std::strspn(digits, "0123456789") != std::strlen(digits)) {
+    return VARU_FAILED;
+  }
+  *number = static_cast<uint32_t>(std::strtoul(digits, nullptr, 10));
+  return 0;
+}
+
+uint32_t find_action(int32_t group, const char* name, int32_t* action) {
+  return child_tag(group, name, VARU_KIND_ACTION, action);
+}
+
+uint32_t run_action(int32_t group, int32_t action, ActionParams& params) {
+  return VARU_do_action(static_cast<uint32_t>(group), action, params.block(), nullptr);
+}
+
 uint32_t invoke_action(int32_t group, const char* name, ActionParams& params) {
   int32_t action = 0;
-  const uint32_t status = child_tag(group, name, VARU_KIND_ACTION, &action);
-  if (status != 0) return status;
-  return VARU_do_action(static_cast<uint32_t>(group), action, params.block(), nullptr);
+  const uint32_t status = find_action(group, name, &action);
+  return status != 0 ? status : run_action(group, action, params);
 }
 
 }  // namespace vx

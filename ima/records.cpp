@@ -36,8 +36,31 @@ IMA_STATUS write_wide_flagged(const char* text, uint8_t* record, const FieldRow&
 }
 
 IMA_STATUS write_decimal(const char* text, uint8_t* record, const FieldRow& row) {
-  put_u32(record, row.offset, static_cast<uint32_t>(std::strtol(text, nullptr, 10)));
+  const auto value = static_cast<uint32_t>(std::strtol(text, nullptr, 10));
+  if (row.size == sizeof(uint16_t)) {
+    const auto narrow = static_cast<uint16_t>(value);
+    std::memcpy(record + row.offset, &narrow, sizeof narrow);
+  } else {
+    put_u32(record, row.offset, value);
+  }
   return IMA_STATUS_SUCCESS;
+}
+
+IMA_STATUS write_ip(const char* text, uint8_t* record, const FieldRow& row) {
+  IMA_IP_ADDRESS address;
+  parse_ip_text(text, &address);
+  std::memcpy(record + row.offset, &address, sizeof address);
+  return IMA_STATUS_SUCCESS;
+}
+
+IMA_STATUS write_flag(const char* text, uint8_t* record, const FieldRow& row) {
+  put_u32(record, row.offset, std::strcmp(text, "None") == 0 || std::strcmp(text, "No") == 0 ? 0 : 1);
+  return IMA_STATUS_SUCCESS;
+}
+
+IMA_STATUS write_hex(const char* text, uint8_t* record, const FieldRow& row) {
+  return Covert_Hex_To_Bin(record + row.offset, text, static_cast<int32_t>(strnlen(text, kTextSize)),
+                           static_cast<int32_t>(row.size));
 }
 
 IMA_STATUS write_mac(const char* text, uint8_t* record, const FieldRow& row) {

@@ -93,6 +93,75 @@ IMA_API IMA_STATUS IMA_PhbaDownload(IMA_OID phbaOid, IMA_UINT imageType, const I
 /* IMA_ERROR_NOT_SUPPORTED for a PHBA. */
 IMA_API IMA_STATUS IMA_VMW_SetMtu(IMA_OID phbaOid, IMA_UINT mtu);
 
+/* ---- discovery --------------------------------------------------------------------------------- */
+/* The discovery settings of the PHBA of an LHBA, PHBA or network portal (not cleared first). */
+IMA_API IMA_STATUS IMA_GetDiscoveryProperties(IMA_OID oid, IMA_DISCOVERY_PROPERTIES *props);
+/* IMA_VMW_DISCOVERY_STATUS_FAILED once a rediscovery of this process had a step fail, else _OK. */
+IMA_API IMA_STATUS IMA_VMW_GetDiscoveryStatus(IMA_OID phbaOid, IMA_UINT32 *status);
+/* Discovery settings cannot be changed: IMA_ERROR_NOT_SUPPORTED for an LHBA, PHBA or network
+   portal; a value out of range (enable above 1, method above 2) is refused before the identifier. */
+IMA_API IMA_STATUS IMA_SetIsnsDiscovery(IMA_OID oid, IMA_BOOL enable, IMA_UINT32 method, const IMA_HOST_ID *isnsHost);
+IMA_API IMA_STATUS IMA_SetSlpDiscovery(IMA_OID oid, IMA_BOOL enable);
+IMA_API IMA_STATUS IMA_SetStaticDiscovery(IMA_OID oid, IMA_BOOL enable);
+
+/* SendTargets discovery addresses of an LHBA (or of the first LHBA of a PNP's PHBA). */
+IMA_API IMA_STATUS IMA_GetDiscoveryAddressOidList(IMA_OID oid, IMA_OID_LIST **list);
+/* Not cleared first. */
+IMA_API IMA_STATUS IMA_GetDiscoveryAddressProperties(IMA_OID addressOid, IMA_DISCOVERY_ADDRESS_PROPERTIES *props);
+/* Adds the address (port 0: 3260) and discovers its targets; a failed discovery still returns the
+   new address. An address and port already present, or a port below 1024, give
+   IMA_ERROR_INVALID_PARAMETER. */
+IMA_API IMA_STATUS IMA_AddDiscoveryAddress(IMA_OID oid, IMA_TARGET_ADDRESS address, IMA_OID *newOid);
+IMA_API IMA_STATUS IMA_RemoveDiscoveryAddress(IMA_OID addressOid);
+
+/* Static discovery targets: one per portal of every target of the LHBA, grouped by target. */
+IMA_API IMA_STATUS IMA_GetStaticDiscoveryTargetOidList(IMA_OID oid, IMA_OID_LIST **list);
+IMA_API IMA_STATUS IMA_VMW_GetStaticDiscoveryTargetOidList(IMA_OID oid, IMA_OID_LIST **list);
+/* Cleared first. The VMware variant also takes a TARGET identifier. */
+IMA_API IMA_STATUS IMA_GetStaticDiscoveryTargetProperties(IMA_OID oid, IMA_STATIC_DISCOVERY_TARGET_PROPERTIES *props);
+IMA_API IMA_STATUS IMA_VMW_GetStaticDiscoveryTargetProperties(IMA_OID oid,
+                                                              IMA_STATIC_DISCOVERY_TARGET_PROPERTIES *props);
+/* Adds the target with this portal; when a target of that name exists, adds the portal to it. The
+   new portal's identifier is written to *newOid (cleared first). */
+IMA_API IMA_STATUS IMA_AddStaticDiscoveryTarget(IMA_OID oid, IMA_STATIC_DISCOVERY_TARGET target, IMA_OID *newOid);
+/* Logs out the sessions to that portal, then deletes the portal, or the whole target when it was
+   its only portal. A failed log-out leaves both. */
+IMA_API IMA_STATUS IMA_RemoveStaticDiscoveryTarget(IMA_OID oid);
+
+/* ---- targets, logical units, sessions and connections ----------------------------------------- */
+/* One TARGET identifier per target of an LHBA (or of an LNP's first LHBA) that has a portal; it
+   names the target's lowest-numbered portal. */
+IMA_API IMA_STATUS IMA_GetTargetOidList(IMA_OID oid, IMA_OID_LIST **list);
+IMA_API IMA_STATUS IMA_VMW_GetTargetOidList(IMA_OID oid, IMA_OID_LIST **list);
+/* Not cleared first. */
+IMA_API IMA_STATUS IMA_GetTargetProperties(IMA_OID targetOid, IMA_TARGET_PROPERTIES *props);
+/* The logical units of every target of an LHBA, in target order, or of one target. */
+IMA_API IMA_STATUS IMA_GetLuOidList(IMA_OID oid, IMA_OID_LIST **list);
+/* Cleared first. */
+IMA_API IMA_STATUS IMA_GetLuProperties(IMA_OID luOid, IMA_LU_PROPERTIES *props);
+/* IMA_ERROR_NOT_SUPPORTED after its checks (buffers, length, sendToWellKnownLun 0 or 1, identifier). */
+IMA_API IMA_STATUS IMA_LuReportLuns(IMA_OID oid, IMA_BOOL sendToWellKnownLun, IMA_BYTE selectReport,
+                                    IMA_BYTE *outputBuffer, IMA_UINT *outputLength, IMA_BYTE *senseBuffer,
+                                    IMA_UINT *senseLength);
+/* The open sessions of every target of an LHBA, or of one target. */
+IMA_API IMA_STATUS IMA_GetSessionOidList(IMA_OID oid, IMA_OID_LIST **list);
+/* Cleared first. */
+IMA_API IMA_STATUS IMA_GetSessionProperties(IMA_OID sessionOid, IMA_SESSION_PROPERTIES *props);
+IMA_API IMA_STATUS IMA_GetConnectionOidList(IMA_OID sessionOid, IMA_OID_LIST **list);
+/* Not cleared first; hostOwned1 and hostOwned2 are never written. */
+IMA_API IMA_STATUS IMA_GetConnectionProperties(IMA_OID connectionOid, IMA_CONNECTION_PROPERTIES *props);
+/* Not cleared first. */
+IMA_API IMA_STATUS IMA_VMW_GetConnectionStatus(IMA_OID connectionOid, IMA_VMW_CONNECTION_STATUS *status);
+/* Of an LHBA: logs out the first session of every target that has one; of a target: its first
+   session; of a session: that session (IMA_ERROR_LOGOUT_REFUSED when the adapter refuses). */
+IMA_API IMA_STATUS IMA_VMW_RemoveSession(IMA_OID oid);
+/* Of an LHBA or a target: logs in to every portal without a live session; of a session: one more
+   session to the same destination. */
+IMA_API IMA_STATUS IMA_VMW_AddSession(IMA_OID oid);
+/* Of a PHBA: SendTargets discovery through every discovery address of its logical HBA, then a log-in
+   to every portal without a live session; IMA_ERROR_GENERAL when a walk fails. Of an LHBA: nothing. */
+IMA_API IMA_STATUS IMA_VMW_Rediscover(IMA_OID oid);
+
 #ifdef __cplusplus
 }
 #endif

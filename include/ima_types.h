@@ -68,6 +68,14 @@ typedef uint32_t IMA_NETWORK_PORT_STATUS;
 #define IMA_PHBA_STATUS_FAILED 1u
 #define IMA_NETWORK_PORT_STATUS_WORKING 0u
 #define IMA_NETWORK_PORT_STATUS_LINK_DOWN 4u
+#define IMA_ISNS_DISCOVERY_METHOD_STATIC 1u
+#define IMA_AUTHMETHOD_NONE 0u
+#define IMA_AUTHMETHOD_CHAP 1u
+/* IMA_VMW_GetDiscoveryStatus: 3 once a rediscovery of this process had a step fail, else 2. */
+#define IMA_VMW_DISCOVERY_STATUS_OK 2u
+#define IMA_VMW_DISCOVERY_STATUS_FAILED 3u
+/* IMA_VMW_CONNECTION_STATUS.state of a connection that is logged in (or was closed after it). */
+#define IMA_VMW_CONNECTION_STATE_LOGGED_IN 4u
 
 /* An object: its type, the owner id the host gave the plug-in, and the 64-bit sequence number as
    two words (low word first) so that it stays 4-aligned as on the host. The plug-in keeps a node
@@ -220,5 +228,197 @@ typedef struct IMA_LNP_PROPERTIES {
 IMA_LAYOUT(sizeof(IMA_LNP_PROPERTIES) == 64, "IMA_LNP_PROPERTIES size");
 IMA_LAYOUT(offsetof(IMA_LNP_PROPERTIES, macAddressSettable) == 8, "IMA_LNP_PROPERTIES.macAddressSettable");
 IMA_LAYOUT(offsetof(IMA_LNP_PROPERTIES, vmwName) == 12, "IMA_LNP_PROPERTIES.vmwName");
+
+/* A broken-down time as the host's C library lays it out (eleven 32-bit fields); the plug-in never
+   writes one. */
+typedef struct IMA_DATETIME {
+  IMA_UINT32 fields[11];
+} IMA_DATETIME;
+IMA_LAYOUT(sizeof(IMA_DATETIME) == 44, "IMA_DATETIME size");
+
+/* How a logical HBA finds targets. Only the iSNS fields come from the adapter; SendTargets and
+   static discovery are always on, SLP always off, and none of them can be changed. */
+typedef struct IMA_DISCOVERY_PROPERTIES {
+  IMA_BOOL iSnsDiscoverySettable;
+  IMA_BOOL iSnsDiscoveryEnabled;
+  IMA_UINT32 iSnsDiscoveryMethod;   /* 1 (static server) when enabled, else left as it was */
+  IMA_HOST_ID iSnsHost;             /* no server: host name in use, and an empty name */
+  IMA_BOOL slpDiscoverySettable;
+  IMA_BOOL slpDiscoveryEnabled;
+  IMA_BOOL staticDiscoverySettable;
+  IMA_BOOL staticDiscoveryEnabled;
+  IMA_BOOL sendTargetsDiscoverySettable;
+  IMA_BOOL sendTargetsDiscoveryEnabled;
+} IMA_DISCOVERY_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_DISCOVERY_PROPERTIES) == 1064, "IMA_DISCOVERY_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, iSnsDiscoveryEnabled) == 4, "IMA_DISCOVERY_PROPERTIES.iSnsDiscoveryEnabled");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, iSnsDiscoveryMethod) == 8, "IMA_DISCOVERY_PROPERTIES.iSnsDiscoveryMethod");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, iSnsHost) == 12, "IMA_DISCOVERY_PROPERTIES.iSnsHost");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, slpDiscoverySettable) == 1040, "IMA_DISCOVERY_PROPERTIES.slpDiscoverySettable");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, slpDiscoveryEnabled) == 1044, "IMA_DISCOVERY_PROPERTIES.slpDiscoveryEnabled");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, staticDiscoverySettable) == 1048, "IMA_DISCOVERY_PROPERTIES.staticDiscoverySettable");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, staticDiscoveryEnabled) == 1052, "IMA_DISCOVERY_PROPERTIES.staticDiscoveryEnabled");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, sendTargetsDiscoverySettable) == 1056, "IMA_DISCOVERY_PROPERTIES.sendTargetsDiscoverySettable");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_PROPERTIES, sendTargetsDiscoveryEnabled) == 1060, "IMA_DISCOVERY_PROPERTIES.sendTargetsDiscoveryEnabled");
+
+/* A SendTargets discovery address of a logical HBA. */
+typedef struct IMA_DISCOVERY_ADDRESS_PROPERTIES {
+  IMA_OID associatedNodeOid;   /* the physical HBA */
+  IMA_OID associatedLhbaOid;
+  IMA_TARGET_ADDRESS discoveryAddress;
+} IMA_DISCOVERY_ADDRESS_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_DISCOVERY_ADDRESS_PROPERTIES) == 1064, "IMA_DISCOVERY_ADDRESS_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_ADDRESS_PROPERTIES, associatedLhbaOid) == 16, "IMA_DISCOVERY_ADDRESS_PROPERTIES.associatedLhbaOid");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_ADDRESS_PROPERTIES, discoveryAddress) == 32, "IMA_DISCOVERY_ADDRESS_PROPERTIES.discoveryAddress");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_ADDRESS_PROPERTIES, discoveryAddress.hostnameIpAddress.id) == 36, "IMA_DISCOVERY_ADDRESS_PROPERTIES address");
+IMA_LAYOUT(offsetof(IMA_DISCOVERY_ADDRESS_PROPERTIES, discoveryAddress.portNumber) == 1060, "IMA_DISCOVERY_ADDRESS_PROPERTIES port");
+
+/* A static discovery target to add: a target name and one of its portals. */
+typedef struct IMA_STATIC_DISCOVERY_TARGET {
+  IMA_WCHAR targetName[224];
+  IMA_TARGET_ADDRESS targetAddress;
+} IMA_STATIC_DISCOVERY_TARGET;
+IMA_LAYOUT(sizeof(IMA_STATIC_DISCOVERY_TARGET) == 1928, "IMA_STATIC_DISCOVERY_TARGET size");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET, targetAddress) == 896, "IMA_STATIC_DISCOVERY_TARGET.targetAddress");
+
+/* A static discovery target: one portal of one target (cleared before it is filled). */
+typedef struct IMA_STATIC_DISCOVERY_TARGET_PROPERTIES {
+  IMA_OID associatedNodeOid;   /* the physical HBA */
+  IMA_OID associatedLhbaOid;
+  IMA_WCHAR targetName[224];
+  IMA_TARGET_ADDRESS targetAddress;
+  IMA_UINT32 reserved1;        /* 0 */
+  IMA_UINT16 portalGroupTag;
+  IMA_BYTE reserved2[2];
+} IMA_STATIC_DISCOVERY_TARGET_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES) == 1968, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, associatedLhbaOid) == 16, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES.associatedLhbaOid");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, targetName) == 32, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES.targetName");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, targetAddress) == 928, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES.targetAddress");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, targetAddress.hostnameIpAddress.id) == 932, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES address");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, targetAddress.portNumber) == 1956, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES port");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, reserved1) == 1960, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES.reserved1");
+IMA_LAYOUT(offsetof(IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, portalGroupTag) == 1964, "IMA_STATIC_DISCOVERY_TARGET_PROPERTIES.portalGroupTag");
+
+/* A target of a logical HBA. */
+typedef struct IMA_TARGET_PROPERTIES {
+  IMA_OID associatedNodeOid;   /* the physical HBA */
+  IMA_OID associatedLhbaOid;
+  IMA_WCHAR name[224];
+  IMA_WCHAR alias[256];
+  IMA_UINT32 reserved;         /* never written */
+  IMA_BOOL discoverySettable;  /* 0 */
+  IMA_BOOL discoveryEnabled;   /* 1 */
+} IMA_TARGET_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_TARGET_PROPERTIES) == 1964, "IMA_TARGET_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_TARGET_PROPERTIES, associatedLhbaOid) == 16, "IMA_TARGET_PROPERTIES.associatedLhbaOid");
+IMA_LAYOUT(offsetof(IMA_TARGET_PROPERTIES, name) == 32, "IMA_TARGET_PROPERTIES.name");
+IMA_LAYOUT(offsetof(IMA_TARGET_PROPERTIES, alias) == 928, "IMA_TARGET_PROPERTIES.alias");
+IMA_LAYOUT(offsetof(IMA_TARGET_PROPERTIES, discoverySettable) == 1956, "IMA_TARGET_PROPERTIES.discoverySettable");
+IMA_LAYOUT(offsetof(IMA_TARGET_PROPERTIES, discoveryEnabled) == 1960, "IMA_TARGET_PROPERTIES.discoveryEnabled");
+
+/* A logical unit behind a target (cleared before it is filled). */
+typedef struct IMA_LU_PROPERTIES {
+  IMA_OID associatedTargetOid;
+  IMA_BYTE targetLun[8];
+  IMA_BOOL exposedToOs;        /* 0 */
+  IMA_DATETIME timeExposedToOs;
+  IMA_BOOL deviceNameValid;    /* 0 */
+  IMA_WCHAR deviceName[64];
+  IMA_BOOL osNumbersValid;     /* 0: the bus, target and LUN numbers below are not given */
+  IMA_UINT32 osBusNumber;
+  IMA_UINT32 osTargetId;
+  IMA_UINT32 osLun[2];
+  IMA_BYTE reserved[124];
+} IMA_LU_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_LU_PROPERTIES) == 476, "IMA_LU_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_LU_PROPERTIES, targetLun) == 16, "IMA_LU_PROPERTIES.targetLun");
+IMA_LAYOUT(offsetof(IMA_LU_PROPERTIES, exposedToOs) == 24, "IMA_LU_PROPERTIES.exposedToOs");
+IMA_LAYOUT(offsetof(IMA_LU_PROPERTIES, deviceNameValid) == 72, "IMA_LU_PROPERTIES.deviceNameValid");
+IMA_LAYOUT(offsetof(IMA_LU_PROPERTIES, osNumbersValid) == 332, "IMA_LU_PROPERTIES.osNumbersValid");
+
+/* A session of a target (cleared before it is filled). Flags are 0 for "None" or "No", else 1. */
+typedef struct IMA_SESSION_PROPERTIES {
+  IMA_OID associatedLhbaOid;
+  IMA_OID associatedTargetOid;     /* a portal of the target that a connection leads to; tag 0 for none */
+  IMA_UINT32 authMethod;           /* 0 none, 1 CHAP */
+  IMA_BOOL dataPduInOrder;
+  IMA_BOOL dataSequenceInOrder;
+  IMA_UINT32 defaultTime2Retain;
+  IMA_UINT32 defaultTime2Wait;
+  IMA_UINT32 errorRecoveryLevel;
+  IMA_UINT32 firstBurstLength;
+  IMA_BOOL immediateData;
+  IMA_BOOL initialR2T;
+  IMA_BYTE isid[6];
+  IMA_BYTE reserved[2];
+  IMA_UINT32 maxBurstLength;
+  IMA_UINT32 maxConnections;
+  IMA_UINT32 maxOutstandingR2T;
+  IMA_UINT16 targetPortalGroupTag;
+  IMA_UINT16 tsih;
+} IMA_SESSION_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_SESSION_PROPERTIES) == 92, "IMA_SESSION_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, associatedTargetOid) == 16, "IMA_SESSION_PROPERTIES.associatedTargetOid");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, authMethod) == 32, "IMA_SESSION_PROPERTIES.authMethod");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, dataPduInOrder) == 36, "IMA_SESSION_PROPERTIES.dataPduInOrder");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, dataSequenceInOrder) == 40, "IMA_SESSION_PROPERTIES.dataSequenceInOrder");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, defaultTime2Retain) == 44, "IMA_SESSION_PROPERTIES.defaultTime2Retain");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, defaultTime2Wait) == 48, "IMA_SESSION_PROPERTIES.defaultTime2Wait");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, errorRecoveryLevel) == 52, "IMA_SESSION_PROPERTIES.errorRecoveryLevel");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, firstBurstLength) == 56, "IMA_SESSION_PROPERTIES.firstBurstLength");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, immediateData) == 60, "IMA_SESSION_PROPERTIES.immediateData");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, initialR2T) == 64, "IMA_SESSION_PROPERTIES.initialR2T");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, isid) == 68, "IMA_SESSION_PROPERTIES.isid");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, maxBurstLength) == 76, "IMA_SESSION_PROPERTIES.maxBurstLength");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, maxConnections) == 80, "IMA_SESSION_PROPERTIES.maxConnections");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, maxOutstandingR2T) == 84, "IMA_SESSION_PROPERTIES.maxOutstandingR2T");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, targetPortalGroupTag) == 88, "IMA_SESSION_PROPERTIES.targetPortalGroupTag");
+IMA_LAYOUT(offsetof(IMA_SESSION_PROPERTIES, tsih) == 90, "IMA_SESSION_PROPERTIES.tsih");
+
+/* A connection of a session. The fields marked host-owned are never written. */
+typedef struct IMA_CONNECTION_PROPERTIES {
+  IMA_OID associatedSessionOid;
+  IMA_UINT16 connectionId;
+  IMA_BYTE reserved[2];
+  IMA_BOOL dataDigest;             /* 0 for "None", else 1 */
+  IMA_BOOL headerDigest;
+  IMA_UINT32 zeroField1;           /* 0 */
+  IMA_UINT32 hostOwned1;
+  IMA_UINT32 maxRecvDataSegmentLength;
+  IMA_UINT32 maxTransmitDataSegmentLength;
+  IMA_UINT32 zeroField2;           /* 0 */
+  IMA_UINT32 hostOwned2;
+} IMA_CONNECTION_PROPERTIES;
+IMA_LAYOUT(sizeof(IMA_CONNECTION_PROPERTIES) == 52, "IMA_CONNECTION_PROPERTIES size");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, connectionId) == 16, "IMA_CONNECTION_PROPERTIES.connectionId");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, dataDigest) == 20, "IMA_CONNECTION_PROPERTIES.dataDigest");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, headerDigest) == 24, "IMA_CONNECTION_PROPERTIES.headerDigest");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, zeroField1) == 28, "IMA_CONNECTION_PROPERTIES.zeroField1");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, hostOwned1) == 32, "IMA_CONNECTION_PROPERTIES.hostOwned1");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, maxRecvDataSegmentLength) == 36, "IMA_CONNECTION_PROPERTIES.maxRecvDataSegmentLength");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, maxTransmitDataSegmentLength) == 40, "IMA_CONNECTION_PROPERTIES.maxTransmitDataSegmentLength");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, zeroField2) == 44, "IMA_CONNECTION_PROPERTIES.zeroField2");
+IMA_LAYOUT(offsetof(IMA_CONNECTION_PROPERTIES, hostOwned2) == 48, "IMA_CONNECTION_PROPERTIES.hostOwned2");
+
+/* Where a connection leads and whether it is up. An address valid flag is 1 even where the address
+   is not given: a connection without a redirection has 0 in redirected.ipv4Address and nothing
+   else of that address written. */
+typedef struct IMA_VMW_CONNECTION_STATUS {
+  IMA_BOOL destinationValid;
+  IMA_IP_ADDRESS destination;
+  IMA_BOOL redirectedValid;
+  IMA_IP_ADDRESS redirected;
+  IMA_BOOL sourceValid;
+  IMA_IP_ADDRESS source;
+  IMA_UINT32 state;                /* 4 while logged in or closed; else left as it was */
+} IMA_VMW_CONNECTION_STATUS;
+IMA_LAYOUT(sizeof(IMA_VMW_CONNECTION_STATUS) == 76, "IMA_VMW_CONNECTION_STATUS size");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, destination) == 4, "IMA_VMW_CONNECTION_STATUS.destination");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, redirectedValid) == 24, "IMA_VMW_CONNECTION_STATUS.redirectedValid");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, redirected) == 28, "IMA_VMW_CONNECTION_STATUS.redirected");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, sourceValid) == 48, "IMA_VMW_CONNECTION_STATUS.sourceValid");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, source) == 52, "IMA_VMW_CONNECTION_STATUS.source");
+IMA_LAYOUT(offsetof(IMA_VMW_CONNECTION_STATUS, state) == 72, "IMA_VMW_CONNECTION_STATUS.state");
 
 #endif /* IMA_TYPES_H */

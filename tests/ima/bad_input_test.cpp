@@ -12,6 +12,7 @@ struct EntryRow {
   size_t record_size;   // 0: no out record
   bool clears;          // a refused identifier leaves the record cleared, else untouched
   IMA_STATUS (*call)(const imahost::EntryPoints&, IMA_OID, void* record);
+  bool acts;            // changes the tree: called with refused identifiers only
 };
 
 constexpr uint32_t mask(std::initializer_list<uint32_t> types) {
@@ -29,12 +30,19 @@ IMA_STATUS listed(const imahost::EntryPoints& e, IMA_STATUS status, void* record
 using E = imahost::EntryPoints;
 #define LIST_ROW(fn, ...)                                              \
   {#fn, mask({__VA_ARGS__}), sizeof(IMA_OID_LIST*), false,             \
-   [](const E& e, IMA_OID o, void* r) { return listed(e, e.fn(o, static_cast<IMA_OID_LIST**>(r)), r); }}
-#define RECORD_ROW(fn, Record, clears, ...) \
-  {#fn, mask({__VA_ARGS__}), sizeof(Record), clears, [](const E& e, IMA_OID o, void* r) { return e.fn(o, static_cast<Record*>(r)); }}
-#define CALL_ROW(fn, args, ...) {#fn, mask({__VA_ARGS__}), 0, false, [](const E& e, IMA_OID o, void*) { return e.fn args; }}
+   [](const E& e, IMA_OID o, void* r) { return listed(e, e.fn(o, static_cast<IMA_OID_LIST**>(r)), r); }, false}
+#define RECORD_ROW(fn, Record, clears, ...)                                                                     \
+  {#fn, mask({__VA_ARGS__}), sizeof(Record), clears,                                                            \
+   [](const E& e, IMA_OID o, void* r) { return e.fn(o, static_cast<Record*>(r)); }, false}
+#define CALL_ROW(fn, args, ...) {#fn, mask({__VA_ARGS__}), 0, false, [](const E& e, IMA_OID o, void*) { return e.fn args; }, false}
+#define ACT_ROW(fn, args, ...) {#fn, mask({__VA_ARGS__}), 0, false, [](const E& e, IMA_OID o, void*) { return e.fn args; }, true}
 
 const IMA_WCHAR kName[] = {'i', 'q', 'n', '.', 'x', 0};
+const IMA_TARGET_ADDRESS kAddress = {{0, {{0}}}, 3260, {0, 0}};
+const IMA_STATIC_DISCOVERY_TARGET kStatic = {{'i', 'q', 'n', '.', 'x', 'y', 'z', 0}, kAddress};
+IMA_OID g_made;
+IMA_BYTE g_buffer[64];
+IMA_UINT g_length = sizeof g_buffer;
 
 const EntryRow kEntryPoints[] = {
     LIST_ROW(IMA_VMW_GetLhbaOidList, 4),
@@ -56,6 +64,35 @@ const EntryRow kEntryPoints[] = {
     CALL_ROW(IMA_VMW_SetNodeAlias, (o, kName), 3, 4),
     CALL_ROW(IMA_PhbaDownload, (o, 0, kName), 4),
     CALL_ROW(IMA_VMW_SetMtu, (o, 9000), 4),
+    RECORD_ROW(IMA_GetDiscoveryProperties, IMA_DISCOVERY_PROPERTIES, false, 3, 4, 5),
+    RECORD_ROW(IMA_VMW_GetDiscoveryStatus, IMA_UINT32, false, 4),
+    CALL_ROW(IMA_SetIsnsDiscovery, (o, 1, 2, nullptr), 3, 4, 5),
+    CALL_ROW(IMA_SetSlpDiscovery, (o, 0), 3, 4, 5),
+    CALL_ROW(IMA_SetStaticDiscovery, (o, 1), 3, 4, 5),
+    LIST_ROW(IMA_GetDiscoveryAddressOidList, 3, 8),
+    RECORD_ROW(IMA_GetDiscoveryAddressProperties, IMA_DISCOVERY_ADDRESS_PROPERTIES, false, 11),
+    ACT_ROW(IMA_AddDiscoveryAddress, (o, kAddress, &g_made), 3, 8),
+    ACT_ROW(IMA_RemoveDiscoveryAddress, (o), 11),
+    LIST_ROW(IMA_GetStaticDiscoveryTargetOidList, 3, 8),
+    LIST_ROW(IMA_VMW_GetStaticDiscoveryTargetOidList, 3, 8),
+    RECORD_ROW(IMA_GetStaticDiscoveryTargetProperties, IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, true, 12),
+    RECORD_ROW(IMA_VMW_GetStaticDiscoveryTargetProperties, IMA_STATIC_DISCOVERY_TARGET_PROPERTIES, true, 9, 12),
+    ACT_ROW(IMA_AddStaticDiscoveryTarget, (o, kStatic, &g_made), 3, 8),
+    ACT_ROW(IMA_RemoveStaticDiscoveryTarget, (o), 9, 12),
+    LIST_ROW(IMA_GetTargetOidList, 3, 7),
+    LIST_ROW(IMA_VMW_GetTargetOidList, 3, 7),
+    RECORD_ROW(IMA_GetTargetProperties, IMA_TARGET_PROPERTIES, false, 9),
+    LIST_ROW(IMA_GetLuOidList, 3, 9),
+    RECORD_ROW(IMA_GetLuProperties, IMA_LU_PROPERTIES, true, 10),
+    CALL_ROW(IMA_LuReportLuns, (o, 0, 0, g_buffer, &g_length, g_buffer, &g_length), 9, 10),
+    LIST_ROW(IMA_GetSessionOidList, 3, 9),
+    RECORD_ROW(IMA_GetSessionProperties, IMA_SESSION_PROPERTIES, true, 14),
+    LIST_ROW(IMA_GetConnectionOidList, 14),
+    RECORD_ROW(IMA_GetConnectionProperties, IMA_CONNECTION_PROPERTIES, false, 13),
+    RECORD_ROW(IMA_VMW_GetConnectionStatus, IMA_VMW_CONNECTION_STATUS, false, 13),
+    ACT_ROW(IMA_VMW_RemoveSession, (o), 3, 9, 14),
+    ACT_ROW(IMA_VMW_AddSession, (o), 3, 9, 14),
+    ACT_ROW(IMA_VMW_Rediscover, (o), 3, 4),
 };
 
 // Nodes of the two-adapter tree and the object types each may stand for.
@@ -73,6 +110,11 @@ const NodeRow kNodes[] = {
     {"Vexalon1/NICPhysicalHBA0/NICLogicalHBA0", VARU_KIND_GROUP, 0},   // "LogicalHBA" in its name only
     {"Vexalon1", VARU_KIND_GROUP, 0},
     {"Vexalon1/iSCSIPhysicalHBA1/PortNumber", VARU_KIND_PROPERTY, 0},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0", VARU_KIND_GROUP, 0},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/TargetPortal0", VARU_KIND_GROUP, mask({9, 12})},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/LUN0", VARU_KIND_GROUP, mask({9, 10, 12})},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/Session0", VARU_KIND_GROUP, mask({9, 12, 14})},
+    {"Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0/Target0/Session0/Connection0", VARU_KIND_GROUP, mask({13})},
 };
 
 bool identifier_refused(IMA_STATUS s) { return s >= IMA_ERROR_INVALID_OBJECT_TYPE && s <= IMA_ERROR_OBJECT_NOT_FOUND; }
@@ -90,10 +132,19 @@ class BadInputTest : public ImaTest {
     }
     return status;
   }
+  // The lab with a target logged in (its portal, session, connection and LUNs) on the tree.
+  void started_with_target() {
+    started("iscsi-lab.json");
+    auto act = reinterpret_cast<decltype(&VARU_do_action)>(host.symbol("VARU_do_action"));
+    char params[6][256] = {"iqn.2026-01.com.example:store.open", "10.0.0.5", "3260", "False"};
+    const std::string lhba = "Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0";
+    ASSERT_EQ(act(tag_at(lhba), tag_at(lhba + "/AddTarget", VARU_KIND_ACTION), params, nullptr), 0u);
+    reinterpret_cast<decltype(&VARU_refresh_group)>(host.symbol("VARU_refresh_group"))(tag_at(lhba + "/Target0"));
+  }
 };
 
 TEST_F(BadInputTest, EveryIdentifierCheckGivesItsError) {
-  started();
+  started_with_target();
   const int32_t phba = tag_at(kNodes[0].path);
   for (const EntryRow& row : kEntryPoints) {
     for (uint32_t type = 0; type <= 17; ++type) {
@@ -105,12 +156,13 @@ TEST_F(BadInputTest, EveryIdentifierCheckGivesItsError) {
       for (const NodeRow& node : kNodes) {
         const int32_t tag = tag_at(node.path, node.kind);
         ASSERT_GE(tag, 0) << node.path;
-        const IMA_STATUS status = call(row, oid(type, tag));
         const bool fits = (node.types & (1u << type)) != 0;
-        EXPECT_EQ(identifier_refused(status), !fits) << row.name << " type " << type << " " << node.path;
         if (fits) {
           EXPECT_EQ(call(row, oid(type, tag, kOwner + 1)), IMA_ERROR_OBJECT_NOT_FOUND) << row.name;
         }
+        if (fits && row.acts) continue;
+        const IMA_STATUS status = call(row, oid(type, tag));
+        EXPECT_EQ(identifier_refused(status), !fits) << row.name << " type " << type << " " << node.path;
       }
       for (int32_t stray : {-1, -77, 1 << 30}) EXPECT_EQ(call(row, oid(type, stray)), IMA_ERROR_OBJECT_NOT_FOUND);
     }
@@ -118,7 +170,7 @@ TEST_F(BadInputTest, EveryIdentifierCheckGivesItsError) {
 }
 
 TEST_F(BadInputTest, NullRecordsAreRefused) {
-  started();
+  started_with_target();
   for (const EntryRow& row : kEntryPoints) {
     for (const NodeRow& node : kNodes) {
       const uint32_t type = static_cast<uint32_t>(__builtin_ctz((row.types & node.types) | 1u << 31));
@@ -134,6 +186,40 @@ TEST_F(BadInputTest, NullRecordsAreRefused) {
   EXPECT_EQ(ima().IMA_VMW_SetNodeName(phba, nullptr), IMA_ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ima().IMA_VMW_SetNodeAlias(phba, nullptr), IMA_ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ima().IMA_PhbaDownload(phba, 0, nullptr), IMA_ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(BadInputTest, ValuesAreCheckedWhereTheEntryPointsSay) {
+  started_with_target();
+  const IMA_OID lhba = oid_at(IMA_OBJECT_TYPE_LHBA, "Vexalon1/iSCSIPhysicalHBA1/LogicalHBA0");
+  const IMA_OID bad = oid(99, 0);
+  IMA_BYTE b[8];
+  IMA_UINT n = sizeof b, zero = 0;
+  IMA_STATIC_DISCOVERY_TARGET unterminated = kStatic, unencodable = kStatic;
+  std::fill(std::begin(unterminated.targetName), std::end(unterminated.targetName), 'a');
+  unencodable.targetName[2] = 0x110000;
+  IMA_OID made{9, 9, 9, 9};
+  const struct {
+    const char* what;
+    IMA_STATUS got, want;
+  } rows[] = {
+      // Values out of range come before the identifier.
+      {"iSNS enable 2", ima().IMA_SetIsnsDiscovery(bad, 2, 0, nullptr), IMA_ERROR_INVALID_PARAMETER},
+      {"iSNS method 3", ima().IMA_SetIsnsDiscovery(bad, 1, 3, nullptr), IMA_ERROR_INVALID_PARAMETER},
+      {"SLP enable 2", ima().IMA_SetSlpDiscovery(bad, 2), IMA_ERROR_INVALID_PARAMETER},
+      {"static enable 2", ima().IMA_SetStaticDiscovery(bad, 2), IMA_ERROR_INVALID_PARAMETER},
+      {"no output", ima().IMA_LuReportLuns(bad, 0, 0, nullptr, &n, b, &n), IMA_ERROR_INVALID_PARAMETER},
+      {"no length", ima().IMA_LuReportLuns(bad, 0, 0, b, nullptr, b, &n), IMA_ERROR_INVALID_PARAMETER},
+      {"no sense", ima().IMA_LuReportLuns(bad, 0, 0, b, &n, nullptr, &n), IMA_ERROR_INVALID_PARAMETER},
+      {"well-known LUN 2", ima().IMA_LuReportLuns(bad, 2, 0, b, &n, b, &n), IMA_ERROR_INVALID_PARAMETER},
+      {"length 0", ima().IMA_LuReportLuns(bad, 0, 0, b, &zero, b, &n), IMA_ERROR_INVALID_PARAMETER},
+      {"no new address", ima().IMA_AddDiscoveryAddress(lhba, kAddress, nullptr), IMA_ERROR_INVALID_PARAMETER},
+      {"no new target", ima().IMA_AddStaticDiscoveryTarget(lhba, kStatic, nullptr), IMA_ERROR_INVALID_PARAMETER},
+      // A name is read within its 224 units, and must encode.
+      {"unterminated name", ima().IMA_AddStaticDiscoveryTarget(lhba, unterminated, &made), IMA_ERROR_TEXT_CONVERSION},
+      {"unencodable name", ima().IMA_AddStaticDiscoveryTarget(lhba, unencodable, &made), IMA_ERROR_TEXT_CONVERSION},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.what;
+  EXPECT_TRUE(same(made, IMA_OID{}));
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST_F(ImaTest, NodeNameAndAliasLimits) {
 }
 
 TEST_F(ImaTest, CommandLineClient) {
-  started("one-adapter.json");
+  started("iscsi-lab.json");
   const std::string plugin = imahost::plugin_path(), lhba = "lhba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0"));
   auto run = [&](const std::string& args, int expected_exit) {
     std::string out;
@@ -154,6 +154,9 @@ TEST_F(ImaTest, CommandLineClient) {
   EXPECT_NE(run("lhba show " + lhba, 0).find("vmhba34"), std::string::npos);
   EXPECT_NE(run("phba show " + lhba, 1).find("0xC0000002 incorrect object type"), std::string::npos);
   run("node frobnicate", 2);
+  EXPECT_EQ(run("static add " + lhba + " iqn.2026-01.com.example:store.open 10.0.0.5 0", 0).rfind("static:", 0), 0u);
+  EXPECT_NE(run("discovery add " + lhba + " 10.0.0.9 80", 1).find("0xC0000000"), std::string::npos);
+  EXPECT_NE(run("static add " + lhba + " iqn.x 10.0.0.5 65536", 1).find("no address and port"), std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 // Objects are named as the listings print them: "phba:122", "lhba:830" (type and node handle).
 // On a failure the entry point and its IMA status are printed and the exit status is 1; 2 for a
 // command line that is not understood.
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -26,7 +28,7 @@ struct Cli {
 };
 
 // ---- records as text: one row per shown field -------------------------------------------------
-enum class Show : uint8_t { kWide, kNumber, kMac, kOid };
+enum class Show : uint8_t { kWide, kNumber, kMac, kOid, kAddress, kHex };
 
 struct FieldView {
   const char* label;
@@ -35,6 +37,8 @@ struct FieldView {
   size_t size;
 };
 #define VIEW(label, show, Record, member) {label, Show::show, offsetof(Record, member), sizeof(Record::member)}
+// A field inside a nested member (an address or port within a target address).
+#define VIEW_AT(label, show, Record, path, Type) {label, Show::show, offsetof(Record, path), sizeof(Type)}
 
 constexpr FieldView kPhbaView[] = {
     VIEW("Vendor", kWide, IMA_PHBA_PROPERTIES, vendor),
@@ -67,6 +71,63 @@ constexpr FieldView kPnpView[] = {
 constexpr FieldView kLnpView[] = {
     VIEW("MAC address", kMac, IMA_LNP_PROPERTIES, macAddress),
 };
+constexpr FieldView kDiscoveryView[] = {
+    VIEW("iSNS enabled", kNumber, IMA_DISCOVERY_PROPERTIES, iSnsDiscoveryEnabled),
+    VIEW("iSNS host name in use", kNumber, IMA_DISCOVERY_PROPERTIES, iSnsHost.hostnameInUse),
+    VIEW_AT("iSNS server", kAddress, IMA_DISCOVERY_PROPERTIES, iSnsHost.id.ipAddress, IMA_IP_ADDRESS),
+    VIEW("SLP enabled", kNumber, IMA_DISCOVERY_PROPERTIES, slpDiscoveryEnabled),
+    VIEW("Static enabled", kNumber, IMA_DISCOVERY_PROPERTIES, staticDiscoveryEnabled),
+    VIEW("SendTargets enabled", kNumber, IMA_DISCOVERY_PROPERTIES, sendTargetsDiscoveryEnabled),
+};
+using DiscoveryAddress = IMA_DISCOVERY_ADDRESS_PROPERTIES;
+constexpr FieldView kDiscoveryAddressView[] = {
+    VIEW_AT("Address", kAddress, DiscoveryAddress, discoveryAddress.hostnameIpAddress.id.ipAddress, IMA_IP_ADDRESS),
+    VIEW_AT("Port", kNumber, DiscoveryAddress, discoveryAddress.portNumber, IMA_UINT16),
+    VIEW("Physical HBA", kOid, DiscoveryAddress, associatedNodeOid),
+    VIEW("Logical HBA", kOid, DiscoveryAddress, associatedLhbaOid),
+};
+using StaticTarget = IMA_STATIC_DISCOVERY_TARGET_PROPERTIES;
+constexpr FieldView kStaticTargetView[] = {
+    VIEW("Target name", kWide, StaticTarget, targetName),
+    VIEW_AT("Address", kAddress, StaticTarget, targetAddress.hostnameIpAddress.id.ipAddress, IMA_IP_ADDRESS),
+    VIEW_AT("Port", kNumber, StaticTarget, targetAddress.portNumber, IMA_UINT16),
+    VIEW("Portal group tag", kNumber, StaticTarget, portalGroupTag),
+    VIEW("Logical HBA", kOid, StaticTarget, associatedLhbaOid),
+};
+constexpr FieldView kTargetView[] = {
+    VIEW("Name", kWide, IMA_TARGET_PROPERTIES, name),
+    VIEW("Alias", kWide, IMA_TARGET_PROPERTIES, alias),
+    VIEW("Logical HBA", kOid, IMA_TARGET_PROPERTIES, associatedLhbaOid),
+};
+constexpr FieldView kLuView[] = {
+    VIEW("LUN", kHex, IMA_LU_PROPERTIES, targetLun),
+    VIEW("Target", kOid, IMA_LU_PROPERTIES, associatedTargetOid),
+};
+constexpr FieldView kSessionView[] = {
+    VIEW("Target", kOid, IMA_SESSION_PROPERTIES, associatedTargetOid),
+    VIEW("ISID", kHex, IMA_SESSION_PROPERTIES, isid),
+    VIEW("TSIH", kNumber, IMA_SESSION_PROPERTIES, tsih),
+    VIEW("Portal group tag", kNumber, IMA_SESSION_PROPERTIES, targetPortalGroupTag),
+    VIEW("CHAP", kNumber, IMA_SESSION_PROPERTIES, authMethod),
+    VIEW("Immediate data", kNumber, IMA_SESSION_PROPERTIES, immediateData),
+    VIEW("Initial R2T", kNumber, IMA_SESSION_PROPERTIES, initialR2T),
+    VIEW("First burst length", kNumber, IMA_SESSION_PROPERTIES, firstBurstLength),
+    VIEW("Max burst length", kNumber, IMA_SESSION_PROPERTIES, maxBurstLength),
+    VIEW("Max connections", kNumber, IMA_SESSION_PROPERTIES, maxConnections),
+};
+constexpr FieldView kConnectionView[] = {
+    VIEW("Connection id", kNumber, IMA_CONNECTION_PROPERTIES, connectionId),
+    VIEW("Header digest", kNumber, IMA_CONNECTION_PROPERTIES, headerDigest),
+    VIEW("Data digest", kNumber, IMA_CONNECTION_PROPERTIES, dataDigest),
+    VIEW("Max receive segment", kNumber, IMA_CONNECTION_PROPERTIES, maxRecvDataSegmentLength),
+    VIEW("Max transmit segment", kNumber, IMA_CONNECTION_PROPERTIES, maxTransmitDataSegmentLength),
+};
+constexpr FieldView kConnectionStatusView[] = {
+    VIEW("Destination", kAddress, IMA_VMW_CONNECTION_STATUS, destination),
+    VIEW("Redirected to", kAddress, IMA_VMW_CONNECTION_STATUS, redirected),
+    VIEW("Source", kAddress, IMA_VMW_CONNECTION_STATUS, source),
+    VIEW("State", kNumber, IMA_VMW_CONNECTION_STATUS, state),
+};
 
 std::string field_text(const void* record, const FieldView& view) {
   const auto* at = static_cast<const uint8_t*>(record) + view.offset;
@@ -74,8 +135,24 @@ std::string field_text(const void* record, const FieldView& view) {
     case Show::kWide: return imahost::utf8_of(reinterpret_cast<const IMA_WCHAR*>(at), view.size / sizeof(IMA_WCHAR));
     case Show::kNumber: {
       uint32_t value = 0;
-      std::memcpy(&value, at, sizeof value);
+      std::memcpy(&value, at, std::min(view.size, sizeof value));
       return std::to_string(value);
+    }
+    case Show::kAddress: {
+      IMA_IP_ADDRESS address{};
+      std::memcpy(&address, at, sizeof address);
+      char text[INET6_ADDRSTRLEN] = "";
+      ::inet_ntop(address.ipv4Address != 0 ? AF_INET : AF_INET6, address.ipAddress, text, sizeof text);
+      return text;
+    }
+    case Show::kHex: {
+      std::string hex;
+      char pair[3];
+      for (size_t i = 0; i < view.size; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", at[i]);
+        hex += pair;
+      }
+      return hex;
     }
     case Show::kMac: {
       char mac[18];
@@ -205,13 +282,105 @@ int set_text(Cli& cli, const Args& args, const char* entry, IMA_STATUS (*set)(IM
   return IMA_SUCCESS(status) ? 0 : failed(entry, status);
 }
 
+// ---- discovery, targets, logical units and sessions -------------------------------------------------
+
+// An address and port as given on the command line: IPv4 or IPv6 text, port 0 for the default.
+bool target_address(const std::string& address, const std::string& port, IMA_TARGET_ADDRESS* out) {
+  *out = IMA_TARGET_ADDRESS{};
+  IMA_IP_ADDRESS& ip = out->hostnameIpAddress.id.ipAddress;
+  ip.ipv4Address = address.find(':') == std::string::npos ? 1 : 0;
+  char* end = nullptr;
+  const unsigned long number = std::strtoul(port.c_str(), &end, 10);
+  if (::inet_pton(ip.ipv4Address != 0 ? AF_INET : AF_INET6, address.c_str(), ip.ipAddress) != 1 || port.empty() ||
+      *end != '\0' || number > 65535) {
+    std::fprintf(stderr, "imahost: \"%s\" \"%s\" is no address and port\n", address.c_str(), port.c_str());
+    return false;
+  }
+  out->portNumber = static_cast<IMA_UINT16>(number);
+  return true;
+}
+
+// The objects a listing entry point gives for one object, each with its record.
+template <typename Record, size_t N>
+int list_shown(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*lister)(IMA_OID, IMA_OID_LIST**),
+               IMA_STATUS (*get)(IMA_OID, Record*), const FieldView (&view)[N]) {
+  IMA_OID oid{};
+  if (!object(cli, name, &oid)) return 1;
+  std::vector<IMA_OID> oids;
+  const IMA_STATUS status = cli.host.list(lister, oid, &oids);
+  if (!IMA_SUCCESS(status)) return failed(entry, status);
+  for (const IMA_OID& item : oids) {
+    std::printf("%s\n", imahost::oid_text(item).c_str());
+    Record props{};
+    const IMA_STATUS got = get(item, &props);
+    if (IMA_SUCCESS(got)) {
+      print_record(&props, view);
+    } else {
+      std::printf("  (%s)\n", imahost::status_text(got).c_str());
+    }
+  }
+  return 0;
+}
+
+// A call that changes something about one object.
+int act(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*fn)(IMA_OID)) {
+  IMA_OID oid{};
+  if (!object(cli, name, &oid)) return 1;
+  const IMA_STATUS status = fn(oid);
+  return IMA_SUCCESS(status) ? 0 : failed(entry, status);
+}
+
+std::string discovery_state(Cli& cli, const IMA_OID& oid) {
+  if (oid.objectType != IMA_OBJECT_TYPE_PHBA) return "-";
+  IMA_UINT32 state = 0;
+  const IMA_STATUS status = cli.host.ima().IMA_VMW_GetDiscoveryStatus(oid, &state);
+  return !IMA_SUCCESS(status) ? imahost::status_text(status)
+                              : state == IMA_VMW_DISCOVERY_STATUS_FAILED ? "a rediscovery failed" : "ok";
+}
+
+int cmd_discovery_add(Cli& cli, const Args& args) {
+  IMA_OID lhba{};
+  IMA_TARGET_ADDRESS address;
+  if (!object(cli, args[0], &lhba) || !target_address(args[1], args[2], &address)) return 1;
+  IMA_OID added{};
+  CALL(cli.host.ima().IMA_AddDiscoveryAddress(lhba, address, &added));
+  std::printf("%s\n", imahost::oid_text(added).c_str());
+  return 0;
+}
+
+int cmd_static_add(Cli& cli, const Args& args) {
+  IMA_OID lhba{};
+  IMA_STATIC_DISCOVERY_TARGET target{};
+  if (!object(cli, args[0], &lhba) || !target_address(args[2], args[3], &target.targetAddress)) return 1;
+  const std::vector<IMA_WCHAR> name = imahost::wide_of(args[1]);
+  if (name.size() > sizeof target.targetName / sizeof(IMA_WCHAR)) {
+    std::fprintf(stderr, "imahost: the target name is too long\n");
+    return 1;
+  }
+  std::copy(name.begin(), name.end(), target.targetName);
+  IMA_OID added{};
+  CALL(cli.host.ima().IMA_AddStaticDiscoveryTarget(lhba, target, &added));
+  std::printf("%s\n", imahost::oid_text(added).c_str());
+  return 0;
+}
+
+int cmd_connection_show(Cli& cli, const Args& args) {
+  const int shown = show(cli, args[0], "IMA_GetConnectionProperties", cli.host.ima().IMA_GetConnectionProperties,
+                         kConnectionView);
+  return shown != 0 ? shown
+                    : show(cli, args[0], "IMA_VMW_GetConnectionStatus", cli.host.ima().IMA_VMW_GetConnectionStatus,
+                           kConnectionStatusView);
+}
+
 // Table cells that show a record, or set a text, through one entry point.
 #define SHOW(entry, ...) \
   [](Cli& c, const Args& a) { return show(c, a[0], #entry, c.host.ima().entry, __VA_ARGS__); }
 #define SET_TEXT(entry) [](Cli& c, const Args& a) { return set_text(c, a, #entry, c.host.ima().entry); }
+#define LIST_SHOWN(lister, getter, view) \
+  [](Cli& c, const Args& a) { return list_shown(c, a[0], #lister, c.host.ima().lister, c.host.ima().getter, view); }
+#define ACT(entry) [](Cli& c, const Args& a) { return act(c, a[0], #entry, c.host.ima().entry); }
 
-// One row per command; later objects (targets, discovery, sessions, authentication, login
-// parameters) add rows.
+// One row per command; later objects (authentication, login parameters) add rows.
 struct Command {
   const char* noun;
   const char* verb;
@@ -240,13 +409,40 @@ constexpr Command kCommands[] = {
      SHOW(IMA_VMW_GetPnpProperties, kPnpView, link_state)},
     {"lnp", "show", "LNP", 1, "properties of a logical network port",
      SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
+    {"discovery", "show", "LHBA|PHBA|PORTAL", 1, "discovery settings (and, of a PHBA, the rediscovery state)",
+     SHOW(IMA_GetDiscoveryProperties, kDiscoveryView, discovery_state)},
+    {"discovery", "list", "LHBA|PNP", 1, "SendTargets discovery addresses",
+     LIST_SHOWN(IMA_GetDiscoveryAddressOidList, IMA_GetDiscoveryAddressProperties, kDiscoveryAddressView)},
+    {"discovery", "add", "LHBA|PNP ADDRESS PORT", 3, "adds a discovery address (port 0: 3260) and discovers",
+     cmd_discovery_add},
+    {"discovery", "remove", "DISCOVERY", 1, "removes a discovery address", ACT(IMA_RemoveDiscoveryAddress)},
+    {"discovery", "rediscover", "PHBA|LHBA", 1, "discovers again and logs in to every portal without a session",
+     ACT(IMA_VMW_Rediscover)},
+    {"static", "list", "LHBA|PNP", 1, "static targets: one per portal of every target",
+     LIST_SHOWN(IMA_VMW_GetStaticDiscoveryTargetOidList, IMA_VMW_GetStaticDiscoveryTargetProperties,
+                kStaticTargetView)},
+    {"static", "add", "LHBA|PNP NAME ADDRESS PORT", 4,
+     "adds a target, or a portal to the target of that name (port 0: 3260)", cmd_static_add},
+    {"static", "remove", "STATIC|TARGET", 1, "logs out the portal's sessions, removes the portal (or its target)",
+     ACT(IMA_RemoveStaticDiscoveryTarget)},
+    {"target", "list", "LHBA|LNP", 1, "targets with a portal", LIST_SHOWN(IMA_GetTargetOidList, IMA_GetTargetProperties, kTargetView)},
+    {"lun", "list", "LHBA|TARGET", 1, "logical units", LIST_SHOWN(IMA_GetLuOidList, IMA_GetLuProperties, kLuView)},
+    {"session", "list", "LHBA|TARGET", 1, "open sessions",
+     LIST_SHOWN(IMA_GetSessionOidList, IMA_GetSessionProperties, kSessionView)},
+    {"session", "add", "LHBA|TARGET|SESSION", 1, "logs in where no session is, or once more to a session's portal",
+     ACT(IMA_VMW_AddSession)},
+    {"session", "remove", "LHBA|TARGET|SESSION", 1, "logs out a session (the first of each target)",
+     ACT(IMA_VMW_RemoveSession)},
+    {"connection", "list", "SESSION", 1, "connections of a session",
+     LIST_SHOWN(IMA_GetConnectionOidList, IMA_GetConnectionProperties, kConnectionView)},
+    {"connection", "show", "CONNECTION", 1, "properties and status of a connection", cmd_connection_show},
 };
 
 void usage(FILE* out) {
   std::fprintf(out, "usage: imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]\n");
   for (const Command& command : kCommands) {
     std::string line = std::string(command.noun) + " " + command.verb + " " + command.args;
-    std::fprintf(out, "  %-34s %s\n", line.c_str(), command.help);
+    std::fprintf(out, "  %-38s %s\n", line.c_str(), command.help);
   }
   std::fprintf(out, "The plug-in: --plugin, else $IMAHOST_PLUGIN, else libvxima.so beside imahost.\n");
 }
