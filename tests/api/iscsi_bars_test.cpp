@@ -110,6 +110,7 @@ TEST_F(Bars, EraseIsRefusedWithAnOpenSessionAndOtherwiseClearsTheFunction) {
   EXPECT_EQ(value_at(t + "/InitiatorIPAddress") + " " + value_at(t + "/DefaultGateway"), "0.0.0.0 0.0.0.0");
   EXPECT_TRUE(groups_under(t + "/RouteTable").empty());
   EXPECT_EQ(value_at(t + "/IPv6Configuration/InitiatorRoutableAddress1"), "0000:0000:0000:0000:0000:0000:0000:0000");
+  EXPECT_EQ(value_at(t + "/IPv6Configuration/InitiatorLinkLocalAddress"), "FE80:0000:0000:0000:021F:4EFF:FE50:0002");
   EXPECT_EQ(value_at(std::string(kPhba) + "/iSNS/iSNSEnabled"), "No");
   EXPECT_TRUE(groups_under(std::string(kPhba) + "/iSNS").empty());
   EXPECT_EQ(tag_at(target_path(kGen5Lhba, 0)), kMissing);

@@ -81,16 +81,19 @@ TEST_F(NetLab, AddressGatewayVlanAndDhcp) {
 }
 
 TEST_F(NetLab, ABootSessionKeepsTheAddress) {
+  const std::string t = tcpip(kGen3Phba);
+  ASSERT_EQ(set(t, "DefaultGateway", "10.0.0.1"), 0u);
   ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5", nullptr, "True"), 0u);
   ASSERT_EQ(value_at(target_path(kGen3Lhba, 0) + "/Session0/iSCSIBoot"), "True");
-  const std::string t = tcpip(kGen3Phba);
   EXPECT_EQ(run(t, "ConfigureIPAddress", {"10.0.0.31", "255.255.255.0"}), 1u);
   EXPECT_EQ(status(), 44u);
   EXPECT_EQ(run(t, "DHCPEnable", {}), 1u);
   EXPECT_EQ(status(), 44u);
-  EXPECT_EQ(set(t, "DefaultGateway", "10.0.0.1"), 1u);
+  EXPECT_EQ(set(t, "DefaultGateway", "10.0.0.2"), 1u);
   EXPECT_EQ(status(), 44u);
-  EXPECT_EQ(value_at(t + "/InitiatorIPAddress"), "0.0.0.0");
+  EXPECT_EQ(run(t, "DeleteDefaultGateway", {}), 1u);
+  EXPECT_EQ(status(), 44u);
+  EXPECT_EQ(value_at(t + "/InitiatorIPAddress") + " " + value_at(t + "/DefaultGateway"), "0.0.0.0 10.0.0.1");
 }
 
 TEST_F(NetLab, RoutesKeepTheirNumbersAndARemovalEnds) {
@@ -137,6 +140,7 @@ TEST_F(NetLab, ArpEntriesAreRebuiltAndNeverRecordedAsDeleted) {
 
 TEST_F(NetLab, Ipv6IsNotOnGeneration3) {
   const std::string v6 = ipv6(kGen3Phba);
+  EXPECT_EQ(cached_at(v6 + "/InitiatorRoutableAddress1"), "N/A") << "as start-up read it";
   for (const char* p : {"IPv6State", "InitiatorLinkLocalAddress", "InitiatorRoutableAddress2", "DefaultIPv6Gateway"}) {
     EXPECT_EQ(value_at(v6 + "/" + p), "N/A") << p;
   }
@@ -179,16 +183,33 @@ TEST_F(NetLab, Ipv6AddressesGatewayAndAutoAssignment) {
 
 TEST_F(NetLab, StatisticsFollowLoginsAndIo) {
   ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
-  add_target(kGen3Lhba, kChapTarget, "10.0.0.99");   // nothing answers there
   const std::string stats = std::string(kGen3Lhba) + "/iSCSIStatistics";
   EXPECT_EQ(value_at(stats + "/LoginAcceptRsps"), "1");
-  EXPECT_EQ(value_at(stats + "/LoginFailures"), "1");
-  EXPECT_EQ(cached_at(stats + "/LastFailureType"), "OtherFailure");
-  EXPECT_EQ(cached_at(stats + "/LastTgtFailureName"), kChapTarget);
-  EXPECT_EQ(cached_at(stats + "/LastTgtFailureAddr"), "10.0.0.99");
-  EXPECT_EQ(value_at(stats + "/SessionCount"), "2");
-  EXPECT_EQ(cached_at(stats + "/LastSessionFailureType"), "ConnectionTimeoutErrors");
   EXPECT_EQ(value_at(stats + "/NodeRoles"), "2");
+  // Each kind of refused login is counted as its kind, with the target and address that refused.
+  const struct {
+    const char* name;
+    const char* address;
+    const char* port;
+    const char* login_kind;
+    const char* session_kind;
+    const char* counter;
+  } refusals[] = {
+      {kChapTarget, "10.0.0.6", nullptr, "LoginAuthenticationFailure", "OtherErrors", "LoginAuthFails"},
+      {kCrcTarget, "10.0.0.7", "3261", "LoginNegotiationFailure", "DigestErrors", "SessionDigestErrors"},
+      {"iqn.2026-01.com.example:nowhere", "10.0.0.99", nullptr, "OtherFailure", "ConnectionTimeoutErrors",
+       "SessionConnectionTimeout"},
+  };
+  for (const auto& r : refusals) {
+    add_target(kGen3Lhba, r.name, r.address, r.port);
+    EXPECT_EQ(value_at(stats + "/LastFailureType"), r.login_kind) << r.name;
+    EXPECT_EQ(cached_at(stats + "/LastTgtFailureName") + " " + cached_at(stats + "/LastTgtFailureAddr"),
+              std::string(r.name) + " " + r.address);
+    EXPECT_EQ(value_at(stats + "/LastSessionFailureType"), r.session_kind) << r.name;
+    EXPECT_EQ(cached_at(stats + "/" + r.counter), "1") << r.name;
+  }
+  EXPECT_EQ(value_at(stats + "/LoginFailures"), "3");
+  EXPECT_EQ(value_at(stats + "/SessionCount"), "4");
 
   const std::string target = target_path(kGen3Lhba, 0);
   EXPECT_EQ(value_at(target_path(kGen3Lhba, 1) + "/TargetAlias"), "chap") << "a failed session is listed too";

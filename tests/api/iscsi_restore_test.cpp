@@ -56,5 +56,21 @@ TEST_F(IscsiLab, SavedTargetsComeBackWithTheirPortalsAndOptions) {
   EXPECT_STREQ(vx::group_data(node)->params[0], "FD00:0000:0000:0000:0000:0000:0000:0009") << "recorded whole";
 }
 
+TEST_F(IscsiLab, ARestoredTargetTheFirmwareReportsKeepsItsPortalAndTakesTheRecordsOptions) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
+  // Every record of the target (with and without the ISID of its persistent session) asks for a
+  // header digest now.
+  std::string records = saved();
+  const std::string from = ",None,None,None,,,,,Static";
+  for (size_t at; (at = records.find(from)) != std::string::npos;) records.replace(at, from.size(), ",CRC32C,None,None,,,,,Static");
+  root_.write(kSavedTargets, records);
+  stop();
+  ASSERT_EQ(start(), 0u);
+  const std::string target = target_path(kGen3Lhba, 0);
+  EXPECT_EQ(value_at(target + "/Session0/SessionStatus"), "Open");
+  EXPECT_EQ(tag_at(target + "/TargetPortal1"), kMissing) << "no second portal for the one the firmware has";
+  EXPECT_EQ(cached_at(target + "/TargetLoginOptions/HeaderDigest"), "CRC32C");
+}
+
 }  // namespace
 }  // namespace vxtest
