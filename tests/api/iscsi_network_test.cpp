@@ -40,6 +40,9 @@ class NetLab : public IscsiLab {
 
 TEST_F(NetLab, AddressGatewayVlanAndDhcp) {
   const std::string t = tcpip(kGen5Phba);
+  sim_.inject_status(21, 2, 3, 0, 1);
+  EXPECT_EQ(run(t, "ConfigureIPAddress", {"10.0.0.21", "255.255.255.0"}), 1u);
+  EXPECT_EQ(status(), 122u);
   ASSERT_EQ(run(t, "ConfigureIPAddress", {"10.0.0.21", "255.255.255.0"}), 0u);
   EXPECT_EQ(value_at(t + "/InitiatorIPAddress"), "10.0.0.21");
   EXPECT_EQ(value_at(t + "/InitiatorSubnetMask"), "255.255.255.0");
@@ -103,6 +106,10 @@ TEST_F(NetLab, RoutesKeepTheirNumbersAndARemovalEnds) {
   EXPECT_EQ(value_at(table + "/RouteTableEntry1/Destination"), "10.2.0.0");
   EXPECT_EQ(run(table, "DeleteRouteTableEntry", {"7"}), 1u);
   EXPECT_EQ(status(), 20u);
+  sim_.inject_status(11, 2, 3, 0, 1);
+  EXPECT_EQ(run(table, "DeleteRouteTableEntry", {"0"}), 1u);
+  EXPECT_EQ(status(), 129u);
+  EXPECT_EQ(groups_under(table), (Strings{"RouteTableEntry0", "RouteTableEntry1"}));
   ASSERT_EQ(run(table, "DeleteRouteTableEntry", {"0"}), 0u);
   EXPECT_EQ(groups_under(table), Strings{"RouteTableEntry1"});
   sim_.journal_clear();
@@ -130,6 +137,10 @@ TEST_F(NetLab, ArpEntriesAreRebuiltAndNeverRecordedAsDeleted) {
   EXPECT_EQ(value_at(table + "/ARPTableEntry0/MACAddress"), "00-11-22-33-44-55");
   EXPECT_EQ(run(table, "AddARPTableEntry", {"10.0.0.7", "00-11-22-33-44-6G"}), 1u);
   EXPECT_EQ(status(), 17u);
+  sim_.inject_status(9, 2, 3, 0, 1);
+  EXPECT_EQ(run(table, "AddARPTableEntry", {"10.0.0.7", "00-11-22-33-44-77"}), 1u);
+  EXPECT_EQ(status(), 130u);
+  EXPECT_EQ(groups_under(table), (Strings{"ARPTableEntry0", "ARPTableEntry1"}));
   EXPECT_EQ(run(table, "DeleteARPTableEntry", {"5"}), 1u);
   EXPECT_EQ(status(), 20u);
   ASSERT_EQ(run(table, "DeleteARPTableEntry", {"0"}), 0u);

@@ -1,5 +1,7 @@
 // The start-up restore from the saved files: default initiator options, targets with their
 // portals and options, records that can make no target, and send-target portals.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "tests/api/iscsi_fixture.h"
@@ -25,6 +27,16 @@ TEST_F(IscsiLab, AFirstStartWritesTheDefaultInitiatorOptions) {
   stop();
   ASSERT_EQ(start(), 0u);
   EXPECT_EQ(root_.read(kOptionsFile), options) << "a record found is not written again";
+}
+
+TEST_F(IscsiLab, AnUnreadableOptionsFileIsNeverTakenAsOneWithoutTheRecord) {
+  stop();
+  const std::string file = root_.at(kOptionsFile);
+  std::filesystem::remove(file);
+  std::filesystem::create_directory(file);   // there, but no file to read
+  ASSERT_EQ(start(), 0u);
+  EXPECT_TRUE(std::filesystem::is_directory(file)) << "no default record written in its place";
+  EXPECT_EQ(cached_at(std::string(kGen3Lhba) + "/InitiatorLoginOptions/Authentication/CHAPParam"), "Prohibited");
 }
 
 TEST_F(IscsiLab, SavedTargetsComeBackWithTheirPortalsAndOptions) {
