@@ -106,6 +106,35 @@ TEST_F(SimNet, DhcpLeasesFromThePoolAndAutoAssignmentFromThePrefix) {
   EXPECT_EQ(entry[15], 0x02) << "the EUI-64 of the MAC";
 }
 
+TEST_F(SimNet, EraseClearsTheNetworkAndKeepsTheInitiatorName) {
+  load_example("iscsi-lab.json");
+  const std::string node = iscsi_path(2);
+  vx::ip_entry_record add{1, vx::kOperationAdd, 0x102, vx::kIpEntryRecordSize, vx::kIpTypeIpv4, 0, {10, 0, 0, 21},
+                          {255, 255, 255}, {}, 0};
+  Request set = command(21, 2, sizeof add);
+  std::memcpy(set.payload(), &add, sizeof add);
+  ASSERT_EQ(send(node, set), 0);
+  ASSERT_EQ(set.status(), 0);
+  auto erase = [&](uint32_t area, bool nic) {
+    Request r = nic ? command(7, 1, sizeof(vx::erase_request), true, 4, 0, 0) : command(7, 1, sizeof(vx::erase_request));
+    const vx::erase_request e{vx::kEraseOperation, area, {}};
+    std::memcpy(r.payload(), &e, sizeof e);
+    EXPECT_EQ(send(nic ? std::string(wire::kNicNodePath) : node, r), 0);
+    return r.status();
+  };
+  EXPECT_EQ(erase(9, false), 1) << "no such area";
+  EXPECT_EQ(erase(vx::kEraseNic, true), 0);
+  EXPECT_EQ(erase(vx::kEraseIscsi, false), 0);
+  Request v4 = command(25, 2, sizeof(vx::if_info_params));
+  const uint32_t ask[2] = {0x102, vx::kIpTypeIpv4};
+  std::memcpy(v4.payload(), ask, sizeof ask);
+  ASSERT_EQ(send(node, v4), 0);
+  EXPECT_EQ(u32(v4, offsetof(vx::if_info_params, address_count)), 0u);
+  Request name = command(6, 6, 260);
+  ASSERT_EQ(send(node, name), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(name.payload() + 4)), "iqn.1990-07.com.quillmarchant:bl5202b0007");
+}
+
 TEST_F(SimNet, AZeroedDiscoveryRecordKeepsTheServers) {
   load_example("iscsi-lab.json");
   vx::discovery_params p{};
