@@ -164,6 +164,74 @@ constexpr const char* kSetQosFailed =
     "more information.";
 constexpr const char* kLhbaAlwaysEnabled = "LogicalHBA0 is always enabled. It cannot be disabled.";
 
+// TCP/IP, routes, ARP and IPv6 of an iSCSI port.
+constexpr const char* kInterfaceIdsFailed =
+    "Failed to retrieve interface ids. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kInterfaceInfoFailed =
+    "Cannot obtain interface info. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kGetGatewayFailed =
+    "Cannot get the Default Gateway. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kSetGatewayFailed =
+    "Cannot set the Default Gateway. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kGatewayWithDhcp =
+    "Cannot set the default gateway as DHCP is enabled. Please disable DHCP before setting the default gateway.";
+constexpr const char* kBootSessionActive =
+    "The IP address settings for the Vexalon iSCSI initiator cannot be modified when there is an active iSCSI boot "
+    "session. Please use the iSCSIPrism configuration utility to modify the IP address settings. No configuration "
+    "changes were made to the Vexalon iSCSI initiator.";
+constexpr const char* kModifyIpFailed = "Cannot modify the ipaddress record.";
+constexpr const char* kAddressWithDhcp =
+    "Failed to change IP address/Gateway settings as DHCP is Enabled. Please disable DHCP to make any changes to IP "
+    "address/Gateway settings.";
+constexpr const char* kIpSettingsMatch =
+    "The IP address settings match the existing configuration. No changes have been made to the configuration.";
+constexpr const char* kDuplicateIp =
+    "Duplicate IP address detected. Please check that the IP address given is not conflicting with an existing IP "
+    "address in the subnet. Choose a unique IP address.";
+constexpr const char* kDhcpAlreadyConfigured =
+    "The DHCP settings are already configured. No changes have been made to the existing configuration.";
+constexpr const char* kDhcpEnableFailed = "Firmware failed to enable DHCP.";
+constexpr const char* kDhcpDisableFailed = "Unable to disable DHCP.";
+constexpr const char* kVlanFailed = "Cannot set VLAN priority.";
+constexpr const char* kRouteTableFailed =
+    "Cannot retrieve route table entries. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kRouteLimit = "Failed to add route entries. Exceed maximum manual route entries.";
+constexpr const char* kRouteChangeFailed = "Cannot add/delete route table entry.";
+constexpr const char* kArpTableFailed =
+    "Cannot retrieve ARP table entries. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kArpChangeFailed = "Cannot add/delete ARP table entry.";
+constexpr const char* kIpv6NotOnAdapter =
+    "Failed to execute the command. Because operation is not supported on this adapter.";
+constexpr const char* kStoredIpv6Malformed = "The stored IPv6 address is not valid. Nothing was removed.";
+
+// Statistics and the port's network properties.
+constexpr const char* kSessionAttributesFailed =
+    "Failed to obtain session attribute params. Application internal error occurred. Please check varu2d.log file "
+    "for more information.";
+constexpr const char* kNodeAttributesFailed =
+    "Cannot get node attribute params. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kInitiatorStatsFailed =
+    "Failed to obtain initiator statistics params. Application internal error occurred. Please check varu2d.log "
+    "file for more information.";
+constexpr const char* kLoginStatsFailed =
+    "Failed to obtain initiator login statistics params. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kNicParamsFailed =
+    "Failed to obtain NIC configuration params. Application internal error occurred. Please check varu2d.log file "
+    "for more information.";
+constexpr const char* kLogicalLinkFailed =
+    "Failed to get LogicalLinkStatus.Please check varu2d.log file for more information.";
+constexpr const char* kActivePortFailed =
+    "Failed to get physical port. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+
 // Login options and CHAP.
 constexpr const char* kDigestLevelPreferred =
     "Cannot set the digest level to Preferred when the digest is default value.";
@@ -202,6 +270,8 @@ constexpr const char* kIscsiNotEnabled =
     "iSCSI is not enabled for this LogicalHBA. Please enable iSCSI before issuing this command.";
 constexpr const char* kDiscoveryFailed = "Unable to discover targets for the sendtargetportal.";
 constexpr const char* kPortalsFailedToDiscover = "%d out of %d SendTargetsPortals are failed to discover targets.";
+
+// iSNS discovery parameters (also read and written by the target refresh).
 constexpr const char* kGetDiscoveryParamsFailed =
     "Failed to get discovery params. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
@@ -214,5 +284,14 @@ constexpr const char* kGetTargetIdsFailed =
 constexpr const char* kGetTargetFailed =
     "Failed to get a target. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
+
+// Erase of the configuration.
+constexpr const char* kNotOnVirtualFunction = "Performed operation is not supported on a SR-IOV virtual function.";
+constexpr const char* kErasedReboot =
+    "Erased the Configuration. Please reboot your system for the changes to take effect.";
+constexpr const char* kNicEraseFailed = "Failed to erase nic settings. Please check varu2d.log file for more information.";
+constexpr const char* kRebootImmediately =
+    "The operation completed successfully. Please reboot the machine immediately in order to avoid inconsistent "
+    "behaviour.";
 
 }  // namespace vx::msg

@@ -7,6 +7,7 @@
 #include "access/discovery.h"
 #include "access/adapter_tables.h"
 #include "access/walks.h"
+#include "iscsi/restore.h"
 #include "schema/handlers.h"
 #include "schema/logical_hba.h"
 
@@ -61,6 +62,7 @@ uint32_t VARU_set_lhba_prop() {
   hm_node* controller = get_first_instance(root(), "Vexalon");
   if (controller == nullptr) return kStatusFailed;
   uint32_t result = kStatusOk;
+  begin_saved_file_restore();
   for (; controller != nullptr; controller = next_instance(controller)) {
     for (hm_node* phba = get_first_instance(controller, "iSCSIPhysicalHBA"); phba != nullptr;
          phba = next_instance(phba)) {
@@ -80,6 +82,7 @@ uint32_t VARU_set_lhba_prop() {
       restore(controller, phba, lhba, handle);
     }
   }
+  end_saved_file_restore();
   return result;
 }
 

@@ -132,7 +132,8 @@ bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_
   return true;
 }
 
-uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]) {
+uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t>* ids) {
+  ids->clear();
   uint8_t query[kSessionListQuerySize] = {};
   uint16_t size = 0;
   if (ioctl_get_activesessionidbuffersize(at.port, query, &size, at.domain, at.phba_port) != 0 ||
@@ -154,13 +155,22 @@ uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* targ
     pdebug(kBackEnd, 3, "%s:%u sessions reported, %u fit the answer\n", __func__, count, room);
     count = room;
   }
+  ids->resize(count);
+  if (count > 0) std::memcpy(ids->data(), list.data() + kSessionListHeader, count * sizeof(uint32_t));
+  return kStatusOk;
+}
+
+uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]) {
+  std::vector<uint32_t> ids;
+  const uint32_t listed = fetch_active_session_ids(at, &ids);
+  if (listed != 0) return listed;
+  const uint32_t count = static_cast<uint32_t>(ids.size());
   if (count == 0) {
     if (target != nullptr) purge_nodes_within(target, kGroupSession);
     return kStatusOk;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    uint32_t handle = 0;
-    std::memcpy(&handle, list.data() + kSessionListHeader + i * sizeof handle, sizeof handle);
+    const uint32_t handle = ids[i];
     session_info info{};
     if (!VARU_get_session_params(handle, at, &info)) return refuse(kStatusGetSessionFailed, msg::kGetSessionFailed);
     const std::string name = field_text(info.target_name, sizeof info.target_name);

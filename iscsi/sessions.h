@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/hm.h"
 #include "iscsi/common.h"
@@ -43,6 +44,9 @@ uint32_t fetch_session_config(const CommandAddress& at, uint32_t handle, session
 // Fetches the record of firmware session `handle`; false when the command fails.
 bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_info* out);
 
+// The firmware's active session handles (the count clamped to what the answer holds). 0, or 31 /
+// 84 with the last status.
+uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t>* ids);
 // Mirrors the firmware's sessions (of `target` only, when given). 0, or 1 / 31 with the last status.
 uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]);
 // Refreshes one Session and its Connection from the firmware. 0, or 1 (status 85).

@@ -11,41 +11,21 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 
 }  // namespace
 
-uint32_t do_AddARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AddRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AutoAssignDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_AutoAssignEnable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureChannelManagement(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureIPAddress(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureIPv6Address(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureiSNSServer(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DHCPDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DHCPEnable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteDefaultGateway(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteDefaultIPv6Gateway(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteiSNSServer(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DiscoveryiSNSThruDHCP(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnterLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EraseAllConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EraseConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshARPTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshRouteTableEntry(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -60,7 +40,6 @@ uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_suppor
 uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_VLANDisable(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ChannelManagement_details(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -69,15 +48,10 @@ uint32_t handle_ConfiguredPersonality(hm_node*, char*, uint32_t) { return not_su
 uint32_t handle_ConfiguredProfile_ProfileId(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_DefaultGateway(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_DefaultIPv6Gateway(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_EnabledCapabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FATDataValid(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FFVName(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_IPLMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_IPv6State(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_InitiatorLinkLocalAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_InitiatorRoutableAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_IsRoCEEnabled(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkTechnology(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -87,8 +61,6 @@ uint32_t handle_MaxSupportedController(hm_node*, char*, uint32_t) { return not_s
 uint32_t handle_NICPhysicalHBA_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_NICprop(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_NodeAttr_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PCIExpressBusWidth(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PCIExpressLinkSpeed(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PortControllerName(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -96,25 +68,17 @@ uint32_t handle_ProtocolIfType(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_ProtocolSupported(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_RebootRequired(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_SettableMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_SsnAttr_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_SupportedMCTypes(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_TargetAlias(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_activeport(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_discoveryparams(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_intrInstStat_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_intrLoginStat_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_logical_link_status(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -125,13 +89,10 @@ uint32_t handle_nic_vnic_stats(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_portspeed(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_tcpip_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t group_iSNS(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
 uint32_t VARU_get_all_eventlog(hm_node*) { return not_supported(); }
@@ -148,48 +109,23 @@ uint32_t VARU_update_available_personalities(hm_node*) { return not_supported();
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
 uint32_t VARU_update_diagnostics_prop(hm_node*) { return not_supported(); }
 uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
-uint32_t setup_iscsi(hm_node*, const char*, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t VARU_set_ini_loginopts_prop(hm_node*, char*, char*, char*) { return not_supported(); }
-uint32_t VARU_set_target_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
-uint32_t VARU_set_stp_loginopts_prop(char*, char*, char*, hm_node*) { return not_supported(); }
-uint32_t get_all_isns(hm_node*, int32_t, int32_t, int32_t, hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
-    {"do_AddARPTableEntry", reinterpret_cast<const void*>(&do_AddARPTableEntry)},
-    {"do_AddRouteTableEntry", reinterpret_cast<const void*>(&do_AddRouteTableEntry)},
-    {"do_AutoAssignDisable", reinterpret_cast<const void*>(&do_AutoAssignDisable)},
-    {"do_AutoAssignEnable", reinterpret_cast<const void*>(&do_AutoAssignEnable)},
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
     {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
     {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&do_ConfigureChannelManagement)},
-    {"do_ConfigureIPAddress", reinterpret_cast<const void*>(&do_ConfigureIPAddress)},
-    {"do_ConfigureIPv6Address", reinterpret_cast<const void*>(&do_ConfigureIPv6Address)},
-    {"do_ConfigureVLAN", reinterpret_cast<const void*>(&do_ConfigureVLAN)},
-    {"do_ConfigureiSNSServer", reinterpret_cast<const void*>(&do_ConfigureiSNSServer)},
-    {"do_DHCPDisable", reinterpret_cast<const void*>(&do_DHCPDisable)},
-    {"do_DHCPEnable", reinterpret_cast<const void*>(&do_DHCPEnable)},
-    {"do_DeleteARPTableEntry", reinterpret_cast<const void*>(&do_DeleteARPTableEntry)},
-    {"do_DeleteDefaultGateway", reinterpret_cast<const void*>(&do_DeleteDefaultGateway)},
-    {"do_DeleteDefaultIPv6Gateway", reinterpret_cast<const void*>(&do_DeleteDefaultIPv6Gateway)},
-    {"do_DeleteRouteTableEntry", reinterpret_cast<const void*>(&do_DeleteRouteTableEntry)},
-    {"do_DeleteiSNSServer", reinterpret_cast<const void*>(&do_DeleteiSNSServer)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
-    {"do_DiscoveryiSNSThruDHCP", reinterpret_cast<const void*>(&do_DiscoveryiSNSThruDHCP)},
     {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
     {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
     {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&do_EnableLoggingOnAllModules)},
     {"do_EnterLoopBackMode", reinterpret_cast<const void*>(&do_EnterLoopBackMode)},
-    {"do_EraseAllConfiguration", reinterpret_cast<const void*>(&do_EraseAllConfiguration)},
-    {"do_EraseConfiguration", reinterpret_cast<const void*>(&do_EraseConfiguration)},
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
     {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
-    {"do_RefreshARPTableEntry", reinterpret_cast<const void*>(&do_RefreshARPTableEntry)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
-    {"do_RefreshRouteTableEntry", reinterpret_cast<const void*>(&do_RefreshRouteTableEntry)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
     {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
@@ -204,7 +140,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
     {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
     {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
-    {"do_VLANDisable", reinterpret_cast<const void*>(&do_VLANDisable)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
     {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&handle_ChannelManagement_details)},
@@ -213,15 +148,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_ConfiguredProfile_ProfileId", reinterpret_cast<const void*>(&handle_ConfiguredProfile_ProfileId)},
     {"handle_ControllerStatus", reinterpret_cast<const void*>(&handle_ControllerStatus)},
     {"handle_ControllerType", reinterpret_cast<const void*>(&handle_ControllerType)},
-    {"handle_DefaultGateway", reinterpret_cast<const void*>(&handle_DefaultGateway)},
-    {"handle_DefaultIPv6Gateway", reinterpret_cast<const void*>(&handle_DefaultIPv6Gateway)},
     {"handle_EnabledCapabilities", reinterpret_cast<const void*>(&handle_EnabledCapabilities)},
     {"handle_FATDataValid", reinterpret_cast<const void*>(&handle_FATDataValid)},
     {"handle_FFVName", reinterpret_cast<const void*>(&handle_FFVName)},
     {"handle_IPLMaxFunctionNumber", reinterpret_cast<const void*>(&handle_IPLMaxFunctionNumber)},
-    {"handle_IPv6State", reinterpret_cast<const void*>(&handle_IPv6State)},
-    {"handle_InitiatorLinkLocalAddress", reinterpret_cast<const void*>(&handle_InitiatorLinkLocalAddress)},
-    {"handle_InitiatorRoutableAddress", reinterpret_cast<const void*>(&handle_InitiatorRoutableAddress)},
     {"handle_IsRoCEEnabled", reinterpret_cast<const void*>(&handle_IsRoCEEnabled)},
     {"handle_LinkStatus", reinterpret_cast<const void*>(&handle_LinkStatus)},
     {"handle_LinkTechnology", reinterpret_cast<const void*>(&handle_LinkTechnology)},
@@ -231,8 +161,6 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_MACAddress)},
     {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_PermanentMACAddress)},
     {"handle_NICPhysicalHBA_SRIOVState", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_SRIOVState)},
-    {"handle_NICprop", reinterpret_cast<const void*>(&handle_NICprop)},
-    {"handle_NodeAttr_properties", reinterpret_cast<const void*>(&handle_NodeAttr_properties)},
     {"handle_PCIExpressBusWidth", reinterpret_cast<const void*>(&handle_PCIExpressBusWidth)},
     {"handle_PCIExpressLinkSpeed", reinterpret_cast<const void*>(&handle_PCIExpressLinkSpeed)},
     {"handle_PortControllerName", reinterpret_cast<const void*>(&handle_PortControllerName)},
@@ -240,25 +168,17 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_ProtocolSupported", reinterpret_cast<const void*>(&handle_ProtocolSupported)},
     {"handle_RebootRequired", reinterpret_cast<const void*>(&handle_RebootRequired)},
     {"handle_SettableMaxFunctionNumber", reinterpret_cast<const void*>(&handle_SettableMaxFunctionNumber)},
-    {"handle_SsnAttr_properties", reinterpret_cast<const void*>(&handle_SsnAttr_properties)},
     {"handle_SupportedMCTypes", reinterpret_cast<const void*>(&handle_SupportedMCTypes)},
-    {"handle_TargetAlias", reinterpret_cast<const void*>(&handle_TargetAlias)},
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
-    {"handle_activeport", reinterpret_cast<const void*>(&handle_activeport)},
-    {"handle_discoveryparams", reinterpret_cast<const void*>(&handle_discoveryparams)},
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
-    {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_MACAddress)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
-    {"handle_intrInstStat_properties", reinterpret_cast<const void*>(&handle_intrInstStat_properties)},
-    {"handle_intrLoginStat_properties", reinterpret_cast<const void*>(&handle_intrLoginStat_properties)},
     {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
-    {"handle_logical_link_status", reinterpret_cast<const void*>(&handle_logical_link_status)},
     {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
     {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
     {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},
@@ -269,13 +189,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_niclogicalhba_macaddress", reinterpret_cast<const void*>(&handle_niclogicalhba_macaddress)},
     {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
     {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
-    {"handle_portspeed", reinterpret_cast<const void*>(&handle_portspeed)},
-    {"handle_tcpip_properties", reinterpret_cast<const void*>(&handle_tcpip_properties)},
     {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
     {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
     {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
-    {"group_iSNS", reinterpret_cast<const void*>(&group_iSNS)},
 };
 const size_t kPendingHandlerCount = sizeof kPendingHandlers / sizeof kPendingHandlers[0];
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The main job against the simulated adapters: set-up, the shipped 32-bit build, then vxcli shows
-# the tree that the library builds for the adapters of examples/two-adapters.json under a scratch
-# root. Extra arguments go to vxcli instead of "tree" (e.g. ./scripts/demo.sh get ROOT/VARUDebugLevel).
+# The main job against the simulated adapters of examples/iscsi-lab.json, under a scratch root:
+# set-up, the shipped 32-bit build, then, one vxcli process a step as a host's management client
+# would run them, the iSCSI function of the first adapter gets an address, a send-target portal
+# (with the CHAP its discovery portal asks for), discovers the targets behind it and logs in to the
+# first; the targets, sessions and LUNs are printed. Arguments go to vxcli instead
+# (e.g. ./scripts/demo.sh get ROOT/VARUDebugLevel, ./scripts/demo.sh tree).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +15,26 @@ cmake --build --preset m32 -j "$(nproc)" --target vxima vxsim vxcli >/dev/null
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export VXIMA_ROOT=$root
-export VXIMA_SIMULATOR=$PWD/examples/two-adapters.json
+export VXIMA_SIMULATOR=$PWD/examples/iscsi-lab.json
+vxcli=build/m32/bin/vxcli
 
-if [ $# -eq 0 ]; then set -- tree; fi
-build/m32/bin/vxcli "$@"
+if [ $# -gt 0 ]; then
+  exec "$vxcli" "$@"
+fi
+
+phba=ROOT/Vexalon0/iSCSIPhysicalHBA0
+lhba=$phba/LogicalHBA0
+stp=$lhba/Discovery/SendTargetPortal0
+step() {
+  echo "== $*"
+  "$vxcli" "$@"
+}
+step do "$phba/Network/TCPIPConfiguration/ConfigureIPAddress" IPAddress=10.0.0.21 SubnetMask=255.255.255.0
+step get "$phba/Network/TCPIPConfiguration/InitiatorIPAddress"
+step do "$lhba/Discovery/AddSendTargetPortal" IPAddress=10.0.0.9 PortNumber=3260
+step do "$stp/SendTargetPortalLoginOptions/Authentication/ConfigureCHAP" "AuthenticationMethod=One-Way CHAP" \
+  TargetCHAPName=discuser TargetSecret=discsecret12 CHAPParam=Required
+step do "$stp/DiscoverTargets"
+step do "$lhba/Target0/Login"
+echo "== targets, sessions and LUNs of $lhba"
+"$vxcli" tree "$lhba" | grep -E '^  Target[0-9]+ |TargetISCSIName|TargetIPAddress|TargetPortNumber|^    Session[0-9]+ |SessionStatus|^    LUN[0-9]+ |LUNSize|BlockSize|DeviceModelNumber|LUNSerialNumber'

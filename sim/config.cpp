@@ -173,6 +173,12 @@ Function read_function(const json& obj, const Adapter& adapter, bool iscsi, Name
   }
   if (iscsi) {
     if (has(obj, "iscsi_node")) f.iscsi_node = static_cast<int>(read_uint(obj, "iscsi_node", 0, 127, where));
+    f.mtu = static_cast<uint16_t>(read_uint(obj, "mtu", 9000, 0xFFFF, where));
+    const std::string link = read_text(obj, "link", "up", 4, where);
+    if (link != "up" && link != "down") fail(where, "link must be \"up\" or \"down\"");
+    f.link_up = link == "up";
+    f.speed = static_cast<uint8_t>(read_uint(obj, "speed", 4, 8, where));
+    f.qos_speed = static_cast<uint16_t>(read_uint(obj, "qos_speed", 0, 0xFFFF, where));
     return f;
   }
   f.mtu = static_cast<uint16_t>(read_uint(obj, "mtu", 1500, 0xFFFF, where));
@@ -269,6 +275,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
     a.virtual_function = obj.at("virtual_function").get<bool>();
   }
   a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
+  a.route_limit = static_cast<uint32_t>(read_uint(obj, "route_limit", 16, 999, where));
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
@@ -419,10 +426,39 @@ RemoteTarget read_target(const json& obj, const std::string& where) {
   return t;
 }
 
+Dhcp read_dhcp(const json& obj, const std::string& where) {
+  Dhcp d;
+  parse_net_address("10.0.0.100", &d.first_address);
+  parse_net_address("10.0.0.1", &d.gateway);
+  parse_net_address("fd00::", &d.ipv6_prefix);
+  if (!has(obj, "dhcp")) return d;
+  const json& o = obj.at("dhcp");
+  const std::string at = where + ".dhcp";
+  if (!o.is_object()) fail(at, "must be an object");
+  auto v4 = [&](const char* key, NetAddress* out) {
+    if (!has(o, key)) return;
+    const std::string text = read_text(o, key, "", 15, at);
+    if (!parse_net_address(text, out) || out->type != 1) fail(at, std::string(key) + " must be an IPv4 address");
+  };
+  v4("first_address", &d.first_address);
+  v4("gateway", &d.gateway);
+  NetAddress mask;
+  parse_net_address("255.255.255.0", &mask);
+  v4("subnet_mask", &mask);
+  std::copy_n(mask.bytes.begin(), 4, d.subnet_mask.begin());
+  d.lease = static_cast<uint32_t>(read_uint(o, "lease", 86400, 0xFFFFFFFFu, at));
+  if (has(o, "ipv6_prefix")) {
+    const std::string text = read_text(o, "ipv6_prefix", "", 39, at);
+    if (!parse_net_address(text, &d.ipv6_prefix) || d.ipv6_prefix.type != 16) fail(at, "ipv6_prefix must be an IPv6 address");
+  }
+  return d;
+}
+
 Network read_network(const json& obj) {
   const std::string where = "network";
   if (!obj.is_object()) fail(where, "must be an object");
   Network n;
+  n.dhcp = read_dhcp(obj, where);
   const json& targets = list_of(obj, "targets", where);
   if (targets.size() > kMaxRemoteTargets) fail(where, "more than 256 targets");
   std::set<std::string> names;
@@ -538,7 +574,7 @@ bool parse_config(const std::string& text, Config* out, std::string* error) {
       }
     }
     check_across_adapters(config);
-    if (has(doc, "network")) config.network = read_network(doc.at("network"));
+    config.network = read_network(has(doc, "network") ? doc.at("network") : json::object());
     *out = std::move(config);
     return true;
   } catch (const ConfigError& e) {

@@ -31,8 +31,11 @@ struct Function {
   std::string name;             // vmhbaNN (iSCSI) or vmnicN (NIC)
   Mac mac{};
   int iscsi_node = -1;          // iSCSI: number of its device node
-  uint16_t mtu = 1500;          // NIC: link information
+  uint16_t mtu = 1500;          // NIC: link information; iSCSI: the largest MTU (9000 by default)
   uint8_t link_down_reason = 0;
+  bool link_up = true;          // iSCSI: the port's link state and speeds
+  uint8_t speed = 4;            // physical speed code (1 10Mb ... 4 10Gb ... 8 100Gb)
+  uint16_t qos_speed = 0;       // QoS link speed in units of 10 Mb/s; 0 none
   std::vector<VirtualFunction> virtual_functions;
 };
 
@@ -69,6 +72,7 @@ struct Adapter {
   uint32_t max_targets = 512;   // the firmware configuration's maximum target count
   bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
   std::string oem_serial_number;   // OEM parameter block (opcode 76)
+  uint32_t route_limit = 16;       // static routes each iSCSI function takes
 
   std::vector<Function> iscsi_functions;
   std::vector<Function> nic_functions;
@@ -140,7 +144,18 @@ struct IsnsServer {
   std::vector<std::string> targets;   // every target when the configuration names none
 };
 
+// What the network's DHCP server leases: function n (its iSCSI node number) gets `first_address`
+// + n; IPv6 auto-assignment gives the prefix and the interface's EUI-64.
+struct Dhcp {
+  NetAddress first_address;
+  std::array<uint8_t, 4> subnet_mask{255, 255, 255, 0};
+  NetAddress gateway;
+  uint32_t lease = 86400;
+  NetAddress ipv6_prefix;
+};
+
 struct Network {
+  Dhcp dhcp;
   std::vector<RemoteTarget> targets;
   std::vector<DiscoveryPortal> discovery_portals;
   std::vector<IsnsServer> isns_servers;

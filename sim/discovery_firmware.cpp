@@ -12,6 +12,7 @@
 #include "iscsi/records.h"
 #include "sim/iscsi_firmware.h"
 #include "sim/iscsi_state.h"
+#include "sim/net_state.h"
 
 namespace vx::sim {
 namespace {
@@ -94,26 +95,6 @@ Answer page(Command& c, uint32_t handle, const std::string* name, size_t first, 
   return done.status != 0 ? done : answer;
 }
 
-std::string discovery_params_file(const Command& c) {
-  char name[48];
-  std::snprintf(name, sizeof name, "records/discovery-%03d.%02d.%d", c.adapter.bus, c.adapter.device,
-                c.function.number);
-  return c.store.adapter_file(c.adapter.serial_number, name);
-}
-
-bool read_discovery_params(const Command& c, std::string* rec) {
-  if (c.store.read(discovery_params_file(c), rec) == file_store::ReadResult::kFailed) return false;
-  rec->resize(kDiscoveryParamsSize, '\0');
-  return true;
-}
-
-template <typename T>
-T value_at(const std::string& rec, size_t offset) {
-  T v;
-  std::memcpy(&v, rec.data() + offset, sizeof v);
-  return v;
-}
-
 struct DatabaseTarget {
   std::string name;
   std::string alias;
@@ -131,8 +112,8 @@ DatabaseTarget* entry_named(std::vector<DatabaseTarget>& db, const std::string& 
 // `with_isns`, while iSNS is on) the targets that the record's servers report.
 bool target_database(const Command& c, bool with_isns, std::vector<DatabaseTarget>* out) {
   const std::shared_ptr<const IscsiState> state = read_iscsi_state(c.store, c.adapter, c.function);
-  std::string params;
-  if (state == nullptr || !read_discovery_params(c, &params)) return false;
+  NetState net;
+  if (state == nullptr || !read_net_state(c.store, c.adapter, c.function, &net)) return false;
   std::vector<DatabaseTarget> db;
   for (const PersistentTarget& p : state->persistent) {
     const RemoteTarget* remote = c.network.find(p.target);
@@ -150,14 +131,12 @@ bool target_database(const Command& c, bool with_isns, std::vector<DatabaseTarge
     });
     if (!known) t->portals.push_back(portal);
   }
-  const uint32_t servers = std::min<uint32_t>(value_at<uint32_t>(params, kDiscoveryParamsServerCount), kMaxIsnsServers);
-  const bool isns_on = (value_at<uint16_t>(params, kDiscoveryParamsFlags) & kIsnsEnabled) != 0;
-  for (uint32_t n = 0; with_isns && isns_on && n < servers; ++n) {
-    const size_t entry = kDiscoveryParamsServers + n * kIsnsServerEntrySize;
+  const bool isns_on = (net.isns_flags & kIsnsEnabled) != 0;
+  for (size_t n = 0; with_isns && isns_on && n < net.isns_servers.size(); ++n) {
     NetAddress address;
-    address.type = static_cast<uint8_t>(params[entry + 3]);
-    std::memcpy(address.bytes.data(), params.data() + entry + 4, address.bytes.size());
-    const uint16_t port = value_at<uint16_t>(params, entry + 24);
+    address.type = net.isns_servers[n].type;
+    address.bytes = net.isns_servers[n].address;
+    const uint16_t port = net.isns_servers[n].port;
     for (const IsnsServer& server : c.network.isns_servers) {
       if (!(server.address == address) || server.port != port) continue;
       for (const std::string& name : server.targets) {
@@ -234,28 +213,6 @@ Answer get_target(Command& c) {
     put_at<uint16_t>(rec, base + kTargetRecordPortalPort, t.portals[g].port);
   }
   return answer_record(c, rec.data(), rec.size());
-}
-
-Answer get_discovery_params(Command& c) {
-  std::string rec;
-  if (!read_discovery_params(c, &rec)) return kAnswerFlashFailure;
-  return answer_record(c, rec.data(), rec.size());
-}
-
-Answer set_discovery_params(Command& c) {
-  if (c.payload.size() < kDiscoveryParamsSize) return kAnswerInvalidField;
-  std::string incoming = c.payload.bytes(0, kDiscoveryParamsSize);
-  const bool written = c.store.update(discovery_params_file(c), [&](std::string& rec, bool) {
-    rec.resize(kDiscoveryParamsSize, '\0');
-    // Servers change only when the record says where they come from (the user, or DHCP).
-    if ((value_at<uint16_t>(incoming, kDiscoveryParamsFlags) & (kIsnsServerByUser | kIsnsServerByDhcp)) == 0) {
-      incoming.replace(kDiscoveryParamsServerCount, kDiscoveryParamsSize - kDiscoveryParamsServerCount,
-                       rec.substr(kDiscoveryParamsServerCount));
-    }
-    rec = incoming;
-    return true;
-  });
-  return written ? echo(c) : kAnswerFlashFailure;
 }
 
 }  // namespace vx::sim

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sim/iscsi_firmware.h"
+#include "sim/net_firmware.h"
 #include "sim/startup_commands.h"
 
 namespace vx::sim {
@@ -272,8 +273,28 @@ constexpr CommandRow kCommands[] = {
     {58, 1, get_fw_config},
     {30, 6, get_target_ids},
     {32, 6, get_target},
+    {24, 2, get_interface_ids},   // the network of an iSCSI function (net_firmware.cpp)
+    {25, 2, get_interface},
+    {21, 2, modify_ip_entry},
+    {22, 2, get_default_gateway},
+    {23, 2, set_default_gateway},
+    {17, 2, dhcp_on},
+    {18, 2, dhcp_off},
+    {14, 2, set_vlan},
+    {10, 2, fetch_routes},
+    {11, 2, save_route},
+    {8, 2, fetch_arp},
+    {9, 2, save_arp},
     {28, 2, get_discovery_params},
     {29, 2, set_discovery_params},
+    {30, 2, get_node_params},
+    {7, 2, get_nic_params},
+    {5, 1, get_link_status},
+    {46, 6, get_initiator_stats},
+    {47, 6, get_login_stats},
+    {48, 6, get_session_attributes},
+    {7, 1, erase_or_flash},
+    {169, 1, set_factory_profile},
 };
 
 }  // namespace

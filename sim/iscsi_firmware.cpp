@@ -8,6 +8,7 @@
 
 #include "iscsi/records.h"
 #include "sim/iscsi_state.h"
+#include "sim/net_state.h"
 
 namespace vx::sim {
 namespace {
@@ -86,16 +87,21 @@ SimSession& new_session(const Adapter& adapter, IscsiState& s, const PersistentT
 }
 
 // Logs a registration in: its session is made (or tried again) with the registration's options.
-void log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p) {
+// False when its session is open already (no login is tried).
+bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const PersistentTarget& p,
+            LoginVerdict* verdict) {
   login_options options{};
   std::memcpy(&options, p.options.data(), std::min(p.options.size(), sizeof options));
-  const uint32_t state = session_state_after(login_verdict(network, p.target, p.address, p.port, options));
+  *verdict = login_verdict(network, p.target, p.address, p.port, options);
+  const uint32_t state = session_state_after(*verdict);
   if (SimSession* x = session_of_key(s, p)) {
-    if ((x->state & kSessionOpen) == 0) x->state = state;
     x->options = p.options;
-    return;
+    if ((x->state & kSessionOpen) != 0) return false;
+    x->state = state;
+    return true;
   }
   new_session(adapter, s, p, state, p.flags & kSessionFlagBoot);
+  return true;
 }
 
 // The firmware's answer pairs for a refused login; an address that answers without the target
@@ -164,7 +170,9 @@ Answer add_persistent_target(Command& c) {
   }
   const PersistentTarget p = key_of(r);
   if (p.target.empty() || p.initiator.empty()) return kAnswerInvalidField;
-  return change(c, [&](IscsiState& s) {
+  bool tried = false;
+  LoginVerdict verdict = LoginVerdict::kAccepted;
+  const Answer a = change(c, [&](IscsiState& s) {
     auto it = std::find_if(s.persistent.begin(), s.persistent.end(), [&](const PersistentTarget& o) {
       return same_key(o, p.target, p.address, p.port, p.isid, p.initiator);
     });
@@ -173,9 +181,11 @@ Answer add_persistent_target(Command& c) {
     } else {
       *it = p;
     }
-    log_in(c.network, c.adapter, s, p);
+    tried = log_in(c.network, c.adapter, s, p, &verdict);
     return true;
   }, echo(c));
+  if (a.status == 0 && tried) note_login(c, verdict, p.target, p.address);
+  return a;
 }
 
 Answer del_persistent_target(Command& c) {
@@ -302,6 +312,7 @@ Answer login_target(Command& c) {
   }
   if (key.target.empty() || key.initiator.empty()) return kAnswerInvalidField;
   const LoginVerdict verdict = login_verdict(c.network, key.target, key.address, key.port, r.options);
+  note_login(c, verdict, key.target, key.address);
   if (verdict != LoginVerdict::kAccepted) return refusal(c.network, key.address, verdict);
   // A login that matches a session (also a closed one) logs that session in again, on its handle.
   const Answer done = change(c, [&](IscsiState& s) {
@@ -326,8 +337,10 @@ Answer login_target(Command& c) {
 
 Answer logout_session(Command& c) {
   const uint32_t handle = c.payload.u32(0);
-  return change(c, [&](IscsiState& s) {
+  bool session = false;
+  const Answer a = change(c, [&](IscsiState& s) {
     const size_t before = s.sessions.size() + s.discovery.size();
+    session = s.session(handle) != nullptr;
     s.sessions.erase(std::remove_if(s.sessions.begin(), s.sessions.end(),
                                     [&](const SimSession& x) { return x.handle == handle; }),
                      s.sessions.end());
@@ -336,6 +349,8 @@ Answer logout_session(Command& c) {
                       s.discovery.end());
     return s.sessions.size() + s.discovery.size() != before;
   }, echo(c));
+  if (a.status == 0 && session) note_logout(c);
+  return a;
 }
 
 Answer set_boot_target(Command& c) {

@@ -40,7 +40,5 @@ Answer send_targets_more(Command& c);   // the continuation, generation 5
 Answer get_fw_config(Command& c);
 Answer get_target_ids(Command& c);
 Answer get_target(Command& c);
-Answer get_discovery_params(Command& c);
-Answer set_discovery_params(Command& c);
 
 }  // namespace vx::sim

@@ -22,6 +22,7 @@
 #include "sim/config.h"
 #include "sim/firmware.h"
 #include "sim/iscsi_state.h"
+#include "sim/net_state.h"
 #include "sim/store.h"
 #include "sim/vxsim.h"
 #include "sim/vxsim_control.h"
@@ -558,6 +559,7 @@ int vxsim_reset(void) {
   for (auto& [fd, node] : m.nodes) node.stale = true;
   m.journal.clear();
   m.faults.clear();
+  vx::sim::clear_counters();
   vx::sim::load(m);
   return m.loaded ? 0 : -1;
 }

@@ -9,6 +9,7 @@
 #include "iscsi/records.h"
 #include "sim/iscsi_firmware.h"
 #include "sim/iscsi_state.h"
+#include "sim/net_state.h"
 
 namespace vx::sim {
 namespace {
@@ -167,6 +168,9 @@ Answer scsi_passthru(Command& c) {
   if (x.header.direction != kScsiDirectionWrite) std::fill(x.data.begin(), x.data.end(), 0);
   x.header.check_condition = 0;
   run_cdb(x, c.store, *target);
+  const bool write = x.header.direction == kScsiDirectionWrite;
+  note_io(c, session->handle, true, !x.refused && write ? length : 0,
+          !x.refused && x.header.direction == kScsiDirectionRead ? length : 0);
   c.payload.put(0, &x.header, sizeof x.header);
   if (!x.refused && x.header.direction == kScsiDirectionRead) c.payload.put(sizeof x.header, x.data.data(), x.data.size());
   Answer a;

@@ -21,7 +21,54 @@ bool make_parent_dirs(const std::string& file) {
   return true;
 }
 
+constexpr char kHex[] = "0123456789abcdef";
+constexpr char kZeroRun = '.';       // followed by three hex digits: that many zero bytes
+constexpr size_t kMinZeroRun = 3;
+constexpr size_t kMaxZeroRun = 0xFFF;
+
+int nibble(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
 }  // namespace
+
+// Bytes as hex, with runs of zero bytes (most of a login-options block) written short: the state
+// file, and the cost of rewriting it, stays small however many sessions it holds.
+std::string to_hex(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    size_t run = 0;
+    while (i + run < bytes.size() && bytes[i + run] == '\0' && run < kMaxZeroRun) ++run;
+    if (run >= kMinZeroRun) {
+      out += kZeroRun;
+      for (int shift = 8; shift >= 0; shift -= 4) out += kHex[(run >> shift) & 15];
+      i += run;
+      continue;
+    }
+    const auto c = static_cast<unsigned char>(bytes[i++]);
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  return out;
+}
+
+std::string from_hex(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i + 1 < text.size();) {
+    if (text[i] == kZeroRun && i + 3 < text.size()) {
+      out.append(static_cast<size_t>(nibble(text[i + 1]) << 8 | nibble(text[i + 2]) << 4 | nibble(text[i + 3])), '\0');
+      i += 4;
+      continue;
+    }
+    out += static_cast<char>(nibble(text[i]) << 4 | nibble(text[i + 1]));
+    i += 2;
+  }
+  return out;
+}
 
 Store::Store(std::string root) : root_(std::move(root)) {
   while (!root_.empty() && root_.back() == '/') root_.pop_back();

@@ -43,6 +43,11 @@ class Store {
 // byte outside [A-Za-z0-9._-] written as %XX, so any name maps to one flat file.
 std::string object_file_name(const std::string& object_name);
 
+// Bytes as lower-case hex digits, runs of zero bytes written short, and back (a digit that is no
+// hex digit reads as 0).
+std::string to_hex(const std::string& bytes);
+std::string from_hex(const std::string& text);
+
 // The line a driver writes for a NIC function: /device/BBB:DD.F/vmkname = "vmnicN".
 std::string esx_conf_line(int bus, int device, int function, const std::string& name);
 

@@ -2,7 +2,11 @@
 // of remote targets) started through the public calls, with the simulator's iSCSI controls.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,24 @@ class IscsiLab : public StartupTest {
   int (*session_control_)(const char*, int) = nullptr;
   int64_t (*lun_read_)(const char*, uint32_t, uint64_t, uint32_t, void*, uint32_t) = nullptr;
 };
+
+// Runs this test program again with only the named test, `flag` set in its environment, as a
+// second process on the same root would start after a host restart; its exit status.
+inline int run_child(const char* test, const char* flag) {
+  char self[4096] = {};
+  if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv(flag, "1", 1);
+    std::string filter = std::string("--gtest_filter=") + test;
+    char* argv[] = {self, filter.data(), nullptr};   // its own path: the simulated adapter is found beside it
+    ::execv(self, argv);
+    ::_exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // A block of a remote LUN never written: byte i of block b is (b * 31 + i) % 251 + 1.
 inline bool untouched(const uint8_t* block, uint64_t lba, uint32_t size) {

@@ -18,11 +18,9 @@ class IscsiFlash : public IscsiLab {
   void put_region(int n, const std::string& bytes) const { root_.write(kObjects + std::to_string(n), bytes); }
   // The initiator's CHAP settings, which a new target takes.
   void initiator_chap(const char* method) {
-    hm_node* auth = vx::get_node(static_cast<int32_t>(tag_at(std::string(kGen5Lhba) + "/InitiatorLoginOptions/Authentication")));
-    const char* values[][2] = {{"AuthenticationMethod", method}, {"TargetCHAPName", "tgtuser"},
-                               {"TargetSecret", "tgtsecret123"}, {"InitiatorCHAPName", "store1"},
-                               {"InitiatorSecret", "mutualsecret1"}};
-    for (const auto& v : values) vx::set_prop_val(auth, v[0], "%s", v[1]);
+    ASSERT_EQ(act(tag_at(std::string(kGen5Lhba) + "/InitiatorLoginOptions/Authentication"), "ConfigureCHAP",
+                  {method, "store1", "mutualsecret1", "tgtuser", "tgtsecret123", "Required"}),
+              0u);
   }
 };
 

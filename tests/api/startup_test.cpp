@@ -21,6 +21,7 @@
 #include "access/wire.h"
 #include "backend/backend.h"
 #include "engine/api_lock.h"
+#include "iscsi/common.h"
 #include "schema/session.h"
 #include "schema/target.h"
 #include "tests/api/startup_fixture.h"
@@ -167,7 +168,9 @@ TEST_F(StartupTest, ExitFreesEachOwnedRecordOnce) {
   hm_node* connection = vx::initialize_Connection(session, nullptr, nullptr, nullptr);
   hm_node* lun = vx::initialize_LUN(target, nullptr, nullptr, nullptr);
   ASSERT_TRUE(connection && lun);
-  for (hm_node* owner : {tcpip, session, connection, lun}) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
+  for (hm_node* owner : {tcpip, session, connection, lun}) {
+    if (vx::group_data(owner)->backend_info == nullptr) vx::group_data(owner)->backend_info = vx::varu_dcalloc(16);
+  }
   vx::group_data(sharer)->backend_info = vx::group_data(phba)->backend_info;
   stop();
   EXPECT_EQ(vx::varu_alloc_count(), before);
@@ -429,9 +432,7 @@ TEST_F(StartupTest, ControllerThatCannotBeComparedEndsTheSearch) {
   // Without iSCSI physical HBAs Vexalon0 ends an iSCSI function's search; a NIC function's goes on.
   for (const char* path : {"Vexalon0/iSCSIPhysicalHBA1", "Vexalon0/iSCSIPhysicalHBA0"}) {
     hm_node* phba = vx::get_node(static_cast<int32_t>(tag_at(path)));
-    vx::varu_dfree(vx::group_data(phba)->backend_info);
-    vx::group_data(phba)->backend_info = nullptr;
-    ASSERT_EQ(vx::delete_node(phba), 0u) << path;
+    ASSERT_EQ(vx::delete_with_records(phba), 0u) << path;
   }
   EXPECT_EQ(vx::VARU_get_iscsi_node_info(1, text, attrs, 0), vx::kNodeNew);
   text[0] = '\0';

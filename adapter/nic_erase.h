@@ -1,0 +1,20 @@
+// The erase of a NIC function's settings in the adapter's flash, as the adapter-wide erase of the
+// configuration runs it for every NIC function.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/hm.h"
+
+namespace vx {
+
+constexpr uint32_t kStatusErased = 184;
+constexpr uint32_t kStatusEraseRebootNow = 55;
+constexpr uint32_t kStatusNicEraseFailed = 188;
+constexpr uint32_t kStatusRebootImmediately = 239;
+
+// 0 with status 184; 55 with status 239 when the adapter must be rebooted at once; else the
+// command's status with status 188.
+uint32_t VARU_EraseNICConfiguration(hm_node* nic_phba);
+
+}  // namespace vx
