@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -264,13 +263,6 @@ int inventory_ima(const imahost::Host& host, const Objects& o) {
 
 void BM_ImaInventory(benchmark::State& state) {
   vxbench::ScratchRoot root("vxima-inventory-");
-  std::string records;
-  for (const char* key : {"Vexalon0,iSCSIPhysicalHBA0", "Vexalon0,iSCSIPhysicalHBA1", "Vexalon1,iSCSIPhysicalHBA0",
-                          "Vexalon1,iSCSIPhysicalHBA1"}) {
-    records += std::string(key) + ",LogicalHBA0,Yes,Yes,None,None,None,,,,,Prohibited,Prohibited,Prohibited\n";
-  }
-  std::filesystem::create_directories(root.path() + "/scratch/Talvix");
-  std::ofstream(root.path() + "/scratch/Talvix/intr_logopts.txt") << records;   // as a first start writes it
   ::setenv("VXIMA_SIMULATOR", lab_file().c_str(), 1);
   vxtest::SimControls sim;
   imahost::Host host;

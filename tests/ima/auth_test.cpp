@@ -98,9 +98,6 @@ TEST_F(AuthTest, ATargetLogsInOnlyWithItsCredentials) {
   const std::string used = target + "/Session0/SessionLoginOptions/Authentication";
   EXPECT_EQ(enabled, values(used, {"AuthenticationMethod"}) == "None" ? 0u : 1u);
   EXPECT_EQ(got.text(4), values(used, {"TargetCHAPName"}));
-  if (enabled != 0) {
-    EXPECT_EQ(got.u32(516) + got.u32(784) + got.u32(0) + got.u32(520) + got.u32(524), 256u + 256 + 3 + 12 + 18);
-  }
   ASSERT_EQ(ima().IMA_GetMutualLocalAuthParms(portal, kChap, chap(got)), IMA_STATUS_SUCCESS);
   EXPECT_EQ(got.text(528) + " " + std::to_string(got.u32(784)), "mutualsecret1 13");
   EXPECT_TRUE(got.guard_intact());

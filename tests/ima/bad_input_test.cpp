@@ -61,6 +61,9 @@ const IMA_UINT kOne[] = {1};
 const IMA_IP_ADDRESS kIpv4 = {1, {10, 0, 0, 77}};
 #define LEVELS 3, 9, 11, 12
 #define PORTS 4, 7, 8
+#define NUMBER_ROW(fn) RECORD_ROW(fn, IMA_MIN_MAX_VALUE, true, LEVELS)
+#define FLAG_ROW(fn, ...) RECORD_ROW(fn, IMA_BOOL_VALUE, true, __VA_ARGS__)
+#define UNSUPPORTED_ROW(fn) CALL_ROW(fn, (o, 1), 3, 9)
 
 const EntryRow kEntryPoints[] = {
     LIST_ROW(IMA_VMW_GetLhbaOidList, 4),
@@ -151,45 +154,28 @@ const EntryRow kEntryPoints[] = {
     ACT_ROW(IMA_VMW_SetIpv6ConfigMethod, (o, 0, 0), 4, 8),
     CALL_ROW(IMA_VMW_SetArpRedirect, (o, 1), 4),
     // login parameters
-    RECORD_ROW(IMA_GetMaxConnectionsProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetMaxOutstandingR2TProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetFirstBurstLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetMaxBurstLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetDefaultTime2WaitProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetDefaultTime2RetainProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetErrorRecoveryLevelProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetMaxRecvDataSegmentLengthProperties, IMA_MIN_MAX_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetDataPduInOrderProperties, IMA_BOOL_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetDataSequenceInOrderProperties, IMA_BOOL_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetImmediateDataProperties, IMA_BOOL_VALUE, true, LEVELS),
-    RECORD_ROW(IMA_GetInitialR2TProperties, IMA_BOOL_VALUE, true, LEVELS),
+    NUMBER_ROW(IMA_GetMaxConnectionsProperties), NUMBER_ROW(IMA_GetMaxOutstandingR2TProperties),
+    NUMBER_ROW(IMA_GetFirstBurstLengthProperties), NUMBER_ROW(IMA_GetMaxBurstLengthProperties),
+    NUMBER_ROW(IMA_GetDefaultTime2WaitProperties), NUMBER_ROW(IMA_GetDefaultTime2RetainProperties),
+    NUMBER_ROW(IMA_GetErrorRecoveryLevelProperties), NUMBER_ROW(IMA_GetMaxRecvDataSegmentLengthProperties),
+    FLAG_ROW(IMA_GetDataPduInOrderProperties, LEVELS), FLAG_ROW(IMA_GetDataSequenceInOrderProperties, LEVELS),
+    FLAG_ROW(IMA_GetImmediateDataProperties, LEVELS), FLAG_ROW(IMA_GetInitialR2TProperties, LEVELS),
     CALL_ROW(IMA_VMW_GetHeaderDigest, (o, &g_count, g_words), LEVELS),
     CALL_ROW(IMA_VMW_GetDataDigest, (o, &g_count, g_words), LEVELS),
     RECORD_ROW(IMA_GetDigestProperties, IMA_DIGEST_PROPERTIES, true, LEVELS),
-    ACT_ROW(IMA_VMW_SetHeaderDigest, (o, 1, kOne), LEVELS),
-    ACT_ROW(IMA_VMW_SetDataDigest, (o, 1, kOne), LEVELS),
-    ACT_ROW(IMA_SetHeaderDigestValues, (o, 1, kOne), 3, 9),
-    ACT_ROW(IMA_SetDataDigestValues, (o, 1, kOne), 3, 9),
+    ACT_ROW(IMA_VMW_SetHeaderDigest, (o, 1, kOne), LEVELS), ACT_ROW(IMA_VMW_SetDataDigest, (o, 1, kOne), LEVELS),
+    ACT_ROW(IMA_SetHeaderDigestValues, (o, 1, kOne), 3, 9), ACT_ROW(IMA_SetDataDigestValues, (o, 1, kOne), 3, 9),
     ACT_ROW(IMA_SetImmediateData, (o, 1), 3, 9),
-    RECORD_ROW(IMA_GetIFMarkerProperties, IMA_BOOL_VALUE, true, 3, 9),
-    RECORD_ROW(IMA_GetIFMarkIntProperties, IMA_BOOL_VALUE, true, 3, 9),
-    RECORD_ROW(IMA_GetOFMarkerProperties, IMA_BOOL_VALUE, true, 3, 9),
-    RECORD_ROW(IMA_GetOFMarkIntProperties, IMA_BOOL_VALUE, true, 3, 9),
-    CALL_ROW(IMA_SetDataPduInOrder, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetDataSequenceInOrder, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetInitialR2T, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetIFMarkerProperties, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetOFMarkerProperties, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetDefaultTime2Wait, (o, 2), 3, 9),
-    CALL_ROW(IMA_SetDefaultTime2Retain, (o, 2), 3, 9),
-    CALL_ROW(IMA_SetErrorRecoveryLevel, (o, 0), 3, 9),
-    CALL_ROW(IMA_SetFirstBurstLength, (o, 512), 3, 9),
-    CALL_ROW(IMA_SetMaxBurstLength, (o, 512), 3, 9),
-    CALL_ROW(IMA_SetMaxRecvDataSegmentLength, (o, 512), 3, 9),
-    CALL_ROW(IMA_SetMaxOutstandingR2T, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetMaxConnections, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetIFMarkIntProperties, (o, 1), 3, 9),
-    CALL_ROW(IMA_SetOFMarkIntProperties, (o, 1), 3, 9),
+    FLAG_ROW(IMA_GetIFMarkerProperties, 3, 9), FLAG_ROW(IMA_GetIFMarkIntProperties, 3, 9),
+    FLAG_ROW(IMA_GetOFMarkerProperties, 3, 9), FLAG_ROW(IMA_GetOFMarkIntProperties, 3, 9),
+    UNSUPPORTED_ROW(IMA_SetDataPduInOrder), UNSUPPORTED_ROW(IMA_SetDataSequenceInOrder),
+    UNSUPPORTED_ROW(IMA_SetInitialR2T), UNSUPPORTED_ROW(IMA_SetIFMarkerProperties),
+    UNSUPPORTED_ROW(IMA_SetOFMarkerProperties), UNSUPPORTED_ROW(IMA_SetDefaultTime2Wait),
+    UNSUPPORTED_ROW(IMA_SetDefaultTime2Retain), UNSUPPORTED_ROW(IMA_SetErrorRecoveryLevel),
+    UNSUPPORTED_ROW(IMA_SetFirstBurstLength), UNSUPPORTED_ROW(IMA_SetMaxBurstLength),
+    UNSUPPORTED_ROW(IMA_SetMaxRecvDataSegmentLength), UNSUPPORTED_ROW(IMA_SetMaxOutstandingR2T),
+    UNSUPPORTED_ROW(IMA_SetMaxConnections), UNSUPPORTED_ROW(IMA_SetIFMarkIntProperties),
+    UNSUPPORTED_ROW(IMA_SetOFMarkIntProperties),
 };
 
 // Nodes of the two-adapter tree and the object types each may stand for.

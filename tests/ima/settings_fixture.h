@@ -16,13 +16,6 @@ class SettingsTest : public ImaTest {
 
   void SetUp() override {
     ImaTest::SetUp();
-    // The record of initiator login options that a first start writes for each logical HBA.
-    std::string records;
-    for (const char* key : {"Vexalon0,iSCSIPhysicalHBA0", "Vexalon0,iSCSIPhysicalHBA1", "Vexalon1,iSCSIPhysicalHBA0",
-                            "Vexalon1,iSCSIPhysicalHBA1"}) {
-      records += std::string(key) + ",LogicalHBA0,Yes,Yes,None,None,None,,,,,Prohibited,Prohibited,Prohibited\n";
-    }
-    root.write("/scratch/Talvix/intr_logopts.txt", records);
     started("iscsi-lab.json");
   }
 
@@ -45,22 +38,17 @@ class SettingsTest : public ImaTest {
     std::string out;
     for (const char* p : properties) {
       char text[VARU_VALUE_SIZE] = "";
-      const std::string path = group + "/" + p;
-      const size_t slash = path.rfind('/');
-      read(tag_at(path.substr(0, slash)), tag_at(path, VARU_KIND_PROPERTY), text, sizeof text);
+      read(tag_at(group), tag_at(group + "/" + p, VARU_KIND_PROPERTY), text, sizeof text);
       out += (out.empty() ? "" : "|") + std::string(text);
     }
     return out;
   }
-  // A lab target added to the logical HBA; the path of the target.
+  // A lab target added as the logical HBA's first; its path.
   std::string add_target(const char* name, const char* address) {
+    const std::string target = std::string(kLhba) + "/Target0";
     EXPECT_EQ(act(kLhba, "AddTarget", {name, address}), 0u) << name;
-    std::string path;
-    for (int m = 0; m < 8 && path.empty(); ++m) {
-      const std::string target = std::string(kLhba) + "/Target" + std::to_string(m);
-      if (values(target, {"TargetISCSIName"}) == name) path = target;
-    }
-    return path;
+    EXPECT_EQ(values(target, {"TargetISCSIName"}), name);
+    return target;
   }
   // A SendTargets portal added to the logical HBA; its path.
   std::string add_discovery_portal(const char* address) {
