@@ -41,14 +41,15 @@ struct Varu {
         action(reinterpret_cast<decltype(action)>(host.symbol("VARU_do_action"))) {}
 
   // The node at a path of names below base ("" for base), 0xFFFFFFFF when missing.
-  uint32_t at(uint32_t base, const std::string& path, int32_t last_kind = VARU_KIND_GROUP) const {
-    for (size_t start = 0; start < path.size() && base != 0xFFFFFFFFu;) {
-      const size_t slash = std::min(path.find('/', start), path.size());
-      const int32_t kind = slash == path.size() ? last_kind : VARU_KIND_GROUP;
-      if (node_tag(static_cast<int32_t>(base), path.substr(start, slash - start).c_str(), &base, kind) != 0) {
-        base = 0xFFFFFFFFu;
-      }
-      start = slash + 1;
+  uint32_t at(uint32_t base, const char* path, int32_t last_kind = VARU_KIND_GROUP) const {
+    char name[VARU_NAME_SIZE];
+    for (const char* p = path; *p != '\0' && base != 0xFFFFFFFFu;) {
+      const char* slash = std::strchr(p, '/');
+      const size_t length = slash != nullptr ? static_cast<size_t>(slash - p) : std::strlen(p);
+      std::snprintf(name, sizeof name, "%.*s", static_cast<int>(length), p);
+      const int32_t kind = slash == nullptr ? last_kind : VARU_KIND_GROUP;
+      if (node_tag(static_cast<int32_t>(base), name, &base, kind) != 0) base = 0xFFFFFFFFu;
+      p = slash != nullptr ? slash + 1 : p + length;
     }
     return base;
   }
@@ -56,21 +57,30 @@ struct Varu {
     for (; levels > 0; --levels) parent_tag(tag, &tag);
     return tag;
   }
-  // The properties of the group at `path` below base, in order.
-  void read(uint32_t base, const char* path, std::initializer_list<const char*> properties) const {
+  // The properties of the group at `path` below base, in order, up to the first that fails (as an
+  // IMA reader stops there).
+  bool read(uint32_t base, const char* path, std::initializer_list<const char*> properties) const {
     const uint32_t group = at(base, path);
     char value[VARU_VALUE_SIZE];
     for (const char* name : properties) {
       uint32_t prop = 0;
-      if (group == 0xFFFFFFFFu || node_tag(static_cast<int32_t>(group), name, &prop, VARU_KIND_PROPERTY) != 0) return;
-      property(group, prop, value, sizeof value);
+      if (group == 0xFFFFFFFFu || node_tag(static_cast<int32_t>(group), name, &prop, VARU_KIND_PROPERTY) != 0 ||
+          property(group, prop, value, sizeof value) != 0) {
+        return false;
+      }
     }
+    return true;
   }
   std::vector<uint32_t> children(uint32_t parent, const char* name) const {
-    std::vector<uint32_t> numbers(1024), tags;
+    static uint32_t numbers[65536];
+    std::vector<uint32_t> tags;
     uint32_t count = 0;
-    instances(static_cast<int32_t>(parent), name, numbers.data(), &count);
-    for (uint32_t i = 0; i < count; ++i) tags.push_back(at(parent, name + std::to_string(numbers[i])));
+    instances(static_cast<int32_t>(parent), name, numbers, &count);
+    for (uint32_t i = 0; i < count; ++i) {
+      char instance[VARU_NAME_SIZE];
+      std::snprintf(instance, sizeof instance, "%s%u", name, numbers[i]);
+      tags.push_back(at(parent, instance));
+    }
     return tags;
   }
   uint32_t act(uint32_t group, const char* name, std::initializer_list<const char*> params) const {
@@ -117,28 +127,51 @@ void populate(const Varu& varu, const Objects& o) {
   }
 }
 
-constexpr std::initializer_list<const char*> kNumbers = {"MaxConnections",   "MaxOutstandingR2T",  "FirstBurstLength",
-                                                         "MaxBurstLength",   "DefaultTime2Wait",   "DefaultTime2Retain",
-                                                         "ErrorRecoveryLevel", "MaxRecvDataSegmentLength",
-                                                         "DataPDUInOrder",   "DataSequenceInOrder"};
+// The portals of a target and where its sessions lead, as the readers that prefer a session look.
+void varu_sessions(const Varu& varu, uint32_t target) {
+  const std::vector<uint32_t> sessions = varu.children(target, "Session");
+  if (sessions.empty()) return;
+  for (uint32_t session : sessions) varu.read(session, "Connection0", {"DestinationIPAddress", "DestinationPortNumber"});
+  for (uint32_t portal : varu.children(target, "TargetPortal")) varu.read(portal, "", {"TargetIPAddress", "TargetPortNumber"});
+}
 
-// What the IMA readers of one level read: authentication and the level's login options.
-void varu_level(const Varu& varu, uint32_t lhba, uint32_t options, bool target) {
+// What the IMA readers of one level read: authentication (the logical HBA's own readers, or a
+// target's and SendTargets portal's, with the address keys), then the login parameters.
+void varu_level(const Varu& varu, uint32_t lhba, uint32_t options, uint32_t target) {
   const uint32_t auth = varu.at(options, "Authentication");
-  if (target) varu.children(varu.up(options, 1), "Session");
-  for (int i = 0; i < 4; ++i) varu.read(auth, "", {"AuthenticationMethod", "CHAPParam"});
-  varu.read(auth, "", {"InitiatorCHAPName", "InitiatorSecret"});
-  varu.read(lhba, "InitiatorDefaultLoginOptions", kNumbers);
-  varu.read(options, "", {"ImmediateData", "InitialR2T", "HeaderParam", "DataParam"});
+  varu.read(auth, "", {"CHAPParam"});
+  if (target != 0) varu_sessions(varu, target);
+  for (int i = 0; i < 2; ++i) varu.read(auth, "", {"AuthenticationMethod"});
+  if (options == varu.at(lhba, "InitiatorLoginOptions")) {
+    for (int i = 0; i < 2; ++i) varu.read(auth, "", {"AuthenticationMethod"});
+  } else {
+    if (target != 0) varu_sessions(varu, target);
+    varu.read(auth, "", {"AuthenticationMethod"});
+    for (uint32_t p : varu.children(target != 0 ? target : varu.up(options, 2), "TargetPortal")) {
+      varu.read(p, "", {"TargetIPAddress", "TargetPortNumber", "PortalGroupTag"});
+    }
+  }
+  varu.read(auth, "", {"AuthenticationMethod", "InitiatorCHAPName", "InitiatorSecret"});
+  for (const char* key : {"MaxConnections", "MaxOutstandingR2T", "FirstBurstLength", "MaxBurstLength", "DefaultTime2Wait",
+                          "DefaultTime2Retain", "ErrorRecoveryLevel", "MaxRecvDataSegmentLength", "DataPDUInOrder",
+                          "DataSequenceInOrder"}) {
+    varu.read(lhba, "InitiatorDefaultLoginOptions", {key});
+  }
+  for (const char* key : {"ImmediateData", "InitialR2T", "HeaderParam", "DataParam"}) varu.read(options, "", {key});
 }
 
 void inventory_varu(const Varu& varu, const Objects& o) {
   for (uint32_t phba : o.phbas) {
     const uint32_t adapter = varu.up(phba, 1);
-    varu.read(adapter, "", {"Description", "SerialNumber", "ActiveFirmwareVersion", "BIOSVersion"});
-    varu.read(adapter, "iSCSIPhysicalHBA0", {"MaxCDBLength"});
-    varu.read(adapter, "", {"Manufacturer", "ModelNumber", "FirmwareStatus"});
-    varu.read(adapter, "iSCSIPhysicalHBA0/Driver", {"DriverName", "DriverVersion"});
+    // The physical HBA's record, up to its first failing read, as the IMA reader fills it.
+    const std::pair<const char*, const char*> record[] = {
+        {"", "Description"},  {"", "SerialNumber"}, {"", "ActiveFirmwareVersion"},
+        {"", "BIOSVersion"},  {"iSCSIPhysicalHBA0", "MaxCDBLength"}, {"", "Manufacturer"},
+        {"", "ModelNumber"},  {"iSCSIPhysicalHBA0/Driver", "DriverName"}, {"iSCSIPhysicalHBA0/Driver", "DriverVersion"}};
+    for (const auto& [path, name] : record) {
+      if (!varu.read(adapter, path, {name})) break;
+    }
+    varu.read(adapter, "", {"FirmwareStatus"});
     varu.read(phba, "LogicalHBA0/InitiatoriSCSIName", {"InitiatoriSCSIName", "InitiatorAlias"});
     varu.read(phba, "Network/NICConfiguration",
               {"MACAddress", "PortMaxSpeed", "PortSpeed", "MaxMTUSize", "LogicalLinkStatus", "MACAddress", "MaxMTUSize"});
@@ -150,21 +183,15 @@ void inventory_varu(const Varu& varu, const Objects& o) {
   }
   for (uint32_t lhba : o.lhbas) {
     varu.read(lhba, "", {"IfName"});
-    varu_level(varu, lhba, varu.at(lhba, "InitiatorLoginOptions"), false);
+    varu_level(varu, lhba, varu.at(lhba, "InitiatorLoginOptions"), 0);
   }
   for (uint32_t portal : o.portals) {
     const uint32_t target = varu.up(portal, 1);
     for (int twice = 0; twice < 2; ++twice) {   // as a target and as a static target
-      varu_level(varu, varu.up(target, 1), varu.at(target, "TargetLoginOptions"), true);
-      for (uint32_t p : varu.children(target, "TargetPortal")) {
-        varu.read(p, "", {"TargetIPAddress", "TargetPortNumber", "PortalGroupTag"});
-      }
+      varu_level(varu, varu.up(target, 1), varu.at(target, "TargetLoginOptions"), target);
     }
   }
-  for (uint32_t stp : o.discovery) {
-    varu_level(varu, varu.up(stp, 2), varu.at(stp, "SendTargetPortalLoginOptions"), false);
-    varu.children(varu.up(stp, 1), "TargetPortal");
-  }
+  for (uint32_t stp : o.discovery) varu_level(varu, varu.up(stp, 2), varu.at(stp, "SendTargetPortalLoginOptions"), 0);
 }
 
 // ---- the IMA side --------------------------------------------------------------------------------
