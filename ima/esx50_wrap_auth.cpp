@@ -76,8 +76,8 @@ uint32_t policy_word(const IMA_INITIATOR_AUTHPARMS& parms) {
 
 // The policy slot: one of the texts ConfigureCHAP takes, else not given.
 void set_policy(ActionParams& params, const char* policy) {
-  if (policy != nullptr &&
-      (std::strcmp(policy, kDiscouraged) == 0 || std::strcmp(policy, kPreferred) == 0 || std::strcmp(policy, kRequired) == 0)) {
+  if (policy != nullptr && (std::strcmp(policy, kDiscouraged) == 0 || std::strcmp(policy, kPreferred) == 0 ||
+                            std::strcmp(policy, kRequired) == 0)) {
     params.set_text(kSlotPolicy, policy);
   } else {
     params.set_absent(kSlotPolicy);
@@ -200,7 +200,8 @@ IMA_STATUS find_auth(const IMA_OID& oid, Where where, Auth* auth, char* policy =
   int32_t options = 0;
   uint32_t status = login_options_of(oid, &options);
   if (status == 0 && policy != nullptr) status = GetVaruVal(options, kGroupAuthentication, kPropCHAPParam, policy);
-  const bool target = oid.objectType == IMA_OBJECT_TYPE_TARGET || oid.objectType == IMA_OBJECT_TYPE_STATIC_DISCOVERY_TARGET;
+  const bool target =
+      oid.objectType == IMA_OBJECT_TYPE_TARGET || oid.objectType == IMA_OBJECT_TYPE_STATIC_DISCOVERY_TARGET;
   if (status == 0 && where == Where::kSession && target) {
     int32_t target_tag = 0;
     status = Get_Target_tag(oid_tag(oid), &target_tag);
@@ -236,7 +237,8 @@ const char* policy_of_list(IMA_UINT count, const IMA_AUTHMETHOD* methods) {
   if (count == 1 && methods[0] <= IMA_AUTHMETHOD_CHAP) {
     return methods[0] == IMA_AUTHMETHOD_CHAP ? kRequired : kProhibited;
   }
-  if (count == 2 && methods[0] <= IMA_AUTHMETHOD_CHAP && methods[1] <= IMA_AUTHMETHOD_CHAP && methods[0] != methods[1]) {
+  if (count == 2 && methods[0] <= IMA_AUTHMETHOD_CHAP && methods[1] <= IMA_AUTHMETHOD_CHAP &&
+      methods[0] != methods[1]) {
     return methods[0] == IMA_AUTHMETHOD_CHAP ? kPreferred : kDiscouraged;
   }
   return nullptr;
@@ -515,15 +517,18 @@ IMA_API IMA_STATUS IMA_VMW_SetMutualAuthMethods(IMA_OID, IMA_UINT, const IMA_AUT
   return IMA_ERROR_NOT_SUPPORTED;
 }
 
-IMA_API IMA_STATUS IMA_SetInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT methodCount, const IMA_AUTHMETHOD* methodList) {
+IMA_API IMA_STATUS IMA_SetInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT methodCount,
+                                               const IMA_AUTHMETHOD* methodList) {
   return guarded([&] { return set_methods(lhbaOid, kLhbaOnly, methodCount, methodList, true); });
 }
 
-IMA_API IMA_STATUS IMA_VMW_SetInitiatorAuthMethods(IMA_OID oid, IMA_UINT methodCount, const IMA_AUTHMETHOD* methodList) {
+IMA_API IMA_STATUS IMA_VMW_SetInitiatorAuthMethods(IMA_OID oid, IMA_UINT methodCount,
+                                                   const IMA_AUTHMETHOD* methodList) {
   return guarded([&] { return set_methods(oid, kLevelTypes, methodCount, methodList, false); });
 }
 
-IMA_API IMA_STATUS IMA_GetInUseInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT* methodCount, IMA_AUTHMETHOD* methodList) {
+IMA_API IMA_STATUS IMA_GetInUseInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT* methodCount,
+                                                    IMA_AUTHMETHOD* methodList) {
   return guarded([&] { return in_use_methods(lhbaOid, false, methodCount, methodList); });
 }
 

@@ -193,7 +193,9 @@ IMA_STATUS login_parameter(Row row, const IMA_OID& oid, const Args& args) {
     if (param.op == Op::kYesNoSet) return write_values(group, {{param.key, args.value == 1 ? "Yes" : "No"}});
     if (param.op != Op::kDigestSet) return read_value(param, group, args);
     // Switched on, the digest is written before its policy; switched off, the policy first.
-    if (args.digests[0] == IMA_DIGEST_CRC32C) return write_values(group, {{param.key, "CRC32C"}, {param.policy, "Preferred"}});
+    if (args.digests[0] == IMA_DIGEST_CRC32C) {
+      return write_values(group, {{param.key, "CRC32C"}, {param.policy, "Preferred"}});
+    }
     return write_values(group, {{param.policy, kProhibited}, {param.key, "None"}});
   });
 }

@@ -147,7 +147,9 @@ int ip_show(const Host& host, const IMA_OID& phba, const Words&) {
   line("Network portal", oid_text(portals[0]) + " " + address_text(portal.ipAddress.ipAddress, false));
   IMA_VMW_EXTENDED_IP_PROPERTIES ip{};
   status = ima.IMA_VMW_GetExtendedIpProperties(phba, &ip);
-  if (!IMA_SUCCESS(status) && status != IMA_ERROR_NOT_SUPPORTED) return failed("IMA_VMW_GetExtendedIpProperties", status);
+  if (!IMA_SUCCESS(status) && status != IMA_ERROR_NOT_SUPPORTED) {
+    return failed("IMA_VMW_GetExtendedIpProperties", status);
+  }
   line("DHCP", ip.dhcpConfigurationEnabled != 0 ? "on" : "off");
   line("Subnet mask", ip.subnetMaskValid != 0 ? address_text(ip.subnetMask.ipAddress, false) : "none");
   line("Default gateway", ip.defaultGatewayValid != 0 ? address_text(ip.defaultGateway.ipAddress, false) : "none");
