@@ -403,7 +403,10 @@ IMA_STATUS get_mutual_list(const IMA_OID& oid, IMA_AUTHMETHOD method, IMA_INITIA
       static_cast<IMA_INITIATOR_AUTHPARMS_LIST*>(std::calloc(1, sizeof(IMA_INITIATOR_AUTHPARMS_LIST))), &std::free);
   if (out == nullptr) return IMA_ERROR_GENERAL;
   status = report(auth, kPropInitiatorCHAPName, kPropInitiatorSecret, kInitiatorLimits, &out->authParms[0]);
-  if (status != IMA_STATUS_SUCCESS) return status;   // the list is freed, *list left alone
+  if (status != IMA_STATUS_SUCCESS) {
+    *list = nullptr;   // the list is freed: nothing is handed out
+    return status;
+  }
   out->authParmsCount = 1;
   *list = out.release();
   return IMA_STATUS_SUCCESS;

@@ -173,7 +173,10 @@ IMA_STATUS vmw_portal_properties(const IMA_OID& oid, IMA_VMW_NETWORK_PORTAL_PROP
   if (read == 0) read = GetVaruVal(network, kIpv6, kPropPhbaInitiatorRoutableAddress1, ipv6);
   if (read == 0) read = GetVaruVal(network, kIpv6, kPropPhbaIPv6State, state);
   if (read != 0) return ErrorCheck(read);
-  if (strcasecmp(state, "N/A") == 0) return IMA_ERROR_NOT_SUPPORTED;
+  if (strcasecmp(state, "N/A") == 0) {
+    *out = nullptr;   // no IPv6: no record
+    return IMA_ERROR_NOT_SUPPORTED;
+  }
   auto record = zeroed<IMA_VMW_NETWORK_PORTAL_PROPERTIES>(sizeof(IMA_VMW_NETWORK_PORTAL_PROPERTIES));
   if (record == nullptr) return IMA_ERROR_GENERAL;
   ipv4_bytes(ipv4, record->ipv4Address);
@@ -251,7 +254,10 @@ IMA_STATUS address_keys(const IMA_OID& oid, IMA_ADDRESS_KEYS** out) {
   Key* entries = keys->addressKeys;   // one entry per portal follows the count
   for (size_t i = 0; i < portals.size(); ++i) {
     const IMA_STATUS filled = fill_record(portals[i], kAddressKeyRows, &entries[i]);
-    if (filled != IMA_STATUS_SUCCESS) return filled;
+    if (filled != IMA_STATUS_SUCCESS) {
+      *out = nullptr;   // the list is freed: nothing is handed out
+      return filled;
+    }
   }
   keys->addressKeyCount = static_cast<IMA_UINT>(portals.size());
   *out = keys.release();
