@@ -30,6 +30,11 @@ struct Guarded {
   bool guard_intact() const { return std::count(bytes.begin() + size, bytes.end(), kPattern) == 32; }
   bool all(uint8_t v) const { return std::count(bytes.begin(), bytes.begin() + size, v) == static_cast<long>(size); }
   uint32_t u32(size_t at) const { return *reinterpret_cast<const uint32_t*>(bytes.data() + at); }
+  std::string words(std::initializer_list<size_t> offsets) const {   // the u32s there, as "1 0 64"
+    std::string out;
+    for (size_t at : offsets) out += (out.empty() ? "" : " ") + std::to_string(u32(at));
+    return out;
+  }
   std::string text(size_t at) const {   // a NUL-terminated byte text, at most to the record's end
     const char* start = reinterpret_cast<const char*>(bytes.data() + at);
     return std::string(start, strnlen(start, size - at));

@@ -51,20 +51,16 @@ TEST_F(IpTest, Ipv4AddressMaskGatewayAndDhcp) {
     Guarded ip(sizeof(IMA_IP_PROPERTIES));
     auto* props = ip.as<IMA_IP_PROPERTIES>();
     ASSERT_EQ(vmware ? ima().IMA_VMW_GetIpProperties(phba(), props) : ima().IMA_GetIpProperties(pnp(), props), IMA_STATUS_SUCCESS);
-    const uint32_t pattern = 0xA5A5A5A5u, untouched = vmware ? 0 : pattern;
-    const std::pair<size_t, uint32_t> words[] = {{0, 1},  {4, 0},  {8, 1},  {12, 1}, {16, 1},         {36, 1},
-                                                 {40, 1}, {44, 1}, {64, 0}, {68, 0}, {92, untouched}, {96, 0},
-                                                 {100, untouched}, {120, untouched}};
-    for (const auto& [at, want] : words) EXPECT_EQ(ip.u32(at), want) << vmware << " at " << at;
+    const std::string untouched = vmware ? "0" : std::to_string(0xA5A5A5A5u);
+    EXPECT_EQ(ip.words({0, 4, 8, 12, 16, 36, 40, 44, 64, 68, 96}), "1 0 1 1 1 1 1 1 0 0 0");
+    EXPECT_EQ(ip.words({92, 100, 120}), untouched + " " + untouched + " " + untouched);
     EXPECT_EQ(bytes_at(ip, 20, false) + " " + bytes_at(ip, 48, false), "255.255.0.0 10.0.0.1");
     EXPECT_TRUE(ip.guard_intact());
   }
   Guarded extended(sizeof(IMA_VMW_EXTENDED_IP_PROPERTIES));
   ASSERT_EQ(ima().IMA_VMW_GetExtendedIpProperties(pnp(), extended.as<IMA_VMW_EXTENDED_IP_PROPERTIES>()), IMA_STATUS_SUCCESS);
   EXPECT_EQ(bytes_at(extended, 28, false) + " " + bytes_at(extended, 56, false), "255.255.0.0 10.0.0.1");
-  const std::pair<size_t, uint32_t> words[] = {{0, 0}, {4, 1}, {12, 0}, {20, 1}, {24, 1}, {48, 1}, {72, 1}, {76, 0},
-                                               {92, 64}, {96, 1}, {124, 1}, {132, 0}, {152, 0}, {184, 0}};
-  for (const auto& [at, want] : words) EXPECT_EQ(extended.u32(at), want) << "extended at " << at;
+  EXPECT_EQ(extended.words({0, 4, 12, 20, 24, 48, 72, 76, 92, 96, 124, 132, 152, 184}), "0 1 0 1 1 1 1 0 64 1 1 0 0 0");
   EXPECT_TRUE(extended.guard_intact());
 
   // While DHCP is on, a new gateway is refused and the previous one stays.
@@ -94,11 +90,10 @@ TEST_F(IpTest, Ipv6AddressGatewayAndAutoConfiguration) {
   Guarded copy(sizeof *portal);
   std::memcpy(copy.data(), portal, sizeof *portal);
   ima().IMA_FreeMemory(portal);
-  EXPECT_EQ(bytes_at(copy, 8, true) + " " + std::to_string(copy.u32(4)) + std::to_string(copy.u32(24)) + std::to_string(copy.u32(28)),
-            "fd00::50 1641");
+  EXPECT_EQ(bytes_at(copy, 8, true) + " " + copy.words({4, 24, 28}), "fd00::50 1 64 1");
   Guarded extended(sizeof(IMA_VMW_EXTENDED_IP_PROPERTIES));
   ASSERT_EQ(ima().IMA_VMW_GetExtendedIpProperties(phba(), extended.as<IMA_VMW_EXTENDED_IP_PROPERTIES>()), IMA_STATUS_SUCCESS);
-  EXPECT_EQ(std::to_string(extended.u32(100)) + std::to_string(extended.u32(128)) + " " + bytes_at(extended, 136, true), "01 fd00::1");
+  EXPECT_EQ(extended.words({100, 128}) + " " + bytes_at(extended, 136, true), "0 1 fd00::1");
 
   ASSERT_EQ(ima().IMA_VMW_SetIpv6ConfigMethod(pnp(), 1, 1), IMA_STATUS_SUCCESS);
   EXPECT_EQ(values(ipv6, {"IPv6State"}), "AutoAssign");
@@ -122,7 +117,7 @@ TEST_F(IpTest, AddressKeysListEveryPortalOfTheTarget) {
   ASSERT_EQ(ima().IMA_GetAddressKeys(oid_at(IMA_OBJECT_TYPE_STATIC_DISCOVERY_TARGET, target + "/TargetPortal1"), &keys),
             IMA_STATUS_SUCCESS);
   ASSERT_EQ(keys->addressKeyCount, 2u);
-  Guarded entries(2 * sizeof(IMA_ADDRESS_KEY));
+  Guarded entries(2 * sizeof(IMA_ADDRESS_KEY));   // the entries from offset 4, as bytes
   std::memcpy(entries.data(), keys->addressKeys, 2 * sizeof(IMA_ADDRESS_KEY));
   ima().IMA_FreeMemory(keys);
   const std::string tag = values(target + "/TargetPortal0", {"PortalGroupTag"});

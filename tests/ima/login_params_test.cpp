@@ -53,16 +53,15 @@ TEST_F(LoginParamsTest, EveryReaderAtEveryLevel) {
     for (const auto& n : numbers) {
       Guarded record(sizeof(IMA_MIN_MAX_VALUE));
       ASSERT_EQ(n.get(level.oid, record.as<IMA_MIN_MAX_VALUE>()), IMA_STATUS_SUCCESS);
-      const uint32_t want[7] = {1, 0, n.value, 0, 0, 0, 0};
-      for (size_t i = 0; i < 7; ++i) EXPECT_EQ(record.u32(4 * i), want[i]) << n.value << " word " << i;
+      EXPECT_EQ(record.words({0, 4, 8, 12, 16, 20, 24}), "1 0 " + std::to_string(n.value) + " 0 0 0 0");
       EXPECT_TRUE(record.guard_intact());
     }
     for (const auto& f : flags) {
       Guarded record(sizeof(IMA_BOOL_VALUE));
       ASSERT_EQ(f.get(level.oid, record.as<IMA_BOOL_VALUE>()), IMA_STATUS_SUCCESS);
       const bool on = f.key == nullptr || values(level.options, {f.key}) == "Yes";
-      const uint32_t want[4] = {1, f.settable_and_default, on ? 1u : 0u, f.settable_and_default};
-      for (size_t i = 0; i < 4; ++i) EXPECT_EQ(record.u32(4 * i), want[i]) << (f.key ? f.key : "default") << i;
+      const std::string both = std::to_string(f.settable_and_default);   // settable, default
+      EXPECT_EQ(record.words({0, 4, 8, 12}), "1 " + both + (on ? " 1 " : " 0 ") + both) << (f.key ? f.key : "default");
       EXPECT_TRUE(record.guard_intact());
     }
     IMA_DIGEST_PROPERTIES digests{};

@@ -1,6 +1,6 @@
 // What the front end hands out is taken back when a read after its allocation fails: the list is
-// freed and the caller's pointer set to NULL (ASan sees any leak). A hand-built initiator whose
-// properties read their cached values, with the properties read last removed.
+// freed (ASan sees a leak) and the caller's pointer set to NULL. A hand-built initiator whose
+// properties read their cached values, without the properties read last.
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
@@ -12,34 +12,28 @@
 #include "support/cached_tree.h"
 #include "support/test_support.h"
 
+namespace vx {
 namespace {
 
 TEST(HandedOut, AFailedReadHandsNothingOut) {
   vxtest::TempRoot root;
   ASSERT_EQ(IMA_VMW_PluginInit(1), IMA_STATUS_SUCCESS);
-  hm_node* adapter = vx::initialize_Vexalon(vx::get_node(0), nullptr, nullptr, nullptr);
-  hm_node* lhba = vx::initialize_LogicalHBA(vx::initialize_iSCSIPhysicalHBA(adapter, nullptr, nullptr, nullptr),
-                                            nullptr, nullptr, nullptr);
-  hm_node* portal =
-      vx::initialize_TargetPortal(vx::initialize_Target(lhba, nullptr, nullptr, nullptr), nullptr, nullptr, nullptr);
+  hm_node* adapter = initialize_Vexalon(get_node(0), nullptr, nullptr, nullptr);
+  hm_node* lhba = initialize_LogicalHBA(initialize_iSCSIPhysicalHBA(adapter, nullptr, nullptr, nullptr), nullptr, nullptr, nullptr);
+  hm_node* portal = initialize_TargetPortal(initialize_Target(lhba, nullptr, nullptr, nullptr), nullptr, nullptr, nullptr);
   ASSERT_NE(portal, nullptr);
   vxtest::cache_values(adapter);
-  hm_node* auth =
-      vx::internal_get_node(vx::internal_get_node(lhba, "InitiatorLoginOptions", kGroup), "Authentication", kGroup);
-  ASSERT_EQ(vx::delete_node(vx::internal_get_node(auth, "InitiatorSecret", kProperty)), 0u);
-  ASSERT_EQ(vx::delete_node(vx::internal_get_node(portal, "PortalGroupTag", kProperty)), 0u);
-
+  hm_node* auth = internal_get_node(internal_get_node(lhba, "InitiatorLoginOptions", kGroup), "Authentication", kGroup);
+  ASSERT_EQ(delete_node(internal_get_node(auth, "InitiatorSecret", kProperty)) + delete_node(internal_get_node(portal, "PortalGroupTag", kProperty)), 0u);
   int taken = 0;
   auto* list = reinterpret_cast<IMA_INITIATOR_AUTHPARMS_LIST*>(&taken);
-  EXPECT_EQ(IMA_GetLhbaMutualAuthParmsList({IMA_OBJECT_TYPE_LHBA, 1, static_cast<uint32_t>(lhba->tag), 0}, 1, &list),
-            IMA_ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(list, nullptr);
   auto* keys = reinterpret_cast<IMA_ADDRESS_KEYS*>(&taken);
-  EXPECT_EQ(IMA_GetAddressKeys({IMA_OBJECT_TYPE_TARGET, 1, static_cast<uint32_t>(portal->tag), 0}, &keys),
-            IMA_ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(keys, nullptr);
-  vx::delete_node(adapter);
+  EXPECT_EQ(IMA_GetLhbaMutualAuthParmsList({3, 1, static_cast<uint32_t>(lhba->tag), 0}, 1, &list), IMA_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(IMA_GetAddressKeys({9, 1, static_cast<uint32_t>(portal->tag), 0}, &keys), IMA_ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(list == nullptr && keys == nullptr);
+  delete_node(adapter);
   IMA_VMW_PluginCleanup();
 }
 
-}   // namespace
+}  // namespace
+}  // namespace vx
