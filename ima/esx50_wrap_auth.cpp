@@ -9,7 +9,6 @@
 // working credentials and policy are never replaced by placeholders or lost: ConfigureCHAP takes a
 // missing policy as "Prohibited".
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -160,31 +159,22 @@ uint32_t prefer_session(int32_t target, int32_t* options) {
   std::vector<int32_t> sessions;
   uint32_t status = Varu_Get_Child_Tags(target, kGroupSession, &sessions);
   if (status != 0 || sessions.empty()) return status;
-  struct Destination {
-    int32_t session;
-    char address[kTextSize];
-    char port[kTextSize];
-  };
-  std::vector<Destination> destinations;
-  char connection[VARU_NAME_SIZE];
-  std::snprintf(connection, sizeof connection, "%s0", kGroupConnection);
+  std::vector<std::pair<int32_t, Endpoint>> destinations;
   for (int32_t session : sessions) {
-    Destination d{session, "", ""};
-    if (GetVaruVal(session, connection, kPropConnectionDestinationIPAddress, d.address) == 0 &&
-        GetVaruVal(session, connection, kPropConnectionDestinationPortNumber, d.port) == 0) {
-      destinations.push_back(d);
+    int32_t connection = 0;
+    Endpoint to;
+    if (group_at(session, "Connection0", &connection) == 0 && read_destination(connection, &to) == 0) {
+      destinations.emplace_back(session, to);
     }
   }
   std::vector<int32_t> portals;
   status = Varu_Get_Child_Tags(target, kGroupTargetPortal, &portals);
   for (size_t i = 0; status == 0 && i < portals.size(); ++i) {
-    char address[kTextSize];
-    char port[kTextSize];
-    status = GetVaruPropertyVal(portals[i], kPropTargetIPAddress, address);
-    if (status == 0) status = GetVaruPropertyVal(portals[i], kPropTargetPortNumber, port);
-    for (const Destination& d : destinations) {
-      if (status == 0 && std::strcmp(d.address, address) == 0 && std::strcmp(d.port, port) == 0) {
-        return group_at(d.session, kGroupSessionLoginOptions, options);
+    Endpoint portal;
+    status = read_portal(portals[i], &portal);
+    for (const auto& [session, to] : destinations) {
+      if (status == 0 && same_endpoint(to, portal.address, portal.port)) {
+        return group_at(session, kGroupSessionLoginOptions, options);
       }
     }
   }

@@ -101,19 +101,6 @@ IMA_STATUS write_auto_assign(const char* text, uint8_t* record, const FieldRow& 
   return IMA_STATUS_SUCCESS;
 }
 
-IMA_STATUS write_u16(const char* text, uint8_t* record, const FieldRow& row) {
-  const auto value = static_cast<uint16_t>(std::strtol(text, nullptr, 10));
-  std::memcpy(record + row.offset, &value, sizeof value);
-  return IMA_STATUS_SUCCESS;
-}
-
-IMA_STATUS write_address(const char* text, uint8_t* record, const FieldRow& row) {
-  IMA_IP_ADDRESS address;
-  parse_ip_text(text, &address);
-  std::memcpy(record + row.offset, &address, sizeof address);
-  return IMA_STATUS_SUCCESS;
-}
-
 #define VX_VALID(Record, address, valid) VX_FIELD(Record, address), static_cast<uint32_t>(offsetof(Record, valid))
 
 constexpr FieldRow kIpRows[] = {
@@ -137,9 +124,9 @@ constexpr FieldRow kExtendedIpv6Rows[] = {
 
 using Key = IMA_ADDRESS_KEY;
 constexpr FieldRow kAddressKeyRows[] = {
-    {"", kPropTargetIPAddress, write_address, VX_FIELD(Key, ipAddress), 0},
-    {"", kPropTargetPortNumber, write_u16, VX_FIELD(Key, portNumber), 0},
-    {"", kPropPortalGroupTag, write_u16, VX_FIELD(Key, portalGroupTag), 0},
+    {"", kPropTargetIPAddress, write_ip, VX_FIELD(Key, ipAddress), 0},
+    {"", kPropTargetPortNumber, write_decimal, VX_FIELD(Key, portNumber), 0},
+    {"", kPropPortalGroupTag, write_decimal, VX_FIELD(Key, portalGroupTag), 0},
 };
 
 // True for the maker's PCI vendor IDs as "0x" and hexadecimal digits, in any case.
