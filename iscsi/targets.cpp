@@ -88,6 +88,16 @@ bool record_param_ok(const char* name, const char* value) {
   return false;
 }
 
+// An address the firmware records cannot carry ("010.0.0.5" passes the engine's check) is refused
+// before anything is made: status 6.
+bool address_param_ok(const char* value) {
+  uint8_t bytes[16];
+  uint8_t type = 0;
+  if (parse_address(value, bytes, &type)) return true;
+  fail(kStatusInvalidValue, msg::kParamInvalidValue, "IPAddress");
+  return false;
+}
+
 // The session of a new portal: its ISID, the persistent registration that logs in, the mirror.
 uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name, const std::string& initiator,
                          const char* address, const char* port, const char* boot, char params[6][256]) {
@@ -275,6 +285,7 @@ uint32_t do_AddTarget(hm_node* lhba, hm_node* action, char params[6][256]) {
     return kStatusFailed;
   }
   validateIPv6Address(params[1]);
+  if (!address_param_ok(params[1])) return kStatusFailed;
   if (is_old_generation(generation)) {
     if (std::strchr(params[1], ':') != nullptr) return refuse(kStatusIpv6NotSupported, msg::kIpv6NotSupported);
     if (count_instances(lhba, kGroupTarget) == kMaxTargetsOldGenerations) {
@@ -322,6 +333,7 @@ uint32_t do_AddTargetPortal(hm_node* target, hm_node*, char params[6][256]) {
   const uint32_t generation = get_vx_type(controller);
   if (generation == kStatusFailed) return kStatusFailed;
   validateIPv6Address(params[0]);
+  if (!address_param_ok(params[0])) return kStatusFailed;
   if (is_old_generation(generation) && std::strchr(params[0], ':') != nullptr) {
     return refuse(kStatusIpv6NotSupported, msg::kIpv6NotSupported);
   }
