@@ -141,14 +141,15 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     *isid = generate_isid_qualifier(target_name, initiator_name);
     return *isid == kIsidNone ? refuse(kStatusIsidInUse, msg::kIsidInUse) : kStatusOk;
   };
-  if (get_first_instance(target, kGroupSession) == nullptr) {
-    pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
-    return fresh();
-  }
   uint64_t wanted = 0;
   const bool given = !empty(isid_text);
   if (given && !parse_number(isid_text, 0, kMaxIsid, &wanted)) {
     return refuse(kStatusIsidOutOfRange, msg::kIsidOutOfRange);
+  }
+  // A qualifier the caller gives is the one taken, also for a target without sessions.
+  if (!given && get_first_instance(target, kGroupSession) == nullptr) {
+    pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
+    return fresh();
   }
   // A closed or failed session through the same portal (with the same ISID when one is given) is reused.
   for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
