@@ -159,7 +159,16 @@ bool append_record(const char* file, const std::vector<std::string>& fields) {
     }
   }
   const std::string line = join_record(fields) + '\n';
-  if (file_store::append(host_path(file), line, kSavedFileMode)) return true;
+  // A last line left without its newline (a file edited by hand) stays a line of its own.
+  const bool written = file_store::update_file(
+      host_path(file),
+      [&](std::string& content, bool) {
+        if (!content.empty() && content.back() != '\n') content += '\n';
+        content += line;
+        return true;
+      },
+      kSavedFileMode);
+  if (written) return true;
   pdebug(kBackEnd, 3, "%s:Failed to write %s.\n", __func__, file);
   return false;
 }

@@ -531,7 +531,9 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
                     !read_property(portal, kPropTargetPortNumber, &portal_port))) {
     return kStatusFailed;
   }
-  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
+  hm_node* next = nullptr;
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next) {
+    next = next_instance(s);
     hm_node* c = get_first_instance(s, kGroupConnection);
     std::string status;
     std::string address;
@@ -558,8 +560,14 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
         !read_property(s, kPropSessionInitiatorName, &initiator)) {
       return kStatusFailed;
     }
-    delete_persistent(port, get_domain_id(target), at.phba_port, target, target_name, address.c_str(), number.c_str(),
-                      static_cast<uint32_t>(isid), initiator.c_str(), 0);
+    // A registration the firmware keeps must not outlive its target unseen: its failure stands.
+    const uint32_t withdrawn = delete_persistent(port, get_domain_id(target), at.phba_port, target, target_name,
+                                                 address.c_str(), number.c_str(), static_cast<uint32_t>(isid),
+                                                 initiator.c_str(), 0);
+    if (withdrawn != 0) return withdrawn;
+    // The firmware drops a withdrawn session that is not logged in; so does the mirror, else the
+    // next check could no longer read it.
+    delete_with_records(s);
   }
   return kStatusOk;
 }

@@ -69,8 +69,9 @@ uint32_t VARU_configure_boot_target(hm_node* session, uint32_t session_flags, co
 uint32_t VARU_cleanup_sessions(hm_node* target, hm_node* session, const CommandAddress& at);
 
 // Mode 1: only the sessions through `portal`; else every session of the target. Sessions that
-// are closed or failed lose their persistence (and a boot session its boot flag and TLV); *active
-// becomes 1 when another session is logged in. 0, or 1 (307 for a boot TLV failure).
+// are closed or failed lose their persistence (and a boot session its boot flag and TLV) and leave
+// the hierarchy; *active becomes 1 when another session is logged in. 0, or 1 (307 for a boot TLV
+// failure, 127 when the firmware keeps a registration).
 uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int32_t port, uint32_t* active,
                                    hm_node* node, hm_node* portal, uint32_t mode);
 

@@ -88,6 +88,16 @@ bool record_param_ok(const char* name, const char* value) {
   return false;
 }
 
+// An address the firmware records cannot carry ("010.0.0.5" passes the engine's check) is refused
+// before anything is made: status 6.
+bool address_param_ok(const char* value) {
+  uint8_t bytes[16];
+  uint8_t type = 0;
+  if (parse_address(value, bytes, &type)) return true;
+  fail(kStatusInvalidValue, msg::kParamInvalidValue, "IPAddress");
+  return false;
+}
+
 // The session of a new portal: its ISID, the persistent registration that logs in, the mirror.
 uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name, const std::string& initiator,
                          const char* address, const char* port, const char* boot, char params[6][256]) {
@@ -131,14 +141,15 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     *isid = generate_isid_qualifier(target_name, initiator_name);
     return *isid == kIsidNone ? refuse(kStatusIsidInUse, msg::kIsidInUse) : kStatusOk;
   };
-  if (get_first_instance(target, kGroupSession) == nullptr) {
-    pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
-    return fresh();
-  }
   uint64_t wanted = 0;
   const bool given = !empty(isid_text);
   if (given && !parse_number(isid_text, 0, kMaxIsid, &wanted)) {
     return refuse(kStatusIsidOutOfRange, msg::kIsidOutOfRange);
+  }
+  // A qualifier the caller gives is the one taken, also for a target without sessions.
+  if (!given && get_first_instance(target, kGroupSession) == nullptr) {
+    pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
+    return fresh();
   }
   // A closed or failed session through the same portal (with the same ISID when one is given) is reused.
   for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
@@ -275,6 +286,7 @@ uint32_t do_AddTarget(hm_node* lhba, hm_node* action, char params[6][256]) {
     return kStatusFailed;
   }
   validateIPv6Address(params[1]);
+  if (!address_param_ok(params[1])) return kStatusFailed;
   if (is_old_generation(generation)) {
     if (std::strchr(params[1], ':') != nullptr) return refuse(kStatusIpv6NotSupported, msg::kIpv6NotSupported);
     if (count_instances(lhba, kGroupTarget) == kMaxTargetsOldGenerations) {
@@ -322,6 +334,7 @@ uint32_t do_AddTargetPortal(hm_node* target, hm_node*, char params[6][256]) {
   const uint32_t generation = get_vx_type(controller);
   if (generation == kStatusFailed) return kStatusFailed;
   validateIPv6Address(params[0]);
+  if (!address_param_ok(params[0])) return kStatusFailed;
   if (is_old_generation(generation) && std::strchr(params[0], ':') != nullptr) {
     return refuse(kStatusIpv6NotSupported, msg::kIpv6NotSupported);
   }

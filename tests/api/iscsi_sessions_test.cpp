@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
+#include "iscsi/common.h"
 #include "iscsi/records.h"
 #include "iscsi/sessions.h"
 #include "iscsi/targets.h"
@@ -51,6 +52,10 @@ TEST_F(IscsiLab, IsidOfALoginThroughAPortal) {
   EXPECT_EQ(found, 1u);
   EXPECT_EQ(isid, 0u);
   EXPECT_EQ(session, vx::get_node(static_cast<int32_t>(tag_at(target_path(kGen3Lhba, 0) + "/Session0"))));
+  // Without a session the qualifier given is the one taken.
+  ASSERT_EQ(vx::delete_with_records(session), 0u);
+  ASSERT_EQ(vx::VARU_get_isid(target, "5", kOpenTarget, kGen3Initiator, "10.0.0.5", "3260", &found, &isid, &session), 0u);
+  EXPECT_EQ(isid, 5u);
 }
 
 TEST_F(IscsiLab, PingReachesWhatTheNetworkHas) {

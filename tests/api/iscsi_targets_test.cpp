@@ -77,7 +77,9 @@ TEST_F(IscsiLab, DuplicatesAreRefusedAndANewPortalKeepsTheTargetsOptions) {
                 "Cannot add duplicate target entry as a target already exists with same target name. Please provide "
                 "different target name to add another target.");
   EXPECT_STATUS(add_target(kGen3Lhba, "iqn.2026-01.com.example:a,b", "10.0.0.6"), 6, "TargetName: Invalid value.");
+  EXPECT_STATUS(add_target(kGen3Lhba, "iqn.2026-01.com.example:z", "010.0.0.6"), 6, "IPAddress: Invalid value.");
   const uint32_t target = tag_at(target_path(kGen3Lhba, 0));
+  EXPECT_STATUS(act(target, "AddTargetPortal", {"010.0.0.5"}), 6, "IPAddress: Invalid value.");
   EXPECT_STATUS(act(target, "AddTargetPortal", {"10.0.0.5", "3260"}), 214,
                 "Given TargetPortal already exist. Please given another Target IPaddress and PortNumber");
   EXPECT_STATUS(act(target, "DeleteTargetPortal", {"7"}), 20,
@@ -106,8 +108,13 @@ TEST_F(IscsiLab, DeleteIsRefusedWhileASessionIsLoggedInAndAcceptedAfter) {
   EXPECT_EQ(value_at(target_path(kGen3Lhba, 0) + "/TargetISCSIName"), kOpenTarget);
   EXPECT_EQ(saved(), before);
   EXPECT_STATUS(act(lhba, "DeleteTarget", {"9"}), 20, "Invalid instance number. Please use valid instance number.");
+  // A refused delete still withdraws the failed session of a second portal, which the firmware drops.
+  ASSERT_EQ(act(tag_at(target_path(kGen3Lhba, 0)), "AddTargetPortal", {"10.0.0.5", "3262"}), 0u);
+  EXPECT_EQ(act(lhba, "DeleteTarget", {"0"}), 1u);
 
   ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
+  sim_.inject_status(28, 6, 1, 0xFF, 1);   // a registration the firmware keeps keeps its target
+  EXPECT_STATUS(act(lhba, "DeleteTarget", {"0"}), 127, "Failed to delete persistency of the session.");
   EXPECT_EQ(act(lhba, "DeleteTarget", {"0"}), 0u);
   EXPECT_EQ(tag_at(target_path(kGen3Lhba, 0)), kMissing);
   EXPECT_EQ(saved().find(kOpenTarget), std::string::npos);

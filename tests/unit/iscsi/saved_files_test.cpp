@@ -112,11 +112,13 @@ TEST_F(SavedFiles, FieldReaderClearsEverySlotAndWritersRefuseBrokenValues) {
     EXPECT_FALSE(append_record(kSavePortalFile, {"Vexalon0", "iSCSIPhysicalHBA0", "LogicalHBA0", bad})) << bad;
   }
   EXPECT_FALSE(root_.exists(kSavePortalFile));
+  root_.write(kSavePortalFile, "Vexalon0,iSCSIPhysicalHBA0,LogicalHBA0,10.0.0.8,3260");   // no newline at its end
   ASSERT_TRUE(append_record(kSavePortalFile, {"Vexalon0", "iSCSIPhysicalHBA0", "LogicalHBA0", "10.0.0.9", "3260"}));
   hm_node* adapter = get_first_instance(get_node(0), "Vexalon");
   hm_node* phba = get_first_instance(adapter, "iSCSIPhysicalHBA");
   EXPECT_EQ(VARU_sync_stp_with_file(adapter, phba, lhba_, lhba_, "10.0.0.9", "3260"), 0u);
   EXPECT_EQ(VARU_sync_stp_with_file(adapter, phba, lhba_, lhba_, "10.0.0.9", "3261"), 1u);
+  EXPECT_EQ(VARU_sync_stp_with_file(adapter, phba, lhba_, lhba_, "10.0.0.8", "3260"), 0u);
 }
 
 TEST_F(SavedFiles, DamagedFilesAreMovedAsideAndSoundOnesKeptByteForByte) {
