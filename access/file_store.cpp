@@ -138,6 +138,8 @@ bool update_file(const std::string& path, const std::function<bool(std::string&,
 
 bool append(const std::string& path, const std::string& text, mode_t mode) {
   return update_file(path, [&](std::string& content, bool) {
+    // A last line that lost its newline (an edit by hand) must not swallow the new one.
+    if (!content.empty() && content.back() != '\n') content += '\n';
     content += text;
     return true;
   }, mode);

@@ -31,7 +31,8 @@ bool write_file(const std::string& path, const std::string& content, mode_t mode
 bool update_file(const std::string& path, const std::function<bool(std::string& content, bool existed)>& edit,
                  mode_t mode = 0644);
 
-// Appends `text` (a whole line with its newline) under the locks.
+// Appends `text` (a whole line with its newline) under the locks, on a line of its own even when the
+// file's last line has no newline.
 bool append(const std::string& path, const std::string& text, mode_t mode = 0644);
 
 // Renames `path` to `to` under the locks of `path` (a file at `to` is replaced) and syncs the

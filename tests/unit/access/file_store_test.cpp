@@ -70,6 +70,9 @@ TEST_F(FileStoreTest, AFileThatCannotBeReadIsNeverRewrittenFromEmpty) {
   EXPECT_EQ(fs::read(at("/none.txt"), &content), fs::ReadResult::kMissing);
   EXPECT_TRUE(fs::append(at("/none.txt"), "first\n"));
   EXPECT_EQ(root_.read("/none.txt"), "first\n");
+  root_.write("/cut.txt", "no newline");
+  EXPECT_TRUE(fs::append(at("/cut.txt"), "next\n"));
+  EXPECT_EQ(root_.read("/cut.txt"), "no newline\nnext\n");
 }
 
 TEST_F(FileStoreTest, EveryChangeSyncsTheDirectoryAndFailsWithIt) {
