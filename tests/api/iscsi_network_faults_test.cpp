@@ -1,5 +1,7 @@
 // What a refusing firmware leaves behind: every read and action of the network, statistics and
 // iSNS side answers its own status and changes nothing; and the paths only a failure reaches.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "adapter/controller_attribs.h"
@@ -100,6 +102,9 @@ TEST_F(NetFaults, ErasesThatCannotRun) {
   EXPECT_EQ(act(tag_at("Vexalon1"), "EraseAllConfiguration", {}), 1u);
   EXPECT_EQ(last_status().code, 256u);
   vx::vm_flag = 0;
+  // A saved-target file that cannot be rewritten keeps its records: no erase to report.
+  std::filesystem::create_directory(root_.at(kSavedTargets));
+  EXPECT_EQ(act(tag_at(phba), "EraseConfiguration", {}), 1u);
 }
 
 }  // namespace
