@@ -21,6 +21,10 @@ TEST_F(NetFaults, EachRefusedCommandGivesItsStatus) {
   const std::string t = at("/Network/TCPIPConfiguration");
   const std::string stats = std::string(kGen5Lhba) + "/iSCSIStatistics";
   ASSERT_EQ(act(tag_at(t), "ConfigureIPAddress", {"10.0.0.21", "255.255.255.0"}), 0u);
+  set_value(0, "VARUDebugLevel", "3");   // a refused id list is logged as a failure of the whole read
+  sim_.inject_status(24, 2, 3, 0, 1);
+  EXPECT_EQ(value_at(t + "/InitiatorIPAddress"), "<1>");
+  EXPECT_NE(log().find("get_all_interfaces failed\n"), std::string::npos);
   const struct {
     int opcode;
     int subsystem;
