@@ -99,7 +99,12 @@ uint32_t erase_program_side(hm_node* phba, hm_node* lhba, const PhbaGroups& g, c
   }
 
   purge_nodes_within(lhba, kGroupTarget);
-  VARU_remove_entry_from_file(lhba, nullptr, nullptr, nullptr, kAnyIsid, kLogicalHbaRecords);
+  // Records left in the file would bring the targets back at the next start: the erase has failed.
+  std::vector<std::string> lines;
+  if (VARU_remove_entry_from_file(lhba, nullptr, nullptr, nullptr, kAnyIsid, kLogicalHbaRecords) != 0 &&
+      read_records(kSaveTargetFile, &lines) != file_store::ReadResult::kMissing) {
+    return kStatusFailed;
+  }
 
   hm_node* options = internal_get_node(lhba, kGroupInitiatorLoginOptions, kGroup);
   static const struct {

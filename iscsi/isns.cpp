@@ -105,11 +105,13 @@ uint32_t get_all_isns(hm_node*, int32_t port, int32_t domain, int32_t phba_port,
   char address[kIpv6TextSize] = "";
   ipaddr_to_string(server.address, address, sizeof address, server.type);
   const std::string port_text = std::to_string(server.port);
-  if (hm_node* first = get_first_instance(isns_group, kGroupiSNSServer)) {
+  // The server is shown once: a refresh while the first instance shows another server would
+  // otherwise add it again on every read, until no instance is left to make.
+  for (hm_node* s = get_first_instance(isns_group, kGroupiSNSServer); s != nullptr; s = next_instance(s)) {
     std::string shown_address;
     std::string shown_port;
-    if (!read_property(first, kPropIsnsServerIPAddress, &shown_address) ||
-        !read_property(first, kPropIsnsServerPortNumber, &shown_port)) {
+    if (!read_property(s, kPropIsnsServerIPAddress, &shown_address) ||
+        !read_property(s, kPropIsnsServerPortNumber, &shown_port)) {
       return kStatusFailed;
     }
     if (shown_address == address && shown_port == port_text) return kStatusOk;

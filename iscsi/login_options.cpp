@@ -31,12 +31,17 @@ struct OptionLevel {
   OwnerKey key;
   uint32_t missing_file;  // the reader's result when the file is missing
   bool update_sessions;   // a change registers the target's idle sessions again
+  const char* setter;     // the level's file setter and the file it locks, as a failed rewrite logs them
+  const char* locked;
 };
 
 constexpr OptionLevel kLevels[] = {
-    {kGroupInitiatorLoginOptions, kInitiatorOptionsFile, kInitiatorRecordFields, 3, false, OwnerKey::kNone, 1, false},
-    {kGroupSendTargetPortalLoginOptions, kSavePortalFile, kPortalRecordFields, 6, false, OwnerKey::kPortal, 1, false},
-    {kGroupTargetLoginOptions, kSaveTargetFile, kTargetRecordFields, 8, true, OwnerKey::kTargetName, 0, true},
+    {kGroupInitiatorLoginOptions, kInitiatorOptionsFile, kInitiatorRecordFields, 3, false, OwnerKey::kNone, 1, false,
+     "VARU_set_initiator_loginoptions", "intr_logopts.txt"},
+    {kGroupSendTargetPortalLoginOptions, kSavePortalFile, kPortalRecordFields, 6, false, OwnerKey::kPortal, 1, false,
+     "VARU_set_stploginoptions", "savestp.txt"},
+    {kGroupTargetLoginOptions, kSaveTargetFile, kTargetRecordFields, 8, true, OwnerKey::kTargetName, 0, true,
+     "VARU_set_target_loginoptions", "temp_tgt.txt"},
 };
 
 constexpr size_t kHexDigitsMin = 24;
@@ -194,7 +199,7 @@ uint32_t set_level_options(hm_node* options_group, const std::vector<OptionValue
     return true;
   });
   if (!written) {
-    pdebug(kBackEnd, 3, "%s: Failed to get a file lock for %s\n", __func__, level->file);
+    pdebug(kBackEnd, 3, "%s: Failed to get a file lock for %s\n", level->setter, level->locked);
     return kStatusFailed;
   }
   return kStatusOk;

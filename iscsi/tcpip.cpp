@@ -109,11 +109,7 @@ uint32_t get_all_interfaces(int32_t port, int32_t phba_port, int32_t domain, hm_
     pdebug(kBackEnd, 3, "malloc failed\n");
     return refuse(kStatusNoMemory, msg::kOutOfMemory);
   }
-  if (get_if_info_params(port, ids.ids[0], group, domain, phba_port) != 0) {
-    pdebug(kBackEnd, 3, "get_all_interfaces failed\n");
-    return kStatusFailed;
-  }
-  return kStatusOk;
+  return get_if_info_params(port, ids.ids[0], group, domain, phba_port) != 0 ? kStatusFailed : kStatusOk;
 }
 
 uint32_t get_if_info_params(int32_t port, uint32_t interface_id, hm_node* group, int32_t domain, int32_t phba_port) {
@@ -181,7 +177,10 @@ uint32_t handle_tcpip_properties(hm_node* prop, char* buf, uint32_t op) {
   const int32_t port = static_cast<int32_t>(rec->port_handle);
   pdebug(kBackEnd, 6, "the oshandle obtained is :%d\n", port);
   const CommandAddress at = command_address(group);
-  if (get_all_interfaces(port, at.phba_port, at.domain, group) != 0) return kStatusFailed;
+  if (get_all_interfaces(port, at.phba_port, at.domain, group) != 0) {
+    pdebug(kBackEnd, 3, "get_all_interfaces failed\n");
+    return kStatusFailed;
+  }
   return handle_internal_property(prop, buf, kGet);
 }
 

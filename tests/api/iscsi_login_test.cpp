@@ -162,6 +162,11 @@ TEST_F(IscsiLogin, ChapSettingsAreCheckedAndRewriteEveryRecordOfTheTarget) {
   EXPECT_EQ(value_at(auth + "AuthenticationMethod"), "None");
   EXPECT_EQ(value_at(auth + "TargetSecret"), "");
   EXPECT_EQ(saved(), before);
+  set_value(0, "VARUDebugLevel", "3");
+  ::unlink(root_.at(kSavedTargets).c_str());
+  EXPECT_EQ(set_value(tag_at(target + "/TargetLoginOptions"), "HeaderDigest", "CRC32C"), 1u);
+  EXPECT_NE(log().find("VARU_set_target_loginoptions: Failed to get a file lock for temp_tgt.txt\n"),
+            std::string::npos);
 }
 
 TEST_F(IscsiLogin, TimeOutsBootSessionsAndTheInitiatorLevel) {

@@ -1,5 +1,7 @@
 // What a refusing firmware leaves behind: every read and action of the network, statistics and
 // iSNS side answers its own status and changes nothing; and the paths only a failure reaches.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "adapter/controller_attribs.h"
@@ -19,6 +21,10 @@ TEST_F(NetFaults, EachRefusedCommandGivesItsStatus) {
   const std::string t = at("/Network/TCPIPConfiguration");
   const std::string stats = std::string(kGen5Lhba) + "/iSCSIStatistics";
   ASSERT_EQ(act(tag_at(t), "ConfigureIPAddress", {"10.0.0.21", "255.255.255.0"}), 0u);
+  set_value(0, "VARUDebugLevel", "3");   // a refused id list is logged as a failure of the whole read
+  sim_.inject_status(24, 2, 3, 0, 1);
+  EXPECT_EQ(value_at(t + "/InitiatorIPAddress"), "<1>");
+  EXPECT_NE(log().find("get_all_interfaces failed\n"), std::string::npos);
   const struct {
     int opcode;
     int subsystem;
@@ -100,6 +106,9 @@ TEST_F(NetFaults, ErasesThatCannotRun) {
   EXPECT_EQ(act(tag_at("Vexalon1"), "EraseAllConfiguration", {}), 1u);
   EXPECT_EQ(last_status().code, 256u);
   vx::vm_flag = 0;
+  // A saved-target file that cannot be rewritten keeps its records: no erase to report.
+  std::filesystem::create_directory(root_.at(kSavedTargets));
+  EXPECT_EQ(act(tag_at(phba), "EraseConfiguration", {}), 1u);
 }
 
 }  // namespace

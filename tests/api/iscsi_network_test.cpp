@@ -285,6 +285,7 @@ TEST_F(NetLab, IsnsServersFollowTheFirmware) {
   EXPECT_EQ(run(g5, "ConfigureiSNSServer", {"10.0.0.99", "3205"}), 0u) << "kept, but nothing answers there";
   EXPECT_EQ(status(), 32u);
   ASSERT_EQ(run(g5, "DiscoveryiSNSThruDHCP", {}), 0u);
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(VARU_refresh_group(static_cast<int32_t>(tag_at(g5))), 0u);
   EXPECT_EQ(groups_under(g5), (Strings{"iSNSServer0", "iSNSServer1"})) << "the first instance is left as it was";
   EXPECT_EQ(value_at(g5 + "/iSNSServer1/IPAddress"), "10.0.0.8");
   ASSERT_EQ(run(g5, "ConfigureiSNSServer", {"fd00::8", "3205"}), 0u);
