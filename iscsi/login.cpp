@@ -89,7 +89,9 @@ TryList digest_tries(const char* policy) {
 }
 
 uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_request* request, char params[6][256],
-                        const char* initiator_name, uint32_t session_found, uint32_t mode, uint32_t* used_isid) {
+                        const char* initiator_name, uint32_t session_found, uint32_t mode, uint32_t* used_isid,
+                        bool* registered_here) {
+  if (registered_here != nullptr) *registered_here = false;
   hm_node* owner = options_group != nullptr ? options_group->parent : nullptr;
   if ((mode != kTargetLogin && mode != kDiscoveryLogin) || owner == nullptr || request == nullptr) {
     return kStatusFailed;
@@ -145,6 +147,7 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
                                                         &request->options, t.boot.c_str(), t.initiator.c_str(), 0);
           if (made != kStatusOk) return made;
           registered = true;
+          if (registered_here != nullptr) *registered_here = true;
         }
         if (used_isid != nullptr) *used_isid = isid;
         const uint32_t result = ioctl_login_target(at.port, request, at.domain, at.phba_port);
@@ -157,6 +160,7 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
         if ((session_found == 0 || (!invalid_target && t.withdraw_on_failure)) && registered) {
           withdraw(t, isid);
           registered = false;
+          if (registered_here != nullptr) *registered_here = false;
         }
         if (!is_retry_status(result)) return refuse(kStatusLoginCommandFailed, msg::kLoginCommandFailed);
         if (last) return retry_status_text(result);
@@ -245,14 +249,17 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
 
   hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
   if (options == nullptr) return kStatusFailed;
-  if (VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid) != 0) {
+  bool registered_here = false;
+  if (VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid,
+                     &registered_here) != 0) {
     return kStatusFailed;
   }
   login_reply reply;
   std::memcpy(&reply, &request, sizeof reply);
   if ((reply.state & kSessionLoginFailed) != 0) {
     pdebug(kBackEnd, 3, "%s:Session status open failed.\n", __func__);
-    if (found == 0) {
+    // Withdraw what this login registered, also when a reused session's registration was replaced.
+    if (registered_here) {
       delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), address.c_str(),
                         port.c_str(), isid, initiator.c_str(), 0);
     }

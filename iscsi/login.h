@@ -37,11 +37,12 @@ TryList digest_tries(const char* policy);
 // TargetLoginOptions, or a SendTargetPortal's options in discovery mode), one try per choice of the
 // lists, CHAP outermost. A target login registers the persistent target once per try unless
 // `session_found` (VARU_get_isid) says a session is reused. On success the firmware's answer
-// (login_reply) stands in `request` and *used_isid (when given) gets the ISID qualifier of the try.
+// (login_reply) stands in `request`, *used_isid (when given) gets the ISID qualifier of the try and
+// *registered_here (when given) tells whether the registration that stands was made by this call.
 // 0; else 1 or the status of the last try (25 and 243 with their texts, 237 for any other refusal
 // of a target login).
 uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_request* request, char params[6][256],
                         const char* initiator_name, uint32_t session_found, uint32_t mode,
-                        uint32_t* used_isid = nullptr);
+                        uint32_t* used_isid = nullptr, bool* registered_here = nullptr);
 
 }  // namespace vx
