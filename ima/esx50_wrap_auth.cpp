@@ -348,7 +348,7 @@ bool getter_args(IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS* parms) {
 IMA_STATUS get_one_way(const IMA_OID& oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS* parms) {
   if (!getter_args(method, parms)) return IMA_ERROR_INVALID_PARAMETER;
   Auth auth;
-  const IMA_STATUS status = open_auth(oid, kLhbaOnly, &auth);
+  const IMA_STATUS status = open_auth(oid, kLevelTypes, &auth);
   if (status != IMA_STATUS_SUCCESS || auth.kind() != Method::kOneWay) return status;
   return report(auth, kPropTargetCHAPName, kPropTargetSecret, kInitiatorLimits, parms);
 }
@@ -530,8 +530,8 @@ IMA_API IMA_STATUS IMA_VMW_GetInUseInitiatorLocalAuthMethods(IMA_OID oid, IMA_UI
   return guarded([&] { return in_use_methods(oid, true, methodCount, methodList); });
 }
 
-IMA_API IMA_STATUS IMA_GetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS* parms) {
-  return guarded([&] { return get_one_way(lhbaOid, method, parms); });
+IMA_API IMA_STATUS IMA_GetInitiatorAuthParms(IMA_OID oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS* parms) {
+  return guarded([&] { return get_one_way(oid, method, parms); });
 }
 
 IMA_API IMA_STATUS IMA_SetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method,

@@ -392,8 +392,9 @@ IMA_API IMA_STATUS IMA_VMW_GetMtuProperties(IMA_OID phbaOid, IMA_MIN_MAX_VALUE* 
     if (status != IMA_STATUS_SUCCESS) return status;
     static constexpr FieldRow kMtu[] = {
         {kMtuPath, kPropPhbaMaxMTUSize, write_decimal, VX_FIELD(IMA_MIN_MAX_VALUE, currentValue), 0}};
-    props->currentValueValid = 1;
-    return fill_record(oid_tag(phbaOid), kMtu, props);
+    const IMA_STATUS filled = fill_record(oid_tag(phbaOid), kMtu, props);
+    if (filled == IMA_STATUS_SUCCESS) props->currentValueValid = 1;   // valid only once read
+    return filled;
   });
 }
 

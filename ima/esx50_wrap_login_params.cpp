@@ -136,7 +136,8 @@ IMA_STATUS read_value(const Param& param, int32_t group, const Args& args) {
   const uint32_t read = GetVaruPropertyVal(group, property, text);
   if (read != 0) return ErrorCheck(read);
   const auto number = static_cast<uint32_t>(std::strtol(text, nullptr, 10));   // no number reads as 0
-  if (param.op == Op::kNumber) {
+  if (param.op == Op::kNumber) {   // valid only once read
+    static_cast<IMA_MIN_MAX_VALUE*>(args.record)->currentValueValid = 1;
     static_cast<IMA_MIN_MAX_VALUE*>(args.record)->currentValue = number;
   } else if (param.op == Op::kDefaultFlag) {
     static_cast<IMA_BOOL_VALUE*>(args.record)->currentValue = number == 1 ? 1 : 0;
@@ -178,7 +179,6 @@ IMA_STATUS login_parameter(Row row, const IMA_OID& oid, const Args& args) {
         props->headerDigestSupported = props->dataDigestSupported = 1;
         return IMA_STATUS_SUCCESS;
       }
-      case Op::kNumber: static_cast<IMA_MIN_MAX_VALUE*>(args.record)->currentValueValid = 1; break;
       case Op::kDefaultFlag:
       case Op::kLevelFlag: {
         auto* flag = static_cast<IMA_BOOL_VALUE*>(args.record);

@@ -192,8 +192,8 @@ IMA_API IMA_STATUS IMA_GetInUseInitiatorAuthMethods(IMA_OID lhbaOid, IMA_UINT *m
                                                     IMA_AUTHMETHOD *methodList);
 IMA_API IMA_STATUS IMA_VMW_GetInUseInitiatorLocalAuthMethods(IMA_OID oid, IMA_UINT *methodCount,
                                                              IMA_AUTHMETHOD *methodList);
-/* One-way credentials (cleared first; left clear unless one-way CHAP is in use). */
-IMA_API IMA_STATUS IMA_GetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms);
+/* One-way credentials of any level (cleared first; left clear unless one-way CHAP is in use). */
+IMA_API IMA_STATUS IMA_GetInitiatorAuthParms(IMA_OID oid, IMA_AUTHMETHOD method, IMA_INITIATOR_AUTHPARMS *parms);
 /* Sets one-way CHAP; method NONE changes nothing. */
 IMA_API IMA_STATUS IMA_SetInitiatorAuthParms(IMA_OID lhbaOid, IMA_AUTHMETHOD method,
                                              const IMA_INITIATOR_AUTHPARMS *parms);

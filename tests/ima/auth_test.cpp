@@ -81,6 +81,8 @@ TEST_F(AuthTest, ATargetLogsInOnlyWithItsCredentials) {
   EXPECT_EQ(chap_at(options), "One-Way CHAP||vexalon|quietmeadowlark|Required");
   Guarded one_way = credentials("tgtuser", "tgtsecret123");
   ASSERT_EQ(ima().IMA_SetInitiatorLocalAuthParms(portal, kChap, chap(one_way), 1), IMA_STATUS_SUCCESS);
+  ASSERT_EQ(ima().IMA_GetInitiatorAuthParms(portal, kChap, chap(one_way)), IMA_STATUS_SUCCESS);   // any level
+  EXPECT_EQ(one_way.text(4) + " " + std::to_string(one_way.u32(784)), "tgtuser 12");
   EXPECT_EQ(login(target), 0u);
 
   // Mutual CHAP switched on keeps the working one-way credentials; the placeholder mutual ones fail.

@@ -123,7 +123,7 @@ const EntryRow kEntryPoints[] = {
     ACT_ROW(IMA_VMW_SetInitiatorAuthMethods, (o, 1, kOne), LEVELS),
     CALL_ROW(IMA_GetInUseInitiatorAuthMethods, (o, &g_count, g_words), 3),
     CALL_ROW(IMA_VMW_GetInUseInitiatorLocalAuthMethods, (o, &g_count, g_words), LEVELS),
-    ARGS_ROW(IMA_GetInitiatorAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec), 3),
+    ARGS_ROW(IMA_GetInitiatorAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec), LEVELS),
     ACT_ROW(IMA_SetInitiatorAuthParms, (o, 1, &kChap), 3),
     ACT_ROW(IMA_VMW_SetInitiatorAuthParms, (o, 1, &kChap), LEVELS),
     ARGS_ROW(IMA_GetInitiatorLocalAuthParms, IMA_INITIATOR_AUTHPARMS, true, (o, 1, rec, g_words), 9, 11, 12),

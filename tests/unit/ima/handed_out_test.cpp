@@ -1,6 +1,6 @@
 // What the front end hands out is taken back when a read after its allocation fails: the list is
-// freed (ASan sees a leak) and the caller's pointer set to NULL. A hand-built initiator whose
-// properties read their cached values, without the properties read last.
+// freed (ASan sees a leak) and the caller's pointer set to NULL; a value not read is not valid. A
+// hand-built initiator whose properties read their cached values, without the properties read last.
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
@@ -31,6 +31,16 @@ TEST(HandedOut, AFailedReadHandsNothingOut) {
   EXPECT_EQ(IMA_GetLhbaMutualAuthParmsList({3, 1, static_cast<uint32_t>(lhba->tag), 0}, 1, &list), IMA_ERROR_INVALID_PARAMETER);
   EXPECT_EQ(IMA_GetAddressKeys({9, 1, static_cast<uint32_t>(portal->tag), 0}, &keys), IMA_ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(list == nullptr && keys == nullptr);
+  // A value that cannot be read is not reported as valid.
+  hm_node* nic = internal_get_node(internal_get_node(lhba->parent, "Network", kGroup), "NICConfiguration", kGroup);
+  hm_node* defaults = internal_get_node(lhba, "InitiatorDefaultLoginOptions", kGroup);
+  ASSERT_EQ(delete_node(internal_get_node(nic, "MaxMTUSize", kProperty)) +
+                delete_node(internal_get_node(defaults, "MaxBurstLength", kProperty)),
+            0u);
+  IMA_MIN_MAX_VALUE mtu, burst;
+  EXPECT_EQ(IMA_VMW_GetMtuProperties({4, 1, static_cast<uint32_t>(lhba->parent->tag), 0}, &mtu), IMA_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(IMA_GetMaxBurstLengthProperties({3, 1, static_cast<uint32_t>(lhba->tag), 0}, &burst), IMA_ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(mtu.currentValueValid + burst.currentValueValid, 0u);
   delete_node(adapter);
   IMA_VMW_PluginCleanup();
 }
