@@ -88,8 +88,11 @@ uint32_t Varu_Get_Child_Tags(int32_t parent, const char* group, std::vector<int3
     char name[VARU_NAME_SIZE];
     std::snprintf(name, sizeof name, "%s%u", group, numbers[i]);
     int32_t tag = 0;
-    // The tree may change between the listing and this lookup; a vanished instance is left out.
-    if (child_tag(parent, name, VARU_KIND_GROUP, &tag) == 0) tags->push_back(tag);
+    // The tree may change between the listing and this lookup; a vanished instance is left out. A lock
+    // time-out is not a vanished instance: the list would come back short but reported whole.
+    const uint32_t got = child_tag(parent, name, VARU_KIND_GROUP, &tag);
+    if (got == VARU_LOCK_TIMEOUT) return got;
+    if (got == 0) tags->push_back(tag);
   }
   return 0;
 }

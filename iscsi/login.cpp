@@ -287,6 +287,8 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
         internal_get_node(get_first_instance(session, kGroupConnection), kGroupConnectionNegotiatedLoginOptions, kGroup),
         reply.negotiated);
   }
+  // What this login used, shown at once rather than only once a later walk mirrors the session afresh.
+  setup_initiator_target_loginopts(session, reply.negotiated);
   get_session_attribs(session_address(session), session);
   rescan_luns(target, msg::kLoginLunInfo);
   // The session is up: a time-out the firmware refuses is reported, the remaining steps still run.
