@@ -1,8 +1,12 @@
 // The hierarchy engine on trees of 1,000, 10,000 and 100,000 nodes: tag and path lookups, property
 // reads and writes through the public calls, and adding then deleting an instance. Each tree has
 // the same shape at every size (shelves of 100 instances of 9 properties), so a cost that grows
-// with the argument grows with the size of the tree.
+// with the argument grows with the size of the tree. Apart: the lookup of an instance by its
+// shown name among 16, 256 and 4096 instances of one group.
 #include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "engine/builder.h"
@@ -14,6 +18,7 @@ using namespace vx;
 
 InstanceBits g_shelf_bits;
 InstanceBits g_item_bits;
+InstanceBits g_unit_bits;
 
 constexpr SchemaRow kItemRows[] = {
     property(kInstance, "P0", "", kReadWrite, handle_internal_property, length(0, 255), "v0"),
@@ -28,6 +33,7 @@ constexpr SchemaRow kItemRows[] = {
 };
 constexpr GroupSpec kItem = group_spec("Item", "", 128, nullptr, kItemRows, g_item_bits);
 constexpr GroupSpec kShelf = group_spec("Shelf", "", 4096, nullptr, g_shelf_bits);
+constexpr GroupSpec kUnit = group_spec("Unit", "", 4096, nullptr, g_unit_bits);
 
 constexpr int kItemsPerShelf = 100;
 constexpr int kNodesPerItem = 10;
@@ -114,6 +120,33 @@ void BM_AddDeleteInstance(benchmark::State& state) {
   delete_node(probe);
 }
 
+// VARU_get_node_tag of "Unit<k>" under "ROOT", every k of n instances in turn: the time per
+// lookup should not grow with n.
+void BM_InstanceNameLookup(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  vxbench::use_shared_root();
+  VARU_init();
+  std::vector<std::string> names;
+  for (int k = 0; k < n; ++k) {
+    if (build_instance(kUnit, get_node(0), nullptr, nullptr, nullptr) == nullptr) break;
+    names.push_back("Unit" + std::to_string(k));
+  }
+  if (names.size() != static_cast<size_t>(n)) {
+    VARU_exit();
+    state.SkipWithError("an instance was not made");
+    return;
+  }
+  size_t next = 0;
+  uint32_t found = 0;
+  for (auto _ : state) {
+    uint32_t tag = 0;
+    found += VARU_get_node_tag(0, names[next].c_str(), &tag, VARU_KIND_GROUP) == VARU_OK ? 1 : 0;
+    next = next + 1 == names.size() ? 0 : next + 1;
+  }
+  VARU_exit();
+  if (found != state.iterations()) state.SkipWithError("an instance was not found");
+}
+
 // Heap bytes per node of the tree (node records, data blocks, tag table growth, bitfields).
 void BM_MemoryPerNode(benchmark::State& state) {
   Tree t(static_cast<int>(state.range(0)));
@@ -126,6 +159,7 @@ BENCHMARK(BM_PathLookup)->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_PropertyGet)->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_PropertySet)->Arg(1000)->Arg(10000)->Arg(100000);
 BENCHMARK(BM_AddDeleteInstance)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(BM_InstanceNameLookup)->Arg(16)->Arg(256)->Arg(4096);
 BENCHMARK(BM_MemoryPerNode)->Arg(1000)->Arg(10000)->Arg(100000)->Iterations(1);
 
 }  // namespace

@@ -23,6 +23,7 @@ enum hm_node_flags : uint32_t {
   kOwnsName = 1u << 0,
   kOwnsDescription = 1u << 1,
   kStaticNode = 1u << 2,   // "ROOT" and its three properties: never freed
+  kDigitNamed = 1u << 3,   // counted in its parent's digit_named
 };
 
 struct hm_node {
@@ -42,6 +43,7 @@ struct hm_instance_info {
   uint8_t* bitfield;   // shared by every instance of this name under one parent instance
   hm_node* next;       // ascending number order; the ring closes through the sentinel
   hm_node* prev;
+  hm_node* ring;       // the sentinel of its ring while it is on one
   uint16_t max_instances;
   uint16_t base;
   int32_t number;      // -1 in the sentinel
@@ -56,6 +58,7 @@ struct hm_group_data {
   hm_node* creating_action;
   char (*params)[256];    // six slots of the creating action; allocated only when recorded
   uint32_t priority;      // persistence priority, 0 = not persistent
+  uint32_t digit_named;   // children that are not instances and whose names end in a digit
   void* backend_info;     // per-instance driver record, owned by the back end
   hm_node* rings;         // sentinels of the instance rings of this group's children
 };

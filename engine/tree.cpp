@@ -5,6 +5,7 @@
 // first client's VARU_init.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -66,18 +67,42 @@ const RootProperty kRootProperties[] = {
      "3", kReadWrite, handle_VARUDebugLevel, 4, 5, 11, "0,1,2,3,4,5,6"},
 };
 
-// The sentinel of an instance ring: one block, never in a child chain or the tag table.
+// The sentinel of an instance ring: one block, never in a child chain or the tag table. A ring
+// that has held more than kWalkedMembers instances also keeps them by number, in pages of 64
+// slots (page p: numbers 64p to 64p+63), so finding an instance by its shown name or placing a
+// new number walks no ring; smaller rings are walked. The pages stay below the allocator's large
+// requests, which sweep its free lists: one array of every number would outgrow them.
+constexpr uint32_t kWalkedMembers = 8;
+constexpr uint32_t kPageSlots = 64;
+constexpr uint32_t kMaxPages = 65536 / kPageSlots;   // every number of a 16-bit maximum
+
 struct Sentinel {
   hm_node node;
   hm_group_data data;
   hm_instance_info info;
+  hm_node*** pages;     // NULL until the ring outgrows its walks
+  uint16_t page_count;
+  bool walked_only;     // a number outside 0 to 65535, or no memory for the pages: never indexed
+  uint32_t members;
 };
+
+Sentinel* sentinel_block(hm_node* sentinel) { return reinterpret_cast<Sentinel*>(sentinel); }
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 int32_t used_bytes(int32_t capacity) { return (capacity + 8) / 8; }
 
 const char* safe_name(const hm_node* node) { return node->name != nullptr ? node->name : ""; }
 
 bool is_root(const hm_node* node) { return node->parent == node; }
+
+// A child other than an instance whose name ends in a digit. While a group has none, a shown name
+// that ends in a digit can only be an instance's (see find_indexed_instance).
+bool digit_named(const hm_node* node) {
+  if (instance_info(node) != nullptr) return false;
+  size_t length = ::strnlen(safe_name(node), kNameSize);
+  return length > 0 && is_digit(node->name[length - 1]);
+}
 
 // ---- child chain ---------------------------------------------------------------------------------
 // Puts `node` right after `after` among the children of `parent` (`after` == parent: first).
@@ -95,12 +120,18 @@ void chain_insert_after(hm_node* parent, hm_group_data* gd, hm_node* after, hm_n
   } else {
     next->prev = node;
   }
+  if (digit_named(node)) {
+    ++gd->digit_named;
+    node->flags |= kDigitNamed;
+  }
 }
 
 void chain_remove(hm_node* node) {
   hm_node* parent = node->parent;
   hm_group_data* gd = group_data(parent);
   if (parent == nullptr || is_root(node) || gd == nullptr) return;
+  if ((node->flags & kDigitNamed) != 0 && gd->digit_named > 0) --gd->digit_named;
+  node->flags &= ~static_cast<uint32_t>(kDigitNamed);
   if (node->prev == parent) {
     gd->first_child = node->next;
   } else if (node->prev != nullptr) {
@@ -146,9 +177,113 @@ hm_node* ring_prev(const hm_node* node) {
   return info != nullptr ? info->prev : nullptr;
 }
 
-// The member of the ring of `sentinel` after which number `number` belongs: walks down from the
-// highest instance, so appending the next highest number costs one step.
+// ---- ring index -----------------------------------------------------------------------------------
+hm_node** slot_of(const Sentinel* s, uint32_t number) {
+  uint32_t page = number / kPageSlots;
+  return page < s->page_count && s->pages[page] != nullptr ? &s->pages[page][number % kPageSlots] : nullptr;
+}
+
+void index_free(Sentinel* s) {
+  for (uint32_t page = 0; page < s->page_count; ++page) varu_dfree(s->pages[page]);
+  varu_dfree(s->pages);
+  s->pages = nullptr;
+  s->page_count = 0;
+}
+
+// Puts `node` in slot `number`; false when no memory.
+bool index_put(Sentinel* s, uint32_t number, hm_node* node) {
+  uint32_t page = number / kPageSlots;
+  if (page >= s->page_count) {
+    uint32_t count = std::min(std::max(page + 1, 2u * s->page_count), kMaxPages);
+    auto*** pages = static_cast<hm_node***>(hm_alloc(count * sizeof(hm_node**)));
+    if (pages == nullptr) return false;
+    if (s->pages != nullptr) std::memcpy(pages, s->pages, s->page_count * sizeof(hm_node**));
+    varu_dfree(s->pages);
+    s->pages = pages;
+    s->page_count = static_cast<uint16_t>(count);
+  }
+  if (s->pages[page] == nullptr) s->pages[page] = static_cast<hm_node**>(hm_alloc(kPageSlots * sizeof(hm_node*)));
+  if (s->pages[page] == nullptr) return false;
+  s->pages[page][number % kPageSlots] = node;
+  return true;
+}
+
+// A new member of the ring of `sentinel`: in its slot, or the index made once the ring outgrows
+// its walks.
+void index_added(hm_node* sentinel, hm_node* node) {
+  Sentinel* s = sentinel_block(sentinel);
+  int32_t number = instance_info(node)->number;
+  bool indexed = s->pages != nullptr;
+  ++s->members;
+  if (s->walked_only) return;
+  if (number < 0 || static_cast<uint32_t>(number) >= kMaxPages * kPageSlots) {
+    s->walked_only = true;
+  } else if (indexed) {
+    s->walked_only = !index_put(s, static_cast<uint32_t>(number), node);
+  } else if (s->members > kWalkedMembers) {
+    for (hm_node* m = ring_next(sentinel); m != sentinel && !s->walked_only; m = ring_next(m)) {
+      s->walked_only = !index_put(s, static_cast<uint32_t>(instance_info(m)->number), m);
+    }
+  }
+  if (s->walked_only) index_free(s);
+}
+
+// A member leaves: its slot is cleared, and its page freed when that leaves it empty.
+void index_removed(hm_node* sentinel, const hm_node* node) {
+  Sentinel* s = sentinel_block(sentinel);
+  if (s->members > 0) --s->members;
+  int32_t number = instance_info(node)->number;
+  hm_node** slot = s->pages != nullptr && number >= 0 ? slot_of(s, static_cast<uint32_t>(number)) : nullptr;
+  if (slot == nullptr || *slot != node) return;
+  *slot = nullptr;
+  hm_node**& page = s->pages[static_cast<uint32_t>(number) / kPageSlots];
+  if (std::all_of(page, page + kPageSlots, [](const hm_node* m) { return m == nullptr; })) {
+    varu_dfree(page);
+    page = nullptr;
+  }
+}
+
+// Member `number` of the ring of `sentinel`, or NULL: from its slot, or a walk of a small ring.
+hm_node* ring_member(hm_node* sentinel, uint32_t number) {
+  const Sentinel* s = sentinel_block(sentinel);
+  if (s->pages != nullptr) {
+    hm_node** slot = slot_of(s, number);
+    return slot != nullptr ? *slot : nullptr;
+  }
+  for (hm_node* m = ring_next(sentinel); m != nullptr && m != sentinel; m = ring_next(m)) {
+    int32_t at = instance_info(m)->number;
+    if (at >= 0 && static_cast<uint32_t>(at) >= number) return static_cast<uint32_t>(at) == number ? m : nullptr;
+  }
+  return nullptr;
+}
+
+// The number that `digits` shows in a shown name, as written there (no sign, no leading zero),
+// in *number; false for any other text.
+bool shown_number(const char* digits, uint32_t* number) {
+  if (digits[0] == '\0' || (digits[0] == '0' && digits[1] != '\0')) return false;
+  uint32_t n = 0;
+  for (const char* d = digits; *d != '\0'; ++d) {
+    if (!is_digit(*d)) return false;
+    n = n * 10 + static_cast<uint32_t>(*d - '0');
+    if (n >= kMaxPages * kPageSlots) return false;   // more than any indexed number
+  }
+  *number = n;
+  return true;
+}
+
+// The member of the ring of `sentinel` after which number `number` belongs. With the index: the
+// nearest slot in use at or below it (new instances take the lowest free number, so the holes
+// below it are few); else a walk down from the highest instance, so appending the next highest
+// number costs one step.
 hm_node* ring_position(hm_node* sentinel, int32_t number) {
+  const Sentinel* s = sentinel_block(sentinel);
+  if (s->pages != nullptr && number >= 0) {
+    for (uint32_t n = std::min(static_cast<uint32_t>(number) + 1, s->page_count * kPageSlots); n > 0; --n) {
+      hm_node** slot = slot_of(s, n - 1);
+      if (slot != nullptr && *slot != nullptr) return *slot;
+    }
+    return sentinel;
+  }
   hm_node* at = ring_prev(sentinel);
   for (int steps = 0; at != nullptr && at != sentinel && steps < kRingLimit; ++steps) {
     if (instance_info(at)->number <= number) return at;
@@ -206,6 +341,7 @@ void free_sentinel(hm_node* sentinel) {
       }
     }
   }
+  index_free(sentinel_block(sentinel));
   varu_dfree(sentinel);
 }
 
@@ -285,6 +421,8 @@ void delete_subtree(hm_node* node, hm_hierarchy* h) {
       c = next;
     }
     if (hm_instance_info* info = gd->instance; info != nullptr) {
+      if (info->ring != nullptr) index_removed(info->ring, node);
+      info->ring = nullptr;
       hm_node* before = info->prev;
       hm_node* after = info->next;
       ring_remove(node);
@@ -343,6 +481,33 @@ hm_node* find_global_action(hm_node* near, const char* name) {
     if (d != nullptr && d->global == 1 && ::strcasecmp(safe_name(c), name) == 0) return c;
   }
   return nullptr;
+}
+
+// A lookup by a shown name that ends in a digit, through the rings: true with the answer in
+// *found (NULL: no such child), false when the walk over the children must decide. Only an
+// instance can show such a name while the name is not cut at 34 characters and no other child's
+// name ends in a digit; its ring finds it by number, unless the ring is left to its walks. When
+// two instances show the name ("Target1" number 7 and "Target" number 17) the walk gives the
+// first in child order.
+bool find_indexed_instance(const hm_group_data* gd, const char* name, hm_node** found) {
+  size_t length = ::strnlen(name, kNameSize);
+  if (gd->digit_named != 0 || length == 0 || length >= kNameSize - 1 || !is_digit(name[length - 1])) return false;
+  hm_node* match = nullptr;
+  for (hm_node* ring = gd->rings; ring != nullptr; ring = ring->next) {
+    if (sentinel_block(ring)->walked_only) return false;
+    hm_node* first = ring_next(ring);
+    if (first == nullptr || first == ring) continue;
+    const char* base = safe_name(first);
+    size_t base_length = ::strnlen(base, kNameSize);
+    if (base_length >= length || ::strncasecmp(base, name, base_length) != 0) continue;
+    uint32_t number = 0;
+    hm_node* member = shown_number(name + base_length, &number) ? ring_member(ring, number) : nullptr;
+    if (member == nullptr) continue;
+    if (match != nullptr) return false;
+    match = member;
+  }
+  *found = match;
+  return true;
 }
 
 hm_node* find_property(hm_node* group, const char* name) {
@@ -598,6 +763,8 @@ int32_t add_node(hm_node* node, hm_hierarchy* h) {
       after = at == sentinel ? ring_prev(sentinel) : at->prev;
       ring_insert_before(at, node);
     }
+    info->ring = sentinel;
+    index_added(sentinel, node);
   }
 
   node->tag = tag;
@@ -764,6 +931,8 @@ hm_node* internal_get_node(hm_node* parent, const char* name, uint32_t kind) {
   parent = resolve_link(parent);
   hm_group_data* gd = group_data(parent);
   if (gd == nullptr || name == nullptr || gd->first_child == parent) return nullptr;
+  hm_node* instance = nullptr;
+  if ((kind == 0 || kind == kGroup) && find_indexed_instance(gd, name, &instance)) return instance;
   for (hm_node* c = gd->first_child; c != parent && c != nullptr; c = c->next) {
     if (kind != 0 && effective_kind(c) != kind) continue;
     if (shown_name_is(c, name)) return c;

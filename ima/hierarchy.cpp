@@ -80,7 +80,9 @@ uint32_t SetVaruPropertyVal(int32_t tag, const char* group, const char* property
 }
 
 uint32_t Varu_Get_Child_Tags(int32_t parent, const char* group, std::vector<int32_t>* tags) {
-  std::unique_ptr<uint32_t[]> numbers(new uint32_t[kMaxInstances]);
+  // The listing call takes no capacity, so the buffer holds every possible number; one per thread,
+  // made once, rather than 256 KB per call (listings run once per target).
+  thread_local std::unique_ptr<uint32_t[]> numbers(new uint32_t[kMaxInstances]);
   uint32_t count = 0;
   const uint32_t status = VARU_get_valid_instances(parent, group, numbers.get(), &count);
   if (status != 0) return status;

@@ -30,6 +30,20 @@ const hm_action_descriptor kLocalAction{do_nothing, 0, 2,
                                          {0, "PortNumber", "port", 1, nullptr, 1, 65535},
                                          {0, "Hidden", "beyond the count", 0, nullptr, 0, 0}}};
 
+// Rows of internal_get_node lookups and what each finds.
+struct Lookup {
+  hm_node* parent;
+  const char* name;
+  uint32_t kind;
+  hm_node* want;
+};
+template <size_t N>
+void expect_lookups(const Lookup (&rows)[N]) {
+  for (const Lookup& r : rows) {
+    EXPECT_EQ(internal_get_node(r.parent, r.name, r.kind), r.want) << (r.name ? r.name : "(null)") << " " << r.kind;
+  }
+}
+
 // Bootstraps whose allocations fail (budgets 2 to 5: "ROOT"'s data block, then each
 // property's), more often than the registry has slots, leave no tree; exit frees everything,
 // links included, and a rebuild starts at tag 0 again.
@@ -91,12 +105,7 @@ TEST_F(TreeTest, NameLookupsCompareShownNamesIgnoringCase) {
   hm_node* inner = add_group(t3, "Inner");
   const std::string long_name(34, 'L'), longer = long_name + "12";   // shown names are cut at 34 characters
   hm_node* long_group = add_instance(lhba, long_name.c_str(), 12, nullptr, 100);
-  const struct {
-    hm_node* parent;
-    const char* name;
-    uint32_t kind;
-    hm_node* want;
-  } rows[] = {
+  expect_lookups({
       {lhba, "target3", kGroup, t3},          {lhba, "TARGET12", 0, t12},
       {lhba, "Target", kGroup, nullptr},      {lhba, "Target1", kGroup, nullptr},
       {lhba, "Target03", kGroup, nullptr},    {lhba, "Target3", kProperty, nullptr},
@@ -108,13 +117,49 @@ TEST_F(TreeTest, NameLookupsCompareShownNamesIgnoringCase) {
       {lhba, nullptr, 0, nullptr},            {nullptr, "Target3", 0, nullptr},
       {prop, "X", 0, nullptr},                {lhba, long_name.c_str(), kGroup, long_group},
       {lhba, longer.c_str(), kGroup, nullptr},
-  };
-  for (const auto& r : rows) {
-    EXPECT_EQ(internal_get_node(r.parent, r.name, r.kind), r.want) << (r.name ? r.name : "(null)") << " " << r.kind;
-  }
+  });
   EXPECT_EQ(varu_internal_get_param(local, "targetname"), &kLocalAction.params[0]);
   EXPECT_EQ(varu_internal_get_param(local, "Hidden"), nullptr) << "only the first param_count slots";
   EXPECT_EQ(varu_internal_get_param(prop, "TargetName"), nullptr);
+}
+
+// An instance is found by number through its ring, and finds what the walk over the children
+// finds: a name two instances show, a static group or property that looks like an instance,
+// leading zeros, rings no index holds (a negative number, memory refused), numbers reused.
+TEST_F(TreeTest, InstancesFoundByNumberAsTheWalkFindsThem) {
+  hm_node* lhba = add_group(root, "LogicalHBA");
+  hm_node* target1_7 = add_instance(lhba, "Target1", 7, nullptr, 16);   // "Target17", first in order
+  std::vector<hm_node*> t, u, p;
+  for (int n = 0; n < 70; ++n) t.push_back(add_instance(lhba, "Target", n, nullptr, 4096));
+  hm_node* target0_5 = add_instance(lhba, "Target0", 5, nullptr, 16);
+  hm_node* port = add_group(root, "Port");
+  hm_node* static7 = add_group(port, "Unit7");
+  for (int n = 0; n < 10; ++n) u.push_back(add_instance(port, "Unit", n, nullptr, 16));
+  hm_node* prop12 = add_property(port, "Unit12");
+  hm_node* negative = add_instance(root, "Neg", -3, nullptr, 8);
+  hm_node* pool = add_group(root, "Pool");
+  for (int n = 0; n < 9; ++n) {
+    hm_fail_allocations_after(n == 8 ? 3 : -1);   // the ninth is made, the index of its ring is not
+    p.push_back(add_instance(pool, "Pool", n, nullptr, 16));
+  }
+  hm_fail_allocations_after(-1);
+  expect_lookups({
+      {lhba, "target17", 0, target1_7}, {lhba, "TARGET23", kGroup, t[23]},   {lhba, "Target05", 0, target0_5},
+      {lhba, "Target007", 0, nullptr},  {lhba, "Target64", kGroup, t[64]},   {lhba, "Target70", 0, nullptr},
+      {lhba, "Target3", kAction, nullptr}, {lhba, "Target4294967296", 0, nullptr}, {lhba, "Target-1", 0, nullptr},
+      {port, "unit7", kGroup, static7}, {port, "Unit8", 0, u[8]},            {port, "Unit12", kProperty, prop12},
+      {port, "Unit12", kGroup, nullptr}, {root, "neg-3", 0, negative},      {pool, "pool8", kGroup, p[8]},
+  });
+  for (hm_node* gone : {t[3], t[69], static7}) ASSERT_EQ(delete_node(gone), kStatusOk);
+  hm_node* again = add_instance(lhba, "Target", 3, nullptr, 4096);
+  for (int n = 64; n < 69; ++n) delete_node(t[static_cast<size_t>(n)]);   // a page of numbers emptied
+  hm_node* t66 = add_instance(lhba, "Target", 66, nullptr, 4096);
+  expect_lookups({{lhba, "target3", kGroup, again}, {lhba, "Target69", 0, nullptr}, {port, "Unit7", 0, u[7]},
+                  {lhba, "TARGET66", 0, t66}});
+  EXPECT_EQ(child_names(lhba).substr(0, 48), "Target17,Target0,Target1,Target2,Target3,Target4");
+  EXPECT_EQ(instance_info(t66)->prev, t[63]);
+  for (int n = 63; n > 0; --n) delete_node(n == 3 ? again : t[static_cast<size_t>(n)]);
+  expect_lookups({{lhba, "Target0", 0, t[0]}, {lhba, "Target2", 0, nullptr}, {lhba, "Target05", 0, target0_5}});
 }
 
 TEST_F(TreeTest, PropertyCacheIsBounded) {
