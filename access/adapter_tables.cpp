@@ -22,12 +22,6 @@ hm_node* root() { return get_node(0); }
 
 bool same(const char* a, const char* b) { return ::strcasecmp(a, b) == 0; }
 
-bool read_property(hm_node* group, const char* name, char* out) {
-  if (internal_get_property(group, name, out) != 0) return false;
-  out[kValueSize - 1] = '\0';
-  return true;
-}
-
 }  // namespace
 
 int32_t instance_number(const hm_node* instance) {

@@ -50,12 +50,6 @@ struct Stored {
 
 bool same(const char* a, const char* b) { return ::strcasecmp(a, b) == 0; }
 
-bool read_property(hm_node* group, const char* name, char* out) {
-  if (internal_get_property(group, name, out) != 0) return false;
-  out[kValueSize - 1] = '\0';
-  return true;
-}
-
 // Kinds of function the two passes enumerate.
 struct Pass {
   int32_t protocol;

@@ -189,6 +189,9 @@ hm_node* internal_get_node(hm_node* parent, const char* name, uint32_t kind);
 hm_node* get_first_instance(hm_node* parent, const char* name);
 int node_exists(hm_node* node);
 uint32_t internal_get_property(hm_node* group, const char* name, char* buf);
+// internal_get_property into a text that is always terminated, and empty on failure; false when the
+// group or property is missing or its handler fails.
+bool read_property(hm_node* group, const char* name, char out[kValueSize]);
 uint32_t internal_set_property(hm_node* group, const char* name, char* value);
 const hm_action_param* varu_internal_get_param(hm_node* action, const char* name);
 

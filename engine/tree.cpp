@@ -955,6 +955,16 @@ uint32_t internal_get_property(hm_node* group, const char* name, char* buf) {
   return p->handler(prop, buf, kGet);
 }
 
+bool read_property(hm_node* group, const char* name, char out[kValueSize]) {
+  std::memset(out, 0, kValueSize);
+  if (group == nullptr || internal_get_property(group, name, out) != 0) {
+    out[0] = '\0';
+    return false;
+  }
+  out[kValueSize - 1] = '\0';
+  return true;
+}
+
 uint32_t internal_set_property(hm_node* group, const char* name, char* value) {
   hm_node* prop = find_property(group, name);
   hm_property* p = property_data(prop);

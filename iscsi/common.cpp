@@ -39,16 +39,6 @@ CommandAddress command_address(hm_node* node) {
                         static_cast<uint8_t>(get_phba_port_number(node) & 0xFF)};
 }
 
-bool read_property(hm_node* group, const char* name, char out[kValueSize]) {
-  std::memset(out, 0, kValueSize);
-  if (group == nullptr || internal_get_property(group, name, out) != 0) {
-    out[0] = '\0';
-    return false;
-  }
-  out[kValueSize - 1] = '\0';
-  return true;
-}
-
 bool read_property(hm_node* group, const char* name, std::string* out) {
   char buf[kValueSize];
   const bool ok = read_property(group, name, buf);

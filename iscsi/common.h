@@ -22,10 +22,8 @@ struct CommandAddress {
 };
 CommandAddress command_address(hm_node* node);
 
-// A property read through its handler into a terminated text; false when the property is missing
-// or its handler fails.
+// read_property (engine/hm.h) into a string.
 bool read_property(hm_node* group, const char* name, std::string* out);
-bool read_property(hm_node* group, const char* name, char out[kValueSize]);
 // A property's cached value, its handler not run; "" when missing.
 std::string cached_value(hm_node* group, const char* name);
 // Writes a cached value from a text (never a format); false when the property is missing.
