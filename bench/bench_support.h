@@ -135,15 +135,22 @@ inline std::string adapters_config(int adapters, bool with_nic) {
   return s + "]}";
 }
 
-// A scratch root and a configuration of `adapters` adapters for the simulator, for one benchmark.
+// The i-th of many remote target addresses, 250 to a /24.
+inline std::string spread_address(int i) {
+  return "10.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250);
+}
+
+// A scratch root and a simulator configuration (its JSON text, or `adapters` adapters), for one
+// benchmark.
 class Lab {
  public:
-  Lab(int adapters, bool with_nic) {
+  explicit Lab(const std::string& config_text) {
     std::string config = root_.path() + "/adapters.json";
-    std::ofstream(config) << adapters_config(adapters, with_nic);
+    std::ofstream(config) << config_text;
     ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
     ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
   }
+  Lab(int adapters, bool with_nic) : Lab(adapters_config(adapters, with_nic)) {}
 
   bool ok() const { return ok_; }
   void clear_journal() const { sim_.journal_clear(); }

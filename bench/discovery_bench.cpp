@@ -9,11 +9,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "bench/bench_support.h"
-#include "support/sim_controls.h"
 #include "varu.h"
 
 namespace {
@@ -21,7 +19,6 @@ namespace {
 constexpr const char* kLhba = "Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0";
 
 std::string target_name(int i) { return "iqn.2026-01.com.example:d" + std::to_string(i); }
-std::string target_address(int i) { return "10.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250); }
 
 std::string make_config(int targets) {
   std::string s =
@@ -29,7 +26,7 @@ std::string make_config(int targets) {
                        "iscsi_functions": [{"function": 2}]}], "network": {"targets": [)";
   for (int i = 0; i < targets; ++i) {
     s += std::string(i ? ", " : "") + "{\"name\": \"" + target_name(i) + "\", \"portals\": [{\"address\": \"" +
-         target_address(i) + "\"}]}";
+         vxbench::spread_address(i) + "\"}]}";
   }
   return s + R"(], "discovery_portals": [{"address": "10.0.0.9", "page_size": 100}]}})";
 }
@@ -43,11 +40,8 @@ std::string target_path(int i) { return std::string(kLhba) + "/Target" + std::to
 // a started library and that portal added.
 class DiscoveryLab {
  public:
-  explicit DiscoveryLab(int targets) {
-    const std::string config = root_.path() + "/adapters.json";
-    std::ofstream(config) << make_config(targets);
-    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
-    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0 && VARU_init() == 0;
+  explicit DiscoveryLab(int targets) : lab_(make_config(targets)) {
+    ok_ = lab_.ok() && VARU_init() == 0;
     const uint32_t discovery = tag_of(std::string(kLhba) + "/Discovery");
     ok_ = ok_ && discovery != UINT32_MAX && act(discovery, "AddSendTargetPortal", {"10.0.0.9", "3260"}) == 0;
     portal_ = tag_of(std::string(kLhba) + "/Discovery/SendTargetPortal0");
@@ -60,8 +54,7 @@ class DiscoveryLab {
   uint32_t discover() const { return act(portal_, "DiscoverTargets", {}); }
 
  private:
-  vxbench::ScratchRoot root_{"vxima-discovery-"};
-  vxtest::SimControls sim_;
+  vxbench::Lab lab_;
   bool ok_ = false;
   uint32_t portal_ = UINT32_MAX;
 };

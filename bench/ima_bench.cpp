@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/host_varu.h"
 #include "tools/imahost/imahost.h"
 
 namespace {
@@ -57,53 +58,17 @@ int first_look_ima(const imahost::Host& host) {
 
 // ---- the same reads through the hierarchy API --------------------------------------------------
 
-struct Varu {
-  decltype(&VARU_get_node_tag) node_tag;
-  decltype(&VARU_get_valid_instances) instances;
-  decltype(&VARU_get_property_val) property;
-
-  explicit Varu(const imahost::Host& host)
-      : node_tag(reinterpret_cast<decltype(node_tag)>(host.symbol("VARU_get_node_tag"))),
-        instances(reinterpret_cast<decltype(instances)>(host.symbol("VARU_get_valid_instances"))),
-        property(reinterpret_cast<decltype(property)>(host.symbol("VARU_get_property_val"))) {}
-
-  // The group at a path of group names below base ("" for base), 0xFFFFFFFF when missing.
-  uint32_t group(uint32_t base, std::initializer_list<const char*> path) const {
-    for (const char* name : path) {
-      if (node_tag(static_cast<int32_t>(base), name, &base, VARU_KIND_GROUP) != 0) return 0xFFFFFFFFu;
-    }
-    return base;
-  }
-  bool read(uint32_t group_tag, const char* name, char* value) const {
-    uint32_t prop = 0;
-    if (group_tag == 0xFFFFFFFFu || node_tag(static_cast<int32_t>(group_tag), name, &prop, VARU_KIND_PROPERTY) != 0) {
-      return false;
-    }
-    return property(group_tag, prop, value, VARU_VALUE_SIZE) == 0;
-  }
-  // The instances of `name` under parent, as tags.
-  std::vector<uint32_t> children(uint32_t parent, const char* name) const {
-    std::vector<uint32_t> numbers(1024), tags;
-    uint32_t count = 0;
-    instances(static_cast<int32_t>(parent), name, numbers.data(), &count);
-    for (uint32_t i = 0; i < count; ++i) {
-      uint32_t tag = group(parent, {(name + std::to_string(numbers[i])).c_str()});
-      if (tag != 0xFFFFFFFFu) tags.push_back(tag);
-    }
-    return tags;
-  }
-};
+using Varu = vxbench::HostVaru;
 
 struct Read {
-  std::initializer_list<const char*> path;
+  const char* path;
   const char* property;
 };
 
 // One record's reads in order, ending at the first that fails.
 void read_record(const Varu& varu, uint32_t base, std::initializer_list<Read> reads) {
-  char value[VARU_VALUE_SIZE];
   for (const Read& r : reads) {
-    if (!varu.read(varu.group(base, r.path), r.property, value)) return;
+    if (!varu.read(base, r.path, {r.property})) return;
   }
 }
 
@@ -112,25 +77,25 @@ void first_look_varu(const Varu& varu) {
   for (uint32_t adapter : varu.children(0, "Vexalon")) {
     for (uint32_t phba : varu.children(adapter, "iSCSIPhysicalHBA")) {
       read_record(varu, adapter,
-                  {{{}, "Description"}, {{}, "SerialNumber"}, {{}, "ActiveFirmwareVersion"}, {{}, "BIOSVersion"},
-                   {{"iSCSIPhysicalHBA0"}, "MaxCDBLength"}, {{}, "Manufacturer"}, {{}, "ModelNumber"},
-                   {{"iSCSIPhysicalHBA0", "Driver"}, "DriverName"}, {{"iSCSIPhysicalHBA0", "Driver"}, "DriverVersion"}});
-      read_record(varu, adapter, {{{}, "FirmwareStatus"}});
+                  {{"", "Description"}, {"", "SerialNumber"}, {"", "ActiveFirmwareVersion"}, {"", "BIOSVersion"},
+                   {"iSCSIPhysicalHBA0", "MaxCDBLength"}, {"", "Manufacturer"}, {"", "ModelNumber"},
+                   {"iSCSIPhysicalHBA0/Driver", "DriverName"}, {"iSCSIPhysicalHBA0/Driver", "DriverVersion"}});
+      read_record(varu, adapter, {{"", "FirmwareStatus"}});
       read_record(varu, phba,
-                  {{{"LogicalHBA0", "InitiatoriSCSIName"}, "InitiatoriSCSIName"},
-                   {{"LogicalHBA0", "InitiatoriSCSIName"}, "InitiatorAlias"}});
+                  {{"LogicalHBA0/InitiatoriSCSIName", "InitiatoriSCSIName"},
+                   {"LogicalHBA0/InitiatoriSCSIName", "InitiatorAlias"}});
       for (uint32_t lhba : varu.children(phba, "LogicalHBA")) {
-        if (varu.read(lhba, "Enabled", value) && value[0] != 'F' && value[0] != 'f') read_record(varu, lhba, {{{}, "IfName"}});
+        if (varu.value(lhba, "Enabled", value) && value[0] != 'F' && value[0] != 'f') read_record(varu, lhba, {{"", "IfName"}});
       }
-      const uint32_t nic = varu.group(phba, {"Network", "NICConfiguration"});
-      read_record(varu, nic, {{{}, "MACAddress"}, {{}, "PortMaxSpeed"}, {{}, "PortSpeed"}, {{}, "MaxMTUSize"}});
-      read_record(varu, nic, {{{}, "LogicalLinkStatus"}});
+      const uint32_t nic = varu.at(phba, "Network/NICConfiguration");
+      read_record(varu, nic, {{"", "MACAddress"}, {"", "PortMaxSpeed"}, {"", "PortSpeed"}, {"", "MaxMTUSize"}});
+      read_record(varu, nic, {{"", "LogicalLinkStatus"}});
     }
   }
   for (uint32_t adapter : varu.children(0, "Vexalon")) {
     for (uint32_t phba : varu.children(adapter, "iSCSIPhysicalHBA")) {
-      read_record(varu, phba, {{{"Network", "NICConfiguration"}, "MACAddress"}});
-      varu.group(phba, {"Network", "TCPIPConfiguration"});
+      read_record(varu, phba, {{"Network/NICConfiguration", "MACAddress"}});
+      varu.at(phba, "Network/TCPIPConfiguration");
     }
   }
 }

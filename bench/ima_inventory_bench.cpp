@@ -7,11 +7,13 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/host_varu.h"
 #include "tools/imahost/imahost.h"
 
 namespace {
@@ -19,78 +21,17 @@ namespace {
 constexpr uint32_t kOwner = 1;
 constexpr uint32_t kChap = IMA_AUTHMETHOD_CHAP;
 
-std::string lab_file() {
+std::string lab_config() {
   const std::string here = __FILE__;
-  return here.substr(0, here.rfind('/')) + "/../examples/iscsi-lab.json";
+  std::ifstream file(here.substr(0, here.rfind('/')) + "/../examples/iscsi-lab.json");
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
 }
 
 // ---- the hierarchy side --------------------------------------------------------------------------
 
-struct Varu {
-  decltype(&VARU_get_node_tag) node_tag;
-  decltype(&VARU_get_valid_instances) instances;
-  decltype(&VARU_get_property_val) property;
-  decltype(&VARU_get_parent_tag) parent_tag;
-  decltype(&VARU_do_action) action;
-
-  explicit Varu(const imahost::Host& host)
-      : node_tag(reinterpret_cast<decltype(node_tag)>(host.symbol("VARU_get_node_tag"))),
-        instances(reinterpret_cast<decltype(instances)>(host.symbol("VARU_get_valid_instances"))),
-        property(reinterpret_cast<decltype(property)>(host.symbol("VARU_get_property_val"))),
-        parent_tag(reinterpret_cast<decltype(parent_tag)>(host.symbol("VARU_get_parent_tag"))),
-        action(reinterpret_cast<decltype(action)>(host.symbol("VARU_do_action"))) {}
-
-  // The node at a path of names below base ("" for base), 0xFFFFFFFF when missing.
-  uint32_t at(uint32_t base, const char* path, int32_t last_kind = VARU_KIND_GROUP) const {
-    char name[VARU_NAME_SIZE];
-    for (const char* p = path; *p != '\0' && base != 0xFFFFFFFFu;) {
-      const char* slash = std::strchr(p, '/');
-      const size_t length = slash != nullptr ? static_cast<size_t>(slash - p) : std::strlen(p);
-      std::snprintf(name, sizeof name, "%.*s", static_cast<int>(length), p);
-      const int32_t kind = slash == nullptr ? last_kind : VARU_KIND_GROUP;
-      if (node_tag(static_cast<int32_t>(base), name, &base, kind) != 0) base = 0xFFFFFFFFu;
-      p = slash != nullptr ? slash + 1 : p + length;
-    }
-    return base;
-  }
-  uint32_t up(uint32_t tag, int levels) const {
-    for (; levels > 0; --levels) parent_tag(tag, &tag);
-    return tag;
-  }
-  // The properties of the group at `path` below base, in order, up to the first that fails (as an
-  // IMA reader stops there).
-  bool read(uint32_t base, const char* path, std::initializer_list<const char*> properties) const {
-    const uint32_t group = at(base, path);
-    char value[VARU_VALUE_SIZE];
-    for (const char* name : properties) {
-      uint32_t prop = 0;
-      if (group == 0xFFFFFFFFu || node_tag(static_cast<int32_t>(group), name, &prop, VARU_KIND_PROPERTY) != 0 ||
-          property(group, prop, value, sizeof value) != 0) {
-        return false;
-      }
-    }
-    return true;
-  }
-  std::vector<uint32_t> children(uint32_t parent, const char* name) const {
-    static uint32_t numbers[65536];
-    std::vector<uint32_t> tags;
-    uint32_t count = 0;
-    instances(static_cast<int32_t>(parent), name, numbers, &count);
-    for (uint32_t i = 0; i < count; ++i) {
-      char instance[VARU_NAME_SIZE];
-      std::snprintf(instance, sizeof instance, "%s%u", name, numbers[i]);
-      tags.push_back(at(parent, instance));
-    }
-    return tags;
-  }
-  uint32_t act(uint32_t group, const char* name, std::initializer_list<const char*> params) const {
-    char block[VARU_PARAM_COUNT][VARU_VALUE_SIZE] = {};
-    for (auto& slot : block) slot[0] = static_cast<char>(VARU_PARAM_ABSENT);
-    size_t i = 0;
-    for (const char* p : params) std::snprintf(block[i++], VARU_VALUE_SIZE, "%s", p);
-    return action(group, at(group, name, VARU_KIND_ACTION), block, nullptr);
-  }
-};
+using Varu = vxbench::HostVaru;
 
 // The objects of the inventory, by node handle.
 struct Objects {
@@ -289,11 +230,9 @@ int inventory_ima(const imahost::Host& host, const Objects& o) {
 }
 
 void BM_ImaInventory(benchmark::State& state) {
-  vxbench::ScratchRoot root("vxima-inventory-");
-  ::setenv("VXIMA_SIMULATOR", lab_file().c_str(), 1);
-  vxtest::SimControls sim;
+  vxbench::Lab lab(lab_config());
   imahost::Host host;
-  if (!sim.load() || sim.reset() != 0 || !host.load() || host.start(kOwner) != IMA_STATUS_SUCCESS) {
+  if (!lab.ok() || !host.load() || host.start(kOwner) != IMA_STATUS_SUCCESS) {
     state.SkipWithError("simulated adapter module or plug-in not available (build vxsim and vxima)");
     return;
   }

@@ -9,11 +9,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "bench/bench_support.h"
-#include "support/sim_controls.h"
 #include "varu.h"
 
 namespace {
@@ -22,14 +20,13 @@ constexpr const char* kLhba = "Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0";
 constexpr const char* kManyLuns = "iqn.2026-01.com.example:many-luns";
 
 std::string target_name(int i) { return "iqn.2026-01.com.example:t" + std::to_string(i); }
-std::string target_address(int i) { return "10.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250); }
 
 std::string make_config(int targets) {
   std::string s =
       R"({"adapters": [{"serial_number": "BENCHT5", "generation": 5, "pci": {"bus": 9}, "ports": 1,
                        "iscsi_functions": [{"function": 2}]}], "network": {"targets": [)";
   for (int i = 0; i < targets; ++i) {
-    s += "{\"name\": \"" + target_name(i) + "\", \"portals\": [{\"address\": \"" + target_address(i) + "\"}]}, ";
+    s += "{\"name\": \"" + target_name(i) + "\", \"portals\": [{\"address\": \"" + vxbench::spread_address(i) + "\"}]}, ";
   }
   s += "{\"name\": \"" + std::string(kManyLuns) + "\", \"portals\": [{\"address\": \"10.2.0.1\"}], \"luns\": [";
   for (int lun = 0; lun < 256; ++lun) s += (lun ? ", " : "") + std::string("{\"lun\": ") + std::to_string(lun) + "}";
@@ -42,11 +39,8 @@ using vxbench::tag_of;
 // A scratch root, the simulated adapter with `targets` remote targets and a started library.
 class TargetLab {
  public:
-  explicit TargetLab(int targets) {
-    const std::string config = root_.path() + "/adapters.json";
-    std::ofstream(config) << make_config(targets);
-    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
-    ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0 && VARU_init() == 0;
+  explicit TargetLab(int targets) : lab_(make_config(targets)) {
+    ok_ = lab_.ok() && VARU_init() == 0;
     lhba_ = tag_of(kLhba);
     ok_ = ok_ && lhba_ != UINT32_MAX;
   }
@@ -58,8 +52,7 @@ class TargetLab {
   uint32_t lhba() const { return lhba_; }
 
  private:
-  vxbench::ScratchRoot root_{"vxima-targets-"};
-  vxtest::SimControls sim_;
+  vxbench::Lab lab_;
   bool ok_ = false;
   uint32_t lhba_ = UINT32_MAX;
 };
@@ -72,7 +65,7 @@ void BM_AddDeleteTarget(benchmark::State& state) {
     return;
   }
   for (int i = 0; i < existing; ++i) {
-    if (act(lab.lhba(), "AddTarget", {target_name(i).c_str(), target_address(i).c_str()}) != 0) {
+    if (act(lab.lhba(), "AddTarget", {target_name(i).c_str(), vxbench::spread_address(i).c_str()}) != 0) {
       state.SkipWithError("an existing target could not be added");
       return;
     }
