@@ -13,7 +13,7 @@
 
 #include "access/backend_state.h"
 #include "access/fw_commands.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/transport.h"
 #include "engine/hm.h"
 #include "engine/messages.h"

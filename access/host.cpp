@@ -11,7 +11,7 @@
 #include <ctime>
 #include <fstream>
 
-#include "access/platform.h"
+#include "platform/platform.h"
 
 namespace vx {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "access/backend_state.h"
 #include "access/host.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/walks.h"
 #include "engine/messages.h"
 

@@ -8,7 +8,7 @@
 
 #include "access/backend_state.h"
 #include "access/host.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/wire.h"
 
 namespace vx {

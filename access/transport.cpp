@@ -8,7 +8,7 @@
 #include "access/discovery.h"
 #include "access/fw_commands.h"
 #include "access/fw_status.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "engine/hm.h"
 
 namespace vx {

@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/device_nodes.h"
+
 namespace vx::wire {
 
 // ---- device nodes --------------------------------------------------------------------------
-constexpr const char* kIscsiNodePrefix = "/vmfs/devices/char/vmkdriver/vx2iscsi_";   // + "%d", 0..127
-constexpr const char* kNicNodePath = "/vmfs/devices/char/vmkdriver/vx_esx_nic";
 constexpr int kMaxIscsiNodes = 128;
 constexpr int kMaxNicHandles = 128;
 

@@ -14,7 +14,7 @@
 #include "access/backend_state.h"
 #include "access/discovery.h"
 #include "access/fw_commands.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/transport.h"
 #include "access/wire.h"
 #include "bench/bench_support.h"

@@ -12,8 +12,8 @@
 #include <mutex>
 #include <string>
 
-#include "access/file_store.h"
-#include "access/platform.h"
+#include "platform/file_store.h"
+#include "platform/platform.h"
 #include "engine/hm.h"
 
 // The log keeps growing for the life of the host: the 32-bit build must open and append to files

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "iscsi/saved_files.h"
 #include "schema/handlers.h"
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "ima/front.h"
 
 namespace vx {

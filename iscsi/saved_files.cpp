@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "access/adapter_tables.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "iscsi/common.h"
 #include "iscsi/login_block.h"
 #include "schema/handlers.h"

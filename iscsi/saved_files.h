@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "access/file_store.h"
+#include "platform/file_store.h"
 #include "access/host.h"
 #include "engine/hm.h"
 

@@ -1,7 +1,7 @@
 // What a simulated adapter keeps across processes: its flash objects and persisted settings, in
 // files under <root>/var/lib/vxsim/<serial>/, and the host files that its drivers write
 // (the vmnic lines of /etc/vmware/esx.conf). Files go through the library's own file store
-// (access/file_store.cpp, compiled into the module): every change is a read-modify-write under a
+// (platform/file_store.cpp, compiled into the module): every change is a read-modify-write under a
 // whole-file fcntl lock on "<file>.lock", written to a temporary file, fsync'd and renamed into
 // place, so two processes that load the module on one root see one adapter.
 #pragma once
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "access/file_store.h"
+#include "platform/file_store.h"
 #include "sim/config.h"
 
 namespace vx::sim {

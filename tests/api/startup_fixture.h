@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "engine/hm.h"
 #include "support/sim_controls.h"
 #include "support/test_support.h"

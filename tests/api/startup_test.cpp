@@ -16,7 +16,7 @@
 #include "adapter/controller_attribs.h"
 #include "backend/enumeration.h"
 #include "access/fw_commands.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/transport.h"
 #include "access/wire.h"
 #include "backend/backend.h"

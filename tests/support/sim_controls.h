@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "sim/vxsim_control.h"
 
 namespace vxtest {

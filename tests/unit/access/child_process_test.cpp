@@ -10,7 +10,7 @@
 #include "access/backend_state.h"
 #include "access/discovery.h"
 #include "access/host.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "engine/hm.h"
 #include "support/test_support.h"
 

@@ -16,7 +16,7 @@
 
 #include "access/backend_state.h"
 #include "access/discovery.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/wire.h"
 #include "engine/hm.h"
 #include "support/test_support.h"

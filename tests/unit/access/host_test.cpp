@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "access/backend_state.h"
-#include "access/platform.h"
+#include "platform/platform.h"
 #include "access/walks.h"
 #include "schema/controller.h"
 #include "schema/iscsi_phba.h"

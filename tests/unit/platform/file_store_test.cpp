@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "access/file_store.h"
+#include "platform/file_store.h"
 #include "support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "access/platform.h"
+#include "platform/platform.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "access/wire.h"
+#include "platform/device_nodes.h"
 
 namespace vx {
 namespace {

@@ -1,4 +1,4 @@
-#include "access/file_store.h"
+#include "platform/file_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
