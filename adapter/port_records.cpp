@@ -33,7 +33,10 @@ void speed_list_text(uint16_t bits, char* out, size_t size) {
   for (size_t i = 0; i < std::size(kSpeedNames); ++i) {
     if ((bits & (1u << i)) == 0) continue;
     const int n = std::snprintf(out + used, size - used, "%s%s", used == 0 ? "" : ",", kSpeedNames[i]);
-    if (n < 0 || static_cast<size_t>(n) >= size - used) break;   // cut at the buffer's end
+    if (n < 0 || static_cast<size_t>(n) >= size - used) {   // cut after the last whole name
+      out[used] = '\0';
+      break;
+    }
     used += static_cast<size_t>(n);
   }
   if (used == 0) std::snprintf(out, size, "0");
