@@ -2,24 +2,16 @@
 // within the bytes given, list only whole in-use entries of the table, and give bounded texts.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "adapter/port_records.h"
+#include "fuzz/fuzz_support.h"
 
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using vxfuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // An exact-size copy, so that a read past the reply is caught.
-  const std::vector<uint8_t> reply(data, data + size);
-  const uint8_t* bytes = reply.empty() ? nullptr : reply.data();
+  const vxfuzz::Reply reply(data, size);
+  const uint8_t* bytes = reply.bytes();
 
   const vx::phy_details d = vx::phy_details_of(bytes, size);
   require(std::strlen(vx::interface_type_name(d.interface_type)) <= 26);   // InterfaceType holds 2..26

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,17 @@ using Builder = hm_node* (*)(hm_node*, hm_node*, hm_node*, char[6][256]);
 constexpr const char* kPG = "DCBX/PriorityGroups/";
 constexpr const char* kTLV = "DCBX/ApplicationTLVGroups/";
 
+// The instanced groups inside a port, with the group each hangs under.
+const std::pair<Builder, std::string> kInnerGroups[] = {
+    {initialize_Channel, "ChannelManagement"},
+    {initialize_AdministratorPGSetting_PG, std::string(kPG) + "AdministratorPGSetting"},
+    {initialize_PeerPGSetting_PG, std::string(kPG) + "PeerPGSetting"},
+    {initialize_OperationalPGSettings_PG, std::string(kPG) + "OperationalPGSettings"},
+    {initialize_AdministratorTLVSetting_ApplicationTLV, std::string(kTLV) + "AdministratorTLVSetting"},
+    {initialize_PeerTLVSetting_ApplicationTLV, std::string(kTLV) + "PeerTLVSetting"},
+    {initialize_OperationalTLVSettings_ApplicationTLV, std::string(kTLV) + "OperationalTLVSettings"},
+};
+
 class PortTables : public vxtest::WithParents<vxtest::TreeFixture, vxtest::Depth::kController> {
  protected:
   void SetUp() override {
@@ -35,16 +47,9 @@ class PortTables : public vxtest::WithParents<vxtest::TreeFixture, vxtest::Depth
   hm_node* at(const std::string& path) { return node_at(port, path); }
   // Instances of every group that lives inside a port, one each.
   void make_instances() {
-    ASSERT_NE(initialize_Channel(at("ChannelManagement"), nullptr, nullptr, nullptr), nullptr);
-    const std::pair<Builder, std::string> rows[] = {
-        {initialize_AdministratorPGSetting_PG, std::string(kPG) + "AdministratorPGSetting"},
-        {initialize_PeerPGSetting_PG, std::string(kPG) + "PeerPGSetting"},
-        {initialize_OperationalPGSettings_PG, std::string(kPG) + "OperationalPGSettings"},
-        {initialize_AdministratorTLVSetting_ApplicationTLV, std::string(kTLV) + "AdministratorTLVSetting"},
-        {initialize_PeerTLVSetting_ApplicationTLV, std::string(kTLV) + "PeerTLVSetting"},
-        {initialize_OperationalTLVSettings_ApplicationTLV, std::string(kTLV) + "OperationalTLVSettings"},
-    };
-    for (const auto& [build, path] : rows) ASSERT_NE(build(at(path), nullptr, nullptr, nullptr), nullptr) << path;
+    for (const auto& [build, path] : kInnerGroups) {
+      ASSERT_NE(build(at(path), nullptr, nullptr, nullptr), nullptr) << path;
+    }
   }
 
   hm_node* port = nullptr;
@@ -89,18 +94,10 @@ TEST_F(PortTables, APortIsItsFixedSubtreeInCreationOrder) {
 
 TEST_F(PortTables, InstancedGroupsStopAtTheirMaximaAndLeaveTheTreeUnchanged) {
   make_instances();
-  const std::pair<Builder, std::string> rows[] = {
-      {initialize_PortDiscoveryAndConfiguration, ""},
-      {initialize_Channel, "ChannelManagement"},
-      {initialize_AdministratorPGSetting_PG, std::string(kPG) + "AdministratorPGSetting"},
-      {initialize_PeerPGSetting_PG, std::string(kPG) + "PeerPGSetting"},
-      {initialize_OperationalPGSettings_PG, std::string(kPG) + "OperationalPGSettings"},
-      {initialize_AdministratorTLVSetting_ApplicationTLV, std::string(kTLV) + "AdministratorTLVSetting"},
-      {initialize_PeerTLVSetting_ApplicationTLV, std::string(kTLV) + "PeerTLVSetting"},
-      {initialize_OperationalTLVSettings_ApplicationTLV, std::string(kTLV) + "OperationalTLVSettings"},
-  };
+  std::vector<std::pair<Builder, std::string>> rows = {{initialize_PortDiscoveryAndConfiguration, ""}};
+  rows.insert(rows.end(), std::begin(kInnerGroups), std::end(kInnerGroups));
   const int maxima[] = {4, 16, 8, 8, 8, 15, 15, 15};
-  for (size_t r = 0; r < std::size(rows); ++r) {
+  for (size_t r = 0; r < rows.size(); ++r) {
     hm_node* parent = rows[r].second.empty() ? vexalon : at(rows[r].second);
     hm_node* last = nullptr;
     for (hm_node* made; (made = rows[r].first(parent, nullptr, nullptr, nullptr)) != nullptr;) last = made;
