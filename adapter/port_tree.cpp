@@ -288,8 +288,8 @@ uint32_t VARU_get_port_discovery_config(hm_node* controller) {
     std::snprintf(text, sizeof text, "%u", index);
     hm_node* phba = get_valid_phba(controller, text);
     void* record = phba != nullptr ? group_data(phba)->backend_info : nullptr;
-    if (record == nullptr) continue;
-    const int32_t handle = static_cast<int32_t>(*static_cast<const uint32_t*>(record));
+    const int32_t handle = record != nullptr ? static_cast<int32_t>(*static_cast<const uint32_t*>(record)) : 0;
+    if (handle <= 0) continue;   // no driver port to send the port's commands to
     hm_node* port = initialize_PortDiscoveryAndConfiguration(controller, nullptr, nullptr, nullptr);
     if (port == nullptr) {
       pdebug(kBackEnd, 2, "%s:Failed to initialize PortDiscoveryAndConfiguration group.\n", __func__);
