@@ -99,6 +99,13 @@ constexpr const char* kFirmwareVersionsUnread =
     "Firmware download completed but failed to get ActiveFirmwareVersion and FirmwareVersionOnFlash properties. "
     "Please check varu2d.log file for more information.";
 
+// Port tree start-up.
+constexpr const char* kPortNameFailed =
+    "Failed to get port name. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kPhyDetailFailed =
+    "Failed to get PHY Detail properties. Please check varu2d.log file for more information.";
+
 // iSCSI initiator management.
 constexpr const char* kInvalidValueUseValid = "Invalid value. Please use valid value.";
 constexpr const char* kInvalidInstanceNumber = "Invalid instance number. Please use valid instance number.";
@@ -289,6 +296,8 @@ constexpr const char* kGetTargetFailed =
 constexpr const char* kNotOnVirtualFunction = "Performed operation is not supported on a SR-IOV virtual function.";
 constexpr const char* kErasedReboot =
     "Erased the Configuration. Please reboot your system for the changes to take effect.";
+constexpr const char* kPortEraseFailed =
+    "Failed to erase port and discovery configuration. Please check varu2d.log file for more information.";
 constexpr const char* kNicEraseFailed = "Failed to erase nic settings. Please check varu2d.log file for more information.";
 constexpr const char* kRebootImmediately =
     "The operation completed successfully. Please reboot the machine immediately in order to avoid inconsistent "

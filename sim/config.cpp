@@ -249,6 +249,91 @@ void read_ids(const json& obj, Adapter& a, const std::string& where) {
   a.link_width = static_cast<uint8_t>(read_uint(pci, "link_width", 8, 63, at));
 }
 
+// ---- port settings ------------------------------------------------------------------------------------
+
+constexpr const char* kSpeedNames[] = {"10Mb", "100Mb", "1Gb", "10Gb", "20Gb", "40Gb"};
+constexpr const char* kDcbxRecordKeys[kDcbxRecords] = {"admin", "operational", "peer"};
+constexpr size_t kMaxAppTlvEntry = 14;
+
+const json& list_of(const json& obj, const char* key, const std::string& where);
+
+uint16_t read_speeds(const json& obj, const char* key, const std::string& where) {
+  if (!has(obj, key)) return 0x0C;   // 1Gb and 10Gb
+  const json& list = obj.at(key);
+  if (!list.is_array()) fail(where, std::string(key) + " must be a list of speeds");
+  uint16_t bits = 0;
+  for (const json& speed : list) {
+    const auto* found = speed.is_string() ? std::find(std::begin(kSpeedNames), std::end(kSpeedNames), speed.get<std::string>())
+                                          : std::end(kSpeedNames);
+    if (found == std::end(kSpeedNames)) fail(where, std::string(key) + " holds an unknown speed");
+    bits = static_cast<uint16_t>(bits | (1u << (found - std::begin(kSpeedNames))));
+  }
+  return bits;
+}
+
+std::vector<AppTlv> read_app_tlvs(const json& record, const std::string& where) {
+  std::vector<AppTlv> tlvs;
+  if (!record.is_object()) fail(where, "must be an object");
+  const json& list = list_of(record, "app_tlvs", where);
+  std::set<int> entries;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string at = where + ".app_tlvs[" + std::to_string(i) + "]";
+    if (!list[i].is_object()) fail(at, "must be an object");
+    if (!has(list[i], "entry")) fail(at, "entry is missing");
+    AppTlv t;
+    t.entry = static_cast<uint8_t>(read_uint(list[i], "entry", 0, kMaxAppTlvEntry, at));
+    if (!entries.insert(t.entry).second) fail(at, "entry " + std::to_string(t.entry) + " is used twice");
+    t.selector = static_cast<uint8_t>(read_uint(list[i], "selector", 0, 1, at));
+    t.protocol = static_cast<uint16_t>(read_uint(list[i], "protocol", 0, 0xFFFF, at));
+    t.priorities = static_cast<uint8_t>(read_uint(list[i], "priorities", 0, 0xFF, at));
+    t.oui = static_cast<uint32_t>(read_uint(list[i], "oui", 0x001b21, 0xFFFFFFFFu, at));
+    tlvs.push_back(t);
+  }
+  return tlvs;
+}
+
+PortSettings read_port(const json& obj, int port, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  PortSettings p;
+  const std::string name = read_text(obj, "name", std::string(1, static_cast<char>('0' + port)), 1, where);
+  if (name.size() != 1) fail(where, "name must be one character");
+  p.name = name[0];
+  p.phy_type = static_cast<uint16_t>(read_uint(obj, "phy_type", 0x20, 0xFFFF, where));
+  p.interface_type = static_cast<uint16_t>(read_uint(obj, "interface_type", 3, 0xFFFF, where));
+  p.phy_signature = static_cast<uint16_t>(read_uint(obj, "phy_signature", 0xFEEC, 0xFFFF, where));
+  p.an_speeds = read_speeds(obj, "an_speeds", where);
+  p.force_speeds = read_speeds(obj, "force_speeds", where);
+  if (has(obj, "baset_stats_v1")) {
+    if (!obj.at("baset_stats_v1").is_boolean()) fail(where, "baset_stats_v1 must be true or false");
+    p.baset_stats_v1 = obj.at("baset_stats_v1").get<bool>();
+  }
+  const std::string loopback = read_text(obj, "loopback", "none", 16, where);
+  if (loopback != "none" && loopback != "unsupported") fail(where, "loopback must be \"none\" or \"unsupported\"");
+  p.loopback_mode = loopback == "none" ? kLoopbackNone : kLoopbackUnsupported;
+  if (has(obj, "dcbx")) {
+    const json& dcbx = obj.at("dcbx");
+    if (!dcbx.is_object()) fail(where, "dcbx must be an object");
+    for (int r = 0; r < kDcbxRecords; ++r) {
+      if (has(dcbx, kDcbxRecordKeys[r])) {
+        p.app_tlvs[r] = read_app_tlvs(dcbx.at(kDcbxRecordKeys[r]), where + ".dcbx." + kDcbxRecordKeys[r]);
+      }
+    }
+  }
+  return p;
+}
+
+// Entry i of "port_settings" is physical port i; ports without an entry take the defaults.
+void read_port_settings(const json& obj, Adapter& a, const std::string& where) {
+  const json& list = list_of(obj, "port_settings", where);
+  if (list.size() > static_cast<size_t>(a.ports)) fail(where, "port_settings has more entries than ports");
+  const json empty = json::object();
+  for (int port = 0; port < a.ports; ++port) {
+    const size_t i = static_cast<size_t>(port);
+    a.port_settings.push_back(
+        read_port(i < list.size() ? list[i] : empty, port, where + ".port_settings[" + std::to_string(port) + "]"));
+  }
+}
+
 Adapter read_adapter(const json& obj, NameCounters& names, const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
   Adapter a;
@@ -276,6 +361,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   }
   a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
   a.route_limit = static_cast<uint32_t>(read_uint(obj, "route_limit", 16, 999, where));
+  read_port_settings(obj, a, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;

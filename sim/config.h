@@ -39,6 +39,32 @@ struct Function {
   std::vector<VirtualFunction> virtual_functions;
 };
 
+// One entry of an application TLV table of a port's DCBX records.
+struct AppTlv {
+  uint8_t entry = 0;         // 0..14: its place in the record
+  uint8_t selector = 0;      // 0 Ethernet type, 1 TCP port
+  uint16_t protocol = 0;
+  uint8_t priorities = 0;    // bit k: priority k
+  uint32_t oui = 0x001b21;
+};
+
+constexpr int kDcbxRecords = 3;   // administrator, operational, peer (the firmware's selectors 0, 1, 2)
+constexpr uint32_t kLoopbackNone = 255;
+constexpr uint32_t kLoopbackUnsupported = 254;
+
+// What a physical port answers: its name, PHY, 10GBASE-T statistics, loopback mode and DCBX records.
+struct PortSettings {
+  char name = '0';
+  uint16_t phy_type = 0x20;
+  uint16_t interface_type = 3;
+  uint16_t phy_signature = 0xFEEC;
+  uint16_t an_speeds = 0x0C;       // speed bits: 1 10Mb, 2 100Mb, 4 1Gb, 8 10Gb, 16 20Gb, 32 40Gb
+  uint16_t force_speeds = 0x0C;
+  bool baset_stats_v1 = true;      // false: the version-1 statistics are refused
+  uint32_t loopback_mode = kLoopbackNone;
+  std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
+};
+
 struct Adapter {
   uint16_t generation = kUnknownGeneration;
   uint16_t vendor_id = 0;
@@ -73,6 +99,8 @@ struct Adapter {
   bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
   std::string oem_serial_number;   // OEM parameter block (opcode 76)
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
+
+  std::vector<PortSettings> port_settings;   // one per port
 
   std::vector<Function> iscsi_functions;
   std::vector<Function> nic_functions;

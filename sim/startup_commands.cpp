@@ -29,7 +29,7 @@ struct Privileged {
   uint8_t opcode;
   uint8_t subsystem;
 };
-constexpr Privileged kPrivileged[] = {{72, 1}, {21, 11}, {66, 1}};
+constexpr Privileged kPrivileged[] = {{72, 1}, {21, 11}, {66, 1}, {77, 1}};
 
 void put_keyword(std::vector<uint8_t>& out, const char* key, const std::string& value) {
   const size_t n = std::min<size_t>(value.size(), 255);

@@ -11,7 +11,8 @@ namespace vx::sim {
 constexpr Answer kAnswerNotForVirtualFunction{5, 0, 0};
 
 // True when the adapter is seen from a virtual function and the command is one the firmware keeps
-// for the physical function (configuration-space read, core-dump properties, boot configuration).
+// for the physical function (configuration-space read, core-dump properties, boot configuration,
+// port names).
 bool refused_on_virtual_function(const Command& command);
 
 // 91/1: request u16 function selector, u16 kind; answer the function's 1024 bytes of VPD.

@@ -133,7 +133,7 @@ TEST_F(Bars, EraseAllRunsEveryFunctionAndReportsTheFirstFailure) {
     erases += e.opcode == 7 && e.subsystem == 1;
     profiles += e.opcode == 169 && e.subsystem == 1;
   }
-  EXPECT_EQ(erases, 3u) << "the second iSCSI function and both NIC functions";
+  EXPECT_EQ(erases, 5u) << "the second iSCSI function, both ports and both NIC functions";
   EXPECT_EQ(profiles, 1u);
   ASSERT_EQ(act(tag_at(target_path(kGen5Lhba, 0)), "Logout", {}), 0u);
   EXPECT_EQ(act(tag_at("Vexalon1"), "EraseAllConfiguration", {}), 0u);

@@ -45,6 +45,12 @@ TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
       {a + R"("ports": 2}, {"serial_number": "B", "generation": 5}]})", "same PCI bus"},
       {a + R"("iscsi_functions": [{"function": 1, "iscsi_node": 4}, {"function": 2, "iscsi_node": 4}]}]})",
        "used twice"},
+      {a + R"("ports": 1, "port_settings": [{}, {}]}]})", "more entries than ports"},
+      {a + R"("port_settings": [{"name": "AB"}]}]})", "longer than 1"},
+      {a + R"("port_settings": [{"an_speeds": ["2Gb"]}]}]})", "unknown speed"},
+      {a + R"("port_settings": [{"loopback": "phy"}]}]})", "loopback"},
+      {a + R"("port_settings": [{"dcbx": {"peer": {"app_tlvs": [{"entry": 15}]}}}]}]})", "out of range"},
+      {a + R"("port_settings": [{"dcbx": {"admin": {"app_tlvs": [{"entry": 2}, {"entry": 2}]}}}]}]})", "used twice"},
   };
   for (const auto& [text, reason] : rows) {
     vx::sim::Config config;
