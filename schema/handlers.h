@@ -7,11 +7,16 @@
 namespace vx {
 
 // Property handlers: (property, 256-byte buffer, 0 get / 1 set).
+uint32_t handle_AProf_SRIOVState(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_AdvancedMode(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_AvailableNetworkBootMethods(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_AvailableProtocols(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_CProf_SRIOVState(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ChannelManagement_details(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ConfiguredLinkConfigID(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ConfiguredPersonality(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_ConfiguredProfile_Port_Function_Protocol(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_ConfiguredProfile_Port_MCType(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ConfiguredProfile_ProfileId(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ControllerStatus(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ControllerType(hm_node* prop, char* buf, uint32_t op);
@@ -61,6 +66,7 @@ uint32_t handle_authentication_target_loginopts(hm_node* prop, char* buf, uint32
 uint32_t handle_boot_session(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_connection_properties(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_discoveryparams(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_current_mode_properties(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_fru_vpd_data(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_get_ncsi_version(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_iSCSIBIOSEnable(hm_node* prop, char* buf, uint32_t op);
@@ -76,6 +82,7 @@ uint32_t handle_iscsi_vnic_stats(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_logical_link_status(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_lun_block_size(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_name_params(hm_node* prop, char* buf, uint32_t op);
+uint32_t handle_ncsi_dynamic_configuration(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_ncsi_static_configuration(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_networkboot_config(hm_node* prop, char* buf, uint32_t op);
 uint32_t handle_nic_MTUSize(hm_node* prop, char* buf, uint32_t op);

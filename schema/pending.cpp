@@ -40,11 +40,16 @@ uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_suppor
 uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
+uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_AvailableProtocols(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_CProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ChannelManagement_details(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredLinkConfigID(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredPersonality(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ConfiguredProfile_Port_Function_Protocol(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ConfiguredProfile_Port_MCType(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredProfile_ProfileId(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -72,6 +77,7 @@ uint32_t handle_SupportedMCTypes(hm_node*, char*, uint32_t) { return not_support
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_current_mode_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -79,6 +85,7 @@ uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm
 uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ncsi_dynamic_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -104,11 +111,8 @@ uint32_t VARU_get_port_discovery_config(hm_node*) { return not_supported(); }
 uint32_t VARU_enummerate_dummy_port_discovery(hm_node*) { return not_supported(); }
 uint32_t VARU_extfat_modules(hm_node*) { return not_supported(); }
 uint32_t VARU_get_ncsi_attributes(int32_t, int32_t, hm_node*, hm_node*, uint32_t, uint32_t) { return not_supported(); }
-uint32_t VARU_update_oem_props(hm_node*) { return not_supported(); }
-uint32_t VARU_update_available_personalities(hm_node*) { return not_supported(); }
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
 uint32_t VARU_update_diagnostics_prop(hm_node*) { return not_supported(); }
-uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
@@ -140,11 +144,16 @@ const PendingHandler kPendingHandlers[] = {
     {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
     {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
     {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
+    {"handle_AProf_SRIOVState", reinterpret_cast<const void*>(&handle_AProf_SRIOVState)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
+    {"handle_AvailableProtocols", reinterpret_cast<const void*>(&handle_AvailableProtocols)},
+    {"handle_CProf_SRIOVState", reinterpret_cast<const void*>(&handle_CProf_SRIOVState)},
     {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&handle_ChannelManagement_details)},
     {"handle_ConfiguredLinkConfigID", reinterpret_cast<const void*>(&handle_ConfiguredLinkConfigID)},
     {"handle_ConfiguredPersonality", reinterpret_cast<const void*>(&handle_ConfiguredPersonality)},
+    {"handle_ConfiguredProfile_Port_Function_Protocol", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_Function_Protocol)},
+    {"handle_ConfiguredProfile_Port_MCType", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_MCType)},
     {"handle_ConfiguredProfile_ProfileId", reinterpret_cast<const void*>(&handle_ConfiguredProfile_ProfileId)},
     {"handle_ControllerStatus", reinterpret_cast<const void*>(&handle_ControllerStatus)},
     {"handle_ControllerType", reinterpret_cast<const void*>(&handle_ControllerType)},
@@ -172,6 +181,7 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
+    {"handle_current_mode_properties", reinterpret_cast<const void*>(&handle_current_mode_properties)},
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
@@ -179,6 +189,7 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
+    {"handle_ncsi_dynamic_configuration", reinterpret_cast<const void*>(&handle_ncsi_dynamic_configuration)},
     {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
     {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
     {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},
