@@ -1,6 +1,7 @@
 // How the OEM block and the additional controller attributes read: which IPL number names which
 // record of the table, when the PHY and OEM serial texts stand, and that every text stays within
 // its field.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,7 +27,7 @@ TEST(AdditionalAttributes, IplNumberNamesATableRecordOnlyInItsGenerationsRange) 
     cntr_additional_attribs rec{};
     rec.ipl_file_no = row.number;
     rec.ipl_suffix = 0x1a;
-    std::strncpy(rec.ipl_file_name, row.name, sizeof rec.ipl_file_name);
+    std::snprintf(rec.ipl_file_name, sizeof rec.ipl_file_name, "%s", row.name);
     AdditionalTexts texts;
     decode_additional_attribs(rec, row.generation, &texts);
     EXPECT_EQ(std::string(texts.values[10]), row.want) << row.generation << " " << row.number;
@@ -41,8 +42,8 @@ TEST(AdditionalAttributes, PhyValuesStandOnlyWithAFirmwareTextOutsideGeneration4
   };
   for (const auto& row : rows) {
     cntr_additional_attribs rec{};
-    std::strncpy(rec.phy_firmware_version, row.firmware, sizeof rec.phy_firmware_version);
-    std::strncpy(rec.phy_config_id, row.id, sizeof rec.phy_config_id);
+    std::snprintf(rec.phy_firmware_version, sizeof rec.phy_firmware_version, "%s", row.firmware);
+    std::snprintf(rec.phy_config_id, sizeof rec.phy_config_id, "%s", row.id);
     AdditionalTexts texts;
     decode_additional_attribs(rec, row.generation, &texts);
     EXPECT_EQ(std::string(texts.values[8]) + "|" + texts.values[9], std::string(row.want[0]) + "|" + row.want[1]);
