@@ -31,6 +31,12 @@ constexpr const char* kOutOfMemory = "Memory allocation failed. Please check for
 constexpr const char* kNoPermanentMac =
     "Failed to get permanent MAC address. Application internal error occurred. Please check varu2d.log file for "
     "more information.";
+constexpr const char* kNoOemAttributes =
+    "Failed to obtain OEM attributes. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kNoAvailablePersonalities =
+    "Failed to get the available personalities for the controller. Please check varu2d.log file for more "
+    "information.";
 
 // Firmware command answers (the status map).
 constexpr const char* kFwActiveSessions =

@@ -52,12 +52,17 @@ uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supporte
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_10baseT_nvpvalue(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_AvailableProtocols(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_BeaconState(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_CProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ChannelManagement_details(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredLinkConfigID(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredPersonality(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ConfiguredProfile_Port_Function_Protocol(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ConfiguredProfile_Port_MCType(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ConfiguredProfile_ProfileId(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -102,6 +107,7 @@ uint32_t handle_apptlv_feature_vars(hm_node*, char*, uint32_t) { return not_supp
 uint32_t handle_bwg_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_outer_vlan(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_vnic_name(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_current_mode_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_port_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_flow_control_properties(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -114,6 +120,7 @@ uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_lldp_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
+uint32_t handle_ncsi_dynamic_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -146,10 +153,7 @@ uint32_t VARU_get_link_reconfig_details(hm_node*, uint32_t) { return not_support
 uint32_t VARU_enummerate_dummy_port_discovery(hm_node*) { return not_supported(); }
 uint32_t VARU_extfat_modules(hm_node*) { return not_supported(); }
 uint32_t VARU_get_ncsi_attributes(int32_t, int32_t, hm_node*, hm_node*, uint32_t, uint32_t) { return not_supported(); }
-uint32_t VARU_update_oem_props(hm_node*) { return not_supported(); }
-uint32_t VARU_update_available_personalities(hm_node*) { return not_supported(); }
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
-uint32_t VARU_update_cntr_additional_attribs(hm_node*) { return not_supported(); }
 uint32_t VARU_get_multi_channels_info(uint32_t, hm_node*) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
@@ -197,12 +201,17 @@ const PendingHandler kPendingHandlers[] = {
     {"group_PeerTLVSetting", reinterpret_cast<const void*>(&group_PeerTLVSetting)},
     {"handle_10GbaseT_properties", reinterpret_cast<const void*>(&handle_10GbaseT_properties)},
     {"handle_10baseT_nvpvalue", reinterpret_cast<const void*>(&handle_10baseT_nvpvalue)},
+    {"handle_AProf_SRIOVState", reinterpret_cast<const void*>(&handle_AProf_SRIOVState)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
+    {"handle_AvailableProtocols", reinterpret_cast<const void*>(&handle_AvailableProtocols)},
     {"handle_BeaconState", reinterpret_cast<const void*>(&handle_BeaconState)},
+    {"handle_CProf_SRIOVState", reinterpret_cast<const void*>(&handle_CProf_SRIOVState)},
     {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&handle_ChannelManagement_details)},
     {"handle_ConfiguredLinkConfigID", reinterpret_cast<const void*>(&handle_ConfiguredLinkConfigID)},
     {"handle_ConfiguredPersonality", reinterpret_cast<const void*>(&handle_ConfiguredPersonality)},
+    {"handle_ConfiguredProfile_Port_Function_Protocol", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_Function_Protocol)},
+    {"handle_ConfiguredProfile_Port_MCType", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_MCType)},
     {"handle_ConfiguredProfile_ProfileId", reinterpret_cast<const void*>(&handle_ConfiguredProfile_ProfileId)},
     {"handle_ControllerStatus", reinterpret_cast<const void*>(&handle_ControllerStatus)},
     {"handle_ControllerType", reinterpret_cast<const void*>(&handle_ControllerType)},
@@ -247,6 +256,7 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_bwg_props", reinterpret_cast<const void*>(&handle_bwg_props)},
     {"handle_channel_outer_vlan", reinterpret_cast<const void*>(&handle_channel_outer_vlan)},
     {"handle_channel_vnic_name", reinterpret_cast<const void*>(&handle_channel_vnic_name)},
+    {"handle_current_mode_properties", reinterpret_cast<const void*>(&handle_current_mode_properties)},
     {"handle_dcbx_port_vars", reinterpret_cast<const void*>(&handle_dcbx_port_vars)},
     {"handle_dcbx_stats_props", reinterpret_cast<const void*>(&handle_dcbx_stats_props)},
     {"handle_flow_control_properties", reinterpret_cast<const void*>(&handle_flow_control_properties)},
@@ -259,6 +269,7 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
     {"handle_lldp_stats_props", reinterpret_cast<const void*>(&handle_lldp_stats_props)},
+    {"handle_ncsi_dynamic_configuration", reinterpret_cast<const void*>(&handle_ncsi_dynamic_configuration)},
     {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
     {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
     {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},

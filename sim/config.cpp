@@ -95,22 +95,26 @@ std::string read_text(const json& obj, const char* key, const std::string& fallb
   return text;
 }
 
-Mac parse_mac(const std::string& text, const std::string& where) {
-  Mac mac{};
-  unsigned parts[6];
-  char sep[5];
-  int consumed = 0;
-  if (std::sscanf(text.c_str(), "%2x%c%2x%c%2x%c%2x%c%2x%c%2x%n", &parts[0], &sep[0], &parts[1], &sep[1], &parts[2],
-                  &sep[2], &parts[3], &sep[3], &parts[4], &sep[4], &parts[5], &consumed) != 11 ||
-      static_cast<size_t>(consumed) != text.size()) {
-    fail(where, "bad MAC address \"" + text + "\"");
+// Octets of one or two hexadecimal digits each, separated by ':' or '-' ("00:1f:4e:30:00:02").
+template <size_t N>
+std::array<uint8_t, N> parse_octets(const std::string& text, const char* what, const std::string& where) {
+  std::array<uint8_t, N> out{};
+  size_t at = 0;
+  for (size_t i = 0; i < N; ++i) {
+    size_t digits = 0;
+    unsigned value = 0;
+    for (; digits < 2 && at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])); ++digits, ++at) {
+      value = value * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[at]), nullptr, 16));
+    }
+    const bool separated = i + 1 == N ? at == text.size() : at < text.size() && (text[at] == ':' || text[at] == '-');
+    if (digits == 0 || !separated) fail(where, std::string("bad ") + what + " \"" + text + "\"");
+    out[i] = static_cast<uint8_t>(value);
+    ++at;
   }
-  for (char s : sep) {
-    if (s != ':' && s != '-') fail(where, "bad MAC address \"" + text + "\"");
-  }
-  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(parts[i]);
-  return mac;
+  return out;
 }
+
+Mac parse_mac(const std::string& text, const std::string& where) { return parse_octets<6>(text, "MAC address", where); }
 
 std::string parse_hex(const std::string& text, const std::string& where) {
   std::string out;
@@ -271,6 +275,27 @@ uint16_t read_speeds(const json& obj, const char* key, const std::string& where)
   return bits;
 }
 
+struct PersonalityName {
+  const char* name;
+  uint32_t bit;
+};
+constexpr PersonalityName kPersonalityNames[] = {
+    {"NIC", kPersonalityNic}, {"iSCSI", kPersonalityIscsi}, {"FCoE", kPersonalityFcoe}, {"RDMA", kPersonalityRdma}};
+constexpr size_t kMaxPersonalitiesText = 511;   // what the 512-byte answer holds with its NUL
+
+uint32_t read_personalities(const json& list, const std::string& where) {
+  if (!list.is_array()) fail(where, "personality_bits must be a list");
+  uint32_t bits = 0;
+  for (const json& item : list) {
+    const auto* known = item.is_string() ? std::find_if(std::begin(kPersonalityNames), std::end(kPersonalityNames),
+                                                         [&](const PersonalityName& p) { return item == p.name; })
+                                         : std::end(kPersonalityNames);
+    if (known == std::end(kPersonalityNames)) fail(where, "personality_bits takes NIC, iSCSI, FCoE and RDMA");
+    bits |= known->bit;
+  }
+  return bits;
+}
+
 std::vector<AppTlv> read_app_tlvs(const json& record, const std::string& where) {
   std::vector<AppTlv> tlvs;
   if (!record.is_object()) fail(where, "must be an object");
@@ -334,6 +359,27 @@ void read_port_settings(const json& obj, Adapter& a, const std::string& where) {
   }
 }
 
+constexpr const char* kVersionKeys[kVersionTexts] = {"fcoe_universal", "fcoe_x86_bios", "fcoe_efi",   "fcoe_fcode",
+                                                     "uefi_bios",      "uefi_nic",      "uefi_fcode", "uefi_iscsi"};
+
+AdditionalAttributes read_additional(const json& obj, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  AdditionalAttributes a;
+  a.ipl_file_no = static_cast<uint16_t>(read_uint(obj, "ipl_file_no", 0, 0xFFFF, where));
+  a.ipl_suffix = static_cast<uint8_t>(read_uint(obj, "ipl_suffix", 0, 0xFF, where));
+  a.ipl_file_name = read_text(obj, "ipl_file_name", "", 88, where);
+  a.temperature = static_cast<uint8_t>(read_uint(obj, "temperature", 0, 0xFF, where));
+  if (has(obj, "wwpn")) a.wwpn = parse_octets<8>(read_text(obj, "wwpn", "", 23, where), "WWPN", where);
+  a.phy_firmware = read_text(obj, "phy_firmware", "", 160, where);
+  a.phy_config_id = read_text(obj, "phy_config_id", "", 8, where);
+  if (has(obj, "versions")) {
+    const json& versions = obj.at("versions");
+    if (!versions.is_object()) fail(where, "versions must be an object");
+    for (int i = 0; i < kVersionTexts; ++i) a.versions[i] = read_text(versions, kVersionKeys[i], "", 32, where + ".versions");
+  }
+  return a;
+}
+
 Adapter read_adapter(const json& obj, NameCounters& names, const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
   Adapter a;
@@ -362,6 +408,14 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
   a.route_limit = static_cast<uint32_t>(read_uint(obj, "route_limit", 16, 999, where));
   read_port_settings(obj, a, where);
+  a.personality_word = static_cast<uint32_t>(read_uint(obj, "personality_word", 0, 0xFFFFFFFFu, where));
+  if (has(obj, "personality_bits")) a.personality_bits = read_personalities(obj.at("personality_bits"), where);
+  if (has(obj, "available_personalities")) {
+    a.available_personalities = read_text(obj, "available_personalities", "", kMaxPersonalitiesText, where);
+  }
+  if (has(obj, "additional_attributes")) {
+    a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
+  }
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
@@ -633,6 +687,20 @@ uint16_t generation_of_device(uint16_t device_id) {
     if (device_id >= row.first && device_id <= row.last) return row.generation;
   }
   return kUnknownGeneration;
+}
+
+uint32_t personality_bits_of(const Adapter& a) {
+  if (a.personality_bits) return *a.personality_bits;
+  return (a.nic_functions.empty() ? 0 : kPersonalityNic) | (a.iscsi_functions.empty() ? 0 : kPersonalityIscsi);
+}
+
+std::string available_personalities_of(const Adapter& a) {
+  if (a.available_personalities) return *a.available_personalities;
+  std::string names;
+  for (const PersonalityName& p : kPersonalityNames) {
+    if ((personality_bits_of(a) & p.bit) != 0) names += (names.empty() ? "" : "/") + std::string(p.name);
+  }
+  return names;
 }
 
 int vmnic_index(const std::string& name) {

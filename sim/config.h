@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,19 @@ struct PortSettings {
   std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
 };
 
+// The additional controller attributes (opcode 121). A text as long as its field has no NUL.
+constexpr int kVersionTexts = 8;   // FCoE universal, x86 BIOS, EFI, FCODE; UEFI BIOS, NIC, FCODE, iSCSI
+struct AdditionalAttributes {
+  uint16_t ipl_file_no = 0;
+  uint8_t ipl_suffix = 0;
+  std::string ipl_file_name;       // at most 88
+  uint8_t temperature = 0;
+  std::array<uint8_t, 8> wwpn{};
+  std::string phy_firmware;        // at most 160
+  std::string phy_config_id;       // at most 8
+  std::array<std::string, kVersionTexts> versions;   // at most 32 each
+};
+
 struct Adapter {
   uint16_t generation = kUnknownGeneration;
   uint16_t vendor_id = 0;
@@ -98,6 +112,10 @@ struct Adapter {
   uint32_t max_targets = 512;   // the firmware configuration's maximum target count
   bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
   std::string oem_serial_number;   // OEM parameter block (opcode 76)
+  uint32_t personality_word = 0;   // its u32 at 36
+  std::optional<uint32_t> personality_bits;           // its u32 at 40; else the kinds of function
+  std::optional<std::string> available_personalities;  // opcode 113; else the names of those bits
+  AdditionalAttributes additional;
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
 
   std::vector<PortSettings> port_settings;   // one per port
@@ -209,6 +227,14 @@ uint16_t generation_of_device(uint16_t device_id);
 // Parses and checks a configuration text. On failure returns false with a one-line reason.
 bool parse_config(const std::string& text, Config* out, std::string* error);
 bool load_config(const std::string& path, Config* out, std::string* error);
+
+// The personality bits of the OEM block (8 NIC, 9 iSCSI, 10 FCoE, 11 RDMA) and their names.
+constexpr uint32_t kPersonalityNic = 1u << 8;
+constexpr uint32_t kPersonalityIscsi = 1u << 9;
+constexpr uint32_t kPersonalityFcoe = 1u << 10;
+constexpr uint32_t kPersonalityRdma = 1u << 11;
+uint32_t personality_bits_of(const Adapter& adapter);
+std::string available_personalities_of(const Adapter& adapter);   // "NIC/iSCSI" ...
 
 // "vmnicN" -> N, else -1.
 int vmnic_index(const std::string& name);

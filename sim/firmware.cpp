@@ -256,6 +256,8 @@ constexpr CommandRow kCommands[] = {
     {147, 1, mac_list},
     {88, 1, start_management_service},
     {76, 1, oem_params},
+    {113, 1, available_personalities},
+    {121, 1, additional_attributes},
     {27, 6, add_persistent_target},   // the iSCSI initiator (iscsi_firmware.cpp, scsi_target.cpp)
     {28, 6, del_persistent_target},
     {29, 6, list_sessions},
