@@ -97,8 +97,8 @@ uint32_t flash_through_ethtool(const std::string& ifname, const char* image) {
   }
   run_shell(copy_command(name, image));
   const CommandOutput errors(kFlashLog);
-  const std::string ethtool =
-      "ethtool -f " + ifname + " " + operand_q(name) + " >/dev/null 2> " + (errors.made() ? errors.quoted() : "/dev/null");
+  const std::string ethtool = "ethtool -f " + ifname + " " + operand_q(name) + " >/dev/null 2> " +
+                              (errors.made() ? errors.quoted() : "/dev/null");
   int32_t rc = 0;
   if (run_shell("getenforce 2> /dev/null | grep Enforcing >/dev/null") != 0) {
     rc = run_shell(ethtool);

@@ -312,9 +312,10 @@ uint32_t get_lunname_prop(hm_node* lun) {
 void rescan_luns(hm_node* target, const char* text_90) {
   char params[kParamCount][kValueSize] = {};
   std::string changed;
-  const uint32_t result =
-      get_all_luns(target, BuilderArgs{target, internal_get_node(target, kActionReScanLUNS, kAction), params}, &changed);
-  if (result == kStatusScsiFailed) varu_set_last_status(kStatusScsiFailed, text_90);
+  hm_node* action = internal_get_node(target, kActionReScanLUNS, kAction);
+  if (get_all_luns(target, BuilderArgs{target, action, params}, &changed) == kStatusScsiFailed) {
+    varu_set_last_status(kStatusScsiFailed, text_90);
+  }
 }
 
 uint32_t get_all_luns(hm_node* target, const BuilderArgs& args, std::string* changed) {

@@ -260,9 +260,9 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
   // The records go first, and come back when the firmware keeps the registration: the file and
   // the adapter never tell two stories.
   std::vector<std::string> removed;
-  if (mode != 1 && !remove_records(kSaveTargetFile,
-                                   {saved_record_key(target->parent, kTargetRecords, target_name, address, port_text, isid)},
-                                   &removed)) {
+  const std::vector<std::string> key =
+      saved_record_key(target->parent, kTargetRecords, target_name, address, port_text, isid);
+  if (mode != 1 && !remove_records(kSaveTargetFile, {key}, &removed)) {
     return saved_file_failed(msg::kRegistrationKept, kSaveTargetFile);
   }
   if (lhba_number == 0) {

@@ -258,7 +258,8 @@ uint32_t do_ConfigureIPAddress(hm_node* target, hm_node* action, char params[6][
   const uint32_t sent = send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, address, mask, &per_address);
   if (sent != 0 || per_address == kIpEntryDuplicate) {
     // The new address did not take: the port keeps the one it had, and its sessions with it.
-    if (had_address && send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, old_address, old_mask, nullptr) != 0) {
+    if (had_address &&
+        send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, old_address, old_mask, nullptr) != 0) {
       pdebug(kBackEnd, 3, "%s: the previous address could not be put back\n", __func__);
     }
     if (sent == 0) return refuse(kStatusDuplicateIp, msg::kDuplicateIp);

@@ -23,7 +23,9 @@ constexpr int kRacedPortals = 24;
 // Adds send-target portals 10.1.0.1 .. 10.1.0.24 to the generation-3 logical HBA (some refused).
 void add_raced_portals() {
   const uint32_t discovery = tag_at(std::string(kGen3Lhba) + "/Discovery");
-  for (int i = 1; i <= kRacedPortals; ++i) act(discovery, "AddSendTargetPortal", {("10.1.0." + std::to_string(i)).c_str(), "3260"});
+  for (int i = 1; i <= kRacedPortals; ++i) {
+    act(discovery, "AddSendTargetPortal", {("10.1.0." + std::to_string(i)).c_str(), "3260"});
+  }
 }
 
 TEST_F(IscsiLab, ASavedTargetFileThatCannotBeWrittenChangesNothing) {
@@ -49,7 +51,8 @@ TEST_F(IscsiLab, ASavedTargetFileThatCannotBeWrittenChangesNothing) {
       {kGen3Lhba, "DeleteTarget", {"1"}, kept, idle + "/Session0", ""},
       {idle, "DeleteTargetPortal", {"0"}, kept, idle + "/TargetPortal0", ""},
       {open, "Logout", {}, kept, open, open + "/Session0"},   // logged out; registered still
-      {idle + "/TargetLoginOptions/Authentication", "ConfigureCHAP", {"One-Way CHAP", nullptr, nullptr, "u", "tgtsecret123"},
+      {idle + "/TargetLoginOptions/Authentication", "ConfigureCHAP",
+       {"One-Way CHAP", nullptr, nullptr, "u", "tgtsecret123"},
        "Failed to update savetgt.txt. No changes have been made to the configuration.", idle, ""},
   };
   for (const auto& r : rows) {
@@ -118,12 +121,14 @@ TEST_F(IscsiLab, TwoClientsRecordEachSendTargetPortalOnce) {
   stop();
   ASSERT_EQ(start(), 0u);
   size_t portals = 0;
-  for (const std::string& g : groups_under(std::string(kGen3Lhba) + "/Discovery")) portals += g.rfind("SendTargetPortal", 0) == 0;
+  for (const std::string& g : groups_under(std::string(kGen3Lhba) + "/Discovery")) {
+    portals += g.rfind("SendTargetPortal", 0) == 0;
+  }
   EXPECT_EQ(portals, static_cast<size_t>(kRacedPortals));
 }
 
 TEST(RaceChild, AddsTheSamePortals) {
-  if (std::getenv(kRaceFlag) == nullptr) GTEST_SKIP() << "runs in the child of TwoClientsRecordEachSendTargetPortalOnce";
+  if (std::getenv(kRaceFlag) == nullptr) GTEST_SKIP() << "runs in the child of TwoClientsRecordEachSendTargetPortal";
   const std::string root = std::getenv("VXIMA_ROOT");
   ASSERT_EQ(VARU_init(), 0u);
   std::ofstream(root + kReady).put('\n');
