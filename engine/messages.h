@@ -275,6 +275,16 @@ constexpr const char* kActiveBootSession =
     "Cannot logout the session as it is an active boot session. Please use the iSCSIPrism configuration utility to "
     "logout the session.";
 
+// A saved file that cannot be written: what stands is said.
+constexpr const char* kSavedFileNotWritten = "Failed to update %s. No changes have been made to the configuration.";
+constexpr const char* kSavedFileNotAdded = "Failed to update %s. The %s is not added.";
+constexpr const char* kSavedFileKept = "Failed to update %s. The %s is kept.";
+constexpr const char* kRegistrationKept = "Failed to update %s. The persistent registration of the session is kept.";
+constexpr const char* kRegistrationWithdrawn =
+    "Failed to record the persistent session in %s. The adapter's registration of the session has been withdrawn.";
+constexpr const char* kLoginOptionsKept =
+    "The adapter refused to register the target with the new login options. The previous login options are kept.";
+
 // Send-target discovery and the target refresh.
 constexpr const char* kDuplicateSendTargetPortal =
     "There already exists a send target portal entry with the given IP address and port number. Please provide "

@@ -59,6 +59,7 @@ struct Fault {
   uint32_t milliseconds;
   int count;                // -1 until cleared
   std::string reply;        // reply faults: the payload answered
+  int skip = 0;             // matching commands let through before the fault applies
 };
 
 // The request payload of a journal entry; `kept` false once dropped for room (or never a command).
@@ -184,6 +185,10 @@ bool take_fault(Module& m, FaultKind kind, bool command, int opcode, int subsyst
     if (f.kind != kind) continue;
     bool hit = command ? matches_command(f, opcode, subsystem, request) : matches_private(f, request);
     if (!hit) continue;
+    if (f.skip > 0) {
+      --f.skip;
+      continue;
+    }
     *out = f;
     if (f.count > 0 && --f.count == 0) m.faults.erase(m.faults.begin() + static_cast<std::ptrdiff_t>(i));
     return true;
@@ -539,6 +544,12 @@ int vxsim_journal_payload(int index, void* out, uint32_t size) {
 
 void vxsim_inject_status(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int count) {
   vx::sim::add_fault({vx::sim::FaultKind::kStatus, opcode, subsystem, 0, status, additional_status, 0, 0, count, {}});
+}
+
+void vxsim_inject_status_after(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int skip,
+                               int count) {
+  if (skip < 0) return;
+  vx::sim::add_fault({vx::sim::FaultKind::kStatus, opcode, subsystem, 0, status, additional_status, 0, 0, count, {}, skip});
 }
 
 void vxsim_inject_errno(int opcode, int subsystem, uint32_t request, int error, int count) {

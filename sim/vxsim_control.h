@@ -52,6 +52,10 @@ int vxsim_journal_payload(int index, void *out, uint32_t size);
 /* Fault injection. A fault applies to the next `count` firmware commands that match opcode and
    subsystem (VXSIM_ANY matches all), then expires; count -1 = until cleared. */
 void vxsim_inject_status(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int count);
+/* The same after the first `skip` matching commands, which run as usual (the second of two commands
+   of one kind fails). */
+void vxsim_inject_status_after(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int skip,
+                               int count);
 /* The ioctl fails with -1 and `error` (EIO, ENODEV ...). request 0 = any request, else only that one
    (also driver-private requests, where opcode and subsystem are ignored). */
 void vxsim_inject_errno(int opcode, int subsystem, uint32_t request, int error, int count);

@@ -17,6 +17,7 @@ struct SimControls {
   int (*journal_get)(int, vxsim_journal_entry*) = nullptr;
   void (*journal_clear)() = nullptr;
   void (*inject_status)(int, int, uint8_t, uint16_t, int) = nullptr;
+  void (*inject_status_after)(int, int, uint8_t, uint16_t, int, int) = nullptr;
   void (*inject_errno)(int, int, uint32_t, int, int) = nullptr;
   void (*inject_unanswered)(int, int, int) = nullptr;
   void (*inject_delay)(int, int, uint32_t, int) = nullptr;
@@ -37,6 +38,7 @@ struct SimControls {
     get(journal_get, "vxsim_journal_get");
     get(journal_clear, "vxsim_journal_clear");
     get(inject_status, "vxsim_inject_status");
+    get(inject_status_after, "vxsim_inject_status_after");
     get(inject_errno, "vxsim_inject_errno");
     get(inject_unanswered, "vxsim_inject_unanswered");
     get(inject_delay, "vxsim_inject_delay");
