@@ -118,7 +118,7 @@ int real_system(const char* command) { return ::system(command); }
 }  // namespace
 
 HostOps& host_ops() {
-  static HostOps ops{real_open, real_close, real_ioctl, real_system};
+  static HostOps ops{real_open, real_close, real_ioctl, real_system, ::clock_gettime};
   return ops;
 }
 

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <ctime>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,6 +20,8 @@ struct HostOps {
   int (*close)(int fd);
   int (*ioctl)(int fd, unsigned long request, void* arg);
   int (*system)(const char* command);
+  // The wall clock (clock_gettime's form); timed tests read it here, and tests set and advance it.
+  int (*clock_gettime)(clockid_t clock, struct timespec* out);
 };
 
 // The table in force. Tests swap single entries for a scope with ScopedHostOp.

@@ -12,42 +12,22 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 }  // namespace
 
 uint32_t do_AddApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_Beacon(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ClearCounters(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureChannelManagement(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigurePGSettings(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureQoS(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DumpTransceiverData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EnableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EnterLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RunTDR(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SelfTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetLinkConfigFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetLinkConfigID(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetMaxFunctionNumber(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetPortSpeed(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -69,7 +49,6 @@ uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_DCBXMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_DCBXState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_EnabledCapabilities(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_FATDataValid(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FCoEWWPN(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FFVName(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_IPLMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -107,7 +86,6 @@ uint32_t handle_apptlv_feature_vars(hm_node*, char*, uint32_t) { return not_supp
 uint32_t handle_bwg_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_outer_vlan(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_vnic_name(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_current_mode_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_port_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_flow_control_properties(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -145,55 +123,33 @@ uint32_t group_OperationalTLVSettings(hm_node*) { return not_supported(); }
 uint32_t group_PeerTLVSetting(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
-uint32_t VARU_get_all_eventlog(hm_node*) { return not_supported(); }
 uint32_t VARU_list_available_profiles(hm_node*) { return not_supported(); }
 uint32_t VARU_get_active_profiles(hm_node*) { return not_supported(); }
 uint32_t VARU_get_configured_profiles(hm_node*) { return not_supported(); }
 uint32_t VARU_get_link_reconfig_details(hm_node*, uint32_t) { return not_supported(); }
 uint32_t VARU_enummerate_dummy_port_discovery(hm_node*) { return not_supported(); }
-uint32_t VARU_extfat_modules(hm_node*) { return not_supported(); }
 uint32_t VARU_get_ncsi_attributes(int32_t, int32_t, hm_node*, hm_node*, uint32_t, uint32_t) { return not_supported(); }
 uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
 uint32_t VARU_get_multi_channels_info(uint32_t, hm_node*) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_AddApplicationTLV", reinterpret_cast<const void*>(&do_AddApplicationTLV)},
-    {"do_Beacon", reinterpret_cast<const void*>(&do_Beacon)},
-    {"do_ClearCounters", reinterpret_cast<const void*>(&do_ClearCounters)},
-    {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
-    {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
     {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&do_ConfigureChannelManagement)},
     {"do_ConfigurePGSettings", reinterpret_cast<const void*>(&do_ConfigurePGSettings)},
     {"do_ConfigureQoS", reinterpret_cast<const void*>(&do_ConfigureQoS)},
     {"do_DeleteApplicationTLV", reinterpret_cast<const void*>(&do_DeleteApplicationTLV)},
-    {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
-    {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
-    {"do_DumpTransceiverData", reinterpret_cast<const void*>(&do_DumpTransceiverData)},
-    {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
-    {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&do_EnableLoggingOnAllModules)},
-    {"do_EnterLoopBackMode", reinterpret_cast<const void*>(&do_EnterLoopBackMode)},
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
-    {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
-    {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
-    {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
-    {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
-    {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
     {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
-    {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
     {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
-    {"do_RunTDR", reinterpret_cast<const void*>(&do_RunTDR)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
-    {"do_SelfTest", reinterpret_cast<const void*>(&do_SelfTest)},
-    {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
     {"do_SetFactoryDefaults", reinterpret_cast<const void*>(&do_SetFactoryDefaults)},
     {"do_SetLinkConfigFactoryDefaults", reinterpret_cast<const void*>(&do_SetLinkConfigFactoryDefaults)},
     {"do_SetLinkConfigID", reinterpret_cast<const void*>(&do_SetLinkConfigID)},
     {"do_SetMaxFunctionNumber", reinterpret_cast<const void*>(&do_SetMaxFunctionNumber)},
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
     {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
-    {"do_SetPortSpeed", reinterpret_cast<const void*>(&do_SetPortSpeed)},
     {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
     {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"group_AdministratorTLVSetting", reinterpret_cast<const void*>(&group_AdministratorTLVSetting)},
@@ -218,7 +174,6 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_DCBXMode", reinterpret_cast<const void*>(&handle_DCBXMode)},
     {"handle_DCBXState", reinterpret_cast<const void*>(&handle_DCBXState)},
     {"handle_EnabledCapabilities", reinterpret_cast<const void*>(&handle_EnabledCapabilities)},
-    {"handle_FATDataValid", reinterpret_cast<const void*>(&handle_FATDataValid)},
     {"handle_FCoEWWPN", reinterpret_cast<const void*>(&handle_FCoEWWPN)},
     {"handle_FFVName", reinterpret_cast<const void*>(&handle_FFVName)},
     {"handle_IPLMaxFunctionNumber", reinterpret_cast<const void*>(&handle_IPLMaxFunctionNumber)},
@@ -256,7 +211,6 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_bwg_props", reinterpret_cast<const void*>(&handle_bwg_props)},
     {"handle_channel_outer_vlan", reinterpret_cast<const void*>(&handle_channel_outer_vlan)},
     {"handle_channel_vnic_name", reinterpret_cast<const void*>(&handle_channel_vnic_name)},
-    {"handle_current_mode_properties", reinterpret_cast<const void*>(&handle_current_mode_properties)},
     {"handle_dcbx_port_vars", reinterpret_cast<const void*>(&handle_dcbx_port_vars)},
     {"handle_dcbx_stats_props", reinterpret_cast<const void*>(&handle_dcbx_stats_props)},
     {"handle_flow_control_properties", reinterpret_cast<const void*>(&handle_flow_control_properties)},
