@@ -1,4 +1,5 @@
 #include "sim/config.h"
+#include "sim/config_reader.h"
 
 #include "access/wire.h"
 
@@ -15,12 +16,9 @@
 #include <sstream>
 #include <utility>
 
-#include <nlohmann/json.hpp>
 
 namespace vx::sim {
 namespace {
-
-using json = nlohmann::json;
 
 struct GenerationRange {
   uint16_t first;
@@ -51,10 +49,9 @@ constexpr uint32_t kDefaultCapabilities = 0x13;   // TCP offload, raw Ethernet, 
 constexpr size_t kMaxObjectName = 103;
 constexpr size_t kMaxFactoryObject = 1 << 20;
 
-// Thrown by the readers below; turned into the error text of parse_config.
-struct ConfigError {
-  std::string text;
-};
+}  // namespace
+
+// ---- readers shared with the other configuration files (sim/config_reader.h) -----------------------
 
 [[noreturn]] void fail(const std::string& where, const std::string& what) { throw ConfigError{where + ": " + what}; }
 
@@ -134,6 +131,8 @@ std::string parse_hex(const std::string& text, const std::string& where) {
   if (out.size() > kMaxFactoryObject) fail(where, "flash object is too large");
   return out;
 }
+
+namespace {
 
 bool safe_directory_name(const std::string& s) {
   if (s.empty() || s == "." || s == "..") return false;
@@ -332,9 +331,7 @@ PortSettings read_port(const json& obj, int port, const std::string& where) {
     if (!obj.at("baset_stats_v1").is_boolean()) fail(where, "baset_stats_v1 must be true or false");
     p.baset_stats_v1 = obj.at("baset_stats_v1").get<bool>();
   }
-  const std::string loopback = read_text(obj, "loopback", "none", 16, where);
-  if (loopback != "none" && loopback != "unsupported") fail(where, "loopback must be \"none\" or \"unsupported\"");
-  p.loopback_mode = loopback == "none" ? kLoopbackNone : kLoopbackUnsupported;
+  read_port_diagnostics(obj, p, where);
   if (has(obj, "dcbx")) {
     const json& dcbx = obj.at("dcbx");
     if (!dcbx.is_object()) fail(where, "dcbx must be an object");
@@ -416,6 +413,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   if (has(obj, "additional_attributes")) {
     a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
   }
+  read_diagnostics(obj, a, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;

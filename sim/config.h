@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/diag_config.h"
+
 namespace vx::sim {
 
 constexpr int kMaxAdapters = 16;
@@ -50,8 +52,6 @@ struct AppTlv {
 };
 
 constexpr int kDcbxRecords = 3;   // administrator, operational, peer (the firmware's selectors 0, 1, 2)
-constexpr uint32_t kLoopbackNone = 255;
-constexpr uint32_t kLoopbackUnsupported = 254;
 
 // What a physical port answers: its name, PHY, 10GBASE-T statistics, loopback mode and DCBX records.
 struct PortSettings {
@@ -62,8 +62,8 @@ struct PortSettings {
   uint16_t an_speeds = 0x0C;       // speed bits: 1 10Mb, 2 100Mb, 4 1Gb, 8 10Gb, 16 20Gb, 32 40Gb
   uint16_t force_speeds = 0x0C;
   bool baset_stats_v1 = true;      // false: the version-1 statistics are refused
-  uint32_t loopback_mode = kLoopbackNone;
   std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
+  PortDiagnostics diag;            // loopback, transceiver, PHY self test and cable test
 };
 
 // The additional controller attributes (opcode 121). A text as long as its field has no NUL.
@@ -124,6 +124,7 @@ struct Adapter {
   std::vector<Function> nic_functions;
   // Flash objects an adapter leaves the factory with: name -> content, served until written.
   std::vector<std::pair<std::string, std::string>> flash_objects;
+  AdapterDiagnostics diag;         // fat, phy_loopback, dma, extfat, event_log
 };
 
 // ---- the remote world: targets, discovery portals and iSNS servers ----------------------------------

@@ -74,13 +74,4 @@ Answer get_baset_stats(Command& c) {
   return answer_record(c, rec.data(), rec.size());
 }
 
-Answer get_loopback_mode(Command& c) {
-  const PortSettings* p = port_of(c, c.payload.u32(0));
-  if (p == nullptr) return kAnswerInvalidField;
-  c.payload.put_u32(0, p->loopback_mode);
-  Answer a;
-  a.length = sizeof(uint32_t);
-  return a;
-}
-
 }  // namespace vx::sim
