@@ -62,6 +62,11 @@ struct Session {
   int portal = -1;     // index in the logical HBA's portals; -1 when no portal matches
 };
 
+// The logical network port of a physical HBA: the same node as another type.
+inline IMA_OID lnp_of(const IMA_OID& phba) {
+  return IMA_OID{IMA_OBJECT_TYPE_LNP, phba.ownerId, phba.sequenceLow, phba.sequenceHigh};
+}
+
 // "10.0.0.5:3260", "[fd00::5]:3260".
 std::string address_port(const IMA_IP_ADDRESS& address, uint16_t port);
 // ADDRESS, ADDRESS:PORT or [IPV6]:PORT; no port gives `port` 0.

@@ -99,18 +99,19 @@ constexpr FieldView kConnectionStatusView[] = {
     VIEW("State", kNumber, IMA_VMW_CONNECTION_STATUS, state),
 };
 
-
 // ---- commands -----------------------------------------------------------------------------------------
 
 std::string state_words(IMA_STATUS status, bool good, const char* yes, const char* no) {
   return !IMA_SUCCESS(status) ? status_words(status) : good ? yes : no;
 }
 
-std::string phba_state(const On& on) {
+std::string phba_state_of(const Host& host, const IMA_OID& phba) {
   IMA_PHBA_STATUS state = 0;
-  const IMA_STATUS status = on.host.ima().IMA_GetPhbaStatus(on.object.hba->phba, &state);
+  const IMA_STATUS status = host.ima().IMA_GetPhbaStatus(phba, &state);
   return state_words(status, state == IMA_PHBA_STATUS_WORKING, "working", "failed");
 }
+
+std::string phba_state(const On& on) { return phba_state_of(on.host, on.object.hba->phba); }
 
 std::string link_state(const On& on) {
   IMA_NETWORK_PORT_STATUS state = 0;
@@ -141,9 +142,7 @@ int cmd_adapter_list(const On& on, const Words&) {
     } else {
       std::printf(" properties: %s", status_words(got).c_str());
     }
-    IMA_PHBA_STATUS state = 0;
-    const IMA_STATUS status = ima.IMA_GetPhbaStatus(hba.phba, &state);
-    std::printf("; state: %s\n", state_words(status, state == IMA_PHBA_STATUS_WORKING, "working", "failed").c_str());
+    std::printf("; state: %s\n", phba_state_of(on.host, hba.phba).c_str());
     if (hba.has_lhba) std::printf("  logical HBA %s  (%s)\n", hba.name.c_str(), oid_text(hba.lhba).c_str());
   }
   return 0;
@@ -154,21 +153,20 @@ int cmd_hba_list(const On& on, const Words&) {
   for (const Hba& hba : on.names.hbas()) {
     if (hba.has_lhba) heading(hba.name, hba.lhba);
   }
-  for (const Hba& hba : on.names.hbas()) heading(hba.name, IMA_OID{IMA_OBJECT_TYPE_LNP, hba.phba.ownerId, hba.phba.sequenceLow, 0});
+  for (const Hba& hba : on.names.hbas()) heading(hba.name, lnp_of(hba.phba));
   return 0;
 }
 
 int cmd_port_list(const On& on, const Words&) {
   const EntryPoints& ima = on.host.ima();
   const Hba& hba = *on.object.hba;
-  const IMA_OID lnp{IMA_OBJECT_TYPE_LNP, hba.phba.ownerId, hba.phba.sequenceLow, hba.phba.sequenceHigh};
   const struct {
     const char* entry;
     IMA_STATUS (*fn)(IMA_OID, IMA_OID_LIST**);
     IMA_OID of;
   } lists[] = {{"IMA_GetPnpOidList", ima.IMA_GetPnpOidList, hba.phba},
                {"IMA_VMW_GetLnpOidList", ima.IMA_VMW_GetLnpOidList, hba.phba},
-               {"IMA_VMW_GetNetworkPortalOidList", ima.IMA_VMW_GetNetworkPortalOidList, lnp}};
+               {"IMA_VMW_GetNetworkPortalOidList", ima.IMA_VMW_GetNetworkPortalOidList, lnp_of(hba.phba)}};
   for (const auto& list : lists) {
     std::vector<IMA_OID> oids;
     const Outcome outcome = run(on.host, [&] { return on.host.list(list.fn, list.of, &oids); });
@@ -226,17 +224,23 @@ int list_shown(const On& on, const std::vector<Item>& items, const char* entry, 
   return 0;
 }
 
+// What an add made: its name, or why it failed.
+int report_added(const On& on, const char* entry, const Outcome& outcome, const IMA_OID& added) {
+  if (!outcome.ok()) return failed(on.name(), entry, outcome);
+  on.names.forget();
+  const std::string name = on.names.name_of(added);
+  heading(name, added);
+  warn(name, entry, outcome);
+  return 0;
+}
+
 int cmd_discovery_add(const On& on, const Words& args) {
   IMA_TARGET_ADDRESS address;
   if (!target_address(args, 1, &address)) return 2;
   IMA_OID added{};
-  const Outcome outcome = run(on.host, [&] { return on.host.ima().IMA_AddDiscoveryAddress(on.oid(), address, &added); });
-  if (!outcome.ok()) return failed(on.name(), "IMA_AddDiscoveryAddress", outcome);
-  on.names.forget();
-  heading(on.names.name_of(added), added);
   // The discovery through the new address runs in the same call; the address stays when it fails.
-  warn(on.names.name_of(added), "IMA_AddDiscoveryAddress", outcome);
-  return 0;
+  return report_added(on, "IMA_AddDiscoveryAddress",
+                      run(on.host, [&] { return on.host.ima().IMA_AddDiscoveryAddress(on.oid(), address, &added); }), added);
 }
 
 int cmd_static_add(const On& on, const Words& args) {
@@ -248,13 +252,9 @@ int cmd_static_add(const On& on, const Words& args) {
   }
   std::copy(name.begin(), name.end(), target.targetName);
   IMA_OID added{};
-  const Outcome outcome =
-      run(on.host, [&] { return on.host.ima().IMA_AddStaticDiscoveryTarget(on.oid(), target, &added); });
-  if (!outcome.ok()) return failed(on.name(), "IMA_AddStaticDiscoveryTarget", outcome);
-  on.names.forget();
-  heading(on.names.name_of(added), added);
-  warn(on.names.name_of(added), "IMA_AddStaticDiscoveryTarget", outcome);
-  return 0;
+  return report_added(on, "IMA_AddStaticDiscoveryTarget",
+                      run(on.host, [&] { return on.host.ima().IMA_AddStaticDiscoveryTarget(on.oid(), target, &added); }),
+                      added);
 }
 
 // One portal, or a whole target: its portals one by one (the last takes the target with it).

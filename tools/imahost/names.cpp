@@ -107,6 +107,11 @@ std::vector<std::string> split(const std::string& text, char separator) {
   }
 }
 
+template <size_t N>
+std::string text_of(const IMA_WCHAR (&wide)[N]) {
+  return utf8_of(wide, N);
+}
+
 IMA_OID first_of(const std::vector<IMA_OID>& oids) { return oids.empty() ? IMA_OID{} : oids[0]; }
 
 }  // namespace
@@ -185,7 +190,7 @@ const std::vector<Hba>& Names::hbas() {
     if (!lhbas.empty() && IMA_SUCCESS(ima.IMA_GetLhbaProperties(lhbas[0], &props))) {
       hba.lhba = lhbas[0];
       hba.has_lhba = true;
-      hba.name = utf8_of(props.osDeviceName, sizeof props.osDeviceName / sizeof(IMA_WCHAR));
+      hba.name = text_of(props.osDeviceName);
     }
     hbas_.push_back(hba);
   }
@@ -211,52 +216,58 @@ const Hba* Names::hba_named(const std::string& name) {
   return nullptr;
 }
 
+namespace {
+
+// A list of a logical HBA, read once: each identifier whose record can be read, made an item.
+template <typename Item, typename Record, typename Make>
+const std::vector<Item>& read_once(const Host& host, const Hba& hba, bool* have, std::vector<Item>* items,
+                                   IMA_STATUS (*lister)(IMA_OID, IMA_OID_LIST**), IMA_STATUS (*get)(IMA_OID, Record*),
+                                   Make make) {
+  if (*have || !hba.has_lhba) return *items;
+  *have = true;
+  std::vector<IMA_OID> oids;
+  host.list(lister, hba.lhba, &oids);
+  for (const IMA_OID& oid : oids) {
+    Record props{};
+    if (IMA_SUCCESS(get(oid, &props))) items->push_back(make(oid, props));
+  }
+  return *items;
+}
+
+}  // namespace
+
 const std::vector<Object>& Names::targets(const Hba& hba) {
   Lists& lists = this->lists(hba);
-  if (lists.have_targets || !hba.has_lhba) return lists.targets;
-  lists.have_targets = true;
-  std::vector<IMA_OID> oids;
-  host_.list(host_.ima().IMA_GetTargetOidList, hba.lhba, &oids);
-  for (const IMA_OID& oid : oids) {
-    IMA_TARGET_PROPERTIES props{};
-    const bool named = IMA_SUCCESS(host_.ima().IMA_GetTargetProperties(oid, &props));
-    lists.targets.push_back(
-        Object{oid, hba.name + "/" + (named ? utf8_of(props.name, sizeof props.name / sizeof(IMA_WCHAR)) : oid_text(oid)), &hba});
-  }
-  return lists.targets;
+  const EntryPoints& ima = host_.ima();
+  return read_once(host_, hba, &lists.have_targets, &lists.targets, ima.IMA_GetTargetOidList, ima.IMA_GetTargetProperties,
+                   [&](const IMA_OID& oid, const IMA_TARGET_PROPERTIES& props) {
+                     return Object{oid, hba.name + "/" + text_of(props.name), &hba};
+                   });
 }
 
 const std::vector<Portal>& Names::portals(const Hba& hba) {
   Lists& lists = this->lists(hba);
-  if (lists.have_portals || !hba.has_lhba) return lists.portals;
-  lists.have_portals = true;
-  std::vector<IMA_OID> oids;
-  host_.list(host_.ima().IMA_VMW_GetStaticDiscoveryTargetOidList, hba.lhba, &oids);
-  for (const IMA_OID& oid : oids) {
-    IMA_STATIC_DISCOVERY_TARGET_PROPERTIES props{};
-    if (!IMA_SUCCESS(host_.ima().IMA_VMW_GetStaticDiscoveryTargetProperties(oid, &props))) continue;
-    Portal portal{oid, utf8_of(props.targetName, sizeof props.targetName / sizeof(IMA_WCHAR)),
-                  props.targetAddress.hostnameIpAddress.id.ipAddress, props.targetAddress.portNumber, ""};
-    portal.name = hba.name + "/" + portal.target + "@" + address_port(portal.address, portal.port);
-    lists.portals.push_back(portal);
-  }
-  return lists.portals;
+  const EntryPoints& ima = host_.ima();
+  return read_once(host_, hba, &lists.have_portals, &lists.portals, ima.IMA_VMW_GetStaticDiscoveryTargetOidList,
+                   ima.IMA_VMW_GetStaticDiscoveryTargetProperties,
+                   [&](const IMA_OID& oid, const IMA_STATIC_DISCOVERY_TARGET_PROPERTIES& props) {
+                     const IMA_TARGET_ADDRESS& at = props.targetAddress;
+                     const std::string target = text_of(props.targetName);
+                     return Portal{oid, target, at.hostnameIpAddress.id.ipAddress, at.portNumber,
+                                   hba.name + "/" + target + "@" + address_port(at.hostnameIpAddress.id.ipAddress, at.portNumber)};
+                   });
 }
 
 const std::vector<Portal>& Names::discovery_addresses(const Hba& hba) {
   Lists& lists = this->lists(hba);
-  if (lists.have_discovery || !hba.has_lhba) return lists.discovery;
-  lists.have_discovery = true;
-  std::vector<IMA_OID> oids;
-  host_.list(host_.ima().IMA_GetDiscoveryAddressOidList, hba.lhba, &oids);
-  for (const IMA_OID& oid : oids) {
-    IMA_DISCOVERY_ADDRESS_PROPERTIES props{};
-    if (!IMA_SUCCESS(host_.ima().IMA_GetDiscoveryAddressProperties(oid, &props))) continue;
-    const IMA_TARGET_ADDRESS& at = props.discoveryAddress;
-    lists.discovery.push_back(Portal{oid, "", at.hostnameIpAddress.id.ipAddress, at.portNumber,
-                                     hba.name + "/" + address_port(at.hostnameIpAddress.id.ipAddress, at.portNumber)});
-  }
-  return lists.discovery;
+  const EntryPoints& ima = host_.ima();
+  return read_once(host_, hba, &lists.have_discovery, &lists.discovery, ima.IMA_GetDiscoveryAddressOidList,
+                   ima.IMA_GetDiscoveryAddressProperties,
+                   [&](const IMA_OID& oid, const IMA_DISCOVERY_ADDRESS_PROPERTIES& props) {
+                     const IMA_TARGET_ADDRESS& at = props.discoveryAddress;
+                     return Portal{oid, "", at.hostnameIpAddress.id.ipAddress, at.portNumber,
+                                   hba.name + "/" + address_port(at.hostnameIpAddress.id.ipAddress, at.portNumber)};
+                   });
 }
 
 std::vector<Session> Names::sessions(const Object& target) {
@@ -350,7 +361,7 @@ bool Names::resolve_name(const std::string& text, uint32_t kinds, Object* out) {
   if (hba != nullptr && rest.empty()) {   // an iSCSI function: the first of its kinds the command takes
     const EntryPoints& ima = host_.ima();
     std::vector<IMA_OID> oids;
-    IMA_OID lnp{IMA_OBJECT_TYPE_LNP, hba->phba.ownerId, hba->phba.sequenceLow, hba->phba.sequenceHigh};
+    const IMA_OID lnp = lnp_of(hba->phba);
     for (const KindRow& row : kKinds) {
       if ((row.kind & kinds & kHbaKinds) == 0) continue;
       if (row.kind == kLhba) *out = Object{hba->lhba, hba->name, hba};

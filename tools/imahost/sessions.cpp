@@ -136,7 +136,8 @@ int rediscover(const On& on, const Words&) {
   for (const Portal& address : on.names.discovery_addresses(*on.object.hba)) {
     addresses += (addresses.empty() ? "" : " or ") + address.name;
   }
-  const std::string what = closed > 0 ? std::to_string(closed) + " portals have no open session (above)"
+  const std::string what = closed > 0 ? std::to_string(closed) + (closed == 1 ? " portal has" : " portals have") +
+                                            " no open session (above)"
                                       : "the discovery through " + addresses + " failed (check its address and CHAP)";
   return say(on.name() + ": the rediscovery failed in part: " + what + last_status_words(outcome.last));
 }

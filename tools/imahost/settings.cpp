@@ -133,8 +133,7 @@ namespace {
 // The network portal of a physical HBA (its logical network port has the same node).
 bool portal_of(const On& on, IMA_OID* portal) {
   std::vector<IMA_OID> portals;
-  const IMA_OID& phba = on.oid();
-  const IMA_OID lnp{IMA_OBJECT_TYPE_LNP, phba.ownerId, phba.sequenceLow, phba.sequenceHigh};
+  const IMA_OID lnp = lnp_of(on.oid());
   const Outcome outcome = run(on.host, [&] { return on.host.list(on.host.ima().IMA_GetNetworkPortalOidList, lnp, &portals); });
   if (outcome.ok() && !portals.empty()) *portal = portals[0];
   if (outcome.ok() && portals.empty()) say(on.name() + ": IMA_GetNetworkPortalOidList lists no network portal");
