@@ -47,8 +47,8 @@ class CommandLineTest : public ImaTest {
     return ran.out;
   }
   // The lines of the logical HBA's target of that iSCSI name, as vxcli shows them; "" when none.
-  std::string target_tree(const std::string& name) {
-    const std::string tree = run("vxcli", std::string("tree ") + kLhba).out;
+  std::string target_tree(const std::string& name, const std::string& lhba = kLhba) {
+    const std::string tree = run("vxcli", "tree " + lhba).out;
     for (size_t at = tree.find("\n  Target"); at != std::string::npos; at = tree.find("\n  Target", at + 1)) {
       size_t end = at + 1;
       while ((end = tree.find("\n  ", end + 1)) != std::string::npos && tree[end + 3] == ' ') {
@@ -124,6 +124,16 @@ TEST_F(CommandLineTest, IdentifiersAreTakenOnlyWithTheirName) {
   EXPECT_NE(imahost("lhba show " + id + "=vmhba34", 1).find("vmhba34 is lhba:"), std::string::npos);
   EXPECT_NE(imahost("discovery rediscover " + id + "=vmhba33", 1).find("is a logical HBA; here a physical HBA"),
             std::string::npos);
+  // A target two logical HBAs have is named with its logical HBA; a change lands on that one only.
+  const std::string crc = "iqn.2026-01.com.example:store.crc";
+  for (const std::string hba : {"vmhba33", "vmhba34"}) {
+    EXPECT_EQ(imahost("static add " + hba + " " + crc + " 10.0.0.7:3261").find(hba + "/" + crc + "@10.0.0.7:3261  (static:"), 0u);
+  }
+  EXPECT_NE(imahost("login show " + crc, 1).find("names more than one object"), std::string::npos);
+  imahost("login set vmhba34/" + crc + " header-digest crc32c");
+  EXPECT_EQ(value(target_tree(crc, "ROOT/Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0"), "HeaderDigest") + "|" +
+                value(target_tree(crc), "HeaderDigest"),
+            "CRC32C|None");
   for (const char* asked : {"help", "--help", "help session", "session --help"}) {
     EXPECT_EQ(count(imahost(asked), "\n  session list"), 1u) << asked;
   }
