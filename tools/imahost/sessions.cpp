@@ -69,9 +69,9 @@ size_t print_states(const On& on, const std::vector<Object>& targets, const std:
       }
       if (p < 0 || open) continue;
       ++closed;
-      bool other = false;
-      for (const Session& session : sessions) other = other || session.portal == p;
-      if (!other) std::printf("  %-20s %s%s\n", at.c_str(), "no session", reason.c_str());
+      bool seen = false;
+      for (const Session& session : sessions) seen = seen || session.portal == p;
+      if (!seen || !reason.empty()) std::printf("  %-20s %s%s\n", at.c_str(), seen ? "not logged in" : "no session", reason.c_str());
     }
   }
   return closed;
