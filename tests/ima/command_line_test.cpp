@@ -176,7 +176,7 @@ TEST_F(CommandLineTest, FailuresNameTheObjectAndTheReason) {
        {"\"iqn.2026-01.com.example:gone\" is not a logical HBA, a discovery address or a target"}},
       {"unknown logical HBA", "session list vmhba", "", 1, {"\"vmhba\" is not a logical HBA or a target"}},
       {"refused address", "ip address vmhba33 10.0.0.5", "", 1,
-       {"vmhba33: the address was not changed to 10.0.0.5: the adapter has", "last status 69"}},
+       {"vmhba33: IMA_VMW_SetNetworkPortalIpAddress failed", "last status 69 \"Duplicate IP address detected."}},
       {"typo", "sesion list vmhba33", "", 2, {"\"sesion\" is no command"}},
       {"unknown verb", "node frobnicate", "", 2, {"\"node frobnicate\" is no command; node takes show, set-name"}},
       {"missing argument", "auth chap " + std::string(kDiscovery) + " discuser", "", 2,
