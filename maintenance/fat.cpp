@@ -89,8 +89,7 @@ uint32_t quenta_get_read_object(hm_node* controller, int32_t port, const char* f
     if (read_object(port, domain, port_number, protocol, object, asked, offset, &reply) != 0) {
       return refuse(kStatusFatRetrieveFailed, msg::kFatRetrieveFailed);
     }
-    uint32_t got = reply_word(reply, 0) & kObjectLengthMask;
-    if (got > asked) got = asked;
+    const uint32_t got = object_piece_bytes(reply.data(), reply.size(), asked);
     if (got == 0) return refuse(kStatusNoObjectData, msg::kNoObjectData);
     if (!out.write(reply.data() + kObjectReplyData, got)) return refuse(kStatusFatRetrieveFailed, msg::kFatRetrieveFailed);
     offset += got;

@@ -16,6 +16,12 @@ constexpr uint32_t kStartupMaxModes = 4;
 
 }  // namespace
 
+uint32_t object_piece_bytes(const uint8_t* reply, size_t size, uint32_t asked) {
+  if (size < kObjectReplyData) return 0;
+  return static_cast<uint32_t>(
+      std::min<uint64_t>({u32_at(reply, size, 0) & kObjectLengthMask, asked, size - kObjectReplyData}));
+}
+
 uint64_t function_mask_of(const extfat_mode_entry& e) {
   return static_cast<uint64_t>(e.function_mask[1]) << 32 | e.function_mask[0];
 }

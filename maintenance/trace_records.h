@@ -42,6 +42,8 @@ constexpr uint32_t kObjectLengthMask = 0x00FFFFFFu;
 constexpr uint32_t kObjectEnd = 0x80000000u;   // in the reply's second word
 constexpr size_t kObjectReplyData = 8;
 constexpr const char* kFatObject = "/dbg/dump.bin";
+// Bytes a piece reply of an object read brings: what it says, within the asked count and the reply.
+uint32_t object_piece_bytes(const uint8_t* reply, size_t size, uint32_t asked);
 constexpr const char* kVpdObject = "/vpd/ntr_pf.vpd";
 
 // ---- ExtFAT record (opcodes 125 get, 126 set; 64000 bytes) ------------------------------------------
