@@ -43,12 +43,14 @@ uint32_t Fill_EventLog_Entries(const std::vector<uint8_t>& reply, hm_node* event
   return kStatusOk;
 }
 
-// The controller above a node and its generation; false (1 to answer) when either is missing.
-bool controller_generation(hm_node* node, hm_node** controller, uint32_t* generation) {
-  *controller = controller_of(node);
-  if (*controller == nullptr) return false;
-  *generation = get_vx_type(*controller);
-  return *generation != kStatusFailed;
+// Where an EventLog action's commands go: 0 with `t` filled, else the answer to give (1 without a
+// controller, generation or physical HBA; 259 on generation 4, whose log cannot be read).
+uint32_t event_log_target(hm_node* group, hm_node* action, ControllerTarget* t) {
+  hm_node* controller = controller_of(group);
+  const uint32_t generation = controller != nullptr ? get_vx_type(controller) : kStatusFailed;
+  if (generation == kStatusFailed) return kStatusFailed;
+  if (generation == kGenerationQuenta) return refuse(kStatusNotOnThisController, msg::kNotOnThisController);
+  return controller_target(controller, action, t) ? kStatusOk : kStatusFailed;
 }
 
 }  // namespace
@@ -71,28 +73,21 @@ uint32_t get_eventlog_entries(int32_t port, uint8_t domain, uint8_t port_number,
 
 uint32_t do_RefreshEventLog(hm_node* group, hm_node* action, char[6][256]) {
   if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
-  hm_node* controller = nullptr;
-  uint32_t generation = 0;
-  if (!controller_generation(group, &controller, &generation)) return kStatusFailed;
-  if (generation == kGenerationQuenta) return refuse(kStatusNotOnThisController, msg::kNotOnThisController);
   ControllerTarget t;
-  if (!controller_target(controller, action, &t)) return kStatusFailed;
-  return get_eventlog_entries(t.port, t.domain, t.port_number, controller);
+  const uint32_t found = event_log_target(group, action, &t);
+  return found != 0 ? found : get_eventlog_entries(t.port, t.domain, t.port_number, t.controller);
 }
 
 uint32_t do_ClearEventLog(hm_node* group, hm_node* action, char[6][256]) {
-  hm_node* controller = nullptr;
-  uint32_t generation = 0;
-  if (!controller_generation(group, &controller, &generation)) return kStatusFailed;
-  if (generation == kGenerationQuenta) return refuse(kStatusNotOnThisController, msg::kNotOnThisController);
   ControllerTarget t;
-  if (!controller_target(controller, action, &t)) return kStatusFailed;
-  const uint32_t status = ioctl_clear_event_log(t.port, t.domain, t.port_number, get_vx_instance(controller));
+  const uint32_t found = event_log_target(group, action, &t);
+  if (found != 0) return found;
+  const uint32_t status = ioctl_clear_event_log(t.port, t.domain, t.port_number, get_vx_instance(t.controller));
   if (status != 0) {
     varu_set_last_status(kStatusEventLogClearFailed, msg::kEventLogClearFailed);
     return status;
   }
-  return get_eventlog_entries(t.port, t.domain, t.port_number, controller);
+  return get_eventlog_entries(t.port, t.domain, t.port_number, t.controller);
 }
 
 uint32_t VARU_get_all_eventlog(hm_node* controller) {
