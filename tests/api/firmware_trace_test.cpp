@@ -138,10 +138,10 @@ TEST_F(FirmwareTrace, LoggingOnAllModulesChangesOnlyTheModesAskedFor) {
   EXPECT_STATUS(run(kExtFat, "EnableLoggingOnAllModules", {"16"}), 211, vx::msg::kEnableLoggingFailed);
 }
 
-TEST_F(FirmwareTrace, WideMaskLimitsAFatBelowAWordAndAModuleWithoutModes) {
+TEST_F(FirmwareTrace, WideMaskLimitsAFatBelowAWordAModuleWithoutModesAndAnEndlessFlashLog) {
   start_lab(R"({"adapters": [{"serial_number": "S5", "generation": 5, "fat": {"size": 3},
       "iscsi_functions": [{"function": 2}],
-      "extfat": {"max_ports": 200, "max_functions": 200,
+      "extfat": {"max_ports": 200, "max_functions": 200, "max_log_entries": 1500, "flash_entries": 100000,
                  "modules": [{"name": "A", "modes": [{"mode": "UART"}]}, {"name": "B"}, {"name": "C", "modes": [{}]}]}}]})");
   const string extfat = "Vexalon0/ExtFATData";
   EXPECT_EQ(instances(extfat, "ExtFATModule"), 2u) << "start-up stops after the module without modes";
@@ -152,6 +152,8 @@ TEST_F(FirmwareTrace, WideMaskLimitsAFatBelowAWordAndAModuleWithoutModes) {
 
   ASSERT_EQ(run("Vexalon0/FATData", "RetrieveFATData", {"small.bin"}), 0u);
   EXPECT_TRUE(files().count("small.bin") == 1 && bytes("small.bin").empty());
+  ASSERT_EQ(run(extfat, "RetrieveARMLog", {"flash.log", "FLASH"}), 0u);
+  EXPECT_EQ(bytes("flash.log").size(), 5000u + 1500 * 64) << "no more than MaxLogEntries";
 }
 
 TEST_F(FirmwareTrace, TheArmLogFollowsTheStringTableKeptInMemory) {
