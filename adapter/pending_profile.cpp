@@ -116,10 +116,8 @@ uint32_t VARU_compare_cprofile_data(const char* line, const char* serial, const 
   return matches(f, key, function, mode) ? 0 : 1;
 }
 
-uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, const char* value, uint32_t mode,
-                                   int index) {
-  AdapterKey key;
-  if (value == nullptr || index < 0 || index >= kPendingFields || !adapter_key(controller, &key)) return 1;
+uint32_t set_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode, int index) {
+  if (value == nullptr || index < 0 || index >= kPendingFields) return 1;
   const bool ok = rewrite([&](std::vector<std::string>& lines) {
     for (std::string& line : lines) {
       std::vector<std::string> f = split_fields(line);
@@ -131,14 +129,16 @@ uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, co
   return ok ? 0 : 1;
 }
 
-uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, char fields[kPendingFields][kValueSize],
-                                   uint32_t mode) {
+uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, const char* value, uint32_t mode,
+                                   int index) {
   AdapterKey key;
+  return adapter_key(controller, &key) ? set_pending_field(key, function, value, mode, index) : 1;
+}
+
+uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fields[kPendingFields][kValueSize],
+                            uint32_t mode) {
   std::string content;
-  if (!adapter_key(controller, &key) ||
-      file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) {
-    return 1;
-  }
+  if (file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) return 1;
   const std::string* kept = nullptr;
   const std::string* answer = nullptr;
   const std::vector<std::string> lines = pending_lines(content);
@@ -158,6 +158,12 @@ uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, ch
   if (answer == nullptr) return 1;
   VARU_compare_cprofile_data(answer->c_str(), nullptr, nullptr, nullptr, fields, kMatchAdapter);
   return 0;
+}
+
+uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, char fields[kPendingFields][kValueSize],
+                                   uint32_t mode) {
+  AdapterKey key;
+  return adapter_key(controller, &key) ? get_pending_fields(key, function, fields, mode) : 1;
 }
 
 uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus) {

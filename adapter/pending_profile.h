@@ -44,6 +44,10 @@ uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, co
 // has two). 0, or 1 with `fields` untouched when no line matches.
 uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, char fields[kPendingFields][kValueSize],
                                    uint32_t mode);
+// The same for an adapter named by its key.
+uint32_t set_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode, int index);
+uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fields[kPendingFields][kValueSize],
+                            uint32_t mode);
 // Removes every line of the adapter: 0, or 1 (no file, rewrite failed).
 uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus);
 // Replaces the adapter's lines with `lines` (texts without newline, in order). A line already in the
