@@ -61,12 +61,12 @@ void show_id(hm_node* group, const char* name, uint8_t id) {
 
 // Steps shared by the two link actions: the refusals and the command. 0, or 1 with the status.
 uint32_t choose_link(hm_node* group, Choice choice, const char* id) {
-  if (vm_flag != 0) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   hm_node* controller = controller_above(group);
   if (controller == nullptr) return kStatusFailed;
-  if (legacy(controller)) return fail(kStatusLinkReconfigNotSupported, "%s", msg::kLinkReconfigNotSupported);
+  if (legacy(controller)) return refuse(kStatusLinkReconfigNotSupported, msg::kLinkReconfigNotSupported);
   if (send_choice(controller, choice, id, ioctl_set_link_reconfig) != 0) {
-    return fail(kStatusSetLinkReconfigFailed, "%s", msg::kSetLinkReconfigFailed);
+    return refuse(kStatusSetLinkReconfigFailed, msg::kSetLinkReconfigFailed);
   }
   return kStatusOk;
 }
@@ -74,7 +74,7 @@ uint32_t choose_link(hm_node* group, Choice choice, const char* id) {
 // Sends a choice of profile: 0, or 1 with status 281.
 uint32_t choose_profile(hm_node* controller, Choice choice, const char* id) {
   if (send_choice(controller, choice, id, ioctl_set_active_profile) != 0) {
-    return fail(kStatusSetActiveProfileFailed, "%s", msg::kSetActiveProfileFailed);
+    return refuse(kStatusSetActiveProfileFailed, msg::kSetActiveProfileFailed);
   }
   return kStatusOk;
 }
@@ -148,7 +148,7 @@ uint32_t do_SetProfileId(hm_node* group, hm_node*, char params[6][256]) {
     return kStatusFailed;
   }
   // The parameter's rule lets 256 through; one byte cannot carry it, and 0 would be sent instead.
-  if (std::strtoul(params[0], nullptr, 10) > kLargestProfileId) return fail(kStatusOutOfRange, "%s", msg::kProfileIdRange);
+  if (std::strtoul(params[0], nullptr, 10) > kLargestProfileId) return refuse(kStatusOutOfRange, msg::kProfileIdRange);
   if (choose_profile(controller, Choice::kGiven, params[0]) != 0) return kStatusFailed;
   if (rebuild_configured_profile(controller) != 0) return kStatusFailed;
   varu_set_last_status(kStatusProfileConfigured, msg::kProfileConfigured);
@@ -158,9 +158,9 @@ uint32_t do_SetProfileId(hm_node* group, hm_node*, char params[6][256]) {
 uint32_t do_SetFactoryDefaults(hm_node* group, hm_node*, char[6][256]) {
   hm_node* controller = controller_above(group);
   if (controller == nullptr || legacy(controller)) return kStatusFailed;
-  if (vm_flag != 0) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   if (get_vx_type(controller) != kGenerationOrvelle) {
-    return fail(kStatusFactoryProfileNotSupported, "%s", msg::kFactoryProfileNotSupported);
+    return refuse(kStatusFactoryProfileNotSupported, msg::kFactoryProfileNotSupported);
   }
   if (choose_profile(controller, Choice::kFactory, nullptr) != 0) return kStatusFailed;
   return rebuild_configured_profile(controller);

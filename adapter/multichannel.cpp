@@ -135,11 +135,11 @@ uint32_t handle_SupportedMCTypes(hm_node* prop, char* buf, uint32_t) {
   if (vm_flag != 0) {
     SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
     answer(prop, buf);
-    return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+    return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   uint8_t caps[kCapabilitiesSize] = {};
   if (ioctl_get_capabilities(a.handle, caps, a.domain, a.port_number, a.adapter) != 0) {
-    return fail(kStatusGetCapabilitiesFailed, "%s", msg::kGetCapabilitiesFailed);
+    return refuse(kStatusGetCapabilitiesFailed, msg::kGetCapabilitiesFailed);
   }
   uint32_t bits = 0;
   std::memcpy(&bits, caps, sizeof bits);
@@ -162,7 +162,7 @@ uint32_t handle_ChannelManagement_details(hm_node* prop, char* buf, uint32_t) {
   if (refuses_multichannel(get_vx_type(controller))) return both_not_available();
   if (vm_flag != 0) {
     both_not_available();
-    return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+    return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   // The modes on offer are asked of the adapter here, not taken from an earlier read.
   char supported[kValueSize];
@@ -183,16 +183,16 @@ uint32_t do_ConfigureChannelManagement(hm_node* group, hm_node*, char params[6][
   hm_node* controller = controller_above(group);
   if (controller == nullptr) return kStatusFailed;
   if (refuses_multichannel(get_vx_type(controller))) {
-    return fail(kStatusMultiChannelNotSupported, "%s", msg::kMultiChannelNotSupported);
+    return refuse(kStatusMultiChannelNotSupported, msg::kMultiChannelNotSupported);
   }
   const bool enable = ::strcasecmp(params[0], "Enabled") == 0;
   uint8_t code = kMcDisabled;
   if (enable) {
-    if (params[1][0] == '\0') return fail(kStatusChannelTypeMissing, "%s", msg::kChannelTypeMissing);
+    if (params[1][0] == '\0') return refuse(kStatusChannelTypeMissing, msg::kChannelTypeMissing);
     // Only a mode the adapter offers, named whole: "ZMC" is not "HPZMC".
     char supported[kValueSize];
     if (!read_property(group, controller::kPropSupportedMCTypes, supported) || !list_has_item(supported, params[1])) {
-      return fail(kStatusChannelTypeNotSupported, "%s", msg::kChannelTypeNotSupported);
+      return refuse(kStatusChannelTypeNotSupported, msg::kChannelTypeNotSupported);
     }
     code = 0;
     for (const ModeCode& m : kModeCodes) {
@@ -207,11 +207,11 @@ uint32_t do_ConfigureChannelManagement(hm_node* group, hm_node*, char params[6][
   request[kProfileSetDescriptors + 1] = kResourceDescriptorLength;
   request[kProfileSetDescriptors + 5] = code;
   if (ioctl_set_profile_config(a.handle, request, kModeRequestSize, a.domain, a.port_number, a.path) != 0) {
-    return fail(kStatusSetPortProtocolFailed, "%s", msg::kSetPortProtocolFailed);
+    return refuse(kStatusSetPortProtocolFailed, msg::kSetPortProtocolFailed);
   }
   uint8_t reset[kResetNeededSize] = {};
   if (ioctl_get_reset_needed(a.handle, reset, a.domain, a.port_number, a.adapter) != 0) {
-    return fail(kStatusGetResetNeededFailed, "%s", msg::kGetResetNeededFailed);
+    return refuse(kStatusGetResetNeededFailed, msg::kGetResetNeededFailed);
   }
   if (reset[0] != 0) varu_set_last_status(kStatusMultiChannelChanged, msg::kMultiChannelChanged);
   hm_node* port = get_first_instance(controller, kGroupPortDiscoveryAndConfiguration);

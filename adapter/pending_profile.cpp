@@ -255,7 +255,7 @@ uint32_t pending_property(hm_node* prop, char* buf, uint32_t op, PendingField fi
     if (vm_flag != 0) {
       SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
       answer_cached(prop, buf);
-      return vf_refused ? fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction) : kStatusOk;
+      return vf_refused ? refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction) : kStatusOk;
     }
     char fields[kPendingFields][kValueSize];
     if (VARU_get_config_prof_prop(p.controller, function, fields, mode) == 0) SET_CACHE_PROP_VAL(prop, "%s", fields[field]);
@@ -268,7 +268,7 @@ uint32_t pending_property(hm_node* prop, char* buf, uint32_t op, PendingField fi
   AdapterKey key;
   if (!pending_text_ok(value) || !adapter_key(p.controller, &key) || !pending_text_ok(key.serial) ||
       !pending_text_ok(key.bus)) {
-    return fail(kStatusInvalidValue, "%s", msg::kInvalidValue);
+    return refuse(kStatusInvalidValue, msg::kInvalidValue);
   }
   VARU_set_config_prof_prop(p.controller, function, value.c_str(), mode, field);
   SET_CACHE_PROP_VAL(prop, "%s", value.c_str());
@@ -286,14 +286,14 @@ uint32_t handle_ConfiguredProfile_ProfileId(hm_node* prop, char* buf, uint32_t o
 uint32_t handle_ConfiguredProfile_Port_MCType(hm_node* prop, char* buf, uint32_t op) {
   return pending_property(prop, buf, op, kFieldMCType, "None", false, [&](const Pending& p, std::string& value) -> uint32_t {
     if (::strcasecmp(value.c_str(), "HPFlex") == 0 || ::strcasecmp(value.c_str(), "HPFlexQBG") == 0) {
-      return fail(kStatusChannelTypeNotSupported, "%s", msg::kChannelTypeNotSupported);
+      return refuse(kStatusChannelTypeNotSupported, msg::kChannelTypeNotSupported);
     }
     if (::strcasecmp(value.c_str(), "None") == 0) return kStatusOk;
     hm_node* channels = internal_get_node(p.controller, controller::kGroupChannelManagement, kGroup);
     char supported[kValueSize];
     if (!read_property(channels, controller::kPropSupportedMCTypes, supported)) return kStatusFailed;
     return list_has_item(supported, value.c_str()) ? kStatusOk
-                                                   : fail(kStatusChannelTypeNotSupported, "%s", msg::kChannelTypeNotSupported);
+                                                   : refuse(kStatusChannelTypeNotSupported, msg::kChannelTypeNotSupported);
   });
 }
 

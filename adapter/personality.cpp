@@ -70,7 +70,7 @@ uint32_t VARU_get_storage_functions(int32_t handle, uint8_t domain, uint8_t port
                                     uint8_t types[kMaxStorageFunctions], bool verbose) {
   *count = 0;
   ProfileReply reply(static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSize)));
-  if (reply == nullptr) return fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory);
+  if (reply == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   reply[1] = kActiveProfile;
   const int32_t path = static_cast<int32_t>(get_the_protocol(instance_number(controller)));
   const uint32_t status = ioctl_get_profile_config(handle, reply.get(), kProfileConfigSize, domain, port_number, path);
@@ -114,7 +114,7 @@ uint32_t VARU_get_legacy_adapter_current_personality(int32_t handle, uint8_t dom
   if (generation != kGeneration2 && generation != kGeneration3 && !gen4) return kStatusOk;
   const uint32_t size = gen4 ? kCommonProfileSize : kVxConfV1Size;
   ProfileReply block(static_cast<uint8_t*>(varu_dcalloc(size)));
-  if (block == nullptr) return fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory);
+  if (block == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   const int32_t adapter = instance_number(controller);
   uint32_t status;
   if (gen4) {
@@ -146,10 +146,10 @@ uint32_t VARU_set_adapter_personality(int32_t handle, uint8_t domain, uint8_t po
   uint8_t types[kMaxStorageFunctions];
   const uint32_t listed = VARU_get_storage_functions(handle, domain, port_number, controller, &count, numbers, types, true);
   if (listed == kStatusNoResource) return kStatusNoResource;
-  if (listed != 0) return fail(kStatusGetProfileConfigFailed, "%s", msg::kGetProfileConfigFailed), kStatusFailed;
-  if (count == 0) return fail(kStatusPersonalityNotSupported, "%s", msg::kPersonalityNotSupported), kStatusFailed;
+  if (listed != 0) return refuse(kStatusGetProfileConfigFailed, msg::kGetProfileConfigFailed);
+  if (count == 0) return refuse(kStatusPersonalityNotSupported, msg::kPersonalityNotSupported);
   ProfileReply request(static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSetSize)));
-  if (request == nullptr) return fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory), kStatusFailed;
+  if (request == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   std::memcpy(request.get() + 4, &count, sizeof count);
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* d = request.get() + kProfileSetDescriptors + kResourceDescriptorLength * i;
@@ -164,9 +164,9 @@ uint32_t VARU_set_adapter_personality(int32_t handle, uint8_t domain, uint8_t po
   const int32_t path = static_cast<int32_t>(get_the_protocol(instance_number(controller)));
   const uint32_t status = ioctl_set_profile_config(handle, request.get(), kProfileConfigSetSize, domain, port_number, path);
   if (status == kStatusPersonalityNotSupported) {
-    return fail(kStatusPersonalityNotSupported, "%s", msg::kPersonalityNotSupported), kStatusFailed;
+    return refuse(kStatusPersonalityNotSupported, msg::kPersonalityNotSupported);
   }
-  if (status != 0) return fail(kStatusSetPortProtocolFailed, "%s", msg::kSetPortProtocolFailed), kStatusFailed;
+  if (status != 0) return refuse(kStatusSetPortProtocolFailed, msg::kSetPortProtocolFailed);
   return kStatusOk;
 }
 
@@ -175,10 +175,10 @@ uint32_t VARU_set_legacy_adapter_personality(int32_t handle, uint8_t domain, uin
   const Personality* wanted = personality_named(personality);
   if (controller == nullptr || wanted == nullptr) return kStatusFailed;
   ProfileReply block(static_cast<uint8_t*>(varu_dcalloc(kVxConfSize)));
-  if (block == nullptr) return fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory), kStatusFailed;
+  if (block == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   const int32_t adapter = instance_number(controller);
   if (ioctl_get_vx_conf(handle, block.get(), kVxConfSize, domain, port_number, adapter) != 0) {
-    return fail(kStatusPersonalityChangeFailed, "%s", msg::kPersonalityChangeFailed), kStatusFailed;
+    return refuse(kStatusPersonalityChangeFailed, msg::kPersonalityChangeFailed);
   }
   uint32_t count = 0;
   std::memcpy(&count, block.get(), sizeof count);
@@ -190,14 +190,14 @@ uint32_t VARU_set_legacy_adapter_personality(int32_t handle, uint8_t domain, uin
   }
   const uint32_t status = ioctl_set_vx_conf(handle, block.get(), kVxConfSize, domain, port_number, adapter);
   if (status == kStatusPersonalityNotSupported) {
-    return fail(kStatusPersonalityNotSupported, "%s", msg::kPersonalityNotSupported), kStatusFailed;
+    return refuse(kStatusPersonalityNotSupported, msg::kPersonalityNotSupported);
   }
-  if (status != 0) return fail(kStatusPersonalityChangeFailed, "%s", msg::kPersonalityChangeFailed), kStatusFailed;
+  if (status != 0) return refuse(kStatusPersonalityChangeFailed, msg::kPersonalityChangeFailed);
   return kStatusOk;
 }
 
 uint32_t do_SetPersonality(hm_node* group, hm_node* action, char params[6][256]) {
-  if (vm_flag != 0) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   hm_node* controller = controller_above(group);
   hm_node* phba = first_phba(controller);
   if (phba == nullptr) return kStatusFailed;
@@ -219,7 +219,7 @@ uint32_t handle_ConfiguredPersonality(hm_node* prop, char* buf, uint32_t) {
   if (vm_flag != 0) {
     SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
     std::memcpy(buf, property_data(prop)->value, kValueSize);
-    return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+    return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   const uint32_t generation = controller != nullptr ? get_vx_type(controller) : kGenerationUnreadable;
   if (generation == kGenerationUnreadable) {
@@ -235,7 +235,7 @@ uint32_t handle_ConfiguredPersonality(hm_node* prop, char* buf, uint32_t) {
     if (ioctl_get_configured_personality(get_port_number(phba), buffer, kConfiguredPersonalityPayload,
                                          static_cast<uint8_t>(get_domain_id(prop)), static_cast<uint8_t>(port_number),
                                          path) != 0) {
-      return fail(kStatusConfiguredPersonalityFailed, "%s", msg::kConfiguredPersonalityFailed);
+      return refuse(kStatusConfiguredPersonalityFailed, msg::kConfiguredPersonalityFailed);
     }
     uint32_t length = 0;
     std::memcpy(&length, buffer + kHeaderLengthWord, sizeof length);
@@ -255,7 +255,7 @@ uint32_t VARU_update_current_personality(hm_node* controller) {
   if (group == nullptr) return kStatusFailed;
   if (vm_flag != 0) {
     set_prop_val(group, kPropCurrentPersonality, "%s", kNotAvailable);
-    return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction), kStatusFailed;
+    return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   hm_node* phba = first_phba(controller);
   if (phba == nullptr) return kStatusFailed;

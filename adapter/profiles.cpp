@@ -51,7 +51,7 @@ uint32_t answer(hm_node* prop, char* buf) {
 uint32_t not_on_virtual_function(hm_node* prop, char* buf) {
   SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
   answer(prop, buf);
-  return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
 }
 
 bool legacy_generation(uint32_t generation) {
@@ -194,7 +194,7 @@ uint32_t ari_property(hm_node* prop, char* buf, size_t byte, bool settable) {
   if (status == kStatusNoResource) {
     SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
   } else if (status != 0) {
-    return fail(kStatusGetAriFailed, "%s", msg::kGetAriFailed);
+    return refuse(kStatusGetAriFailed, msg::kGetAriFailed);
   } else if (settable) {
     SET_CACHE_PROP_VAL(prop, "%s", (ari[3] & kAriSettableBit) != 0 ? "Yes" : "No");
   } else {
@@ -427,8 +427,8 @@ uint32_t VARU_get_port_profile(hm_node* controller, hm_node* group, uint8_t prof
       break;
     }
     if (const char* text = profile_mc_type_text(desc_mc_type(d))) set_prop_val(port, kPropMCType, "%s", text);
-    char mc_type[kValueSize];
-    read_property(port, kPropMCType, mc_type);
+    // The text just set (or the builder's), not what the pending choices would show through the handler.
+    const char* mc_type = property_data(internal_get_node(port, kPropMCType, kProperty))->value;
     const PortCounts c = desc_port_counts(d);
     if (!configured) {
       set_prop_val(port, kPropMaxStoragePFCount, "%u", c.max_storage);
@@ -492,18 +492,18 @@ uint32_t handle_SettableMaxFunctionNumber(hm_node* prop, char* buf, uint32_t) { 
 uint32_t handle_MaxFunctionNumber(hm_node* prop, char* buf, uint32_t) { return ari_property(prop, buf, 0, false); }
 
 uint32_t do_SetMaxFunctionNumber(hm_node* group, hm_node*, char params[6][256]) {
-  if (vm_flag != 0) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   hm_node* controller = controller_above(group);
   if (controller == nullptr || !profile_capable(get_vx_type(controller))) return kStatusFailed;
   // Whether the number may change is asked of the adapter now, not taken from an earlier read.
   char settable[kValueSize];
   if (!read_property(group, kPropSettableMaxFunctionNumber, settable)) return kStatusFailed;
-  if (::strcasecmp(settable, "No") == 0) return fail(kStatusMaxFunctionNotSettable, "%s", msg::kMaxFunctionNotSettable);
+  if (::strcasecmp(settable, "No") == 0) return refuse(kStatusMaxFunctionNotSettable, msg::kMaxFunctionNotSettable);
   uint8_t request[kAriSize] = {};
   if (params[0][0] != '\0') {
     char* end = nullptr;
     const long value = std::strtol(params[0], &end, 10);
-    if (*end != '\0' || (value != 7 && value != 15)) return fail(kStatusInvalidValue, "%s", msg::kMaxFunctionValues);
+    if (*end != '\0' || (value != 7 && value != 15)) return refuse(kStatusInvalidValue, msg::kMaxFunctionValues);
     request[0] = static_cast<uint8_t>(value);
   } else {
     request[3] = kAriSettableBit;   // back to the default
@@ -511,7 +511,7 @@ uint32_t do_SetMaxFunctionNumber(hm_node* group, hm_node*, char params[6][256]) 
   ControllerAddress a;
   if (!controller_address(controller, &a)) return kStatusFailed;
   if (ioctl_set_ari_settings(a.handle, request, a.domain, a.port_number, a.path) != 0) {
-    return fail(kStatusGetAriFailed, "%s", msg::kGetAriFailed);
+    return refuse(kStatusGetAriFailed, msg::kGetAriFailed);
   }
   if (rebuild_configured_profile(controller) != 0) return kStatusFailed;
   varu_set_last_status(kStatusProfileConfigured, msg::kProfileConfigured);
@@ -551,12 +551,12 @@ uint32_t handle_IsRoCEEnabled(hm_node* prop, char* buf, uint32_t) {
     return kStatusFailed;
   }
   ProfileReply reply(static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSize)));
-  if (reply == nullptr) return fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory);
+  if (reply == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   reply[1] = kActiveProfile;
   // Asked on the NIC path through this function itself, whatever the controller's path is.
   if (ioctl_get_profile_config(get_port_number(nic), reply.get(), kProfileConfigSize, 0,
                                header_byte(get_phba_port_number(nic)), kProtocolNic) != 0) {
-    return fail(kStatusGetProfileConfigFailed, "%s", msg::kGetProfileConfigFailed);
+    return refuse(kStatusGetProfileConfigFailed, msg::kGetProfileConfigFailed);
   }
   for (const ResourceDescriptor& d : descriptors_of(reply.get())) {
     if (d.type == kDescRoce && desc_pf_number(d) == number) {

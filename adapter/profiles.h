@@ -11,6 +11,7 @@
 
 #include "adapter/profile_records.h"
 #include "engine/hm.h"
+#include "iscsi/common.h"   // refuse: the status set, 1 answered
 #include "schema/handlers.h"
 
 namespace vx {
