@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "access/walks.h"
 #include "adapter/controller_attribs.h"
 #include "engine/api_lock.h"
 #include "engine/messages.h"
@@ -176,6 +177,9 @@ TEST_F(Profiles, ProfileAndLinkChoicesChangeTheConfiguredProfileAndThePorts) {
   EXPECT_EQ(head(202, 4), (Bytes{2, 0, 0, 0}));
   EXPECT_EQ(ports(kGen5), (std::vector<uint32_t>{0, 1, 2, 3}));
   EXPECT_EQ(value_at("Vexalon0/PortDiscoveryAndConfiguration3/PortNumber"), "3");
+  EXPECT_EQ(vx::get_port_number(vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/PortDiscoveryAndConfiguration3")))),
+            vx::get_port_number(vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/iSCSIPhysicalHBA0")))))
+      << "a made port's commands go to its own adapter";
   EXPECT_EQ(value_at("Vexalon0/LinkReconfiguration/ConfiguredLinkConfigID"), "2");
   ASSERT_EQ(act_at("Vexalon0/LinkReconfiguration", "SetLinkConfigID", {"1"}), 0u);
   EXPECT_EQ(ports(kGen5), (std::vector<uint32_t>{0, 1}));
@@ -333,6 +337,15 @@ TEST_F(Profiles, BadRepliesNeitherHangNorOverrun) {
     sim_.reply_with(164, 1, reply);
     EXPECT_EQ(value_at("Vexalon0/ProfileManagement/MaxFunctionsPerPort"), "0");
   }
+}
+
+TEST_F(StartupTest, OnlyGeneration5ReturnsToTheFactoryProfile) {
+  use_config_text(R"({"adapters": [{"serial_number": "BL6", "generation": 6, "iscsi_functions": [{"function": 2}],
+                      "profiles": {"list": [{"id": 1}]}}]})");
+  ASSERT_EQ(start(), 0u);
+  sim_.journal_clear();
+  EXPECT_STATUS(act_at("Vexalon0/ProfileManagement", "SetFactoryDefaults", {}), 301, vx::msg::kFactoryProfileNotSupported);
+  EXPECT_TRUE(sim_.payloads_of(168, 1).empty());
 }
 
 }  // namespace
