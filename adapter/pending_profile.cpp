@@ -261,7 +261,7 @@ uint32_t pending_property(hm_node* prop, char* buf, uint32_t op, PendingField fi
     if (VARU_get_config_prof_prop(p.controller, function, fields, mode) == 0) SET_CACHE_PROP_VAL(prop, "%s", fields[field]);
     return answer_cached(prop, buf);
   }
-  std::string value = buf;
+  std::string value(buf, strnlen(buf, kValueSize));
   const uint32_t refused = check(p, value);
   if (refused != 0) return refused;
   // The lines have no quoting: an adapter whose key would break them keeps no choices.
