@@ -8,6 +8,7 @@
 #include "sim/iscsi_firmware.h"
 #include "sim/net_firmware.h"
 #include "sim/port_firmware.h"
+#include "sim/profile_firmware.h"
 #include "sim/startup_commands.h"
 
 namespace vx::sim {
@@ -322,6 +323,21 @@ constexpr CommandRow kCommands[] = {
     {73, 1, read_transceiver},
     {9, 18, run_self_test},
     {11, 18, run_tdr},
+    {164, 1, get_profile_config},   // profiles, link configurations, ARI, personalities (profile_firmware.cpp)
+    {165, 1, set_profile_config},
+    {166, 1, get_profile_list},
+    {161, 1, get_profile_caps},
+    {167, 1, get_active_profile},
+    {168, 1, set_active_profile},
+    {201, 1, get_link_reconfig},
+    {202, 1, set_link_reconfig},
+    {94, 1, get_ari},
+    {95, 1, set_ari},
+    {84, 1, get_reset_needed},
+    {123, 1, get_mc_capabilities},
+    {114, 1, get_configured_personality},
+    {81, 1, get_vx_conf},
+    {82, 1, set_vx_conf},
 };
 
 }  // namespace
