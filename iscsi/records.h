@@ -285,8 +285,10 @@ constexpr size_t kTargetRecordPortalType = 271;   // + group and portal strides 
 constexpr size_t kTargetRecordPortalAddress = 272;
 constexpr size_t kTargetRecordPortalPort = 292;   // u16
 
-// Firmware configuration (opcode 58 of subsystem 1): the maximum target count is the sum of two words.
+// Firmware configuration (opcode 58 of subsystem 1): the maximum target count is the sum of two words;
+// byte 4 is the ASIC revision.
 constexpr size_t kFwConfigSize = 156;
+constexpr size_t kFwConfigAsicRevision = 4;   // u8
 constexpr size_t kFwConfigTargetsA = 32;
 constexpr size_t kFwConfigTargetsB = 84;
 

@@ -27,9 +27,7 @@ uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_s
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -39,7 +37,6 @@ uint32_t do_SetMaxFunctionNumber(hm_node*, hm_node*, char[6][256]) { return not_
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ChannelManagement_details(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -127,9 +124,7 @@ const PendingHandler kPendingHandlers[] = {
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
-    {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
-    {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
     {"do_SetFactoryDefaults", reinterpret_cast<const void*>(&do_SetFactoryDefaults)},
@@ -139,7 +134,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
     {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
     {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
-    {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
     {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&handle_ChannelManagement_details)},

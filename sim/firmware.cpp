@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sim/iscsi_firmware.h"
+#include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
 #include "sim/startup_commands.h"
 
@@ -157,7 +158,9 @@ Answer write_object(Command& c) {
   });
   if (!ok) return kAnswerFlashFailure;
   c.payload.put_u32(0, size);
-  uint8_t changed = 0;
+  // The firmware object tells on its last piece whether it runs only after a reboot.
+  const bool firmware_end = name == "/prg" && (c.payload.u32(0) & kObjectEnd) != 0;
+  uint8_t changed = firmware_end ? c.adapter.flash.prg_change_status : 0;
   c.payload.put(4, &changed, 1);
   Answer a;
   a.length = 8;
@@ -295,6 +298,11 @@ constexpr CommandRow kCommands[] = {
     {48, 6, get_session_attributes},
     {7, 1, erase_or_flash},
     {169, 1, set_factory_profile},
+    {6, 1, flash_crc},   // firmware update and core dump (flash_firmware.cpp, core_dump_firmware.cpp)
+    {21, 11, get_coredump_props},
+    {22, 11, get_coredump_comp_props},
+    {23, 11, get_coredump_seg_props},
+    {24, 11, get_coredump_seg},
 };
 
 }  // namespace
