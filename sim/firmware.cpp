@@ -157,9 +157,9 @@ Answer write_object(Command& c) {
     return true;
   });
   if (!ok) return kAnswerFlashFailure;
-  c.payload.put_u32(0, size);
   // The firmware object tells on its last piece whether it runs only after a reboot.
   const bool firmware_end = name == "/prg" && (c.payload.u32(0) & kObjectEnd) != 0;
+  c.payload.put_u32(0, size);
   uint8_t changed = firmware_end ? c.adapter.flash.prg_change_status : 0;
   c.payload.put(4, &changed, 1);
   Answer a;

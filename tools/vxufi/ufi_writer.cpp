@@ -186,7 +186,7 @@ void generation5(const json& d, Written* out) {
     e.optype = static_cast<uint16_t>(number(c, "optype", vx::kOptypeFromImageType, 0xFFFF));
     e.size = static_cast<uint32_t>(number(c, "size", 0, 0xFFFFFFFF));
     e.offset = static_cast<uint32_t>(number(c, "offset", next, 0xFFFFFFFF));
-    put(file, start + e.offset, content(c, e.size, true));
+    if (!c.value("absent", false)) put(file, start + e.offset, content(c, e.size, true));
     next = (e.offset + uint64_t{e.size} + kGeneration5Alignment - 1) / kGeneration5Alignment * kGeneration5Alignment;
     out->placed.push_back({e.optype, e.image_type, start + e.offset, e.size});
   }

@@ -10,7 +10,8 @@
 // bytes ("bytes" in hexadecimal, or "fill" a byte value, up to its size) and is placed by the
 // fixed tables: generation 2 by "optype", generation 3 by "image_type"; generation 5 takes
 // "image_type", "optype" (0xFFFF: from the image type), "size" and an optional "offset" (from the
-// image data start; else the next 4 KiB boundary after the one before). The last 4 bytes of every
+// image data start; else the next 4 KiB boundary after the one before) and "absent": true for an
+// entry whose bytes the file does not hold. The last 4 bytes of every
 // component are its CRC: "crc" when given, else the CRC-32 of the bytes before it. Generation 4:
 // "size", "bytes" or "fill", "revision_name", "date", "revision" and "byte_order": "swapped" for
 // a header written in the other byte order. Every file: "truncate" cuts it to that many bytes.
