@@ -26,7 +26,7 @@ constexpr const char* kFirmwareLab = R"({"adapters": [
   "nic_functions": [{"function": 0}]},
  {"serial_number": "G3", "generation": 3, "pci": {"bus": 3}, "fw_config": {"asic_revision": "0x11"},
   "iscsi_functions": [{"function": 1}], "nic_functions": [{"function": 0}],
-  "flash": {"write_answers": {"192": "2"}},
+  "flash": {"write_answers": {"192": "2"}}, "port_settings": [{"phy_type": 13, "interface_type": 6}],
   "core_dump": {"versions": [3, 2], "components": [
     {"id": 2, "segments": [{"id": 0, "versions": [2, 1], "highest_instance": 1, "length": 100000},
                            {"id": 1, "highest_instance": -1, "length": 16}]},
