@@ -29,8 +29,6 @@ constexpr uint32_t kDeadChipComponents = 7;   // what a chip that cannot answer 
 constexpr uint32_t kQuentaHqiIntf = 0xC0010A40u;
 constexpr uint32_t kFirstFirmwareComponent = 2;
 constexpr uint32_t kHeaderSize = sizeof(core_dump_segment_header);
-constexpr size_t kHostNameChars = sizeof(core_dump_record::host_name) - 1;
-constexpr size_t kOsTextChars = sizeof(core_dump_record::os_text) - 1;
 
 bool same_text(const char* a, const char* b) { return ::strcasecmp(a, b) == 0; }
 bool is_dead_string(const char* s) { return same_text(s, "Dead") || same_text(s, "Test Dead"); }
@@ -255,13 +253,13 @@ uint32_t VARU_record_core_dump(const char* file, RecordFields& f) {
   record.chip_state = f.chip_state;
   char text[kValueSize] = "";
   VARU_get_system_name(text, sizeof text);
-  std::strncpy(record.host_name, text, kHostNameChars);
+  std::snprintf(record.host_name, sizeof record.host_name, "%s", text);
   record.start = f.start;
-  std::strncpy(record.dump_string, f.dump_string, sizeof record.dump_string - 1);
+  std::snprintf(record.dump_string, sizeof record.dump_string, "%s", f.dump_string);
   record.segments = successful_segments;
   text[0] = '\0';
   VARU_get_os_info(&record.os_major, &record.os_minor, text, sizeof text);
-  std::strncpy(record.os_text, text, kOsTextChars);
+  std::snprintf(record.os_text, sizeof record.os_text, "%s", text);
   record.end = time_now();
   record.hqi_intf = f.hqi_intf;
   record.asic_id = f.asic_id;
