@@ -30,6 +30,9 @@ constexpr uint32_t kQuentaHqiIntf = 0xC0010A40u;
 constexpr uint32_t kFirstFirmwareComponent = 2;
 constexpr uint32_t kHeaderSize = sizeof(core_dump_segment_header);
 
+// A text into a field of the record, cut to leave its NUL.
+void put_text(char* field, size_t size, const char* text) { std::memcpy(field, text, strnlen(text, size - 1)); }
+
 bool same_text(const char* a, const char* b) { return ::strcasecmp(a, b) == 0; }
 bool is_dead_string(const char* s) { return same_text(s, "Dead") || same_text(s, "Test Dead"); }
 bool is_test_string(const char* s) { return same_text(s, "Test") || same_text(s, "Test live") || same_text(s, "Test Dead"); }
@@ -253,13 +256,13 @@ uint32_t VARU_record_core_dump(const char* file, RecordFields& f) {
   record.chip_state = f.chip_state;
   char text[kValueSize] = "";
   VARU_get_system_name(text, sizeof text);
-  std::snprintf(record.host_name, sizeof record.host_name, "%s", text);
+  put_text(record.host_name, sizeof record.host_name, text);
   record.start = f.start;
-  std::snprintf(record.dump_string, sizeof record.dump_string, "%s", f.dump_string);
+  put_text(record.dump_string, sizeof record.dump_string, f.dump_string);
   record.segments = successful_segments;
   text[0] = '\0';
   VARU_get_os_info(&record.os_major, &record.os_minor, text, sizeof text);
-  std::snprintf(record.os_text, sizeof record.os_text, "%s", text);
+  put_text(record.os_text, sizeof record.os_text, text);
   record.end = time_now();
   record.hqi_intf = f.hqi_intf;
   record.asic_id = f.asic_id;

@@ -59,16 +59,6 @@ struct Chunk {
   uint32_t bytes;
 };
 
-// Runs `fn` in a child process; its exit status.
-template <typename Fn>
-int in_child(Fn fn) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(fn());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A pid lock held by another process for the helper's life.
 class LockedElsewhere {
  public:
