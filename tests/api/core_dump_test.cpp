@@ -172,6 +172,10 @@ TEST_F(CoreDump, TheFirmwaresCommandLine) {
     EXPECT_EQ(last_status().code, row.status);
     EXPECT_EQ(root_.exists("/dumps/cli.txt") ? root_.read("/dumps/cli.txt") : "", row.file);
   }
+  // A reply that claims more bytes than it can hold gives what it holds.
+  sim_.reply_with(24, 11, {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'o', 'k'});
+  EXPECT_EQ(run("G3", "RetrieveFwCliData", {out.c_str(), "show ver"}), 0u);
+  EXPECT_EQ(root_.read("/dumps/cli.txt").size(), 64992u);
 }
 
 }  // namespace
