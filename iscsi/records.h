@@ -292,6 +292,11 @@ constexpr size_t kFwConfigAsicRevision = 4;   // u8
 constexpr size_t kFwConfigTargetsA = 32;
 constexpr size_t kFwConfigTargetsB = 84;
 
+// Byte 120 of the firmware configuration: the function capabilities; with kFwConfigNoMultichannel
+// set the adapter offers no multichannel mode.
+constexpr size_t kFwConfigFunctionCaps = 120;
+constexpr uint8_t kFwConfigNoMultichannel = 0x40;
+
 // Discovery parameters (opcodes 28 get and 29 set of subsystem 2).
 constexpr size_t kDiscoveryParamsSize = 888;
 constexpr size_t kDiscoveryParamsFlags = 544;     // u16

@@ -29,7 +29,7 @@ Mac parse_mac(const std::string& text, const std::string& where);
 // Hexadecimal digits (blanks allowed) as bytes, at most 1 MiB.
 std::string parse_hex(const std::string& text, const std::string& where);
 
-// The maintenance keys of an adapter: fw_config, flash, core_dump and controller_state
+// The maintenance keys of an adapter: controller_state, flash and core_dump
 // (sim/maintenance_config.cpp).
 void read_maintenance(const json& obj, Adapter& adapter, const std::string& where);
 

@@ -1,4 +1,4 @@
-// The maintenance keys of an adapter: fw_config, controller_state, flash and core_dump.
+// The maintenance keys of an adapter: controller_state, flash and core_dump.
 #include <cstdlib>
 
 #include "sim/config_reader.h"
@@ -114,8 +114,6 @@ void read_core_dump(const json& obj, Adapter& a, const std::string& where) {
 }  // namespace
 
 void read_maintenance(const json& obj, Adapter& a, const std::string& where) {
-  const json& fw = object_at(obj, "fw_config", where);
-  a.fw_config.asic_revision = static_cast<uint8_t>(read_uint(fw, "asic_revision", 0, 0xFF, where + ".fw_config"));
   const std::string state = read_text(obj, "controller_state", "alive", 5, where);
   if (state != "alive" && state != "dead") fail(where, "controller_state must be \"alive\" or \"dead\"");
   a.controller_dead = state == "dead";

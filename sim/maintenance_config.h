@@ -1,5 +1,5 @@
-// What a simulated adapter's configuration says about its flash, its core dump and the firmware
-// configuration the update reads (format: sim/README.md).
+// What a simulated adapter's configuration says about its flash and its core dump (format:
+// sim/README.md).
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,6 @@
 #include <vector>
 
 namespace vx::sim {
-
-// The firmware configuration (opcode 58): byte 4 is the ASIC revision.
-struct FwConfig {
-  uint8_t asic_revision = 0;
-};
 
 // A raw firmware answer: status and additional status.
 struct RawAnswer {
