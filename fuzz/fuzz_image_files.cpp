@@ -25,7 +25,9 @@ void read_ufi(const vx::ImageFile& image, const std::string& path) {
     uint32_t index = 0;
     if (vx::is_comp_in_ufi(dir, dir.entries[0].image_type, &index) == 1) require(index == 0);
   }
-  if (vx::get_flash_dir(image, &dir) == 0) require(image.size >= vx::kUfiShortHeaderSize + vx::kGeneration2DirectoryWindow);
+  if (vx::get_flash_dir(image, &dir) == 0) {
+    require(image.size >= vx::kUfiShortHeaderSize + vx::kGeneration2DirectoryWindow);
+  }
   for (uint32_t generation : {2u, 3u, 5u}) {
     uint32_t subtype = 0;
     const uint32_t type = vx::VARU_get_ufi_type(path.c_str(), &subtype, generation);

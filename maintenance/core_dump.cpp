@@ -35,7 +35,9 @@ void put_text(char* field, size_t size, const char* text) { std::memcpy(field, t
 
 bool same_text(const char* a, const char* b) { return ::strcasecmp(a, b) == 0; }
 bool is_dead_string(const char* s) { return same_text(s, "Dead") || same_text(s, "Test Dead"); }
-bool is_test_string(const char* s) { return same_text(s, "Test") || same_text(s, "Test live") || same_text(s, "Test Dead"); }
+bool is_test_string(const char* s) {
+  return same_text(s, "Test") || same_text(s, "Test live") || same_text(s, "Test Dead");
+}
 
 // What one dump works with.
 struct Dump {
@@ -69,7 +71,8 @@ FunctionZero find_function0(hm_node* controller, hm_node** out) {
     hm_node* pci = internal_get_node(nic, "PCI", kGroup);
     if (pci == nullptr) return FunctionZero::kNoPciGroup;
     char number[kValueSize];
-    if (read_property(pci, "FunctionNumber", number) && (std::strcmp(number, "0x0") == 0 || std::strcmp(number, "0") == 0)) {
+    const bool read = read_property(pci, "FunctionNumber", number);
+    if (read && (std::strcmp(number, "0x0") == 0 || std::strcmp(number, "0") == 0)) {
       *out = nic;
       return FunctionZero::kFound;
     }
@@ -89,7 +92,8 @@ core_dump_time time_now() {
 bool append_instance(const char* file, const void* header, size_t header_size, const void* data, size_t size) {
   FILE* out = std::fopen(file, "abe");
   if (out == nullptr) return false;
-  bool ok = std::fwrite(header, 1, header_size, out) == header_size && (size == 0 || std::fwrite(data, 1, size, out) == size);
+  bool ok = std::fwrite(header, 1, header_size, out) == header_size &&
+            (size == 0 || std::fwrite(data, 1, size, out) == size);
   const int saved = errno;
   ok = std::fclose(out) == 0 && ok;
   if (!ok && errno == 0) errno = saved;
@@ -249,7 +253,9 @@ uint32_t VARU_record_core_dump(const char* file, RecordFields& f) {
     pdebug(kBackEnd, 3, "%s:INVALID File or CoreDump String.\n", __func__);
     return 1;
   }
-  if (VARU_CORE_DUMP_STATUS != 0 && f.dump_string[0] == '\0') std::snprintf(f.dump_string, sizeof f.dump_string, "live");
+  if (VARU_CORE_DUMP_STATUS != 0 && f.dump_string[0] == '\0') {
+    std::snprintf(f.dump_string, sizeof f.dump_string, "live");
+  }
   core_dump_record record{};
   record.magic = kRecordMagic;
   record.one = 1;

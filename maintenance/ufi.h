@@ -47,8 +47,10 @@ constexpr uint64_t image_data_start(uint32_t image_count) {
   return sizeof(ufi_file_header) + uint64_t{sizeof(ufi_image_header)} * image_count;
 }
 
-constexpr char kFlashDirectoryCookie[32] = {'*', '*', '*', ' ', 'Q', 'M', ' ', 'F', 'L', 'A', 'S', 0, 0, 0, 0, 0,
-                                            'H', ' ', 'D', 'I', 'R', 'E', 'C', 'T', 'O', 'R', 'Y', ' ', '*', '*', '*', ' '};
+// "*** QM FLAS", five NULs, "H DIRECTORY *** ".
+constexpr char kFlashDirectoryCookie[32] = {
+    '*', '*', '*', ' ', 'Q', 'M', ' ', 'F', 'L', 'A', 'S', 0,   0,   0,   0,   0,
+    'H', ' ', 'D', 'I', 'R', 'E', 'C', 'T', 'O', 'R', 'Y', ' ', '*', '*', '*', ' '};
 constexpr uint32_t kMaxDirectoryEntries = 32;
 constexpr uint16_t kOptypeFromImageType = 0xFFFF;
 

@@ -46,7 +46,9 @@ Answer segment_reply(Command& c, uint32_t status, const uint8_t* data, uint32_t 
 Answer command_line(Command& c, uint32_t length) {
   const std::string text = c.payload.bytes(sizeof(coredump_seg_request), length);
   auto it = c.adapter.core_dump.cli.find(text);
-  if (it == c.adapter.core_dump.cli.end() || it->second.unsupported) return segment_reply(c, kCliUnsupported, nullptr, 0);
+  if (it == c.adapter.core_dump.cli.end() || it->second.unsupported) {
+    return segment_reply(c, kCliUnsupported, nullptr, 0);
+  }
   const std::string& bytes = it->second.bytes;
   return segment_reply(c, 0, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
 }

@@ -83,7 +83,9 @@ void read_core_dump(const json& obj, Adapter& a, const std::string& where) {
   read_versions(cd, &d.low_version, &d.high_version, at);
   d.hqi_intf = static_cast<uint32_t>(read_uint(cd, "hqi_intf", d.hqi_intf, 0xFFFFFFFF, at));
   d.asic_id = static_cast<uint32_t>(read_uint(cd, "asic_id", d.asic_id, 0xFFFFFFFF, at));
-  if (has(cd, "component_count")) d.component_count = static_cast<int64_t>(read_uint(cd, "component_count", 0, 0xFFFF, at));
+  if (has(cd, "component_count")) {
+    d.component_count = static_cast<int64_t>(read_uint(cd, "component_count", 0, 0xFFFF, at));
+  }
   if (has(cd, "components")) {
     const json& list = cd.at("components");
     if (!list.is_array()) fail(at, "components must be a list");

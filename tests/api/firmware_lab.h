@@ -41,7 +41,8 @@ constexpr const char* kFirmwareLab = R"({"adapters": [
   "flash": {"prg_change_status": 1}},
  {"serial_number": "G5", "generation": 5, "pci": {"bus": 5}, "firmware": {"active": "10.0.3.1"},
   "fw_config": {"asic_revision": "0x11"}, "controller_state": "dead", "iscsi_functions": [{"function": 1}],
-  "nic_functions": [{"function": 0}], "flash": {"crcs": {"0": "0x1234abcd"}, "crc_answers": {"9": 2}, "write_answers": {"21": "1"}}},
+  "nic_functions": [{"function": 0}],
+  "flash": {"crcs": {"0": "0x1234abcd"}, "crc_answers": {"9": 2}, "write_answers": {"21": "1"}}},
  {"serial_number": "G5B", "generation": 5, "pci": {"bus": 8}, "firmware": {"active": "9.4.1.0"},
   "iscsi_functions": [{"function": 1}]},
  {"serial_number": "G6", "generation": 6, "pci": {"bus": 9}, "iscsi_functions": [{"function": 1}]}

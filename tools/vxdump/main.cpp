@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   const vx::core_dump_record& r = listing.record;
   std::printf("record: %u segments, chip %s, string \"%s\", hqi 0x%08x, ASIC 0x%x, versions %u.%u, %s\n", r.segments,
               r.chip_state != 0 ? "dead" : "running", text_of(r.dump_string, sizeof r.dump_string).c_str(), r.hqi_intf,
-              r.asic_id, r.low_version, r.high_version, r.failed != 0 ? "a segment read failed" : "every read answered");
+              r.asic_id, r.low_version, r.high_version,
+              r.failed != 0 ? "a segment read failed" : "every read answered");
   std::printf("host \"%s\", %s %u.%u, started %04u-%02u-%02u %02u:%02u:%02u\n",
               text_of(r.host_name, sizeof r.host_name).c_str(), text_of(r.os_text, sizeof r.os_text).c_str(),
               r.os_major, r.os_minor, r.start.year, r.start.month, r.start.day, r.start.hour, r.start.minute,

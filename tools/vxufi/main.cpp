@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
   }
   std::printf("%s: %zu bytes\n", argv[2], written.bytes.size());
   for (const vxufi::Placed& p : written.placed) {
-    std::printf("  optype %u image type 0x%x at %" PRIu64 ", %u bytes\n", p.optype, p.image_type, p.file_offset, p.size);
+    std::printf("  optype %u image type 0x%x at %" PRIu64 ", %u bytes\n", p.optype, p.image_type, p.file_offset,
+                p.size);
   }
   return 0;
 }

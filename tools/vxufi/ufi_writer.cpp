@@ -53,7 +53,10 @@ std::string hex_bytes(const std::string& text) {
   int high = -1;
   for (char c : text) {
     if (c == ' ' || c == '\n' || c == '\t') continue;
-    const int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+    const int v = (c >= '0' && c <= '9')   ? c - '0'
+                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                           : -1;
     if (v < 0) fail("bytes must be hexadecimal digits");
     if (high < 0) {
       high = v;
@@ -79,9 +82,9 @@ std::string content(const json& c, uint32_t size, bool with_crc) {
   if (bytes.size() > size) fail("a component's bytes do not fit its size");
   bytes.resize(size, static_cast<char>(number(c, "fill", 0, 0xFF)));
   if (with_crc && size >= kCrcSize) {
+    const auto* data = reinterpret_cast<const Bytef*>(bytes.data());
     const uint32_t crc = c.contains("crc") ? static_cast<uint32_t>(number(c, "crc", 0, 0xFFFFFFFF))
-                                           : static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(bytes.data()),
-                                                                           size - kCrcSize));
+                                           : static_cast<uint32_t>(::crc32(0, data, size - kCrcSize));
     std::memcpy(&bytes[size - kCrcSize], &crc, sizeof crc);
   }
   return bytes;
@@ -159,7 +162,9 @@ void generation3(const json& d, Written* out) {
     const uint64_t type = number(c, "image_type", 0xFFFFFFFF, 0xFFFFFFFF);
     auto row = std::find_if(std::begin(vx::kVx3FlashComponents), std::end(vx::kVx3FlashComponents),
                             [&](const vx::Vx3Component& r) { return r.image_type == type; });
-    if (row == std::end(vx::kVx3FlashComponents)) fail("generation 3 has no component of image type " + std::to_string(type));
+    if (row == std::end(vx::kVx3FlashComponents)) {
+      fail("generation 3 has no component of image type " + std::to_string(type));
+    }
     if (dir.entry_count == vx::kMaxDirectoryEntries) fail("more than 32 components");
     vx::flash_directory_entry& e = dir.entries[dir.entry_count++];
     e.image_type = row->image_type;
@@ -230,7 +235,9 @@ bool build_file(const std::string& description, Written* out, std::string* error
       case 5: generation5(d, out); break;
       default: fail("generation must be 2, 3, 4 or 5");
     }
-    if (d.contains("truncate")) out->bytes.resize(std::min<uint64_t>(out->bytes.size(), number(d, "truncate", 0, kMaxFileSize)));
+    if (d.contains("truncate")) {
+      out->bytes.resize(std::min<uint64_t>(out->bytes.size(), number(d, "truncate", 0, kMaxFileSize)));
+    }
     return true;
   } catch (const Error& e) {
     *error = e.text;

@@ -107,9 +107,9 @@ TEST_F(ImageFiles, ObjectFileChecks) {
   };
   for (const Row& row : rows) {
     object_file_header h{};
-    EXPECT_EQ(process_obj_file(reinterpret_cast<const uint8_t*>(row.bytes.data()), static_cast<uint32_t>(row.bytes.size()),
-                               &h) == 0 ? 0u : vxtest::last_status().code,
-              row.want);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(row.bytes.data());
+    const uint32_t rc = process_obj_file(bytes, static_cast<uint32_t>(row.bytes.size()), &h);
+    EXPECT_EQ(rc == 0 ? 0u : vxtest::last_status().code, row.want);
   }
 }
 
@@ -138,7 +138,8 @@ TEST(CoreDumpTemplates, ShapeOfEachTemplate) {
       }
     }
     EXPECT_EQ(row.tmpl->coded_count, row.coded);
-    EXPECT_EQ(std::vector<uint32_t>({dead, live, compressed}), std::vector<uint32_t>({row.dead, row.live, row.compressed}));
+    EXPECT_EQ(std::vector<uint32_t>({dead, live, compressed}),
+              std::vector<uint32_t>({row.dead, row.live, row.compressed}));
   }
   EXPECT_EQ(chip_template(4), nullptr);
 }
