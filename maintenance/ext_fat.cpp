@@ -411,7 +411,7 @@ uint32_t do_RetrieveARMLog(hm_node* group, hm_node* action, char params[6][256])
       pdebug(kBackEnd, 2, "%s:cannot create %s\n", __func__, file);
       return kStatusFailed;
     }
-    if (!have_table) return refuse(kStatusBadFileOrPath, msg::kBadFileOrPath);
+    if (!have_table) return refuse(kStatusBadFileOrPath, msg::kInvalidFileName);
     out.write(table.data(), table.size());
     result = write_flash_log(t, group, out);
   } else {
@@ -420,7 +420,7 @@ uint32_t do_RetrieveARMLog(hm_node* group, hm_node* action, char params[6][256])
       return refuse(kStatusSnapshotConfigFailed, msg::kSnapshotConfigFailed);
     }
     if (total == 0) return refuse(kStatusNoSnapshotEntries, msg::kNoSnapshotEntries);
-    if (!out.create(file)) return refuse(kStatusBadFileOrPath, msg::kBadFileOrPath);
+    if (!out.create(file)) return refuse(kStatusBadFileOrPath, msg::kInvalidFileName);
     if (!have_table) return kStatusFailed;
     out.write(table.data(), table.size());
     result = write_memory_log(t, total, out);

@@ -18,11 +18,8 @@ uint32_t do_DeleteApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_10baseT_nvpvalue(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -112,11 +109,8 @@ const PendingHandler kPendingHandlers[] = {
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
-    {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
-    {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
-    {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"group_AdministratorTLVSetting", reinterpret_cast<const void*>(&group_AdministratorTLVSetting)},
     {"group_OperationalTLVSettings", reinterpret_cast<const void*>(&group_OperationalTLVSettings)},
     {"group_PeerTLVSetting", reinterpret_cast<const void*>(&group_PeerTLVSetting)},

@@ -593,6 +593,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   }
   read_diagnostics(obj, a, where);
   read_profile_keys(obj, a, where);
+  read_maintenance(obj, a, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/diag_config.h"
+#include "sim/maintenance_config.h"
 
 namespace vx::sim {
 
@@ -204,6 +205,9 @@ struct Adapter {
   // Flash objects an adapter leaves the factory with: name -> content, served until written.
   std::vector<std::pair<std::string, std::string>> flash_objects;
   AdapterDiagnostics diag;         // fat, phy_loopback, dma, extfat, event_log
+  bool controller_dead = false;    // controller_state "dead": the core-dump properties say so
+  FlashConfig flash;               // flash: CRCs and answers of the flash commands
+  CoreDumpConfig core_dump;        // core_dump: what the core-dump commands describe and return
 };
 
 // ---- the remote world: targets, discovery portals and iSNS servers ----------------------------------

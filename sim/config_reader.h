@@ -33,5 +33,8 @@ std::string parse_hex(const std::string& text, const std::string& where);
 // event_log; loopback, loopback_test, transceiver, self_test_result and tdr (sim/diag_config.cpp).
 void read_diagnostics(const json& obj, Adapter& adapter, const std::string& where);
 void read_port_diagnostics(const json& obj, PortSettings& port, const std::string& where);
+// The maintenance keys of an adapter: controller_state, flash and core_dump
+// (sim/maintenance_config.cpp).
+void read_maintenance(const json& obj, Adapter& adapter, const std::string& where);
 
 }  // namespace vx::sim

@@ -176,7 +176,7 @@ TEST_F(FirmwareTrace, TheArmLogFollowsTheStringTableKeptInMemory) {
   EXPECT_EQ(bytes("flash.log").size(), 5000u + 30 * 64);
 
   sim_.inject_status(130, 1, 3, 0, -1);
-  EXPECT_STATUS(run(kExtFat, "RetrieveARMLog", {"flash.log", "FLASH"}), 257, vx::msg::kBadFileOrPath);
+  EXPECT_STATUS(run(kExtFat, "RetrieveARMLog", {"flash.log", "FLASH"}), 257, vx::msg::kInvalidFileName);
   EXPECT_STATUS(run(kExtFat, "RetrieveARMLog", {"ram.log", "RAM"}), 207, vx::msg::kStringTableFailed);
   EXPECT_EQ(files(), (std::set<string>{"arm.log", "flash.log", "ram.log"})) << "no string table beside them";
 }
