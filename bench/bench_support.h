@@ -78,9 +78,10 @@ class SplitTimer {
   SplitTimer() {
     if (timers()++ != 0) return;
     real() = vx::host_ops();
-    vx::host_ops().open = [](const char* path, int flags, mode_t mode) { return timed(real().open, path, flags, mode); };
-    vx::host_ops().close = [](int fd) { return timed(real().close, fd); };
-    vx::host_ops().ioctl = [](int fd, unsigned long request, void* arg) { return timed(real().ioctl, fd, request, arg); };
+    vx::HostOps& ops = vx::host_ops();
+    ops.open = [](const char* path, int flags, mode_t mode) { return timed(real().open, path, flags, mode); };
+    ops.close = [](int fd) { return timed(real().close, fd); };
+    ops.ioctl = [](int fd, unsigned long request, void* arg) { return timed(real().ioctl, fd, request, arg); };
   }
   ~SplitTimer() {
     if (--timers() == 0) vx::host_ops() = real();

@@ -132,7 +132,9 @@ class Printed {
 };
 
 // Keys need not be unique (the fields decide), only mostly different.
-uint64_t key_of(const PersistentTarget& p) { return std::hash<std::string>{}(p.target) ^ (uint64_t{p.port} << 16 | p.isid); }
+uint64_t key_of(const PersistentTarget& p) {
+  return std::hash<std::string>{}(p.target) ^ (uint64_t{p.port} << 16 | p.isid);
+}
 uint64_t key_of(const SimSession& x) { return x.handle; }
 
 // A list of records, each its printed text.

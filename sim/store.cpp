@@ -39,7 +39,9 @@ constexpr int64_t kNanosecondsPerSecond = 1000000000;
 // Beyond this (files of earlier roots, large LUN data) everything kept is forgotten.
 constexpr size_t kMaxKeptBytes = 16u << 20;
 
-int64_t nanoseconds(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * kNanosecondsPerSecond + t.tv_nsec; }
+int64_t nanoseconds(const struct timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * kNanosecondsPerSecond + t.tv_nsec;
+}
 
 struct Identity {
   dev_t device = 0;
