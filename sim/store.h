@@ -2,9 +2,10 @@
 // files under <root>/var/lib/vxsim/<serial>/, and the host files that its drivers write
 // (the vmnic lines of /etc/vmware/esx.conf). Files go through the steps of the library's own file
 // store (platform/file_store.cpp, compiled into the module): every change is a read-modify-write
-// under a whole-file fcntl lock on "<file>.lock", written to a temporary file and renamed into
-// place, so two processes that load the module on one root see one adapter. The adapter stands in
-// for a device, not for a disk: nothing is fsync'd.
+// under a whole-file fcntl lock on "<file>.lock", written over a temporary file and swapped into
+// place in one step, so two processes that load the module on one root see one adapter, and a
+// process killed while it writes leaves the old content or the new. The adapter stands in for a
+// device, not for a disk: nothing is fsync'd.
 //
 // A process keeps what it last read or wrote of each file, and the state parsed from it, and reads
 // the file again only when another process replaced it. Every write stamps the new file with a
@@ -39,7 +40,8 @@ class Store {
   file_store::ReadResult read(const std::string& file, std::string* out) const;
   // Runs `edit` on the current content (empty when missing; `existed` tells) under the file's
   // lock, making missing directories; when it returns true the result replaces the file
-  // atomically. False when `edit` declines or a step fails (the old file is then untouched).
+  // atomically (a result equal to the file writes nothing). False when `edit` declines or a step
+  // fails (the old file is then untouched).
   bool update(const std::string& file, const std::function<bool(std::string& content, bool existed)>& edit) const;
 
   // A state kept as the text of one file. `parse` makes it from the text ("" when the file is
