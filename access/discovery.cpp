@@ -13,6 +13,7 @@
 
 #include "access/backend_state.h"
 #include "access/fw_commands.h"
+#include "access/host.h"
 #include "platform/platform.h"
 #include "access/transport.h"
 #include "engine/hm.h"
@@ -416,26 +417,20 @@ uint32_t VARU_check_valid_interface(const char* ifname) {
     pdebug(2, 3, "%s:Given Interface name is not valid or not PF.\n", __func__);
     return kStatusFailed;
   }
-  const std::string out_path = host_path(kIfNameFile);
-  if (!all_chars_in(out_path.c_str(), 4096, "_./-")) return kStatusFailed;
+  const CommandOutput out(kIfNameFile);
+  if (!out.made() || !all_chars_in(out.path().c_str(), 4096, "_./-")) return kStatusFailed;
 
   char command[512];
   std::snprintf(command, sizeof command, "ethtool -i %s 2> /dev/null | grep -a bus-info | cut -d\" \" -f2 > %s",
-                ifname, out_path.c_str());
+                ifname, out.path().c_str());
   host_ops().system(command);
-  FILE* file = std::fopen(out_path.c_str(), "re");
-  if (file == nullptr) {
+  std::vector<std::string> lines;
+  if (!out.lines(&lines)) {
     pdebug(2, 3, "%s:Failed to Open file\n", __func__);
     return kStatusFailed;
   }
-  char line[256];
   char bus_info[256] = "";
-  while (std::fgets(line, sizeof line, file) != nullptr) {
-    cut_newline(line);
-    std::snprintf(bus_info, sizeof bus_info, "%s", line);
-  }
-  std::fclose(file);
-  ::unlink(out_path.c_str());
+  if (!lines.empty()) std::snprintf(bus_info, sizeof bus_info, "%s", lines.back().c_str());
 
   // Read back from a tool's output, so checked like caller text; an empty one would make lspci
   // dump every device.

@@ -213,22 +213,24 @@ bool is_interface_name(const char* name) {
   return n > 0 && name[0] != '-';
 }
 
-bool take_output_lines(const char* path, std::vector<std::string>* lines) {
-  if (path == nullptr) return false;
-  std::string p = mapped(path);
-  bool ok = false;
-  {
-    std::ifstream in(p);
-    if (in) {
-      ok = true;
-      std::string line;
-      while (std::getline(in, line)) {
-        if (lines != nullptr) lines->push_back(line);
-      }
-    }
+CommandOutput::CommandOutput(const char* path) {
+  if (path == nullptr) return;
+  path_ = make_private_file(mapped(path));
+  if (path_.empty()) pdebug(kBackEnd, 3, "%s: could not make a file beside %s\n", __func__, path);
+}
+
+CommandOutput::~CommandOutput() {
+  if (made()) ::unlink(path_.c_str());
+}
+
+bool CommandOutput::lines(std::vector<std::string>* out) const {
+  std::ifstream in(path_);
+  if (!made() || !in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (out != nullptr) out->push_back(line);
   }
-  ::unlink(p.c_str());
-  return ok;
+  return true;
 }
 
 // ---- host identity ----------------------------------------------------------------------------------
@@ -269,10 +271,10 @@ uint32_t VARU_get_system_name(char* name, size_t name_size) {
 }
 
 int32_t find_os_distribution() {
-  std::string command = "uname -r  2>/dev/null > " + shell_quote(mapped(kKernelNameFile));
-  run_shell(command);
+  const CommandOutput out(kKernelNameFile);
+  if (out.made()) run_shell("uname -r  2>/dev/null > " + out.quoted());
   std::vector<std::string> lines;
-  if (!take_output_lines(kKernelNameFile, &lines)) {
+  if (!out.lines(&lines)) {
     pdebug(kBackEnd, 3, "%s: %s not found\n", __func__, kKernelNameFile);
     return -1;
   }

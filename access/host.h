@@ -100,9 +100,24 @@ int32_t run_shell(const std::string& command);
 std::string shell_quote(const std::string& text);
 // True for a host interface name that may stand in a shell command: 1 to 15 of [A-Za-z0-9_.:-].
 bool is_interface_name(const char* name);
-// Reads the lines of a command's output file (newlines cut), then deletes the file. `path` is the
-// system's path; false when the file cannot be read.
-bool take_output_lines(const char* path, std::vector<std::string>* lines);
+// A file in "/tmp" (which others can write) for what a shell command writes: made afresh under a
+// unique name that begins with the system's name for it ("/tmp/kernelname.Xa3kQ9"), so that a file
+// or link planted at that name is never followed or truncated; removed when the object goes.
+class CommandOutput {
+ public:
+  explicit CommandOutput(const char* path);   // the system's path
+  ~CommandOutput();
+  CommandOutput(const CommandOutput&) = delete;
+  CommandOutput& operator=(const CommandOutput&) = delete;
+  bool made() const { return !path_.empty(); }
+  const std::string& path() const { return path_; }   // mapped; "" when none could be made
+  std::string quoted() const { return shell_quote(path_); }
+  // Its lines, newlines cut; false when it cannot be read.
+  bool lines(std::vector<std::string>* out) const;
+
+ private:
+  std::string path_;
+};
 
 // ---- host identity (host.cpp) ------------------------------------------------------------------
 constexpr uint32_t kHostEmbedded = 2;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "access/backend_state.h"
 #include "access/host.h"
@@ -34,7 +35,6 @@ class InterfaceUp {
   explicit InterfaceUp(const std::string& ifname) : ifname_(ifname) {}
   ~InterfaceUp() {
     if (brought_up_) run_shell("ifconfig " + ifname_ + " down > /dev/null");
-    VARU_delete_file(kFlashLog);
   }
   InterfaceUp(const InterfaceUp&) = delete;
   InterfaceUp& operator=(const InterfaceUp&) = delete;
@@ -76,12 +76,15 @@ uint32_t flash_through_sysfs(const std::string& ifname, const char* image) {
     pdebug(kBackEnd, 3, "%s: Failed to get the name of the flash file\n", __func__);
     return 1;
   }
-  run_shell("cat " + mapped_q(kFirmwareTimeout) + " 2> /dev/null > " + mapped_q(kOldTimeout) + ";echo 360 > " +
-            mapped_q(kFirmwareTimeout));
+  // The firmware loader's time-out is raised for the download and put back after it.
+  const CommandOutput old_timeout(kOldTimeout);
+  if (old_timeout.made()) {
+    run_shell("cat " + mapped_q(kFirmwareTimeout) + " 2> /dev/null > " + old_timeout.quoted() + ";echo 360 > " +
+              mapped_q(kFirmwareTimeout));
+  }
   run_shell(copy_command(name, image));
   int32_t rc = run_shell("firmware=" + q(image) + ";echo \"${firmware##*/}\" > " + mapped_q(flash_fw));
-  run_shell("echo `cat " + mapped_q(kOldTimeout) + "` > " + mapped_q(kFirmwareTimeout) + "; rm -rf " +
-            mapped_q(kOldTimeout));
+  if (old_timeout.made()) run_shell("echo `cat " + old_timeout.quoted() + "` > " + mapped_q(kFirmwareTimeout));
   return rc != 0 ? upgrade_failed() : 0;
 }
 
@@ -93,7 +96,9 @@ uint32_t flash_through_ethtool(const std::string& ifname, const char* image) {
     return 1;
   }
   run_shell(copy_command(name, image));
-  std::string ethtool = "ethtool -f " + ifname + " " + operand_q(name) + " >/dev/null 2> " + mapped_q(kFlashLog);
+  const CommandOutput errors(kFlashLog);
+  const std::string ethtool = "ethtool -f " + ifname + " " + operand_q(name) + " >/dev/null 2> " +
+                              (errors.made() ? errors.quoted() : "/dev/null");
   int32_t rc = 0;
   if (run_shell("getenforce 2> /dev/null | grep Enforcing >/dev/null") != 0) {
     rc = run_shell(ethtool);
@@ -104,13 +109,9 @@ uint32_t flash_through_ethtool(const std::string& ifname, const char* image) {
   }
   if (rc == 0) return 0;
   if (rc != kEthtoolRetry) return upgrade_failed();
-  FILE* log = VARU_file_open(kFlashLog, "r");
-  if (log == nullptr) return 1;
-  char line[kValueSize] = "";
-  bool have_line = std::fgets(line, sizeof line, log) != nullptr;
-  VARU_file_close(log);
-  if (!have_line) return 1;
-  if (std::strstr(line, "Resource temporarily unavailable") != nullptr) {
+  std::vector<std::string> lines;
+  if (!errors.lines(&lines) || lines.empty()) return 1;
+  if (lines.front().find("Resource temporarily unavailable") != std::string::npos) {
     varu_set_last_status(kStatusTwoPassFirmware, msg::kFirmwareTwoPass);
     return kStatusTwoPassFirmware;
   }

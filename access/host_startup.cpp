@@ -1,5 +1,6 @@
 // Scratch directories at start-up, the host's driver kind, the iSCSI PCI functions that lspci lists,
 // and the PCI address of a NIC function from ethtool.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,8 +64,13 @@ uint32_t VARU_config_dir_permssions() {
 
 uint32_t VARU_config_log_dir_permissions() {
   prepare_dir(kLogDir, true);
-  std::string log = host_path(kLogFile);
-  if (::access(log.c_str(), R_OK) == 0) ::chmod(log.c_str(), kFileMode);
+  // Through the open file, never through a link planted at the log's name in "/tmp".
+  const int fd = ::open(host_path(kLogFile).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid()) {
+    ::fchmod(fd, kFileMode);
+  }
+  if (fd >= 0) ::close(fd);
   return 0;
 }
 
@@ -77,14 +83,15 @@ uint32_t VARU_get_nic_driver_type() {
 uint32_t VARU_get_all_iscsi_devices() {
   std::memset(g_iscsi_addresses, 0, sizeof g_iscsi_addresses);
   g_iscsi_address_count = 0;
-  std::string out = shell_quote(host_path(kScsiIdsFile));
   for (const char* vendor : wire::kMakerVendorIdTexts) {
     for (const char* device : kIscsiDeviceIds) {
+      const CommandOutput out(kScsiIdsFile);
+      if (!out.made()) continue;
       std::string command = std::string("lspci -D -d ") + vendor + ":" + device +
-                            " 2> /dev/null | cut -d \" \" -f1 2> /dev/null > " + out;
+                            " 2> /dev/null | cut -d \" \" -f1 2> /dev/null > " + out.quoted();
       int32_t rc = run_shell(command);
       std::vector<std::string> lines;
-      take_output_lines(kScsiIdsFile, &lines);
+      out.lines(&lines);
       if (rc != 0) continue;
       for (const std::string& line : lines) {
         if (line.empty() || g_iscsi_address_count >= kIscsiAddressSlots) continue;
@@ -103,11 +110,11 @@ const char* iscsi_device_address(uint32_t index) {
 uint32_t VARU_backend_client_nic_bdf(int32_t handle, char* bus, char* function, uint32_t* pci_domain, size_t size) {
   char ifname[kIfNameSize] = "";
   if (!host_interface_name(handle, ifname, sizeof ifname) || !is_interface_name(ifname)) return 1;
-  std::string command = std::string("ethtool -i ") + ifname + " 2>/dev/null | grep bus-info | cut -d\" \" -f2 > " +
-                        shell_quote(host_path(kIfNameFile));
-  run_shell(command);
+  const CommandOutput out(kIfNameFile);
+  if (!out.made()) return 1;
+  run_shell(std::string("ethtool -i ") + ifname + " 2>/dev/null | grep bus-info | cut -d\" \" -f2 > " + out.quoted());
   std::vector<std::string> lines;
-  take_output_lines(kIfNameFile, &lines);
+  out.lines(&lines);
   for (const std::string& line : lines) {
     // [domain:]bus:device.function, each field hexadecimal.
     const char* p = line.c_str();

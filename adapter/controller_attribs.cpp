@@ -58,11 +58,7 @@ constexpr TextField kControllerTexts[] = {
 
 // A text field of the record, never read past its width.
 void field_text(const uint8_t* record, size_t offset, size_t width, char* out, size_t size) {
-  const char* field = reinterpret_cast<const char*>(record + offset);
-  size_t n = strnlen(field, width);
-  if (n >= size) n = size - 1;
-  std::memcpy(out, field, n);
-  out[n] = '\0';
+  copy_field_text(reinterpret_cast<const char*>(record + offset), width, out, size);
 }
 
 cntr_attribs as_record(const uint8_t* bytes) {
@@ -87,6 +83,14 @@ hm_node* controller_of(hm_node* node) {
 uint8_t as_u8(int32_t value) { return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value); }
 
 }  // namespace
+
+void copy_field_text(const char* field, size_t width, char* out, size_t size) {
+  if (out == nullptr || size == 0) return;
+  size_t n = field != nullptr ? strnlen(field, width) : 0;
+  if (n >= size) n = size - 1;
+  if (n > 0) std::memcpy(out, field, n);
+  out[n] = '\0';
+}
 
 bool parse_pci_number(const char* text, uint32_t* out) {
   if (text == nullptr || text[0] == '\0' || text[0] == '-') return false;

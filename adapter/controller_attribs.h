@@ -124,6 +124,10 @@ uint32_t store_vpd_segments(hm_node* vpd_group, const uint8_t* data1024);
 // (generation 4: always; other generations without a probe: 0), else 1.
 uint32_t VARU_check_for_vm(int32_t handle, hm_node* phba, hm_node* controller);
 
+// The text of a record's field of `width` bytes: up to its first NUL, or the whole field when it
+// has none; cut to `size` - 1 and terminated.
+void copy_field_text(const char* field, size_t width, char* out, size_t size);
+
 // A whole non-negative number in any base ("0x3", "7"); false for anything left over.
 bool parse_pci_number(const char* text, uint32_t* out);
 

@@ -1,5 +1,5 @@
-// The erase of a NIC function's settings in the adapter's flash, as the adapter-wide erase of the
-// configuration runs it for every NIC function.
+// The erase of a NIC function's settings, and of a port's port and discovery configuration, in the
+// adapter's flash, as the adapter-wide erase of the configuration runs them.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +10,15 @@ namespace vx {
 
 constexpr uint32_t kStatusErased = 184;
 constexpr uint32_t kStatusEraseRebootNow = 55;
+constexpr uint32_t kStatusPortEraseFailed = 187;
 constexpr uint32_t kStatusNicEraseFailed = 188;
 constexpr uint32_t kStatusRebootImmediately = 239;
 
 // 0 with status 184; 55 with status 239 when the adapter must be rebooted at once; else the
 // command's status with status 188.
 uint32_t VARU_EraseNICConfiguration(hm_node* nic_phba);
+// The action PortDiscoveryAndConfiguration<n>/ErasePortandDiscoveryConfiguration (declared in
+// schema/handlers.h): 0 with status 184; 1 with status 256 on a virtual function (nothing sent); else
+// the command's status with status 187.
 
 }  // namespace vx

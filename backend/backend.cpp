@@ -17,6 +17,7 @@
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/port_tree.h"
 #include "backend/enumeration.h"
 #include "engine/api_lock.h"
 #include "engine/hm.h"
@@ -186,6 +187,10 @@ uint32_t VARU_free_all_node_handles() {
     for (hm_node* phba = get_first_instance(controller, "iSCSIPhysicalHBA"); phba != nullptr;
          phba = next_instance(phba)) {
       free_iscsi_records(phba);
+    }
+    for (hm_node* port = get_first_instance(controller, "PortDiscoveryAndConfiguration"); port != nullptr;
+         port = next_instance(port)) {
+      release_port_records(port);
     }
   }
   return 0;

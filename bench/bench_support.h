@@ -171,11 +171,18 @@ class Client {
 
 // A simulator configuration of `adapters` generation-3 adapters with an iSCSI function on each of
 // their four ports and, for the first eight (the NIC driver's inventory holds eight chips), a NIC
-// function on every port as well.
+// function on every port as well. With `tlvs`, every port's DCBX records hold application TLVs
+// (two of the administrator, one operational, one of the peer).
 constexpr int kLabPorts = 4;
 constexpr int kMaxAdaptersWithNic = 8;
 
-inline std::string adapters_config(int adapters, bool with_nic) {
+constexpr const char* kLabPortSettings =
+    R"({"dcbx": {"admin": {"app_tlvs": [{"entry": 0, "protocol": 35078, "priorities": 8},
+                                         {"entry": 3, "selector": 1, "protocol": 3260, "priorities": 16}]},
+                "operational": {"app_tlvs": [{"entry": 3, "selector": 1, "protocol": 3260, "priorities": 16}]},
+                "peer": {"app_tlvs": [{"entry": 1, "selector": 1, "protocol": 3260, "priorities": 16}]}}})";
+
+inline std::string adapters_config(int adapters, bool with_nic, bool tlvs = false) {
   auto functions = [](int first) {
     std::string list;
     for (int p = 0; p < kLabPorts; ++p) {
@@ -192,6 +199,11 @@ inline std::string adapters_config(int adapters, bool with_nic) {
                   a == 0 ? "" : ", ", a, 16 + a, kLabPorts);
     s += head + std::string(", \"iscsi_functions\": [") + functions(4) + "]";
     if (with_nic && a < kMaxAdaptersWithNic) s += ", \"nic_functions\": [" + functions(0) + "]";
+    if (tlvs) {
+      s += ", \"port_settings\": [";
+      for (int p = 0; p < kLabPorts; ++p) s += (p ? ", " : "") + std::string(kLabPortSettings);
+      s += "]";
+    }
     s += "}";
   }
   return s + "]}";
@@ -212,7 +224,7 @@ class Lab {
     ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
     ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
   }
-  Lab(int adapters, bool with_nic) : Lab(adapters_config(adapters, with_nic)) {}
+  Lab(int adapters, bool with_nic, bool tlvs = false) : Lab(adapters_config(adapters, with_nic, tlvs)) {}
 
   bool ok() const { return ok_; }
   void clear_journal() const { sim_.journal_clear(); }

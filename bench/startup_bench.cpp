@@ -1,9 +1,11 @@
-// Start-up (VARU_init: enumeration of every adapter and the per-controller steps) and shut-down
-// against 1, 4 and 16 simulated adapters, each with an iSCSI function on every one of its four
-// ports and, for the first eight (the NIC driver's inventory holds eight chips), a NIC function on
-// every port as well; and the same adapters with their iSCSI functions only. Reported per adapter, so that linear growth shows as flat counters:
-// start-up time (in all, and the library's own: without the time inside the device calls), heap and
-// allocations of the built tree, and firmware commands sent (from the simulator's journal).
+// Start-up (VARU_init: enumeration of every adapter and the per-controller steps, the port tree of
+// every port with its application TLVs included) and shut-down against 1, 4 and 16 simulated
+// adapters, each with an iSCSI function on every one of its four ports and, for the first eight (the
+// NIC driver's inventory holds eight chips), a NIC function on every port as well; and the same
+// adapters with their iSCSI functions only. Reported per adapter, so that linear growth shows as
+// flat counters: start-up time (in all, and the library's own: without the time inside the device
+// calls), heap and allocations of the built tree, and firmware commands sent (from the simulator's
+// journal).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -28,7 +30,7 @@ uint32_t controllers() {
 
 void BM_StartUp(benchmark::State& state) {
   const int adapters = static_cast<int>(state.range(0));
-  vxbench::Lab lab(adapters, state.range(1) != 0);
+  vxbench::Lab lab(adapters, state.range(1) != 0, /*tlvs*/ true);
   if (!lab.ok()) {
     state.SkipWithError("simulated adapter module not available (build the vxsim target)");
     return;

@@ -190,6 +190,9 @@ hm_node* build_instance(const GroupSpec& spec, hm_node* parent, hm_node* origin,
   if (parent == nullptr || spec.max == 0) return nullptr;
   uint64_t index = 0;
   if (!slot_index(parent, &index)) return nullptr;
+  // A parent below more (or larger) instanced ancestors than the group is made for would take a
+  // bitfield beyond its array: refused before anything is touched.
+  if (spec.bitfields != 0 && index >= spec.bitfields) return nullptr;
   uint8_t* slot = find_slot(spec.bits, index, (spec.max + 7u) / 8u);
   if (slot == nullptr) return nullptr;
   int32_t number = get_first_zero(slot, spec.max);

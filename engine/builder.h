@@ -107,7 +107,16 @@ struct GroupSpec {
   const SchemaRow* rows;
   size_t row_count;
   InstanceBits* bits;
+  // Bitfields of the group's array: one per combination of numbers of the instanced ancestors it
+  // is made for (the product of their maxima). A parent whose ancestors' numbers point past it gets
+  // no instance. 0: as many as the actual ancestors' maxima give.
+  uint32_t bitfields;
 };
+
+// Bytes of a group's bitfield array (0 for an array without a declared size).
+constexpr uint32_t bitfield_array_bytes(const GroupSpec& spec) {
+  return spec.bitfields * ((spec.max + 7u) / 8u);
+}
 
 // ---- table checks ------------------------------------------------------------------------------
 constexpr bool fits(const char* text, size_t limit) {
@@ -190,26 +199,29 @@ constexpr bool row_is(const RowTable<N>& table, int16_t index, const char* name)
 // Called only when a table is bad; in a constant expression that is a compile error.
 [[noreturn]] void schema_table_error(const char* problem);
 
+// `bitfields`: the size of the group's bitfield array, in bitfields (GroupSpec::bitfields).
 template <size_t N>
 constexpr GroupSpec group_spec(const char* name, const char* description, uint16_t max,
-                               hm_group_refresh_handler refresh, const SchemaRow (&rows)[N], InstanceBits& bits) {
+                               hm_group_refresh_handler refresh, const SchemaRow (&rows)[N], InstanceBits& bits,
+                               uint32_t bitfields = 0) {
   const char* problem = schema_problem(name, description, max, rows, N);
   if (problem != nullptr) schema_table_error(problem);
-  return {name, description, max, refresh, rows, N, &bits};
+  return {name, description, max, refresh, rows, N, &bits, bitfields};
 }
 
 // A group without rows of its own.
 constexpr GroupSpec group_spec(const char* name, const char* description, uint16_t max,
-                               hm_group_refresh_handler refresh, InstanceBits& bits) {
+                               hm_group_refresh_handler refresh, InstanceBits& bits, uint32_t bitfields = 0) {
   const char* problem = schema_problem(name, description, max, nullptr, 0);
   if (problem != nullptr) schema_table_error(problem);
-  return {name, description, max, refresh, nullptr, 0, &bits};
+  return {name, description, max, refresh, nullptr, 0, &bits, bitfields};
 }
 
 // Creates one instance of `spec` under `parent` with every row of its table, records origin,
 // action and params for persistence, and reports the new group to a running action's tag list.
-// NULL when no number is free, on any failure (nothing is left behind), or when the action's tag
-// list is full ("Too many groups added in this action" on standard output).
+// NULL when no number is free, when the ancestors' numbers point past the group's bitfield array,
+// on any failure (nothing is left behind), or when the action's tag list is full ("Too many groups
+// added in this action" on standard output).
 hm_node* build_instance(const GroupSpec& spec, hm_node* parent, hm_node* origin, hm_node* action,
                         char params[6][256]);
 

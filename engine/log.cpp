@@ -101,12 +101,16 @@ void pdebug(uint32_t subsystem_mask, int32_t level, const char* fmt, ...) {
 bool varu_log_open() {
   std::lock_guard<std::mutex> guard(g_log_mutex);
   if (varu_log_fp != nullptr) return true;
+  // "/tmp" is everyone's: the log is opened as the IMA log is, never through a link planted there.
   std::string path = host_path(kLogPath);
-  varu_log_fp = std::fopen(path.c_str(), "a+e");
-  if (varu_log_fp == nullptr) {   // a fresh stand-in root has no /tmp yet
+  int fd = open_shared_dir_log(path, 0644);
+  if (fd < 0 && errno == ENOENT) {   // a fresh stand-in root has no /tmp yet
     make_dirs(host_path(kLogDir));
-    varu_log_fp = std::fopen(path.c_str(), "a+e");
+    fd = open_shared_dir_log(path, 0644);
   }
+  if (fd < 0) return false;
+  varu_log_fp = ::fdopen(fd, "a");
+  if (varu_log_fp == nullptr) ::close(fd);
   return varu_log_fp != nullptr;
 }
 

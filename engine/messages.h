@@ -31,6 +31,12 @@ constexpr const char* kOutOfMemory = "Memory allocation failed. Please check for
 constexpr const char* kNoPermanentMac =
     "Failed to get permanent MAC address. Application internal error occurred. Please check varu2d.log file for "
     "more information.";
+constexpr const char* kNoOemAttributes =
+    "Failed to obtain OEM attributes. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kNoAvailablePersonalities =
+    "Failed to get the available personalities for the controller. Please check varu2d.log file for more "
+    "information.";
 
 // Firmware command answers (the status map).
 constexpr const char* kFwActiveSessions =
@@ -98,6 +104,13 @@ constexpr const char* kFirmwareUpdatedReboot =
 constexpr const char* kFirmwareVersionsUnread =
     "Firmware download completed but failed to get ActiveFirmwareVersion and FirmwareVersionOnFlash properties. "
     "Please check varu2d.log file for more information.";
+
+// Port tree start-up.
+constexpr const char* kPortNameFailed =
+    "Failed to get port name. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kPhyDetailFailed =
+    "Failed to get PHY Detail properties. Please check varu2d.log file for more information.";
 
 // iSCSI initiator management.
 constexpr const char* kInvalidValueUseValid = "Invalid value. Please use valid value.";
@@ -262,6 +275,16 @@ constexpr const char* kActiveBootSession =
     "Cannot logout the session as it is an active boot session. Please use the iSCSIPrism configuration utility to "
     "logout the session.";
 
+// A saved file that cannot be written: what stands is said.
+constexpr const char* kSavedFileNotWritten = "Failed to update %s. No changes have been made to the configuration.";
+constexpr const char* kSavedFileNotAdded = "Failed to update %s. The %s is not added.";
+constexpr const char* kSavedFileKept = "Failed to update %s. The %s is kept.";
+constexpr const char* kRegistrationKept = "Failed to update %s. The persistent registration of the session is kept.";
+constexpr const char* kRegistrationWithdrawn =
+    "Failed to record the persistent session in %s. The adapter's registration of the session has been withdrawn.";
+constexpr const char* kLoginOptionsKept =
+    "The adapter refused to register the target with the new login options. The previous login options are kept.";
+
 // Send-target discovery and the target refresh.
 constexpr const char* kDuplicateSendTargetPortal =
     "There already exists a send target portal entry with the given IP address and port number. Please provide "
@@ -289,6 +312,8 @@ constexpr const char* kGetTargetFailed =
 constexpr const char* kNotOnVirtualFunction = "Performed operation is not supported on a SR-IOV virtual function.";
 constexpr const char* kErasedReboot =
     "Erased the Configuration. Please reboot your system for the changes to take effect.";
+constexpr const char* kPortEraseFailed =
+    "Failed to erase port and discovery configuration. Please check varu2d.log file for more information.";
 constexpr const char* kNicEraseFailed = "Failed to erase nic settings. Please check varu2d.log file for more information.";
 constexpr const char* kRebootImmediately =
     "The operation completed successfully. Please reboot the machine immediately in order to avoid inconsistent "

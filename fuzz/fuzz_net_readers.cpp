@@ -6,23 +6,17 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "iscsi/ipv6.h"
 #include "iscsi/net_records.h"
 #include "iscsi/route_arp.h"
 #include "iscsi/statistics.h"
 
-namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using vxfuzz::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // An exact-size copy, so that a read past the reply is caught.
-  const std::vector<uint8_t> reply(data, data + size);
-  const uint8_t* bytes = reply.empty() ? nullptr : reply.data();
+  const vxfuzz::Reply reply(data, size);
+  const uint8_t* bytes = reply.bytes();
   if (bytes == nullptr) return 0;
 
   const std::vector<vx::RouteText> routes = vx::read_route_table(bytes, size);

@@ -165,10 +165,10 @@ IMA_STATUS get_static_target_properties(const IMA_OID& oid, IMA_STATIC_DISCOVERY
   return named != IMA_STATUS_SUCCESS ? named : fill_record(oid_tag(oid), kPortalRows, props);
 }
 
-// Adds the portal to the target of that name after AddTarget found the name taken (last status
-// 21); ErrorCheck(refused) when no target has the name.
-uint32_t add_portal_to_named_target(int32_t lhba, const char* name, const ActionParams& target_params,
-                                    uint32_t refused) {
+// Adds the portal to the target of exactly that name after AddTarget found the name taken (last
+// status 21). 0 also when no target has exactly the name (one differing in case took it): the
+// portal search decides then.
+uint32_t add_portal_to_named_target(int32_t lhba, const char* name, const ActionParams& target_params) {
   std::vector<int32_t> targets;
   uint32_t status = targets_of(lhba, &targets);
   for (size_t i = 0; status == 0 && i < targets.size(); ++i) {
@@ -180,17 +180,18 @@ uint32_t add_portal_to_named_target(int32_t lhba, const char* name, const Action
     params.set_text(kSlotPortalPort, target_params.text(kSlotPort));
     return invoke_action(targets[i], kActionAddTargetPortal, params);
   }
-  return status != 0 ? status : refused;
+  return status;
 }
 
-// The portal just added: of a target with this name (several targets may share a portal), at this
-// address and port. Portals whose values cannot be read are passed over. -1 when there is none.
+// The portal just added: of a target with this name, case ignored as the hierarchy ignores it
+// (several targets may share a portal), at this address and port. Portals whose values cannot be
+// read are passed over. -1 when there is none.
 int32_t find_static_portal(int32_t lhba, const char* name, const Endpoint& wanted) {
   std::vector<int32_t> targets;
   targets_of(lhba, &targets);
   for (int32_t target : targets) {
     char text[kTextSize];
-    if (GetVaruPropertyVal(target, kPropTargetISCSIName, text) != 0 || std::strcmp(text, name) != 0) continue;
+    if (GetVaruPropertyVal(target, kPropTargetISCSIName, text) != 0 || strcasecmp(text, name) != 0) continue;
     std::vector<int32_t> portals;
     portals_of(target, &portals);
     for (int32_t portal : portals) {
@@ -226,7 +227,7 @@ IMA_STATUS add_static_target(const IMA_OID& oid, const IMA_STATIC_DISCOVERY_TARG
     char text[VARU_STATUS_TEXT_SIZE];
     VARU_get_last_status(&code, text);
     if (code != kLastStatusDuplicateTarget) return ErrorCheck(status);
-    status = add_portal_to_named_target(lhba, params.text(kSlotTargetName), params, status);
+    status = add_portal_to_named_target(lhba, params.text(kSlotTargetName), params);
     if (status != 0) return ErrorCheck(status);
   }
   const int32_t portal = find_static_portal(lhba, params.text(kSlotTargetName), wanted);

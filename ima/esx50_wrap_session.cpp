@@ -271,6 +271,9 @@ IMA_STATUS get_lu_properties(const IMA_OID& oid, IMA_LU_PROPERTIES* props) {
   int32_t portal = 0;
   uint32_t walk = parent_of(oid_tag(oid), &target);
   if (walk == 0) walk = first_portal(target, &portal);
+  // A target without a portal has nothing to name it by: the failed lookup of its first portal is
+  // the answer, not the root's tag.
+  if (walk == 0 && portal == 0) walk = group_at(target, "TargetPortal0", &portal);
   if (walk != 0) return ErrorCheck(walk);
   props->associatedTargetOid = make_oid(IMA_OBJECT_TYPE_TARGET, portal);
   static constexpr FieldRow kRows[] = {{"", kPropLUNNumber, write_hex, VX_FIELD(IMA_LU_PROPERTIES, targetLun), 0}};

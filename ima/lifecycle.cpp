@@ -1,6 +1,5 @@
 // The plug-in's lifecycle (counted opens that start and stop the hierarchy, the owner id), the
 // front end's log, and the entry points that need no hierarchy.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,7 +53,7 @@ void ppdebug(const char* fmt, ...) {
   va_end(ap);
   if (length <= 0) return;
   // Appended, never through a symbolic link planted at the log's name; one write per line.
-  const int fd = ::open(host_path(kImaLogPath).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+  const int fd = open_shared_dir_log(host_path(kImaLogPath), 0644);
   if (fd < 0) return;
   const size_t size = std::min(static_cast<size_t>(length), sizeof line - 1);
   if (::write(fd, line, size) < 0) {

@@ -106,17 +106,27 @@ uint32_t logout_discovery(const CommandAddress& at, uint32_t handle) {
   return ioctl_logout_target(at.port, &request, at.domain, at.phba_port);
 }
 
-// The portal of a listed target that the target lacks: made and recorded.
+// The portal of a listed target that the target lacks: made and recorded. One the file cannot hold
+// is not made: the next process would not have it.
 hm_node* add_listed_portal(hm_node* lhba, hm_node* target, const std::string& name, const ListedPortal& p,
                            bool first_record) {
   hm_node* portal = setup_portal(target, p.address.c_str(), p.port.c_str(), p.group_tag.c_str(), BuilderArgs{});
-  if (portal != nullptr) {
-    VARU_add_target_into_file(lhba, target, name.c_str(), p.address.c_str(), p.port.c_str(), first_record);
+  if (portal != nullptr &&
+      VARU_add_target_into_file(lhba, target, name.c_str(), p.address.c_str(), p.port.c_str(), first_record) != 0) {
+    delete_with_records(portal);
+    saved_file_failed(msg::kSavedFileNotAdded, kSaveTargetFile, "target portal");
+    return nullptr;
   }
   return portal;
 }
 
 bool listed_name_usable(const std::string& name) { return !name.empty() && record_safe(name); }
+
+// A target this pass made goes when it got no portal; one the user had, or one whose portals are
+// recorded already, stays.
+void drop_if_bare(hm_node* target, bool created) {
+  if (created && get_first_instance(target, kGroupTargetPortal) == nullptr) delete_with_records(target);
+}
 
 }  // namespace
 
@@ -146,10 +156,6 @@ uint32_t do_AddSendTargetPortal(hm_node* discovery, hm_node* action, char params
       return refuse(kStatusDuplicateSendTargetPortal, msg::kDuplicateSendTargetPortal);
     }
   }
-  if (VARU_check_for_duplicate_entry_in_file(instance_number(controller), instance_number(phba), instance_number(lhba),
-                                             nullptr, address.c_str(), port.c_str(), kPortalRecords, 0) == 1) {
-    return refuse(kStatusDuplicateSendTargetPortal, msg::kDuplicateSendTargetPortal);
-  }
   LoginOptionTexts options;
   if (!read_login_option_texts(internal_get_node(lhba, kGroupInitiatorLoginOptions, kGroup), &options)) {
     return kStatusFailed;
@@ -160,12 +166,24 @@ uint32_t do_AddSendTargetPortal(hm_node* discovery, hm_node* action, char params
   std::vector<std::string> record = lhba_instance_key(lhba);
   for (const std::string& v : {address, port, mac}) record.push_back(v);
   for (const std::string& v : options.values) record.push_back(v);
-  // The file is what the Discovery refresh keeps: a portal it does not record does not stay.
-  if (!fill_send_target_portal(stp, address, port, mac, options) || !append_record(kSavePortalFile, record)) {
+  // The file is what the Discovery refresh keeps: a portal it does not record does not stay. Its
+  // duplicate check and the append are one step, so two clients never both record one address.
+  if (!fill_send_target_portal(stp, address, port, mac, options)) {
     delete_with_records(stp);
     return kStatusFailed;
   }
-  return kStatusOk;
+  switch (append_unique_record(kSavePortalFile, record,
+                               saved_record_key(lhba, kPortalRecords, nullptr, address.c_str(), port.c_str(), 0))) {
+    case Appended::kWritten:
+      return kStatusOk;
+    case Appended::kPresent:
+      delete_with_records(stp);
+      return refuse(kStatusDuplicateSendTargetPortal, msg::kDuplicateSendTargetPortal);
+    case Appended::kFailed:
+      break;
+  }
+  delete_with_records(stp);
+  return saved_file_failed(msg::kSavedFileNotAdded, kSavePortalFile, "send target portal");
 }
 
 uint32_t do_DeleteSendTargetPortal(hm_node* discovery, hm_node*, char params[6][256]) {
@@ -178,7 +196,7 @@ uint32_t do_DeleteSendTargetPortal(hm_node* discovery, hm_node*, char params[6][
   }
   if (VARU_remove_entry_from_file(ancestor_named(discovery, kGroupLogicalHBA), nullptr, address.c_str(), port.c_str(), 0,
                                   kPortalRecords) != 0) {
-    return kStatusFailed;
+    return saved_file_failed(msg::kSavedFileKept, kSavePortalFile, "send target portal");
   }
   return delete_with_records(stp);
 }
@@ -256,7 +274,10 @@ uint32_t BuildTargetInfoList(const uint8_t* list, size_t size, hm_node* lhba, hm
     bool first_record = created;
     for (const ListedPortal& p : t.portals) {
       if (validate_target_portal(target, nullptr, p.address.c_str(), p.port.c_str()) == 0) continue;
-      if (add_listed_portal(lhba, target, t.name, p, first_record) == nullptr) return kStatusFailed;
+      if (add_listed_portal(lhba, target, t.name, p, first_record) == nullptr) {
+        drop_if_bare(target, created);
+        return kStatusFailed;
+      }
       first_record = false;
     }
   }
@@ -424,8 +445,7 @@ uint32_t get_all_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t ph
     for (const ListedPortal& p : t.portals) {
       if (validate_target_portal(target, nullptr, p.address.c_str(), p.port.c_str()) == 0) continue;
       if (add_listed_portal(lhba, target, t.name, p, first_record) == nullptr) {
-        // Only a target this pass made goes with its portal; one the user had stays.
-        if (created) delete_with_records(target);
+        drop_if_bare(target, created);
         break;
       }
       first_record = false;

@@ -99,12 +99,6 @@ uint32_t erase_program_side(hm_node* phba, hm_node* lhba, const PhbaGroups& g, c
   }
 
   purge_nodes_within(lhba, kGroupTarget);
-  // Records left in the file would bring the targets back at the next start: the erase has failed.
-  std::vector<std::string> lines;
-  if (VARU_remove_entry_from_file(lhba, nullptr, nullptr, nullptr, kAnyIsid, kLogicalHbaRecords) != 0 &&
-      read_records(kSaveTargetFile, &lines) != file_store::ReadResult::kMissing) {
-    return kStatusFailed;
-  }
 
   hm_node* options = internal_get_node(lhba, kGroupInitiatorLoginOptions, kGroup);
   static const struct {
@@ -129,6 +123,16 @@ uint32_t do_EraseConfiguration(hm_node* target, hm_node*, char[6][256]) {
   if (vm_flag == 1) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   PhbaGroups groups;
   if (check_erase(target, &groups) != 0) return kStatusFailed;
+  // The saved targets go before anything else: records left in the file would bring the targets
+  // back at the next start, and a file that cannot be rewritten stops the erase before it begins.
+  std::vector<std::vector<std::string>> keys;
+  for (hm_node* lhba = get_first_instance(target, kGroupLogicalHBA); lhba != nullptr; lhba = next_instance(lhba)) {
+    keys.push_back(lhba_instance_key(lhba));
+  }
+  std::vector<std::string> removed;
+  if (!remove_records(kSaveTargetFile, keys, &removed)) {
+    return saved_file_failed(msg::kSavedFileNotWritten, kSaveTargetFile);
+  }
   // The routes go first; the firmware's erase clears any it kept.
   VARU_delete_available_routes(target);
   for (hm_node* lhba = get_first_instance(target, kGroupLogicalHBA); lhba != nullptr; lhba = next_instance(lhba)) {
@@ -136,7 +140,11 @@ uint32_t do_EraseConfiguration(hm_node* target, hm_node*, char[6][256]) {
     at.port = get_port_number(target);
     erase_request request{kEraseOperation, kEraseIscsi, {}};
     const uint32_t erased = ioctl_erase_ROM(at.port, &request, at.domain, at.phba_port, kProtocolIscsi);
-    if (erased != 0) return erased;
+    if (erased != 0) {
+      // The adapter keeps its persistent targets: so does the file.
+      if (!append_lines(kSaveTargetFile, removed)) pdebug(kBackEnd, 3, "%s:the records were not put back\n", __func__);
+      return erased;
+    }
     // iSNS is switched off, and the records go, only once the firmware has erased its side.
     const uint32_t rc = erase_program_side(target, lhba, groups, at);
     if (rc != 0) return rc;

@@ -40,15 +40,6 @@ void copy_bounded(char* field, size_t size, const std::string& text) {
   std::memcpy(field, text.data(), text.size() < size - 1 ? text.size() : size - 1);
 }
 
-// The LUN scan after a login or logout; 90 leaves its text.
-void rescan_luns(hm_node* target, const char* text_90) {
-  char params[kParamCount][kValueSize] = {};
-  std::string changed;
-  const uint32_t result =
-      get_all_luns(target, BuilderArgs{target, internal_get_node(target, kActionReScanLUNS, kAction), params}, &changed);
-  if (result == kStatusLunInfo) varu_set_last_status(kStatusLunInfo, text_90);
-}
-
 // What stays the same over the tries of one target login.
 struct TargetTries {
   hm_node* target;
@@ -118,6 +109,9 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
   }
   uint32_t isid = as_given.isid_qualifier;
   bool registered = session_found != 0;
+  // The first registration carries no time-out; one made again after a withdrawal carries the
+  // target's ETO.
+  uint32_t eto = 0;
   for (uint8_t c = 0; c < chap.count; ++c) {
     for (uint8_t h = 0; h < header.count; ++h) {
       for (uint8_t d = 0; d < data.count; ++d) {
@@ -144,7 +138,7 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
         // One registration per try: it logs in with this try's options and is withdrawn when the try fails.
         if (!registered) {
           const uint32_t made = make_session_persistent(owner, t.address.c_str(), t.port.c_str(), isid,
-                                                        &request->options, t.boot.c_str(), t.initiator.c_str(), 0);
+                                                        &request->options, t.boot.c_str(), t.initiator.c_str(), eto);
           if (made != kStatusOk) return made;
           registered = true;
           if (registered_here != nullptr) *registered_here = true;
@@ -158,7 +152,9 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
         }
         const bool invalid_target = result == kStatusHostUnreachable || result == kStatusNoSuchTargetHere;
         if ((session_found == 0 || (!invalid_target && t.withdraw_on_failure)) && registered) {
-          withdraw(t, isid);
+          // A withdrawal refused leaves the registration with its record; its status says so.
+          const uint32_t withdrawn = withdraw(t, isid);
+          if (withdrawn != kStatusOk) return withdrawn;
           registered = false;
           if (registered_here != nullptr) *registered_here = false;
         }
@@ -167,6 +163,10 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
         if (!registered) {
           isid = generate_isid_qualifier(t.name.c_str(), t.initiator.c_str());
           if (isid == kIsidNone) return refuse(kStatusIsidInUse, msg::kIsidInUse);
+          std::string eto_text;
+          uint64_t value = 0;
+          if (!read_property(owner, kPropETO, &eto_text)) return kStatusFailed;
+          eto = parse_number(eto_text, 10, UINT32_MAX, &value) ? static_cast<uint32_t>(value) : 0;
         }
       }
     }
@@ -252,6 +252,10 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   bool registered_here = false;
   if (VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid,
                      &registered_here) != 0) {
+    // What the firmware holds after the failed tries (a registration that could not be withdrawn
+    // keeps its session) is what the tree shows.
+    char cleared[kParamCount][kValueSize] = {};
+    get_all_sessions(lhba, at, target, cleared);
     return kStatusFailed;
   }
   login_reply reply;

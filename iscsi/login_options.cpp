@@ -112,8 +112,12 @@ uint32_t store_options(hm_node* group, const std::vector<OptionValue>& values) {
   return ok ? kStatusOk : kStatusFailed;
 }
 
-void after_change(const OptionLevel& level, hm_node* group) {
-  if (level.update_sessions) VARU_update_session_authentication(group->parent);
+// A change of a target's options registers its idle sessions again. Its result is not used, but
+// for a registration the adapter refused: the previous options are back then, and the change fails.
+uint32_t after_change(const OptionLevel& level, hm_node* group, const LoginOptionTexts& previous) {
+  if (!level.update_sessions) return kStatusOk;
+  return VARU_update_session_authentication(group->parent, &previous) == kStatusLoginOptionsRefused ? kStatusFailed
+                                                                                                    : kStatusOk;
 }
 
 // The plain options of every level.
@@ -121,7 +125,8 @@ uint32_t handle_level_option(hm_node* prop, char* buf, uint32_t op) {
   hm_node* group = owning_group(prop);
   const OptionLevel* level = level_of(group);
   if (level == nullptr || buf == nullptr) return kStatusFailed;
-  get_level_options(group);
+  LoginOptionTexts previous;
+  if (!read_login_option_texts(group, &previous)) return kStatusFailed;   // the stored record, read afresh
   if (op == kGet) return handle_internal_property(prop, buf, kGet);
   if (op != kSet) return kStatusOk;
   const size_t option = option_of(prop->name);
@@ -141,8 +146,7 @@ uint32_t handle_level_option(hm_node* prop, char* buf, uint32_t op) {
   }
   if (option == kOptionCount || set_level_options(group, {{option, buf}}) != kStatusOk) return kStatusFailed;
   const uint32_t result = handle_internal_property(prop, buf, kSet);
-  after_change(*level, group);
-  return result;
+  return after_change(*level, group, previous) != kStatusOk ? kStatusFailed : result;
 }
 
 // The Authentication properties: a read refreshes them; changes go through the CHAP actions.
@@ -200,7 +204,7 @@ uint32_t set_level_options(hm_node* options_group, const std::vector<OptionValue
   });
   if (!written) {
     pdebug(kBackEnd, 3, "%s: Failed to get a file lock for %s\n", level->setter, level->locked);
-    return kStatusFailed;
+    return saved_file_failed(msg::kSavedFileNotWritten, level->file);
   }
   return kStatusOk;
 }
@@ -270,7 +274,8 @@ uint32_t check_chap_secret(const std::string& secret, const char* name) {
 uint32_t do_ConfigureCHAP(hm_node* auth, hm_node*, char params[6][256]) {
   hm_node* group = auth != nullptr ? auth->parent : nullptr;
   const OptionLevel* level = level_of(group);
-  if (level == nullptr) return kStatusFailed;
+  LoginOptionTexts previous;
+  if (level == nullptr || !read_login_option_texts(group, &previous)) return kStatusFailed;
   const std::string method = canonical("Mutual CHAP,One-Way CHAP", params[0]);
   const std::string initiator_name = params[1];
   const std::string initiator_secret = params[2];
@@ -308,27 +313,45 @@ uint32_t do_ConfigureCHAP(hm_node* auth, hm_node*, char params[6][256]) {
                                                 {kOptInitiatorChapName, mutual ? initiator_name : ""},
                                                 {kOptInitiatorSecret, mutual ? initiator_secret : ""}});
   if (result != kStatusOk) return kStatusFailed;
-  after_change(*level, group);
-  return kStatusOk;
+  return after_change(*level, group, previous);
 }
 
 uint32_t do_DeleteCHAP(hm_node* auth, hm_node*, char[6][256]) {
   hm_node* group = auth != nullptr ? auth->parent : nullptr;
   const OptionLevel* level = level_of(group);
-  if (level == nullptr) return kStatusFailed;
+  LoginOptionTexts previous;
+  if (level == nullptr || !read_login_option_texts(group, &previous)) return kStatusFailed;
   const uint32_t result = store_options(group, {{kOptMethod, "None"},
                                                 {kOptChapParam, "Prohibited"},
                                                 {kOptInitiatorChapName, ""},
                                                 {kOptInitiatorSecret, ""},
                                                 {kOptTargetChapName, ""},
                                                 {kOptTargetSecret, ""}});
-  after_change(*level, group);
-  return result == kStatusOk ? kStatusOk : kStatusFailed;
+  if (result != kStatusOk) return kStatusFailed;
+  return after_change(*level, group, previous);
 }
 
 // ---- sessions of a target whose options changed -------------------------------------------------------
 
-uint32_t VARU_update_session_authentication(hm_node* target) {
+namespace {
+
+// What registers an idle session again.
+struct IdleSession {
+  std::string address;
+  std::string port;
+  uint32_t isid;
+  std::string boot;
+  std::string initiator;
+};
+
+uint32_t register_again(hm_node* target, const IdleSession& s, uint32_t eto) {
+  return make_session_persistent(target, s.address.c_str(), s.port.c_str(), s.isid, nullptr, s.boot.c_str(),
+                                 s.initiator.c_str(), eto);
+}
+
+}  // namespace
+
+uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTexts* previous) {
   hm_node* lhba = ancestor_named(target, kGroupLogicalHBA);
   hm_node* controller = controller_of(target);
   if (lhba == nullptr || ancestor_named(target, kGroupiSCSIPhysicalHBA) == nullptr || controller == nullptr) {
@@ -351,9 +374,10 @@ uint32_t VARU_update_session_authentication(hm_node* target) {
   uint64_t eto = 0;
   parse_number(eto_text, 10, UINT32_MAX, &eto);
   const CommandAddress at = command_address(target);
-  bool registered = false;
+  std::vector<IdleSession> registered;
+  bool refused = false;
   hm_node* s = get_first_instance(target, kGroupSession);
-  while (s != nullptr) {
+  while (s != nullptr && !refused) {
     hm_node* next = next_instance(s);
     std::string status;
     if (!read_property(s, kPropSessionStatus, &status) || !session_inactive(status)) {
@@ -362,30 +386,43 @@ uint32_t VARU_update_session_authentication(hm_node* target) {
     }
     hm_node* c = get_first_instance(s, kGroupConnection);
     if (c == nullptr) return kStatusFailed;
-    const std::string initiator = cached_value(s, kPropSessionInitiatorName);
-    const std::string address = cached_value(c, kPropConnectionDestinationIPAddress);
-    const std::string port = cached_value(c, kPropConnectionDestinationPortNumber);
-    const std::string boot = cached_value(s, kPropSessioniSCSIBoot);
     uint64_t isid = 0;
     if (!parse_number(cached_value(s, kPropSessionISIDQualifier), 16, 0xFFFF, &isid)) return kStatusFailed;
+    const std::string boot = cached_value(s, kPropSessioniSCSIBoot);
+    const IdleSession idle{cached_value(c, kPropConnectionDestinationIPAddress),
+                           cached_value(c, kPropConnectionDestinationPortNumber), static_cast<uint32_t>(isid),
+                           boot.empty() ? "False" : boot, cached_value(s, kPropSessionInitiatorName)};
     if (equal_nocase(boot, "True")) {
       const uint32_t cleared = clear_boot_session(s, generation, session_address(s));
       if (cleared != kStatusOk) return cleared;
     }
-    delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), address.c_str(),
-                      port.c_str(), static_cast<uint32_t>(isid), initiator.c_str(), 1);
+    delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), idle.address.c_str(),
+                      idle.port.c_str(), idle.isid, idle.initiator.c_str(), 1);
     delete_with_records(s);
-    if (make_session_persistent(target, address.c_str(), port.c_str(), static_cast<uint32_t>(isid), nullptr,
-                                boot.empty() ? "False" : boot.c_str(), initiator.c_str(),
-                                static_cast<uint32_t>(eto)) != kStatusOk) {
-      return kStatusFailed;
-    }
-    registered = true;
+    refused = register_again(target, idle, static_cast<uint32_t>(eto)) != kStatusOk;
+    registered.push_back(idle);
     s = next;
   }
-  if (!registered) return kStatusOk;
+  if (registered.empty()) return kStatusOk;
+  hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
+  if (refused && previous != nullptr && options != nullptr) {
+    // The adapter keeps what it had: the previous options stand in the file and the properties
+    // again, and every session changed so far is registered with them once more.
+    std::vector<OptionValue> values;
+    for (size_t i = 0; i < kOptionCount; ++i) values.push_back({i, previous->values[i]});
+    store_options(options, values);
+    for (const IdleSession& idle : registered) {
+      if (register_again(target, idle, static_cast<uint32_t>(eto)) != kStatusOk) {
+        pdebug(kBackEnd, 3, "%s:the previous registration of %s was not put back\n", __func__, idle.address.c_str());
+      }
+    }
+  }
   char params[kParamCount][kValueSize] = {};
   get_all_sessions(lhba, at, target, params);
+  if (refused) {
+    refuse(kStatusLoginOptionsRefused, msg::kLoginOptionsKept);
+    return kStatusLoginOptionsRefused;
+  }
   if (generation != kGenerationOrvelle) return kStatusOk;
   for (s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     if (!session_inactive(cached_value(s, kPropSessionStatus)) || !equal_nocase(cached_value(s, kPropSessioniSCSIBoot), "True")) {

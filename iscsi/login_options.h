@@ -20,6 +20,7 @@ constexpr uint32_t kStatusOneWayChapIgnores = 137;
 constexpr uint32_t kStatusMutualChapNeedsInitiator = 138;
 constexpr uint32_t kStatusDigestLevelPreferred = 193;
 constexpr uint32_t kStatusDigestDefaultPreferred = 194;
+constexpr uint32_t kStatusLoginOptionsRefused = 337;
 
 // Reads the owner's record of the level of `options_group` into its twelve properties (empty
 // CHAPParam, HeaderParam and DataParam shown as "Prohibited"). 0, also when no record matches;
@@ -52,7 +53,11 @@ uint32_t VARU_get_stploginoptions(hm_node* stp, hm_node* options_group, hm_node*
 uint32_t check_chap_secret(const std::string& secret, const char* name);
 
 // After a change of a target's login options: every closed or failed session of the target is
-// registered again with the new options. 0, or 1 (306 / 307 for the boot TLV).
-uint32_t VARU_update_session_authentication(hm_node* target);
+// registered again with the new options. When the adapter refuses one, the `previous` options (the
+// twelve values before the change) are put back in the file and the properties and every session
+// changed so far is registered with them again: 337 with its status. 0, or 1 (306 / 307 for the
+// boot TLV).
+struct LoginOptionTexts;
+uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTexts* previous = nullptr);
 
 }  // namespace vx

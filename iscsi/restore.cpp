@@ -206,14 +206,18 @@ uint32_t VARU_set_stp_loginopts_prop(char* adapter_key, char* phba_key, char* lh
   if (action == nullptr) return kStatusFailed;
   for (const std::string& line : lines) {
     const std::vector<std::string> f = split_record(line);
+    uint64_t port = 0;
+    parse_number(field(f, kPortalPortField), 10, 0xFFFF, &port);
+    // Records two clients once both wrote make one portal.
+    if (check_for_stp_in_VARU(discovery, field(f, kPortalAddressField).c_str(), std::to_string(port).c_str()) == 1) {
+      continue;
+    }
     // The address is recorded whole: an IPv6 address is longer than an IPv4 text.
     char params[kParamCount][kValueSize] = {};
     std::snprintf(params[0], kValueSize, "%s", field(f, kPortalAddressField).c_str());
     std::snprintf(params[1], kValueSize, "%s", field(f, kPortalPortField).c_str());
     hm_node* portal = initialize_SendTargetPortal(discovery, discovery, action, params);
     if (portal == nullptr) return kStatusFailed;
-    uint64_t port = 0;
-    parse_number(field(f, kPortalPortField), 10, 0xFFFF, &port);
     set_cached(portal, kPropStpIPAddress, field(f, kPortalAddressField));
     set_cached(portal, kPropStpPortNumber, std::to_string(port));
     set_cached(portal, kPropStpPortMacAddress, field(f, kPortalMacField));

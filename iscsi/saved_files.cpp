@@ -151,29 +151,67 @@ file_store::ReadResult read_records(const char* file, std::vector<std::string>* 
   return got;
 }
 
-bool append_record(const char* file, const std::vector<std::string>& fields) {
+namespace {
+
+bool fields_safe(const char* file, const std::vector<std::string>& fields) {
   for (const std::string& field : fields) {
     if (!record_safe(field)) {
       pdebug(kBackEnd, 3, "%s:a value of the record for %s holds a comma or a control character.\n", __func__, file);
       return false;
     }
   }
-  const std::string line = join_record(fields) + '\n';
+  return true;
+}
+
+// Appends lines under the file's lock; `unless` (when not empty) names a record whose presence
+// stops the append.
+Appended append_under_lock(const char* file, const std::string& lines, const std::vector<std::string>& unless) {
+  bool present = false;
   // A last line left without its newline (a file edited by hand) stays a line of its own.
   const bool written = file_store::update_file(
       host_path(file),
       [&](std::string& content, bool) {
+        size_t start = 0;
+        while (!unless.empty() && !present && start < content.size()) {
+          size_t end = content.find('\n', start);
+          if (end == std::string::npos) end = content.size();
+          present = record_matches(split_record(content.substr(start, end - start)), unless, false);
+          start = end + 1;
+        }
+        if (present) return false;
         if (!content.empty() && content.back() != '\n') content += '\n';
-        content += line;
+        content += lines;
         return true;
       },
       kSavedFileMode);
-  if (written) return true;
+  if (present) return Appended::kPresent;
+  if (written) return Appended::kWritten;
   pdebug(kBackEnd, 3, "%s:Failed to write %s.\n", __func__, file);
-  return false;
+  return Appended::kFailed;
 }
 
-bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep) {
+}  // namespace
+
+bool append_record(const char* file, const std::vector<std::string>& fields) {
+  return fields_safe(file, fields) && append_under_lock(file, join_record(fields) + '\n', {}) == Appended::kWritten;
+}
+
+Appended append_unique_record(const char* file, const std::vector<std::string>& fields,
+                              const std::vector<std::string>& unless) {
+  if (!fields_safe(file, fields)) return Appended::kFailed;
+  return append_under_lock(file, join_record(fields) + '\n', unless);
+}
+
+bool append_lines(const char* file, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + '\n';
+  return lines.empty() || append_under_lock(file, text, {}) == Appended::kWritten;
+}
+
+bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep,
+                     std::vector<std::string>* removed) {
+  bool unchanged = false;
+  std::vector<std::string> dropped;
   const bool written = file_store::update_file(
       host_path(file),
       [&](std::string& content, bool existed) {
@@ -185,14 +223,52 @@ bool rewrite_records(const char* file, const std::function<bool(std::string& lin
           if (end == std::string::npos) end = content.size();
           std::string line = content.substr(start, end - start);
           start = end + 1;
-          if (!line.empty() && keep(line)) out += line + "\n";
+          if (line.empty()) continue;
+          if (keep(line)) {
+            out += line + "\n";
+          } else {
+            dropped.push_back(line);
+          }
         }
+        unchanged = out == content;
+        if (unchanged) return false;
         content = std::move(out);
         return true;
       },
       kSavedFileMode);
-  if (!written) pdebug(kBackEnd, 3, "%s:Failed to rewrite %s.\n", __func__, file);
-  return written;
+  if (!written && !unchanged) {
+    pdebug(kBackEnd, 3, "%s:Failed to rewrite %s.\n", __func__, file);
+    return false;
+  }
+  if (removed != nullptr) removed->insert(removed->end(), dropped.begin(), dropped.end());
+  return true;
+}
+
+std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const char* name, const char* address,
+                                          const char* port, uint32_t isid) {
+  return record_key(lhba_instance_key(lhba), mode, name, address, port, isid);
+}
+
+bool remove_records(const char* file, const std::vector<std::vector<std::string>>& keys,
+                    std::vector<std::string>* removed) {
+  const bool written = rewrite_records(
+      file,
+      [&](std::string& line) {
+        const std::vector<std::string> fields = split_record(line);
+        for (const auto& key : keys) {
+          if (record_matches(fields, key, true)) return false;
+        }
+        return true;
+      },
+      removed);
+  std::string content;
+  return written || file_store::read(host_path(file), &content) == file_store::ReadResult::kMissing;
+}
+
+uint32_t saved_file_failed(const char* format, const char* file, const char* what) {
+  const char* slash = std::strrchr(file, '/');
+  fail(kStatusSavedFileNotWritten, format, slash != nullptr ? slash + 1 : file, what);
+  return kStatusFailed;
 }
 
 // ---- interfaces ---------------------------------------------------------------------------------
@@ -252,21 +328,22 @@ uint32_t VARU_add_target_into_file(hm_node* lhba, hm_node* target, const char* n
     return kStatusFailed;
   }
   const std::vector<std::string> key = lhba_instance_key(target);
-  const int32_t a = number_of(target, "Vexalon");
-  const int32_t p = number_of(target, "iSCSIPhysicalHBA");
-  const int32_t l = number_of(target, "LogicalHBA");
-  if (VARU_check_for_duplicate_entry_in_file(a, p, l, name, address, port, kTargetRecords, kAnyIsid) == 1) {
-    pdebug(kBackEnd, 5, "%s:found duplicate_target\n", __func__);
-    return kStatusOk;
-  }
   hm_node* target_options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
   hm_node* source = new_target ? internal_get_node(lhba, kGroupInitiatorLoginOptions, kGroup) : target_options;
   TargetRecordValues v;
   if (!read_target_values(lhba, target, source, &v)) return kStatusFailed;
   v.target_name = name;
-  const bool recorded = append_record(kSaveTargetFile, target_record(key, v, address, port, ""));
-  if (new_target && !write_login_option_texts(target_options, v.options)) return kStatusFailed;
-  return recorded ? kStatusOk : kStatusFailed;
+  switch (append_unique_record(kSaveTargetFile, target_record(key, v, address, port, ""),
+                               record_key(key, kTargetRecords, name, address, port, kAnyIsid))) {
+    case Appended::kPresent:
+      pdebug(kBackEnd, 5, "%s:found duplicate_target\n", __func__);
+      return kStatusOk;
+    case Appended::kFailed:
+      return kStatusFailed;
+    case Appended::kWritten:
+      break;
+  }
+  return !new_target || write_login_option_texts(target_options, v.options) ? kStatusOk : kStatusFailed;
 }
 
 uint32_t VARU_update_tgt_entry(hm_node* lhba, hm_node* target, const char* address, const char* port, uint32_t isid) {
@@ -275,23 +352,21 @@ uint32_t VARU_update_tgt_entry(hm_node* lhba, hm_node* target, const char* addre
   if (!read_target_values(lhba, target, internal_get_node(target, kGroupTargetLoginOptions, kGroup), &v)) {
     return kStatusFailed;
   }
-  if (VARU_check_for_duplicate_entry_in_file(number_of(target, "Vexalon"), number_of(target, "iSCSIPhysicalHBA"),
-                                             number_of(target, "LogicalHBA"), v.target_name.c_str(), address, port,
-                                             kTargetRecords, isid) == 1) {
-    return kStatusOk;
-  }
-  return append_record(kSaveTargetFile, target_record(lhba_instance_key(target), v, address, port,
-                                                      std::to_string(isid)))
+  const std::vector<std::string> key = lhba_instance_key(target);
+  return append_unique_record(kSaveTargetFile, target_record(key, v, address, port, std::to_string(isid)),
+                              record_key(key, kTargetRecords, v.target_name.c_str(), address, port, isid)) !=
+                 Appended::kFailed
              ? kStatusOk
              : kStatusFailed;
 }
 
 uint32_t VARU_remove_entry_from_file(hm_node* lhba, const char* name, const char* address, const char* port,
-                                     uint32_t isid, uint32_t mode) {
+                                     uint32_t isid, uint32_t mode, std::vector<std::string>* removed) {
   if (lhba == nullptr || mode > kLogicalHbaRecords) return kStatusFailed;
-  const std::vector<std::string> key = record_key(lhba_instance_key(lhba), mode, name, address, port, isid);
+  const std::vector<std::string> key = saved_record_key(lhba, mode, name, address, port, isid);
   const char* file = mode == kPortalRecords ? kSavePortalFile : kSaveTargetFile;
-  return rewrite_records(file, [&](std::string& line) { return !record_matches(split_record(line), key, true); })
+  return rewrite_records(
+             file, [&](std::string& line) { return !record_matches(split_record(line), key, true); }, removed)
              ? kStatusOk
              : kStatusFailed;
 }

@@ -28,6 +28,8 @@ constexpr size_t kTargetIsidField = 6;
 constexpr size_t kTargetTypeField = 17;
 // The ISID that stands for every ISID of a portal.
 constexpr uint32_t kAnyIsid = 0xFFFFF;
+// A saved file could not be written; the text says what stands.
+constexpr uint32_t kStatusSavedFileNotWritten = 336;
 
 // Which file and key a duplicate check or a removal uses.
 enum SavedRecordMode : uint32_t {
@@ -51,9 +53,29 @@ file_store::ReadResult read_records(const char* file, std::vector<std::string>* 
 // Appends one record; false (nothing written) when a field holds a comma or a control character,
 // or when the file cannot be written.
 bool append_record(const char* file, const std::vector<std::string>& fields);
-// Rewrites a file: `keep` sees each non-empty line (it may change it) and says whether it stays.
-// False when the file is missing or unreadable (nothing is written) or the write fails.
-bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep);
+// Appends one record unless a record already matches `unless` (exactly, case counts). The check and
+// the append are made under the file's lock, so that two processes never both append it.
+enum class Appended { kWritten, kPresent, kFailed };
+Appended append_unique_record(const char* file, const std::vector<std::string>& fields,
+                              const std::vector<std::string>& unless);
+// Appends lines taken out of a file back to it (the undo of a removal); false when not written.
+bool append_lines(const char* file, const std::vector<std::string>& lines);
+// Rewrites a file: `keep` sees each non-empty line (it may change it) and says whether it stays;
+// the lines it drops are added to *removed when given. A rewrite that changes nothing writes
+// nothing. False when the file is missing or unreadable (nothing is written) or the write fails.
+bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep,
+                     std::vector<std::string>* removed = nullptr);
+
+// The key of a mode's records of `lhba` (as VARU_remove_entry_from_file and the duplicate check
+// build it; ISID kAnyIsid leaves the ISID out).
+std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const char* name, const char* address,
+                                          const char* port, uint32_t isid);
+// Removes every record that matches one of `keys` (case ignored) in one rewrite; the lines removed
+// are added to *removed when given. True also when the file is missing: nothing to remove.
+bool remove_records(const char* file, const std::vector<std::vector<std::string>>& keys,
+                    std::vector<std::string>* removed = nullptr);
+// Sets status 336 with `format` ("%s" the file's name, then `what`) and answers 1.
+uint32_t saved_file_failed(const char* format, const char* file, const char* what = "");
 
 // ---- the interfaces of the saved files --------------------------------------------------------
 // Reads an open file whole into a new terminated text (free with varu_dfree); NULL for no stream,
@@ -65,14 +87,16 @@ uint32_t VARU_check_for_duplicate_entry_in_file(int32_t adapter, int32_t phba, i
 // Records one portal of a target (no ISID). A new target takes the initiator's login options
 // (recorded and copied into its TargetLoginOptions); a new portal of an existing target is recorded
 // with the target's own options, which stay as they are. 0 also when the portal is recorded
-// already; 1 when a value cannot be read, may not stand in a record, or the file is not written.
+// already (nothing is copied then); 1 when a value cannot be read, may not stand in a record, or
+// the file is not written.
 uint32_t VARU_add_target_into_file(hm_node* lhba, hm_node* target, const char* name, const char* address,
                                    const char* port, bool new_target);
 // Records one portal of a target with the ISID of its persistent session (once). 0, or 1.
 uint32_t VARU_update_tgt_entry(hm_node* lhba, hm_node* target, const char* address, const char* port, uint32_t isid);
-// Removes every matching record (case ignored). 0, or 1 for a missing file or a failed write.
+// Removes every matching record (case ignored); the lines removed are added to *removed when
+// given. 0, or 1 for a missing file or a failed write.
 uint32_t VARU_remove_entry_from_file(hm_node* lhba, const char* name, const char* address, const char* port,
-                                     uint32_t isid, uint32_t mode);
+                                     uint32_t isid, uint32_t mode, std::vector<std::string>* removed = nullptr);
 // Splits a record; 1 at the first of the `key_count` leading fields that differs from the key
 // (case ignored), else 0 with fields 1..`field_count` in *fields (missing ones empty). *fields is
 // cleared first, whatever the result.

@@ -309,6 +309,15 @@ uint32_t get_lunname_prop(hm_node* lun) {
              : kStatusFailed;
 }
 
+void rescan_luns(hm_node* target, const char* text_90) {
+  char params[kParamCount][kValueSize] = {};
+  std::string changed;
+  hm_node* action = internal_get_node(target, kActionReScanLUNS, kAction);
+  if (get_all_luns(target, BuilderArgs{target, action, params}, &changed) == kStatusScsiFailed) {
+    varu_set_last_status(kStatusScsiFailed, text_90);
+  }
+}
+
 uint32_t get_all_luns(hm_node* target, const BuilderArgs& args, std::string* changed) {
   std::vector<std::array<uint8_t, 8>> remembered;
   for (hm_node* l = get_first_instance(target, kGroupLUN); l != nullptr; l = next_instance(l)) {

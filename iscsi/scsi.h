@@ -62,6 +62,9 @@ uint32_t lun_block_length(const CommandAddress& at, uint32_t session_handle, con
 // The LUN scan of a target: LUN instances as the sessions report them. *changed is "1" when the set
 // of LUNs changed. 0, 42 (no session), 90 (some session failed), or a purge / builder failure.
 uint32_t get_all_luns(hm_node* target, const BuilderArgs& args, std::string* changed);
+// The scan a login or logout runs through the target's ReScanLUNS action; 90 leaves `text_90` as
+// the last status.
+void rescan_luns(hm_node* target, const char* text_90);
 // The host's rescan of its SCSI devices: nothing to do here.
 uint32_t scan_from_os();
 

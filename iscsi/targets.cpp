@@ -11,6 +11,7 @@
 #include "iscsi/login_block.h"
 #include "iscsi/lookups.h"
 #include "iscsi/saved_files.h"
+#include "iscsi/scsi.h"
 #include "iscsi/sessions.h"
 #include "iscsi/tlv_editor.h"
 #include "iscsi/validators.h"
@@ -105,9 +106,12 @@ uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name
   pdebug(kBackEnd, 5, "%s:isid = %d\n", __func__, static_cast<int>(isid));
   if (isid == kIsidNone) return refuse(kStatusIsidInUse, msg::kIsidInUse);
   const uint32_t result = make_session_persistent(target, address, port, isid, nullptr, boot, initiator.c_str(), 0);
-  if (result != 0) return result;
+  // The session the adapter's login opened shows at once, with its LUNs, as a login's does; after a
+  // failure, whatever session a withdrawn registration left behind.
   std::memset(params, 0, 6 * kValueSize);
   get_all_sessions(lhba, command_address(target), target, params);
+  if (result != 0) return result;
+  rescan_luns(target, msg::kLoginLunInfo);
   return kStatusOk;
 }
 
@@ -236,7 +240,13 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
   if (result == kStatusAuthenticationFailure) return refuse(result, msg::kFwAuthenticationFailure);
   if (result == kStatusCrcMismatch) return refuse(result, msg::kCrcMismatchLogin);
   if (result != 0) return result;
-  VARU_update_tgt_entry(lhba, target, address, port, isid);
+  // A registration stands only with its record: the next process would neither show nor withdraw
+  // a session the adapter logs in to by itself.
+  if (VARU_update_tgt_entry(lhba, target, address, port, isid) != kStatusOk) {
+    delete_persistent(at.port, get_domain_id(target), at.phba_port, target, request.target_name, address, port, isid,
+                      initiator_name, 1);
+    return saved_file_failed(msg::kRegistrationWithdrawn, kSaveTargetFile);
+  }
   return kStatusOk;
 }
 
@@ -246,6 +256,14 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
   if (target == nullptr || target_name == nullptr || address == nullptr || port_text == nullptr ||
       initiator_name == nullptr) {
     return kStatusFailed;
+  }
+  // The records go first, and come back when the firmware keeps the registration: the file and
+  // the adapter never tell two stories.
+  std::vector<std::string> removed;
+  const std::vector<std::string> key =
+      saved_record_key(target->parent, kTargetRecords, target_name, address, port_text, isid);
+  if (mode != 1 && !remove_records(kSaveTargetFile, {key}, &removed)) {
+    return saved_file_failed(msg::kRegistrationKept, kSaveTargetFile);
   }
   if (lhba_number == 0) {
     del_persistent_target_request request{};
@@ -259,11 +277,10 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
     request.isid = isid | kDeleteIsidFlag;
     if (ioctl_del_persistent_target(port, &request, 0, static_cast<uint8_t>(phba_port)) != 0) {
       pdebug(kBackEnd, 3, "%s:ioctl_del_persistent_target is failed\n", __func__);
+      if (!append_lines(kSaveTargetFile, removed)) pdebug(kBackEnd, 3, "%s:the records were not put back\n", __func__);
       return refuse(kStatusDeletePersistencyFailed, msg::kDeletePersistencyFailed);
     }
   }
-  if (mode == 1) return kStatusOk;
-  VARU_remove_entry_from_file(target->parent, target_name, address, port_text, isid, kTargetRecords);
   return kStatusOk;
 }
 
@@ -307,8 +324,10 @@ uint32_t do_AddTarget(hm_node* lhba, hm_node* action, char params[6][256]) {
     delete_with_records(target);
     return kStatusFailed;
   }
+  // Recorded before the adapter hears of it: a target the file cannot hold is not added at all.
   if (VARU_add_target_into_file(lhba, target, name.c_str(), address.c_str(), port.c_str(), true) != 0) {
-    pdebug(kBackEnd, 3, "%s:the target was not recorded in the saved-target file.\n", __func__);
+    delete_with_records(target);
+    return saved_file_failed(msg::kSavedFileNotAdded, kSaveTargetFile, "target");
   }
   const uint32_t result = register_portal(lhba, target, name, initiator, address.c_str(), port.c_str(), boot.c_str(), params);
   if (result != 0) return result;
@@ -351,9 +370,11 @@ uint32_t do_AddTargetPortal(hm_node* target, hm_node*, char params[6][256]) {
       return refuse(kStatusDuplicatePortal, msg::kDuplicateTargetPortal);
     }
   }
-  if (setup_portal(target, address.c_str(), port.c_str(), "0", BuilderArgs{}) == nullptr) return kStatusFailed;
+  hm_node* portal = setup_portal(target, address.c_str(), port.c_str(), "0", BuilderArgs{});
+  if (portal == nullptr) return kStatusFailed;
   if (VARU_add_target_into_file(lhba, target, name.c_str(), address.c_str(), port.c_str(), false) != 0) {
-    pdebug(kBackEnd, 3, "%s:the portal was not recorded in the saved-target file.\n", __func__);
+    delete_with_records(portal);
+    return saved_file_failed(msg::kSavedFileNotAdded, kSaveTargetFile, "target portal");
   }
   return register_portal(lhba, target, name, initiator, address.c_str(), port.c_str(), "False", params);
 }
@@ -372,10 +393,14 @@ uint32_t do_DeleteTarget(hm_node* lhba, hm_node*, char params[6][256]) {
     return kStatusFailed;
   }
   if (active != 0) return refuse(kStatusSessionLoggedIn, msg::kTargetHasLoggedInSession);
+  // Every record of every portal in one rewrite, before the node goes: records left behind would
+  // bring the target back at the next start.
+  std::vector<std::vector<std::string>> keys;
   for (hm_node* p = get_first_instance(target, kGroupTargetPortal); p != nullptr; p = next_instance(p)) {
-    VARU_remove_entry_from_file(lhba, name.c_str(), cached_value(p, kPropTargetIPAddress).c_str(),
-                                cached_value(p, kPropTargetPortNumber).c_str(), kAnyIsid, kTargetRecords);
+    keys.push_back(saved_record_key(lhba, kTargetRecords, name.c_str(), cached_value(p, kPropTargetIPAddress).c_str(),
+                                    cached_value(p, kPropTargetPortNumber).c_str(), kAnyIsid));
   }
+  if (!remove_records(kSaveTargetFile, keys)) return saved_file_failed(msg::kSavedFileKept, kSaveTargetFile, "target");
   return delete_with_records(target);
 }
 
@@ -394,7 +419,11 @@ uint32_t do_DeleteTargetPortal(hm_node* target, hm_node*, char params[6][256]) {
   if (!read_property(portal, kPropTargetIPAddress, &address) || !read_property(portal, kPropTargetPortNumber, &port)) {
     return kStatusFailed;
   }
-  VARU_remove_entry_from_file(target->parent, name.c_str(), address.c_str(), port.c_str(), kAnyIsid, kTargetRecords);
+  if (!remove_records(kSaveTargetFile,
+                      {saved_record_key(target->parent, kTargetRecords, name.c_str(), address.c_str(), port.c_str(),
+                                        kAnyIsid)})) {
+    return saved_file_failed(msg::kSavedFileKept, kSaveTargetFile, "target portal");
+  }
   return delete_with_records(portal);
 }
 

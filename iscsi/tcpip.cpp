@@ -218,6 +218,10 @@ uint32_t handle_DefaultGateway(hm_node* prop, char* buf, uint32_t op) {
   }
   if (send_gateway_change(at, kOperationAdd, kIpTypeIpv4, gateway) != 0) {
     pdebug(kBackEnd, 3, "Could not ADD the new address!!\n");
+    // A refused gateway leaves the one there was.
+    if (old[0] != 0 && send_gateway_change(at, kOperationAdd, kIpTypeIpv4, old) != 0) {
+      pdebug(kBackEnd, 3, "%s: the previous gateway could not be put back\n", __func__);
+    }
     return refuse(kStatusSetGateway, msg::kSetGatewayFailed);
   }
   set_cached(group, kPropPhbaDefaultGateway, ipv4_text(gateway));
@@ -244,19 +248,25 @@ uint32_t do_ConfigureIPAddress(hm_node* target, hm_node* action, char params[6][
   CommandAddress at = action_address(target, action);
   uint8_t old_address[4] = {};
   uint8_t old_mask[4] = {};
-  if (cached_address(target, kPropPhbaInitiatorIPAddress, kIpHost, old_address) &&
-      cached_address(target, kPropPhbaInitiatorSubnetMask, kIpAnyButZero, old_mask) &&
+  const bool had_address = cached_address(target, kPropPhbaInitiatorIPAddress, kIpHost, old_address) &&
+                           cached_address(target, kPropPhbaInitiatorSubnetMask, kIpAnyButZero, old_mask);
+  if (had_address &&
       VARU_delete_ip_from_firmware(at.port, interface_id, target, at.domain, at.phba_port, old_address, old_mask) != 0) {
     return kStatusFailed;
   }
   uint32_t per_address = 0;
-  if (send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, address, mask, &per_address) != 0) {
+  const uint32_t sent = send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, address, mask, &per_address);
+  if (sent != 0 || per_address == kIpEntryDuplicate) {
+    // The new address did not take: the port keeps the one it had, and its sessions with it.
+    if (had_address &&
+        send_ip_entry(at, interface_id, kOperationAdd, kIpTypeIpv4, old_address, old_mask, nullptr) != 0) {
+      pdebug(kBackEnd, 3, "%s: the previous address could not be put back\n", __func__);
+    }
+    if (sent == 0) return refuse(kStatusDuplicateIp, msg::kDuplicateIp);
     pdebug(kBackEnd, 3, "%s: ioctl_modify_ip_entry failed\n", __func__);
     return refuse(kStatusModifyIp, msg::kModifyIpFailed);
   }
-  if (per_address == kIpEntryDuplicate) {
-    varu_set_last_status(kStatusDuplicateIp, msg::kDuplicateIp);
-  } else if (per_address != 0) {
+  if (per_address != 0) {
     pdebug(kBackEnd, 3, "%s: ioctl_modify_ip_entry succeded,but the status of the given IP is %u\n", __func__,
            per_address);
   }

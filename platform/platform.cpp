@@ -165,6 +165,26 @@ uint32_t driver_address(const void* area) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(area));
 }
 
+int open_shared_dir_log(const std::string& path, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat st {};
+  // A hard link to another file, a device or a file someone else left there is not ours to write.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string make_private_file(const std::string& prefix) {
+  std::string path = prefix + ".XXXXXX";
+  const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd < 0) return std::string();
+  ::close(fd);
+  return path;
+}
+
 bool make_dirs(const std::string& dir) {
   if (dir.empty()) return false;
   std::string partial;

@@ -31,6 +31,15 @@ inline std::string host_path(const std::string& absolute) { return host_path(abs
 // Creates every missing directory of `absolute_dir` (already mapped by host_path) with mode 0755.
 bool make_dirs(const std::string& dir);
 
+// Files the library keeps in a directory that others can write ("/tmp"): nothing planted at the
+// name is ever followed or truncated. Paths are host paths.
+// Opens a log for appending: no symbolic link followed, no FIFO waited for, close-on-exec, and
+// only a regular file of one link that this process's user owns. -1 otherwise.
+int open_shared_dir_log(const std::string& path, mode_t mode);
+// Makes a new empty file whose name is `prefix` and six random characters (created exclusively,
+// mode 0600); its path, or "" when none could be made.
+std::string make_private_file(const std::string& prefix);
+
 // Memory whose address fits the 32-bit data-address field of the driver's configuration-read
 // record (the library is a 32-bit process; the 64-bit test build maps it below 4 GiB). Zeroed;
 // NULL on failure. Free with the same size.

@@ -493,7 +493,7 @@ constexpr GroupSpec kVexalon = group_spec(
     "This group represents a Brightlane controller. It holds the identity, firmware versions, temperature and "
     "PCI Express link data of the controller, its configuration and maintenance groups and the controller-wide "
     "actions.",
-    /*max*/ 16, nullptr, kVexalonRows, g_vexalon_bits);
+    kVexalonMax, nullptr, kVexalonRows, g_vexalon_bits);
 
 }  // namespace
 

@@ -95,22 +95,26 @@ std::string read_text(const json& obj, const char* key, const std::string& fallb
   return text;
 }
 
-Mac parse_mac(const std::string& text, const std::string& where) {
-  Mac mac{};
-  unsigned parts[6];
-  char sep[5];
-  int consumed = 0;
-  if (std::sscanf(text.c_str(), "%2x%c%2x%c%2x%c%2x%c%2x%c%2x%n", &parts[0], &sep[0], &parts[1], &sep[1], &parts[2],
-                  &sep[2], &parts[3], &sep[3], &parts[4], &sep[4], &parts[5], &consumed) != 11 ||
-      static_cast<size_t>(consumed) != text.size()) {
-    fail(where, "bad MAC address \"" + text + "\"");
+// Octets of one or two hexadecimal digits each, separated by ':' or '-' ("00:1f:4e:30:00:02").
+template <size_t N>
+std::array<uint8_t, N> parse_octets(const std::string& text, const char* what, const std::string& where) {
+  std::array<uint8_t, N> out{};
+  size_t at = 0;
+  for (size_t i = 0; i < N; ++i) {
+    size_t digits = 0;
+    unsigned value = 0;
+    for (; digits < 2 && at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])); ++digits, ++at) {
+      value = value * 16 + static_cast<unsigned>(std::stoi(std::string(1, text[at]), nullptr, 16));
+    }
+    const bool separated = i + 1 == N ? at == text.size() : at < text.size() && (text[at] == ':' || text[at] == '-');
+    if (digits == 0 || !separated) fail(where, std::string("bad ") + what + " \"" + text + "\"");
+    out[i] = static_cast<uint8_t>(value);
+    ++at;
   }
-  for (char s : sep) {
-    if (s != ':' && s != '-') fail(where, "bad MAC address \"" + text + "\"");
-  }
-  for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(parts[i]);
-  return mac;
+  return out;
 }
+
+Mac parse_mac(const std::string& text, const std::string& where) { return parse_octets<6>(text, "MAC address", where); }
 
 std::string parse_hex(const std::string& text, const std::string& where) {
   std::string out;
@@ -249,6 +253,133 @@ void read_ids(const json& obj, Adapter& a, const std::string& where) {
   a.link_width = static_cast<uint8_t>(read_uint(pci, "link_width", 8, 63, at));
 }
 
+// ---- port settings ------------------------------------------------------------------------------------
+
+constexpr const char* kSpeedNames[] = {"10Mb", "100Mb", "1Gb", "10Gb", "20Gb", "40Gb"};
+constexpr const char* kDcbxRecordKeys[kDcbxRecords] = {"admin", "operational", "peer"};
+constexpr size_t kMaxAppTlvEntry = 14;
+
+const json& list_of(const json& obj, const char* key, const std::string& where);
+
+uint16_t read_speeds(const json& obj, const char* key, const std::string& where) {
+  if (!has(obj, key)) return 0x0C;   // 1Gb and 10Gb
+  const json& list = obj.at(key);
+  if (!list.is_array()) fail(where, std::string(key) + " must be a list of speeds");
+  uint16_t bits = 0;
+  for (const json& speed : list) {
+    const auto* found = speed.is_string() ? std::find(std::begin(kSpeedNames), std::end(kSpeedNames), speed.get<std::string>())
+                                          : std::end(kSpeedNames);
+    if (found == std::end(kSpeedNames)) fail(where, std::string(key) + " holds an unknown speed");
+    bits = static_cast<uint16_t>(bits | (1u << (found - std::begin(kSpeedNames))));
+  }
+  return bits;
+}
+
+struct PersonalityName {
+  const char* name;
+  uint32_t bit;
+};
+constexpr PersonalityName kPersonalityNames[] = {
+    {"NIC", kPersonalityNic}, {"iSCSI", kPersonalityIscsi}, {"FCoE", kPersonalityFcoe}, {"RDMA", kPersonalityRdma}};
+constexpr size_t kMaxPersonalitiesText = 511;   // what the 512-byte answer holds with its NUL
+
+uint32_t read_personalities(const json& list, const std::string& where) {
+  if (!list.is_array()) fail(where, "personality_bits must be a list");
+  uint32_t bits = 0;
+  for (const json& item : list) {
+    const auto* known = item.is_string() ? std::find_if(std::begin(kPersonalityNames), std::end(kPersonalityNames),
+                                                         [&](const PersonalityName& p) { return item == p.name; })
+                                         : std::end(kPersonalityNames);
+    if (known == std::end(kPersonalityNames)) fail(where, "personality_bits takes NIC, iSCSI, FCoE and RDMA");
+    bits |= known->bit;
+  }
+  return bits;
+}
+
+std::vector<AppTlv> read_app_tlvs(const json& record, const std::string& where) {
+  std::vector<AppTlv> tlvs;
+  if (!record.is_object()) fail(where, "must be an object");
+  const json& list = list_of(record, "app_tlvs", where);
+  std::set<int> entries;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string at = where + ".app_tlvs[" + std::to_string(i) + "]";
+    if (!list[i].is_object()) fail(at, "must be an object");
+    if (!has(list[i], "entry")) fail(at, "entry is missing");
+    AppTlv t;
+    t.entry = static_cast<uint8_t>(read_uint(list[i], "entry", 0, kMaxAppTlvEntry, at));
+    if (!entries.insert(t.entry).second) fail(at, "entry " + std::to_string(t.entry) + " is used twice");
+    t.selector = static_cast<uint8_t>(read_uint(list[i], "selector", 0, 1, at));
+    t.protocol = static_cast<uint16_t>(read_uint(list[i], "protocol", 0, 0xFFFF, at));
+    t.priorities = static_cast<uint8_t>(read_uint(list[i], "priorities", 0, 0xFF, at));
+    t.oui = static_cast<uint32_t>(read_uint(list[i], "oui", 0x001b21, 0xFFFFFFFFu, at));
+    tlvs.push_back(t);
+  }
+  return tlvs;
+}
+
+PortSettings read_port(const json& obj, int port, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  PortSettings p;
+  const std::string name = read_text(obj, "name", std::string(1, static_cast<char>('0' + port)), 1, where);
+  if (name.size() != 1) fail(where, "name must be one character");
+  p.name = name[0];
+  p.phy_type = static_cast<uint16_t>(read_uint(obj, "phy_type", 0x20, 0xFFFF, where));
+  p.interface_type = static_cast<uint16_t>(read_uint(obj, "interface_type", 3, 0xFFFF, where));
+  p.phy_signature = static_cast<uint16_t>(read_uint(obj, "phy_signature", 0xFEEC, 0xFFFF, where));
+  p.an_speeds = read_speeds(obj, "an_speeds", where);
+  p.force_speeds = read_speeds(obj, "force_speeds", where);
+  if (has(obj, "baset_stats_v1")) {
+    if (!obj.at("baset_stats_v1").is_boolean()) fail(where, "baset_stats_v1 must be true or false");
+    p.baset_stats_v1 = obj.at("baset_stats_v1").get<bool>();
+  }
+  const std::string loopback = read_text(obj, "loopback", "none", 16, where);
+  if (loopback != "none" && loopback != "unsupported") fail(where, "loopback must be \"none\" or \"unsupported\"");
+  p.loopback_mode = loopback == "none" ? kLoopbackNone : kLoopbackUnsupported;
+  if (has(obj, "dcbx")) {
+    const json& dcbx = obj.at("dcbx");
+    if (!dcbx.is_object()) fail(where, "dcbx must be an object");
+    for (int r = 0; r < kDcbxRecords; ++r) {
+      if (has(dcbx, kDcbxRecordKeys[r])) {
+        p.app_tlvs[r] = read_app_tlvs(dcbx.at(kDcbxRecordKeys[r]), where + ".dcbx." + kDcbxRecordKeys[r]);
+      }
+    }
+  }
+  return p;
+}
+
+// Entry i of "port_settings" is physical port i; ports without an entry take the defaults.
+void read_port_settings(const json& obj, Adapter& a, const std::string& where) {
+  const json& list = list_of(obj, "port_settings", where);
+  if (list.size() > static_cast<size_t>(a.ports)) fail(where, "port_settings has more entries than ports");
+  const json empty = json::object();
+  for (int port = 0; port < a.ports; ++port) {
+    const size_t i = static_cast<size_t>(port);
+    a.port_settings.push_back(
+        read_port(i < list.size() ? list[i] : empty, port, where + ".port_settings[" + std::to_string(port) + "]"));
+  }
+}
+
+constexpr const char* kVersionKeys[kVersionTexts] = {"fcoe_universal", "fcoe_x86_bios", "fcoe_efi",   "fcoe_fcode",
+                                                     "uefi_bios",      "uefi_nic",      "uefi_fcode", "uefi_iscsi"};
+
+AdditionalAttributes read_additional(const json& obj, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  AdditionalAttributes a;
+  a.ipl_file_no = static_cast<uint16_t>(read_uint(obj, "ipl_file_no", 0, 0xFFFF, where));
+  a.ipl_suffix = static_cast<uint8_t>(read_uint(obj, "ipl_suffix", 0, 0xFF, where));
+  a.ipl_file_name = read_text(obj, "ipl_file_name", "", 88, where);
+  a.temperature = static_cast<uint8_t>(read_uint(obj, "temperature", 0, 0xFF, where));
+  if (has(obj, "wwpn")) a.wwpn = parse_octets<8>(read_text(obj, "wwpn", "", 23, where), "WWPN", where);
+  a.phy_firmware = read_text(obj, "phy_firmware", "", 160, where);
+  a.phy_config_id = read_text(obj, "phy_config_id", "", 8, where);
+  if (has(obj, "versions")) {
+    const json& versions = obj.at("versions");
+    if (!versions.is_object()) fail(where, "versions must be an object");
+    for (int i = 0; i < kVersionTexts; ++i) a.versions[i] = read_text(versions, kVersionKeys[i], "", 32, where + ".versions");
+  }
+  return a;
+}
+
 Adapter read_adapter(const json& obj, NameCounters& names, const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
   Adapter a;
@@ -276,6 +407,15 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   }
   a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
   a.route_limit = static_cast<uint32_t>(read_uint(obj, "route_limit", 16, 999, where));
+  read_port_settings(obj, a, where);
+  a.personality_word = static_cast<uint32_t>(read_uint(obj, "personality_word", 0, 0xFFFFFFFFu, where));
+  if (has(obj, "personality_bits")) a.personality_bits = read_personalities(obj.at("personality_bits"), where);
+  if (has(obj, "available_personalities")) {
+    a.available_personalities = read_text(obj, "available_personalities", "", kMaxPersonalitiesText, where);
+  }
+  if (has(obj, "additional_attributes")) {
+    a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
+  }
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
@@ -547,6 +687,20 @@ uint16_t generation_of_device(uint16_t device_id) {
     if (device_id >= row.first && device_id <= row.last) return row.generation;
   }
   return kUnknownGeneration;
+}
+
+uint32_t personality_bits_of(const Adapter& a) {
+  if (a.personality_bits) return *a.personality_bits;
+  return (a.nic_functions.empty() ? 0 : kPersonalityNic) | (a.iscsi_functions.empty() ? 0 : kPersonalityIscsi);
+}
+
+std::string available_personalities_of(const Adapter& a) {
+  if (a.available_personalities) return *a.available_personalities;
+  std::string names;
+  for (const PersonalityName& p : kPersonalityNames) {
+    if ((personality_bits_of(a) & p.bit) != 0) names += (names.empty() ? "" : "/") + std::string(p.name);
+  }
+  return names;
 }
 
 int vmnic_index(const std::string& name) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,45 @@ struct Function {
   std::vector<VirtualFunction> virtual_functions;
 };
 
+// One entry of an application TLV table of a port's DCBX records.
+struct AppTlv {
+  uint8_t entry = 0;         // 0..14: its place in the record
+  uint8_t selector = 0;      // 0 Ethernet type, 1 TCP port
+  uint16_t protocol = 0;
+  uint8_t priorities = 0;    // bit k: priority k
+  uint32_t oui = 0x001b21;
+};
+
+constexpr int kDcbxRecords = 3;   // administrator, operational, peer (the firmware's selectors 0, 1, 2)
+constexpr uint32_t kLoopbackNone = 255;
+constexpr uint32_t kLoopbackUnsupported = 254;
+
+// What a physical port answers: its name, PHY, 10GBASE-T statistics, loopback mode and DCBX records.
+struct PortSettings {
+  char name = '0';
+  uint16_t phy_type = 0x20;
+  uint16_t interface_type = 3;
+  uint16_t phy_signature = 0xFEEC;
+  uint16_t an_speeds = 0x0C;       // speed bits: 1 10Mb, 2 100Mb, 4 1Gb, 8 10Gb, 16 20Gb, 32 40Gb
+  uint16_t force_speeds = 0x0C;
+  bool baset_stats_v1 = true;      // false: the version-1 statistics are refused
+  uint32_t loopback_mode = kLoopbackNone;
+  std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
+};
+
+// The additional controller attributes (opcode 121). A text as long as its field has no NUL.
+constexpr int kVersionTexts = 8;   // FCoE universal, x86 BIOS, EFI, FCODE; UEFI BIOS, NIC, FCODE, iSCSI
+struct AdditionalAttributes {
+  uint16_t ipl_file_no = 0;
+  uint8_t ipl_suffix = 0;
+  std::string ipl_file_name;       // at most 88
+  uint8_t temperature = 0;
+  std::array<uint8_t, 8> wwpn{};
+  std::string phy_firmware;        // at most 160
+  std::string phy_config_id;       // at most 8
+  std::array<std::string, kVersionTexts> versions;   // at most 32 each
+};
+
 struct Adapter {
   uint16_t generation = kUnknownGeneration;
   uint16_t vendor_id = 0;
@@ -72,7 +112,13 @@ struct Adapter {
   uint32_t max_targets = 512;   // the firmware configuration's maximum target count
   bool virtual_function = false;   // seen from inside an SR-IOV virtual function: privileged probes refused
   std::string oem_serial_number;   // OEM parameter block (opcode 76)
+  uint32_t personality_word = 0;   // its u32 at 36
+  std::optional<uint32_t> personality_bits;           // its u32 at 40; else the kinds of function
+  std::optional<std::string> available_personalities;  // opcode 113; else the names of those bits
+  AdditionalAttributes additional;
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
+
+  std::vector<PortSettings> port_settings;   // one per port
 
   std::vector<Function> iscsi_functions;
   std::vector<Function> nic_functions;
@@ -181,6 +227,14 @@ uint16_t generation_of_device(uint16_t device_id);
 // Parses and checks a configuration text. On failure returns false with a one-line reason.
 bool parse_config(const std::string& text, Config* out, std::string* error);
 bool load_config(const std::string& path, Config* out, std::string* error);
+
+// The personality bits of the OEM block (8 NIC, 9 iSCSI, 10 FCoE, 11 RDMA) and their names.
+constexpr uint32_t kPersonalityNic = 1u << 8;
+constexpr uint32_t kPersonalityIscsi = 1u << 9;
+constexpr uint32_t kPersonalityFcoe = 1u << 10;
+constexpr uint32_t kPersonalityRdma = 1u << 11;
+uint32_t personality_bits_of(const Adapter& adapter);
+std::string available_personalities_of(const Adapter& adapter);   // "NIC/iSCSI" ...
 
 // "vmnicN" -> N, else -1.
 int vmnic_index(const std::string& name);

@@ -6,6 +6,7 @@
 
 #include "sim/iscsi_firmware.h"
 #include "sim/net_firmware.h"
+#include "sim/port_firmware.h"
 #include "sim/startup_commands.h"
 
 namespace vx::sim {
@@ -255,6 +256,8 @@ constexpr CommandRow kCommands[] = {
     {147, 1, mac_list},
     {88, 1, start_management_service},
     {76, 1, oem_params},
+    {113, 1, available_personalities},
+    {121, 1, additional_attributes},
     {27, 6, add_persistent_target},   // the iSCSI initiator (iscsi_firmware.cpp, scsi_target.cpp)
     {28, 6, del_persistent_target},
     {29, 6, list_sessions},
@@ -295,6 +298,11 @@ constexpr CommandRow kCommands[] = {
     {48, 6, get_session_attributes},
     {7, 1, erase_or_flash},
     {169, 1, set_factory_profile},
+    {102, 1, get_phy_details},   // what the port tree reads of each port (port_firmware.cpp)
+    {77, 1, get_port_names},
+    {1, 16, get_dcbx_config},
+    {8, 18, get_baset_stats},
+    {20, 11, get_loopback_mode},
 };
 
 }  // namespace

@@ -35,6 +35,9 @@ struct Answer {
   uint8_t status = 0;
   uint16_t additional_status = 0;
   uint32_t length = 0;   // actual response length
+  // The personality answers count their text in the header's request-length word (bytes 8-11).
+  bool counts_text = false;
+  uint32_t text_length = 0;
 };
 
 // Firmware statuses the simulator gives besides success.

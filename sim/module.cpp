@@ -32,6 +32,7 @@ namespace {
 
 constexpr uint32_t kMaxRequestLength = 64 * 1024;   // larger than any command the drivers carry
 constexpr size_t kMaxJournal = 100000;              // oldest entries go first beyond this
+constexpr size_t kMaxJournalPayloads = 64u << 20;   // payload bytes kept; the oldest are dropped beyond this
 constexpr size_t kMaxChipRecords = 8;
 constexpr size_t kHostNameRoom = kMaxNameLength + 1;
 
@@ -45,7 +46,7 @@ struct OpenNode {
   bool stale = false;       // the module was reset while it was open
 };
 
-enum class FaultKind { kStatus, kErrno, kUnanswered, kDelay };
+enum class FaultKind { kStatus, kErrno, kUnanswered, kDelay, kReply };
 
 struct Fault {
   FaultKind kind;
@@ -57,6 +58,14 @@ struct Fault {
   int error;
   uint32_t milliseconds;
   int count;                // -1 until cleared
+  std::string reply;        // reply faults: the payload answered
+  int skip = 0;             // matching commands let through before the fault applies
+};
+
+// The request payload of a journal entry; `kept` false once dropped for room (or never a command).
+struct SentPayload {
+  std::string bytes;
+  bool kept = false;
 };
 
 struct Module {
@@ -69,6 +78,10 @@ struct Module {
   Store store;
   std::map<int, OpenNode> nodes;
   std::deque<vxsim_journal_entry> journal;
+  std::deque<SentPayload> payloads;   // one per journal entry
+  size_t payload_bytes = 0;
+  size_t oldest_payload = 0;          // entries before it have lost their payload
+  SentPayload request;                // the payload of the request being served
   std::vector<Fault> faults;
 };
 
@@ -172,6 +185,10 @@ bool take_fault(Module& m, FaultKind kind, bool command, int opcode, int subsyst
     if (f.kind != kind) continue;
     bool hit = command ? matches_command(f, opcode, subsystem, request) : matches_private(f, request);
     if (!hit) continue;
+    if (f.skip > 0) {
+      --f.skip;
+      continue;
+    }
     *out = f;
     if (f.count > 0 && --f.count == 0) m.faults.erase(m.faults.begin() + static_cast<std::ptrdiff_t>(i));
     return true;
@@ -238,20 +255,26 @@ Outcome firmware_command(Module& m, vxsim_journal_entry& e, uint8_t* header, siz
   e.request_length = load_at<uint32_t>(header + 8);
   e.version = header[12];
   if (e.request_length > kMaxRequestLength) return failure(EINVAL);
+  m.request.bytes.assign(reinterpret_cast<const char*>(header + wire::kHeaderSize), e.request_length);
+  m.request.kept = true;
 
   Fault fault{};
   if (take_fault(m, FaultKind::kErrno, true, e.opcode, e.subsystem, e.request, &fault)) return failure(fault.error);
   if (take_fault(m, FaultKind::kUnanswered, true, e.opcode, e.subsystem, e.request, &fault)) return Outcome{};
 
   Answer answer;
+  Command command{m.adapters[adapter], function, nic, m.store, m.config.network, e.opcode, e.subsystem, e.port_number,
+                  e.domain, e.version, Payload(header + wire::kHeaderSize, e.request_length)};
   if (take_fault(m, FaultKind::kStatus, true, e.opcode, e.subsystem, e.request, &fault)) {
     answer.status = fault.status;
     answer.additional_status = fault.additional_status;
+  } else if (take_fault(m, FaultKind::kReply, true, e.opcode, e.subsystem, e.request, &fault)) {
+    std::memset(header + wire::kHeaderSize, 0, e.request_length);
+    answer = answer_record(command, fault.reply.data(), fault.reply.size());
   } else {
-    Command command{m.adapters[adapter], function, nic, m.store, m.config.network, e.opcode, e.subsystem, e.port_number,
-                    e.domain, e.version, Payload(header + wire::kHeaderSize, e.request_length)};
     answer = run_command(command);
   }
+  if (answer.counts_text) std::memcpy(header + offsetof(wire::Request_Header, request_length), &answer.text_length, 4);
   header[wire::kResponseStatusOffset] = answer.status;
   std::memcpy(header + wire::kResponseAdditionalOffset, &answer.additional_status, sizeof(uint16_t));
   std::memcpy(header + wire::kResponseLengthOffset, &answer.length, sizeof(uint32_t));
@@ -380,6 +403,33 @@ uint32_t take_delay(Module& m, int fd, unsigned long request, const void* argume
   return fault.milliseconds;
 }
 
+// Adds a journal entry with the payload of the request just served; the oldest entries go beyond
+// kMaxJournal, the oldest payloads beyond kMaxJournalPayloads bytes.
+void record(Module& m, const vxsim_journal_entry& e) {
+  if (m.journal.size() >= kMaxJournal) {
+    m.payload_bytes -= m.payloads.front().bytes.size();
+    m.journal.pop_front();
+    m.payloads.pop_front();
+    if (m.oldest_payload > 0) --m.oldest_payload;
+  }
+  m.journal.push_back(e);
+  m.payload_bytes += m.request.bytes.size();
+  m.payloads.push_back(std::move(m.request));
+  m.request = SentPayload{};
+  while (m.payload_bytes > kMaxJournalPayloads && m.oldest_payload < m.payloads.size()) {
+    SentPayload& old = m.payloads[m.oldest_payload++];
+    m.payload_bytes -= old.bytes.size();
+    old = SentPayload{};
+  }
+}
+
+void clear_journal(Module& m) {
+  m.journal.clear();
+  m.payloads.clear();
+  m.payload_bytes = 0;
+  m.oldest_payload = 0;
+}
+
 int vmnic_after_all(const Module& m) {
   int next = 0;
   for (const std::vector<Adapter>* list : {&m.config.adapters, &m.adapters}) {
@@ -428,6 +478,7 @@ int vxsim_device_ioctl(int fd, unsigned long request, void* arg) {
   std::lock_guard<std::mutex> lock(m.mu);
   vxsim_journal_entry e{};
   e.request = static_cast<uint32_t>(request);
+  m.request = vx::sim::SentPayload{};
   vx::sim::Outcome out = vx::sim::dispatch(m, e, fd, request, arg);
   e.result = out.result;
   e.error = out.error;
@@ -438,8 +489,7 @@ int vxsim_device_ioctl(int fd, unsigned long request, void* arg) {
     e.status = header[vx::wire::kResponseStatusOffset];
     std::memcpy(&e.additional_status, header + vx::wire::kResponseAdditionalOffset, sizeof(uint16_t));
   }
-  if (m.journal.size() >= vx::sim::kMaxJournal) m.journal.pop_front();
-  m.journal.push_back(e);
+  vx::sim::record(m, e);
   if (out.result != 0) errno = out.error;
   return out.result;
 }
@@ -479,23 +529,45 @@ int vxsim_journal_get(int index, vxsim_journal_entry* out) {
 void vxsim_journal_clear(void) {
   Module& m = module();
   std::lock_guard<std::mutex> lock(m.mu);
-  m.journal.clear();
+  vx::sim::clear_journal(m);
+}
+
+int vxsim_journal_payload(int index, void* out, uint32_t size) {
+  Module& m = module();
+  std::lock_guard<std::mutex> lock(m.mu);
+  if (index < 0 || static_cast<size_t>(index) >= m.payloads.size()) return -1;
+  const vx::sim::SentPayload& p = m.payloads[static_cast<size_t>(index)];
+  if (!p.kept) return -1;
+  if (out != nullptr) std::memcpy(out, p.bytes.data(), std::min<size_t>(size, p.bytes.size()));
+  return static_cast<int>(p.bytes.size());
 }
 
 void vxsim_inject_status(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int count) {
-  vx::sim::add_fault({vx::sim::FaultKind::kStatus, opcode, subsystem, 0, status, additional_status, 0, 0, count});
+  vx::sim::add_fault({vx::sim::FaultKind::kStatus, opcode, subsystem, 0, status, additional_status, 0, 0, count, {}});
+}
+
+void vxsim_inject_status_after(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int skip,
+                               int count) {
+  if (skip < 0) return;
+  vx::sim::add_fault({vx::sim::FaultKind::kStatus, opcode, subsystem, 0, status, additional_status, 0, 0, count, {}, skip});
 }
 
 void vxsim_inject_errno(int opcode, int subsystem, uint32_t request, int error, int count) {
-  vx::sim::add_fault({vx::sim::FaultKind::kErrno, opcode, subsystem, request, 0, 0, error, 0, count});
+  vx::sim::add_fault({vx::sim::FaultKind::kErrno, opcode, subsystem, request, 0, 0, error, 0, count, {}});
 }
 
 void vxsim_inject_unanswered(int opcode, int subsystem, int count) {
-  vx::sim::add_fault({vx::sim::FaultKind::kUnanswered, opcode, subsystem, 0, 0, 0, 0, 0, count});
+  vx::sim::add_fault({vx::sim::FaultKind::kUnanswered, opcode, subsystem, 0, 0, 0, 0, 0, count, {}});
 }
 
 void vxsim_inject_delay(int opcode, int subsystem, uint32_t milliseconds, int count) {
-  vx::sim::add_fault({vx::sim::FaultKind::kDelay, opcode, subsystem, 0, 0, 0, 0, milliseconds, count});
+  vx::sim::add_fault({vx::sim::FaultKind::kDelay, opcode, subsystem, 0, 0, 0, 0, milliseconds, count, {}});
+}
+
+void vxsim_inject_reply(int opcode, int subsystem, const void* bytes, uint32_t length, int count) {
+  if (bytes == nullptr && length > 0) return;
+  const std::string reply = length > 0 ? std::string(static_cast<const char*>(bytes), length) : std::string();
+  vx::sim::add_fault({vx::sim::FaultKind::kReply, opcode, subsystem, 0, 0, 0, 0, 0, count, reply});
 }
 
 void vxsim_clear_faults(void) {
@@ -557,7 +629,7 @@ int vxsim_reset(void) {
   Module& m = module();
   std::lock_guard<std::mutex> lock(m.mu);
   for (auto& [fd, node] : m.nodes) node.stale = true;
-  m.journal.clear();
+  vx::sim::clear_journal(m);
   m.faults.clear();
   vx::sim::clear_counters();
   vx::sim::load(m);

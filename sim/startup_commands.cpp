@@ -21,15 +21,26 @@ constexpr size_t kMacOffset = 2;
 constexpr size_t kOemSize = 44;
 constexpr size_t kOemSerialOffset = 12;
 constexpr size_t kOemSerialField = 24;
+constexpr size_t kOemPersonalityWord = 36;
 constexpr size_t kOemPersonalityBits = 40;
-constexpr uint32_t kPersonalityNic = 1u << 8;
-constexpr uint32_t kPersonalityIscsi = 1u << 9;
+
+// Additional controller attributes: u16 IPL number, u8 suffix, u8 temperature at 4, eight 32-byte
+// version texts from 28, the FCoE WWPN at 348, PHY firmware (160) at 356, PHY configuration id (8)
+// at 516, IPL file name (88) at 524.
+constexpr size_t kAdditionalSize = 612;
+constexpr size_t kTemperatureOffset = 4;
+constexpr size_t kVersionsOffset = 28;
+constexpr size_t kVersionField = 32;
+constexpr size_t kWwpnOffset = 348;
+constexpr size_t kPhyFirmwareOffset = 356;
+constexpr size_t kPhyConfigOffset = 516;
+constexpr size_t kIplFileNameOffset = 524;
 
 struct Privileged {
   uint8_t opcode;
   uint8_t subsystem;
 };
-constexpr Privileged kPrivileged[] = {{72, 1}, {21, 11}, {66, 1}};
+constexpr Privileged kPrivileged[] = {{72, 1}, {21, 11}, {66, 1}, {77, 1}};
 
 void put_keyword(std::vector<uint8_t>& out, const char* key, const std::string& value) {
   const size_t n = std::min<size_t>(value.size(), 255);
@@ -128,10 +139,38 @@ Answer oem_params(Command& c) {
   std::memcpy(block, serial.data(), std::min<size_t>(serial.size(), kOemSerialOffset));
   const std::string& oem = c.adapter.oem_serial_number;
   std::memcpy(block + kOemSerialOffset, oem.data(), std::min(oem.size(), kOemSerialField - 1));
-  uint32_t personalities = (c.adapter.nic_functions.empty() ? 0 : kPersonalityNic) |
-                           (c.adapter.iscsi_functions.empty() ? 0 : kPersonalityIscsi);
+  const uint32_t personalities = personality_bits_of(c.adapter);
+  std::memcpy(block + kOemPersonalityWord, &c.adapter.personality_word, sizeof c.adapter.personality_word);
   std::memcpy(block + kOemPersonalityBits, &personalities, sizeof personalities);
   return answer_record(c, block, sizeof block);
+}
+
+Answer available_personalities(Command& c) {
+  const std::string text = available_personalities_of(c.adapter);
+  c.payload.put(0, text.c_str(), text.size() + 1);
+  Answer a;
+  a.length = c.payload.size();
+  a.counts_text = true;
+  a.text_length = static_cast<uint32_t>(text.size());
+  return a;
+}
+
+Answer additional_attributes(Command& c) {
+  const AdditionalAttributes& x = c.adapter.additional;
+  std::vector<uint8_t> rec(kAdditionalSize, 0);
+  // Texts as long as their field fill it without a NUL.
+  auto put = [&rec](size_t offset, size_t field, const std::string& text) {
+    std::memcpy(rec.data() + offset, text.data(), std::min(text.size(), field));
+  };
+  std::memcpy(rec.data(), &x.ipl_file_no, sizeof x.ipl_file_no);
+  rec[2] = x.ipl_suffix;
+  rec[kTemperatureOffset] = x.temperature;
+  for (size_t i = 0; i < x.versions.size(); ++i) put(kVersionsOffset + kVersionField * i, kVersionField, x.versions[i]);
+  std::memcpy(rec.data() + kWwpnOffset, x.wwpn.data(), x.wwpn.size());
+  put(kPhyFirmwareOffset, kPhyConfigOffset - kPhyFirmwareOffset, x.phy_firmware);
+  put(kPhyConfigOffset, kIplFileNameOffset - kPhyConfigOffset, x.phy_config_id);
+  put(kIplFileNameOffset, kAdditionalSize - kIplFileNameOffset, x.ipl_file_name);
+  return answer_record(c, rec.data(), rec.size());
 }
 
 }  // namespace vx::sim

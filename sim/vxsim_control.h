@@ -43,10 +43,19 @@ typedef struct vxsim_journal_entry {
 int vxsim_journal_count(void);
 int vxsim_journal_get(int index, vxsim_journal_entry *out);   /* 0, or -1 when out of range */
 void vxsim_journal_clear(void);
+/* The request payload of journal entry `index` as the library sent it (the request_length bytes
+   behind the header, before the answer): copies at most `size` bytes to `out` (which may be NULL)
+   and returns the payload's length; -1 when out of range, for a request that is no firmware command,
+   or once the payload was dropped (the newest 64 MiB of payloads are kept). */
+int vxsim_journal_payload(int index, void *out, uint32_t size);
 
 /* Fault injection. A fault applies to the next `count` firmware commands that match opcode and
    subsystem (VXSIM_ANY matches all), then expires; count -1 = until cleared. */
 void vxsim_inject_status(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int count);
+/* The same after the first `skip` matching commands, which run as usual (the second of two commands
+   of one kind fails). */
+void vxsim_inject_status_after(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int skip,
+                               int count);
 /* The ioctl fails with -1 and `error` (EIO, ENODEV ...). request 0 = any request, else only that one
    (also driver-private requests, where opcode and subsystem are ignored). */
 void vxsim_inject_errno(int opcode, int subsystem, uint32_t request, int error, int count);
@@ -54,6 +63,11 @@ void vxsim_inject_errno(int opcode, int subsystem, uint32_t request, int error, 
 void vxsim_inject_unanswered(int opcode, int subsystem, int count);
 /* The answer is delayed by `milliseconds`. */
 void vxsim_inject_delay(int opcode, int subsystem, uint32_t milliseconds, int count);
+/* Matching firmware commands are answered with `bytes` as their payload instead of the simulated
+   firmware's answer: status 0, the rest of the payload zeroed, actual response length `length`; bytes
+   beyond the request's room are cut and answered with status 4, as a record too large would be.
+   Checked after a status fault. */
+void vxsim_inject_reply(int opcode, int subsystem, const void *bytes, uint32_t length, int count);
 void vxsim_clear_faults(void);
 
 /* Changes the NIC functions of adapter `adapter_index` (in configuration order) between commands:

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "access/wire.h"
 #include "backend/backend.h"
+#include "iscsi/records.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -167,6 +169,31 @@ TEST_F(IscsiLogin, ChapSettingsAreCheckedAndRewriteEveryRecordOfTheTarget) {
   EXPECT_EQ(set_value(tag_at(target + "/TargetLoginOptions"), "HeaderDigest", "CRC32C"), 1u);
   EXPECT_NE(log().find("VARU_set_target_loginoptions: Failed to get a file lock for temp_tgt.txt\n"),
             std::string::npos);
+}
+
+int (*g_real_ioctl)(int, unsigned long, void*) = nullptr;
+std::vector<uint32_t> g_registered_etos;
+
+// Notes the ETO of every persistent-target registration on its way to the adapter.
+int eto_spy(int fd, unsigned long request, void* arg) {
+  const auto* bytes = static_cast<const uint8_t*>(arg);
+  if (request == vx::wire::kIscsiFirmwareCommand && bytes[0] == 27 && bytes[1] == 6) {
+    uint32_t eto = 0;
+    std::memcpy(&eto, bytes + sizeof(vx::wire::Request_Header) + offsetof(vx::login_target_request, eto), sizeof eto);
+    g_registered_etos.push_back(eto);
+  }
+  return g_real_ioctl(fd, request, arg);
+}
+
+TEST_F(IscsiLogin, ARegistrationMadeAgainAfterAWithdrawalCarriesTheTargetsEto) {
+  discover(kGen3Lhba);
+  const std::string target = target_path(kGen3Lhba, 1);   // CHAP: Discouraged tries without it first
+  ASSERT_EQ(chap(target, {"One-Way CHAP", nullptr, nullptr, "tgtuser", "tgtsecret123", "Discouraged"}), 0u);
+  const uint32_t eto = static_cast<uint32_t>(std::stoul(value_at(target + "/ETO")));
+  g_real_ioctl = vx::host_ops().ioctl;
+  vx::ScopedHostOp<int (*)(int, unsigned long, void*)> spy(&vx::HostOps::ioctl, eto_spy);
+  ASSERT_EQ(act(tag_at(target), "Login", {}), 0u);
+  EXPECT_EQ(g_registered_etos, (std::vector<uint32_t>{0xFFFFFFFFu, eto}));
 }
 
 TEST_F(IscsiLogin, TimeOutsBootSessionsAndTheInitiatorLevel) {

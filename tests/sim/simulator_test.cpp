@@ -29,6 +29,40 @@ TEST_F(SimTest, answers_never_pass_the_room) {
   }
 }
 
+// The journal keeps what the library sent; an injected reply answers instead of the firmware.
+TEST_F(SimTest, journal_keeps_request_payloads_and_replies_answer_with_given_bytes) {
+  load_example("one-adapter.json");
+  const std::vector<uint8_t> reply = {1, 2, 3};
+  vxsim_inject_reply(76, 1, reply.data(), 3, 1);
+  Request oem = command(76, 1, 44);
+  std::memset(oem.payload(), 0x5A, 44);
+  ASSERT_EQ(send(iscsi_path(0), oem), 0);
+  EXPECT_EQ(std::vector<uint8_t>(oem.payload(), oem.payload() + 5), (std::vector<uint8_t>{1, 2, 3, 0, 0}));
+  EXPECT_EQ(oem.status(), 0);
+  Request too_long = command(76, 1, 2);
+  vxsim_inject_reply(76, 1, reply.data(), 3, 1);
+  ASSERT_EQ(send(iscsi_path(0), too_long), 0);
+  EXPECT_EQ(too_long.status(), 4) << "a reply beyond the room is cut, as a record too large";
+  EXPECT_TRUE(too_long.canary_intact());
+  Request again = command(76, 1, 44);
+  ASSERT_EQ(send(iscsi_path(0), again), 0);
+  EXPECT_EQ(again.payload()[0], 'B') << "the reply was used up; the firmware answers again";
+
+  ASSERT_EQ(vxsim_journal_count(), 3);
+  std::vector<uint8_t> sent(64, 0);
+  EXPECT_EQ(vxsim_journal_payload(0, sent.data(), 64), 44);
+  std::vector<uint8_t> want(44, 0x5A);
+  want.resize(64, 0);
+  EXPECT_EQ(sent, want) << "the request as sent, not the answer, and no more";
+  EXPECT_EQ(vxsim_journal_payload(1, nullptr, 0), 2);
+  EXPECT_EQ(vxsim_journal_payload(3, sent.data(), 64), -1);
+  const int fd = vxsim_device_open(iscsi_path(0).c_str(), 2);
+  char name[32];
+  vxsim_device_ioctl(fd, wire::kIscsiHostAdapterName, name);
+  vxsim_device_close(fd);
+  EXPECT_EQ(vxsim_journal_payload(3, sent.data(), 64), -1) << "a driver-private request carries none";
+}
+
 TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
   const std::string a = R"({"adapters": [{"serial_number": "A", "generation": 3, )";
   const std::pair<std::string, const char*> rows[] = {
@@ -45,6 +79,15 @@ TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
       {a + R"("ports": 2}, {"serial_number": "B", "generation": 5}]})", "same PCI bus"},
       {a + R"("iscsi_functions": [{"function": 1, "iscsi_node": 4}, {"function": 2, "iscsi_node": 4}]}]})",
        "used twice"},
+      {a + R"("ports": 1, "port_settings": [{}, {}]}]})", "more entries than ports"},
+      {a + R"("port_settings": [{"name": "AB"}]}]})", "longer than 1"},
+      {a + R"("port_settings": [{"an_speeds": ["2Gb"]}]}]})", "unknown speed"},
+      {a + R"("port_settings": [{"loopback": "phy"}]}]})", "loopback"},
+      {a + R"("port_settings": [{"dcbx": {"peer": {"app_tlvs": [{"entry": 15}]}}}]}]})", "out of range"},
+      {a + R"("port_settings": [{"dcbx": {"admin": {"app_tlvs": [{"entry": 2}, {"entry": 2}]}}}]}]})", "used twice"},
+      {a + R"("personality_bits": ["NIC", "SCSI"]}]})", "personality_bits"},
+      {a + R"("additional_attributes": {"wwpn": "10:00:00:1f:4e:50:00"}}]})", "WWPN"},
+      {a + R"("additional_attributes": {"phy_config_id": "000000A1F"}}]})", "longer than 8"},
   };
   for (const auto& [text, reason] : rows) {
     vx::sim::Config config;

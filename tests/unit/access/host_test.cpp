@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -156,6 +157,20 @@ TEST_F(HostTest, ShellStatusQuotingAndInterfaceNames) {
   g_commands.clear();
   for (int32_t handle : {3, 0, 129}) EXPECT_EQ(vx::VARU_backend_client_nic_bdf(handle, bus, function, &domain), 1u);
   EXPECT_TRUE(g_commands.empty()) << "an unsafe name never reaches the shell";
+}
+
+// Output files live in "/tmp", where anyone may plant a link at their names: each command writes
+// into a file of its own, and nothing is left behind.
+TEST_F(HostTest, CommandOutputNeverGoesThroughAPlantedName) {
+  temp_root.write("/victim", "kept\n");
+  ASSERT_EQ(::symlink(temp_root.at("/victim").c_str(), temp_root.at("/tmp/kernelname").c_str()), 0);
+  g_rules = {{"uname -r", 0, "3.10.0-957\n"}};
+  EXPECT_EQ(vx::find_os_distribution(), 17);
+  EXPECT_EQ(g_commands.at(0).find("/tmp/kernelname "), std::string::npos) << g_commands.at(0);
+  EXPECT_EQ(temp_root.read("/victim"), "kept\n");
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(temp_root.at("/tmp"))) left.push_back(e.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"kernelname"}) << "only the planted link";
 }
 
 TEST_F(HostTest, CompressionRoundTripAndCleanFailures) {

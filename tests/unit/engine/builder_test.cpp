@@ -39,6 +39,11 @@ constexpr SchemaRow kWidgetRows[] = {
 };
 constexpr GroupSpec kWidget = group_spec("Widget", "A widget.", 3, refresh_bays, kWidgetRows, g_widget_bits);
 
+// Widgets made for shelves only: an array of one bitfield per shelf.
+InstanceBits g_boxed_bits;
+constexpr GroupSpec kBoxed = group_spec("Boxed", "A widget.", 3, nullptr, kWidgetRows, g_boxed_bits, 2);
+static_assert(bitfield_array_bytes(kBoxed) == 2);
+
 InstanceBits g_leaf_bits;
 constexpr GroupSpec kLeaf = group_spec("Leaf", "A leaf.", 5000, nullptr, g_leaf_bits);
 
@@ -103,6 +108,22 @@ TEST_F(BuilderTest, AFailedBuildLeavesNothingBehind) {
   ASSERT_NE(built, nullptr);
   EXPECT_GE(failures, 15);
   EXPECT_EQ(number(built), 1) << "failed builds left the number free";
+}
+
+TEST_F(BuilderTest, AParentPastTheBitfieldArrayGetsNoInstance) {
+  hm_node* s0 = shelf();
+  hm_node* s1 = shelf();
+  hm_node* under_s0 = widget(s0);
+  hm_node* under_s1 = widget(s1);
+  EXPECT_NE(build_instance(kBoxed, bays(s1), nullptr, nullptr, nullptr), nullptr) << "bitfield 1 of 2";
+  EXPECT_NE(build_instance(kBoxed, under_s0, nullptr, nullptr, nullptr), nullptr) << "Widget0 of Shelf0: bitfield 0";
+  const uint32_t allocations = varu_alloc_count();
+  const int32_t in_use = tags_in_use();
+  // Widget0 of Shelf1 is the fourth combination of ancestors' numbers: past the array.
+  EXPECT_EQ(build_instance(kBoxed, under_s1, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(varu_alloc_count(), allocations);
+  EXPECT_EQ(tags_in_use(), in_use);
+  EXPECT_EQ(child_names(under_s1), "Serial");
 }
 
 }  // namespace

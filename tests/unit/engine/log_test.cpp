@@ -29,6 +29,22 @@ class LogTest : public ::testing::Test {
   vxtest::TempRoot root;
 };
 
+// "/tmp" is everyone's: a link planted at the log's name, to a file or to none, is never followed.
+TEST_F(LogTest, ALinkPlantedAtTheLogsNameIsNeverFollowed) {
+  ASSERT_EQ(::mkdir(root.at("/tmp").c_str(), 0755), 0);
+  root.write("/victim", "kept\n");
+  varu_set_debug_level_value(6);
+  for (const char* target : {"/victim", "/absent"}) {
+    ::unlink(root.at("/tmp/varu2d.log").c_str());
+    ASSERT_EQ(::symlink(root.at(target).c_str(), root.at("/tmp/varu2d.log").c_str()), 0);
+    EXPECT_FALSE(varu_log_open()) << target;
+    pdebug(1, 3, "planted\n");
+    varu_log_close();
+  }
+  EXPECT_EQ(root.read("/victim"), "kept\n");
+  EXPECT_FALSE(root.exists("/absent"));
+}
+
 TEST_F(LogTest, LevelFileIsCreatedReadAndBadValuesAreReplaced) {
   EXPECT_EQ(VARU_update_loglevel(), 0u);
   EXPECT_EQ(root.read(kLevelFile), std::string(kHeader) + "0");

@@ -124,6 +124,10 @@ TEST_F(Initiator, ListsAndRecordsFollowTheTree) {
   ASSERT_EQ(IMA_GetLuProperties(oid(10, lun), &lu), IMA_STATUS_SUCCESS);
   EXPECT_EQ(static_cast<int32_t>(lu.associatedTargetOid.sequenceLow), at(c, "TargetPortal1")->tag);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(lu.targetLun), 8), std::string("\x00\x01\xab\0\0\0\0\0", 8));
+  // With no portal left there is no target to name: the lookup's failure, never the root's tag.
+  vx::delete_node(at(c, "TargetPortal1"));
+  EXPECT_NE(IMA_GetLuProperties(oid(10, lun), &lu), IMA_STATUS_SUCCESS);
+  EXPECT_EQ(lu.associatedTargetOid.objectType, 0u);
 
   // The portal group tag is that of the portal of the session's address and port; flags of "No" are 0.
   set_prop_val(at(open1, "SessionNegotiatedLoginOptions"), "ImmediateData", "%s", "No");

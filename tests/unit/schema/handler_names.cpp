@@ -52,6 +52,9 @@ const std::vector<HandlerName>& handler_names() {
     H(handle_niclogicalhba_vlanid) H(handle_portspeed) H(handle_session_properties) H(handle_stploginoptions)
     H(handle_target_loginoptions) H(handle_target_type) H(handle_tcpip_properties) H(handle_vlan_properties)
     H(handle_vx_controller_additional_properties) H(handle_vx_controller_properties) H(handle_vx_temperature)
+    H(handle_AProf_SRIOVState) H(handle_AvailableProtocols) H(handle_CProf_SRIOVState)
+    H(handle_ConfiguredProfile_Port_Function_Protocol) H(handle_ConfiguredProfile_Port_MCType)
+    H(handle_current_mode_properties) H(handle_ncsi_dynamic_configuration)
   };
   return names;
 }
