@@ -135,6 +135,36 @@ TEST_F(IscsiDiscovery, TheFirmwareTargetDatabaseComesBackWithARefresh) {
   EXPECT_EQ(lines_with(saved(), kOpenTarget), 1u);
 }
 
+// The saved-target file after a start-up restore, two discoveries and a refresh, byte for byte: a
+// record of port 0 goes at the start, a last line left without its newline stays whole, a new
+// portal of a restored target is recorded with that target's options and type, a new target with
+// the initiator's, and nothing twice.
+TEST_F(IscsiDiscovery, TheSavedTargetFileAfterAPassIsPinned) {
+  ASSERT_EQ(add_target(kGen5Lhba, kCrcTarget, "10.0.0.7", "3261"), 0u);   // the firmware keeps it registered
+  stop();
+  const std::string key = "Vexalon1,iSCSIPhysicalHBA0,LogicalHBA0,";
+  std::string initiator = "iqn.x:old-name";   // the first records name an initiator name of the past
+  auto record = [&](const std::string& name, const std::string& portal, const std::string& rest) {
+    return key + name + "," + portal + ",," + initiator + "," + rest;
+  };
+  const std::string other = "Vexalon0,iSCSIPhysicalHBA0,LogicalHBA0,iqn.x:y,10.0.0.7,3261,,x,Yes,Yes,None,None,"
+                            "None,,,,,Static,,,\n";
+  const std::string mine = "Yes,No,None,CRC32C,None,,,,,Static,,Preferred,";
+  const std::string restored = record(kOpenTarget, "10.0.0.5,3260", mine);
+  root_.write(kSavedTargets, other + record("iqn.x:gone", "10.0.0.8,0", mine) + "\n" + restored);
+  ASSERT_EQ(start(), 0u);
+  add_lab_portal(kGen5Lhba);
+  for (const char* name : {"", kChapTarget}) ASSERT_EQ(act(tag_at(stp(kGen5Lhba, 0)), "DiscoverTargets", {name}), 0u);
+  ASSERT_EQ(act(tag_at(discovery(kGen5Lhba)), "RefreshAvailableTargets", {}), 0u);
+  initiator = value_at(std::string(kGen5Lhba) + "/InitiatoriSCSIName/InitiatoriSCSIName");
+  const std::string initiators = "Yes,Yes,None,None,None,,,,,Discovered,Prohibited,Prohibited,Prohibited\n";
+  EXPECT_EQ(saved(), other + restored + "\n" +
+                         record(kCrcTarget, "10.0.0.7,3261", initiators) +
+                         record(kOpenTarget, "FD00:0000:0000:0000:0000:0000:0000:0005,3260",
+                                "Yes,No,None,CRC32C,None,,,,,Static,Prohibited,Preferred,Prohibited\n") +
+                         record(kChapTarget, "10.0.0.6,3260", initiators));
+}
+
 // Generated networks: `count` targets behind one discovery portal that answers `page` per page.
 class IscsiLongDiscovery : public IscsiDiscovery {
  protected:
