@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <mutex>
 
 namespace vx::file_store {
@@ -22,12 +23,27 @@ std::recursive_mutex& store_mutex() {
   return m;
 }
 
-// Holds the in-process mutex and the whole-file lock for one change.
+// The lock files this process holds, by path, with their descriptor and the number of holders.
+std::map<std::string, std::pair<int, int>>& held_locks() {
+  static std::map<std::string, std::pair<int, int>> locks;
+  return locks;
+}
+
+}  // namespace
+
+// Holds the in-process mutex and the whole-file lock for one change, or for a HeldFile's span.
+// Nested holders of one path share the descriptor: fcntl drops a process's lock on a file when any
+// of its descriptors of that file is closed.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path) : guard_(store_mutex()) {
-    std::string lock_path = path + ".lock";
-    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  explicit FileLock(const std::string& path) : guard_(store_mutex()), lock_path_(path + ".lock") {
+    auto held = held_locks().find(lock_path_);
+    if (held != held_locks().end()) {
+      ++held->second.second;
+      fd_ = held->second.first;
+      return;
+    }
+    fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) return;
     struct flock fl {};
     fl.l_type = F_WRLCK;
@@ -39,16 +55,26 @@ class FileLock {
         return;
       }
     }
+    held_locks()[lock_path_] = {fd_, 1};
   }
   ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);   // closing drops the fcntl lock
+    if (fd_ < 0) return;
+    auto held = held_locks().find(lock_path_);
+    if (--held->second.second > 0) return;
+    held_locks().erase(held);
+    ::close(fd_);   // closing drops the fcntl lock
   }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
   bool held() const { return fd_ >= 0; }
 
  private:
   std::lock_guard<std::recursive_mutex> guard_;
+  std::string lock_path_;
   int fd_ = -1;
 };
+
+namespace {
 
 bool write_all(int fd, const std::string& content) {
   size_t done = 0;
@@ -143,6 +169,19 @@ bool append(const std::string& path, const std::string& text, mode_t mode) {
     content += text;
     return true;
   }, mode);
+}
+
+HeldFile::HeldFile(const std::string& path) : path_(path), lock_(std::make_unique<FileLock>(path)) {}
+HeldFile::~HeldFile() = default;
+
+bool HeldFile::locked() const { return lock_->held(); }
+
+ReadResult HeldFile::read(std::string* out) const {
+  return out != nullptr ? read_unlocked(path_, out) : ReadResult::kFailed;
+}
+
+bool HeldFile::replace(const std::string& content, mode_t mode) const {
+  return locked() && replace_unlocked(path_, content, mode);
 }
 
 bool move_aside(const std::string& path, const std::string& to) {

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace vx::file_store {
@@ -38,6 +39,30 @@ bool append(const std::string& path, const std::string& text, mode_t mode = 0644
 // Renames `path` to `to` under the locks of `path` (a file at `to` is replaced) and syncs the
 // directory. False when `path` is missing or the rename fails.
 bool move_aside(const std::string& path, const std::string& to);
+
+class FileLock;
+
+// A file locked for a span of work (a pass over its records): read once, then replaced as often as
+// needed, all under the one lock taken here and released when the object goes. The store's other
+// calls on the same path, made meanwhile by this process, share that lock: a second descriptor of
+// the lock file, once closed, would drop it.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool locked() const;
+  // As read() (also when the lock could not be had, as read() does).
+  ReadResult read(std::string* out) const;
+  // As write_file: a temporary file, fsync, rename, directory sync; false leaves the file as it was.
+  bool replace(const std::string& content, mode_t mode = 0644) const;
+
+ private:
+  std::string path_;
+  std::unique_ptr<FileLock> lock_;
+};
 
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
 // directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.
