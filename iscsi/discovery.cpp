@@ -130,15 +130,14 @@ void drop_if_bare(hm_node* target, bool created) {
   }
 }
 
-// ---- the pass ----
-
 struct MadeTarget {
   hm_node* lhba;
   std::string name;
 };
 
+// The outermost discovery pass under way, and the targets it made.
 struct PassState {
-  DiscoveryPass* outermost = nullptr;
+  bool on = false;
   std::vector<MadeTarget> made;
 };
 
@@ -153,8 +152,8 @@ hm_node* lhba_of_record(const std::vector<std::string>& fields) {
   return node;
 }
 
-// What records the file does not hold stood for goes from the tree: their portals, and the targets
-// made that are left without one.
+// What the records that the file could not take stood for goes from the tree: their portals, and
+// the targets the pass made that are left without one.
 void take_back(const std::vector<std::string>& unwritten, const std::vector<MadeTarget>& made) {
   for (const std::string& line : unwritten) {
     const std::vector<std::string> f = split_record(line);
@@ -173,7 +172,7 @@ void take_back(const std::vector<std::string>& unwritten, const std::vector<Made
 
 DiscoveryPass::DiscoveryPass() {
   if (!files_.outermost()) return;
-  pass_state().outermost = this;
+  pass_state().on = true;
   use_target_index(true);
 }
 
@@ -189,14 +188,14 @@ uint32_t DiscoveryPass::finish(uint32_t result) {
   const bool written = files_.finish(&unwritten);
   std::vector<MadeTarget> made;
   made.swap(pass_state().made);
-  pass_state().outermost = nullptr;
+  pass_state().on = false;
   if (!written) take_back(unwritten, made);
   use_target_index(false);
   return written ? result : saved_file_failed(msg::kSavedFileFoundNotAdded, kSaveTargetFile, "targets found");
 }
 
 void DiscoveryPass::made_target(hm_node* lhba, const std::string& name) {
-  if (pass_state().outermost != nullptr) pass_state().made.push_back({lhba, name});
+  if (pass_state().on) pass_state().made.push_back({lhba, name});
 }
 
 // ---- send-target portals ----------------------------------------------------------------------------

@@ -156,12 +156,21 @@ bool fields_safe(const char* file, const std::vector<std::string>& fields) {
 Appended append_held(HeldRecords& h, const std::string& text, const std::vector<std::string>& unless, Write how) {
   if (h.got == ReadResult::kFailed) return Appended::kFailed;
   if (!unless.empty() && lines_matching(h, unless, false) != nullptr) return Appended::kPresent;
-  const bool durable = how == Write::kDurable || !h.in_pass;
-  std::string content = durable ? h.content : std::move(h.content);
   // A last line left without its newline (a file edited by hand) stays a line of its own.
-  if (!content.empty() && content.back() != '\n') content += '\n';
-  content += text;
-  if (!take(h, &content, durable)) return Appended::kFailed;
+  auto grow = [&](std::string* content) {
+    if (!content->empty() && content->back() != '\n') *content += '\n';
+    *content += text;
+  };
+  const bool durable = how == Write::kDurable || !h.in_pass;
+  if (durable) {
+    std::string content = h.content;
+    grow(&content);
+    if (!take(h, &content, true)) return Appended::kFailed;
+  } else {
+    grow(&h.content);   // in place: the pass's appends cost what they add
+    h.got = ReadResult::kRead;
+    h.staged = true;
+  }
   add_lines(h, text);
   if (!durable) {
     for (std::string& line : lines_of(text)) h.unwritten.push_back(std::move(line));
