@@ -102,8 +102,7 @@ std::string joined(const std::vector<std::string>& fields, size_t count, bool ig
 }
 
 void index_line(std::unordered_map<std::string, std::vector<size_t>>* index, size_t count, bool ignore_case,
-                const std::vector<std::string>& lines, size_t at) {
-  const std::vector<std::string> fields = split_record(lines[at]);
+                const std::vector<std::string>& fields, size_t at) {
   if (fields.size() >= count) (*index)[joined(fields, count, ignore_case)].push_back(at);
 }
 
@@ -115,7 +114,9 @@ const std::vector<size_t>* lines_matching(HeldRecords& h, const std::vector<std:
   }
   auto [it, made] = h.index.try_emplace({key.size(), ignore_case});
   if (made) {
-    for (size_t i = 0; i < h.lines.size(); ++i) index_line(&it->second, key.size(), ignore_case, h.lines, i);
+    for (size_t i = 0; i < h.lines.size(); ++i) {
+      index_line(&it->second, key.size(), ignore_case, split_record(h.lines[i]), i);
+    }
   }
   auto found = it->second.find(joined(key, key.size(), ignore_case));
   return found != it->second.end() ? &found->second : nullptr;
@@ -123,8 +124,9 @@ const std::vector<size_t>* lines_matching(HeldRecords& h, const std::vector<std:
 
 void add_lines(HeldRecords& h, const std::string& text) {
   for (std::string& line : lines_of(text)) {
+    const std::vector<std::string> fields = split_record(line);
     h.lines.push_back(std::move(line));
-    for (auto& [shape, index] : h.index) index_line(&index, shape.first, shape.second, h.lines, h.lines.size() - 1);
+    for (auto& [shape, index] : h.index) index_line(&index, shape.first, shape.second, fields, h.lines.size() - 1);
   }
 }
 
