@@ -280,9 +280,8 @@ bool SavedFilePass::finish(std::vector<std::string>* unwritten) {
   }
   p.owner.store(std::thread::id());
   for (HeldRecords& h : files) {
-    if (h.file == nullptr || !h.staged) continue;
-    std::string content = h.content;
-    if (take(h, &content, true)) continue;
+    if (h.file == nullptr || !h.staged || h.file->replace(h.content, kSavedFileMode)) continue;
+    pdebug(kBackEnd, 3, "%s:Failed to write %s.\n", __func__, h.name);
     written = false;
     if (unwritten != nullptr && std::strcmp(h.name, kSaveTargetFile) == 0) *unwritten = h.unwritten;
   }
