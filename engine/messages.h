@@ -278,6 +278,7 @@ constexpr const char* kActiveBootSession =
 // A saved file that cannot be written: what stands is said.
 constexpr const char* kSavedFileNotWritten = "Failed to update %s. No changes have been made to the configuration.";
 constexpr const char* kSavedFileNotAdded = "Failed to update %s. The %s is not added.";
+constexpr const char* kSavedFileFoundNotAdded = "Failed to update %s. The %s are not added.";
 constexpr const char* kSavedFileKept = "Failed to update %s. The %s is kept.";
 constexpr const char* kRegistrationKept = "Failed to update %s. The persistent registration of the session is kept.";
 constexpr const char* kRegistrationWithdrawn =
