@@ -8,9 +8,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each stage says what it does on standard error, so a first build is not a silent minute and the
+# output of a vxcli command given as arguments stays as it is.
+stage() { echo "-- $*" >&2; }
+stage "set-up: the Debian packages (scripts/setup.sh)"
 ./scripts/setup.sh
+stage "configuring the 32-bit build (build/m32)"
 cmake --preset m32 >/dev/null
+stage "building libvxima.so, the simulator and vxcli (about a minute the first time)"
 cmake --build --preset m32 -j "$(nproc)" --target vxima vxsim vxcli >/dev/null
+stage "starting on the simulated lab: examples/iscsi-lab.json"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT

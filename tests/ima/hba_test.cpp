@@ -1,10 +1,6 @@
 // Physical and logical HBAs, nodes and ports of the simulated adapters as the host reads them.
 // Values whose handlers are still being built may fail with a general error; where they answer,
 // the record must hold what the adapter reports.
-#include <sys/wait.h>
-
-#include <cstdio>
-
 #include "tests/ima/ima_fixture.h"
 
 namespace vxtest {
@@ -138,25 +134,6 @@ TEST_F(ImaTest, NodeNameAndAliasLimits) {
   EXPECT_EQ(ima().IMA_VMW_SetNodeName(oid(IMA_OBJECT_TYPE_PHBA, 1 << 30), wide_repeat(224).data()),
             IMA_ERROR_NAME_TOO_LONG);   // the text is checked before the identifier
   EXPECT_NE(log().find("in Error check and failed in VARU\n"), std::string::npos);   // the control character
-}
-
-TEST_F(ImaTest, CommandLineClient) {
-  started("iscsi-lab.json");
-  const std::string plugin = imahost::plugin_path(), lhba = "lhba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0"));
-  auto run = [&](const std::string& args, int expected_exit) {
-    std::string out;
-    FILE* pipe = ::popen((plugin.substr(0, plugin.rfind('/') + 1) + "imahost " + args + " 2>&1").c_str(), "r");
-    for (char buf[512]; pipe != nullptr && std::fgets(buf, sizeof buf, pipe) != nullptr;) out += buf;
-    EXPECT_EQ(pipe != nullptr ? WEXITSTATUS(::pclose(pipe)) : -1, expected_exit) << args;
-    return out;
-  };
-  EXPECT_NE(run("hba list", 0).find("phba:" + std::to_string(tag_at("Vexalon0/iSCSIPhysicalHBA1")) + "\n"), std::string::npos);
-  EXPECT_NE(run("lhba show " + lhba, 0).find("vmhba34"), std::string::npos);
-  EXPECT_NE(run("phba show " + lhba, 1).find("0xC0000002 incorrect object type"), std::string::npos);
-  run("node frobnicate", 2);
-  EXPECT_EQ(run("static add " + lhba + " iqn.2026-01.com.example:store.open 10.0.0.5 0", 0).rfind("static:", 0), 0u);
-  EXPECT_NE(run("discovery add " + lhba + " 10.0.0.9 80", 1).find("0xC0000000"), std::string::npos);
-  EXPECT_NE(run("static add " + lhba + " iqn.x 10.0.0.5 65536", 1).find("no address and port"), std::string::npos);
 }
 
 }  // namespace

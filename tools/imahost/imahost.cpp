@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,9 @@ namespace {
 constexpr const char* kPluginFile = "libvxima.so";
 constexpr const char* kPluginVariable = "IMAHOST_PLUGIN";
 constexpr uint32_t kReplacement = 0xFFFD;
+// Room for every instance a group may hold (its maximum is 16 bits wide):
+// VARU_get_valid_instances has no capacity argument.
+constexpr size_t kMaxInstances = 1u << 16;
 
 struct Named {
   uint32_t value;
@@ -84,6 +88,13 @@ bool Host::load(const std::string& path) {
 #define IMAHOST_ENTRY(name) ima_.name = reinterpret_cast<decltype(ima_.name)>(::dlsym(handle_, #name));
 #include "tools/imahost/entry_points.def"
 #undef IMAHOST_ENTRY
+  varu_.get_last_status = reinterpret_cast<decltype(varu_.get_last_status)>(::dlsym(handle_, "VARU_get_last_status"));
+  varu_.get_node_tag = reinterpret_cast<decltype(varu_.get_node_tag)>(::dlsym(handle_, "VARU_get_node_tag"));
+  varu_.get_node_name = reinterpret_cast<decltype(varu_.get_node_name)>(::dlsym(handle_, "VARU_get_node_name"));
+  varu_.get_parent_tag = reinterpret_cast<decltype(varu_.get_parent_tag)>(::dlsym(handle_, "VARU_get_parent_tag"));
+  varu_.get_valid_instances =
+      reinterpret_cast<decltype(varu_.get_valid_instances)>(::dlsym(handle_, "VARU_get_valid_instances"));
+  varu_.get_property_val = reinterpret_cast<decltype(varu_.get_property_val)>(::dlsym(handle_, "VARU_get_property_val"));
   if (ima_.IMA_VMW_PluginInit == nullptr || ima_.IMA_VMW_PluginCleanup == nullptr || ima_.IMA_FreeMemory == nullptr) {
     unload();
     error_ = file + ": no IMA plug-in (its lifecycle entry points are missing)";
@@ -99,6 +110,7 @@ void Host::unload() {
   while (starts_ > 0) stop();
   handle_ = nullptr;
   ima_ = EntryPoints{};
+  varu_ = HierarchyCalls{};
 }
 
 std::vector<std::string> Host::missing() const {
@@ -113,7 +125,7 @@ std::vector<std::string> Host::missing() const {
 IMA_STATUS Host::start(uint32_t owner) {
   if (!loaded()) return IMA_ERROR_GENERAL;
   const IMA_STATUS status = ima_.IMA_VMW_PluginInit(owner);
-  ++starts_;
+  if (starts_++ == 0) start_status_ = last_status();
   return status;
 }
 
@@ -124,6 +136,64 @@ void Host::stop() {
 }
 
 void* Host::symbol(const char* name) const { return loaded() ? ::dlsym(handle_, name) : nullptr; }
+
+LastStatus Host::last_status() const {
+  LastStatus last;
+  char text[VARU_STATUS_TEXT_SIZE] = "";
+  if (varu_.get_last_status != nullptr && varu_.get_last_status(&last.code, text) == VARU_OK) {
+    last.text.assign(text, strnlen(text, sizeof text));
+  }
+  return last;
+}
+
+// Reading the root's name is the cheapest call that clears it.
+void Host::clear_last_status() const {
+  char name[VARU_NAME_SIZE];
+  if (varu_.get_node_name != nullptr) varu_.get_node_name(0, name, VARU_KIND_GROUP);
+}
+
+bool Host::hierarchy_value(int32_t tag, const std::string& path, std::string* out) const {
+  if (varu_.get_node_tag == nullptr || varu_.get_property_val == nullptr) return false;
+  uint32_t node = static_cast<uint32_t>(tag);
+  uint32_t group = node;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t slash = std::min(path.find('/', start), path.size());
+    const bool last = slash == path.size();
+    group = node;
+    if (varu_.get_node_tag(static_cast<int32_t>(group), path.substr(start, slash - start).c_str(), &node,
+                           last ? VARU_KIND_PROPERTY : VARU_KIND_GROUP) != VARU_OK) {
+      return false;
+    }
+    start = slash + 1;
+  }
+  char value[VARU_VALUE_SIZE] = "";
+  if (varu_.get_property_val(group, node, value, sizeof value) != VARU_OK) return false;
+  out->assign(value, strnlen(value, sizeof value));
+  return true;
+}
+
+bool Host::hierarchy_instances(int32_t tag, const char* group, std::vector<int32_t>* out) const {
+  out->clear();
+  if (varu_.get_valid_instances == nullptr || varu_.get_node_tag == nullptr) return false;
+  std::vector<uint32_t> numbers(kMaxInstances);
+  uint32_t count = 0;
+  if (varu_.get_valid_instances(tag, group, numbers.data(), &count) != VARU_OK) return false;
+  for (uint32_t i = 0; i < count && i < numbers.size(); ++i) {
+    uint32_t found = 0;
+    const std::string name = group + std::to_string(numbers[i]);
+    if (varu_.get_node_tag(tag, name.c_str(), &found, VARU_KIND_GROUP) == VARU_OK) {
+      out->push_back(static_cast<int32_t>(found));
+    }
+  }
+  return true;
+}
+
+bool Host::hierarchy_parent(int32_t tag, int32_t* parent) const {
+  uint32_t found = 0;
+  if (varu_.get_parent_tag == nullptr || varu_.get_parent_tag(tag, &found) != VARU_OK) return false;
+  *parent = static_cast<int32_t>(found);
+  return true;
+}
 
 IMA_STATUS Host::list(IMA_STATUS (*fn)(IMA_OID_LIST**), std::vector<IMA_OID>* out) const {
   IMA_OID_LIST* list = nullptr;

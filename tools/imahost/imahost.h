@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ima.h"
+#include "varu.h"
 
 namespace imahost {
 
@@ -18,6 +19,24 @@ struct EntryPoints {
 #define IMAHOST_ENTRY(name) decltype(&::name) name = nullptr;
 #include "tools/imahost/entry_points.def"
 #undef IMAHOST_ENTRY
+};
+
+// The plug-in's hierarchy calls (varu.h) that the host stand-in uses besides the entry points: the
+// last status that explains a result, and reads of what no IMA record carries (a LUN's size and
+// model, a session that is not open). NULL when the plug-in does not export them.
+struct HierarchyCalls {
+  decltype(&::VARU_get_last_status) get_last_status = nullptr;
+  decltype(&::VARU_get_node_tag) get_node_tag = nullptr;
+  decltype(&::VARU_get_node_name) get_node_name = nullptr;
+  decltype(&::VARU_get_parent_tag) get_parent_tag = nullptr;
+  decltype(&::VARU_get_valid_instances) get_valid_instances = nullptr;
+  decltype(&::VARU_get_property_val) get_property_val = nullptr;
+};
+
+// The hierarchy's last status: a code (0 none) and the text that explains it.
+struct LastStatus {
+  uint32_t code = 0;
+  std::string text;
 };
 
 // Where the plug-in is: `explicit_path` when given, else $IMAHOST_PLUGIN, else libvxima.so in the
@@ -50,6 +69,20 @@ class Host {
   // Any other symbol of the plug-in (the hierarchy API), NULL when absent.
   void* symbol(const char* name) const;
 
+  // The last status as the plug-in's last hierarchy call left it.
+  LastStatus last_status() const;
+  // Clears it, so that what a following entry point leaves is its own: every hierarchy call but
+  // VARU_get_last_status starts by clearing it.
+  void clear_last_status() const;
+  // What the first start left (with no adapter found, 313 and why).
+  const LastStatus& start_status() const { return start_status_; }
+  // A property below the group `tag` ("Connection0/Status"), read through the hierarchy calls;
+  // false when a group or the property is missing or its read fails.
+  bool hierarchy_value(int32_t tag, const std::string& path, std::string* out) const;
+  // The tags of the instances of `group` under `tag`, ascending by instance number.
+  bool hierarchy_instances(int32_t tag, const char* group, std::vector<int32_t>* out) const;
+  bool hierarchy_parent(int32_t tag, int32_t* parent) const;
+
   // A list entry point's identifiers; the plug-in's list is freed through IMA_FreeMemory.
   IMA_STATUS list(IMA_STATUS (*fn)(IMA_OID_LIST**), std::vector<IMA_OID>* out) const;
   IMA_STATUS list(IMA_STATUS (*fn)(IMA_OID, IMA_OID_LIST**), const IMA_OID& oid, std::vector<IMA_OID>* out) const;
@@ -59,6 +92,8 @@ class Host {
 
   void* handle_ = nullptr;
   EntryPoints ima_;
+  HierarchyCalls varu_;
+  LastStatus start_status_;
   std::string error_;
   int starts_ = 0;
 };

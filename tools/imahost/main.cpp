@@ -2,12 +2,15 @@
 //
 //   imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]     (imahost help lists the commands)
 //
-// Objects are named as the listings print them: "phba:122", "lhba:830" (type and node handle).
-// On a failure the entry point and its IMA status are printed and the exit status is 1; 2 for a
-// command line that is not understood.
-#include <arpa/inet.h>
+// Objects are named as the listings print them (names.cpp): vmhba33, vmhba33/iqn...:store.open,
+// vmhba33/iqn...@10.0.0.5:3260, vmhba33/10.0.0.9:3260, vmhba33/iqn.../00023d000000, or KIND:TAG=NAME.
+// Exit status: 0; 1 when an entry point failed (its IMA status and the hierarchy's last status are
+// printed), an object is not found or no adapter is; 2 for a command line that is not understood.
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -15,32 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "tools/imahost/imahost.h"
-#include "tools/imahost/settings.h"
+#include "tools/imahost/commands.h"
+#include "tools/imahost/views.h"
 
 namespace {
 
-using imahost::Host;
-using Args = std::vector<std::string>;
-
-struct Cli {
-  Host host;
-  uint32_t owner = 1;
-};
+using namespace imahost;
 
 // ---- records as text: one row per shown field -------------------------------------------------
-enum class Show : uint8_t { kWide, kNumber, kMac, kOid, kAddress, kHex };
-
-struct FieldView {
-  const char* label;
-  Show show;
-  size_t offset;
-  size_t size;
-};
-#define VIEW(label, show, Record, member) {label, Show::show, offsetof(Record, member), sizeof(Record::member)}
-// A field inside a nested member (an address or port within a target address).
-#define VIEW_AT(label, show, Record, path, Type) {label, Show::show, offsetof(Record, path), sizeof(Type)}
-
 constexpr FieldView kPhbaView[] = {
     VIEW("Vendor", kWide, IMA_PHBA_PROPERTIES, vendor),
     VIEW("Model", kWide, IMA_PHBA_PROPERTIES, model),
@@ -100,22 +85,6 @@ constexpr FieldView kTargetView[] = {
     VIEW("Alias", kWide, IMA_TARGET_PROPERTIES, alias),
     VIEW("Logical HBA", kOid, IMA_TARGET_PROPERTIES, associatedLhbaOid),
 };
-constexpr FieldView kLuView[] = {
-    VIEW("LUN", kHex, IMA_LU_PROPERTIES, targetLun),
-    VIEW("Target", kOid, IMA_LU_PROPERTIES, associatedTargetOid),
-};
-constexpr FieldView kSessionView[] = {
-    VIEW("Target", kOid, IMA_SESSION_PROPERTIES, associatedTargetOid),
-    VIEW("ISID", kHex, IMA_SESSION_PROPERTIES, isid),
-    VIEW("TSIH", kNumber, IMA_SESSION_PROPERTIES, tsih),
-    VIEW("Portal group tag", kNumber, IMA_SESSION_PROPERTIES, targetPortalGroupTag),
-    VIEW("CHAP", kNumber, IMA_SESSION_PROPERTIES, authMethod),
-    VIEW("Immediate data", kNumber, IMA_SESSION_PROPERTIES, immediateData),
-    VIEW("Initial R2T", kNumber, IMA_SESSION_PROPERTIES, initialR2T),
-    VIEW("First burst length", kNumber, IMA_SESSION_PROPERTIES, firstBurstLength),
-    VIEW("Max burst length", kNumber, IMA_SESSION_PROPERTIES, maxBurstLength),
-    VIEW("Max connections", kNumber, IMA_SESSION_PROPERTIES, maxConnections),
-};
 constexpr FieldView kConnectionView[] = {
     VIEW("Connection id", kNumber, IMA_CONNECTION_PROPERTIES, connectionId),
     VIEW("Header digest", kNumber, IMA_CONNECTION_PROPERTIES, headerDigest),
@@ -130,377 +99,410 @@ constexpr FieldView kConnectionStatusView[] = {
     VIEW("State", kNumber, IMA_VMW_CONNECTION_STATUS, state),
 };
 
-std::string field_text(const void* record, const FieldView& view) {
-  const auto* at = static_cast<const uint8_t*>(record) + view.offset;
-  switch (view.show) {
-    case Show::kWide: return imahost::utf8_of(reinterpret_cast<const IMA_WCHAR*>(at), view.size / sizeof(IMA_WCHAR));
-    case Show::kNumber: {
-      uint32_t value = 0;
-      std::memcpy(&value, at, std::min(view.size, sizeof value));
-      return std::to_string(value);
-    }
-    case Show::kAddress: {
-      IMA_IP_ADDRESS address{};
-      std::memcpy(&address, at, sizeof address);
-      char text[INET6_ADDRSTRLEN] = "";
-      ::inet_ntop(address.ipv4Address != 0 ? AF_INET : AF_INET6, address.ipAddress, text, sizeof text);
-      return text;
-    }
-    case Show::kHex: {
-      std::string hex;
-      char pair[3];
-      for (size_t i = 0; i < view.size; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", at[i]);
-        hex += pair;
-      }
-      return hex;
-    }
-    case Show::kMac: {
-      char mac[18];
-      std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", at[0], at[1], at[2], at[3], at[4], at[5]);
-      return mac;
-    }
-    case Show::kOid: {
-      IMA_OID oid{};
-      std::memcpy(&oid, at, sizeof oid);
-      return imahost::oid_text(oid);
-    }
-  }
-  return "";
-}
-
-template <size_t N>
-void print_record(const void* record, const FieldView (&views)[N]) {
-  for (const FieldView& view : views) std::printf("  %-22s %s\n", view.label, field_text(record, view).c_str());
-}
-
-int failed(const char* entry_point, IMA_STATUS status) {
-  std::fprintf(stderr, "imahost: %s: %s\n", entry_point, imahost::status_text(status).c_str());
-  return 1;
-}
-
-// Runs a call; a failure is printed and ends the command with exit status 1.
-#define CALL(call)                                   \
-  do {                                               \
-    const IMA_STATUS call_status_ = (call);          \
-    if (!IMA_SUCCESS(call_status_)) return failed(#call, call_status_); \
-  } while (0)
-
-bool object(const Cli& cli, const std::string& text, IMA_OID* oid) {
-  if (imahost::parse_oid(text, cli.owner, oid)) return true;
-  std::fprintf(stderr, "imahost: \"%s\" names no object (write it as a listing prints it, e.g. phba:122)\n",
-               text.c_str());
-  return false;
-}
-
 // ---- commands -----------------------------------------------------------------------------------------
 
-std::string phba_state(Cli& cli, const IMA_OID& oid) {
+std::string state_words(IMA_STATUS status, bool good, const char* yes, const char* no) {
+  return !IMA_SUCCESS(status) ? status_words(status) : good ? yes : no;
+}
+
+std::string phba_state_of(const Host& host, const IMA_OID& phba) {
   IMA_PHBA_STATUS state = 0;
-  const IMA_STATUS status = cli.host.ima().IMA_GetPhbaStatus(oid, &state);
-  return !IMA_SUCCESS(status) ? imahost::status_text(status) : state == IMA_PHBA_STATUS_WORKING ? "working" : "failed";
+  const IMA_STATUS status = host.ima().IMA_GetPhbaStatus(phba, &state);
+  return state_words(status, state == IMA_PHBA_STATUS_WORKING, "working", "failed");
 }
 
-std::string link_state(Cli& cli, const IMA_OID& oid) {
+std::string phba_state(const On& on) { return phba_state_of(on.host, on.object.hba->phba); }
+
+std::string link_state(const On& on) {
   IMA_NETWORK_PORT_STATUS state = 0;
-  const IMA_STATUS status = cli.host.ima().IMA_GetNetworkPortStatus(oid, &state);
-  return !IMA_SUCCESS(status) ? imahost::status_text(status)
-                              : state == IMA_NETWORK_PORT_STATUS_LINK_DOWN ? "link down" : "working";
+  const IMA_STATUS status = on.host.ima().IMA_GetNetworkPortStatus(on.oid(), &state);
+  return state_words(status, state != IMA_NETWORK_PORT_STATUS_LINK_DOWN, "working", "link down");
 }
 
-int cmd_adapter_list(Cli& cli, const Args&) {
-  const auto& ima = cli.host.ima();
-  std::vector<IMA_OID> phbas;
-  CALL(cli.host.list(ima.IMA_GetPhbaOidList, &phbas));
-  for (const IMA_OID& phba : phbas) {
+std::string discovery_state(const On& on) {
+  IMA_UINT32 state = 0;
+  const IMA_STATUS status = on.host.ima().IMA_VMW_GetDiscoveryStatus(on.object.hba->phba, &state);
+  return state_words(status, state != IMA_VMW_DISCOVERY_STATUS_FAILED, "ok", "a rediscovery failed");
+}
+
+// A listed object's first line: its name, and its identifier in this process.
+void heading(const std::string& name, const IMA_OID& oid) {
+  std::printf("%s  (%s)\n", name.c_str(), oid_text(oid).c_str());
+}
+
+int cmd_adapter_list(const On& on, const Words&) {
+  const EntryPoints& ima = on.host.ima();
+  for (const Hba& hba : on.names.hbas()) {
     IMA_PHBA_PROPERTIES props{};
-    const IMA_STATUS got = ima.IMA_VMW_GetPhbaProperties(phba, &props);
-    std::printf("%s", imahost::oid_text(phba).c_str());
+    const IMA_STATUS got = ima.IMA_VMW_GetPhbaProperties(hba.phba, &props);
+    std::printf("%s  (%s)", hba.has_lhba ? hba.name.c_str() : "(no logical HBA)", oid_text(hba.phba).c_str());
     if (IMA_SUCCESS(got)) {
-      std::printf(" %s firmware %s driver %s %s", imahost::utf8_of(props.model, 256).c_str(),
-                  imahost::utf8_of(props.firmwareVersion, 256).c_str(), imahost::utf8_of(props.driverName, 256).c_str(),
-                  imahost::utf8_of(props.driverVersion, 256).c_str());
+      std::printf(" %s firmware %s driver %s %s", utf8_of(props.model, 256).c_str(), utf8_of(props.firmwareVersion, 256).c_str(),
+                  utf8_of(props.driverName, 256).c_str(), utf8_of(props.driverVersion, 256).c_str());
     } else {
-      std::printf(" (properties: %s)", imahost::status_text(got).c_str());
+      std::printf(" properties: %s", status_words(got).c_str());
     }
-    std::printf(" state %s\n", phba_state(cli, phba).c_str());
-    std::vector<IMA_OID> lhbas;
-    cli.host.list(ima.IMA_VMW_GetLhbaOidList, phba, &lhbas);
-    for (const IMA_OID& lhba : lhbas) {
-      IMA_LHBA_PROPERTIES lhba_props{};
-      const IMA_STATUS named = ima.IMA_GetLhbaProperties(lhba, &lhba_props);
-      std::printf("  %s %s\n", imahost::oid_text(lhba).c_str(),
-                  IMA_SUCCESS(named) ? imahost::utf8_of(lhba_props.osDeviceName, 256).c_str()
-                                     : imahost::status_text(named).c_str());
-    }
+    std::printf("; state: %s\n", phba_state_of(on.host, hba.phba).c_str());
+    if (hba.has_lhba) std::printf("  logical HBA %s  (%s)\n", hba.name.c_str(), oid_text(hba.lhba).c_str());
   }
   return 0;
 }
 
-int cmd_hba_list(Cli& cli, const Args&) {
-  const auto& ima = cli.host.ima();
-  for (auto fn : {ima.IMA_GetPhbaOidList, ima.IMA_GetLhbaOidList, ima.IMA_GetLnpOidList}) {
-    std::vector<IMA_OID> oids;
-    CALL(cli.host.list(fn, &oids));
-    for (const IMA_OID& oid : oids) std::printf("%s\n", imahost::oid_text(oid).c_str());
+int cmd_hba_list(const On& on, const Words&) {
+  for (const Hba& hba : on.names.hbas()) heading(hba.name, hba.phba);
+  for (const Hba& hba : on.names.hbas()) {
+    if (hba.has_lhba) heading(hba.name, hba.lhba);
   }
+  for (const Hba& hba : on.names.hbas()) heading(hba.name, lnp_of(hba.phba));
   return 0;
 }
 
-int cmd_port_list(Cli& cli, const Args& args) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  const auto& ima = cli.host.ima();
-  for (auto fn : {ima.IMA_GetPnpOidList, ima.IMA_VMW_GetLnpOidList, ima.IMA_VMW_GetNetworkPortalOidList}) {
+int cmd_port_list(const On& on, const Words&) {
+  const EntryPoints& ima = on.host.ima();
+  const Hba& hba = *on.object.hba;
+  const struct {
+    const char* entry;
+    IMA_STATUS (*fn)(IMA_OID, IMA_OID_LIST**);
+    IMA_OID of;
+  } lists[] = {{"IMA_GetPnpOidList", ima.IMA_GetPnpOidList, hba.phba},
+               {"IMA_VMW_GetLnpOidList", ima.IMA_VMW_GetLnpOidList, hba.phba},
+               {"IMA_VMW_GetNetworkPortalOidList", ima.IMA_VMW_GetNetworkPortalOidList, lnp_of(hba.phba)}};
+  for (const auto& list : lists) {
     std::vector<IMA_OID> oids;
-    const IMA_STATUS status = cli.host.list(fn, oid, &oids);
-    // Each listing accepts its own types; the others say so and are skipped.
-    if (status == IMA_ERROR_INCORRECT_OBJECT_TYPE) continue;
-    CALL(status);
-    for (const IMA_OID& port : oids) std::printf("%s\n", imahost::oid_text(port).c_str());
+    const Outcome outcome = run(on.host, [&] { return on.host.list(list.fn, list.of, &oids); });
+    if (!outcome.ok()) return failed(on.name(), list.entry, outcome);
+    for (const IMA_OID& port : oids) heading(hba.name, port);
   }
   return 0;
 }
 
 // A record of one object, printed by its view; `state` (when given) adds the object's state line.
 template <typename Record, size_t N>
-int show(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*get)(IMA_OID, Record*),
-         const FieldView (&view)[N], std::string (*state)(Cli&, const IMA_OID&) = nullptr) {
-  IMA_OID oid{};
-  if (!object(cli, name, &oid)) return 1;
+int show(const On& on, const char* entry, IMA_STATUS (*get)(IMA_OID, Record*), const FieldView (&view)[N],
+         std::string (*state)(const On&) = nullptr) {
   Record props{};
-  const IMA_STATUS status = get(oid, &props);
-  if (!IMA_SUCCESS(status)) return failed(entry, status);
-  print_record(&props, view);
-  if (state != nullptr) std::printf("  %-22s %s\n", "State", state(cli, oid).c_str());
+  const Outcome outcome = run(on.host, [&] { return get(on.oid(), &props); });
+  if (!outcome.ok()) return failed(on.name(), entry, outcome);
+  print_record(on.names, &props, view);
+  if (state != nullptr) std::printf("  %-22s %s\n", "State", state(on).c_str());
   return 0;
 }
 
-int set_text(Cli& cli, const Args& args, const char* entry, IMA_STATUS (*set)(IMA_OID, const IMA_WCHAR*)) {
-  IMA_OID oid{};
-  if (!object(cli, args[0], &oid)) return 1;
-  const IMA_STATUS status = set(oid, imahost::wide_of(args[1]).data());
-  return IMA_SUCCESS(status) ? 0 : failed(entry, status);
+int set_text(const On& on, const Words& args, const char* entry, IMA_STATUS (*set)(IMA_OID, const IMA_WCHAR*)) {
+  return change_call(on, entry, set, on.oid(), imahost::wide_of(args[1]).data());
 }
 
-// ---- discovery, targets, logical units and sessions -------------------------------------------------
-
-// An address and port as given on the command line: IPv4 or IPv6 text, port 0 for the default.
-bool target_address(const std::string& address, const std::string& port, IMA_TARGET_ADDRESS* out) {
+// An address and port given as ADDRESS[:PORT], or as ADDRESS PORT; no port gives 0, which the
+// plug-in takes as 3260.
+bool target_address(const Words& args, size_t at, IMA_TARGET_ADDRESS* out) {
   *out = IMA_TARGET_ADDRESS{};
-  IMA_IP_ADDRESS& ip = out->hostnameIpAddress.id.ipAddress;
-  ip.ipv4Address = address.find(':') == std::string::npos ? 1 : 0;
-  char* end = nullptr;
-  const unsigned long number = std::strtoul(port.c_str(), &end, 10);
-  if (::inet_pton(ip.ipv4Address != 0 ? AF_INET : AF_INET6, address.c_str(), ip.ipAddress) != 1 || port.empty() ||
-      *end != '\0' || number > 65535) {
-    std::fprintf(stderr, "imahost: \"%s\" \"%s\" is no address and port\n", address.c_str(), port.c_str());
-    return false;
+  uint16_t port = 0;
+  bool ok = parse_address_port(args[at], &out->hostnameIpAddress.id.ipAddress, &port);
+  if (ok && args.size() > at + 1) {
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(args[at + 1].c_str(), &end, 10);
+    ok = port == 0 && !args[at + 1].empty() && args[at + 1][0] != '-' && *end == '\0' && number <= 65535;
+    port = static_cast<uint16_t>(number);
   }
-  out->portNumber = static_cast<IMA_UINT16>(number);
-  return true;
+  out->portNumber = port;
+  if (!ok) say("\"" + args[at] + (args.size() > at + 1 ? " " + args[at + 1] : "") + "\" is no address and port");
+  return ok;
 }
 
-// The objects a listing entry point gives for one object, each with its record.
-template <typename Record, size_t N>
-int list_shown(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*lister)(IMA_OID, IMA_OID_LIST**),
-               IMA_STATUS (*get)(IMA_OID, Record*), const FieldView (&view)[N]) {
-  IMA_OID oid{};
-  if (!object(cli, name, &oid)) return 1;
-  std::vector<IMA_OID> oids;
-  const IMA_STATUS status = cli.host.list(lister, oid, &oids);
-  if (!IMA_SUCCESS(status)) return failed(entry, status);
-  for (const IMA_OID& item : oids) {
-    std::printf("%s\n", imahost::oid_text(item).c_str());
+// The listed objects of the command's logical HBA, each with its record.
+template <typename Item, typename Record, size_t N>
+int list_shown(const On& on, const std::vector<Item>& items, const char* entry, IMA_STATUS (*get)(IMA_OID, Record*),
+               const FieldView (&view)[N]) {
+  if (items.empty()) std::printf("none\n");
+  for (const Item& item : items) {
+    heading(item.name, item.oid);
     Record props{};
-    const IMA_STATUS got = get(item, &props);
-    if (IMA_SUCCESS(got)) {
-      print_record(&props, view);
-    } else {
-      std::printf("  (%s)\n", imahost::status_text(got).c_str());
-    }
+    const Outcome outcome = run(on.host, [&] { return get(item.oid, &props); });
+    if (!outcome.ok()) return failed(item.name, entry, outcome);
+    print_record(on.names, &props, view);
   }
   return 0;
 }
 
-// A call that changes something about one object.
-int act(Cli& cli, const std::string& name, const char* entry, IMA_STATUS (*fn)(IMA_OID)) {
-  IMA_OID oid{};
-  if (!object(cli, name, &oid)) return 1;
-  const IMA_STATUS status = fn(oid);
-  return IMA_SUCCESS(status) ? 0 : failed(entry, status);
-}
-
-std::string discovery_state(Cli& cli, const IMA_OID& oid) {
-  if (oid.objectType != IMA_OBJECT_TYPE_PHBA) return "-";
-  IMA_UINT32 state = 0;
-  const IMA_STATUS status = cli.host.ima().IMA_VMW_GetDiscoveryStatus(oid, &state);
-  return !IMA_SUCCESS(status) ? imahost::status_text(status)
-                              : state == IMA_VMW_DISCOVERY_STATUS_FAILED ? "a rediscovery failed" : "ok";
-}
-
-int cmd_discovery_add(Cli& cli, const Args& args) {
-  IMA_OID lhba{};
-  IMA_TARGET_ADDRESS address;
-  if (!object(cli, args[0], &lhba) || !target_address(args[1], args[2], &address)) return 1;
-  IMA_OID added{};
-  CALL(cli.host.ima().IMA_AddDiscoveryAddress(lhba, address, &added));
-  std::printf("%s\n", imahost::oid_text(added).c_str());
+// What an add made: its name, or why it failed.
+int report_added(const On& on, const char* entry, const Outcome& outcome, const IMA_OID& added) {
+  if (!outcome.ok()) return failed(on.name(), entry, outcome);
+  on.names.forget();
+  const std::string name = on.names.name_of(added);
+  heading(name, added);
+  warn(name, entry, outcome);
   return 0;
 }
 
-int cmd_static_add(Cli& cli, const Args& args) {
-  IMA_OID lhba{};
+int cmd_discovery_add(const On& on, const Words& args) {
+  IMA_TARGET_ADDRESS address;
+  if (!target_address(args, 1, &address)) return 2;
+  IMA_OID added{};
+  // The discovery through the new address runs in the same call; the address stays when it fails.
+  return report_added(on, "IMA_AddDiscoveryAddress",
+                      run(on.host, [&] { return on.host.ima().IMA_AddDiscoveryAddress(on.oid(), address, &added); }), added);
+}
+
+int cmd_static_add(const On& on, const Words& args) {
   IMA_STATIC_DISCOVERY_TARGET target{};
-  if (!object(cli, args[0], &lhba) || !target_address(args[2], args[3], &target.targetAddress)) return 1;
+  if (!target_address(args, 2, &target.targetAddress)) return 2;
   const std::vector<IMA_WCHAR> name = imahost::wide_of(args[1]);
   if (name.size() > sizeof target.targetName / sizeof(IMA_WCHAR)) {
-    std::fprintf(stderr, "imahost: the target name is too long\n");
-    return 1;
+    return say(on.name() + ": the target name is longer than 223 characters");
   }
   std::copy(name.begin(), name.end(), target.targetName);
   IMA_OID added{};
-  CALL(cli.host.ima().IMA_AddStaticDiscoveryTarget(lhba, target, &added));
-  std::printf("%s\n", imahost::oid_text(added).c_str());
+  return report_added(on, "IMA_AddStaticDiscoveryTarget",
+                      run(on.host, [&] { return on.host.ima().IMA_AddStaticDiscoveryTarget(on.oid(), target, &added); }),
+                      added);
+}
+
+// One portal, or a whole target: its portals one by one (the last takes the target with it).
+int cmd_static_remove(const On& on, const Words&) {
+  std::vector<Object> portals{on.object};
+  if (on.oid().objectType == IMA_OBJECT_TYPE_TARGET) {
+    portals.clear();
+    for (const Portal& portal : on.names.portals(*on.object.hba)) {
+      if (on.name() == on.object.hba->name + "/" + portal.target) portals.push_back(Object{portal.oid, portal.name, on.object.hba});
+    }
+  }
+  for (const Object& portal : portals) {
+    const Outcome outcome =
+        run(on.host, [&] { return on.host.ima().IMA_RemoveStaticDiscoveryTarget(portal.oid); });
+    if (!outcome.ok()) return failed(portal.name, "IMA_RemoveStaticDiscoveryTarget", outcome);
+    warn(portal.name, "IMA_RemoveStaticDiscoveryTarget", outcome);
+    std::printf("removed %s\n", portal.name.c_str());
+  }
+  on.names.forget();
   return 0;
 }
 
-int cmd_connection_show(Cli& cli, const Args& args) {
-  const int shown = show(cli, args[0], "IMA_GetConnectionProperties", cli.host.ima().IMA_GetConnectionProperties,
-                         kConnectionView);
+int cmd_connection_list(const On& on, const Words&) {
+  std::vector<IMA_OID> oids;
+  const Outcome outcome = run(on.host, [&] { return on.host.list(on.host.ima().IMA_GetConnectionOidList, on.oid(), &oids); });
+  if (!outcome.ok()) return failed(on.name(), "IMA_GetConnectionOidList", outcome);
+  std::vector<Object> connections;
+  for (const IMA_OID& oid : oids) {
+    IMA_CONNECTION_PROPERTIES props{};
+    const bool read = IMA_SUCCESS(on.host.ima().IMA_GetConnectionProperties(oid, &props));
+    connections.push_back(Object{oid, on.name() + "/" + (read ? std::to_string(props.connectionId) : oid_text(oid)), nullptr});
+  }
+  return list_shown(on, connections, "IMA_GetConnectionProperties", on.host.ima().IMA_GetConnectionProperties,
+                    kConnectionView);
+}
+
+int cmd_connection_show(const On& on, const Words&) {
+  const int shown = show(on, "IMA_GetConnectionProperties", on.host.ima().IMA_GetConnectionProperties, kConnectionView);
   return shown != 0 ? shown
-                    : show(cli, args[0], "IMA_VMW_GetConnectionStatus", cli.host.ima().IMA_VMW_GetConnectionStatus,
+                    : show(on, "IMA_VMW_GetConnectionStatus", on.host.ima().IMA_VMW_GetConnectionStatus,
                            kConnectionStatusView);
 }
 
 // Table cells that show a record, or set a text, through one entry point.
-#define SHOW(entry, ...) \
-  [](Cli& c, const Args& a) { return show(c, a[0], #entry, c.host.ima().entry, __VA_ARGS__); }
-#define SET_TEXT(entry) [](Cli& c, const Args& a) { return set_text(c, a, #entry, c.host.ima().entry); }
-#define LIST_SHOWN(lister, getter, view) \
-  [](Cli& c, const Args& a) { return list_shown(c, a[0], #lister, c.host.ima().lister, c.host.ima().getter, view); }
-#define ACT(entry) [](Cli& c, const Args& a) { return act(c, a[0], #entry, c.host.ima().entry); }
-// A table cell running a command of settings.h on the object its first argument names.
-#define ON_OBJECT(fn) \
-  [](Cli& c, const Args& a) { IMA_OID o{}; return object(c, a[0], &o) ? imahost::fn(c.host, o, a) : 1; }
+#define SHOW(entry, ...) [](const On& o, const Words&) { return show(o, #entry, o.host.ima().entry, __VA_ARGS__); }
+#define SET_TEXT(entry) [](const On& o, const Words& a) { return set_text(o, a, #entry, o.host.ima().entry); }
+#define ACT(entry) [](const On& o, const Words&) { return change_call(o, #entry, o.host.ima().entry, o.oid()); }
+#define LIST_OF(items, entry, view) \
+  [](const On& o, const Words&) { return list_shown(o, o.names.items(*o.object.hba), #entry, o.host.ima().entry, view); }
 
-// One row per command.
+// One row per command: the kinds of object its first argument names (0: none), and how many
+// arguments it takes.
 struct Command {
   const char* noun;
   const char* verb;
   const char* args;
-  size_t arg_count;
+  uint32_t kinds;
+  size_t min_args;
+  size_t max_args;
   const char* help;
-  int (*run)(Cli&, const Args&);
+  int (*run)(const On&, const Words&);
 };
+
+constexpr uint32_t kAuthKinds = kLhba | kTarget | kDiscovery;
 
 constexpr Command kCommands[] = {
-    {"adapter", "list", "", 0, "physical HBAs with model, firmware, driver and state, and their logical HBAs",
+    {"adapter", "list", "", 0, 0, 0, "iSCSI functions: physical HBA with model, firmware, driver and state, logical HBA",
      cmd_adapter_list},
-    {"hba", "list", "", 0, "identifiers of every physical HBA, logical HBA and logical network port", cmd_hba_list},
-    {"phba", "show", "PHBA", 1, "properties and state of a physical HBA",
+    {"hba", "list", "", 0, 0, 0, "every physical HBA, logical HBA and logical network port", cmd_hba_list},
+    {"phba", "show", "HBA", kPhba, 1, 1, "properties and state of a physical HBA",
      SHOW(IMA_VMW_GetPhbaProperties, kPhbaView, phba_state)},
-    {"lhba", "show", "LHBA", 1, "properties of a logical HBA",
-     SHOW(IMA_GetLhbaProperties, kLhbaView)},
-    {"node", "show", "LHBA|PHBA", 1, "the initiator node: name and alias",
+    {"lhba", "show", "HBA", kLhba, 1, 1, "properties of a logical HBA", SHOW(IMA_GetLhbaProperties, kLhbaView)},
+    {"node", "show", "HBA", kLhba | kPhba, 1, 1, "the initiator node: name and alias",
      SHOW(IMA_VMW_GetNodeProperties, kNodeView)},
-    {"node", "set-name", "LHBA|PHBA NAME", 2, "sets the initiator's iSCSI name",
-     SET_TEXT(IMA_VMW_SetNodeName)},
-    {"node", "set-alias", "LHBA|PHBA ALIAS", 2, "sets the initiator's alias (\"\" clears it)",
+    {"node", "set-name", "HBA NAME", kLhba | kPhba, 2, 2, "sets the initiator's iSCSI name", SET_TEXT(IMA_VMW_SetNodeName)},
+    {"node", "set-alias", "HBA ALIAS", kLhba | kPhba, 2, 2, "sets the initiator's alias (\"\" clears it)",
      SET_TEXT(IMA_VMW_SetNodeAlias)},
-    {"port", "list", "PHBA|LNP|LHBA", 1, "the network ports and the network portal of an HBA", cmd_port_list},
-    {"pnp", "show", "PNP", 1, "properties and link state of a physical network port",
+    {"port", "list", "HBA", kPhba | kLnp | kLhba, 1, 1, "the network ports and the network portal of an HBA", cmd_port_list},
+    {"pnp", "show", "HBA", kPnp, 1, 1, "properties and link state of the physical network port",
      SHOW(IMA_VMW_GetPnpProperties, kPnpView, link_state)},
-    {"lnp", "show", "LNP", 1, "properties of a logical network port",
-     SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
-    {"discovery", "show", "LHBA|PHBA|PORTAL", 1, "discovery settings (and, of a PHBA, the rediscovery state)",
+    {"lnp", "show", "HBA", kLnp, 1, 1, "properties of the logical network port", SHOW(IMA_VMW_GetLnpProperties, kLnpView)},
+    {"discovery", "show", "HBA", kLhba | kPhba | kPortal, 1, 1, "discovery settings and the state of the rediscoveries",
      SHOW(IMA_GetDiscoveryProperties, kDiscoveryView, discovery_state)},
-    {"discovery", "list", "LHBA|PNP", 1, "SendTargets discovery addresses",
-     LIST_SHOWN(IMA_GetDiscoveryAddressOidList, IMA_GetDiscoveryAddressProperties, kDiscoveryAddressView)},
-    {"discovery", "add", "LHBA|PNP ADDRESS PORT", 3, "adds a discovery address (port 0: 3260) and discovers",
-     cmd_discovery_add},
-    {"discovery", "remove", "DISCOVERY", 1, "removes a discovery address", ACT(IMA_RemoveDiscoveryAddress)},
-    {"discovery", "rediscover", "PHBA|LHBA", 1, "discovers again and logs in to every portal without a session",
-     ACT(IMA_VMW_Rediscover)},
-    {"static", "list", "LHBA|PNP", 1, "static targets: one per portal of every target",
-     LIST_SHOWN(IMA_VMW_GetStaticDiscoveryTargetOidList, IMA_VMW_GetStaticDiscoveryTargetProperties,
-                kStaticTargetView)},
-    {"static", "add", "LHBA|PNP NAME ADDRESS PORT", 4,
-     "adds a target, or a portal to the target of that name (port 0: 3260)", cmd_static_add},
-    {"static", "remove", "STATIC|TARGET", 1, "logs out the portal's sessions, removes the portal (or its target)",
-     ACT(IMA_RemoveStaticDiscoveryTarget)},
-    {"target", "list", "LHBA|LNP", 1, "targets with a portal", LIST_SHOWN(IMA_GetTargetOidList, IMA_GetTargetProperties, kTargetView)},
-    {"lun", "list", "LHBA|TARGET", 1, "logical units", LIST_SHOWN(IMA_GetLuOidList, IMA_GetLuProperties, kLuView)},
-    {"session", "list", "LHBA|TARGET", 1, "open sessions",
-     LIST_SHOWN(IMA_GetSessionOidList, IMA_GetSessionProperties, kSessionView)},
-    {"session", "add", "LHBA|TARGET|SESSION", 1, "logs in where no session is, or once more to a session's portal",
-     ACT(IMA_VMW_AddSession)},
-    {"session", "remove", "LHBA|TARGET|SESSION", 1, "logs out a session (the first of each target)",
-     ACT(IMA_VMW_RemoveSession)},
-    {"connection", "list", "SESSION", 1, "connections of a session",
-     LIST_SHOWN(IMA_GetConnectionOidList, IMA_GetConnectionProperties, kConnectionView)},
-    {"connection", "show", "CONNECTION", 1, "properties and status of a connection", cmd_connection_show},
-    {"auth", "show", "LHBA|TARGET|DISCOVERY", 1, "authentication methods and CHAP names in use", ON_OBJECT(auth_show)},
-    {"auth", "methods", "OBJECT LIST", 2, "sets the methods: none, chap, chap,none or none,chap",
-     ON_OBJECT(auth_methods)},
-    {"auth", "chap", "OBJECT NAME SECRET", 3, "sets one-way CHAP (secret of 12 to 16 characters)",
-     ON_OBJECT(auth_chap)},
-    {"auth", "mutual", "OBJECT NAME SECRET", 3, "adds mutual CHAP to the one-way CHAP in use", ON_OBJECT(auth_mutual)},
-    {"auth", "mutual-off", "OBJECT", 1, "ends mutual CHAP, keeping one-way CHAP", ON_OBJECT(auth_mutual_off)},
-    {"ip", "show", "PHBA", 1, "IPv4 and IPv6 addresses, mask, gateways, DHCP and MTU", ON_OBJECT(ip_show)},
-    {"ip", "address", "PHBA ADDRESS", 2, "sets the IPv4 or the static IPv6 address", ON_OBJECT(ip_address)},
-    {"ip", "mask", "PHBA MASK", 2, "sets the IPv4 subnet mask", ON_OBJECT(ip_mask)},
-    {"ip", "gateway", "PHBA ADDRESS", 2, "sets the IPv4 or IPv6 default gateway", ON_OBJECT(ip_gateway)},
-    {"ip", "dhcp", "PHBA on|off", 2, "switches DHCP for IPv4 on or off", ON_OBJECT(ip_dhcp)},
-    {"ip", "ipv6-auto", "PHBA off|auto|dhcp", 2, "IPv6 address auto-configuration", ON_OBJECT(ip_ipv6_auto)},
-    {"login", "show", "LHBA|TARGET|DISCOVERY", 1, "the login parameters at that level", ON_OBJECT(login_show)},
-    {"login", "set", "OBJECT KEY VALUE", 3,
-     "header-digest|data-digest none|crc32c, immediate-data yes|no", ON_OBJECT(login_set)},
+    {"discovery", "list", "HBA", kLhba | kPnp, 1, 1, "SendTargets discovery addresses",
+     LIST_OF(discovery_addresses, IMA_GetDiscoveryAddressProperties, kDiscoveryAddressView)},
+    {"discovery", "add", "HBA ADDRESS[:PORT] [PORT]", kLhba | kPnp, 2, 3,
+     "adds a discovery address (port 3260 when none is given) and discovers through it", cmd_discovery_add},
+    {"discovery", "remove", "DISCOVERY", kDiscovery, 1, 1, "removes a discovery address", ACT(IMA_RemoveDiscoveryAddress)},
+    {"discovery", "rediscover", "HBA", kPhba, 1, 1,
+     "discovers through every discovery address, then logs in to every portal without a session", rediscover},
+    {"static", "list", "HBA", kLhba | kPnp, 1, 1, "static targets: one per portal of every target",
+     LIST_OF(portals, IMA_VMW_GetStaticDiscoveryTargetProperties, kStaticTargetView)},
+    {"static", "add", "HBA NAME ADDRESS[:PORT] [PORT]", kLhba | kPnp, 3, 4,
+     "adds a target, or a portal to the target of that name (port 3260 when none is given)", cmd_static_add},
+    {"static", "remove", "STATIC|TARGET", kStatic | kTarget, 1, 1,
+     "logs out a portal's sessions and removes it; a target: every portal, so the target goes", cmd_static_remove},
+    {"target", "list", "HBA", kLhba | kLnp, 1, 1, "targets with a portal",
+     LIST_OF(targets, IMA_GetTargetProperties, kTargetView)},
+    {"lun", "list", "HBA|TARGET", kLhba | kTarget, 1, 1, "logical units by number, with size and model", lun_list},
+    {"session", "list", "HBA|TARGET", kLhba | kTarget, 1, 1,
+     "every portal of every target, with its sessions and their state (failed log-ins too)", session_list},
+    {"session", "add", "HBA|TARGET|SESSION", kLhba | kTarget | kSession, 1, 1,
+     "logs in where a portal has no session, target by target, or once more to a session's portal", session_add},
+    {"session", "remove", "HBA|TARGET|SESSION", kLhba | kTarget | kSession, 1, 1,
+     "logs out a session (of an HBA or a target: the first of each target)", session_remove},
+    {"connection", "list", "SESSION", kSession, 1, 1, "connections of a session", cmd_connection_list},
+    {"connection", "show", "CONNECTION", kConnection, 1, 1, "properties and status of a connection", cmd_connection_show},
+    {"auth", "show", "HBA|TARGET|DISCOVERY", kAuthKinds, 1, 1, "authentication methods and CHAP names in use", auth_show},
+    {"auth", "methods", "OBJECT LIST", kAuthKinds, 2, 2, "sets the methods: none, chap, chap,none or none,chap",
+     auth_methods},
+    {"auth", "chap", "OBJECT NAME SECRET", kAuthKinds, 3, 3, "sets one-way CHAP (secret of 12 to 16 characters)",
+     auth_chap},
+    {"auth", "mutual", "OBJECT NAME SECRET", kAuthKinds, 3, 3, "adds mutual CHAP to the one-way CHAP in use", auth_mutual},
+    {"auth", "mutual-off", "OBJECT", kAuthKinds, 1, 1, "ends mutual CHAP, keeping one-way CHAP", auth_mutual_off},
+    {"ip", "show", "HBA", kPhba, 1, 1, "IPv4 and IPv6 addresses, mask, gateways, DHCP and MTU", ip_show},
+    {"ip", "address", "HBA ADDRESS", kPhba, 2, 2, "sets the IPv4 or the static IPv6 address", ip_address},
+    {"ip", "mask", "HBA MASK", kPhba, 2, 2, "sets the IPv4 subnet mask", ip_mask},
+    {"ip", "gateway", "HBA ADDRESS", kPhba, 2, 2, "sets the IPv4 or IPv6 default gateway", ip_gateway},
+    {"ip", "dhcp", "HBA on|off", kPhba, 2, 2, "switches DHCP for IPv4 on or off", ip_dhcp},
+    {"ip", "ipv6-auto", "HBA off|auto|dhcp", kPhba, 2, 2, "IPv6 address auto-configuration", ip_ipv6_auto},
+    {"login", "show", "HBA|TARGET|DISCOVERY", kAuthKinds, 1, 1, "the login parameters at that level", login_show},
+    {"login", "set", "OBJECT KEY VALUE", kAuthKinds, 3, 3,
+     "header-digest|data-digest none|crc32c, immediate-data yes|no", login_set},
 };
 
-void usage(FILE* out) {
-  std::fprintf(out, "usage: imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]\n");
+constexpr const char* kSynopsis = "usage: imahost [--plugin PATH] [--owner N] NOUN VERB [ARGS]";
+
+std::string usage_of(const Command& command) {
+  return std::string("usage: imahost ") + command.noun + " " + command.verb + (command.args[0] != '\0' ? " " : "") +
+         command.args;
+}
+
+void help(const char* noun) {
+  std::printf("%s\n", kSynopsis);
   for (const Command& command : kCommands) {
-    std::string line = std::string(command.noun) + " " + command.verb + " " + command.args;
-    std::fprintf(out, "  %-38s %s\n", line.c_str(), command.help);
+    if (noun != nullptr && std::strcmp(noun, command.noun) != 0) continue;
+    const std::string line = std::string(command.noun) + " " + command.verb + " " + command.args;
+    std::printf("  %-42s %s\n", line.c_str(), command.help);
   }
-  std::fprintf(out, "The plug-in: --plugin, else $IMAHOST_PLUGIN, else libvxima.so beside imahost.\n");
+  if (noun != nullptr) return;
+  std::printf(
+      "Objects are named as the listings print them, the same in every run:\n"
+      "  HBA        an iSCSI function by its logical HBA's name: vmhba33\n"
+      "  TARGET     vmhba33/iqn.2026-01.com.example:store.open (the logical HBA may be left out when one has it)\n"
+      "  STATIC     a portal of a target: TARGET@10.0.0.5:3260, TARGET@[fd00::5]:3260\n"
+      "  DISCOVERY  vmhba33/10.0.0.9:3260\n"
+      "  SESSION    TARGET/ISID (vmhba33/iqn...:store.open/00023d000000); CONNECTION: SESSION/ID\n"
+      "  OBJECT     an HBA, TARGET or DISCOVERY\n"
+      "  or the identifier a listing prints, with the name: target:932=vmhba33/iqn...:store.open\n"
+      "The plug-in: --plugin, else $IMAHOST_PLUGIN, else libvxima.so beside imahost. Its log: /tmp/ima.log\n"
+      "(under $VXIMA_ROOT when set). Exit status: 1 when something failed, 2 for a command line not understood.\n");
+}
+
+int usage_error(const std::string& what, const std::string& usage = kSynopsis) {
+  std::fprintf(stderr, "imahost: %s\n%s\n", what.c_str(), usage.c_str());
+  return 2;
+}
+
+// Why no adapter was found: the simulator's file or configuration, or no driver at all.
+int no_adapter(const Host& host, const std::string& plugin) {
+  const char* file = std::getenv("VXIMA_SIMULATOR");
+  std::string why;
+  if (file == nullptr || file[0] == '\0') {
+    why = "no adapter driver answered, and no simulated adapter is configured (VXIMA_SIMULATOR=FILE)";
+  } else if (::access(file, R_OK) != 0) {
+    why = "the simulator file " + std::string(file) + " cannot be read: " + std::strerror(errno);
+  } else {
+    const std::string module = plugin.substr(0, plugin.rfind('/') + 1) + "libvxsim.so";
+    void* sim = ::dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    auto last_error = sim != nullptr ? reinterpret_cast<const char* (*)()>(::dlsym(sim, "vxsim_last_error")) : nullptr;
+    const std::string refused = last_error != nullptr && last_error() != nullptr ? last_error() : "";
+    if (sim != nullptr) ::dlclose(sim);
+    why = sim == nullptr ? "the simulated adapter module " + module + " was not loaded"
+          : !refused.empty() ? "the simulator refused " + std::string(file) + ": " + refused
+                             : "the simulator file " + std::string(file) + " describes no iSCSI function";
+  }
+  const LastStatus& started = host.start_status();
+  if (started.code != 0) why += "; last status " + std::to_string(started.code) + " \"" + started.text + "\"";
+  return say("no adapter found: " + why);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Cli cli;
   std::string plugin;
+  uint32_t owner = 1;
   int at = 1;
-  for (; at + 1 < argc && std::strncmp(argv[at], "--", 2) == 0; at += 2) {
-    if (std::strcmp(argv[at], "--plugin") == 0) {
-      plugin = argv[at + 1];
-    } else if (std::strcmp(argv[at], "--owner") == 0) {
-      cli.owner = static_cast<uint32_t>(std::strtoul(argv[at + 1], nullptr, 0));
-    } else {
-      break;
+  for (; at < argc && std::strncmp(argv[at], "--", 2) == 0; ++at) {
+    const std::string option = argv[at];
+    if (option == "--help") {
+      help(nullptr);
+      return 0;
     }
+    if (option != "--plugin" && option != "--owner") return usage_error("unknown option " + option);
+    if (++at == argc) return usage_error(option + " needs a value");
+    char* end = nullptr;
+    if (option == "--plugin") plugin = argv[at];
+    if (option == "--owner") owner = static_cast<uint32_t>(std::strtoul(argv[at], &end, 0));
+    if (option == "--owner" && (argv[at][0] == '\0' || *end != '\0')) return usage_error("--owner takes a number");
   }
-  if (at < argc && std::strcmp(argv[at], "help") == 0) {
-    usage(stdout);
+  if (at == argc) return usage_error("no command given (imahost help lists them)");
+  const std::string noun = argv[at];
+  auto help_word = [](const std::string& word) { return word == "help" || word == "--help" || word == "-h"; };
+  // help, help NOUN, NOUN help
+  if (help_word(noun) || (at + 1 < argc && help_word(argv[at + 1]))) {
+    const char* about = !help_word(noun) ? argv[at] : at + 1 < argc ? argv[at + 1] : nullptr;
+    const bool known = about == nullptr || std::any_of(std::begin(kCommands), std::end(kCommands),
+                                                       [&](const Command& c) { return std::strcmp(c.noun, about) == 0; });
+    if (!known) return usage_error("\"" + std::string(about) + "\" is no command (imahost help lists them)");
+    help(about);
     return 0;
   }
   const Command* command = nullptr;
+  std::string verbs;
   for (const Command& candidate : kCommands) {
-    if (at + 1 < argc && std::strcmp(argv[at], candidate.noun) == 0 && std::strcmp(argv[at + 1], candidate.verb) == 0) {
-      command = &candidate;
+    if (noun != candidate.noun) continue;
+    verbs += (verbs.empty() ? "" : ", ") + std::string(candidate.verb);
+    if (at + 1 < argc && std::strcmp(argv[at + 1], candidate.verb) == 0) command = &candidate;
+  }
+  if (verbs.empty()) return usage_error("\"" + noun + "\" is no command (imahost help lists them)");
+  if (command == nullptr) {
+    const std::string given = at + 1 < argc ? "\"" + noun + " " + argv[at + 1] + "\" is no command" : noun + " needs a verb";
+    return usage_error(given + "; " + noun + " takes " + verbs, "usage: imahost " + noun + " VERB ... (imahost help " + noun + ")");
+  }
+  const Words args(argv + at + 2, argv + argc);
+  const Words words = [&] {   // the argument names of the usage line
+    Words out;
+    for (std::string rest = command->args; !rest.empty();) {
+      const size_t blank = rest.find(' ');
+      out.push_back(rest.substr(0, blank));
+      rest = blank == std::string::npos ? "" : rest.substr(blank + 1);
     }
+    return out;
+  }();
+  const std::string name = std::string(command->noun) + " " + command->verb;
+  if (args.size() < command->min_args) return usage_error(name + ": " + words[args.size()] + " is missing", usage_of(*command));
+  if (args.size() > command->max_args) {
+    return usage_error(name + ": too many arguments (\"" + args[command->max_args] + "\")", usage_of(*command));
   }
-  const Args args(argv + std::min(at + 2, argc), argv + argc);
-  if (command == nullptr || args.size() != command->arg_count) {
-    usage(stderr);
-    return 2;
-  }
-  if (!cli.host.load(plugin)) {
-    std::fprintf(stderr, "imahost: %s\n", cli.host.error().c_str());
-    return 1;
-  }
-  cli.host.start(cli.owner);
-  return command->run(cli, args);
+
+  Host host;
+  if (!host.load(plugin)) return say(host.error());
+  host.start(owner);
+  Names names(host);
+  if (names.hbas().empty()) return no_adapter(host, plugin_path(plugin));
+  On on{host, names, Object{}};
+  if (command->kinds != 0 && !names.resolve(args[0], command->kinds, &on.object)) return 1;
+  const int status = command->run(on, args);
+  if (status == 2) std::fprintf(stderr, "%s\n", usage_of(*command).c_str());
+  return status;
 }
