@@ -20,9 +20,10 @@ T record_of(const uint8_t* reply, size_t size) {
   return r;
 }
 
+// A word the reply holds whole; 0 otherwise.
 uint32_t word_at(const uint8_t* reply, size_t size, size_t offset) {
   uint32_t v = 0;
-  if (reply != nullptr && offset < size) std::memcpy(&v, reply + offset, std::min(sizeof v, size - offset));
+  if (reply != nullptr && offset <= size && size - offset >= sizeof v) std::memcpy(&v, reply + offset, sizeof v);
   return v;
 }
 
