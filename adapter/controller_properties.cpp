@@ -239,7 +239,7 @@ uint32_t handle_FFVName(hm_node* prop, char* buf, uint32_t op) {
   if (op == kSet) {
     // The name goes out zero-padded to its 32 bytes.
     request.length = sizeof request.name;
-    std::strncpy(request.name, buf, sizeof request.name);
+    std::memcpy(request.name, buf, strnlen(buf, sizeof request.name));
   }
   const uint32_t status = ioctl_ffv_params(at.handle, &request, at.domain,
                                            static_cast<uint8_t>(get_phba_port_number(at.phba)), at.adapter);

@@ -49,7 +49,6 @@ constexpr uint32_t kStatusRecordVersion = 213;
 constexpr size_t kSmallRecord = 4;
 constexpr size_t kLinkStatusSize = 12;
 constexpr size_t kLinkStatusSpeed = 2;
-constexpr size_t kAdditionalSize = sizeof(cntr_additional_attribs);
 constexpr uint32_t kRefreshMs = 9999;        // counters younger than this are served from the cache
 constexpr const char* kFcoe = "FCoE";
 

@@ -286,6 +286,19 @@ TEST_F(Live, ReadersOnSeveralThreadsSeeOneAdapter) {
 
 class LiveVf : public StartupTest {};
 
+// The refresh time is kept per adapter and port: port 2 of one adapter is not port 0 of the next.
+TEST_F(LiveVf, EveryAdapterPortHasItsOwnRefreshTime) {
+  use_config_text(R"({"adapters": [
+      {"serial_number": "A3", "generation": 3, "ports": 4, "pci": {"bus": 3}, "nic_functions": [{"function": 0, "port": 2}]},
+      {"serial_number": "B3", "generation": 3, "ports": 4, "pci": {"bus": 4}, "nic_functions": [{"function": 0, "port": 0}]}]})");
+  ASSERT_EQ(start(), 0u);
+  FakeClock clock;
+  sim_.journal_clear();
+  EXPECT_EQ(value_at("Vexalon0/PortDiscoveryAndConfiguration0/BaseT10G/Temperature"), "2");
+  EXPECT_EQ(value_at("Vexalon1/PortDiscoveryAndConfiguration0/BaseT10G/Temperature"), "2");
+  EXPECT_EQ(sim_.payloads_of(8, 18).size(), 2u);
+}
+
 // Seen from an SR-IOV virtual function these values read "N/A" and the writes are refused.
 TEST_F(LiveVf, ReadsNotAvailableAndRefusesWrites) {
   use_config_text(R"({"adapters": [{"serial_number": "VF5", "generation": 5, "virtual_function": true,
