@@ -31,17 +31,28 @@ hm_node* enclosing(hm_node* node, const char* name) {
   return nullptr;
 }
 
+namespace {
+
+// The controller's part of a target; `addressed` is the group whose handle, domain and port number
+// the commands carry.
+void fill_target(hm_node* controller, hm_node* addressed, CommandTarget* out) {
+  out->controller = controller;
+  out->generation = get_vx_type(controller);
+  out->adapter = instance_number(controller);
+  out->handle = get_port_number(addressed);
+  out->domain = static_cast<uint8_t>(get_domain_id(addressed) & 0xFF);
+  out->port_number = static_cast<uint8_t>(get_phba_port_number(addressed) & 0xFF);
+}
+
+}  // namespace
+
 bool controller_command(hm_node* node, ControllerCommand* out) {
   hm_node* controller = enclosing(node, kGroupVexalon);
   hm_node* phba = first_phba(controller);
   if (controller == nullptr || phba == nullptr) return false;
-  out->controller = controller;
+  fill_target(controller, node, out);
   out->phba = phba;
-  out->generation = get_vx_type(controller);
-  out->adapter = instance_number(controller);
   out->handle = get_port_number(phba);
-  out->domain = static_cast<uint8_t>(get_domain_id(node) & 0xFF);
-  out->port_number = static_cast<uint8_t>(get_phba_port_number(node) & 0xFF);
   out->path = static_cast<int32_t>(get_the_protocol(out->adapter));
   return true;
 }
@@ -50,15 +61,9 @@ bool port_command(hm_node* node, PortCommand* out) {
   hm_node* port = enclosing(node, kGroupPortDiscoveryAndConfiguration);
   hm_node* controller = port != nullptr ? enclosing(port->parent, kGroupVexalon) : nullptr;
   if (controller == nullptr) return false;
+  fill_target(controller, port, out);
   out->port = port;
-  out->controller = controller;
-  out->generation = get_vx_type(controller);
-  out->adapter = instance_number(controller);
-  out->handle = get_port_number(port);
-  out->domain = static_cast<uint8_t>(get_domain_id(port) & 0xFF);
-  const int32_t number = get_phba_port_number(port);
-  out->port_number = static_cast<uint8_t>(number & 0xFF);
-  out->path = static_cast<int32_t>(get_port_bitmap(static_cast<uint32_t>(out->adapter), number));
+  out->path = static_cast<int32_t>(get_port_bitmap(static_cast<uint32_t>(out->adapter), out->port_number));
   return true;
 }
 

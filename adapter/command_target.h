@@ -13,11 +13,14 @@ namespace vx {
 constexpr const char* kTextNA = "N/A";
 constexpr uint32_t kStatusNotOnVf = 256;
 
-// A controller's commands: the port handle of its first iSCSI (else NIC) physical HBA, the domain and
-// port number of the node asked about (0 at controller level), the controller's protocol path.
-struct ControllerCommand {
+// Where a live property's commands go. A controller's: the port handle of its first iSCSI (else NIC)
+// physical HBA, the domain and port number of the node asked about (0 at controller level), the
+// controller's protocol path. A port's: the port instance's handle (its physical HBA's), its
+// physical port number and the port's path (1 iSCSI, 2 NIC, 4 none).
+struct CommandTarget {
   hm_node* controller = nullptr;
-  hm_node* phba = nullptr;
+  hm_node* phba = nullptr;   // controller commands: the physical HBA whose handle they carry
+  hm_node* port = nullptr;   // port commands: the port instance
   uint32_t generation = 0;
   int32_t adapter = 0;
   int32_t handle = 0;
@@ -25,21 +28,10 @@ struct ControllerCommand {
   uint8_t port_number = 0;
   int32_t path = 0;
 };
+using ControllerCommand = CommandTarget;
+using PortCommand = CommandTarget;
 // False when the node has no controller above it or the controller no physical HBA.
 bool controller_command(hm_node* node, ControllerCommand* out);
-
-// A port's commands: the port instance's handle (its physical HBA's), its physical port number and
-// the port's path (1 iSCSI, 2 NIC, 4 none).
-struct PortCommand {
-  hm_node* port = nullptr;
-  hm_node* controller = nullptr;
-  uint32_t generation = 0;
-  int32_t adapter = 0;
-  int32_t handle = 0;
-  uint8_t domain = 0;
-  uint8_t port_number = 0;
-  int32_t path = 0;
-};
 // False when the node has no port instance or controller above it.
 bool port_command(hm_node* node, PortCommand* out);
 
