@@ -46,11 +46,11 @@ void fill_target(hm_node* controller, hm_node* addressed, CommandTarget* out) {
 
 }  // namespace
 
-bool controller_command(hm_node* node, ControllerCommand* out) {
+bool controller_command(hm_node* node, ControllerCommand* out, bool by_phba) {
   hm_node* controller = enclosing(node, kGroupVexalon);
   hm_node* phba = first_phba(controller);
   if (controller == nullptr || phba == nullptr) return false;
-  fill_target(controller, node, out);
+  fill_target(controller, by_phba ? phba : node, out);
   out->phba = phba;
   out->handle = get_port_number(phba);
   out->path = static_cast<int32_t>(get_the_protocol(out->adapter));

@@ -30,8 +30,9 @@ struct CommandTarget {
 };
 using ControllerCommand = CommandTarget;
 using PortCommand = CommandTarget;
-// False when the node has no controller above it or the controller no physical HBA.
-bool controller_command(hm_node* node, ControllerCommand* out);
+// False when the node has no controller above it or the controller no physical HBA. With `by_phba`
+// the domain and port number are the physical HBA's too.
+bool controller_command(hm_node* node, ControllerCommand* out, bool by_phba = false);
 // False when the node has no port instance or controller above it.
 bool port_command(hm_node* node, PortCommand* out);
 

@@ -4,12 +4,13 @@
 // of a NIC physical HBA, and its MTU.
 #include <strings.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "access/discovery.h"
 #include "access/fw_commands.h"
+#include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/command_target.h"
 #include "adapter/controller_attribs.h"
@@ -186,7 +187,7 @@ uint32_t handle_ControllerStatus(hm_node* prop, char* buf, uint32_t op) {
   if (nic == nullptr) return kStatusFailed;
   uint8_t record[kCoredumpPropsSize] = {};
   if (ioctl_get_coredump_props(get_port_number(nic), record, static_cast<uint8_t>(get_domain_id(nic)),
-                               static_cast<uint8_t>(get_phba_port_number(nic)), 2) != kStatusOk) {
+                               static_cast<uint8_t>(get_phba_port_number(nic)), kProtocolNic) != kStatusOk) {
     return refuse(kStatusCoreDumpProps, msg::kCoreDumpPropsFailed);
   }
   const uint8_t state = record[kControllerStateOffset];
@@ -211,7 +212,7 @@ uint32_t handle_fru_vpd_data(hm_node* prop, char* buf, uint32_t op) {
   ControllerCommand at;
   if (op != kGet) return kStatusOk;
   if (vm_flag != 0) return refuse_on_vf(buf);
-  if (prop == nullptr || buf == nullptr || !controller_command(prop, &at) || at.generation == kStatusFailed) {
+  if (prop == nullptr || buf == nullptr || !controller_command(prop, &at, true) || at.generation == kStatusFailed) {
     return kStatusFailed;
   }
   for (const FruBlock& block : kFruBlocks) {

@@ -103,7 +103,7 @@ uint32_t edit_dynamic(uint8_t* request, const char* property, const char* value)
 uint32_t VARU_get_ncsi_attributes(int32_t /*handle*/, int32_t /*port_number*/, hm_node* ncsi_group,
                                   hm_node* selector_group, uint32_t /*domain*/, uint32_t create) {
   ControllerCommand at;
-  if (ncsi_group == nullptr || !controller_command(ncsi_group, &at) || at.generation == kStatusFailed) {
+  if (ncsi_group == nullptr || !controller_command(ncsi_group, &at, true) || at.generation == kStatusFailed) {
     return kStatusFailed;
   }
   const auto unsupported = [&] {
@@ -135,7 +135,7 @@ uint32_t VARU_get_ncsi_attributes(int32_t /*handle*/, int32_t /*port_number*/, h
 
 uint32_t set_ncsi_attributes(hm_node* ncsi_group, const char* property_name, const char* value) {
   ControllerCommand at;
-  if (ncsi_group == nullptr || !controller_command(ncsi_group, &at)) return kStatusFailed;
+  if (ncsi_group == nullptr || !controller_command(ncsi_group, &at, true)) return kStatusFailed;
   ncsi_attribs record{};
   const uint32_t status = read_ncsi(at, &record);
   if (status != kStatusOk) return status;

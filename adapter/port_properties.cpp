@@ -4,11 +4,12 @@
 // status and the PHY's link-down reason.
 #include <strings.h>
 
-#include <mutex>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "access/adapter_tables.h"
+#include "access/discovery.h"
 #include "access/fw_commands.h"
 #include "access/host.h"
 #include "access/walks.h"
@@ -20,7 +21,6 @@
 #include "adapter/oem_attribs.h"
 #include "adapter/port_records.h"
 #include "adapter/port_tree.h"
-#include "access/discovery.h"
 #include "engine/messages.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
