@@ -380,4 +380,78 @@ constexpr const char* kRebootImmediately =
     "The operation completed successfully. Please reboot the machine immediately in order to avoid inconsistent "
     "behaviour.";
 
+// Profiles, pending profile choices, link configurations, ARI, personalities and multichannel.
+constexpr const char* kGetProfileListFailed =
+    "Failed to get profile list. Please check varu2d.log file for more information.";
+constexpr const char* kGetProfileCapacitiesFailed =
+    "Failed to get profile capacities. Please check varu2d.log file for more information.";
+constexpr const char* kGetActiveProfileFailed =
+    "Failed to get active profile. Please check varu2d.log file for more information.";
+constexpr const char* kGetProfileConfigFailed =
+    "Failed to get profile config. Please check varu2d.log file for more information.";
+constexpr const char* kGetResetNeededFailed =
+    "Failed to get reset needed. Please check varu2d.log file for more information.";
+constexpr const char* kProfileConfigured =
+    "Profile configured successfully. Please reboot your system for the changes to take effect.";
+constexpr const char* kSetActiveProfileFailed =
+    "Failed to set active profile. Please check varu2d.log file for more information.";
+constexpr const char* kSetPortProtocolFailed =
+    "Failed to SetPortProtocol. Please check varu2d.log file for more information.";
+constexpr const char* kFactoryProfileNotSupported =
+    "Setting factory profile default settings is not supported on this adapter.";
+constexpr const char* kProfileIdRange = "ProfileId: Value out of range. Valid range is from 1 to 255.";
+constexpr const char* kGetLinkReconfigFailed =
+    "Failed to get Link Reconfiguration information. Please check varu2d.log file for more information.";
+constexpr const char* kLinkReconfigNotSupported =
+    "Setting factory Link configuration settings is not supported on this adapter.";
+constexpr const char* kSetLinkReconfigFailed =
+    "Failed to set Link Reconfiguration settings. Please check varu2d.log file for more information.";
+constexpr const char* kGetAriFailed = "Failed to get ARI settings. Please check varu2d.log file for more information.";
+constexpr const char* kMaxFunctionNotSettable =
+    "Failed to SetMaxFunctionNumber. Because this comamnd is not supported on this adapter.";
+constexpr const char* kMaxFunctionValues = "Invalid Value. Valid values are 7 or 15.";
+constexpr const char* kPersonalityChangeFailed =
+    "Failed to change the personality of the adapter. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kPersonalityReadFailed =
+    "Cannot get the personality of the adapter. Application internal error occurred. Please check varu2d.log file "
+    "for more information.";
+constexpr const char* kPersonalityChanged =
+    "Vexalon personality has been changed. Please reboot your system for the changes to take effect.";
+constexpr const char* kPersonalityNotSupported =
+    "The Personality Change attempted is not supported on this Vexalon controller.";
+constexpr const char* kConfiguredPersonalityFailed =
+    "Failed to get the configured personality for the controller. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kMultiChannelChanged =
+    "MultiChannel state change. Please reboot your system for the changes to take effect.";
+constexpr const char* kMultiChannelNotSupported = "Configuring Multi Channel is not supported on given adapter.";
+constexpr const char* kGetCapabilitiesFailed =
+    "Failed to get capabilities. Please check varu2d.log file for more information.";
+constexpr const char* kChannelTypeMissing = "Failed to execute command. Please specify ChannelType.";
+constexpr const char* kChannelTypeNotSupported = "Failed to execute command. Given channel type is not supported.";
+// Firmware update, core dumps and the firmware's command line.
+constexpr const char* kFirmwareUpdateOnVf = "Firmware update cannot be performed on a SR-IOV virtual function.";
+constexpr const char* kUpgradeFlashRunning = "UpgradeFlash is already running in some other application.";
+constexpr const char* kUfiNotFound =
+    "Cannot open the specified UFI file. Please make sure the UFI file is present in the specified path.";
+constexpr const char* kUfiInvalid = "Invalid UFI file format. Please use valid UFI file.";
+constexpr const char* kUfiIncompatible = "The UFI file given is not compatible with this controller.";
+constexpr const char* kObjectFileInvalid =
+    "Invalid file format. Please use the valid file and check varu2d.log file for more information.";
+constexpr const char* kInvalidFileName =
+    "Invalid file name or path name given. Please provide valid file name or path name.";
+constexpr const char* kOperationRunning = "Requested operation is already running in some other application.";
+constexpr const char* kCoreDumpComponentFailed =
+    "Failed to get core dump component properties. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpSegmentPropsFailed =
+    "Failed to get core dump segment properties. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpSegmentFailed =
+    "Failed to get core dump segment. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpFileFailed =
+    "Failed to create core dump file. Please check varu2d.log file for more information.";
+constexpr const char* kWriteNotSupportedHere =
+    "Failed to create file under specified directory because write operations are not supported.";
+constexpr const char* kFwCliUnsupported = "Given FWCliString not supported.";
+
 }  // namespace vx::msg

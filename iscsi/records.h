@@ -285,10 +285,17 @@ constexpr size_t kTargetRecordPortalType = 271;   // + group and portal strides 
 constexpr size_t kTargetRecordPortalAddress = 272;
 constexpr size_t kTargetRecordPortalPort = 292;   // u16
 
-// Firmware configuration (opcode 58 of subsystem 1): the maximum target count is the sum of two words.
+// Firmware configuration (opcode 58 of subsystem 1): the maximum target count is the sum of two words;
+// byte 4 is the ASIC revision.
 constexpr size_t kFwConfigSize = 156;
+constexpr size_t kFwConfigAsicRevision = 4;   // u8
 constexpr size_t kFwConfigTargetsA = 32;
 constexpr size_t kFwConfigTargetsB = 84;
+
+// Byte 120 of the firmware configuration: the function capabilities; with kFwConfigNoMultichannel
+// set the adapter offers no multichannel mode.
+constexpr size_t kFwConfigFunctionCaps = 120;
+constexpr uint8_t kFwConfigNoMultichannel = 0x40;
 
 // Discovery parameters (opcodes 28 get and 29 set of subsystem 2).
 constexpr size_t kDiscoveryParamsSize = 888;

@@ -15,7 +15,6 @@ uint32_t do_Beacon(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearCounters(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureChannelManagement(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureQoS(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -31,48 +30,25 @@ uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_s
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RunTDR(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SelfTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetLinkConfigFactoryDefaults(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetLinkConfigID(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetMaxFunctionNumber(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetPersonality(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPortSpeed(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetProfileId(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_AvailableProtocols(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_CProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ChannelManagement_details(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ConfiguredLinkConfigID(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ConfiguredPersonality(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ConfiguredProfile_Port_Function_Protocol(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ConfiguredProfile_Port_MCType(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ConfiguredProfile_ProfileId(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FATDataValid(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_IPLMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_IsRoCEEnabled(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LPVID(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LogicalLinkState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxFunctionsPerPort(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MinBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_SettableMaxFunctionNumber(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_SupportedMCTypes(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_outer_vlan(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -95,21 +71,13 @@ uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supporte
 
 // ---- start-up steps -------------------------------------------------------------------------------
 uint32_t VARU_get_all_eventlog(hm_node*) { return not_supported(); }
-uint32_t VARU_list_available_profiles(hm_node*) { return not_supported(); }
-uint32_t VARU_get_active_profiles(hm_node*) { return not_supported(); }
-uint32_t VARU_get_configured_profiles(hm_node*) { return not_supported(); }
-uint32_t VARU_get_link_reconfig_details(hm_node*, uint32_t) { return not_supported(); }
-uint32_t VARU_enummerate_dummy_port_discovery(hm_node*) { return not_supported(); }
 uint32_t VARU_extfat_modules(hm_node*) { return not_supported(); }
-uint32_t VARU_update_current_personality(hm_node*) { return not_supported(); }
-uint32_t VARU_get_multi_channels_info(uint32_t, hm_node*) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
     {"do_Beacon", reinterpret_cast<const void*>(&do_Beacon)},
     {"do_ClearCounters", reinterpret_cast<const void*>(&do_ClearCounters)},
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
     {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
-    {"do_ConfigureChannelManagement", reinterpret_cast<const void*>(&do_ConfigureChannelManagement)},
     {"do_ConfigureQoS", reinterpret_cast<const void*>(&do_ConfigureQoS)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
     {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
@@ -125,48 +93,25 @@ const PendingHandler kPendingHandlers[] = {
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
-    {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
-    {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
     {"do_RunTDR", reinterpret_cast<const void*>(&do_RunTDR)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SelfTest", reinterpret_cast<const void*>(&do_SelfTest)},
     {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
-    {"do_SetFactoryDefaults", reinterpret_cast<const void*>(&do_SetFactoryDefaults)},
-    {"do_SetLinkConfigFactoryDefaults", reinterpret_cast<const void*>(&do_SetLinkConfigFactoryDefaults)},
-    {"do_SetLinkConfigID", reinterpret_cast<const void*>(&do_SetLinkConfigID)},
-    {"do_SetMaxFunctionNumber", reinterpret_cast<const void*>(&do_SetMaxFunctionNumber)},
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
-    {"do_SetPersonality", reinterpret_cast<const void*>(&do_SetPersonality)},
     {"do_SetPortSpeed", reinterpret_cast<const void*>(&do_SetPortSpeed)},
-    {"do_SetProfileId", reinterpret_cast<const void*>(&do_SetProfileId)},
-    {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"handle_AProf_SRIOVState", reinterpret_cast<const void*>(&handle_AProf_SRIOVState)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
-    {"handle_AvailableProtocols", reinterpret_cast<const void*>(&handle_AvailableProtocols)},
-    {"handle_CProf_SRIOVState", reinterpret_cast<const void*>(&handle_CProf_SRIOVState)},
-    {"handle_ChannelManagement_details", reinterpret_cast<const void*>(&handle_ChannelManagement_details)},
-    {"handle_ConfiguredLinkConfigID", reinterpret_cast<const void*>(&handle_ConfiguredLinkConfigID)},
-    {"handle_ConfiguredPersonality", reinterpret_cast<const void*>(&handle_ConfiguredPersonality)},
-    {"handle_ConfiguredProfile_Port_Function_Protocol", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_Function_Protocol)},
-    {"handle_ConfiguredProfile_Port_MCType", reinterpret_cast<const void*>(&handle_ConfiguredProfile_Port_MCType)},
-    {"handle_ConfiguredProfile_ProfileId", reinterpret_cast<const void*>(&handle_ConfiguredProfile_ProfileId)},
     {"handle_FATDataValid", reinterpret_cast<const void*>(&handle_FATDataValid)},
-    {"handle_IPLMaxFunctionNumber", reinterpret_cast<const void*>(&handle_IPLMaxFunctionNumber)},
-    {"handle_IsRoCEEnabled", reinterpret_cast<const void*>(&handle_IsRoCEEnabled)},
     {"handle_LPVID", reinterpret_cast<const void*>(&handle_LPVID)},
     {"handle_LinkStatus", reinterpret_cast<const void*>(&handle_LinkStatus)},
     {"handle_LogicalLinkState", reinterpret_cast<const void*>(&handle_LogicalLinkState)},
     {"handle_MaxBandWidth", reinterpret_cast<const void*>(&handle_MaxBandWidth)},
-    {"handle_MaxFunctionNumber", reinterpret_cast<const void*>(&handle_MaxFunctionNumber)},
-    {"handle_MaxFunctionsPerPort", reinterpret_cast<const void*>(&handle_MaxFunctionsPerPort)},
     {"handle_MinBandWidth", reinterpret_cast<const void*>(&handle_MinBandWidth)},
     {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_MACAddress)},
     {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_PermanentMACAddress)},
     {"handle_NICPhysicalHBA_SRIOVState", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_SRIOVState)},
-    {"handle_SettableMaxFunctionNumber", reinterpret_cast<const void*>(&handle_SettableMaxFunctionNumber)},
-    {"handle_SupportedMCTypes", reinterpret_cast<const void*>(&handle_SupportedMCTypes)},
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
     {"handle_channel_outer_vlan", reinterpret_cast<const void*>(&handle_channel_outer_vlan)},

@@ -1,4 +1,5 @@
 #include "sim/config.h"
+#include "sim/config_reader.h"
 
 #include "access/wire.h"
 
@@ -17,12 +18,9 @@
 #include <sstream>
 #include <utility>
 
-#include <nlohmann/json.hpp>
 
 namespace vx::sim {
 namespace {
-
-using json = nlohmann::json;
 
 struct GenerationRange {
   uint16_t first;
@@ -53,10 +51,9 @@ constexpr uint32_t kDefaultCapabilities = 0x13;   // TCP offload, raw Ethernet, 
 constexpr size_t kMaxObjectName = 103;
 constexpr size_t kMaxFactoryObject = 1 << 20;
 
-// Thrown by the readers below; turned into the error text of parse_config.
-struct ConfigError {
-  std::string text;
-};
+}  // namespace
+
+// ---- readers shared with the other configuration files (sim/config_reader.h) -----------------------
 
 [[noreturn]] void fail(const std::string& where, const std::string& what) { throw ConfigError{where + ": " + what}; }
 
@@ -136,6 +133,8 @@ std::string parse_hex(const std::string& text, const std::string& where) {
   if (out.size() > kMaxFactoryObject) fail(where, "flash object is too large");
   return out;
 }
+
+namespace {
 
 bool safe_directory_name(const std::string& s) {
   if (s.empty() || s == "." || s == "..") return false;
@@ -476,9 +475,6 @@ std::array<uint8_t, 28> read_ncsi_block(const json& obj, bool with_swap, const s
 }
 
 void read_adapter_live(const json& obj, Adapter& a, const std::string& where) {
-  const std::string state = read_text(obj, "controller_state", "alive", 5, where);
-  if (state != "alive" && state != "dead") fail(where, "controller_state must be \"alive\" or \"dead\"");
-  a.controller_dead = state == "dead";
   if (has(obj, "ffv_name")) a.ffv_name = read_text(obj, "ffv_name", "", 32, where);
   if (has(obj, "fru_vpd")) {
     a.fru_vpd = parse_hex(read_text(obj, "fru_vpd", "", 2 * kMaxFruBytes + 512, where), where);
@@ -559,6 +555,178 @@ AdditionalAttributes read_additional(const json& obj, const std::string& where) 
   return a;
 }
 
+// ---- profiles, link configurations, ARI, multichannel and the older configuration blocks ----------
+
+struct Named {
+  const char* name;
+  uint8_t code;
+};
+constexpr Named kProtocolCodes[] = {{"NIC", 1}, {"iSCSI", 2}, {"FCoE", 4}};
+constexpr Named kRoleBits[] = {{"NIC", 1}, {"iSCSI", 2}, {"FCoE", 4}, {"RoCE", 8}};
+constexpr Named kCapabilityTypes[] = {{"NIC", 145}, {"iSCSI", 146}, {"FCoE", 147}, {"RoCE", 148}};
+constexpr Named kMcTypes[] = {{"None", 1}, {"ZMC", 2}, {"HPFlex", 3}, {"vNIC1", 4}, {"NPAR", 5},
+                              {"UFP", 6},  {"vNIC2", 7}, {"HPFlexQBG", 8}, {"HPZMC", 10}};
+constexpr Named kSriovStates[] = {{"Disabled", 0}, {"Enabled", 1}, {"N/A", 2}};
+constexpr Named kMcCapabilities[] = {{"ZMC", 0}, {"NPAR", 3}, {"vNIC1", 4}, {"vNIC2", 5}, {"UFP", 6},
+                                     {"HPFlexQBG", 7}, {"HPZMC", 9}, {"HPFlex", 10}};
+constexpr Named kLegacyTypes[] = {{"NIC", 0}, {"iSCSI", 1}, {"FCoE", 2}};
+constexpr size_t kMaxProfileDescriptors = (22620 - 4) / 88;
+constexpr size_t kProfileDescriptionMax = 511;
+
+template <size_t N>
+uint8_t named(const json& value, const Named (&table)[N], const std::string& what, const std::string& where) {
+  if (value.is_string()) {
+    for (const Named& n : table) {
+      if (value.get<std::string>() == n.name) return n.code;
+    }
+  }
+  fail(where, what + " " + value.dump() + " is unknown");
+}
+
+template <size_t N>
+uint8_t named_key(const json& obj, const char* key, uint8_t fallback, const Named (&table)[N], const std::string& where) {
+  return has(obj, key) ? named(obj.at(key), table, key, where) : fallback;
+}
+
+ProfileFunction read_profile_function(const json& obj, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  ProfileFunction f;
+  f.pf = static_cast<uint16_t>(read_uint(obj, "pf", 0, 0x3FF, where));
+  f.link = static_cast<uint8_t>(read_uint(obj, "link", 0, 63, where));
+  f.protocol = named_key(obj, "protocol", 1, kProtocolCodes, where);
+  f.state = static_cast<uint8_t>(read_uint(obj, "state", 1, 0xFF, where));
+  if (has(obj, "mac")) f.mac = parse_mac(read_text(obj, "mac", "", 17, where), where);
+  f.roles = 0;
+  for (const json& role : list_of(obj, "roles", where)) f.roles = static_cast<uint8_t>(f.roles | named(role, kRoleBits, "role", where));
+  if (!has(obj, "roles")) f.roles = f.protocol;
+  f.sriov = named_key(obj, "sriov", 0, kSriovStates, where);
+  f.sriov_changeable = read_bool(obj, "sriov_changeable", true, where);
+  f.roce = read_bool(obj, "roce", false, where);
+  f.min_bw = static_cast<uint32_t>(read_uint(obj, "min_bw", 0, 100, where));
+  f.max_bw = static_cast<uint32_t>(read_uint(obj, "max_bw", 100, 100, where));
+  f.lpvid = static_cast<uint16_t>(read_uint(obj, "lpvid", 2, 4094, where));
+  f.outer_vlan = static_cast<uint16_t>(read_uint(obj, "outer_vlan", 0, 4094, where));
+  f.link_disabled = read_bool(obj, "link_disabled", false, where);
+  f.vf_template = read_bool(obj, "vf_template", false, where);
+  f.vfs = static_cast<uint16_t>(read_uint(obj, "vfs", 0, 0xFFFF, where));
+  return f;
+}
+
+ProfileConfiguration read_profile_configuration(const json& obj, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  ProfileConfiguration c;
+  for (const json& p : list_of(obj, "protocols", where)) c.protocols.push_back(named(p, kCapabilityTypes, "protocol", where));
+  const json& ports = list_of(obj, "ports", where);
+  for (size_t i = 0; i < ports.size(); ++i) {
+    const std::string at = where + ".ports[" + std::to_string(i) + "]";
+    if (!ports[i].is_object()) fail(at, "must be an object");
+    ProfilePort p;
+    p.link = static_cast<uint8_t>(read_uint(ports[i], "link", i, 63, at));
+    const json& mc = has(ports[i], "mc_type") ? ports[i].at("mc_type") : json("None");
+    p.mc_type = mc.is_string() ? named(mc, kMcTypes, "mc_type", at) : static_cast<uint8_t>(read_uint(ports[i], "mc_type", 0, 0xFF, at));
+    p.max_pf = static_cast<uint16_t>(read_uint(ports[i], "max_pf", 0, 0xFFF, at));
+    const json empty = json::object();
+    const json& counts = has(ports[i], "counts") ? ports[i].at("counts") : empty;
+    if (!counts.is_object()) fail(at, "counts must be an object");
+    p.storage = static_cast<uint16_t>(read_uint(counts, "storage", 0, 0xFFF, at));
+    p.nic = static_cast<uint16_t>(read_uint(counts, "nic", 0, 0xFFF, at));
+    p.roce = static_cast<uint16_t>(read_uint(counts, "roce", 0, 0xFFF, at));
+    p.iscsi = static_cast<uint16_t>(read_uint(counts, "iscsi", 0, 0xFFF, at));
+    p.fcoe = static_cast<uint16_t>(read_uint(counts, "fcoe", 0, 0xFFF, at));
+    c.ports.push_back(p);
+  }
+  const json& functions = list_of(obj, "functions", where);
+  std::set<uint16_t> numbers;
+  size_t descriptors = c.ports.size();
+  for (size_t i = 0; i < functions.size(); ++i) {
+    const std::string at = where + ".functions[" + std::to_string(i) + "]";
+    c.functions.push_back(read_profile_function(functions[i], at));
+    if (!numbers.insert(c.functions.back().pf).second) fail(at, "pf is used twice");
+    descriptors += c.functions.back().roce ? 3 : 2;
+  }
+  if (descriptors > kMaxProfileDescriptors) fail(where, "more descriptors than a profile configuration holds");
+  return c;
+}
+
+// "profiles" and "link_configurations": a list of ids and descriptions, the active, next and factory ids.
+ProfileModel read_choices(const json& obj, const char* key, size_t description_size, const std::string& where) {
+  ProfileModel m;
+  if (!has(obj, key)) return m;
+  const json& o = obj.at(key);
+  const std::string at = where + "." + key;
+  if (!o.is_object()) fail(at, "must be an object");
+  m.present = true;
+  const json& list = list_of(o, "list", at);
+  if (list.size() > 255) fail(at, "more than 255 entries");
+  std::set<uint8_t> ids;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string item = at + ".list[" + std::to_string(i) + "]";
+    if (!list[i].is_object()) fail(item, "must be an object");
+    ProfileEntry e;
+    e.id = static_cast<uint8_t>(read_uint(list[i], "id", 0, 255, item));
+    if (e.id == 0 || !ids.insert(e.id).second) fail(item, "id must be 1 to 255 and unique");
+    e.description = read_text(list[i], "description", "", description_size, item);
+    e.link_config_profile = static_cast<uint8_t>(read_uint(list[i], "profile", 0, 255, item));
+    m.list.push_back(e);
+  }
+  const uint8_t first = m.list.empty() ? 0 : m.list.front().id;
+  m.active = static_cast<uint8_t>(read_uint(o, "active", first, 255, at));
+  m.next = static_cast<uint8_t>(read_uint(o, "next", m.active, 255, at));
+  m.factory = static_cast<uint8_t>(read_uint(o, "factory", first, 255, at));
+  if (has(o, "configurations")) {
+    const json& configs = o.at("configurations");
+    if (!configs.is_object()) fail(at, "configurations must be an object");
+    for (auto it = configs.begin(); it != configs.end(); ++it) {
+      char* end = nullptr;
+      const unsigned long id = std::strtoul(it.key().c_str(), &end, 10);
+      if (*end != '\0' || id == 0 || id > 255) fail(at, "configurations are keyed by profile id");
+      m.configurations.emplace_back(static_cast<uint8_t>(id),
+                                    read_profile_configuration(it.value(), at + ".configurations." + it.key()));
+    }
+  }
+  return m;
+}
+
+void read_profile_keys(const json& obj, Adapter& a, const std::string& where) {
+  a.profiles = read_choices(obj, "profiles", kProfileDescriptionMax, where);
+  a.link_configurations = read_choices(obj, "link_configurations", 31, where);
+  if (has(obj, "ari")) {
+    const json& o = obj.at("ari");
+    const std::string at = where + ".ari";
+    if (!o.is_object()) fail(at, "must be an object");
+    a.ari.present = true;
+    a.ari.next_max = static_cast<uint8_t>(read_uint(o, "next_max", 7, 255, at));
+    a.ari.ipl_max = static_cast<uint8_t>(read_uint(o, "ipl_max", 15, 255, at));
+    a.ari.active_max = static_cast<uint8_t>(read_uint(o, "active_max", a.ari.next_max, 255, at));
+    a.ari.settable = read_bool(o, "settable", true, at);
+  }
+  for (const json& name : list_of(obj, "mc_capabilities", where)) {
+    named(name, kMcCapabilities, "multichannel mode", where);
+    a.mc_capabilities.push_back(name.get<std::string>());
+  }
+  if (has(obj, "fw_config")) {
+    const json& o = obj.at("fw_config");
+    const std::string at = where + ".fw_config";
+    if (!o.is_object()) fail(at, "must be an object");
+    a.fw_config.asic_revision = static_cast<uint8_t>(read_uint(o, "asic_revision", 0, 0xFF, at));
+    a.fw_config.function_caps = static_cast<uint8_t>(read_uint(o, "function_caps", 0, 0xFF, at));
+  }
+  a.configured_personality = read_text(obj, "configured_personality", "", 8, where);
+  const json& legacy = list_of(obj, "legacy_functions", where);
+  if (legacy.size() > 16) fail(where, "more than 16 legacy_functions");
+  for (size_t i = 0; i < legacy.size(); ++i) {
+    const std::string at = where + ".legacy_functions[" + std::to_string(i) + "]";
+    if (!legacy[i].is_object()) fail(at, "must be an object");
+    LegacyFunction f;
+    f.pf = static_cast<uint8_t>(read_uint(legacy[i], "pf", 0, kMaxFunctionNumber, at));
+    f.type = named_key(legacy[i], "type", 0, kLegacyTypes, at);
+    f.state = static_cast<uint8_t>(read_uint(legacy[i], "state", 0, 0xFF, at));
+    const uint8_t sriov = named_key(legacy[i], "sriov", 2, kSriovStates, at);
+    f.sriov = sriov == 2 ? 255 : sriov;
+    a.legacy_functions.push_back(f);
+  }
+}
+
 Adapter read_adapter(const json& obj, NameCounters& names, const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
   Adapter a;
@@ -596,6 +764,8 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   if (has(obj, "additional_attributes")) {
     a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
   }
+  read_profile_keys(obj, a, where);
+  read_maintenance(obj, a, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;
@@ -881,6 +1051,13 @@ std::string available_personalities_of(const Adapter& a) {
     if ((personality_bits_of(a) & p.bit) != 0) names += (names.empty() ? "" : "/") + std::string(p.name);
   }
   return names;
+}
+
+const ProfileConfiguration* ProfileModel::configuration(uint8_t id) const {
+  for (const auto& [number, c] : configurations) {
+    if (number == id) return &c;
+  }
+  return nullptr;
 }
 
 int vmnic_index(const std::string& name) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/maintenance_config.h"
+
 namespace vx::sim {
 
 constexpr int kMaxAdapters = 16;
@@ -147,6 +149,77 @@ struct AdditionalAttributes {
   std::array<std::string, kVersionTexts> versions;   // at most 32 each
 };
 
+// ---- profiles, link configurations, ARI and the older configuration blocks (sim/README.md) -----------
+// One PCI function of a profile configuration: a PCI-function descriptor, the descriptor of its
+// protocol and, with RoCE, a RoCE descriptor.
+struct ProfileFunction {
+  uint16_t pf = 0;
+  uint8_t link = 0;
+  uint8_t protocol = 1;        // 1 NIC, 2 iSCSI, 4 FCoE
+  uint8_t state = 1;           // pf_state
+  Mac mac{};
+  uint8_t roles = 1;           // mission roles: bit 0 NIC, 1 iSCSI, 2 FCoE, 3 RoCE
+  uint8_t sriov = 0;           // sriov_state: 0 disabled, 1 enabled, 2 neither ("N/A")
+  bool sriov_changeable = true;
+  bool roce = false;
+  uint32_t min_bw = 0;
+  uint32_t max_bw = 100;
+  uint16_t lpvid = 2;
+  uint16_t outer_vlan = 0;
+  bool link_disabled = false;
+  bool vf_template = false;
+  uint16_t vfs = 0;            // number_vfs
+};
+
+struct ProfilePort {
+  uint8_t link = 0;
+  uint8_t mc_type = 0;
+  uint16_t max_pf = 0;
+  uint16_t storage = 0, nic = 0, roce = 0, iscsi = 0, fcoe = 0;
+};
+
+struct ProfileConfiguration {
+  std::vector<uint8_t> protocols;   // capability types of opcode 161 (145 NIC ... 148 RoCE)
+  std::vector<ProfilePort> ports;
+  std::vector<ProfileFunction> functions;
+};
+
+struct ProfileEntry {
+  uint8_t id = 0;
+  std::string description;
+  uint8_t link_config_profile = 0;   // link configurations: the profile that choosing it makes next
+};
+
+struct ProfileModel {
+  bool present = false;
+  std::vector<ProfileEntry> list;
+  uint8_t active = 0, next = 0, factory = 0;
+  std::vector<std::pair<uint8_t, ProfileConfiguration>> configurations;
+  const ProfileConfiguration* configuration(uint8_t id) const;
+};
+
+struct AriModel {
+  bool present = false;
+  uint8_t next_max = 0, ipl_max = 0, active_max = 0;
+  bool settable = false;
+};
+
+// An entry of the older configuration blocks: vx_conf (generations 2, 3) and the common profile
+// configuration (generation 4).
+struct LegacyFunction {
+  uint8_t pf = 0;
+  uint8_t type = 0;    // vx_conf pf_type: 0 NIC, 1 iSCSI, 2 FCoE
+  uint8_t state = 0;
+  uint8_t sriov = 255; // 0 disabled, 1 enabled, 255 N/A
+};
+
+// The firmware configuration (opcode 58): byte 4 the ASIC revision, byte 120 the function
+// capabilities.
+struct FwConfig {
+  uint8_t asic_revision = 0;
+  uint8_t function_caps = 0;
+};
+
 struct Adapter {
   uint16_t generation = kUnknownGeneration;
   uint16_t vendor_id = 0;
@@ -185,10 +258,17 @@ struct Adapter {
   std::optional<std::string> available_personalities;  // opcode 113; else the names of those bits
   AdditionalAttributes additional;
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
-  bool controller_dead = false;    // controller_state "dead": the core-dump properties say so
   std::optional<std::string> ffv_name;   // absent: the FFV command is not supported
   std::string fru_vpd;             // the FRU's bytes; empty: byte i reads i & 0xFF
   NcsiSettings ncsi;
+
+  ProfileModel profiles;                      // profiles: without it the profile commands answer 1/30
+  ProfileModel link_configurations;           // link_configurations (entries' profile ids unused)
+  AriModel ari;
+  std::vector<std::string> mc_capabilities;   // opcode-123 bits by name
+  FwConfig fw_config;
+  std::string configured_personality;         // opcode 114
+  std::vector<LegacyFunction> legacy_functions;
 
   std::vector<PortSettings> port_settings;   // one per port
 
@@ -196,6 +276,9 @@ struct Adapter {
   std::vector<Function> nic_functions;
   // Flash objects an adapter leaves the factory with: name -> content, served until written.
   std::vector<std::pair<std::string, std::string>> flash_objects;
+  bool controller_dead = false;    // controller_state "dead": the core-dump properties say so
+  FlashConfig flash;               // flash: CRCs and answers of the flash commands
+  CoreDumpConfig core_dump;        // core_dump: what the core-dump commands describe and return
 };
 
 // ---- the remote world: targets, discovery portals and iSNS servers ----------------------------------

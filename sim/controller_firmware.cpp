@@ -9,8 +9,6 @@
 namespace vx::sim {
 namespace {
 
-constexpr size_t kCoredumpPropsSize = 20;
-constexpr size_t kControllerStateOffset = 2;
 constexpr size_t kFfvNameOffset = 4;
 constexpr size_t kFfvNameSize = 32;
 constexpr size_t kFruSize = 1280;
@@ -18,12 +16,6 @@ constexpr size_t kNcsiSetOffset = 40;
 constexpr uint8_t kFfvSet = 1;
 
 }  // namespace
-
-Answer get_controller_state(Command& c) {
-  std::vector<uint8_t> rec(kCoredumpPropsSize, 0);
-  rec[kControllerStateOffset] = c.adapter.controller_dead ? 1 : 0;
-  return answer_record(c, rec.data(), rec.size());
-}
 
 Answer ffv_params(Command& c) {
   AdapterLive live;

@@ -1,13 +1,12 @@
 // The controller-wide commands of the simulated firmware behind the live controller and NC-SI
-// properties: the controller state of the core-dump properties, the FFV name, the FRU's vital
-// product data and the NC-SI record (sim/live_state.h keeps what writes change).
+// properties: the FFV name, the FRU's vital product data and the NC-SI record (sim/live_state.h
+// keeps what writes change). The controller state is the core-dump properties' (core_dump_firmware.cpp).
 #pragma once
 
 #include "sim/firmware.h"
 
 namespace vx::sim {
 
-Answer get_controller_state(Command& c);   // 21/11: byte 2, 0 alive, 1 dead
 Answer ffv_params(Command& c);             // 2/19: operation 0 get, 1 set; 66 without an FFV name
 Answer read_fru_vpd(Command& c);           // 3/19: u32 size, u32 offset; the FRU's bytes from 0
 Answer get_ncsi_attributes(Command& c);    // 86/1: the 72-byte record

@@ -176,8 +176,10 @@ Answer send_targets_more(Command& c) {
 
 Answer get_fw_config(Command& c) {
   std::vector<uint8_t> rec(kFwConfigSize, 0);
+  rec[kFwConfigFunctionCaps] = c.adapter.fw_config.function_caps;
   put_at<uint32_t>(rec, kFwConfigTargetsA, c.adapter.max_targets - c.adapter.max_targets / 2);
   put_at<uint32_t>(rec, kFwConfigTargetsB, c.adapter.max_targets / 2);
+  rec[kFwConfigAsicRevision] = c.adapter.fw_config.asic_revision;
   return answer_record(c, rec.data(), rec.size());
 }
 

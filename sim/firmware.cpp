@@ -7,8 +7,10 @@
 #include "sim/controller_firmware.h"
 #include "sim/dcb_firmware.h"
 #include "sim/iscsi_firmware.h"
+#include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
 #include "sim/port_firmware.h"
+#include "sim/profile_firmware.h"
 #include "sim/startup_commands.h"
 
 namespace vx::sim {
@@ -159,8 +161,10 @@ Answer write_object(Command& c) {
     return true;
   });
   if (!ok) return kAnswerFlashFailure;
+  // The firmware object tells on its last piece whether it runs only after a reboot.
+  const bool firmware_end = name == "/prg" && (c.payload.u32(0) & kObjectEnd) != 0;
   c.payload.put_u32(0, size);
-  uint8_t changed = 0;
+  uint8_t changed = firmware_end ? c.adapter.flash.prg_change_status : 0;
   c.payload.put(4, &changed, 1);
   Answer a;
   a.length = 8;
@@ -323,11 +327,30 @@ constexpr CommandRow kCommands[] = {
     {1, 15, get_lldp_params},
     {2, 15, set_lldp_params},
     {3, 15, get_lldp_stats},
-    {21, 11, get_controller_state},   // the controller-wide settings (controller_firmware.cpp)
-    {2, 19, ffv_params},
+    {2, 19, ffv_params},   // the controller-wide settings (controller_firmware.cpp)
     {3, 19, read_fru_vpd},
     {86, 1, get_ncsi_attributes},
     {87, 1, set_ncsi_attributes},
+    {164, 1, get_profile_config},   // profiles, link configurations, ARI, personalities (profile_firmware.cpp)
+    {165, 1, set_profile_config},
+    {166, 1, get_profile_list},
+    {161, 1, get_profile_caps},
+    {167, 1, get_active_profile},
+    {168, 1, set_active_profile},
+    {201, 1, get_link_reconfig},
+    {202, 1, set_link_reconfig},
+    {94, 1, get_ari},
+    {95, 1, set_ari},
+    {84, 1, get_reset_needed},
+    {123, 1, get_mc_capabilities},
+    {114, 1, get_configured_personality},
+    {81, 1, get_vx_conf},
+    {82, 1, set_vx_conf},
+    {6, 1, flash_crc},   // firmware update and core dump (flash_firmware.cpp, core_dump_firmware.cpp)
+    {21, 11, get_coredump_props},
+    {22, 11, get_coredump_comp_props},
+    {23, 11, get_coredump_seg_props},
+    {24, 11, get_coredump_seg},
 };
 
 }  // namespace

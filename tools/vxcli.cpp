@@ -5,7 +5,8 @@
 //   vxcli set PATH/Property VALUE          writes a property
 //   vxcli do PATH/Action [Name=Value ...]  runs an action; parameters by name, others not given
 //
-// On a failure the last status (code and text) is printed and the exit status is non-zero.
+// On a failure the last status (code and text) is printed and the exit status is non-zero. An action
+// that succeeds with a status to tell (a reboot is needed, nothing had to be done) prints it too.
 #include <strings.h>
 
 #include <algorithm>
@@ -201,10 +202,14 @@ int cmd_do(int argc, char** argv) {
   std::vector<uint32_t> created(VARU_MAX_NEW_TAGS, 0);
   result = VARU_do_action(static_cast<uint32_t>(group), static_cast<int32_t>(action), params, created.data());
   if (result != VARU_OK) return report("do", result);
+  uint32_t code = 0;
+  char text[VARU_STATUS_TEXT_SIZE] = "";
+  VARU_get_last_status(&code, text);
   for (uint32_t tag : created) {
     if (tag == 0) break;
     std::printf("created %s [%u]\n", name_of(tag, VARU_KIND_GROUP).c_str(), tag);
   }
+  if (code != 0) std::printf("status %u \"%s\"\n", code, text);
   return 0;
 }
 

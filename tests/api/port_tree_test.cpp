@@ -55,7 +55,8 @@ TEST_F(PortTree, EveryControllerGetsItsPortsWithTheirFactsPGsAndApplicationTLVs)
   EXPECT_EQ(names, "16 4 4 ");
   std::vector<uint32_t> tags;
   collect_tags(port, &tags);
-  EXPECT_EQ(tags.size(), 182u + 8 * (4 + 3 + 3)) << "the fixed subtree and PG0-PG7 of each setting, no TLV";
+  EXPECT_EQ(tags.size(), 182u + 8 * (4 + 3 + 3) + 3 * 11)
+      << "the fixed subtree, PG0-PG7 of each setting, no TLV, and the channels of its three functions";
   for (const char* setting : {"AdministratorPGSetting", "PeerPGSetting", "OperationalPGSettings"}) {
     EXPECT_EQ(instances(kGen3Port0 + std::string(kPGs) + setting, "PG"),
               (std::vector<uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));

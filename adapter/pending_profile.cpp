@@ -1,0 +1,312 @@
+#include "adapter/pending_profile.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "access/walks.h"
+#include "adapter/controller_attribs.h"
+#include "adapter/multichannel.h"
+#include "adapter/oem_attribs.h"
+#include "adapter/profiles.h"
+#include "engine/messages.h"
+#include "platform/file_store.h"
+#include "platform/platform.h"
+#include "schema/names_controller.h"
+#include "schema/names_services.h"
+
+namespace vx {
+namespace {
+
+constexpr const char* kNicProtocol = "NIC";
+constexpr const char* kNicRoceProtocol = "NIC+RoCE";
+
+// The fields of a line, whole: empty fields counted, missing ones empty.
+std::vector<std::string> split_fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (int i = 0; i < kPendingFields; ++i) {
+    const size_t comma = i + 1 < kPendingFields ? line.find(',', start) : std::string::npos;
+    if (start > line.size()) {
+      fields.emplace_back();
+    } else {
+      fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    }
+    start = comma == std::string::npos ? line.size() + 1 : comma + 1;
+  }
+  return fields;
+}
+
+std::string join(const std::vector<std::string>& fields) {
+  std::string line;
+  for (size_t i = 0; i < fields.size(); ++i) line += (i == 0 ? "" : ",") + fields[i];
+  return line;
+}
+
+bool same(const std::string& a, const char* b) { return b != nullptr && ::strcasecmp(a.c_str(), b) == 0; }
+
+bool matches(const std::vector<std::string>& f, const AdapterKey& key, const char* function, uint32_t mode) {
+  return same(f[kFieldSerial], key.serial.c_str()) && same(f[kFieldBus], key.bus.c_str()) &&
+         (mode != kMatchFunction || same(f[kFieldFunction], function));
+}
+
+std::string content_of(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l + "\n";
+  return out;
+}
+
+// Rewrites the file under its lock: `edit` gets its lines; false when the file is missing or the
+// change could not be written.
+bool rewrite(const std::function<void(std::vector<std::string>&)>& edit, bool create) {
+  return file_store::update_file(host_path(kPendingProfileFile), [&](std::string& content, bool existed) {
+    if (!existed && !create) return false;
+    std::vector<std::string> lines = pending_lines(content);
+    edit(lines);
+    content = content_of(lines);
+    return true;
+  });
+}
+
+}  // namespace
+
+std::vector<std::string> pending_lines(const std::string& content) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    lines.push_back(content.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool pending_text_ok(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c == ',' || std::iscntrl(c)) return false;
+  }
+  return true;
+}
+
+bool adapter_key(hm_node* controller, AdapterKey* out) {
+  hm_node* phba = first_phba(controller);
+  char serial[kValueSize];
+  char bus[kValueSize];
+  if (phba == nullptr || !read_property(controller, controller::kPropSerialNumber, serial) ||
+      !read_property(internal_get_node(phba, "PCI", kGroup), "BusNumber", bus)) {
+    return false;
+  }
+  *out = {serial, bus};
+  return true;
+}
+
+uint32_t VARU_compare_cprofile_data(const char* line, const char* serial, const char* bus, const char* function,
+                                    char fields[kPendingFields][kValueSize], uint32_t mode) {
+  const std::vector<std::string> f = split_fields(line != nullptr ? line : "");
+  if (fields != nullptr) {
+    for (int i = 0; i < kPendingFields; ++i) {
+      std::snprintf(fields[i], kValueSize, "%.*s", static_cast<int>(kPendingFieldMax), f[i].c_str());
+    }
+  }
+  const AdapterKey key{serial != nullptr ? serial : "", bus != nullptr ? bus : ""};
+  return matches(f, key, function, mode) ? 0 : 1;
+}
+
+uint32_t set_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode, int index) {
+  if (value == nullptr || index < 0 || index >= kPendingFields) return 1;
+  const bool ok = rewrite([&](std::vector<std::string>& lines) {
+    for (std::string& line : lines) {
+      std::vector<std::string> f = split_fields(line);
+      if (!matches(f, key, function, mode)) continue;
+      f[static_cast<size_t>(index)] = value;
+      line = join(f);
+    }
+  }, false);
+  return ok ? 0 : 1;
+}
+
+uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, const char* value, uint32_t mode,
+                                   int index) {
+  AdapterKey key;
+  return adapter_key(controller, &key) ? set_pending_field(key, function, value, mode, index) : 1;
+}
+
+uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fields[kPendingFields][kValueSize],
+                            uint32_t mode) {
+  std::string content;
+  if (file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) return 1;
+  const std::string* kept = nullptr;
+  const std::string* answer = nullptr;
+  const std::vector<std::string> lines = pending_lines(content);
+  for (const std::string& line : lines) {
+    const std::vector<std::string> f = split_fields(line);
+    if (!matches(f, key, function, mode)) continue;
+    // A NIC function upgraded to NIC+RoCE has two lines; the second is the one that counts.
+    const bool nic = function != nullptr && (same(f[kFieldProtocol], kNicProtocol) || same(f[kFieldProtocol], kNicRoceProtocol));
+    if (nic && kept == nullptr) {
+      kept = &line;
+      continue;
+    }
+    answer = nic || kept == nullptr ? &line : kept;
+    break;
+  }
+  if (answer == nullptr) answer = kept;
+  if (answer == nullptr) return 1;
+  VARU_compare_cprofile_data(answer->c_str(), nullptr, nullptr, nullptr, fields, kMatchAdapter);
+  return 0;
+}
+
+uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, char fields[kPendingFields][kValueSize],
+                                   uint32_t mode) {
+  AdapterKey key;
+  return adapter_key(controller, &key) ? get_pending_fields(key, function, fields, mode) : 1;
+}
+
+uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus) {
+  const AdapterKey key{serial != nullptr ? serial : "", bus != nullptr ? bus : ""};
+  const bool ok = rewrite([&](std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    for (std::string& line : lines) {
+      if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
+    }
+    lines = std::move(kept);
+  }, false);
+  return ok ? 0 : 1;
+}
+
+uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::string>& lines,
+                               const std::vector<size_t>& port_starts) {
+  const bool ok = rewrite([&](std::vector<std::string>& file) {
+    std::vector<std::string> kept;
+    for (std::string& line : file) {
+      if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
+    }
+    std::set<std::string> present(kept.begin(), kept.end());
+    size_t next_port = 0;
+    std::vector<std::string> added;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      // What stood in the file when a port began is not written again for it.
+      for (; next_port < port_starts.size() && port_starts[next_port] <= i; ++next_port) {
+        present.insert(added.begin(), added.end());
+      }
+      if (present.count(lines[i]) != 0) {
+        pdebug(kBackEnd, 4, "%s:duplicate line %s\n", __func__, lines[i].c_str());
+        continue;
+      }
+      added.push_back(lines[i]);
+    }
+    kept.insert(kept.end(), added.begin(), added.end());
+    file = std::move(kept);
+  }, true);
+  return ok ? 0 : 1;
+}
+
+// ---- the ConfiguredProfile handlers ------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kNotAvailable = "N/A";
+constexpr uint32_t kGenerationUnreadable = 1;
+
+// What a handler works on: its controller, and for a function's property its FunctionNumber.
+struct Pending {
+  hm_node* controller = nullptr;
+  uint32_t generation = kGenerationUnreadable;
+  char function[kValueSize] = "";
+};
+
+bool locate(hm_node* prop, bool function_level, Pending* out) {
+  out->controller = controller_above(prop);
+  if (out->controller == nullptr) return false;
+  out->generation = get_vx_type(out->controller);
+  return !function_level || read_property(prop->parent, services::kPropFunctionNumber, out->function);
+}
+
+uint32_t answer_cached(hm_node* prop, char* buf) {
+  std::memcpy(buf, property_data(prop)->value, kValueSize);
+  return kStatusOk;
+}
+
+bool without_profiles(uint32_t generation) {
+  return generation == kGeneration2 || generation == kGeneration3 || generation == kGenerationQuenta;
+}
+
+// The common shape of the four handlers. `field`: the line's field shown; `check` refuses a value
+// before the file is touched (0 to go on).
+template <typename Check>
+uint32_t pending_property(hm_node* prop, char* buf, uint32_t op, PendingField field, const char* legacy_value,
+                          bool vf_refused, Check check) {
+  if (op != kGet && op != kSet) return kStatusOk;
+  const bool function_level = field == kFieldProtocol || field == kFieldSRIOV;
+  Pending p;
+  if (!locate(prop, function_level, &p)) return kStatusFailed;
+  if (field == kFieldSRIOV && p.generation == kGenerationUnreadable) return kStatusFailed;
+  if (without_profiles(p.generation)) {
+    SET_CACHE_PROP_VAL(prop, "%s", legacy_value);
+    return answer_cached(prop, buf);
+  }
+  const char* function = function_level ? p.function : nullptr;
+  const uint32_t mode = function_level ? kMatchFunction : kMatchAdapter;
+  if (op == kGet) {
+    if (vm_flag != 0) {
+      SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
+      answer_cached(prop, buf);
+      return vf_refused ? refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction) : kStatusOk;
+    }
+    char fields[kPendingFields][kValueSize];
+    if (VARU_get_config_prof_prop(p.controller, function, fields, mode) == 0) SET_CACHE_PROP_VAL(prop, "%s", fields[field]);
+    return answer_cached(prop, buf);
+  }
+  std::string value(buf, strnlen(buf, kValueSize));
+  const uint32_t refused = check(p, value);
+  if (refused != 0) return refused;
+  // The lines have no quoting: an adapter whose key would break them keeps no choices.
+  AdapterKey key;
+  if (!pending_text_ok(value) || !adapter_key(p.controller, &key) || !pending_text_ok(key.serial) ||
+      !pending_text_ok(key.bus)) {
+    return refuse(kStatusInvalidValue, msg::kInvalidValue);
+  }
+  VARU_set_config_prof_prop(p.controller, function, value.c_str(), mode, field);
+  SET_CACHE_PROP_VAL(prop, "%s", value.c_str());
+  return kStatusOk;
+}
+
+uint32_t accept(const Pending&, std::string&) { return kStatusOk; }
+
+}  // namespace
+
+uint32_t handle_ConfiguredProfile_ProfileId(hm_node* prop, char* buf, uint32_t op) {
+  return pending_property(prop, buf, op, kFieldProfileId, kNotAvailable, true, accept);
+}
+
+uint32_t handle_ConfiguredProfile_Port_MCType(hm_node* prop, char* buf, uint32_t op) {
+  return pending_property(prop, buf, op, kFieldMCType, "None", false, [&](const Pending& p, std::string& value) -> uint32_t {
+    if (::strcasecmp(value.c_str(), "HPFlex") == 0 || ::strcasecmp(value.c_str(), "HPFlexQBG") == 0) {
+      return refuse(kStatusChannelTypeNotSupported, msg::kChannelTypeNotSupported);
+    }
+    if (::strcasecmp(value.c_str(), "None") == 0) return kStatusOk;
+    hm_node* channels = internal_get_node(p.controller, controller::kGroupChannelManagement, kGroup);
+    char supported[kValueSize];
+    if (!read_property(channels, controller::kPropSupportedMCTypes, supported)) return kStatusFailed;
+    return list_has_item(supported, value.c_str()) ? kStatusOk
+                                                   : refuse(kStatusChannelTypeNotSupported, msg::kChannelTypeNotSupported);
+  });
+}
+
+uint32_t handle_ConfiguredProfile_Port_Function_Protocol(hm_node* prop, char* buf, uint32_t op) {
+  return pending_property(prop, buf, op, kFieldProtocol, kNotAvailable, false, [](const Pending& p, std::string& value) {
+    // Function 0 always runs a protocol: "None" there means NIC.
+    if (::strcasecmp(p.function, "0x0") == 0 && ::strcasecmp(value.c_str(), "None") == 0) value = "NIC";
+    return kStatusOk;
+  });
+}
+
+uint32_t handle_CProf_SRIOVState(hm_node* prop, char* buf, uint32_t op) {
+  return pending_property(prop, buf, op, kFieldSRIOV, kNotAvailable, false, accept);
+}
+
+}  // namespace vx
