@@ -201,11 +201,10 @@ TEST_F(Dcbx, QcnLldpAndPortVariablesReadWhatTheAdapterHolds) {
     EXPECT_EQ(value_at(qcn + "/Enabled"), "<1>") << controller;
     EXPECT_STATUS(set_at(qcn + "/Enabled", "Yes"), 326, vx::msg::kQcnNotSupported);
   }
-  // A configured multichannel type takes the operational mode away; so does the firmware's
-  // function capability, before any DCBX read.
-  vx::set_prop_val(vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/ChannelManagement"))),
-                   "ConfiguredManagementType", "%s", "NPAR");
-  EXPECT_EQ(value_at(kDcbx + "PriorityGroups/OperationalPGSettings/OperationalMode"), "N/A");
+  // A configured multichannel type (NPAR on the generation-3 adapter) takes the operational mode
+  // away; so does the firmware's function capability, before any DCBX read.
+  EXPECT_EQ(value_at("Vexalon1/PortDiscoveryAndConfiguration0/DCBX/PriorityGroups/OperationalPGSettings/OperationalMode"),
+            "N/A");
   std::vector<uint8_t> config(124, 0);
   config[120] = 0x40;
   sim_.reply_with(58, 1, config);
