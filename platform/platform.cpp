@@ -115,10 +115,12 @@ int real_ioctl(int fd, unsigned long request, void* arg) {
 
 int real_system(const char* command) { return ::system(command); }
 
+int real_gettimeofday(struct timeval* now) { return ::gettimeofday(now, nullptr); }
+
 }  // namespace
 
 HostOps& host_ops() {
-  static HostOps ops{real_open, real_close, real_ioctl, real_system};
+  static HostOps ops{real_open, real_close, real_ioctl, real_system, real_gettimeofday};
   return ops;
 }
 
