@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <mutex>
 
 namespace vx::file_store {
@@ -20,6 +21,12 @@ namespace {
 std::recursive_mutex& store_mutex() {
   static std::recursive_mutex m;
   return m;
+}
+
+// The lock files this process holds, by path, with their descriptor and the number of holders.
+std::map<std::string, std::pair<int, int>>& held_locks() {
+  static std::map<std::string, std::pair<int, int>> locks;
+  return locks;
 }
 
 bool write_all(int fd, const std::string& content) {
@@ -101,9 +108,14 @@ bool swap_unlocked(const std::string& path, const std::string& content, mode_t m
   return ::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-FileLock::FileLock(const std::string& path) : guard_(store_mutex()) {
-  std::string lock_path = path + ".lock";
-  fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+FileLock::FileLock(const std::string& path) : guard_(store_mutex()), lock_path_(path + ".lock") {
+  auto held = held_locks().find(lock_path_);
+  if (held != held_locks().end()) {
+    ++held->second.second;
+    fd_ = held->second.first;
+    return;
+  }
+  fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) return;
   struct flock fl {};
   fl.l_type = F_WRLCK;
@@ -115,10 +127,15 @@ FileLock::FileLock(const std::string& path) : guard_(store_mutex()) {
       return;
     }
   }
+  held_locks()[lock_path_] = {fd_, 1};
 }
 
 FileLock::~FileLock() {
-  if (fd_ >= 0) ::close(fd_);   // closing drops the fcntl lock
+  if (fd_ < 0) return;
+  auto held = held_locks().find(lock_path_);
+  if (--held->second.second > 0) return;
+  held_locks().erase(held);
+  ::close(fd_);   // closing drops the fcntl lock
 }
 
 ReadResult read(const std::string& path, std::string* out) {
@@ -154,6 +171,16 @@ bool append(const std::string& path, const std::string& text, mode_t mode) {
     content += text;
     return true;
   }, mode);
+}
+
+HeldFile::HeldFile(const std::string& path) : path_(path), lock_(path) {}
+
+ReadResult HeldFile::read(std::string* out) const {
+  return out != nullptr ? read_unlocked(path_, out) : ReadResult::kFailed;
+}
+
+bool HeldFile::replace(const std::string& content, mode_t mode) const {
+  return locked() && replace_unlocked(path_, content, mode);
 }
 
 bool move_aside(const std::string& path, const std::string& to) {

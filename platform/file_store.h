@@ -46,6 +46,8 @@ bool move_aside(const std::string& path, const std::string& to);
 
 // The locks of one change of `path` for the object's life: the in-process mutex and the whole-file
 // lock on "<path>.lock". Not held when the lock file cannot be opened (its directory is missing).
+// Nested holders of one path in this process share its descriptor: fcntl drops a process's lock
+// on a file when any of its descriptors of that file is closed.
 class FileLock {
  public:
   explicit FileLock(const std::string& path);
@@ -56,6 +58,7 @@ class FileLock {
 
  private:
   std::lock_guard<std::recursive_mutex> guard_;
+  std::string lock_path_;
   int fd_ = -1;
 };
 
@@ -70,6 +73,26 @@ ReadResult read_unlocked(const std::string& path, std::string* out, struct stat*
 // readers must hold the FileLock too. The caller holds the FileLock.
 bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
                    const std::function<bool(int fd)>& finish);
+
+// A file locked for a span of work (a pass over its records): read once, then replaced as often as
+// needed, all under the one lock taken here and released when the object goes. The store's other
+// calls on the same path, made meanwhile by this process, share that lock.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool locked() const { return lock_.held(); }
+  // As read() (also when the lock could not be had, as read() does).
+  ReadResult read(std::string* out) const;
+  // As write_file: a temporary file, fsync, rename, directory sync; false leaves the file as it was.
+  bool replace(const std::string& content, mode_t mode = 0644) const;
+
+ private:
+  std::string path_;
+  FileLock lock_;
+};
 
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
 // directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.

@@ -11,73 +11,33 @@ uint32_t not_supported() { return fail(149, "%s", msg::kOperationNotSupported); 
 
 }  // namespace
 
-uint32_t do_AddApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigurePGSettings(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigureQoS(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_DeleteApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_10baseT_nvpvalue(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_BeaconState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ControllerStatus(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_DCBXMode(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_DCBXState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_EnabledCapabilities(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_FCoEWWPN(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_FFVName(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LLDP_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LPVID(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LinkTechnology(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LogicalLinkState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxSupportedController(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MinBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PCIExpressBusWidth(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PCIExpressLinkSpeed(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PHYType(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PhysicalLinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PortControllerName(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_PortState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ProtocolIfType(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ProtocolSupported(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_RebootRequired(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_TXThrottle(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_app_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_apptlv_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_bwg_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_outer_vlan(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_channel_vnic_name(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_dcbx_port_vars(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_dcbx_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_flow_control_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_get_link_speed_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_lldp_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ncsi_dynamic_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_logical_link_status(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -85,93 +45,38 @@ uint32_t handle_nic_vnic_stats(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_over_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_pfc_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_pg15_membership(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_pg_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_update_qcn_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t group_AdministratorTLVSetting(hm_node*) { return not_supported(); }
-uint32_t group_OperationalTLVSettings(hm_node*) { return not_supported(); }
-uint32_t group_PeerTLVSetting(hm_node*) { return not_supported(); }
 
 // ---- start-up steps -------------------------------------------------------------------------------
-uint32_t VARU_get_ncsi_attributes(int32_t, int32_t, hm_node*, hm_node*, uint32_t, uint32_t) { return not_supported(); }
 
 const PendingHandler kPendingHandlers[] = {
-    {"do_AddApplicationTLV", reinterpret_cast<const void*>(&do_AddApplicationTLV)},
-    {"do_ConfigurePGSettings", reinterpret_cast<const void*>(&do_ConfigurePGSettings)},
     {"do_ConfigureQoS", reinterpret_cast<const void*>(&do_ConfigureQoS)},
-    {"do_DeleteApplicationTLV", reinterpret_cast<const void*>(&do_DeleteApplicationTLV)},
     {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
-    {"group_AdministratorTLVSetting", reinterpret_cast<const void*>(&group_AdministratorTLVSetting)},
-    {"group_OperationalTLVSettings", reinterpret_cast<const void*>(&group_OperationalTLVSettings)},
-    {"group_PeerTLVSetting", reinterpret_cast<const void*>(&group_PeerTLVSetting)},
-    {"handle_10GbaseT_properties", reinterpret_cast<const void*>(&handle_10GbaseT_properties)},
-    {"handle_10baseT_nvpvalue", reinterpret_cast<const void*>(&handle_10baseT_nvpvalue)},
     {"handle_AProf_SRIOVState", reinterpret_cast<const void*>(&handle_AProf_SRIOVState)},
     {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
     {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
-    {"handle_BeaconState", reinterpret_cast<const void*>(&handle_BeaconState)},
-    {"handle_ControllerStatus", reinterpret_cast<const void*>(&handle_ControllerStatus)},
-    {"handle_ControllerType", reinterpret_cast<const void*>(&handle_ControllerType)},
-    {"handle_DCBXMode", reinterpret_cast<const void*>(&handle_DCBXMode)},
-    {"handle_DCBXState", reinterpret_cast<const void*>(&handle_DCBXState)},
-    {"handle_EnabledCapabilities", reinterpret_cast<const void*>(&handle_EnabledCapabilities)},
-    {"handle_FCoEWWPN", reinterpret_cast<const void*>(&handle_FCoEWWPN)},
-    {"handle_FFVName", reinterpret_cast<const void*>(&handle_FFVName)},
-    {"handle_LLDP_properties", reinterpret_cast<const void*>(&handle_LLDP_properties)},
     {"handle_LPVID", reinterpret_cast<const void*>(&handle_LPVID)},
     {"handle_LinkStatus", reinterpret_cast<const void*>(&handle_LinkStatus)},
-    {"handle_LinkTechnology", reinterpret_cast<const void*>(&handle_LinkTechnology)},
     {"handle_LogicalLinkState", reinterpret_cast<const void*>(&handle_LogicalLinkState)},
     {"handle_MaxBandWidth", reinterpret_cast<const void*>(&handle_MaxBandWidth)},
-    {"handle_MaxSupportedController", reinterpret_cast<const void*>(&handle_MaxSupportedController)},
     {"handle_MinBandWidth", reinterpret_cast<const void*>(&handle_MinBandWidth)},
     {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_MACAddress)},
     {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_PermanentMACAddress)},
     {"handle_NICPhysicalHBA_SRIOVState", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_SRIOVState)},
-    {"handle_PCIExpressBusWidth", reinterpret_cast<const void*>(&handle_PCIExpressBusWidth)},
-    {"handle_PCIExpressLinkSpeed", reinterpret_cast<const void*>(&handle_PCIExpressLinkSpeed)},
-    {"handle_PHYType", reinterpret_cast<const void*>(&handle_PHYType)},
-    {"handle_PhysicalLinkStatus", reinterpret_cast<const void*>(&handle_PhysicalLinkStatus)},
-    {"handle_PortControllerName", reinterpret_cast<const void*>(&handle_PortControllerName)},
-    {"handle_PortState", reinterpret_cast<const void*>(&handle_PortState)},
-    {"handle_ProtocolIfType", reinterpret_cast<const void*>(&handle_ProtocolIfType)},
-    {"handle_ProtocolSupported", reinterpret_cast<const void*>(&handle_ProtocolSupported)},
-    {"handle_RebootRequired", reinterpret_cast<const void*>(&handle_RebootRequired)},
-    {"handle_TXThrottle", reinterpret_cast<const void*>(&handle_TXThrottle)},
     {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
-    {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
     {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
-    {"handle_app_feature_vars", reinterpret_cast<const void*>(&handle_app_feature_vars)},
-    {"handle_apptlv_feature_vars", reinterpret_cast<const void*>(&handle_apptlv_feature_vars)},
-    {"handle_bwg_props", reinterpret_cast<const void*>(&handle_bwg_props)},
     {"handle_channel_outer_vlan", reinterpret_cast<const void*>(&handle_channel_outer_vlan)},
     {"handle_channel_vnic_name", reinterpret_cast<const void*>(&handle_channel_vnic_name)},
-    {"handle_dcbx_port_vars", reinterpret_cast<const void*>(&handle_dcbx_port_vars)},
-    {"handle_dcbx_stats_props", reinterpret_cast<const void*>(&handle_dcbx_stats_props)},
-    {"handle_flow_control_properties", reinterpret_cast<const void*>(&handle_flow_control_properties)},
-    {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
-    {"handle_get_link_speed_properties", reinterpret_cast<const void*>(&handle_get_link_speed_properties)},
-    {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
     {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
     {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
     {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
     {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
     {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
-    {"handle_lldp_stats_props", reinterpret_cast<const void*>(&handle_lldp_stats_props)},
-    {"handle_ncsi_dynamic_configuration", reinterpret_cast<const void*>(&handle_ncsi_dynamic_configuration)},
-    {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
     {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
-    {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},
     {"handle_nic_bandwidth_softcap", reinterpret_cast<const void*>(&handle_nic_bandwidth_softcap)},
     {"handle_nic_logical_link_status", reinterpret_cast<const void*>(&handle_nic_logical_link_status)},
     {"handle_nic_vnic_name_props", reinterpret_cast<const void*>(&handle_nic_vnic_name_props)},
@@ -179,15 +84,7 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_niclogicalhba_macaddress", reinterpret_cast<const void*>(&handle_niclogicalhba_macaddress)},
     {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
     {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
-    {"handle_over_temperature", reinterpret_cast<const void*>(&handle_over_temperature)},
-    {"handle_pfc_feature_vars", reinterpret_cast<const void*>(&handle_pfc_feature_vars)},
-    {"handle_pg15_membership", reinterpret_cast<const void*>(&handle_pg15_membership)},
-    {"handle_pg_feature_vars", reinterpret_cast<const void*>(&handle_pg_feature_vars)},
-    {"handle_update_qcn_props", reinterpret_cast<const void*>(&handle_update_qcn_props)},
     {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
-    {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
-    {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
-    {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
 };
 const size_t kPendingHandlerCount = sizeof kPendingHandlers / sizeof kPendingHandlers[0];
 
