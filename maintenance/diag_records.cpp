@@ -1,7 +1,5 @@
 #include "maintenance/diag_records.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -9,29 +7,6 @@
 
 namespace vx {
 namespace {
-
-struct SpeedCode {
-  const char* mode;
-  const char* speed;
-  uint16_t code;
-};
-
-// clang-format off
-constexpr SpeedCode kSpeedCodes[] = {
-    {"Default", "0", 0},
-    {"Force", "1Gb", 2},            {"Force", "10Gb", 1},          {"Force", "40Gb", 14},
-    {"Force", "100Mb", 12},         {"Force", "10Mb", 13},         {"Force", "20Gb", 136},
-    {"Auto-Negotiate", "40Gb", 15}, {"Auto-Negotiate", "10Gb", 3}, {"Auto-Negotiate", "1Gb", 4},
-    {"Auto-Negotiate", "100Mb", 5}, {"Auto-Negotiate", "10Mb", 9}, {"Auto-Negotiate", "10Gb/1Gb", 6},
-    {"Auto-Negotiate", "1Gb/100Mb", 8},         {"Auto-Negotiate", "10Gb/1Gb/100Mb", 7},
-    {"Auto-Negotiate", "1Gb/100Mb/10Mb", 10},   {"Auto-Negotiate", "100Mb/10Mb", 11},
-    {"Auto-Negotiate", "40Gb/10Gb", 16},        {"Auto-Negotiate", "40Gb/1Gb", 32},
-    {"Auto-Negotiate", "40Gb/10Gb/1Gb", 64},    {"Auto-Negotiate", "20Gb", 72},
-    {"Auto-Negotiate", "20Gb/1Gb", 74},         {"Auto-Negotiate", "20Gb/10Gb", 76},
-    {"Auto-Negotiate", "20Gb/10Gb/1Gb", 78},
-};
-// clang-format on
-static_assert(sizeof kSpeedCodes / sizeof kSpeedCodes[0] == 24);
 
 void dump(const uint8_t* data, size_t count, size_t width, char* out, size_t size) {
   if (out == nullptr || size == 0) return;
@@ -93,20 +68,6 @@ PatternParse parse_pattern(const char* text, uint64_t* out) {
 }
 
 uint32_t tdr_pair_result(const tdr_reply& r, int pair) { return (r.pair_status >> (4 * pair)) & 0xF; }
-
-uint16_t port_speed_code(const char* mode, const char* speed) {
-  for (const SpeedCode& row : kSpeedCodes) {
-    if (::strcasecmp(row.mode, mode) == 0 && ::strcasecmp(row.speed, speed) == 0) return row.code;
-  }
-  return 0;
-}
-
-bool is_auto_negotiate_speed(const char* speed) {
-  for (const SpeedCode& row : kSpeedCodes) {
-    if (std::strcmp(row.mode, "Auto-Negotiate") == 0 && ::strcasecmp(row.speed, speed) == 0) return true;
-  }
-  return false;
-}
 
 void dump_bytes(const uint8_t* data, size_t count, char* out, size_t size) { dump(data, count, 1, out, size); }
 void dump_words(const uint8_t* data, size_t count, char* out, size_t size) { dump(data, count, 4, out, size); }

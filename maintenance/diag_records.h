@@ -98,10 +98,6 @@ struct port_speed_request {
   uint32_t dac_length;       // metres, only for SFP+ ports
 };
 static_assert(sizeof(port_speed_request) == 8);
-// MAC speed code of (mode, speed), both matched without regard to case; 0 for a pair the table lacks.
-uint16_t port_speed_code(const char* mode, const char* speed);
-// True when `speed` is an Auto-Negotiate speed of the table.
-bool is_auto_negotiate_speed(const char* speed);
 
 constexpr uint32_t kTransceiverPageA0 = 0xA0;
 constexpr uint32_t kTransceiverPageA2 = 0xA2;
@@ -109,7 +105,6 @@ constexpr uint8_t kTransceiverPortMask = 0x3F;
 
 constexpr size_t kSelfTestRequest = 555;
 constexpr uint32_t kClearCountersBit = 1;
-constexpr size_t kBaseTStatsV1Size = 112;
 
 // ---- hex dumps -----------------------------------------------------------------------------------
 // `count` bytes ("%02x ") or u32 words ("%08x ", from little-endian bytes) in lines of 16, each line

@@ -14,6 +14,7 @@
 #include "access/fw_commands.h"
 #include "access/transport.h"
 #include "access/walks.h"
+#include "adapter/live_records.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
 #include "maintenance/diag_records.h"
@@ -210,7 +211,7 @@ uint32_t do_SetPortSpeed(hm_node* port, hm_node*, char params[6][256]) {
                                        cached_value(port, port::kPropANSpeedsSupported));
   if (checked != 0) return checked;
 
-  port_speed_request r{byte_of(a.number), byte_of(a.number), port_speed_code(mode.c_str(), speed.c_str()),
+  port_speed_request r{byte_of(a.number), byte_of(a.number), link_speed_code(mode.c_str(), speed.c_str()),
                        sfp_plus ? static_cast<uint32_t>(std::strtoul(dac.c_str(), nullptr, 10)) : 0};
   const uint32_t status = ioctl_set_port_speed(a.handle, &r, a.domain, byte_of(a.number), a.path);
   if (status == 0) return kStatusOk;

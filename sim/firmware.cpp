@@ -330,11 +330,13 @@ constexpr CommandRow kCommands[] = {
     {71, 1, get_port_state},     // the live port settings (port_firmware.cpp)
     {62, 1, set_port_state},
     {70, 1, get_beacon_state},
+    {69, 1, set_beacon_state},
     {133, 1, get_tx_throttle},
     {132, 1, set_tx_throttle},
     {12, 18, get_nvp},
     {10, 18, set_nvp},
     {134, 1, get_link_speed},
+    {57, 1, set_port_speed},
     {37, 1, get_common_flow_control},
     {205, 1, management_flow_control},
     {1, 16, get_dcbx_config},    // DCBX and LLDP (dcb_firmware.cpp)

@@ -180,20 +180,101 @@ TEST_F(Diagnostics, SelfTestCableTestAndCountersOfA10GBaseTPort) {
   EXPECT_STATUS(run(kBaseT, "RunTDR"), 218, vx::msg::kTdrFailed);
 }
 
-TEST_F(Diagnostics, TheClientShutDownLeavesNoPortInLoopback) {
+TEST_F(Diagnostics, BeaconingIsSwitchedOnePortAtATime) {
+  start_lab();
+  const string port0 = string(kGen5) + "/PortDiscoveryAndConfiguration0";
+  const string port1 = string(kGen5) + "/PortDiscoveryAndConfiguration1";
+  sim_.journal_clear();
+  EXPECT_STATUS(run(port0, "Beacon", {"10", nullptr, "Enabled"}), 134, vx::msg::kBeaconDurationMissing);
+  EXPECT_TRUE(sim_.payloads_of(69, 1).empty());
+  EXPECT_EQ(run(port0, "Beacon", {nullptr, nullptr, "Disabled"}), 0u);
+  EXPECT_EQ(last_status().code, 244u);
+  EXPECT_EQ(last_status().text, vx::msg::kBeaconAlreadyDisabled);
+  EXPECT_STATUS(run(port0, "Beacon", {"10", "5", "Enabled"}), 236, vx::msg::kBeaconActive);   // port 1 beacons
+  ASSERT_EQ(run(port1, "Beacon", {nullptr, nullptr, "Disabled"}), 0u);
+  ASSERT_EQ(run(port0, "Beacon", {"10", "5", "Enabled"}), 0u);
+  EXPECT_EQ(value_at(port0 + "/BeaconState") + value_at(port1 + "/BeaconState"), "EnabledDisabled");
+  EXPECT_EQ(sim_.payloads_of(69, 1).back(), (std::vector<uint8_t>{0, 1, 10, 5}));
+
+  sim_.inject_status(70, 1, 66, 0, 1);
+  EXPECT_STATUS(run(port1, "Beacon", {"1", "1", "Enabled"}), 150, vx::msg::kBeaconNotSupported);
+  sim_.inject_status(69, 1, 66, 0, 1);
+  EXPECT_STATUS(run(port0, "Beacon", {nullptr, nullptr, "Disabled"}), 149, vx::msg::kOperationNotSupported);
+  sim_.inject_status(69, 1, 3, 0, 1);
+  EXPECT_STATUS(run(port0, "Beacon", {nullptr, nullptr, "Disabled"}), 119, vx::msg::kBeaconFailed);
+}
+
+TEST_F(Diagnostics, PortSpeedIsCheckedSentAndReadBack) {
+  start_lab();
+  const string gen5 = string(kGen5) + "/PortDiscoveryAndConfiguration0";
+  const string gen4 = string(kGen4) + "/PortDiscoveryAndConfiguration1";
+  auto speed = [&](const string& port, const char* s, const char* mode, const char* dac = nullptr) {
+    return run(port, "SetPortSpeed", {s, mode, dac});
+  };
+  auto shown = [&](const string& port) {
+    return value_at(port + "/ConfiguredSpeed") + "|" + value_at(port + "/Mode") + "|" + value_at(port + "/DACCableLength");
+  };
+  EXPECT_STATUS(speed(string(kGen2) + "/PortDiscoveryAndConfiguration0", "10Gb", "Force"), 226, vx::msg::kPortSpeedOnVx2);
+  EXPECT_STATUS(speed(gen5, "10Gb", "Force"), 224, vx::msg::kPortSpeedNeedsDac);   // SFP+ forced without DAC
+  EXPECT_EQ(speed(gen5, "10Gb/1Gb", "Auto-Negotiate", "0"), 0u);
+  EXPECT_EQ(last_status().code, 240u);
+  EXPECT_EQ(last_status().text, vx::msg::kPortSpeedUnchanged);
+
+  sim_.journal_clear();
+  struct Row {
+    const char* speed;
+    const char* mode;
+    uint32_t code;        // status, or 0
+    const char* text;
+    const char* shown;    // what the port reads back after a success
+  };
+  const Row rows[] = {
+      {"40Gb", "Force", 229, vx::msg::kPortSpeedUnsupported, nullptr},
+      {nullptr, "Auto-Negotiate", 225, vx::msg::kPortSpeedNeedsSpeed, nullptr},
+      {"10Gb", "Force", 0, nullptr, "10Gb|Force|0"},
+      {"10Gb/1Gb", "Auto-Negotiate", 0, nullptr, "10Gb/1Gb|Auto-Negotiate|0"},
+      {"20Gb/1Gb", "Auto-Negotiate", 0, nullptr, "20Gb/1Gb|Auto-Negotiate|0"},
+      {"10Gb", "Default", 0, nullptr, "All Supported Speeds|Default|0"},
+  };
+  for (const Row& r : rows) {
+    if (r.code != 0) {
+      EXPECT_STATUS(speed(gen4, r.speed, r.mode), r.code, r.text);
+      continue;
+    }
+    EXPECT_EQ(speed(gen4, r.speed, r.mode), 0u) << r.speed << " " << r.mode;
+    EXPECT_EQ(shown(gen4), r.shown);
+  }
+  string codes;
+  for (const auto& p : sim_.payloads_of(57, 1)) codes += std::to_string(p[0]) + std::to_string(p[1]) + ":" + std::to_string(p[2] | p[3] << 8) + " ";
+  EXPECT_EQ(codes, "11:1 11:6 11:74 11:0 ") << "port twice, then the code";
+
+  // A forced speed the port lists that is no single speed.
+  vx::set_prop_val(vx::get_node(static_cast<int32_t>(tag_at(gen4))), "ForceSpeedsSupported", "%s", "10Gb/1Gb,1Gb");
+  EXPECT_STATUS(speed(gen4, "10Gb/1Gb", "Force"), 223, vx::msg::kPortSpeedForceValues);
+  sim_.inject_status(57, 1, 1, 75, 1);
+  EXPECT_STATUS(speed(gen4, "1Gb", "Force"), 229, vx::msg::kPortSpeedUnsupported);
+  sim_.inject_status(57, 1, 5, 1, 1);
+  EXPECT_STATUS(speed(gen4, "1Gb", "Force"), 222, vx::msg::kPortSpeedFailed);
+}
+
+TEST_F(Diagnostics, TheClientShutDownLeavesNoBeaconOnAndNoPortInLoopback) {
   start_lab();
   ASSERT_EQ(run(kDiag, "EnterLoopBackMode", {"0", "0", "MacLoopBack"}), 0u);
   ASSERT_EQ(run(string(kGen2) + "/Diagnostics", "EnterLoopBackMode", {"0", "1", "TwoPortLoopBack"}), 0u);
+  ASSERT_EQ(value_at(string(kGen5) + "/PortDiscoveryAndConfiguration1/BeaconState"), "Enabled");
   backend_client_exit(1);   // does nothing
   EXPECT_STATUS(run(kDiag, "EnterLoopBackMode", {"0", "0", "MacLoopBack"}), 172, vx::msg::kLoopbackAlreadySet);
   backend_client_exit(0);
   stop();
-  EXPECT_EQ(run_child("DiagnosticsChild.FindsNoPortInLoopback", kChildFlag), 0);
+  EXPECT_EQ(run_child("DiagnosticsChild.FindsNoBeaconOnAndNoPortInLoopback", kChildFlag), 0);
 }
 
-TEST(DiagnosticsChild, FindsNoPortInLoopback) {
-  if (std::getenv(kChildFlag) == nullptr) GTEST_SKIP() << "runs in the child of TheClientShutDownLeavesNoPortInLoopback";
+TEST(DiagnosticsChild, FindsNoBeaconOnAndNoPortInLoopback) {
+  if (std::getenv(kChildFlag) == nullptr) GTEST_SKIP() << "runs in the child of the client shut-down test";
   ASSERT_EQ(VARU_init(), 0u);
+  EXPECT_EQ(value_at(string(kGen5) + "/PortDiscoveryAndConfiguration0/BeaconState") +
+                value_at(string(kGen5) + "/PortDiscoveryAndConfiguration1/BeaconState"),
+            "DisabledDisabled");
   for (const char* adapter : {kGen5, kGen2}) {
     for (const char* pair : {"00", "01", "10", "11"}) {
       const string source(1, pair[0]);

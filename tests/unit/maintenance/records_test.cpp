@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "adapter/live_records.h"
 #include "maintenance/diag_records.h"
 #include "maintenance/event_records.h"
 #include "maintenance/trace_records.h"
@@ -155,7 +156,7 @@ TEST(DiagRecords, RequestsAndTextsAreLaidOutByteForByte) {
 
   const std::tuple<const char*, const char*, uint16_t> codes[] = {
       {"Default", "10Gb", 0}, {"force", "20GB", 136}, {"Auto-Negotiate", "10Gb/1Gb", 6}, {"Force", "10Gb/1Gb", 0}};
-  for (const auto& [mode, speed, code] : codes) EXPECT_EQ(port_speed_code(mode, speed), code) << mode << speed;
+  for (const auto& [mode, speed, code] : codes) EXPECT_EQ(link_speed_code(mode, speed), code) << mode << speed;
 
   uint8_t bytes[20];
   for (int i = 0; i < 20; ++i) bytes[i] = static_cast<uint8_t>(i);
