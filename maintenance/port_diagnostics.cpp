@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "access/adapter_tables.h"
 #include "access/discovery.h"
 #include "access/fw_commands.h"
 #include "access/transport.h"
 #include "access/walks.h"
+#include "adapter/command_target.h"
 #include "adapter/live_records.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
@@ -61,21 +61,6 @@ constexpr const char* kPairs[] = {"PairA", "PairB", "PairC", "PairD"};
 constexpr const char* kPairResults[] = {"PairAResult", "PairBResult", "PairCResult", "PairDResult"};
 constexpr const char* kPairLengths[] = {"PairALengthEstimation", "PairBLengthEstimation", "PairCLengthEstimation",
                                         "PairDLengthEstimation"};
-
-// Where a port's commands go: the port handle, domain and port number above the node, on the path
-// the controller's port table gives that port.
-struct PortAddress {
-  int32_t handle;
-  uint8_t domain;
-  int32_t number;
-  int32_t path;
-};
-
-PortAddress address_of(hm_node* node) {
-  const int32_t number = get_phba_port_number(node);
-  return {get_port_number(node), static_cast<uint8_t>(get_domain_id(node)), number,
-          static_cast<int32_t>(get_port_bitmap(static_cast<uint32_t>(get_vx_instance(node)), number))};
-}
 
 uint8_t byte_of(int32_t value) { return static_cast<uint8_t>(value); }
 
@@ -168,10 +153,11 @@ uint32_t do_Beacon(hm_node* port, hm_node*, char params[6][256]) {
   if (enable && (params[0][0] == '\0' || params[1][0] == '\0')) {
     return refuse(kStatusBeaconDurationMissing, msg::kBeaconDurationMissing);
   }
-  const PortAddress a = address_of(port);
-  beacon_request r{byte_of(a.number), static_cast<uint8_t>(enable ? 1 : 0), byte_of(std::atoi(params[0])),
+  PortCommand at;
+  if (!port_command(port, &at)) return kStatusFailed;
+  beacon_request r{at.port_number, static_cast<uint8_t>(enable ? 1 : 0), byte_of(std::atoi(params[0])),
                    byte_of(std::atoi(params[1]))};
-  const uint32_t status = ioctl_set_beacon_state(a.handle, &r, a.domain, byte_of(a.number), a.path);
+  const uint32_t status = ioctl_set_beacon_state(at.handle, &r, at.domain, at.port_number, at.path);
   if (status == 0) return kStatusOk;
   if (status == kStatusBeaconActive) return refuse(kStatusBeaconActive, msg::kBeaconActive);
   if (status == kStatusNotSupported) return refuse(kStatusNotSupported, msg::kOperationNotSupported);
@@ -179,12 +165,11 @@ uint32_t do_Beacon(hm_node* port, hm_node*, char params[6][256]) {
 }
 
 uint32_t do_SetPortSpeed(hm_node* port, hm_node*, char params[6][256]) {
-  const PortAddress a = address_of(port);
-  if (a.number > kMaxPortNumber) return kStatusFailed;
-  hm_node* controller = controller_of(port);
-  const uint32_t generation = controller != nullptr ? get_vx_type(controller) : kStatusFailed;
-  if (generation == kStatusFailed) return kStatusFailed;
-  if (generation == kGeneration2) return refuse(kStatusPortSpeedOnVx2, msg::kPortSpeedOnVx2);
+  PortCommand at;
+  if (!port_command(port, &at) || at.port_number > kMaxPortNumber || at.generation == kStatusFailed) {
+    return kStatusFailed;
+  }
+  if (at.generation == kGeneration2) return refuse(kStatusPortSpeedOnVx2, msg::kPortSpeedOnVx2);
   const std::string mode = params[1];
   const std::string speed = equal_nocase(mode, "Default") ? "0" : params[0];
   const std::string dac = params[2];
@@ -205,26 +190,27 @@ uint32_t do_SetPortSpeed(hm_node* port, hm_node*, char params[6][256]) {
     return refuse(kStatusPortSpeedNeedsDac, msg::kPortSpeedNeedsDac);
   }
   std::string vnic = "False";
-  if (generation != kGenerationQuenta && !vnic_enabled(controller, port_number, &vnic)) return kStatusFailed;
+  if (at.generation != kGenerationQuenta && !vnic_enabled(at.controller, port_number, &vnic)) return kStatusFailed;
   const uint32_t checked = check_speed(mode, speed, equal_nocase(vnic, "True"),
                                        cached_value(port, port::kPropForceSpeedsSupported),
                                        cached_value(port, port::kPropANSpeedsSupported));
   if (checked != 0) return checked;
 
-  port_speed_request r{byte_of(a.number), byte_of(a.number), link_speed_code(mode.c_str(), speed.c_str()),
+  port_speed_request r{at.port_number, at.port_number, link_speed_code(mode.c_str(), speed.c_str()),
                        sfp_plus ? static_cast<uint32_t>(std::strtoul(dac.c_str(), nullptr, 10)) : 0};
-  const uint32_t status = ioctl_set_port_speed(a.handle, &r, a.domain, byte_of(a.number), a.path);
+  const uint32_t status = ioctl_set_port_speed(at.handle, &r, at.domain, at.port_number, at.path);
   if (status == 0) return kStatusOk;
   if (status == kStatusPortSpeedUnsupported) return refuse(kStatusPortSpeedUnsupported, msg::kPortSpeedUnsupported);
   return refuse(kStatusPortSpeedFailed, msg::kPortSpeedFailed);
 }
 
 uint32_t do_DumpTransceiverData(hm_node* port, hm_node*, char params[6][256]) {
-  const PortAddress a = address_of(port);
+  PortCommand at;
+  if (!port_command(port, &at)) return kStatusFailed;
   ReadPciConfRecord r{};
   r.offset = equal_nocase(params[0], "A0") ? kTransceiverPageA0 : kTransceiverPageA2;
-  r.count = static_cast<uint32_t>(a.number) & kTransceiverPortMask;
-  const uint32_t status = ioctl_quenta_read_trans_recv(a.handle, &r, a.domain, byte_of(a.number), a.path);
+  r.count = at.port_number & kTransceiverPortMask;
+  const uint32_t status = ioctl_quenta_read_trans_recv(at.handle, &r, at.domain, at.port_number, at.path);
   if (status == kStatusNotSupported) return refuse(kStatusTransceiverNotSupported, msg::kTransceiverNotSupported);
   if (status != 0) return refuse(kStatusTransceiverFailed, msg::kTransceiverFailed);
   char text[kDumpTextSize];
@@ -235,13 +221,11 @@ uint32_t do_DumpTransceiverData(hm_node* port, hm_node*, char params[6][256]) {
 
 uint32_t do_SelfTest(hm_node* baset, hm_node*, char params[6][256]) {
   std::string number;
-  if (!read_property(ancestor_named(baset, kGroupPortDiscoveryAndConfiguration), port::kPropPortNumber, &number)) {
-    return kStatusFailed;
-  }
+  PortCommand at;
+  if (!port_command(baset, &at) || !read_property(at.port, port::kPropPortNumber, &number)) return kStatusFailed;
   const int type = index_in(kSelfTests, std::size(kSelfTests), params[0]);
   const bool crosstalk = type == 2;
   if (crosstalk && params[2][0] == '\0') return refuse(kStatusSelfTestNeedsTarget, msg::kSelfTestNeedsTarget);
-  const PortAddress a = address_of(baset);
   std::vector<uint8_t> request(kSelfTestRequest, 0);
   request[0] = byte_of(std::atoi(number.c_str()));
   const uint32_t words[3] = {type < 0 ? 0 : kSelfTestCodes[type],
@@ -250,8 +234,8 @@ uint32_t do_SelfTest(hm_node* baset, hm_node*, char params[6][256]) {
                                        : 0};
   std::memcpy(request.data() + 4, words, sizeof words);
   // Only a port with a physical HBA has a path; any other answers as a failed test.
-  const uint32_t status = a.path == kProtocolIscsi || a.path == kProtocolNic
-                              ? ioctl_run_selftest(a.handle, request.data(), a.domain, byte_of(a.number), a.path)
+  const uint32_t status = at.path == kProtocolIscsi || at.path == kProtocolNic
+                              ? ioctl_run_selftest(at.handle, request.data(), at.domain, at.port_number, at.path)
                               : kStatusFailed;
   if (status != 0) return refuse(kStatusSelfTestFailed, msg::kSelfTestFailed);
   set_prop_val(baset, "SelfTestResult", "%d", request[0]);
@@ -260,13 +244,11 @@ uint32_t do_SelfTest(hm_node* baset, hm_node*, char params[6][256]) {
 
 uint32_t do_RunTDR(hm_node* baset, hm_node*, char[6][256]) {
   std::string number;
-  if (!read_property(ancestor_named(baset, kGroupPortDiscoveryAndConfiguration), port::kPropPortNumber, &number)) {
-    return kStatusFailed;
-  }
-  const PortAddress a = address_of(baset);
+  PortCommand at;
+  if (!port_command(baset, &at) || !read_property(at.port, port::kPropPortNumber, &number)) return kStatusFailed;
   tdr_reply r{};
   r.pair_status = static_cast<uint32_t>(std::strtoul(number.c_str(), nullptr, 10));   // the PHY address
-  if (ioctl_run_tdr_test(a.handle, &r, a.domain, byte_of(a.number), a.path) != 0) {
+  if (ioctl_run_tdr_test(at.handle, &r, at.domain, at.port_number, at.path) != 0) {
     return refuse(kStatusTdrFailed, msg::kTdrFailed);
   }
   for (int pair = 0; pair < 4; ++pair) {
@@ -281,19 +263,18 @@ uint32_t do_RunTDR(hm_node* baset, hm_node*, char[6][256]) {
 }
 
 uint32_t do_ClearCounters(hm_node* baset, hm_node*, char[6][256]) {
-  hm_node* controller = controller_of(baset);
+  PortCommand at;
   std::string supported;
-  if (controller == nullptr || !read_property(baset, port::kPropIsClearCountersSupported, &supported)) {
+  if (!port_command(baset, &at) || !read_property(baset, port::kPropIsClearCountersSupported, &supported)) {
     return kStatusFailed;
   }
-  if (get_vx_type(controller) != kGenerationOrvelle || supported != "True") {
+  if (at.generation != kGenerationOrvelle || supported != "True") {
     return refuse(kStatusClearCountersUnsupported, msg::kClearCountersUnsupported);
   }
-  const PortAddress a = address_of(baset);
   uint8_t request[kBaseTStatsV1Size] = {};
-  const uint32_t words[2] = {static_cast<uint32_t>(a.number), kClearCountersBit};
+  const uint32_t words[2] = {at.port_number, kClearCountersBit};
   std::memcpy(request, words, sizeof words);
-  return ioctl_get_baseT_stats_v1(a.handle, request, a.domain, byte_of(a.number), a.path);
+  return ioctl_get_baseT_stats_v1(at.handle, request, at.domain, at.port_number, at.path);
 }
 
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node* pci, hm_node*, char params[6][256]) {
