@@ -17,7 +17,6 @@ uint32_t do_ClearCounters(hm_node*, hm_node*, char[6][256]) { return not_support
 uint32_t do_ClearEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ClearFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ConfigurePGSettings(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_ConfigureQoS(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DeleteApplicationTLV(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DisableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_DumpNICPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
@@ -25,29 +24,21 @@ uint32_t do_DumpTransceiverData(hm_node*, hm_node*, char[6][256]) { return not_s
 uint32_t do_DumpiSCSIPCIConfigRegion(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnableLoggingOnAllModules(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_EnterLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_EraseNICConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_ExitLoopBackMode(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RefreshNICConfig(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RunTDR(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SaveProfile(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SelfTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_SetNetworkBoot(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPortSpeed(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_10baseT_nvpvalue(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_AProf_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_AdvancedMode(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_AvailableNetworkBootMethods(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_BeaconState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ControllerType(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -58,16 +49,8 @@ uint32_t handle_FATDataValid(hm_node*, char*, uint32_t) { return not_supported()
 uint32_t handle_FCoEWWPN(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_FFVName(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LLDP_properties(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LPVID(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LinkStatus(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_LinkTechnology(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_LogicalLinkState(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MaxBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_MaxSupportedController(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_MinBandWidth(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_NICPhysicalHBA_MACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_NICPhysicalHBA_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PCIExpressBusWidth(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PCIExpressLinkSpeed(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_PHYType(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -78,14 +61,10 @@ uint32_t handle_ProtocolIfType(hm_node*, char*, uint32_t) { return not_supported
 uint32_t handle_ProtocolSupported(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_RebootRequired(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_TXThrottle(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_VEPAState(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_Vexalon_NICPhysicalHBA_CIM_Capabilities(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_VolatileMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_app_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_apptlv_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_bwg_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_channel_outer_vlan(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_channel_vnic_name(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_current_mode_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_port_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_dcbx_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -93,29 +72,15 @@ uint32_t handle_flow_control_properties(hm_node*, char*, uint32_t) { return not_
 uint32_t handle_fru_vpd_data(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_link_speed_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_get_ncsi_version(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iSCSIBIOSEnable(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iscsi_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iscsi_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_iscsi_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_lldp_stats_props(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_dynamic_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_ncsi_static_configuration(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_networkboot_config(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_nic_MTUSize(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_nic_bandwidth_softcap(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_nic_logical_link_status(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_nic_vnic_name_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_nic_vnic_stats(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_niclogicalhba_macaddress(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_niclogicalhba_txrate(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_niclogicalhba_vlanid(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_over_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_pfc_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_pg15_membership(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_pg_feature_vars(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_update_qcn_props(hm_node*, char*, uint32_t) { return not_supported(); }
-uint32_t handle_vlan_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_additional_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_controller_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_vx_temperature(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -135,7 +100,6 @@ const PendingHandler kPendingHandlers[] = {
     {"do_ClearEventLog", reinterpret_cast<const void*>(&do_ClearEventLog)},
     {"do_ClearFATData", reinterpret_cast<const void*>(&do_ClearFATData)},
     {"do_ConfigurePGSettings", reinterpret_cast<const void*>(&do_ConfigurePGSettings)},
-    {"do_ConfigureQoS", reinterpret_cast<const void*>(&do_ConfigureQoS)},
     {"do_DeleteApplicationTLV", reinterpret_cast<const void*>(&do_DeleteApplicationTLV)},
     {"do_DisableLoggingOnAllModules", reinterpret_cast<const void*>(&do_DisableLoggingOnAllModules)},
     {"do_DumpNICPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpNICPCIConfigRegion)},
@@ -143,22 +107,17 @@ const PendingHandler kPendingHandlers[] = {
     {"do_DumpiSCSIPCIConfigRegion", reinterpret_cast<const void*>(&do_DumpiSCSIPCIConfigRegion)},
     {"do_EnableLoggingOnAllModules", reinterpret_cast<const void*>(&do_EnableLoggingOnAllModules)},
     {"do_EnterLoopBackMode", reinterpret_cast<const void*>(&do_EnterLoopBackMode)},
-    {"do_EraseNICConfiguration", reinterpret_cast<const void*>(&do_EraseNICConfiguration)},
     {"do_ExitLoopBackMode", reinterpret_cast<const void*>(&do_ExitLoopBackMode)},
     {"do_HostToDDRDMATest", reinterpret_cast<const void*>(&do_HostToDDRDMATest)},
-    {"do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN", reinterpret_cast<const void*>(&do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN)},
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
-    {"do_RefreshNICConfig", reinterpret_cast<const void*>(&do_RefreshNICConfig)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
     {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
     {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
     {"do_RunTDR", reinterpret_cast<const void*>(&do_RunTDR)},
-    {"do_SaveProfile", reinterpret_cast<const void*>(&do_SaveProfile)},
     {"do_SelfTest", reinterpret_cast<const void*>(&do_SelfTest)},
     {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
-    {"do_SetNetworkBoot", reinterpret_cast<const void*>(&do_SetNetworkBoot)},
     {"do_SetPortSpeed", reinterpret_cast<const void*>(&do_SetPortSpeed)},
     {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"group_AdministratorTLVSetting", reinterpret_cast<const void*>(&group_AdministratorTLVSetting)},
@@ -166,9 +125,6 @@ const PendingHandler kPendingHandlers[] = {
     {"group_PeerTLVSetting", reinterpret_cast<const void*>(&group_PeerTLVSetting)},
     {"handle_10GbaseT_properties", reinterpret_cast<const void*>(&handle_10GbaseT_properties)},
     {"handle_10baseT_nvpvalue", reinterpret_cast<const void*>(&handle_10baseT_nvpvalue)},
-    {"handle_AProf_SRIOVState", reinterpret_cast<const void*>(&handle_AProf_SRIOVState)},
-    {"handle_AdvancedMode", reinterpret_cast<const void*>(&handle_AdvancedMode)},
-    {"handle_AvailableNetworkBootMethods", reinterpret_cast<const void*>(&handle_AvailableNetworkBootMethods)},
     {"handle_BeaconState", reinterpret_cast<const void*>(&handle_BeaconState)},
     {"handle_ControllerStatus", reinterpret_cast<const void*>(&handle_ControllerStatus)},
     {"handle_ControllerType", reinterpret_cast<const void*>(&handle_ControllerType)},
@@ -179,16 +135,8 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_FCoEWWPN", reinterpret_cast<const void*>(&handle_FCoEWWPN)},
     {"handle_FFVName", reinterpret_cast<const void*>(&handle_FFVName)},
     {"handle_LLDP_properties", reinterpret_cast<const void*>(&handle_LLDP_properties)},
-    {"handle_LPVID", reinterpret_cast<const void*>(&handle_LPVID)},
-    {"handle_LinkStatus", reinterpret_cast<const void*>(&handle_LinkStatus)},
     {"handle_LinkTechnology", reinterpret_cast<const void*>(&handle_LinkTechnology)},
-    {"handle_LogicalLinkState", reinterpret_cast<const void*>(&handle_LogicalLinkState)},
-    {"handle_MaxBandWidth", reinterpret_cast<const void*>(&handle_MaxBandWidth)},
     {"handle_MaxSupportedController", reinterpret_cast<const void*>(&handle_MaxSupportedController)},
-    {"handle_MinBandWidth", reinterpret_cast<const void*>(&handle_MinBandWidth)},
-    {"handle_NICPhysicalHBA_MACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_MACAddress)},
-    {"handle_NICPhysicalHBA_PermanentMACAddress", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_PermanentMACAddress)},
-    {"handle_NICPhysicalHBA_SRIOVState", reinterpret_cast<const void*>(&handle_NICPhysicalHBA_SRIOVState)},
     {"handle_PCIExpressBusWidth", reinterpret_cast<const void*>(&handle_PCIExpressBusWidth)},
     {"handle_PCIExpressLinkSpeed", reinterpret_cast<const void*>(&handle_PCIExpressLinkSpeed)},
     {"handle_PHYType", reinterpret_cast<const void*>(&handle_PHYType)},
@@ -199,14 +147,10 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_ProtocolSupported", reinterpret_cast<const void*>(&handle_ProtocolSupported)},
     {"handle_RebootRequired", reinterpret_cast<const void*>(&handle_RebootRequired)},
     {"handle_TXThrottle", reinterpret_cast<const void*>(&handle_TXThrottle)},
-    {"handle_VEPAState", reinterpret_cast<const void*>(&handle_VEPAState)},
     {"handle_Vexalon_NICPhysicalHBA_CIM_Capabilities", reinterpret_cast<const void*>(&handle_Vexalon_NICPhysicalHBA_CIM_Capabilities)},
-    {"handle_VolatileMACAddress", reinterpret_cast<const void*>(&handle_VolatileMACAddress)},
     {"handle_app_feature_vars", reinterpret_cast<const void*>(&handle_app_feature_vars)},
     {"handle_apptlv_feature_vars", reinterpret_cast<const void*>(&handle_apptlv_feature_vars)},
     {"handle_bwg_props", reinterpret_cast<const void*>(&handle_bwg_props)},
-    {"handle_channel_outer_vlan", reinterpret_cast<const void*>(&handle_channel_outer_vlan)},
-    {"handle_channel_vnic_name", reinterpret_cast<const void*>(&handle_channel_vnic_name)},
     {"handle_current_mode_properties", reinterpret_cast<const void*>(&handle_current_mode_properties)},
     {"handle_dcbx_port_vars", reinterpret_cast<const void*>(&handle_dcbx_port_vars)},
     {"handle_dcbx_stats_props", reinterpret_cast<const void*>(&handle_dcbx_stats_props)},
@@ -214,29 +158,15 @@ const PendingHandler kPendingHandlers[] = {
     {"handle_fru_vpd_data", reinterpret_cast<const void*>(&handle_fru_vpd_data)},
     {"handle_get_link_speed_properties", reinterpret_cast<const void*>(&handle_get_link_speed_properties)},
     {"handle_get_ncsi_version", reinterpret_cast<const void*>(&handle_get_ncsi_version)},
-    {"handle_iSCSIBIOSEnable", reinterpret_cast<const void*>(&handle_iSCSIBIOSEnable)},
-    {"handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress", reinterpret_cast<const void*>(&handle_iSCSIPhysicalHBA_Network_NICConfiguration_PermanentMACAddress)},
-    {"handle_iscsi_bandwidth_softcap", reinterpret_cast<const void*>(&handle_iscsi_bandwidth_softcap)},
-    {"handle_iscsi_vnic_name_props", reinterpret_cast<const void*>(&handle_iscsi_vnic_name_props)},
-    {"handle_iscsi_vnic_stats", reinterpret_cast<const void*>(&handle_iscsi_vnic_stats)},
     {"handle_lldp_stats_props", reinterpret_cast<const void*>(&handle_lldp_stats_props)},
     {"handle_ncsi_dynamic_configuration", reinterpret_cast<const void*>(&handle_ncsi_dynamic_configuration)},
     {"handle_ncsi_static_configuration", reinterpret_cast<const void*>(&handle_ncsi_static_configuration)},
-    {"handle_networkboot_config", reinterpret_cast<const void*>(&handle_networkboot_config)},
     {"handle_nic_MTUSize", reinterpret_cast<const void*>(&handle_nic_MTUSize)},
-    {"handle_nic_bandwidth_softcap", reinterpret_cast<const void*>(&handle_nic_bandwidth_softcap)},
-    {"handle_nic_logical_link_status", reinterpret_cast<const void*>(&handle_nic_logical_link_status)},
-    {"handle_nic_vnic_name_props", reinterpret_cast<const void*>(&handle_nic_vnic_name_props)},
-    {"handle_nic_vnic_stats", reinterpret_cast<const void*>(&handle_nic_vnic_stats)},
-    {"handle_niclogicalhba_macaddress", reinterpret_cast<const void*>(&handle_niclogicalhba_macaddress)},
-    {"handle_niclogicalhba_txrate", reinterpret_cast<const void*>(&handle_niclogicalhba_txrate)},
-    {"handle_niclogicalhba_vlanid", reinterpret_cast<const void*>(&handle_niclogicalhba_vlanid)},
     {"handle_over_temperature", reinterpret_cast<const void*>(&handle_over_temperature)},
     {"handle_pfc_feature_vars", reinterpret_cast<const void*>(&handle_pfc_feature_vars)},
     {"handle_pg15_membership", reinterpret_cast<const void*>(&handle_pg15_membership)},
     {"handle_pg_feature_vars", reinterpret_cast<const void*>(&handle_pg_feature_vars)},
     {"handle_update_qcn_props", reinterpret_cast<const void*>(&handle_update_qcn_props)},
-    {"handle_vlan_properties", reinterpret_cast<const void*>(&handle_vlan_properties)},
     {"handle_vx_controller_additional_properties", reinterpret_cast<const void*>(&handle_vx_controller_additional_properties)},
     {"handle_vx_controller_properties", reinterpret_cast<const void*>(&handle_vx_controller_properties)},
     {"handle_vx_temperature", reinterpret_cast<const void*>(&handle_vx_temperature)},
