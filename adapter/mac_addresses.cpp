@@ -33,6 +33,10 @@ constexpr size_t kSingleRequestSize = 184;
 constexpr uint8_t kSetClearedBits = 0x82;   // byte 3 bits 1 and 7 of a single-descriptor write
 constexpr size_t kNicMac = 10;
 constexpr size_t kIscsiMac = 14;
+constexpr uint8_t kLinkEditBit = 0x80;     // byte 2: the logical link state is written
+constexpr size_t kNicBandwidths = 48;
+constexpr size_t kIscsiBandwidths = 36;
+constexpr size_t kNicLpvid = 36;
 
 void mac_text(const uint8_t* m, char out[kValueSize]) {
   std::snprintf(out, kValueSize, "%02x-%02x-%02x-%02x-%02x-%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
@@ -172,6 +176,10 @@ uint32_t VARU_set_last_configured_mac(hm_node* adapter, hm_node* phba, const cha
   std::memcpy(c, d.bytes, std::min<size_t>(d.length, kResourceDescriptorLength));
   c[1] = kResourceDescriptorLength;
   c[3] = static_cast<uint8_t>(c[3] & ~kSetClearedBits);
+  // Only the address changes: the link state, bandwidths and LPVID go as "unchanged".
+  c[2] = static_cast<uint8_t>(c[2] & ~kLinkEditBit);
+  std::memset(c + (d.type == kDescIscsi ? kIscsiBandwidths : kNicBandwidths), 0xFF, 8);
+  if (d.type == kDescNic) std::memset(c + kNicLpvid, 0xFF, 2);
   std::memcpy(c + (d.type == kDescIscsi ? kIscsiMac : kNicMac), bytes, sizeof bytes);
   if (ioctl_set_profile_config(a.handle, request, kSingleRequestSize, a.domain, a.port_number, a.path) != 0) {
     return refuse(kStatusSetMacFailed, msg::kSetMacFailed);
