@@ -17,6 +17,7 @@ namespace vx {
 namespace {
 
 constexpr size_t kMaxInterfaceName = 15;
+constexpr int kCmdLockAttempts = 100;
 
 std::string mapped(const char* path) { return host_path(path); }
 
@@ -43,6 +44,14 @@ int usable_fd(int fd) {
   }
   ::close(fd);
   return moved;
+}
+
+// True when `path` names the file open on `fd`.
+bool names_file(const std::string& path, int fd) {
+  struct stat open_file {};
+  struct stat named {};
+  return ::fstat(fd, &open_file) == 0 && ::stat(path.c_str(), &named) == 0 && open_file.st_dev == named.st_dev &&
+         open_file.st_ino == named.st_ino;
 }
 
 bool safe_shell_char(char c) {
@@ -141,30 +150,39 @@ uint32_t varu_unlock_file(FILE* file) {
 int32_t VARU_cmd_lock(const char* pidfile) {
   if (pidfile == nullptr) return kCmdLockFailed;
   std::string p = mapped(pidfile);
-  int fd = ::open(p.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode);
-  if (fd >= 0) fd = usable_fd(fd);
-  if (fd < 0) {
-    pdebug(kBackEnd, 3, "failed to create varuflash.pid file\n");
-    return kCmdLockFailed;
-  }
-  if (!whole_file_lock(fd, F_WRLCK, F_SETLK)) {
-    pdebug(kBackEnd, 3, "Already locked by another process\n");
+  // The holder deletes the file as it lets go: a lock taken on a file the path no longer names keeps
+  // nobody out, so it is taken again on the file the path names now.
+  for (int attempt = 0; attempt < kCmdLockAttempts; ++attempt) {
+    int fd = ::open(p.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+    if (fd >= 0) fd = usable_fd(fd);
+    if (fd < 0) {
+      pdebug(kBackEnd, 3, "failed to create varuflash.pid file\n");
+      return kCmdLockFailed;
+    }
+    if (!whole_file_lock(fd, F_WRLCK, F_SETLK)) {
+      pdebug(kBackEnd, 3, "Already locked by another process\n");
+      ::close(fd);
+      return kCmdLockFailed;
+    }
+    if (names_file(p, fd)) return fd;
     ::close(fd);
-    return kCmdLockFailed;
   }
-  return fd;
+  pdebug(kBackEnd, 3, "%s: %s kept changing under the lock\n", __func__, pidfile);
+  return kCmdLockFailed;
 }
 
 int32_t VARU_cmd_unlock(int32_t fd, const char* pidfile) {
   if (fd <= 0 || fd == kCmdLockFailed) return kCmdLockFailed;
+  // Deleted while still held, so whoever opened it meanwhile finds the path gone once it holds the
+  // lock, and starts again on a new file.
+  if (pidfile != nullptr && names_file(mapped(pidfile), fd)) VARU_delete_file(pidfile);
   if (!whole_file_lock(fd, F_UNLCK, F_SETLK)) {
     pdebug(kBackEnd, 3, "Already locked by another process\n");
     ::close(fd);
     return kCmdLockFailed;
   }
   ::close(fd);
-  VARU_delete_file(pidfile);
   return 0;
 }
 

@@ -43,10 +43,11 @@ uint32_t varu_unlock_file(FILE* file);
 
 // Non-blocking exclusive lock on a pid file (created when missing): the file's descriptor, or 255
 // when another process holds it or the file cannot be created. The descriptor is never 0 or 255.
+// The lock is held only on the file the path names once it is taken (else it is taken again).
 constexpr int32_t kCmdLockFailed = 255;
 int32_t VARU_cmd_lock(const char* pidfile);
-// Releases the lock, closes the descriptor and deletes the pid file: 0, or 255 for descriptor 0 or
-// a failed release (the descriptor is closed then too).
+// Deletes the pid file (when it is still the locked one), then releases the lock and closes the
+// descriptor: 0, or 255 for descriptor 0 or a failed release (the descriptor is closed then too).
 int32_t VARU_cmd_unlock(int32_t fd, const char* pidfile);
 
 // Holds varu_lock_file for a scope.

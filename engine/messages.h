@@ -369,6 +369,29 @@ constexpr const char* kGetCapabilitiesFailed =
     "Failed to get capabilities. Please check varu2d.log file for more information.";
 constexpr const char* kChannelTypeMissing = "Failed to execute command. Please specify ChannelType.";
 constexpr const char* kChannelTypeNotSupported = "Failed to execute command. Given channel type is not supported.";
+// Firmware update, core dumps and the firmware's command line.
+constexpr const char* kFirmwareUpdateOnVf = "Firmware update cannot be performed on a SR-IOV virtual function.";
+constexpr const char* kUpgradeFlashRunning = "UpgradeFlash is already running in some other application.";
+constexpr const char* kUfiNotFound =
+    "Cannot open the specified UFI file. Please make sure the UFI file is present in the specified path.";
+constexpr const char* kUfiInvalid = "Invalid UFI file format. Please use valid UFI file.";
+constexpr const char* kUfiIncompatible = "The UFI file given is not compatible with this controller.";
+constexpr const char* kObjectFileInvalid =
+    "Invalid file format. Please use the valid file and check varu2d.log file for more information.";
+constexpr const char* kInvalidFileName =
+    "Invalid file name or path name given. Please provide valid file name or path name.";
+constexpr const char* kOperationRunning = "Requested operation is already running in some other application.";
+constexpr const char* kCoreDumpComponentFailed =
+    "Failed to get core dump component properties. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpSegmentPropsFailed =
+    "Failed to get core dump segment properties. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpSegmentFailed =
+    "Failed to get core dump segment. Please check varu2d.log file for more information.";
+constexpr const char* kCoreDumpFileFailed =
+    "Failed to create core dump file. Please check varu2d.log file for more information.";
+constexpr const char* kWriteNotSupportedHere =
+    "Failed to create file under specified directory because write operations are not supported.";
+constexpr const char* kFwCliUnsupported = "Given FWCliString not supported.";
 
 // NIC function settings, SR-IOV, MAC addresses, virtual functions, channel settings and the profile
 // save.

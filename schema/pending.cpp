@@ -29,14 +29,11 @@ uint32_t do_HostToDDRDMATest(hm_node*, hm_node*, char[6][256]) { return not_supp
 uint32_t do_NetworkLoopBackTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RefreshEventLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveARMLog(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveBrightlaneCoreDump(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RetrieveFATData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_RetrieveFwCliData(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_RunTDR(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SelfTest(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetDefaultLoggingConfiguration(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t do_SetPortSpeed(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
-uint32_t do_UpgradeFlashROM(hm_node*, hm_node*, char[6][256]) { return not_supported(); }
 uint32_t handle_10GbaseT_properties(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_10baseT_nvpvalue(hm_node*, char*, uint32_t) { return not_supported(); }
 uint32_t handle_BeaconState(hm_node*, char*, uint32_t) { return not_supported(); }
@@ -112,14 +109,11 @@ const PendingHandler kPendingHandlers[] = {
     {"do_NetworkLoopBackTest", reinterpret_cast<const void*>(&do_NetworkLoopBackTest)},
     {"do_RefreshEventLog", reinterpret_cast<const void*>(&do_RefreshEventLog)},
     {"do_RetrieveARMLog", reinterpret_cast<const void*>(&do_RetrieveARMLog)},
-    {"do_RetrieveBrightlaneCoreDump", reinterpret_cast<const void*>(&do_RetrieveBrightlaneCoreDump)},
     {"do_RetrieveFATData", reinterpret_cast<const void*>(&do_RetrieveFATData)},
-    {"do_RetrieveFwCliData", reinterpret_cast<const void*>(&do_RetrieveFwCliData)},
     {"do_RunTDR", reinterpret_cast<const void*>(&do_RunTDR)},
     {"do_SelfTest", reinterpret_cast<const void*>(&do_SelfTest)},
     {"do_SetDefaultLoggingConfiguration", reinterpret_cast<const void*>(&do_SetDefaultLoggingConfiguration)},
     {"do_SetPortSpeed", reinterpret_cast<const void*>(&do_SetPortSpeed)},
-    {"do_UpgradeFlashROM", reinterpret_cast<const void*>(&do_UpgradeFlashROM)},
     {"group_AdministratorTLVSetting", reinterpret_cast<const void*>(&group_AdministratorTLVSetting)},
     {"group_OperationalTLVSettings", reinterpret_cast<const void*>(&group_OperationalTLVSettings)},
     {"group_PeerTLVSetting", reinterpret_cast<const void*>(&group_PeerTLVSetting)},

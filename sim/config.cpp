@@ -1,4 +1,5 @@
 #include "sim/config.h"
+#include "sim/config_reader.h"
 
 #include "access/wire.h"
 
@@ -15,12 +16,9 @@
 #include <sstream>
 #include <utility>
 
-#include <nlohmann/json.hpp>
 
 namespace vx::sim {
 namespace {
-
-using json = nlohmann::json;
 
 struct GenerationRange {
   uint16_t first;
@@ -51,10 +49,9 @@ constexpr uint32_t kDefaultCapabilities = 0x13;   // TCP offload, raw Ethernet, 
 constexpr size_t kMaxObjectName = 103;
 constexpr size_t kMaxFactoryObject = 1 << 20;
 
-// Thrown by the readers below; turned into the error text of parse_config.
-struct ConfigError {
-  std::string text;
-};
+}  // namespace
+
+// ---- readers shared with the other configuration files (sim/config_reader.h) -----------------------
 
 [[noreturn]] void fail(const std::string& where, const std::string& what) { throw ConfigError{where + ": " + what}; }
 
@@ -134,6 +131,8 @@ std::string parse_hex(const std::string& text, const std::string& where) {
   if (out.size() > kMaxFactoryObject) fail(where, "flash object is too large");
   return out;
 }
+
+namespace {
 
 bool safe_directory_name(const std::string& s) {
   if (s.empty() || s == "." || s == "..") return false;
@@ -643,6 +642,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
     a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
   }
   read_profile_keys(obj, a, where);
+  read_maintenance(obj, a, where);
 
   const json empty = json::object();
   const json& fw = obj.contains("firmware") ? obj.at("firmware") : empty;

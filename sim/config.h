@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/maintenance_config.h"
+
 namespace vx::sim {
 
 constexpr int kMaxAdapters = 16;
@@ -231,6 +233,9 @@ struct Adapter {
   std::vector<Function> nic_functions;
   // Flash objects an adapter leaves the factory with: name -> content, served until written.
   std::vector<std::pair<std::string, std::string>> flash_objects;
+  bool controller_dead = false;    // controller_state "dead": the core-dump properties say so
+  FlashConfig flash;               // flash: CRCs and answers of the flash commands
+  CoreDumpConfig core_dump;        // core_dump: what the core-dump commands describe and return
 };
 
 // ---- the remote world: targets, discovery portals and iSNS servers ----------------------------------

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sim/iscsi_firmware.h"
+#include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
 #include "sim/nic_firmware.h"
 #include "sim/port_firmware.h"
@@ -159,8 +160,10 @@ Answer write_object(Command& c) {
     return true;
   });
   if (!ok) return kAnswerFlashFailure;
+  // The firmware object tells on its last piece whether it runs only after a reboot.
+  const bool firmware_end = name == "/prg" && (c.payload.u32(0) & kObjectEnd) != 0;
   c.payload.put_u32(0, size);
-  uint8_t changed = 0;
+  uint8_t changed = firmware_end ? c.adapter.flash.prg_change_status : 0;
   c.payload.put(4, &changed, 1);
   Answer a;
   a.length = 8;
@@ -328,6 +331,11 @@ constexpr CommandRow kCommands[] = {
     {4, 21, oem_exec_config},
     {152, 1, get_switch_config},
     {153, 1, set_switch_config},
+    {6, 1, flash_crc},   // firmware update and core dump (flash_firmware.cpp, core_dump_firmware.cpp)
+    {21, 11, get_coredump_props},
+    {22, 11, get_coredump_comp_props},
+    {23, 11, get_coredump_seg_props},
+    {24, 11, get_coredump_seg},
 };
 
 }  // namespace

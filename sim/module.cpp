@@ -22,6 +22,7 @@
 #include "sim/config.h"
 #include "sim/firmware.h"
 #include "sim/iscsi_state.h"
+#include "sim/maintenance_firmware.h"
 #include "sim/net_state.h"
 #include "sim/nic_firmware.h"
 #include "sim/store.h"
@@ -113,7 +114,8 @@ void load(Module& m) {
   m.config = config;
   m.adapters = config.adapters;
   m.store = Store(root);
-  if (!write_esx_conf(m.store, m.adapters, /*only_if_missing=*/true)) {
+  // The host's run directory, where the management software keeps its pid files.
+  if (!write_esx_conf(m.store, m.adapters, /*only_if_missing=*/true) || !m.store.make_host_dir("/var/run")) {
     m.load_error = "cannot write " + m.store.host_file(wire::kEsxConfPath);
     return;
   }
@@ -636,6 +638,7 @@ int vxsim_reset(void) {
   vx::sim::clear_journal(m);
   m.faults.clear();
   vx::sim::clear_counters();
+  vx::sim::clear_flash_sequences();
   vx::sim::load(m);
   return m.loaded ? 0 : -1;
 }

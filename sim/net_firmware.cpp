@@ -1,5 +1,6 @@
 #include "sim/net_firmware.h"
 
+#include "sim/maintenance_firmware.h"
 #include <arpa/inet.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "iscsi/net_records.h"
 #include "iscsi/records.h"
 #include "sim/iscsi_state.h"
+#include "sim/maintenance_firmware.h"
 #include "sim/net_state.h"
 #include "sim/nic_firmware.h"
 
@@ -556,7 +558,7 @@ Answer get_session_attributes(Command& c) {
 }
 
 Answer erase_or_flash(Command& c) {
-  if (c.payload.u32(0) != kEraseOperation) return echo(c);   // a chunk of a firmware image
+  if (c.payload.u32(0) != kEraseOperation) return flash_write(c);   // a chunk of a firmware image
   const uint32_t area = c.payload.u32(4);
   if (area == kEraseNic || area == kErasePort) return erase_nic_or_port(c, area);
   if (area != kEraseIscsi || c.nic_path || c.payload.size() < sizeof(erase_request)) return kAnswerInvalidField;

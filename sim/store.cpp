@@ -1,6 +1,8 @@
 #include "sim/store.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -87,6 +89,16 @@ file_store::ReadResult Store::read(const std::string& file, std::string* out) co
 bool Store::update(const std::string& file,
                    const std::function<bool(std::string& content, bool existed)>& edit) const {
   return make_parent_dirs(file) && file_store::update_file(file, edit);
+}
+
+bool Store::make_dirs(const std::string& file) { return make_parent_dirs(file); }
+
+bool Store::append_line(const std::string& file, const std::string& line) const {
+  if (!make_parent_dirs(file)) return false;
+  const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  return ::close(fd) == 0 && ok;
 }
 
 std::string object_file_name(const std::string& object_name) {

@@ -34,8 +34,14 @@ class Store {
   // lock, making missing directories first; when it returns true the result replaces the file
   // atomically. False when `edit` declines or a step fails (the old file is then untouched).
   bool update(const std::string& file, const std::function<bool(std::string& content, bool existed)>& edit) const;
+  // Appends one line in a single write, unsynced (notes that tests read): lines of two processes
+  // never mix. False when the file cannot be written.
+  bool append_line(const std::string& file, const std::string& line) const;
+  // Makes a host directory (and its parents) under the root; true when it exists.
+  bool make_host_dir(const std::string& absolute) const { return make_dirs(host_file(absolute) + "/"); }
 
  private:
+  static bool make_dirs(const std::string& file);
   std::string root_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "sim/vxsim_control.h"
 #include "tests/ima/ima_fixture.h"
+#include "tools/vxufi/ufi_writer.h"
 
 namespace vxtest {
 namespace {
@@ -191,6 +192,21 @@ TEST_F(CommandLineTest, FailuresNameTheObjectAndTheReason) {
     EXPECT_EQ(ran.exit, c.exit) << c.what << "\n" << ran.out;
     for (const std::string& said : c.says) EXPECT_NE(ran.out.find(said), std::string::npos) << c.what << "\n" << ran.out;
   }
+}
+
+// The host's firmware download reaches the adapter's update: the file's component lands in the
+// simulated flash, and a file of the wrong generation is refused with the update's reason.
+TEST_F(CommandLineTest, AFirmwareDownloadThroughTheHost) {
+  vxufi::Written written;
+  std::string error;
+  root.write("/images/.keep", "");
+  const std::string image = root.at("/images/gen5.ufi");
+  ASSERT_TRUE(vxufi::write_file(R"({"generation": 5, "components": [{"image_type": "0x30", "size": 50000, "fill": 9}]})",
+                                image, &written, &error)) << error;
+  imahost("phba download vmhba35 " + image);
+  EXPECT_EQ(root.read("/var/lib/vxsim/BL5202B0007/regions/22"),
+            written.bytes.substr(written.placed[0].file_offset, written.placed[0].size));
+  EXPECT_NE(imahost("phba download vmhba33 " + image, 1).find("last status 162"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Shared helpers for the tests: a fresh temporary root per test and status checks.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 
@@ -38,6 +41,16 @@ LastStatus last_status();
 
 // Path of a file of the source tree (examples, fuzz corpora).
 std::string source_path(const std::string& relative);
+
+// Runs `fn` in a child process and returns its exit code (what the child saw), or -1.
+template <typename Fn>
+int in_child(Fn fn) {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(fn());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace vxtest
 

@@ -298,6 +298,11 @@ int cmd_connection_show(const On& on, const Words&) {
                            kConnectionStatusView);
 }
 
+int cmd_phba_download(const On& on, const Words& args) {
+  return change_call(on, "IMA_PhbaDownload", on.host.ima().IMA_PhbaDownload, on.oid(), IMA_UINT{0},
+                     imahost::wide_of(args[1]).data());
+}
+
 // Table cells that show a record, or set a text, through one entry point.
 #define SHOW(entry, ...) [](const On& o, const Words&) { return show(o, #entry, o.host.ima().entry, __VA_ARGS__); }
 #define SET_TEXT(entry) [](const On& o, const Words& a) { return set_text(o, a, #entry, o.host.ima().entry); }
@@ -326,6 +331,7 @@ constexpr Command kCommands[] = {
     {"hba", "list", "", 0, 0, 0, "every physical HBA, logical HBA and logical network port", cmd_hba_list},
     {"phba", "show", "HBA", kPhba, 1, 1, "properties and state of a physical HBA",
      SHOW(IMA_VMW_GetPhbaProperties, kPhbaView, phba_state)},
+    {"phba", "download", "HBA FILE", kPhba, 2, 2, "writes the adapter's firmware from an image file", cmd_phba_download},
     {"lhba", "show", "HBA", kLhba, 1, 1, "properties of a logical HBA", SHOW(IMA_GetLhbaProperties, kLhbaView)},
     {"node", "show", "HBA", kLhba | kPhba, 1, 1, "the initiator node: name and alias",
      SHOW(IMA_VMW_GetNodeProperties, kNodeView)},

@@ -73,16 +73,6 @@ class HostTest : public TreeFixture {
   vx::ScopedHostOp<int (*)(const char*)> shell{&vx::HostOps::system, fake_system};
 };
 
-// Runs `fn` in a child process and returns its exit code (what the child saw of a lock).
-template <typename Fn>
-int in_child(Fn fn) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(fn());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 constexpr const char* kPid = "/var/run/varuflash.pid";
 int child_locks() { return in_child([] { return vx::VARU_cmd_lock(kPid) == vx::kCmdLockFailed ? 0 : 1; }); }
 

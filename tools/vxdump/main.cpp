@@ -1,0 +1,53 @@
+// vxdump: checks a core-dump file and lists its segments and its closing record.
+//
+//   vxdump FILE     one line per segment instance, then the record; exit status 1 when the file
+//                   breaks the layout (the reason on stderr)
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tools/vxdump/dump_reader.h"
+
+namespace {
+
+std::string text_of(const char* field, size_t size) {
+  std::string s(field, size);
+  return s.substr(0, s.find('\0'));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: vxdump FILE\n");
+    return 2;
+  }
+  std::ifstream in(argv[1], std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  vxdump::Listing listing;
+  std::string error;
+  if (!in || !vxdump::read_dump(bytes.str(), &listing, &error)) {
+    std::fprintf(stderr, "vxdump: %s: %s\n", argv[1], in ? error.c_str() : "cannot read");
+    return 1;
+  }
+  for (const vxdump::Segment& s : listing.segments) {
+    const vx::core_dump_segment_header& h = s.header;
+    std::printf("segment component %u id 0x%04x instance %u: %u bytes%s, stored %u, status 0x%x, flags %u/%u, "
+                "function %u, %u ms\n",
+                h.component, h.segment, h.instance, static_cast<unsigned>(s.data.size()),
+                h.compress != 0 ? " deflated" : "", h.data_length, h.segment_status, h.flag0, h.flag1,
+                h.pci_function, h.milliseconds);
+  }
+  const vx::core_dump_record& r = listing.record;
+  std::printf("record: %u segments, chip %s, string \"%s\", hqi 0x%08x, ASIC 0x%x, versions %u.%u, %s\n", r.segments,
+              r.chip_state != 0 ? "dead" : "running", text_of(r.dump_string, sizeof r.dump_string).c_str(), r.hqi_intf,
+              r.asic_id, r.low_version, r.high_version,
+              r.failed != 0 ? "a segment read failed" : "every read answered");
+  std::printf("host \"%s\", %s %u.%u, started %04u-%02u-%02u %02u:%02u:%02u\n",
+              text_of(r.host_name, sizeof r.host_name).c_str(), text_of(r.os_text, sizeof r.os_text).c_str(),
+              r.os_major, r.os_minor, r.start.year, r.start.month, r.start.day, r.start.hour, r.start.minute,
+              r.start.second);
+  return 0;
+}
