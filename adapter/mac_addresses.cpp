@@ -38,9 +38,7 @@ constexpr size_t kNicBandwidths = 48;
 constexpr size_t kIscsiBandwidths = 36;
 constexpr size_t kNicLpvid = 36;
 
-void mac_text(const uint8_t* m, char out[kValueSize]) {
-  std::snprintf(out, kValueSize, "%02x-%02x-%02x-%02x-%02x-%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
-}
+void mac_text(const uint8_t* m, char out[kValueSize]) { vx::mac_text(m, '-', out, kValueSize); }
 
 // The group that shows a function's PermanentMACAddress: its Network/NICConfiguration (iSCSI) or
 // the physical HBA itself (NIC).

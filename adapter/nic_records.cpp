@@ -62,6 +62,14 @@ bool expansion_rom_enabled(const uint8_t* mapping, size_t size, uint32_t functio
   return bit < 32 && (read_at<uint32_t>(mapping, kExpansionRomBits) & (1u << bit)) != 0;
 }
 
+const char* boot_method_text(const boot_config& r) { return r.method >= kBootMethodIbft ? "iBFT" : "PXE"; }
+
+void mac_text(const uint8_t mac[6], char separator, char* out, size_t size) {
+  if (out == nullptr || size == 0) return;
+  std::snprintf(out, size, "%02x%c%02x%c%02x%c%02x%c%02x%c%02x", mac[0], separator, mac[1], separator, mac[2], separator,
+                mac[3], separator, mac[4], separator, mac[5]);
+}
+
 bool bandwidth_text(uint8_t speed_code, uint32_t percent, char* out, size_t size) {
   static constexpr uint32_t kFactors[] = {1, 10, 20, 25, 40, 100};   // codes 3 to 8
   if (speed_code < 3 || speed_code > 8 || out == nullptr || size == 0) return false;

@@ -33,6 +33,8 @@ static_assert(sizeof(boot_config) == 8);
 static_assert(offsetof(boot_config, native_mode) == 2 && offsetof(boot_config, method) == 3);
 constexpr uint8_t kBootMethodPxe = 1;
 constexpr uint8_t kBootMethodIbft = 2;
+// "iBFT" for a method of 2 or more, else "PXE".
+const char* boot_method_text(const boot_config& r);
 
 // ---- PCI function mapping (opcode 83, 68 bytes): u32 expansion-ROM enable bits at 32 -----------------
 constexpr size_t kPciFuncMappingSize = 68;
@@ -99,6 +101,9 @@ struct vnic_name_record {
   char name[88];          // NUL-terminated when shorter
 };
 static_assert(sizeof(vnic_name_record) == 92);
+
+// Six address bytes as "xx<sep>xx<sep>..." in lower case (17 characters).
+void mac_text(const uint8_t mac[6], char separator, char* out, size_t size);
 
 // QoS get on the NIC path (opcode 27, 32 bytes): u32 maximum bits per second at 0.
 constexpr size_t kNicQosSize = 32;

@@ -93,7 +93,7 @@ uint32_t handle_networkboot_config(hm_node* prop, char* buf, uint32_t) {
   boot_config r{};
   if (read_boot(n.at, kProtocolNic, &r) != 0) return kStatusFailed;
   hm_node* group = prop->parent;
-  set_prop_val(group, nic::kPropNetworkBootMethod, "%s", r.method >= kBootMethodIbft ? "iBFT" : "PXE");
+  set_prop_val(group, nic::kPropNetworkBootMethod, "%s", boot_method_text(r));
   const char* state = r.enabled == 1 ? "Enabled" : "Disabled";
   if (n.generation != kGenerationQuenta) {
     char text[kValueSize];

@@ -111,8 +111,7 @@ uint32_t VARU_get_vf_params(int32_t handle, uint32_t vf, char* out, const char* 
   } else if (std::strcmp(property, nic::kPropVLANID) == 0) {
     std::snprintf(out, kValueSize, "%d", e->vlan);
   } else if (std::strcmp(property, nic::kPropMACAddress) == 0) {
-    const uint8_t* m = e->mac;
-    std::snprintf(out, kValueSize, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
+    mac_text(e->mac, ':', out, kValueSize);
   }
   return kStatusOk;
 }
@@ -125,8 +124,8 @@ uint32_t handle_niclogicalhba_macaddress(hm_node* prop, char* buf, uint32_t op) 
   uint8_t mac[6];
   const bool valid = validateMACAddress(buf, mac) != 0;
   if (const uint32_t refused = refuse_write(at, valid, kStatusSetMacFailed, msg::kSetMacFailed)) return refused;
-  char text[18];
-  std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  char text[kValueSize];
+  mac_text(mac, ':', text, sizeof text);
   return ip_link(at, {"mac", text}) != 0 ? refuse(kStatusSetMacFailed, msg::kSetMacFailed) : kStatusOk;
 }
 
