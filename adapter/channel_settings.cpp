@@ -29,13 +29,13 @@ namespace vx {
 namespace {
 
 constexpr size_t kChannelRequestSize = 184;
-constexpr const char* kPropType = "Type";
-constexpr const char* kPropFunctionNumber = "FunctionNumber";
-constexpr const char* kPropLogicalLinkState = "LogicalLinkState";
-constexpr const char* kPropLPVID = "LPVID";
-constexpr const char* kPropOuterVLANID = "OuterVLANID";
-constexpr const char* kPropMinBandWidth = "MinBandWidth";
-constexpr const char* kPropMaxBandWidth = "MaxBandWidth";
+constexpr const char* kPropType = port::kPropChannelType;
+constexpr const char* kPropFunctionNumber = port::kPropChannelFunctionNumber;
+constexpr const char* kPropLogicalLinkState = port::kPropChannelLogicalLinkState;
+constexpr const char* kPropLPVID = port::kPropChannelLPVID;
+constexpr const char* kPropOuterVLANID = port::kPropChannelOuterVLANID;
+constexpr const char* kPropMinBandWidth = port::kPropChannelMinBandWidth;
+constexpr const char* kPropMaxBandWidth = port::kPropChannelMaxBandWidth;
 constexpr const char* kPropRebootRequired = "RebootRequired";
 
 // Where each channel descriptor keeps the fields written here.

@@ -113,6 +113,18 @@ constexpr size_t kNicQosSize = 32;
 // else "%.1f". False (nothing written) for a code without a speed.
 bool bandwidth_text(uint8_t speed_code, uint32_t percent, char* out, size_t size);
 
+// ---- the full profile write (opcode 165, header byte 3 bit 7) ----------------------------------------
+// Fields of a written PCI-function descriptor (type 80).
+constexpr size_t kFnSriovState = 12;
+constexpr size_t kFnPfState = 13;
+constexpr size_t kFnProtocol = 14;
+constexpr size_t kFnNumberVfs = 16;         // u16
+constexpr uint16_t kAllVirtualFunctions = 255;
+// The multichannel descriptor that ends a full write: byte 52 + p the mode code of port p.
+constexpr uint8_t kMultichannelDescriptor = 86;
+constexpr size_t kMultichannelLength = 68;
+constexpr size_t kMultichannelPorts = 52;
+
 // ---- the channel save area of a profile save: 4 ports x 16 channels x 48 bytes ----------------------
 struct mc_prop_record {
   uint32_t bw_min;

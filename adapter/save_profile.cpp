@@ -15,6 +15,7 @@
 #include "adapter/channel_settings.h"
 #include "adapter/controller_attribs.h"
 #include "adapter/nic_common.h"
+#include "adapter/nic_records.h"
 #include "adapter/profiles.h"
 #include "engine/messages.h"
 #include "iscsi/lookups.h"
@@ -28,16 +29,7 @@ namespace {
 constexpr size_t kResetNeededSize = 4;
 constexpr uint8_t kProtocolOff = 15;     // a function whose pending Protocol names none is switched off
 constexpr uint8_t kSriovAlwaysProfile = 24;
-constexpr uint16_t kAllVirtualFunctions = 255;
-constexpr uint8_t kMultichannelDescriptor = 86;
-constexpr size_t kMultichannelLength = 68;
-constexpr size_t kMultichannelPorts = 52;   // byte 52 + p: the code of port p
 constexpr size_t kMaxProfileId = 255;
-// Fields of a PCI-function descriptor (type 80).
-constexpr size_t kSriovState = 12;
-constexpr size_t kPfState = 13;
-constexpr size_t kProtocol = 14;
-constexpr size_t kNumberVfs = 16;
 
 // One PCI function of the configured profile: its number and the descriptor it is written from.
 struct Template {
@@ -125,10 +117,10 @@ void fill_function(uint8_t* slot, const Template& t, const Choice* choice, uint8
     sriov = profile_id == kSriovAlwaysProfile || choice->sriov ? 1 : 0;
     vfs = sriov == 1 ? kAllVirtualFunctions : 0;
   }
-  slot[kSriovState] = sriov;
-  slot[kPfState] = state;
-  slot[kProtocol] = protocol;
-  put_u16(slot + kNumberVfs, vfs);
+  slot[kFnSriovState] = sriov;
+  slot[kFnPfState] = state;
+  slot[kFnProtocol] = protocol;
+  put_u16(slot + kFnNumberVfs, vfs);
 }
 
 // The port's flow-control settings go to the adapter again with its new multichannel mode. Their

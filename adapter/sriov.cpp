@@ -25,15 +25,7 @@
 namespace vx {
 namespace {
 
-constexpr size_t kSriovState = 12;
-constexpr size_t kPfState = 13;
-constexpr size_t kProtocol = 14;
-constexpr size_t kNumberVfs = 16;
 constexpr uint8_t kPfUnchanged = 0xFF;
-constexpr uint16_t kAllVirtualFunctions = 255;
-constexpr uint8_t kMultichannelDescriptor = 86;
-constexpr size_t kMultichannelLength = 68;
-constexpr size_t kMultichannelPorts = 52;
 constexpr uint8_t kCommonProfileActive = 2;
 constexpr uint32_t kMaxProfileId = 255;
 
@@ -125,9 +117,9 @@ uint32_t VARU_set_SRIOVState(uint32_t generation, hm_node* phba, int32_t port, u
     d[1] = kResourceDescriptorLength;
     d[6] = static_cast<uint8_t>(pf & 0xFF);
     d[7] = static_cast<uint8_t>((pf >> 8) & 0x03);
-    d[kSriovState] = is(value, "Disabled") ? 0 : 1;
-    d[kPfState] = kPfUnchanged;
-    d[kProtocol] = kFnNic;
+    d[kFnSriovState] = is(value, "Disabled") ? 0 : 1;
+    d[kFnPfState] = kPfUnchanged;
+    d[kFnProtocol] = kFnNic;
     const uint32_t rc = ioctl_set_profile_config(port, request.get(), static_cast<uint16_t>(kProfileConfigSetSize), domain,
                                                  port_number, kProtocolNic);
     if (rc == kStatusNoResource) return rc;
@@ -163,7 +155,7 @@ uint32_t VARU_set_hqi_sriov_state(hm_node* adapter, uint32_t pf, const char* val
     size_t match = next;
     while (match < entries.size() && entries[match].pf != desc_pf_number(d)) ++match;
     if (match == entries.size()) continue;
-    for (; next < match; ++next) entries[next].bytes[kPfState] = 0, entries[next].bytes[kProtocol] = kFnNic;
+    for (; next < match; ++next) entries[next].bytes[kFnPfState] = 0, entries[next].bytes[kFnProtocol] = kFnNic;
     entries[next++] = entry_of(d);
   }
   const size_t length = kProfileSetDescriptors + kResourceDescriptorLength * entries.size() + kMultichannelLength;
@@ -183,8 +175,8 @@ uint32_t VARU_set_hqi_sriov_state(hm_node* adapter, uint32_t pf, const char* val
     if (e.pf == pf && (is(value, "Enabled") || is(value, "Disabled"))) {
       const bool on = is(value, "Enabled");
       const uint16_t vfs = on ? kAllVirtualFunctions : 0;
-      slot[kSriovState] = on ? 1 : 0;
-      std::memcpy(slot + kNumberVfs, &vfs, sizeof vfs);
+      slot[kFnSriovState] = on ? 1 : 0;
+      std::memcpy(slot + kFnNumberVfs, &vfs, sizeof vfs);
     }
     slot += kResourceDescriptorLength;
   }

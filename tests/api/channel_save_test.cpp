@@ -8,30 +8,15 @@
 #include "adapter/controller_attribs.h"
 #include "engine/messages.h"
 #include "schema/pending.h"
-#include "tests/api/lab_fixture.h"
-#include "tests/api/startup_fixture.h"
+#include "tests/api/nic_test_support.h"
 
 namespace vxtest {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace nic;
 constexpr const char* kPort0 = "Vexalon1/PortDiscoveryAndConfiguration0/ChannelManagement/";
 constexpr const char* kCProf = "Vexalon0/ProfileManagement/ConfiguredProfile";
 constexpr const char* kPending = "/scratch/Talvix/config_prof.txt";
-
-uint32_t set_at(const std::string& path, const std::string& value) {
-  const size_t slash = path.rfind('/');
-  return set_value(tag_at(path.substr(0, slash)), path.substr(slash + 1).c_str(), value);
-}
-uint32_t act_at(const std::string& path, const char* action, std::initializer_list<const char*> slots) {
-  return act(tag_at(path), action, slots);
-}
-uint16_t u16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
-uint32_t u32(const Bytes& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
 
 class Channels : public StartupTest {
  protected:

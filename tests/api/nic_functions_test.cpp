@@ -12,42 +12,19 @@
 #include "adapter/controller_attribs.h"
 #include "adapter/mac_addresses.h"
 #include "adapter/nic_erase.h"
-#include "engine/api_lock.h"
 #include "engine/messages.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
 #include "schema/nic_hba.h"
-#include "tests/api/lab_fixture.h"
-#include "tests/api/startup_fixture.h"
+#include "tests/api/nic_test_support.h"
 
 namespace vxtest {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace nic;
 constexpr const char* kNic0 = "Vexalon0/NICPhysicalHBA0";
 constexpr const char* kBoot0 = "Vexalon0/NICPhysicalHBA0/NetworkBootConfiguration";
 constexpr const char* kVf1 = "Vexalon0/NICPhysicalHBA0/NICLogicalHBA1";
-
-uint32_t set_at(const std::string& path, const std::string& value) {
-  const size_t slash = path.rfind('/');
-  return set_value(tag_at(path.substr(0, slash)), path.substr(slash + 1).c_str(), value);
-}
-uint32_t act_at(const std::string& path, const char* action, std::initializer_list<const char*> slots) {
-  return act(tag_at(path), action, slots);
-}
-hm_node* node_at(const std::string& path, int32_t kind = VARU_KIND_GROUP) {
-  return vx::get_node(static_cast<int32_t>(tag_at(path, kind)));
-}
-// A routine of the library run as a public call would run it.
-template <typename Fn>
-uint32_t call(Fn fn) {
-  return vx::public_call("test", [&]() -> uint32_t { return fn(); });
-}
-void expect_told(uint32_t rc, uint32_t code, const char* text) {
-  EXPECT_EQ(rc, 0u);
-  EXPECT_EQ(last_status().code, code);
-  EXPECT_EQ(last_status().text, text);
-}
 
 // The argument lists the library asked the seam to run, and the exit status they get.
 std::vector<std::vector<std::string>> g_runs;
