@@ -338,7 +338,7 @@ uint32_t elapsed_ms(const timeval& start, const timeval& stop) {
 uint32_t VARU_start_clock(hm_node* node) {
   timeval* slot = stopwatch_slot(node);
   if (slot == nullptr) return 1;
-  ::gettimeofday(slot, nullptr);
+  host_ops().gettimeofday(slot);
   return 0;
 }
 
@@ -346,7 +346,7 @@ uint32_t VARU_stop_clock(hm_node* node, uint32_t* ms) {
   timeval* slot = stopwatch_slot(node);
   if (slot == nullptr || ms == nullptr) return 1;
   timeval now {};
-  ::gettimeofday(&now, nullptr);
+  host_ops().gettimeofday(&now);
   *ms = elapsed_ms(*slot, now);
   return 0;
 }

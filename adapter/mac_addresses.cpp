@@ -121,7 +121,7 @@ uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
   hm_node* adapter = adapter_of(phba);
   const uint32_t generation = adapter != nullptr ? get_vx_type(adapter) : kGenerationNone;
   if (generation == kGenerationNone || buf == nullptr) return kStatusFailed;
-  if (generation == kGeneration2) return op == kSet ? refuse(kStatusNotOnAdapter, msg::kIpv6NotOnAdapter) : kStatusOk;
+  if (generation == kGeneration2) return op == kSet ? refuse(kStatusNotOnAdapter, msg::kNotSupportedOnAdapter) : kStatusOk;
   const CommandAddress at = command_address(phba);
   if (op == kGet) {
     if (vm_flag != 0) std::snprintf(buf, kValueSize, "%s", kTextNotAvailable);

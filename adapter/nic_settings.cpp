@@ -153,7 +153,7 @@ uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node* group
   if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   NicAt n;
   if (!locate(group, &n)) return kStatusFailed;
-  if (n.generation == kGeneration2) return refuse(kStatusNotOnAdapter, msg::kIpv6NotOnAdapter);
+  if (n.generation == kGeneration2) return refuse(kStatusNotOnAdapter, msg::kNotSupportedOnAdapter);
   hm_property* cached = property_data(internal_get_node(group, nic::kPropVLANPriority, kProperty));
   if (params[1][0] == '\0' && cached == nullptr) return kStatusFailed;
   oem_exec_cfg r{};

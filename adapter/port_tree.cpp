@@ -81,13 +81,6 @@ struct apptlv_record {
   int32_t entry;
 };
 
-bool attach_entry(hm_node* tlv, uint8_t entry) {
-  auto* record = static_cast<apptlv_record*>(varu_dcalloc(sizeof(apptlv_record)));
-  if (record == nullptr) return false;
-  record->entry = entry;
-  group_data(tlv)->backend_info = record;
-  return true;
-}
 
 bool is_apptlv(const hm_node* node) {
   return node != nullptr && node->kind == kGroup && instance_info(node) != nullptr && node->name != nullptr &&
@@ -119,33 +112,6 @@ constexpr PgSetting kPgSettings[] = {
     {kGroupPeerPGSetting, initialize_PeerPGSetting_PG},
 };
 
-// One ApplicationTLV for an in-use entry; false when it could not be made.
-bool add_tlv(const TlvSetting& setting, hm_node* group, hm_node* action, const AppTlvEntry& e) {
-  hm_node* tlv = nullptr;
-  if (setting.persistent) {
-    // Everything AddApplicationTLV needs to make it again, in the action's slot order.
-    char params[kParamCount][kValueSize] = {};
-    std::snprintf(params[kAddTlvSelectorSlot], kValueSize, "%d", e.selector);
-    std::snprintf(params[kAddTlvProtocolSlot], kValueSize, "%d", e.protocol_id);
-    std::snprintf(params[kAddTlvBitMapSlot], kValueSize, "%d", e.priority_bitmap);
-    std::snprintf(params[kAddTlvOuiSlot], kValueSize, "%u", e.oui);
-    tlv = setting.build(group, group, action, params);
-  } else {
-    tlv = setting.build(group, nullptr, nullptr, nullptr);
-  }
-  if (tlv == nullptr) return false;
-  // Without its entry the instance would stand for whatever entry its number names: none at all.
-  if (!attach_entry(tlv, e.entry)) {
-    delete_node(tlv);
-    return false;
-  }
-  set_prop_val(tlv, kPropProtocolSelector, "%d", e.selector);
-  set_prop_val(tlv, kPropProtocolID, "0x%02x", e.protocol_id);
-  set_prop_val(tlv, kPropOUI, "0x%02x", e.oui);
-  set_prop_val(tlv, kPropPriorityBitMap, "0x%02x", e.priority_bitmap);
-  return true;
-}
-
 // The ApplicationTLV instances of one port from its three DCBX records; false when a read failed or
 // a group is missing, which ends the port's work.
 bool build_tlvs(int32_t handle, hm_node* port, uint32_t port_index, hm_node* dcbx) {
@@ -167,7 +133,13 @@ bool build_tlvs(int32_t handle, hm_node* port, uint32_t port_index, hm_node* dcb
     AppTlvEntry entries[kDcbxAppEntries];
     const size_t count = app_tlv_entries(reinterpret_cast<const uint8_t*>(&record), sizeof record, entries);
     for (size_t i = 0; i < count; ++i) {
-      if (!add_tlv(setting, group, action, entries[i])) {
+      // Everything AddApplicationTLV needs to make it again, in the action's slot order.
+      char params[kParamCount][kValueSize] = {};
+      std::snprintf(params[kAddTlvSelectorSlot], kValueSize, "%d", entries[i].selector);
+      std::snprintf(params[kAddTlvProtocolSlot], kValueSize, "%d", entries[i].protocol_id);
+      std::snprintf(params[kAddTlvBitMapSlot], kValueSize, "%d", entries[i].priority_bitmap);
+      std::snprintf(params[kAddTlvOuiSlot], kValueSize, "%u", entries[i].oui);
+      if (make_application_tlv(group, action, params, entries[i]) == nullptr) {
         pdebug(kBackEnd, 2, "%s:Failed to initialize ApplicationTLV group.\n", __func__);
         break;
       }
@@ -309,6 +281,30 @@ uint32_t VARU_get_port_discovery_config(hm_node* controller) {
     if (generation == kGeneration3 || generation == kGenerationOrvelle) VARU_get_multi_channels_info(index, port);
   }
   return kStatusOk;
+}
+
+hm_node* make_application_tlv(hm_node* group, hm_node* action, char params[6][256], const AppTlvEntry& e) {
+  const TlvSetting* setting = nullptr;
+  for (const TlvSetting& s : kTlvSettings) {
+    if (group != nullptr && group->name != nullptr && std::strcmp(group->name, s.group) == 0) setting = &s;
+  }
+  if (setting == nullptr) return nullptr;
+  hm_node* tlv = action != nullptr && setting->persistent ? setting->build(group, group, action, params)
+                                                          : setting->build(group, nullptr, nullptr, nullptr);
+  if (tlv == nullptr) return nullptr;
+  // Without its entry the instance would stand for whatever entry its number names: none at all.
+  auto* record = static_cast<apptlv_record*>(varu_dcalloc(sizeof(apptlv_record)));
+  if (record == nullptr) {
+    delete_node(tlv);
+    return nullptr;
+  }
+  record->entry = e.entry;
+  group_data(tlv)->backend_info = record;
+  set_prop_val(tlv, kPropProtocolSelector, "%d", e.selector);
+  set_prop_val(tlv, kPropProtocolID, "0x%02x", e.protocol_id);
+  set_prop_val(tlv, kPropOUI, "0x%02x", e.oui);
+  set_prop_val(tlv, kPropPriorityBitMap, "0x%02x", e.priority_bitmap);
+  return tlv;
 }
 
 int32_t apptlv_entry(hm_node* tlv) {

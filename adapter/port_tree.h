@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "adapter/port_records.h"
 #include "engine/hm.h"
 
 namespace vx {
@@ -36,8 +37,12 @@ uint32_t VARU_update_is_clear_counter(int32_t handle, hm_node* port);
 // (no Diagnostics group or port, or the read failed).
 uint32_t VARU_update_diagnostics_prop(hm_node* controller);
 
-// The DCBX entry (0..14) that an ApplicationTLV instance made at start-up mirrors; -1 for any other
-// node. Entry and instance numbers differ when the record has free entries between used ones.
+// One ApplicationTLV under an application TLV setting group, mirroring entry `e` (recorded in its
+// driver record, its four properties set). With `action` (the administrator setting's
+// AddApplicationTLV) the instance is made on its behalf with `params` and so is persistent; NULL
+// when it could not be made.
+hm_node* make_application_tlv(hm_node* group, hm_node* action, char params[6][256], const AppTlvEntry& e);
+// The DCBX entry (0..14) that an ApplicationTLV instance mirrors; -1 for any other node. Entry and instance numbers differ when the record has free entries between used ones.
 int32_t apptlv_entry(hm_node* tlv);
 // Frees the entry records of the ApplicationTLV instances of a port instance (the port's own record
 // belongs to its physical HBA and is left alone).

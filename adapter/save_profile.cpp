@@ -14,6 +14,7 @@
 #include "access/walks.h"
 #include "adapter/channel_settings.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/live_properties.h"
 #include "adapter/nic_common.h"
 #include "adapter/nic_records.h"
 #include "adapter/profiles.h"
@@ -123,14 +124,6 @@ void fill_function(uint8_t* slot, const Template& t, const Choice* choice, uint8
   put_u16(slot + kFnNumberVfs, vfs);
 }
 
-// The port's flow-control settings go to the adapter again with its new multichannel mode. Their
-// handlers are built on their own; until they are here nothing is re-sent, and the save goes on as
-// it does when the re-send fails.
-uint32_t resend_flow_control(hm_node* port, const char* mc_type) {
-  pdebug(kBackEnd, 6, "%s: port %d (%s): flow control not re-sent\n", __func__, instance_number(port), mc_type);
-  return kStatusOk;
-}
-
 // Every port's channels are read again from the adapter, their settings saved before and restored
 // after. False on the failures that end the save.
 bool reread_channels(hm_node* controller, const std::vector<std::string>& mc_types, const uint16_t codes[kMcPorts]) {
@@ -140,7 +133,10 @@ bool reread_channels(hm_node* controller, const std::vector<std::string>& mc_typ
   for (; port != nullptr; port = next_instance(port)) {
     const int32_t index = instance_number(port);
     const std::string mc_type = static_cast<size_t>(index) < mc_types.size() ? mc_types[static_cast<size_t>(index)] : "None";
-    if (resend_flow_control(port, mc_type.c_str()) != 0) pdebug(kBackEnd, 3, "%s: flow control not re-sent\n", __func__);
+    // The port's flow-control settings go again with its new mode; a failure does not end the save.
+    if (VARU_reset_flow_control_properties(port, mc_type.c_str()) != 0) {
+      pdebug(kBackEnd, 3, "%s: flow control of port %d not re-sent\n", __func__, index);
+    }
     char number[kValueSize];
     hm_node* channels = internal_get_node(port, port::kGroupChannelManagement, kGroup);
     if (!read_property(port, port::kPropPortNumber, number) || channels == nullptr) return false;

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <system_error>
 
 #include "engine/hm.h"
+#include "platform/platform.h"
 #include "schema/controller.h"
 #include "schema/iscsi_phba.h"
 #include "schema/logical_hba.h"
@@ -66,6 +68,66 @@ class HeapMeter {
  private:
   size_t heap_;
   uint32_t allocations_;
+};
+
+// Time of the steps measured, in all and inside the device calls (open, close and ioctl of the
+// platform seam: the drivers, here the simulated adapter); the library's own time is the rest. The
+// seam's entries are timed while a timer stands. One thread.
+class SplitTimer {
+ public:
+  SplitTimer() {
+    if (timers()++ != 0) return;
+    real() = vx::host_ops();
+    vx::HostOps& ops = vx::host_ops();
+    ops.open = [](const char* path, int flags, mode_t mode) { return timed(real().open, path, flags, mode); };
+    ops.close = [](int fd) { return timed(real().close, fd); };
+    ops.ioctl = [](int fd, unsigned long request, void* arg) { return timed(real().ioctl, fd, request, arg); };
+  }
+  ~SplitTimer() {
+    if (--timers() == 0) vx::host_ops() = real();
+  }
+  SplitTimer(const SplitTimer&) = delete;
+  SplitTimer& operator=(const SplitTimer&) = delete;
+
+  // Around each step measured.
+  void start() {
+    device_at_start_ = in_devices();
+    start_ = std::chrono::steady_clock::now();
+  }
+  void stop() {
+    total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    device_ += in_devices() - device_at_start_;
+  }
+  // Seconds in all, inside the device calls, and the library's own.
+  double total() const { return total_; }
+  double device() const { return device_; }
+  double library() const { return total_ - device_; }
+
+ private:
+  static int& timers() {
+    static int count = 0;
+    return count;
+  }
+  static vx::HostOps& real() {
+    static vx::HostOps ops{};
+    return ops;
+  }
+  static double& in_devices() {
+    static double seconds = 0;
+    return seconds;
+  }
+  template <typename Call, typename... Args>
+  static int timed(Call call, Args... args) {
+    const auto start = std::chrono::steady_clock::now();
+    const int result = call(args...);
+    in_devices() += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+  }
+
+  std::chrono::steady_clock::time_point start_;
+  double device_at_start_ = 0;
+  double total_ = 0;
+  double device_ = 0;
 };
 
 // How much of an iSCSI initiator's chain a Client builds under "ROOT".

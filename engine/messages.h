@@ -112,6 +112,68 @@ constexpr const char* kPortNameFailed =
 constexpr const char* kPhyDetailFailed =
     "Failed to get PHY Detail properties. Please check varu2d.log file for more information.";
 
+// Live controller, port, NCSI, DCBX, LLDP and flow-control properties.
+constexpr const char* kNamedInvalidValue = "%s: Invalid Value.";
+constexpr const char* kInvalidValueCapital = "Invalid Value.";
+constexpr const char* kNotSupportedOnAdapter =
+    "Failed to execute the command. Because operation is not supported on this adapter.";
+constexpr const char* kNoAdditionalAttributes =
+    "Failed to obtain additional controller attributes. Application internal error occurred. Please check "
+    "varu2d.log file for more information.";
+constexpr const char* kCoreDumpPropsFailed =
+    "Failed to get core dump properties. Please check varu2d.log file for more information.";
+constexpr const char* kResetNeededFailed = "Failed to get reset needed. Please check varu2d.log file for more information.";
+constexpr const char* kFfvNotSupported = "Failed to configure FFVName. FFVName is not supported on this adapter.";
+constexpr const char* kNcsiDisabled = "Cannot set the property as NCSI status is Disabled.";
+constexpr const char* kNcsiSetFailed =
+    "Failed to set NCSI Dynamic Configuration properties. Please check varu2d.log file for more information.";
+constexpr const char* kDcbxReadFailed =
+    "Cannot obtain DCBX properties. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kDcbxWriteFailed =
+    "Cannot set DCBX properites. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kDcbxModeReadFailed =
+    "Cannot get DCBX mode. Application internal error occurred. Please check varu2d.log file for more information.";
+constexpr const char* kDcbxModeWriteFailed =
+    "Cannot set DCBX mode. Application internal error occurred. Please check varu2d.log file for more information.";
+constexpr const char* kDcbxModeChanged =
+    "DCBX mode has changed. Please, reboot the system for the new mode to take effect.";
+constexpr const char* kLldpReadFailed =
+    "Cannot obtain LLDP properites. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kLldpWriteFailed =
+    "Cannot set LLDP properites. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kLldpStatsFailed =
+    "Cannot obtain LLDP statistics properties. Application internal error occurred. Please check varu2d.log file "
+    "for more information.";
+constexpr const char* kDcbxMibFailed =
+    "Cannot obtain DCBX MIB params. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kMaxApplicationTlvs = "Failed to add ApplicationTLV. Max ApplicationTLV's are reached.";
+constexpr const char* kBandwidthOver100 = "Cannot set bandwidth as total bandwidth exceeds 100 percent.";
+constexpr const char* kQcnNotSupported = "Configuring QCN parameters are not supported on this adapter.";
+constexpr const char* kBeaconStateFailed = "Failed to get beacon state.";
+constexpr const char* kLinkSpeedFailed =
+    "Failed to get link speed properties. Please check varu2d.log file for more information.";
+constexpr const char* kPortStateReadFailed =
+    "Failed to get port status. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kPortStateWriteFailed =
+    "Failed to set port status. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kTxThrottleReadFailed =
+    "Failed to get TXThrottel property. Please check varu2d.log file for more information.";
+constexpr const char* kTxThrottleWriteFailed =
+    "Failed to set TXThrottel property. Please check varu2d.log file for more information.";
+constexpr const char* kTxThrottleNotSupported = "Setting TXThrottel is not Supported on this type of adapter.";
+constexpr const char* kTxThrottleValues = "Invalid Value. Valid values are 1 or 2.";
+constexpr const char* kNvpReadFailed = "Failed to get 10BaseT NVPValue. Please check varu2d.log file for more information.";
+constexpr const char* kNvpWriteFailed =
+    "Failed to Set 10BaseT NVPValue. Please check varu2d.log file for more information.";
+constexpr const char* kBaseTStatsFailed = "Failed to get 10BaseT Stats. Please check varu2d.log file for more information.";
+
 // iSCSI initiator management.
 constexpr const char* kInvalidValueUseValid = "Invalid value. Please use valid value.";
 constexpr const char* kInvalidInstanceNumber = "Invalid instance number. Please use valid instance number.";
@@ -219,8 +281,7 @@ constexpr const char* kArpTableFailed =
     "Cannot retrieve ARP table entries. Application internal error occurred. Please check varu2d.log file for more "
     "information.";
 constexpr const char* kArpChangeFailed = "Cannot add/delete ARP table entry.";
-constexpr const char* kIpv6NotOnAdapter =
-    "Failed to execute the command. Because operation is not supported on this adapter.";
+constexpr const char* kIpv6NotOnAdapter = kNotSupportedOnAdapter;
 constexpr const char* kStoredIpv6Malformed = "The stored IPv6 address is not valid. Nothing was removed.";
 
 // Statistics and the port's network properties.
@@ -278,6 +339,7 @@ constexpr const char* kActiveBootSession =
 // A saved file that cannot be written: what stands is said.
 constexpr const char* kSavedFileNotWritten = "Failed to update %s. No changes have been made to the configuration.";
 constexpr const char* kSavedFileNotAdded = "Failed to update %s. The %s is not added.";
+constexpr const char* kSavedFileFoundNotAdded = "Failed to update %s. The %s are not added.";
 constexpr const char* kSavedFileKept = "Failed to update %s. The %s is kept.";
 constexpr const char* kRegistrationKept = "Failed to update %s. The persistent registration of the session is kept.";
 constexpr const char* kRegistrationWithdrawn =

@@ -24,7 +24,7 @@ constexpr uint32_t kPnpOnly = oid_types({IMA_OBJECT_TYPE_PNP});
 // Paths below an iSCSIPhysicalHBA, and below its adapter.
 constexpr const char* kNicConfigPath = "Network/NICConfiguration";
 constexpr const char* kPortalPath = "Network/TCPIPConfiguration";
-constexpr const char* kFirstLhba = "LogicalHBA0";
+constexpr const char* kFirstLhbaNode = "LogicalHBA0/InitiatoriSCSIName";
 constexpr const char* kFirstPhba = "iSCSIPhysicalHBA0";
 constexpr const char* kFirstPhbaDriver = "iSCSIPhysicalHBA0/Driver";
 constexpr const char* kFirmwareWorking = "Working";
@@ -73,13 +73,9 @@ IMA_STATUS list_one(int32_t base, const char* path, uint32_t type, IMA_OID_LIST*
   return publish_oids(type, {tag}, list);
 }
 
-// The logical HBA of an LHBA identifier, or the first one of a PHBA identifier.
-uint32_t node_lhba(const IMA_OID& oid, int32_t* lhba) {
-  if (oid.objectType == IMA_OBJECT_TYPE_LHBA) {
-    *lhba = oid_tag(oid);
-    return 0;
-  }
-  return group_at(oid_tag(oid), kFirstLhba, lhba);
+// The InitiatoriSCSIName group of an LHBA identifier's logical HBA, or of a PHBA identifier's first one.
+const char* node_path(const IMA_OID& oid) {
+  return oid.objectType == IMA_OBJECT_TYPE_LHBA ? kGroupInitiatoriSCSIName : kFirstLhbaNode;
 }
 
 // ---- physical HBA properties -----------------------------------------------------------------------
@@ -150,10 +146,11 @@ IMA_STATUS get_phba_properties(const IMA_OID& oid, IMA_PHBA_PROPERTIES* props, b
 
 // ---- node, logical HBA and port properties ---------------------------------------------------------
 
+// From the InitiatoriSCSIName group of the logical HBA.
 constexpr FieldRow kNodeRows[] = {
-    {kGroupInitiatoriSCSIName, kPropInitiatoriSCSIName, write_wide_flagged, VX_FIELD(IMA_NODE_PROPERTIES, name),
+    {"", kPropInitiatoriSCSIName, write_wide_flagged, VX_FIELD(IMA_NODE_PROPERTIES, name),
      offsetof(IMA_NODE_PROPERTIES, nameValid)},
-    {kGroupInitiatoriSCSIName, kPropInitiatorAlias, write_wide_flagged, VX_FIELD(IMA_NODE_PROPERTIES, alias),
+    {"", kPropInitiatorAlias, write_wide_flagged, VX_FIELD(IMA_NODE_PROPERTIES, alias),
      offsetof(IMA_NODE_PROPERTIES, aliasValid)},
 };
 
@@ -169,9 +166,9 @@ constexpr FieldRow kPnpRows[] = {
     {"", kPropPhbaMaxMTUSize, write_decimal, VX_FIELD(IMA_PNP_PROPERTIES, maximumFrameSize), 0},
 };
 
-// From the iSCSIPhysicalHBA.
+// From the NICConfiguration group of the iSCSIPhysicalHBA.
 constexpr FieldRow kLnpRows[] = {
-    {kNicConfigPath, kPropPhbaMACAddress, write_mac, VX_FIELD(IMA_LNP_PROPERTIES, macAddress), 0},
+    {"", kPropPhbaMACAddress, write_mac, VX_FIELD(IMA_LNP_PROPERTIES, macAddress), 0},
 };
 
 IMA_STATUS get_lhba_properties(const IMA_OID& oid, IMA_LHBA_PROPERTIES* props, bool clear) {
@@ -206,11 +203,12 @@ IMA_STATUS get_pnp_properties(const IMA_OID& oid, IMA_PNP_PROPERTIES* props, boo
 
 IMA_STATUS get_lnp_properties(const IMA_OID& oid, IMA_LNP_PROPERTIES* props, bool vmware) {
   if (props == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-  const IMA_STATUS status = check_oid(oid, kLnpOnly);
+  int32_t nic = 0;
+  const IMA_STATUS status = check_oid_at(oid, kLnpOnly, kNicConfigPath, &nic);
   if (status != IMA_STATUS_SUCCESS) return status;
   props->macAddressSettable = 0;
   if (vmware) Sample_Iscsi_ToWide(props->vmwName, "", 8);
-  return fill_record(oid_tag(oid), kLnpRows, props);
+  return fill_record(nic, kLnpRows, props);
 }
 
 // Name: 1 to 223 units; alias: at most 255. Checked before the identifier.
@@ -221,14 +219,13 @@ IMA_STATUS set_node_text(const IMA_OID& oid, const IMA_WCHAR* text, const char* 
   const size_t units = wide_length(text);
   if (is_name && units == 0) return IMA_ERROR_INVALID_PARAMETER;
   if (is_name ? units >= kNameUnits : units > kAliasUnits) return IMA_ERROR_NAME_TOO_LONG;
-  const IMA_STATUS status = check_oid(oid, kLhbaOrPhba);
+  int32_t node = 0;
+  const IMA_STATUS status = check_oid_at(oid, kLhbaOrPhba, node_path(oid), &node);
   if (status != IMA_STATUS_SUCCESS) return status;
-  int32_t lhba = 0;
-  if (const uint32_t walk = node_lhba(oid, &lhba); walk != 0) return ErrorCheck(walk);
   char utf8[kTextSize];
   const IMA_STATUS converted = wide_to_utf8(utf8, text, kTextSize, IMA_ERROR_NAME_TOO_LONG);
   if (converted != IMA_STATUS_SUCCESS) return converted;
-  return ErrorCheck(SetVaruPropertyVal(lhba, kGroupInitiatoriSCSIName, property, utf8));
+  return ErrorCheck(SetVaruPropertyVal(node, "", property, utf8));
 }
 
 }  // namespace
@@ -265,21 +262,24 @@ IMA_API IMA_STATUS IMA_VMW_GetLhbaOidList(IMA_OID phbaOid, IMA_OID_LIST** list) 
 IMA_API IMA_STATUS IMA_GetPnpOidList(IMA_OID oid, IMA_OID_LIST** list) {
   return guarded([&] {
     if (list == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-    const IMA_STATUS status = check_oid(oid, oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_LNP}));
-    if (status != IMA_STATUS_SUCCESS) return status;
-    return list_one(oid_tag(oid), kNicConfigPath, IMA_OBJECT_TYPE_PNP, list);
+    int32_t nic = 0;
+    const IMA_STATUS status =
+        check_oid_at(oid, oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_LNP}), kNicConfigPath, &nic);
+    return status != IMA_STATUS_SUCCESS ? status : publish_oids(IMA_OBJECT_TYPE_PNP, {nic}, list);
   });
 }
 
 IMA_API IMA_STATUS IMA_VMW_GetNetworkPortalOidList(IMA_OID oid, IMA_OID_LIST** list) {
   return guarded([&] {
     if (list == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-    const IMA_STATUS status = check_oid(oid, oid_types({IMA_OBJECT_TYPE_LHBA, IMA_OBJECT_TYPE_LNP}));
+    const bool lnp = oid.objectType == IMA_OBJECT_TYPE_LNP;
+    int32_t at = 0;
+    const IMA_STATUS status =
+        check_oid_at(oid, oid_types({IMA_OBJECT_TYPE_LHBA, IMA_OBJECT_TYPE_LNP}), lnp ? kPortalPath : "", &at);
     if (status != IMA_STATUS_SUCCESS) return status;
-    int32_t phba = oid_tag(oid);
-    if (oid.objectType == IMA_OBJECT_TYPE_LHBA) {
-      if (const uint32_t walk = parent_of(oid_tag(oid), &phba); walk != 0) return ErrorCheck(walk);
-    }
+    if (lnp) return publish_oids(IMA_OBJECT_TYPE_NETWORK_PORTAL, {at}, list);
+    int32_t phba = 0;
+    if (const uint32_t walk = parent_of(at, &phba); walk != 0) return ErrorCheck(walk);
     return list_one(phba, kPortalPath, IMA_OBJECT_TYPE_NETWORK_PORTAL, list);
   });
 }
@@ -287,19 +287,17 @@ IMA_API IMA_STATUS IMA_VMW_GetNetworkPortalOidList(IMA_OID oid, IMA_OID_LIST** l
 IMA_API IMA_STATUS IMA_VMW_GetLnpOidList(IMA_OID oid, IMA_OID_LIST** list) {
   return guarded([&] {
     if (list == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-    const IMA_STATUS status =
-        check_oid(oid, oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_LNP, IMA_OBJECT_TYPE_PNP}));
+    const bool pnp = oid.objectType == IMA_OBJECT_TYPE_PNP;
+    int32_t network = 0;
+    constexpr uint32_t kTypes = oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_LNP, IMA_OBJECT_TYPE_PNP});
+    const IMA_STATUS status = check_oid_at(oid, kTypes, pnp ? "" : kGroupPhbaNetwork, &network);
     if (status != IMA_STATUS_SUCCESS) return status;
     int32_t phba = oid_tag(oid);
-    int32_t network = 0;
-    uint32_t walk = 0;
-    if (oid.objectType == IMA_OBJECT_TYPE_PNP) {
-      walk = parent_of(oid_tag(oid), &network);
+    if (pnp) {
+      uint32_t walk = parent_of(oid_tag(oid), &network);
       if (walk == 0) walk = parent_of(network, &phba);
-    } else {
-      walk = group_at(phba, kGroupPhbaNetwork, &network);
+      if (walk != 0) return ErrorCheck(walk);
     }
-    if (walk != 0) return ErrorCheck(walk);
     return publish_oids(IMA_OBJECT_TYPE_LNP, {phba}, list);
   });
 }
@@ -332,14 +330,13 @@ IMA_API IMA_STATUS IMA_VMW_GetNodeProperties(IMA_OID oid, IMA_NODE_PROPERTIES* p
   return guarded([&] {
     if (props == nullptr) return IMA_ERROR_INVALID_PARAMETER;
     std::memset(props, 0, sizeof *props);
-    const IMA_STATUS status = check_oid(oid, kLhbaOrPhba);
+    int32_t node = 0;
+    const IMA_STATUS status = check_oid_at(oid, kLhbaOrPhba, node_path(oid), &node);
     if (status != IMA_STATUS_SUCCESS) return status;
-    int32_t lhba = 0;
-    if (const uint32_t walk = node_lhba(oid, &lhba); walk != 0) return ErrorCheck(walk);
     props->runningInInitiatorMode = 1;
     props->runningInTargetMode = 0;
     props->nameAndAliasSettable = 1;
-    return fill_record(lhba, kNodeRows, props);
+    return fill_record(node, kNodeRows, props);
   });
 }
 
@@ -377,13 +374,14 @@ IMA_API IMA_STATUS IMA_VMW_GetLnpProperties(IMA_OID lnpOid, IMA_LNP_PROPERTIES* 
 
 IMA_API IMA_STATUS IMA_GetNetworkPortStatus(IMA_OID portOid, IMA_NETWORK_PORT_STATUS* status) {
   return guarded([&] {
-    const IMA_STATUS checked = check_oid(portOid, oid_types({IMA_OBJECT_TYPE_LNP, IMA_OBJECT_TYPE_PNP}));
+    const char* path = portOid.objectType == IMA_OBJECT_TYPE_PNP ? "" : kNicConfigPath;
+    int32_t nic = 0;
+    const IMA_STATUS checked = check_oid_at(portOid, oid_types({IMA_OBJECT_TYPE_LNP, IMA_OBJECT_TYPE_PNP}), path, &nic);
     if (checked != IMA_STATUS_SUCCESS) return checked;
     if (status == nullptr) return IMA_ERROR_INVALID_PARAMETER;
     *status = IMA_NETWORK_PORT_STATUS_WORKING;
-    const char* path = portOid.objectType == IMA_OBJECT_TYPE_PNP ? "" : kNicConfigPath;
     char text[kTextSize];
-    const uint32_t read = GetVaruVal(oid_tag(portOid), path, kPropPhbaLogicalLinkStatus, text);
+    const uint32_t read = GetVaruPropertyVal(nic, kPropPhbaLogicalLinkStatus, text);
     if (read != 0) return ErrorCheck(read);
     if (std::strcmp(text, kLinkDown) == 0) *status = IMA_NETWORK_PORT_STATUS_LINK_DOWN;
     return IMA_STATUS_SUCCESS;

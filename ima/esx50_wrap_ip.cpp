@@ -39,12 +39,25 @@ constexpr uint32_t kIpv6PrefixLength = 64;
 
 void put_u32(uint8_t* record, uint32_t offset, uint32_t value) { std::memcpy(record + offset, &value, sizeof value); }
 
-// The Network group of a checked identifier: the child of a physical HBA (or its logical network
-// port), the parent of a network portal or physical network port.
-uint32_t network_of(const IMA_OID& oid, int32_t* network) {
-  const uint32_t type = oid.objectType;
-  if (type == IMA_OBJECT_TYPE_NETWORK_PORTAL || type == IMA_OBJECT_TYPE_PNP) return parent_of(oid_tag(oid), network);
-  return group_at(oid_tag(oid), kGroupPhbaNetwork, network);
+bool below_network(const IMA_OID& oid) {
+  return oid.objectType == IMA_OBJECT_TYPE_NETWORK_PORTAL || oid.objectType == IMA_OBJECT_TYPE_PNP;
+}
+
+// check_oid and the group at `path` ("" for itself) below the identifier's Network group: the child
+// of a physical HBA (or its logical network port), where the walk down to it proves the identifier's
+// kind (check_oid_at); the parent of a network portal or physical network port.
+IMA_STATUS open_network(const IMA_OID& oid, uint32_t types, const char* path, int32_t* group) {
+  if (!below_network(oid)) {
+    char below[2 * VARU_NAME_SIZE + 2];
+    std::snprintf(below, sizeof below, "%s%s%s", kGroupPhbaNetwork, *path != '\0' ? "/" : "", path);
+    return check_oid_at(oid, types, below, group);
+  }
+  const IMA_STATUS status = check_oid(oid, types);
+  if (status != IMA_STATUS_SUCCESS) return status;
+  int32_t network = 0;
+  uint32_t walk = parent_of(oid_tag(oid), &network);
+  if (walk == 0) walk = group_at(network, path, group);
+  return ErrorCheck(walk);
 }
 
 // IPv4 bytes of a dotted text (zeros for any other text), and an address as the actions take it.
@@ -149,14 +162,14 @@ std::unique_ptr<T, FreeDeleter> zeroed(size_t bytes) {
 
 IMA_STATUS vmw_portal_properties(const IMA_OID& oid, IMA_VMW_NETWORK_PORTAL_PROPERTIES** out) {
   if (out == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-  const IMA_STATUS status = check_oid(oid, oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_NETWORK_PORTAL}));
-  if (status != IMA_STATUS_SUCCESS) return status;
   int32_t network = 0;
+  const IMA_STATUS status =
+      open_network(oid, oid_types({IMA_OBJECT_TYPE_PHBA, IMA_OBJECT_TYPE_NETWORK_PORTAL}), "", &network);
+  if (status != IMA_STATUS_SUCCESS) return status;
   char ipv4[kTextSize];
   char ipv6[kTextSize];
   char state[kTextSize];
-  uint32_t read = network_of(oid, &network);
-  if (read == 0) read = GetVaruVal(network, kTcpip, kPropPhbaInitiatorIPAddress, ipv4);
+  uint32_t read = GetVaruVal(network, kTcpip, kPropPhbaInitiatorIPAddress, ipv4);
   if (read == 0) read = GetVaruVal(network, kIpv6, kPropPhbaInitiatorRoutableAddress1, ipv6);
   if (read == 0) read = GetVaruVal(network, kIpv6, kPropPhbaIPv6State, state);
   if (read != 0) return ErrorCheck(read);
@@ -182,10 +195,9 @@ IMA_STATUS vmw_portal_properties(const IMA_OID& oid, IMA_VMW_NETWORK_PORTAL_PROP
 IMA_STATUS ip_properties(const IMA_OID& oid, uint32_t types, IMA_IP_PROPERTIES* props, bool clear) {
   if (props == nullptr) return IMA_ERROR_INVALID_PARAMETER;
   if (clear) std::memset(props, 0, sizeof *props);
-  const IMA_STATUS status = check_oid(oid, types);
-  if (status != IMA_STATUS_SUCCESS) return status;
   int32_t network = 0;
-  if (const uint32_t walk = network_of(oid, &network); walk != 0) return ErrorCheck(walk);
+  const IMA_STATUS status = open_network(oid, types, "", &network);
+  if (status != IMA_STATUS_SUCCESS) return status;
   props->ipConfigurationMethodSettable = 1;
   props->subnetMaskSettable = 1;
   props->defaultGatewaySettable = 1;
@@ -200,18 +212,16 @@ IMA_STATUS ip_properties(const IMA_OID& oid, uint32_t types, IMA_IP_PROPERTIES* 
 IMA_STATUS extended_ip_properties(const IMA_OID& oid, Extended* props) {
   if (props == nullptr) return IMA_ERROR_INVALID_PARAMETER;
   std::memset(props, 0, sizeof *props);
-  IMA_STATUS status = check_oid(oid, kPhbaOrPnp);
-  if (status != IMA_STATUS_SUCCESS) return status;
   int32_t network = 0;
+  IMA_STATUS status = open_network(oid, kPhbaOrPnp, "", &network);
+  if (status != IMA_STATUS_SUCCESS) return status;
   int32_t phba = 0;
   char vendor[kTextSize];
-  uint32_t walk = network_of(oid, &network);
-  if (walk != 0) return ErrorCheck(walk);
   props->ipv4Enabled = props->ipConfigurationMethodSettable = 1;
   props->subnetMaskSettable = props->defaultGatewaySettable = 1;
   status = fill_record(network, kExtendedIpv4Rows, props);
   if (status != IMA_STATUS_SUCCESS) return status;
-  walk = parent_of(network, &phba);
+  uint32_t walk = parent_of(network, &phba);
   if (walk == 0) walk = GetVaruVal(phba, kGroupPhbaPCI, kPropPhbaVendorID, vendor);
   if (walk != 0) return ErrorCheck(walk);
   if (!maker_vendor(vendor)) return IMA_ERROR_NOT_SUPPORTED;
@@ -267,15 +277,10 @@ IMA_STATUS configure_ipv4(int32_t tcpip, const IMA_IP_ADDRESS& address) {
 IMA_STATUS set_portal_address(const IMA_OID& oid, const IMA_IP_ADDRESS* address, IMA_BOOL ipv6, IMA_BOOL use_address) {
   const bool zero_ipv6 = ipv6 != 0 && use_address != 1;
   if (address == nullptr && !zero_ipv6) return IMA_ERROR_INVALID_PARAMETER;
-  const IMA_STATUS status = check_oid(oid, kPhbaOnly);
-  if (status != IMA_STATUS_SUCCESS) return status;
   int32_t group = 0;
-  if (ipv6 == 0) {
-    const uint32_t walk = group_at(oid_tag(oid), kPortalPath, &group);
-    return walk != 0 ? ErrorCheck(walk) : configure_ipv4(group, *address);
-  }
-  const uint32_t walk = group_at(oid_tag(oid), kIpv6Path, &group);
-  if (walk != 0) return ErrorCheck(walk);
+  const IMA_STATUS status = check_oid_at(oid, kPhbaOnly, ipv6 == 0 ? kPortalPath : kIpv6Path, &group);
+  if (status != IMA_STATUS_SUCCESS) return status;
+  if (ipv6 == 0) return configure_ipv4(group, *address);
   ActionParams params;
   params.set_text(0, "1");   // a static address
   params.set_text(1, zero_ipv6 ? kNoIpv6Address : address_text(*address, true).text);
@@ -284,15 +289,12 @@ IMA_STATUS set_portal_address(const IMA_OID& oid, const IMA_IP_ADDRESS* address,
 
 // The mask is sent with the current address, unchanged.
 IMA_STATUS set_mask(const IMA_OID& oid, const IMA_IP_ADDRESS& mask) {
-  const IMA_STATUS status = check_oid(oid, kPortTypes);
-  if (status != IMA_STATUS_SUCCESS) return status;
-  int32_t network = 0;
   int32_t tcpip = 0;
+  const IMA_STATUS status = open_network(oid, kPortTypes, kTcpip, &tcpip);
+  if (status != IMA_STATUS_SUCCESS) return status;
   char address[kTextSize];
-  uint32_t walk = network_of(oid, &network);
-  if (walk == 0) walk = group_at(network, kTcpip, &tcpip);
-  if (walk == 0) walk = GetVaruPropertyVal(tcpip, kPropPhbaInitiatorIPAddress, address);
-  if (walk != 0) return ErrorCheck(walk);
+  const uint32_t read = GetVaruPropertyVal(tcpip, kPropPhbaInitiatorIPAddress, address);
+  if (read != 0) return ErrorCheck(read);
   ActionParams params;
   params.set_text(0, address);
   params.set_text(1, address_text(mask, false).text);
@@ -301,16 +303,15 @@ IMA_STATUS set_mask(const IMA_OID& oid, const IMA_IP_ADDRESS& mask) {
 
 // A refused gateway leaves the previous one in force (written back) and is reported as refused.
 IMA_STATUS set_gateway(const IMA_OID& oid, const IMA_IP_ADDRESS& gateway, bool vmware) {
-  const IMA_STATUS status = check_oid(oid, kPortTypes);
+  int32_t network = 0;
+  const IMA_STATUS status = open_network(oid, kPortTypes, "", &network);
   if (status != IMA_STATUS_SUCCESS) return status;
   const bool ipv6 = vmware && gateway.ipv4Address != 1;
   const char* path = ipv6 ? kIpv6 : kTcpip;
   const char* property = ipv6 ? kPropPhbaDefaultIPv6Gateway : kPropPhbaDefaultGateway;
-  int32_t network = 0;
   char kept[kTextSize];
-  uint32_t walk = network_of(oid, &network);
-  if (walk == 0) walk = GetVaruVal(network, path, property, kept);
-  if (walk != 0) return ErrorCheck(walk);
+  const uint32_t read = GetVaruVal(network, path, property, kept);
+  if (read != 0) return ErrorCheck(read);
   const uint32_t written = SetVaruPropertyVal(network, path, property, address_text(gateway, ipv6).text);
   if (written == 0) return IMA_STATUS_SUCCESS;
   const IMA_STATUS refused = ErrorCheck(written);   // logged while the refusal is the last status
@@ -318,13 +319,8 @@ IMA_STATUS set_gateway(const IMA_OID& oid, const IMA_IP_ADDRESS& gateway, bool v
   return back != 0 ? ErrorCheck(back) : refused;
 }
 
-// An action without parameters of a group below the Network group.
-IMA_STATUS network_action(const IMA_OID& oid, const char* path, const char* action, const char* type = nullptr) {
-  int32_t network = 0;
-  int32_t group = 0;
-  uint32_t walk = network_of(oid, &network);
-  if (walk == 0) walk = group_at(network, path, &group);
-  if (walk != 0) return ErrorCheck(walk);
+// An action of a group: no parameters, or the address type of an auto-assignment.
+IMA_STATUS run_plain_action(int32_t group, const char* action, const char* type = nullptr) {
   ActionParams params;
   if (type != nullptr) params.set_text(0, type);
   return ErrorCheck(invoke_action(group, action, params));
@@ -340,11 +336,9 @@ extern "C" {
 IMA_API IMA_STATUS IMA_GetNetworkPortalOidList(IMA_OID lnpOid, IMA_OID_LIST** list) {
   return guarded([&] {
     if (list == nullptr) return IMA_ERROR_INVALID_PARAMETER;
-    const IMA_STATUS status = check_oid(lnpOid, oid_types({IMA_OBJECT_TYPE_LNP}));
-    if (status != IMA_STATUS_SUCCESS) return status;
     int32_t portal = 0;
-    const uint32_t walk = group_at(oid_tag(lnpOid), kPortalPath, &portal);
-    return walk != 0 ? ErrorCheck(walk) : publish_oids(IMA_OBJECT_TYPE_NETWORK_PORTAL, {portal}, list);
+    const IMA_STATUS status = check_oid_at(lnpOid, oid_types({IMA_OBJECT_TYPE_LNP}), kPortalPath, &portal);
+    return status != IMA_STATUS_SUCCESS ? status : publish_oids(IMA_OBJECT_TYPE_NETWORK_PORTAL, {portal}, list);
   });
 }
 
@@ -388,11 +382,12 @@ IMA_API IMA_STATUS IMA_VMW_GetMtuProperties(IMA_OID phbaOid, IMA_MIN_MAX_VALUE* 
   return guarded([&] {
     if (props == nullptr) return IMA_ERROR_INVALID_PARAMETER;
     std::memset(props, 0, sizeof *props);
-    const IMA_STATUS status = check_oid(phbaOid, kPhbaOnly);
+    int32_t nic = 0;
+    const IMA_STATUS status = check_oid_at(phbaOid, kPhbaOnly, kMtuPath, &nic);
     if (status != IMA_STATUS_SUCCESS) return status;
     static constexpr FieldRow kMtu[] = {
-        {kMtuPath, kPropPhbaMaxMTUSize, write_decimal, VX_FIELD(IMA_MIN_MAX_VALUE, currentValue), 0}};
-    const IMA_STATUS filled = fill_record(oid_tag(phbaOid), kMtu, props);
+        {"", kPropPhbaMaxMTUSize, write_decimal, VX_FIELD(IMA_MIN_MAX_VALUE, currentValue), 0}};
+    const IMA_STATUS filled = fill_record(nic, kMtu, props);
     if (filled == IMA_STATUS_SUCCESS) props->currentValueValid = 1;   // valid only once read
     return filled;
   });
@@ -447,16 +442,22 @@ IMA_API IMA_STATUS IMA_SetIpConfigMethod(IMA_OID pnpOid, IMA_BOOL enableDhcp) {
     const IMA_STATUS status = check_oid(pnpOid, kPnpOnly);
     if (status != IMA_STATUS_SUCCESS) return status;
     if (enableDhcp > 1) return IMA_ERROR_INVALID_PARAMETER;
-    return network_action(pnpOid, kTcpip, enableDhcp == 1 ? kActionPhbaDHCPEnable : kActionPhbaDHCPDisable);
+    int32_t network = 0;
+    int32_t tcpip = 0;
+    uint32_t walk = parent_of(oid_tag(pnpOid), &network);
+    if (walk == 0) walk = group_at(network, kTcpip, &tcpip);
+    if (walk != 0) return ErrorCheck(walk);
+    return run_plain_action(tcpip, enableDhcp == 1 ? kActionPhbaDHCPEnable : kActionPhbaDHCPDisable);
   });
 }
 
 IMA_API IMA_STATUS IMA_VMW_SetIpv6ConfigMethod(IMA_OID oid, IMA_UINT method, IMA_BOOL enable) {
   return guarded([&] {
-    const IMA_STATUS status = check_oid(oid, kPhbaOrPnp);
+    int32_t ipv6 = 0;
+    const IMA_STATUS status = open_network(oid, kPhbaOrPnp, kIpv6, &ipv6);
     if (status != IMA_STATUS_SUCCESS) return status;
-    if (enable != 1) return network_action(oid, kIpv6, kActionPhbaAutoAssignDisable);
-    return network_action(oid, kIpv6, kActionPhbaAutoAssignEnable, method == 1 ? "DHCP" : "Auto");
+    if (enable != 1) return run_plain_action(ipv6, kActionPhbaAutoAssignDisable);
+    return run_plain_action(ipv6, kActionPhbaAutoAssignEnable, method == 1 ? "DHCP" : "Auto");
   });
 }
 

@@ -42,6 +42,14 @@ IMA_OID make_oid(uint32_t type, int32_t tag);
 IMA_STATUS CheckParameters(int32_t type, uint32_t owner_id, int32_t seq_low, uint32_t seq_high, uint32_t mask);
 IMA_STATUS ValidateOidTag(int32_t type, uint32_t owner_id, int32_t tag, uint32_t seq_high);
 IMA_STATUS check_oid(const IMA_OID& oid, uint32_t mask);
+// check_oid and the first step of a walk: the group at `path` below the identifier's node into *at
+// ("" or NULL: the node itself). Where the path's first group is one that only nodes of the
+// identifier's type have (walk_proves), finding it proves the kind and the name is not looked up as
+// well; not finding it refuses the identifier as the name test does (0xC0000003). A failure of the
+// walk past that group, or after the name test, is the walk's status through ErrorCheck.
+IMA_STATUS check_oid_at(const IMA_OID& oid, uint32_t mask, const char* path, int32_t* at);
+// True when the path's first group proves that a node holding it is of the type.
+bool walk_proves(int32_t type, const char* path);
 
 // A hierarchy status as an IMA status: 0 stays 0, IMA codes pass, 0xFFFFFFFF is 0xC0000003, 1 is
 // 0xC0000000, the lock time-out 14 is 0x80000005 and any other code 0x80000000. The hierarchy's

@@ -6,6 +6,7 @@
 
 #include "ima/front.h"
 #include "schema/names_controller.h"
+#include "schema/names_iscsi.h"
 #include "schema/names_iscsi_phba.h"
 
 namespace vx {
@@ -61,7 +62,34 @@ bool name_matches(const char* shown, const TypeName& want) {
   return true;
 }
 
+// Child groups that only a node of the type has, made with it: an entry point whose walk goes down
+// through one has the node's kind proven by finding it, and the name is not looked up as well. A
+// test holds each row against the name test over a whole tree.
+struct KindProof {
+  int32_t type;
+  const char* child;
+};
+constexpr KindProof kKindProofs[] = {
+    {IMA_OBJECT_TYPE_LHBA, kGroupInitiatoriSCSIName},
+    {IMA_OBJECT_TYPE_PHBA, kGroupPhbaNetwork},
+    {IMA_OBJECT_TYPE_LNP, kGroupPhbaNetwork},
+};
+
+// The length of the path's first group name.
+size_t first_part(const char* path) { return std::strcspn(path, "/"); }
+
 }  // namespace
+
+bool walk_proves(int32_t type, const char* path) {
+  if (path == nullptr) return false;
+  const size_t length = first_part(path);
+  for (const KindProof& proof : kKindProofs) {
+    if (proof.type == type && std::strlen(proof.child) == length && std::strncmp(proof.child, path, length) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
 IMA_OID make_oid(uint32_t type, int32_t tag) {
   return IMA_OID{type, ima_owner_id(), static_cast<uint32_t>(tag), tag < 0 ? 0xFFFFFFFFu : 0u};
@@ -88,6 +116,28 @@ IMA_STATUS CheckParameters(int32_t type, uint32_t owner_id, int32_t seq_low, uin
 
 IMA_STATUS check_oid(const IMA_OID& oid, uint32_t mask) {
   return CheckParameters(static_cast<int32_t>(oid.objectType), oid.ownerId, oid_tag(oid), oid.sequenceHigh, mask);
+}
+
+IMA_STATUS check_oid_at(const IMA_OID& oid, uint32_t mask, const char* path, int32_t* at) {
+  const auto type = static_cast<int32_t>(oid.objectType);
+  if (!walk_proves(type, path)) {
+    const IMA_STATUS checked = check_oid(oid, mask);
+    if (checked != IMA_STATUS_SUCCESS) return checked;
+    const uint32_t walk = group_at(oid_tag(oid), path != nullptr ? path : "", at);
+    return walk == 0 ? IMA_STATUS_SUCCESS : ErrorCheck(walk);
+  }
+  if ((mask & (1u << type)) == 0) return IMA_ERROR_INCORRECT_OBJECT_TYPE;
+  if (oid.ownerId != ima_owner_id()) return IMA_ERROR_OBJECT_NOT_FOUND;
+  // The proving group not found is a node of another kind (or none): refused as by its name.
+  char first[VARU_NAME_SIZE];
+  const size_t length = first_part(path);
+  if (length >= sizeof first) return IMA_ERROR_OBJECT_NOT_FOUND;
+  std::memcpy(first, path, length);
+  first[length] = '\0';
+  int32_t proven = 0;
+  if (group_at(oid_tag(oid), first, &proven) != 0) return IMA_ERROR_OBJECT_NOT_FOUND;
+  const uint32_t walk = group_at(proven, path[length] == '/' ? path + length + 1 : "", at);
+  return walk == 0 ? IMA_STATUS_SUCCESS : ErrorCheck(walk);
 }
 
 IMA_STATUS ErrorCheck(uint32_t status) {

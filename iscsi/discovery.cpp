@@ -125,10 +125,78 @@ bool listed_name_usable(const std::string& name) { return !name.empty() && recor
 // A target this pass made goes when it got no portal; one the user had, or one whose portals are
 // recorded already, stays.
 void drop_if_bare(hm_node* target, bool created) {
-  if (created && get_first_instance(target, kGroupTargetPortal) == nullptr) delete_with_records(target);
+  if (target != nullptr && created && get_first_instance(target, kGroupTargetPortal) == nullptr) {
+    delete_with_records(target);
+  }
+}
+
+struct MadeTarget {
+  hm_node* lhba;
+  std::string name;
+};
+
+// The outermost discovery pass under way, and the targets it made.
+struct PassState {
+  bool on = false;
+  std::vector<MadeTarget> made;
+};
+
+PassState& pass_state() {
+  static PassState state;
+  return state;
+}
+
+hm_node* lhba_of_record(const std::vector<std::string>& fields) {
+  hm_node* node = get_node(0);
+  for (size_t i = 0; i < kKeyFields && node != nullptr; ++i) node = internal_get_node(node, fields[i].c_str(), kGroup);
+  return node;
+}
+
+// What the records that the file could not take stood for goes from the tree: their portals, and
+// the targets the pass made that are left without one.
+void take_back(const std::vector<std::string>& unwritten, const std::vector<MadeTarget>& made) {
+  for (const std::string& line : unwritten) {
+    const std::vector<std::string> f = split_record(line);
+    if (f.size() <= kTgtPortField || f[kTgtAddressField].empty() || f[kTgtPortField].empty()) continue;
+    hm_node* target = find_target(lhba_of_record(f), f[kTargetNameField].c_str());
+    hm_node* portal = target != nullptr ? find_target_portal(target, f[kTgtAddressField].c_str(), f[kTgtPortField].c_str())
+                                        : nullptr;
+    if (portal != nullptr) delete_with_records(portal);
+  }
+  for (const MadeTarget& m : made) drop_if_bare(find_target(m.lhba, m.name.c_str()), true);
 }
 
 }  // namespace
+
+// ---- the pass -------------------------------------------------------------------------------------------
+
+DiscoveryPass::DiscoveryPass() {
+  if (!files_.outermost()) return;
+  pass_state().on = true;
+  use_target_index(true);
+}
+
+DiscoveryPass::~DiscoveryPass() { finish(kStatusOk); }
+
+uint32_t DiscoveryPass::finish(uint32_t result) {
+  if (finished_ || !files_.outermost()) {
+    finished_ = true;
+    return result;
+  }
+  finished_ = true;
+  std::vector<std::string> unwritten;
+  const bool written = files_.finish(&unwritten);
+  std::vector<MadeTarget> made;
+  made.swap(pass_state().made);
+  pass_state().on = false;
+  if (!written) take_back(unwritten, made);
+  use_target_index(false);
+  return written ? result : saved_file_failed(msg::kSavedFileFoundNotAdded, kSaveTargetFile, "targets found");
+}
+
+void DiscoveryPass::made_target(hm_node* lhba, const std::string& name) {
+  if (pass_state().on) pass_state().made.push_back({lhba, name});
+}
 
 // ---- send-target portals ----------------------------------------------------------------------------
 
@@ -270,6 +338,7 @@ uint32_t BuildTargetInfoList(const uint8_t* list, size_t size, hm_node* lhba, hm
     const bool created = target == nullptr;
     if (created) target = setup_target(lhba, t.name.c_str(), BuilderArgs{stp, action, params}, 1);
     if (target == nullptr) continue;
+    if (created) DiscoveryPass::made_target(lhba, t.name);
     ++added;
     bool first_record = created;
     for (const ListedPortal& p : t.portals) {
@@ -285,7 +354,9 @@ uint32_t BuildTargetInfoList(const uint8_t* list, size_t size, hm_node* lhba, hm
   return kStatusOk;
 }
 
-uint32_t discover_targets(hm_node* stp, hm_node* action, char params[6][256]) {
+namespace {
+
+uint32_t discover_through(hm_node* stp, hm_node* action, char params[6][256]) {
   hm_node* lhba = ancestor_named(stp, kGroupLogicalHBA);
   hm_node* phba = ancestor_named(stp, kGroupiSCSIPhysicalHBA);
   hm_node* controller = controller_of(stp);
@@ -377,6 +448,13 @@ uint32_t discover_targets(hm_node* stp, hm_node* action, char params[6][256]) {
   return result != kStatusOk ? result : logout;
 }
 
+}  // namespace
+
+uint32_t discover_targets(hm_node* stp, hm_node* action, char params[6][256]) {
+  DiscoveryPass pass;
+  return pass.finish(discover_through(stp, action, params));
+}
+
 uint32_t do_DiscoverTargets(hm_node* stp, hm_node* action, char params[6][256]) {
   if (disabled(ancestor_named(stp, kGroupLogicalHBA))) return refuse(kStatusIscsiNotEnabled, msg::kIscsiNotEnabled);
   return discover_targets(stp, action, params);
@@ -384,8 +462,9 @@ uint32_t do_DiscoverTargets(hm_node* stp, hm_node* action, char params[6][256]) 
 
 // ---- the firmware's target database -------------------------------------------------------------------
 
-uint32_t get_all_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t phba_port, uint32_t type, hm_node*,
-                         hm_node*, char[6][256]) {
+namespace {
+
+uint32_t load_firmware_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t phba_port, uint32_t type) {
   const CommandAddress at{port, static_cast<uint8_t>(domain), static_cast<uint8_t>(phba_port)};
   uint8_t current[kDiscoveryParamsSize] = {};
   if (ioctl_get_discoveryparams(at.port, current, at.domain, at.phba_port) != 0) {
@@ -436,6 +515,7 @@ uint32_t get_all_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t ph
     set_params(params, {t.name, t.portals[0].address, t.portals[0].port});
     hm_node* target = setup_target(lhba, t.name.c_str(), BuilderArgs{lhba, add_target, params}, type);
     const bool created = target != nullptr;
+    if (created) DiscoveryPass::made_target(lhba, t.name);
     if (!created) target = find_target(lhba, t.name.c_str());
     if (target == nullptr) {
       pdebug(kBackEnd, 5, "%s:find target passed\n", __func__);
@@ -452,6 +532,14 @@ uint32_t get_all_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t ph
     }
   }
   return kStatusOk;
+}
+
+}  // namespace
+
+uint32_t get_all_targets(hm_node* lhba, int32_t port, int32_t domain, int32_t phba_port, uint32_t type, hm_node*,
+                         hm_node*, char[6][256]) {
+  DiscoveryPass pass;
+  return pass.finish(load_firmware_targets(lhba, port, domain, phba_port, type));
 }
 
 // ---- the saved-target file ------------------------------------------------------------------------------
@@ -549,8 +637,10 @@ uint32_t VARU_sync_targets_with_file(hm_node* lhba) {
 
 // ---- the refresh -----------------------------------------------------------------------------------------
 
-uint32_t refresh_targets(hm_node* lhba, int32_t domain, int32_t phba_port, hm_node* discovery, hm_node* action,
-                         char params[6][256]) {
+namespace {
+
+uint32_t refresh_all(hm_node* lhba, int32_t domain, int32_t phba_port, hm_node* discovery, hm_node* action,
+                     char params[6][256]) {
   const uint32_t restored = add_target_from_file(lhba);
   const uint32_t synced = VARU_sync_targets_with_file(lhba);
   if (restored != kStatusOk || synced != kStatusOk) return kStatusFailed;
@@ -579,6 +669,14 @@ uint32_t refresh_targets(hm_node* lhba, int32_t domain, int32_t phba_port, hm_no
     return kStatusFailed;
   }
   return kStatusOk;
+}
+
+}  // namespace
+
+uint32_t refresh_targets(hm_node* lhba, int32_t domain, int32_t phba_port, hm_node* discovery, hm_node* action,
+                         char params[6][256]) {
+  DiscoveryPass pass;
+  return pass.finish(refresh_all(lhba, domain, phba_port, discovery, action, params));
 }
 
 uint32_t do_RefreshAvailableTargets(hm_node* discovery, hm_node* action, char params[6][256]) {

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/hm.h"
+#include "iscsi/saved_files.h"
 
 namespace vx {
 
@@ -20,6 +22,29 @@ constexpr uint32_t kStatusGetTargetIds = 82;
 constexpr uint32_t kStatusGetTarget = 83;
 constexpr uint32_t kStatusDiscoveryFailed = 131;
 constexpr size_t kMaxListedTargetsOldGenerations = 128;
+
+// A discovery pass (a SendTargets discovery, the refresh of all targets, the firmware's targets,
+// the start-up restore): the saved files read once and the records it stages written once, at its
+// end (SavedFilePass), and targets found by name through an index. A pass made inside another
+// joins it.
+class DiscoveryPass {
+ public:
+  DiscoveryPass();
+  ~DiscoveryPass();   // finishes, unless finish() did
+  DiscoveryPass(const DiscoveryPass&) = delete;
+  DiscoveryPass& operator=(const DiscoveryPass&) = delete;
+
+  // Ends the pass: `result`; or 1 with status 336 when the outermost pass could not write the
+  // records it staged. The tree then loses what the file does not hold: each portal those records
+  // were for, and each target the pass made that is left without a portal.
+  uint32_t finish(uint32_t result);
+  // A target this pass made.
+  static void made_target(hm_node* lhba, const std::string& name);
+
+ private:
+  SavedFilePass files_;
+  bool finished_ = false;
+};
 
 // One SendTargets discovery through a send-target portal (params[0]: one target's name, or empty
 // for all). The discovery session is always logged out. 0; else the discovery's failure (131 with

@@ -170,21 +170,17 @@ uint32_t get_level_options(hm_node* options_group) {
   const OptionLevel* level = level_of(options_group);
   std::vector<std::string> key;
   if (level == nullptr || !owner_key(*level, options_group->parent, &key)) return kStatusFailed;
-  std::vector<std::string> lines;
-  const file_store::ReadResult got = read_records(level->file, &lines);
+  std::vector<std::string> fields;
+  const file_store::ReadResult got = find_record(level->file, key, true, level->fields, &fields);
   if (got == file_store::ReadResult::kMissing) return level->missing_file;
   if (got != file_store::ReadResult::kRead) return kStatusFailed;
-  for (const std::string& line : lines) {
-    const std::vector<std::string> fields = split_record(line);
-    if (!owners_record(*level, fields, key)) continue;
-    LoginOptionTexts o;
-    for (size_t i = 0; i < kOptionCount; ++i) o.values[i] = fields[field_of(*level, i)];
-    for (size_t i : {kOptChapParam, kOptHeaderParam, kOptDataParam}) {
-      if (o.values[i].empty()) o.values[i] = "Prohibited";
-    }
-    return write_login_option_texts(options_group, o) ? kStatusOk : kStatusFailed;
+  if (fields.empty()) return kStatusOk;
+  LoginOptionTexts o;
+  for (size_t i = 0; i < kOptionCount; ++i) o.values[i] = fields[field_of(*level, i)];
+  for (size_t i : {kOptChapParam, kOptHeaderParam, kOptDataParam}) {
+    if (o.values[i].empty()) o.values[i] = "Prohibited";
   }
-  return kStatusOk;
+  return write_login_option_texts(options_group, o) ? kStatusOk : kStatusFailed;
 }
 
 uint32_t set_level_options(hm_node* options_group, const std::vector<OptionValue>& values) {

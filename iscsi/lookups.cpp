@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "access/fw_commands.h"
 #include "access/transport.h"
@@ -45,6 +46,22 @@ bool property_is(hm_node* group, const char* name, const std::string& want, bool
   return ignore_case ? equal_nocase(value, want) : value == want;
 }
 
+// By logical HBA: the folded names of its targets -> their tags.
+struct TargetIndex {
+  bool on = false;
+  std::unordered_map<hm_node*, std::unordered_map<std::string, int32_t>> by_lhba;
+};
+
+TargetIndex& target_index() {
+  static TargetIndex index;
+  return index;
+}
+
+std::string folded(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
 }  // namespace
 
 std::string field_text(const char* field, size_t size) { return std::string(field, ::strnlen(field, size)); }
@@ -66,7 +83,29 @@ std::string secret_text(const uint8_t* bytes, uint16_t length) {
 // ---- lookups ----------------------------------------------------------------------------------------
 
 hm_node* find_target(hm_node* lhba, const char* name) {
-  return name == nullptr ? nullptr : get_matchnode_by_propvalue(lhba, kGroupTarget, kPropTargetISCSIName, name);
+  TargetIndex& index = target_index();
+  lhba = resolve_link(lhba);
+  if (name == nullptr || lhba == nullptr) return nullptr;
+  if (!index.on) return get_matchnode_by_propvalue(lhba, kGroupTarget, kPropTargetISCSIName, name);
+  auto [names, made] = index.by_lhba.try_emplace(lhba);
+  for (hm_node* t = made ? get_first_instance(lhba, kGroupTarget) : nullptr; t != nullptr; t = next_instance(t)) {
+    names->second.emplace(folded(cached_value(t, kPropTargetISCSIName)), t->tag);
+  }
+  auto hit = names->second.find(folded(name));
+  if (hit == names->second.end()) return nullptr;
+  // A target deleted since has left its tag behind, maybe to another node by now.
+  hm_node* t = get_node(hit->second);
+  if (t != nullptr && t->kind == kGroup && t->parent == lhba && std::strcmp(t->name, kGroupTarget) == 0 &&
+      equal_nocase(cached_value(t, kPropTargetISCSIName), name)) {
+    return t;
+  }
+  names->second.erase(hit);
+  return nullptr;
+}
+
+void use_target_index(bool on) {
+  target_index().on = on;
+  target_index().by_lhba.clear();
 }
 
 uint32_t validate_target_portal(hm_node* target, int32_t* out_number, const char* ip, const char* port) {
@@ -169,6 +208,11 @@ hm_node* setup_target(hm_node* lhba, const char* name, const BuilderArgs& args, 
       internal_get_node(lhba, kGroupInitiatorLoginOptions, kGroup) == nullptr) {
     delete_with_records(target);
     return nullptr;
+  }
+  // An index not made yet for this logical HBA finds the new target with the others by its walk.
+  auto names = target_index().by_lhba.find(resolve_link(lhba));
+  if (names != target_index().by_lhba.end()) {
+    names->second[folded(cached_value(target, kPropTargetISCSIName))] = target->tag;
   }
   return target;
 }

@@ -24,7 +24,11 @@ struct BuilderArgs {
 };
 
 // ---- lookups (a missing group or an empty ring is "not found"; no status is set) --------------------
+// The target of that name (case ignored). While the target index is on (a discovery pass), found
+// through an index of each logical HBA's targets, made by one walk and kept by setup_target.
 hm_node* find_target(hm_node* lhba, const char* name);
+// Turns the target index on, or off (and forgets it).
+void use_target_index(bool on);
 // 0 with the portal's instance number; 1 when no portal has the address (and the port, unless empty).
 uint32_t validate_target_portal(hm_node* target, int32_t* out_number, const char* ip, const char* port);
 // An empty address or port matches any.

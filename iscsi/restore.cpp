@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "access/host.h"
 #include "iscsi/common.h"
+#include "iscsi/discovery.h"
 #include "iscsi/login_block.h"
 #include "iscsi/lookups.h"
 #include "iscsi/saved_files.h"
@@ -61,6 +63,7 @@ struct FileRecords {
   std::map<std::string, std::vector<std::string>> by_key;
 };
 struct Snapshot {
+  std::unique_ptr<DiscoveryPass> pass;
   bool active = false;
   FileRecords initiators;
   FileRecords targets;
@@ -229,6 +232,7 @@ uint32_t VARU_set_stp_loginopts_prop(char* adapter_key, char* phba_key, char* lh
 
 void begin_saved_file_restore() {
   Snapshot& s = snapshot();
+  s.pass = std::make_unique<DiscoveryPass>();
   load(kInitiatorOptionsFile, &s.initiators);
   load(kSaveTargetFile, &s.targets);
   load(kSavePortalFile, &s.portals);
@@ -238,19 +242,22 @@ void begin_saved_file_restore() {
 
 uint32_t end_saved_file_restore() {
   Snapshot& s = snapshot();
-  s.active = false;
+  std::unique_ptr<DiscoveryPass> pass = std::move(s.pass);
   std::map<std::string, size_t> dropped;
   for (const std::string& line : s.dropped) ++dropped[line];
   s = Snapshot{};
-  if (dropped.empty()) return kStatusOk;
-  const bool written = rewrite_records(kSaveTargetFile, [&](std::string& line) {
-    auto it = dropped.find(line);
-    if (it == dropped.end() || it->second == 0) return true;
-    --it->second;
-    return false;
-  });
+  const bool written = dropped.empty() || rewrite_records(
+                                              kSaveTargetFile,
+                                              [&](std::string& line) {
+                                                auto it = dropped.find(line);
+                                                if (it == dropped.end() || it->second == 0) return true;
+                                                --it->second;
+                                                return false;
+                                              },
+                                              nullptr, Write::kStaged);
   if (!written) pdebug(kBackEnd, 3, "%s: Failed to get a file lock for temp_tgt.txt\n", __func__);
-  return written ? kStatusOk : kStatusFailed;
+  const uint32_t result = written ? kStatusOk : kStatusFailed;
+  return pass != nullptr ? pass->finish(result) : result;
 }
 
 }  // namespace vx

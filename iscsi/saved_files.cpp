@@ -15,8 +15,6 @@
 namespace vx {
 namespace {
 
-// The files hold CHAP names and secrets in clear text: only their owner reads them.
-constexpr mode_t kSavedFileMode = kSecretFileMode;
 constexpr const char* kCorruptSuffix = ".corrupt";
 
 int32_t number_of(hm_node* node, const char* group) {
@@ -136,114 +134,6 @@ bool record_matches(const std::vector<std::string>& fields, const std::vector<st
   return true;
 }
 
-file_store::ReadResult read_records(const char* file, std::vector<std::string>* lines) {
-  lines->clear();
-  std::string content;
-  const file_store::ReadResult got = file_store::read(host_path(file), &content);
-  if (got != file_store::ReadResult::kRead) return got;
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
-    if (end == std::string::npos) end = content.size();
-    if (end > start) lines->push_back(content.substr(start, end - start));
-    start = end + 1;
-  }
-  return got;
-}
-
-namespace {
-
-bool fields_safe(const char* file, const std::vector<std::string>& fields) {
-  for (const std::string& field : fields) {
-    if (!record_safe(field)) {
-      pdebug(kBackEnd, 3, "%s:a value of the record for %s holds a comma or a control character.\n", __func__, file);
-      return false;
-    }
-  }
-  return true;
-}
-
-// Appends lines under the file's lock; `unless` (when not empty) names a record whose presence
-// stops the append.
-Appended append_under_lock(const char* file, const std::string& lines, const std::vector<std::string>& unless) {
-  bool present = false;
-  // A last line left without its newline (a file edited by hand) stays a line of its own.
-  const bool written = file_store::update_file(
-      host_path(file),
-      [&](std::string& content, bool) {
-        size_t start = 0;
-        while (!unless.empty() && !present && start < content.size()) {
-          size_t end = content.find('\n', start);
-          if (end == std::string::npos) end = content.size();
-          present = record_matches(split_record(content.substr(start, end - start)), unless, false);
-          start = end + 1;
-        }
-        if (present) return false;
-        if (!content.empty() && content.back() != '\n') content += '\n';
-        content += lines;
-        return true;
-      },
-      kSavedFileMode);
-  if (present) return Appended::kPresent;
-  if (written) return Appended::kWritten;
-  pdebug(kBackEnd, 3, "%s:Failed to write %s.\n", __func__, file);
-  return Appended::kFailed;
-}
-
-}  // namespace
-
-bool append_record(const char* file, const std::vector<std::string>& fields) {
-  return fields_safe(file, fields) && append_under_lock(file, join_record(fields) + '\n', {}) == Appended::kWritten;
-}
-
-Appended append_unique_record(const char* file, const std::vector<std::string>& fields,
-                              const std::vector<std::string>& unless) {
-  if (!fields_safe(file, fields)) return Appended::kFailed;
-  return append_under_lock(file, join_record(fields) + '\n', unless);
-}
-
-bool append_lines(const char* file, const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + '\n';
-  return lines.empty() || append_under_lock(file, text, {}) == Appended::kWritten;
-}
-
-bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep,
-                     std::vector<std::string>* removed) {
-  bool unchanged = false;
-  std::vector<std::string> dropped;
-  const bool written = file_store::update_file(
-      host_path(file),
-      [&](std::string& content, bool existed) {
-        if (!existed) return false;
-        std::string out;
-        size_t start = 0;
-        while (start < content.size()) {
-          size_t end = content.find('\n', start);
-          if (end == std::string::npos) end = content.size();
-          std::string line = content.substr(start, end - start);
-          start = end + 1;
-          if (line.empty()) continue;
-          if (keep(line)) {
-            out += line + "\n";
-          } else {
-            dropped.push_back(line);
-          }
-        }
-        unchanged = out == content;
-        if (unchanged) return false;
-        content = std::move(out);
-        return true;
-      },
-      kSavedFileMode);
-  if (!written && !unchanged) {
-    pdebug(kBackEnd, 3, "%s:Failed to rewrite %s.\n", __func__, file);
-    return false;
-  }
-  if (removed != nullptr) removed->insert(removed->end(), dropped.begin(), dropped.end());
-  return true;
-}
-
 std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const char* name, const char* address,
                                           const char* port, uint32_t isid) {
   return record_key(lhba_instance_key(lhba), mode, name, address, port, isid);
@@ -261,8 +151,8 @@ bool remove_records(const char* file, const std::vector<std::vector<std::string>
         return true;
       },
       removed);
-  std::string content;
-  return written || file_store::read(host_path(file), &content) == file_store::ReadResult::kMissing;
+  std::vector<std::string> lines;
+  return written || read_records(file, &lines) == file_store::ReadResult::kMissing;
 }
 
 uint32_t saved_file_failed(const char* format, const char* file, const char* what) {
@@ -307,19 +197,15 @@ uint32_t VARU_check_for_duplicate_entry_in_file(int32_t adapter, int32_t phba, i
                                                 const char* address, const char* port, uint32_t mode, uint32_t isid) {
   if (mode != kTargetRecords && mode != kPortalRecords) return 0;
   const std::vector<std::string> key = record_key(instance_key(adapter, phba, lhba), mode, name, address, port, isid);
-  std::vector<std::string> lines;
-  if (read_records(mode == kTargetRecords ? kSaveTargetFile : kSavePortalFile, &lines) !=
+  std::vector<std::string> found;
+  if (find_record(mode == kTargetRecords ? kSaveTargetFile : kSavePortalFile, key, false, 0, &found) !=
       file_store::ReadResult::kRead) {
     pdebug(kBackEnd, 6, "%s:Failed to open file.\n", __func__);
     return 0;
   }
-  for (const std::string& line : lines) {
-    if (record_matches(split_record(line), key, false)) {
-      pdebug(kBackEnd, 6, "%s:Duplicate enrty found.\n", __func__);
-      return 1;
-    }
-  }
-  return 0;
+  if (found.empty()) return 0;
+  pdebug(kBackEnd, 6, "%s:Duplicate enrty found.\n", __func__);
+  return 1;
 }
 
 uint32_t VARU_add_target_into_file(hm_node* lhba, hm_node* target, const char* name, const char* address,
@@ -333,8 +219,9 @@ uint32_t VARU_add_target_into_file(hm_node* lhba, hm_node* target, const char* n
   TargetRecordValues v;
   if (!read_target_values(lhba, target, source, &v)) return kStatusFailed;
   v.target_name = name;
+  // A pass writes the records of the portals it finds when it ends.
   switch (append_unique_record(kSaveTargetFile, target_record(key, v, address, port, ""),
-                               record_key(key, kTargetRecords, name, address, port, kAnyIsid))) {
+                               record_key(key, kTargetRecords, name, address, port, kAnyIsid), Write::kStaged)) {
     case Appended::kPresent:
       pdebug(kBackEnd, 5, "%s:found duplicate_target\n", __func__);
       return kStatusOk;
@@ -388,15 +275,13 @@ uint32_t VARU_sync_stp_with_file(hm_node* adapter, hm_node* phba, hm_node* stp, 
       port == nullptr) {
     return kStatusFailed;
   }
-  const std::vector<std::string> key = instance_key(instance_number(adapter), instance_number(phba), 0);
-  std::vector<std::string> lines;
-  if (read_records(kSavePortalFile, &lines) != file_store::ReadResult::kRead) return kStatusFailed;
-  std::vector<std::string> fields;
-  for (const std::string& line : lines) {
-    if (VARU_get_iscsi_data_from_file(line, key, &fields, kPortalRecordFields, kKeyFields) != 0) continue;
-    if (equal_nocase(fields[3], address) && equal_nocase(fields[4], port)) return kStatusOk;
-  }
-  return kStatusFailed;
+  std::vector<std::string> key = instance_key(instance_number(adapter), instance_number(phba), 0);
+  key.push_back(address);
+  key.push_back(port);
+  std::vector<std::string> found;
+  return find_record(kSavePortalFile, key, true, 0, &found) == file_store::ReadResult::kRead && !found.empty()
+             ? kStatusOk
+             : kStatusFailed;
 }
 
 uint32_t VARU_check_for_corrupted_database() {

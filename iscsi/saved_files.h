@@ -48,8 +48,17 @@ std::vector<std::string> split_record(const std::string& line);
 std::string join_record(const std::vector<std::string>& fields);
 // True when the record's leading fields equal the key's, field by field.
 bool record_matches(const std::vector<std::string>& fields, const std::vector<std::string>& key, bool ignore_case);
+// How a change made during a discovery pass reaches its file: a staged change at the end of the
+// pass, a durable one at once (a record that the adapter's state depends on). Outside a pass every
+// change is written at once.
+enum class Write { kDurable, kStaged };
 // The non-empty lines of a file, without their newlines.
 file_store::ReadResult read_records(const char* file, std::vector<std::string>* lines);
+// The fields of the first record whose leading fields match `key` (case ignored or not) and, when
+// `field_count` is not 0, that has exactly that many fields; *found is left empty without one.
+// Answers what the file's read gave.
+file_store::ReadResult find_record(const char* file, const std::vector<std::string>& key, bool ignore_case,
+                                   size_t field_count, std::vector<std::string>* found);
 // Appends one record; false (nothing written) when a field holds a comma or a control character,
 // or when the file cannot be written.
 bool append_record(const char* file, const std::vector<std::string>& fields);
@@ -57,14 +66,38 @@ bool append_record(const char* file, const std::vector<std::string>& fields);
 // the append are made under the file's lock, so that two processes never both append it.
 enum class Appended { kWritten, kPresent, kFailed };
 Appended append_unique_record(const char* file, const std::vector<std::string>& fields,
-                              const std::vector<std::string>& unless);
+                              const std::vector<std::string>& unless, Write how = Write::kDurable);
 // Appends lines taken out of a file back to it (the undo of a removal); false when not written.
 bool append_lines(const char* file, const std::vector<std::string>& lines);
 // Rewrites a file: `keep` sees each non-empty line (it may change it) and says whether it stays;
 // the lines it drops are added to *removed when given. A rewrite that changes nothing writes
 // nothing. False when the file is missing or unreadable (nothing is written) or the write fails.
 bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep,
-                     std::vector<std::string>* removed = nullptr);
+                     std::vector<std::string>* removed = nullptr, Write how = Write::kDurable);
+
+// A discovery pass over the three saved files (a SendTargets discovery, the refresh of all
+// targets, the start-up restore). The outermost pass locks each file and reads it once; while it
+// lasts, this thread's readers and writers of the files are served from what it read (lookups
+// through indexes), and staged changes are written when it ends, each changed file as one replace.
+// The locks are held from the read to the write: no other process interleaves. A pass made while
+// another is under way in this thread joins it.
+class SavedFilePass {
+ public:
+  SavedFilePass();
+  ~SavedFilePass();   // finishes, unless finish() did
+  SavedFilePass(const SavedFilePass&) = delete;
+  SavedFilePass& operator=(const SavedFilePass&) = delete;
+
+  bool outermost() const { return outermost_; }
+  // Writes what the pass staged and lets the files go (an inner pass: nothing, true). False when a
+  // file could not be written: it keeps what it had, and *unwritten (when given) gets the target
+  // records staged since the last write of the saved-target file.
+  bool finish(std::vector<std::string>* unwritten = nullptr);
+
+ private:
+  bool outermost_ = false;
+  bool finished_ = false;
+};
 
 // The key of a mode's records of `lhba` (as VARU_remove_entry_from_file and the duplicate check
 // build it; ISID kAnyIsid leaves the ISID out).

@@ -432,16 +432,12 @@ uint32_t do_DeleteTargetPortal(hm_node* target, hm_node*, char params[6][256]) {
 uint32_t get_target_type(hm_node* target) {
   std::string name;
   if (!read_property(target, kPropTargetISCSIName, &name)) return kStatusFailed;
-  const std::vector<std::string> key = lhba_instance_key(target);
-  std::vector<std::string> lines;
-  if (read_records(kSaveTargetFile, &lines) != file_store::ReadResult::kRead) return kStatusOk;
-  std::vector<std::string> fields;
-  for (const std::string& line : lines) {
-    if (VARU_get_iscsi_data_from_file(line, key, &fields, kTargetRecordFields, kKeyFields) != 0) continue;
-    if (!equal_nocase(fields[kTargetNameField], name)) continue;
-    if (fields[kTargetTypeField].empty()) break;
-    set_cached(target, kPropTargetType, fields[kTargetTypeField].substr(0, kTargetTypeMax));
-    break;
+  std::vector<std::string> key = lhba_instance_key(target);
+  key.push_back(name);
+  std::vector<std::string> found;
+  find_record(kSaveTargetFile, key, true, 0, &found);
+  if (found.size() > kTargetTypeField && !found[kTargetTypeField].empty()) {
+    set_cached(target, kPropTargetType, found[kTargetTypeField].substr(0, kTargetTypeMax));
   }
   return kStatusOk;
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <mutex>
 
 namespace vx::file_store {
@@ -22,33 +23,11 @@ std::recursive_mutex& store_mutex() {
   return m;
 }
 
-// Holds the in-process mutex and the whole-file lock for one change.
-class FileLock {
- public:
-  explicit FileLock(const std::string& path) : guard_(store_mutex()) {
-    std::string lock_path = path + ".lock";
-    fd_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) return;
-    struct flock fl {};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    while (::fcntl(fd_, F_SETLKW, &fl) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
-        return;
-      }
-    }
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);   // closing drops the fcntl lock
-  }
-  bool held() const { return fd_ >= 0; }
-
- private:
-  std::lock_guard<std::recursive_mutex> guard_;
-  int fd_ = -1;
-};
+// The lock files this process holds, by path, with their descriptor and the number of holders.
+std::map<std::string, std::pair<int, int>>& held_locks() {
+  static std::map<std::string, std::pair<int, int>> locks;
+  return locks;
+}
 
 bool write_all(int fd, const std::string& content) {
   size_t done = 0;
@@ -61,26 +40,6 @@ bool write_all(int fd, const std::string& content) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-ReadResult read_unlocked(const std::string& path, std::string* out) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
-  std::string data;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = system_calls().read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return ReadResult::kFailed;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  *out = std::move(data);
-  return ReadResult::kRead;
 }
 
 // After a rename the new directory entry is durable only once the directory itself is synced.
@@ -110,10 +69,79 @@ bool replace_unlocked(const std::string& path, const std::string& content, mode_
 
 }  // namespace
 
+ReadResult read_unlocked(const std::string& path, std::string* out, struct stat* seen) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  if (seen != nullptr && ::fstat(fd, seen) != 0) {
+    ::close(fd);
+    return ReadResult::kFailed;
+  }
+  std::string data;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = system_calls().read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return ReadResult::kFailed;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  *out = std::move(data);
+  return ReadResult::kRead;
+}
+
+bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
+                   const std::function<bool(int fd)>& finish) {
+  const std::string tmp = path + ".tmp";
+  // Written in place and cut to length, never truncated to zero first: a file cut to zero has its
+  // data flushed at close by some file systems.
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool ok = write_all(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
+            ::fchmod(fd, mode) == 0 && finish(fd);
+  ok = (::close(fd) == 0) && ok;
+  if (!ok) return false;
+  if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) return true;
+  return ::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
+FileLock::FileLock(const std::string& path) : guard_(store_mutex()), lock_path_(path + ".lock") {
+  auto held = held_locks().find(lock_path_);
+  if (held != held_locks().end()) {
+    ++held->second.second;
+    fd_ = held->second.first;
+    return;
+  }
+  fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  while (::fcntl(fd_, F_SETLKW, &fl) != 0) {
+    if (errno != EINTR) {
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+  held_locks()[lock_path_] = {fd_, 1};
+}
+
+FileLock::~FileLock() {
+  if (fd_ < 0) return;
+  auto held = held_locks().find(lock_path_);
+  if (--held->second.second > 0) return;
+  held_locks().erase(held);
+  ::close(fd_);   // closing drops the fcntl lock
+}
+
 ReadResult read(const std::string& path, std::string* out) {
   if (out == nullptr) return ReadResult::kFailed;
   FileLock lock(path);
-  return read_unlocked(path, out);
+  return read_unlocked(path, out, nullptr);
 }
 
 bool read_file(const std::string& path, std::string* out) { return read(path, out) == ReadResult::kRead; }
@@ -128,7 +156,7 @@ bool update_file(const std::string& path, const std::function<bool(std::string&,
   FileLock lock(path);
   if (!lock.held()) return false;
   std::string content;
-  const ReadResult got = read_unlocked(path, &content);
+  const ReadResult got = read_unlocked(path, &content, nullptr);
   if (got == ReadResult::kFailed) return false;
   const bool existed = got == ReadResult::kRead;
   if (!existed) content.clear();
@@ -143,6 +171,16 @@ bool append(const std::string& path, const std::string& text, mode_t mode) {
     content += text;
     return true;
   }, mode);
+}
+
+HeldFile::HeldFile(const std::string& path) : path_(path), lock_(path) {}
+
+ReadResult HeldFile::read(std::string* out) const {
+  return out != nullptr ? read_unlocked(path_, out) : ReadResult::kFailed;
+}
+
+bool HeldFile::replace(const std::string& content, mode_t mode) const {
+  return locked() && replace_unlocked(path_, content, mode);
 }
 
 bool move_aside(const std::string& path, const std::string& to) {

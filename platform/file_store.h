@@ -5,9 +5,11 @@
 // returned.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace vx::file_store {
@@ -38,6 +40,59 @@ bool append(const std::string& path, const std::string& text, mode_t mode = 0644
 // Renames `path` to `to` under the locks of `path` (a file at `to` is replaced) and syncs the
 // directory. False when `path` is missing or the rename fails.
 bool move_aside(const std::string& path, const std::string& to);
+
+// ---- the steps, for a store that keeps a file's content its own way (the simulated adapter's state,
+// which stands in for a device, not for a disk) ---------------------------------------------------
+
+// The locks of one change of `path` for the object's life: the in-process mutex and the whole-file
+// lock on "<path>.lock". Not held when the lock file cannot be opened (its directory is missing).
+// Nested holders of one path in this process share its descriptor: fcntl drops a process's lock
+// on a file when any of its descriptors of that file is closed.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  std::lock_guard<std::recursive_mutex> guard_;
+  std::string lock_path_;
+  int fd_ = -1;
+};
+
+// read() without the locks: a file is only ever replaced whole, never written in place. *seen (when
+// given) gets the status of the very file read.
+ReadResult read_unlocked(const std::string& path, std::string* out, struct stat* seen = nullptr);
+
+// Writes the content over "<path>.tmp" in place, runs `finish` on it while open (false stops), and
+// swaps it with the file in one step (renameat2 RENAME_EXCHANGE; a rename where the file is missing
+// or the file system cannot swap). Nothing is fsync'd and no file is made or removed once both
+// exist: the previous content stays in the temporary file, which the next change overwrites. Hence
+// readers must hold the FileLock too. The caller holds the FileLock.
+bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
+                   const std::function<bool(int fd)>& finish);
+
+// A file locked for a span of work (a pass over its records): read once, then replaced as often as
+// needed, all under the one lock taken here and released when the object goes. The store's other
+// calls on the same path, made meanwhile by this process, share that lock.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path);
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool locked() const { return lock_.held(); }
+  // As read() (also when the lock could not be had, as read() does).
+  ReadResult read(std::string* out) const;
+  // As write_file: a temporary file, fsync, rename, directory sync; false leaves the file as it was.
+  bool replace(const std::string& content, mode_t mode = 0644) const;
+
+ private:
+  std::string path_;
+  FileLock lock_;
+};
 
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
 // directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.

@@ -163,6 +163,8 @@ int real_run_program(const std::vector<std::string>& argv, int timeout_seconds) 
   return ok ? wait_for(child, timeout_seconds) : -1;
 }
 
+int real_gettimeofday(struct timeval* now) { return ::gettimeofday(now, nullptr); }
+
 }  // namespace
 
 ProgramRunner& program_runner() {
@@ -171,7 +173,7 @@ ProgramRunner& program_runner() {
 }
 
 HostOps& host_ops() {
-  static HostOps ops{real_open, real_close, real_ioctl, real_system};
+  static HostOps ops{real_open, real_close, real_ioctl, real_system, real_gettimeofday};
   return ops;
 }
 

@@ -5,6 +5,7 @@
 // With neither set, the real paths and the real system calls are used.
 #pragma once
 
+#include <sys/time.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -20,6 +21,9 @@ struct HostOps {
   int (*close)(int fd);
   int (*ioctl)(int fd, unsigned long request, void* arg);
   int (*system)(const char* command);
+  // The time of day of every interval the library measures (the 10GBASE-T refresh, stopwatches);
+  // tests set and advance it.
+  int (*gettimeofday)(struct timeval* now);
 };
 
 // The table in force. Tests swap single entries for a scope with ScopedHostOp.

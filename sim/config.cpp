@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -300,6 +302,7 @@ void read_ids(const json& obj, Adapter& a, const std::string& where) {
 constexpr const char* kSpeedNames[] = {"10Mb", "100Mb", "1Gb", "10Gb", "20Gb", "40Gb"};
 constexpr const char* kDcbxRecordKeys[kDcbxRecords] = {"admin", "operational", "peer"};
 constexpr size_t kMaxAppTlvEntry = 14;
+constexpr size_t kMaxFruBytes = 1280;   // both blocks the library reads
 
 const json& list_of(const json& obj, const char* key, const std::string& where);
 
@@ -359,6 +362,178 @@ std::vector<AppTlv> read_app_tlvs(const json& record, const std::string& where) 
   return tlvs;
 }
 
+// ---- live port and adapter settings (sim/live_state.h keeps what writes change) ---------------------
+
+struct NamedBit {
+  const char* name;
+  uint32_t bit;
+};
+constexpr NamedBit kFeatureFlags[] = {{"enabled", 1u << 0},  {"advertise", 1u << 1},        {"willing", 1u << 2},
+                                      {"synced", 1u << 3},   {"not_operational", 1u << 30}, {"error", 1u << 31}};
+constexpr NamedBit kLldpTlvs[] = {{"port_description", 1}, {"system_name", 2}, {"system_description", 4},
+                                  {"system_capabilities", 8}};
+constexpr const char* kDcbxModeNames[] = {"CEE", "CIN", "Auto-CEE", "Auto-IEEE"};
+constexpr size_t kMaxLldpText = 255;
+
+uint32_t read_bits(const json& obj, const char* key, const NamedBit* names, size_t count, uint32_t fallback,
+                   const std::string& where) {
+  if (!has(obj, key)) return fallback;
+  const json& list = obj.at(key);
+  if (!list.is_array()) fail(where, std::string(key) + " must be a list of names");
+  uint32_t bits = 0;
+  for (const json& item : list) {
+    const NamedBit* found = nullptr;
+    for (size_t i = 0; i < count && item.is_string(); ++i) {
+      if (item.get<std::string>() == names[i].name) found = &names[i];
+    }
+    if (found == nullptr) fail(where, std::string(key) + " holds an unknown name");
+    bits |= found->bit;
+  }
+  return bits;
+}
+
+bool read_bool(const json& obj, const char* key, bool fallback, const std::string& where) {
+  if (!has(obj, key)) return fallback;
+  if (!obj.at(key).is_boolean()) fail(where, std::string(key) + " must be true or false");
+  return obj.at(key).get<bool>();
+}
+
+std::array<uint8_t, 8> read_eight(const json& obj, const char* key, uint8_t max, const std::string& where) {
+  std::array<uint8_t, 8> out{};
+  if (!has(obj, key)) return out;
+  const json& list = obj.at(key);
+  if (!list.is_array() || list.size() != out.size()) fail(where, std::string(key) + " must list 8 numbers");
+  for (size_t i = 0; i < out.size(); ++i) {
+    const json item = json{{"v", list[i]}};
+    out[i] = static_cast<uint8_t>(read_uint(item, "v", 0, max, where + "." + key));
+  }
+  return out;
+}
+
+DcbxRecordSettings read_dcbx_record(const json& obj, const std::string& where) {
+  DcbxRecordSettings r;
+  const size_t flags = std::size(kFeatureFlags);
+  r.pg_flags = read_bits(obj, "pg", kFeatureFlags, flags, 0, where);
+  r.pfc_flags = read_bits(obj, "pfc", kFeatureFlags, flags, 0, where);
+  r.app_flags = read_bits(obj, "app", kFeatureFlags, flags, 0, where);
+  r.qcn_flags = read_bits(obj, "qcn", kFeatureFlags, flags, 0, where);
+  r.bandwidth = read_eight(obj, "bandwidth", 255, where);
+  r.groups = read_eight(obj, "groups", 15, where);
+  r.pfc_priorities = static_cast<uint8_t>(read_uint(obj, "pfc_priorities", 0, 0xFF, where));
+  r.num_pgs = static_cast<uint8_t>(read_uint(obj, "num_pgs", 3, 0xFF, where));
+  r.cnpv = static_cast<uint8_t>(read_uint(obj, "cnpv", 0, 0xFF, where));
+  r.ready = static_cast<uint8_t>(read_uint(obj, "ready", 0, 0xFF, where));
+  return r;
+}
+
+LldpSettings read_lldp_side(const json& obj, bool local, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  LldpSettings l;
+  if (!local) l.switches = 0;
+  l.switches = static_cast<uint8_t>((read_bool(obj, "tx", (l.switches & 1) != 0, where) ? 1 : 0) |
+                                    (read_bool(obj, "rx", (l.switches & 2) != 0, where) ? 2 : 0));
+  l.tlvs = static_cast<uint8_t>(read_bits(obj, "tlvs", kLldpTlvs, std::size(kLldpTlvs), local ? 0x0F : 0, where));
+  l.chassis_id = read_text(obj, "chassis_id", "", kMaxLldpText, where);
+  l.chassis_type = static_cast<uint32_t>(read_uint(obj, "chassis_type", 0, 0xFFFFFFFFu, where));
+  l.port_id = read_text(obj, "port_id", "", kMaxLldpText, where);
+  l.port_type = static_cast<uint32_t>(read_uint(obj, "port_type", 0, 0xFFFFFFFFu, where));
+  l.ttl = static_cast<uint32_t>(read_uint(obj, "ttl", 0, 0xFFFFFFFFu, where));
+  l.capabilities = static_cast<uint32_t>(read_uint(obj, "capabilities", 0, 0xFFFFFFFFu, where));
+  l.system_name = read_text(obj, "system_name", "", kMaxLldpText, where);
+  l.system_description = read_text(obj, "system_description", "", kMaxLldpText, where);
+  l.port_description = read_text(obj, "port_description", "", kMaxLldpText, where);
+  return l;
+}
+
+void read_port_live(const json& obj, PortSettings& p, const std::string& where) {
+  const std::string state = read_text(obj, "state", "Enabled", 8, where);
+  if (state != "Enabled" && state != "Disabled") fail(where, "state must be \"Enabled\" or \"Disabled\"");
+  p.enabled = state == "Enabled";
+  if (has(obj, "link_speed")) p.link_speed = static_cast<int>(read_uint(obj, "link_speed", 0, 0xFF, where));
+  p.speed_code = static_cast<uint16_t>(read_uint(obj, "speed_code", 0, 0xFFFF, where));
+  p.dac_length = static_cast<uint16_t>(read_uint(obj, "dac_length", 0, 0xFFFF, where));
+  const std::string beacon = read_text(obj, "beacon", "off", 11, where);
+  if (beacon != "off" && beacon != "on" && beacon != "unsupported") {
+    fail(where, "beacon must be \"off\", \"on\" or \"unsupported\"");
+  }
+  p.beacon = beacon == "on" ? kBeaconOn : beacon == "off" ? kBeaconOff : kBeaconUnsupported;
+  p.tx_throttle = static_cast<uint32_t>(read_uint(obj, "tx_throttle", 2, 0xFFFFFFFFu, where));
+  if (has(obj, "nvp") && obj.at("nvp").is_string() && obj.at("nvp").get<std::string>() == "unsupported") {
+    p.nvp = kNvpUnsupported;
+  } else {
+    p.nvp = static_cast<int64_t>(read_uint(obj, "nvp", 72, 0xFFFFFFFFu, where));
+  }
+  if (has(obj, "flow_control")) {
+    const json& fc = obj.at("flow_control");
+    if (!fc.is_object()) fail(where, "flow_control must be an object");
+    p.flow_tx = read_bool(fc, "tx", true, where + ".flow_control");
+    p.flow_rx = read_bool(fc, "rx", true, where + ".flow_control");
+  }
+  p.operating_mode = static_cast<uint8_t>(read_uint(obj, "operating_mode", 1, 7, where));
+  if (has(obj, "lldp")) {
+    const json& lldp = obj.at("lldp");
+    if (!lldp.is_object()) fail(where, "lldp must be an object");
+    const json empty = json::object();
+    p.lldp_local = read_lldp_side(lldp.contains("local") ? lldp.at("local") : empty, true, where + ".lldp.local");
+    p.lldp_peer = read_lldp_side(lldp.contains("peer") ? lldp.at("peer") : empty, false, where + ".lldp.peer");
+    const json& stats = lldp.contains("stats") ? lldp.at("stats") : empty;
+    if (!stats.is_object()) fail(where, "lldp.stats must be an object");
+    const std::string at = where + ".lldp.stats";
+    p.lldp_stats = LldpCounters{static_cast<uint32_t>(read_uint(stats, "tx", 0, 0xFFFFFFFFu, at)),
+                                static_cast<uint32_t>(read_uint(stats, "rx", 0, 0xFFFFFFFFu, at)),
+                                static_cast<uint32_t>(read_uint(stats, "dropped", 0, 0xFFFFFFFFu, at)),
+                                static_cast<uint32_t>(read_uint(stats, "unrecognized", 0, 0xFFFFFFFFu, at)),
+                                static_cast<uint32_t>(read_uint(stats, "organizational", 0, 0xFFFFFFFFu, at))};
+  }
+  if (!has(obj, "dcbx")) return;
+  const json& dcbx = obj.at("dcbx");
+  p.dcbx_enabled = read_bool(dcbx, "enabled", true, where + ".dcbx");
+  p.dcbx_v1 = read_bool(dcbx, "v1", true, where + ".dcbx");
+  p.mirror_admin = read_bool(dcbx, "mirror_admin", false, where + ".dcbx");
+  const std::string mode = read_text(dcbx, "mode", "Auto-IEEE", 9, where + ".dcbx");
+  const auto* known = std::find(std::begin(kDcbxModeNames), std::end(kDcbxModeNames), mode);
+  if (known == std::end(kDcbxModeNames)) fail(where, "dcbx.mode must be CEE, CIN, Auto-CEE or Auto-IEEE");
+  p.dcbx_mode = static_cast<uint8_t>(known - std::begin(kDcbxModeNames));
+  for (int r = 0; r < kDcbxRecords; ++r) {
+    if (has(dcbx, kDcbxRecordKeys[r])) {
+      p.dcbx[r] = read_dcbx_record(dcbx.at(kDcbxRecordKeys[r]), where + ".dcbx." + kDcbxRecordKeys[r]);
+    }
+  }
+}
+
+// An NC-SI configuration block: port swap (static only), MACs, wake-on-LAN bytes, VLAN id.
+std::array<uint8_t, 28> read_ncsi_block(const json& obj, bool with_swap, const std::string& where) {
+  if (!obj.is_object()) fail(where, "must be an object");
+  std::array<uint8_t, 28> b{};
+  if (with_swap) b[0] = static_cast<uint8_t>(read_uint(obj, "port_swap", 0, 0xFF, where));
+  const Mac mac0 = has(obj, "mac0") ? parse_mac(read_text(obj, "mac0", "", 17, where), where) : Mac{};
+  const Mac mac1 = has(obj, "mac1") ? parse_mac(read_text(obj, "mac1", "", 17, where), where) : Mac{};
+  std::copy(mac0.begin(), mac0.end(), b.begin() + 1);
+  b[7] = static_cast<uint8_t>(read_uint(obj, "wol0", 0, 0xFF, where));
+  std::copy(mac1.begin(), mac1.end(), b.begin() + 8);
+  b[14] = static_cast<uint8_t>(read_uint(obj, "wol1", 0, 0xFF, where));
+  const uint16_t vlan = static_cast<uint16_t>(read_uint(obj, "vlan", 0, 0xFFFF, where));
+  std::memcpy(b.data() + 16, &vlan, sizeof vlan);
+  return b;
+}
+
+void read_adapter_live(const json& obj, Adapter& a, const std::string& where) {
+  if (has(obj, "ffv_name")) a.ffv_name = read_text(obj, "ffv_name", "", 32, where);
+  if (has(obj, "fru_vpd")) {
+    a.fru_vpd = parse_hex(read_text(obj, "fru_vpd", "", 2 * kMaxFruBytes + 512, where), where);
+    if (a.fru_vpd.size() > kMaxFruBytes) fail(where, "fru_vpd is longer than the FRU");
+  }
+  if (!has(obj, "ncsi")) return;
+  const json& ncsi = obj.at("ncsi");
+  const std::string at = where + ".ncsi";
+  if (!ncsi.is_object()) fail(at, "must be an object");
+  a.ncsi.state = static_cast<uint8_t>(read_uint(ncsi, "state", 0, 0xFF, at));
+  a.ncsi.handshake = static_cast<uint8_t>(read_uint(ncsi, "handshake", 0, 0xFF, at));
+  const json empty = json::object();
+  a.ncsi.static_block = read_ncsi_block(ncsi.contains("static") ? ncsi.at("static") : empty, true, at + ".static");
+  a.ncsi.dynamic_block = read_ncsi_block(ncsi.contains("dynamic") ? ncsi.at("dynamic") : empty, false, at + ".dynamic");
+}
+
 PortSettings read_port(const json& obj, int port, const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
   PortSettings p;
@@ -382,6 +557,7 @@ PortSettings read_port(const json& obj, int port, const std::string& where) {
     fail(where, "forwarding must be \"VEB\", \"VEPA\" or \"unsupported\"");
   }
   p.forwarding = forwarding == "VEB" ? 2 : forwarding == "VEPA" ? 3 : 0;
+  read_port_live(obj, p, where);
   if (has(obj, "dcbx")) {
     const json& dcbx = obj.at("dcbx");
     if (!dcbx.is_object()) fail(where, "dcbx must be an object");
@@ -458,12 +634,6 @@ uint8_t named(const json& value, const Named (&table)[N], const std::string& wha
 template <size_t N>
 uint8_t named_key(const json& obj, const char* key, uint8_t fallback, const Named (&table)[N], const std::string& where) {
   return has(obj, key) ? named(obj.at(key), table, key, where) : fallback;
-}
-
-bool read_bool(const json& obj, const char* key, bool fallback, const std::string& where) {
-  if (!has(obj, key)) return fallback;
-  if (!obj.at(key).is_boolean()) fail(where, std::string(key) + " must be true or false");
-  return obj.at(key).get<bool>();
 }
 
 ProfileFunction read_profile_function(const json& obj, const std::string& where) {
@@ -633,6 +803,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   a.oem_serial_number = read_text(obj, "oem_serial_number", a.serial_number, 23, where);
   a.route_limit = static_cast<uint32_t>(read_uint(obj, "route_limit", 16, 999, where));
   read_port_settings(obj, a, where);
+  read_adapter_live(obj, a, where);
   a.personality_word = static_cast<uint32_t>(read_uint(obj, "personality_word", 0, 0xFFFFFFFFu, where));
   if (has(obj, "personality_bits")) a.personality_bits = read_personalities(obj.at("personality_bits"), where);
   if (has(obj, "available_personalities")) {

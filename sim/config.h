@@ -81,6 +81,47 @@ constexpr int kDcbxRecords = 3;   // administrator, operational, peer (the firmw
 constexpr uint32_t kLoopbackNone = 255;
 constexpr uint32_t kLoopbackUnsupported = 254;
 
+// One DCBX record of a port as the configuration gives it; its application TLV table is app_tlvs.
+struct DcbxRecordSettings {
+  uint32_t pg_flags = 0;       // feature flags: bit 0 enabled, 1 advertise, 2 willing, 3 synced,
+  uint32_t pfc_flags = 0;      // 30 not operational, 31 error
+  uint32_t app_flags = 0;
+  uint32_t qcn_flags = 0;
+  std::array<uint8_t, 8> bandwidth{};   // per priority group, percent; 255 no share
+  std::array<uint8_t, 8> groups{};      // the priority group of priorities 0-7
+  uint8_t pfc_priorities = 0;           // bit k: PFC on priority k
+  uint8_t num_pgs = 3;
+  uint8_t cnpv = 0;
+  uint8_t ready = 0;
+};
+
+// What the LLDP command answers for the local or the peer side of a port.
+struct LldpSettings {
+  uint8_t switches = 0x03;      // bit 0 transmit, bit 1 receive
+  uint8_t tlvs = 0x0F;          // bits 0-3: port description, system name, system description, capabilities
+  std::string chassis_id;
+  uint32_t chassis_type = 0;
+  std::string port_id;
+  uint32_t port_type = 0;
+  uint32_t ttl = 0;
+  uint32_t capabilities = 0;
+  std::string system_name;
+  std::string system_description;
+  std::string port_description;
+};
+struct LldpCounters {
+  uint32_t tx = 0;
+  uint32_t rx = 0;
+  uint32_t dropped = 0;
+  uint32_t unrecognized = 0;
+  uint32_t organizational = 0;
+};
+
+constexpr uint8_t kBeaconOff = 0;
+constexpr uint8_t kBeaconOn = 1;
+constexpr uint8_t kBeaconUnsupported = 2;
+constexpr int64_t kNvpUnsupported = -1;
+
 // What a physical port answers: its name, PHY, 10GBASE-T statistics, loopback mode and DCBX records.
 struct PortSettings {
   char name = '0';
@@ -93,6 +134,33 @@ struct PortSettings {
   uint32_t loopback_mode = kLoopbackNone;
   std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
   uint16_t forwarding = 2;         // switch configuration: 2 VEB, 3 VEPA, 0 the command is not offered
+  // The live settings: what the port commands answer at first (writes are kept, sim/live_state.h).
+  bool enabled = true;             // port state
+  int link_speed = -1;             // physical speed of the version-1 link status; -1: the function's
+  uint16_t speed_code = 0;         // configured link speed (opcode 134)
+  uint16_t dac_length = 0;
+  uint8_t beacon = kBeaconOff;
+  uint32_t tx_throttle = 2;
+  int64_t nvp = 72;                // kNvpUnsupported: the NVP commands are refused
+  bool flow_tx = true;
+  bool flow_rx = true;
+  uint8_t operating_mode = 1;      // mode of the operating-parameter descriptor
+  bool dcbx_enabled = true;
+  uint8_t dcbx_mode = 3;           // 0 CEE, 1 CIN, 2 Auto-CEE, 3 Auto-IEEE
+  bool dcbx_v1 = true;             // false: the 368-byte record is refused
+  bool mirror_admin = false;       // administrator writes copied into the operational record
+  std::array<DcbxRecordSettings, kDcbxRecords> dcbx;
+  LldpSettings lldp_local;
+  LldpSettings lldp_peer;
+  LldpCounters lldp_stats;
+};
+
+// The NC-SI record of an adapter (opcode 86): state, handshake and two 28-byte blocks.
+struct NcsiSettings {
+  uint8_t state = 0;               // 1: NC-SI supported
+  uint8_t handshake = 0;
+  std::array<uint8_t, 28> static_block{};
+  std::array<uint8_t, 28> dynamic_block{};
 };
 
 // The additional controller attributes (opcode 121). A text as long as its field has no NUL.
@@ -218,6 +286,9 @@ struct Adapter {
   std::optional<std::string> available_personalities;  // opcode 113; else the names of those bits
   AdditionalAttributes additional;
   uint32_t route_limit = 16;       // static routes each iSCSI function takes
+  std::optional<std::string> ffv_name;   // absent: the FFV command is not supported
+  std::string fru_vpd;             // the FRU's bytes; empty: byte i reads i & 0xFF
+  NcsiSettings ncsi;
 
   ProfileModel profiles;                      // profiles: without it the profile commands answer 1/30
   ProfileModel link_configurations;           // link_configurations (entries' profile ids unused)

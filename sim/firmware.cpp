@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/controller_firmware.h"
+#include "sim/dcb_firmware.h"
 #include "sim/iscsi_firmware.h"
 #include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
@@ -305,9 +307,31 @@ constexpr CommandRow kCommands[] = {
     {169, 1, set_factory_profile},
     {102, 1, get_phy_details},   // what the port tree reads of each port (port_firmware.cpp)
     {77, 1, get_port_names},
-    {1, 16, get_dcbx_config},
     {8, 18, get_baset_stats},
     {20, 11, get_loopback_mode},
+    {71, 1, get_port_state},     // the live port settings (port_firmware.cpp)
+    {62, 1, set_port_state},
+    {70, 1, get_beacon_state},
+    {133, 1, get_tx_throttle},
+    {132, 1, set_tx_throttle},
+    {12, 18, get_nvp},
+    {10, 18, set_nvp},
+    {134, 1, get_link_speed},
+    {37, 1, get_common_flow_control},
+    {205, 1, management_flow_control},
+    {1, 16, get_dcbx_config},    // DCBX and LLDP (dcb_firmware.cpp)
+    {2, 16, set_dcbx_config},
+    {3, 16, get_dcbx_mib},
+    {4, 16, get_dcbx_mode},
+    {5, 16, set_dcbx_mode},
+    {108, 1, get_operating_params},
+    {1, 15, get_lldp_params},
+    {2, 15, set_lldp_params},
+    {3, 15, get_lldp_stats},
+    {2, 19, ffv_params},   // the controller-wide settings (controller_firmware.cpp)
+    {3, 19, read_fru_vpd},
+    {86, 1, get_ncsi_attributes},
+    {87, 1, set_ncsi_attributes},
     {164, 1, get_profile_config},   // profiles, link configurations, ARI, personalities (profile_firmware.cpp)
     {165, 1, set_profile_config},
     {166, 1, get_profile_list},

@@ -1,12 +1,12 @@
 #include "sim/iscsi_state.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
-
-#include <sys/stat.h>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -40,18 +40,22 @@ class StateWriter {
   }
   StateWriter& string(const std::string& s) {
     text += '"';
-    for (unsigned char c : s) {
-      if (c == '"' || c == '\\') {
-        text += '\\';
-        text += static_cast<char>(c);
-      } else if (c < 0x20) {
+    size_t plain = 0;   // bytes from here on need no escape
+    for (size_t i = 0; i < s.size(); ++i) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      if (c != '"' && c != '\\' && c >= 0x20) continue;
+      text.append(s, plain, i - plain);
+      plain = i + 1;
+      if (c < 0x20) {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
         text += escaped;
       } else {
+        text += '\\';
         text += static_cast<char>(c);
       }
     }
+    text.append(s, plain, std::string::npos);
     text += '"';
     return *this;
   }
@@ -77,22 +81,81 @@ class StateWriter {
   }
 };
 
+// The fields each record is printed from.
+auto fields(const PersistentTarget& p) {
+  return std::tie(p.target, p.address, p.port, p.isid, p.initiator, p.alias, p.flags, p.eto, p.options);
+}
+auto fields(const SimSession& x) {
+  return std::tie(x.handle, x.connection, x.state, x.flags, x.isid, x.target_id, x.eto, x.target, x.initiator,
+                  x.address, x.port, x.source_port, x.options);
+}
+
+std::string record_text(const PersistentTarget& p) {
+  StateWriter w;
+  w.text = "{";
+  w.key("target").string(p.target).key("address").address(p.address).key("port").number(p.port);
+  w.key("isid").number(p.isid).key("initiator").string(p.initiator).key("alias").string(p.alias);
+  w.key("flags").number(p.flags).key("eto").number(p.eto).key("options").string(to_hex(p.options));
+  return w.text + '}';
+}
+
+std::string record_text(const SimSession& x) {
+  StateWriter w;
+  w.text = "{";
+  w.key("handle").number(x.handle).key("connection").number(x.connection).key("state").number(x.state);
+  w.key("flags").number(x.flags).key("isid").number(x.isid).key("target_id").number(x.target_id);
+  w.key("eto").number(x.eto).key("target").string(x.target).key("initiator").string(x.initiator);
+  w.key("address").address(x.address).key("port").number(x.port).key("source_port").number(x.source_port);
+  w.key("options").string(to_hex(x.options));
+  return w.text + '}';
+}
+
+// The text of each record as printed last, by the record's key: a record equal to the one printed
+// is not printed again, so a change of one session does not reprint a state of many.
+template <typename Record>
+class Printed {
+ public:
+  void append(uint64_t key, const Record& record, std::string* out) {
+    std::lock_guard<std::mutex> lock(mu_);
+    auto it = last_.find(key);
+    if (it == last_.end() || fields(it->second.first) != fields(record)) {
+      if (last_.size() >= kMaxRecords) last_.clear();
+      it = last_.insert_or_assign(key, std::pair{record, record_text(record)}).first;
+    }
+    *out += it->second.second;
+  }
+
+ private:
+  static constexpr size_t kMaxRecords = 4096;
+  std::mutex mu_;
+  std::unordered_map<uint64_t, std::pair<Record, std::string>> last_;
+};
+
+// Keys need not be unique (the fields decide), only mostly different.
+uint64_t key_of(const PersistentTarget& p) {
+  return std::hash<std::string>{}(p.target) ^ (uint64_t{p.port} << 16 | p.isid);
+}
+uint64_t key_of(const SimSession& x) { return x.handle; }
+
+// A list of records, each its printed text.
+template <typename Record>
+void print_list(StateWriter& w, const char* name, const std::vector<Record>& records) {
+  static Printed<Record>& printed = *new Printed<Record>;   // never destroyed: used until the process ends
+  w.key(name);
+  w.text += '[';
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (i != 0) w.text += ',';
+    printed.append(key_of(records[i]), records[i], &w.text);
+  }
+  w.text += ']';
+}
+
 std::string state_text(const IscsiState& s) {
   StateWriter w;
   w.text = "{";
   w.key("next_handle").number(s.next_handle);
-  w.list("persistent", s.persistent, [&](const PersistentTarget& p) {
-    w.key("target").string(p.target).key("address").address(p.address).key("port").number(p.port);
-    w.key("isid").number(p.isid).key("initiator").string(p.initiator).key("alias").string(p.alias);
-    w.key("flags").number(p.flags).key("eto").number(p.eto).key("options").string(to_hex(p.options));
-  });
-  w.list("sessions", s.sessions, [&](const SimSession& x) {
-    w.key("handle").number(x.handle).key("connection").number(x.connection).key("state").number(x.state);
-    w.key("flags").number(x.flags).key("isid").number(x.isid).key("target_id").number(x.target_id);
-    w.key("eto").number(x.eto).key("target").string(x.target).key("initiator").string(x.initiator);
-    w.key("address").address(x.address).key("port").number(x.port).key("source_port").number(x.source_port);
-    w.key("options").string(to_hex(x.options));
-  });
+  print_list(w, "persistent", s.persistent);
+  print_list(w, "sessions", s.sessions);
   w.list("discovery", s.discovery, [&](const DiscoverySession& d) {
     w.key("handle").number(d.handle).key("address").address(d.address).key("port").number(d.port);
     w.key("name").string(d.name).key("sent").number(d.sent);
@@ -145,11 +208,6 @@ bool parse_state(const std::string& text, IscsiState* out) {
   return true;
 }
 
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 bool same_bytes(const char* field, size_t length, const std::string& want) {
   return length == want.size() && std::memcmp(field, want.data(), length) == 0;
 }
@@ -200,74 +258,18 @@ std::string iscsi_state_file(const Store& store, const Adapter& adapter, const F
 
 namespace {
 
-// The last state each file was known to hold: its identity, its text and the state parsed from it.
-// A state is parsed again only when the file's text changed behind this process's back.
-struct Cached {
-  struct stat identity;
-  std::string text;
-  std::shared_ptr<const IscsiState> state;
-};
-std::mutex cache_mutex;
-std::map<std::string, Cached> state_cache;
-
-// The state of a file's text; NULL when it does not parse. Called with cache_mutex held.
-std::shared_ptr<const IscsiState> state_of_text(const std::string& path, const std::string& text) {
-  auto it = state_cache.find(path);
-  if (it != state_cache.end() && it->second.text == text) return it->second.state;
-  auto state = std::make_shared<IscsiState>();
-  return parse_state(text, state.get()) ? state : nullptr;
-}
+const Store::Format<IscsiState> kFormat{parse_state, state_text};
 
 }  // namespace
 
 std::shared_ptr<const IscsiState> read_iscsi_state(const Store& store, const Adapter& adapter,
                                                    const Function& function) {
-  const std::string path = iscsi_state_file(store, adapter, function);
-  struct stat now {};
-  if (::stat(path.c_str(), &now) != 0) {
-    return errno == ENOENT ? std::make_shared<const IscsiState>() : nullptr;
-  }
-  {
-    std::lock_guard<std::mutex> lock(cache_mutex);
-    auto it = state_cache.find(path);
-    if (it != state_cache.end() && same_file(it->second.identity, now)) return it->second.state;
-  }
-  // The file's lock is taken without the cache's: an update takes them the other way round.
-  std::string text;
-  const file_store::ReadResult got = store.read(path, &text);
-  if (got == file_store::ReadResult::kMissing) return std::make_shared<const IscsiState>();
-  if (got != file_store::ReadResult::kRead) return nullptr;
-  std::lock_guard<std::mutex> lock(cache_mutex);
-  std::shared_ptr<const IscsiState> state = state_of_text(path, text);
-  if (state == nullptr) return nullptr;
-  // Keyed by what was stat'ed before the read: a newer file read here is read again next time.
-  state_cache[path] = Cached{now, std::move(text), state};
-  return state;
+  return store.load(iscsi_state_file(store, adapter, function), kFormat);
 }
 
 bool update_iscsi_state(const Store& store, const Adapter& adapter, const Function& function,
                         const std::function<bool(IscsiState&)>& edit) {
-  const std::string path = iscsi_state_file(store, adapter, function);
-  std::string text;
-  std::shared_ptr<IscsiState> changed;
-  const bool written = store.update(path, [&](std::string& content, bool) {
-    std::shared_ptr<const IscsiState> base;
-    {
-      std::lock_guard<std::mutex> lock(cache_mutex);
-      base = state_of_text(path, content);
-    }
-    if (base == nullptr) return false;
-    changed = std::make_shared<IscsiState>(*base);
-    if (!edit(*changed)) return false;
-    content = text = state_text(*changed);
-    return true;
-  });
-  if (written) {
-    // No identity yet: the next read compares the file's text with this one.
-    std::lock_guard<std::mutex> lock(cache_mutex);
-    state_cache[path] = Cached{{}, std::move(text), std::move(changed)};
-  }
-  return written;
+  return store.change(iscsi_state_file(store, adapter, function), kFormat, edit);
 }
 
 namespace {

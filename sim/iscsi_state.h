@@ -68,8 +68,8 @@ struct IscsiState {
 
 std::string iscsi_state_file(const Store& store, const Adapter& adapter, const Function& function);
 // The state as kept (an empty state when there is none yet); NULL when the file is unreadable.
-// A state parsed once is reused while its file stays the same file (every change renames a new one
-// into place), so looking one session up does not cost a parse of the whole table.
+// Parsed once per content (Store::load), so looking one session up does not cost a parse of the
+// whole table.
 std::shared_ptr<const IscsiState> read_iscsi_state(const Store& store, const Adapter& adapter,
                                                    const Function& function);
 // A read-modify-write of the state under its file's lock; `edit` returning false changes nothing.

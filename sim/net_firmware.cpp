@@ -488,6 +488,11 @@ Answer get_link_status(Command& c) {
   r.physical_speed = up ? c.function.speed : 0;
   r.qos_link_speed = up ? c.function.qos_speed : 0;
   r.logical_state = up ? 1 : 0;
+  // A port whose configuration gives its physical speed reports that in the version-1 form.
+  if (c.version == 1 && c.port_number < c.adapter.port_settings.size() &&
+      c.adapter.port_settings[c.port_number].link_speed >= 0) {
+    r.physical_speed = static_cast<uint8_t>(c.adapter.port_settings[c.port_number].link_speed);
+  }
   return answer_record(c, &r, sizeof r);
 }
 

@@ -126,30 +126,30 @@ NetState factory_net_state(const Adapter& adapter, const Function& function) {
   return s;
 }
 
-bool read_net_state(const Store& store, const Adapter& adapter, const Function& function, NetState* out) {
-  std::string text;
-  const file_store::ReadResult got = store.read(net_state_file(store, adapter, function), &text);
-  if (got == file_store::ReadResult::kFailed) return false;
-  if (got == file_store::ReadResult::kMissing) text.clear();
-  return parse_state(text, factory_net_state(adapter, function), out);
+namespace {
+
+// The state's text; a missing file is the function's factory state.
+Store::Format<NetState> net_format(const Adapter& adapter, const Function& function) {
+  NetState factory = factory_net_state(adapter, function);
+  return {[factory](const std::string& text, NetState* out) { return parse_state(text, factory, out); },
+          [](const NetState& s) { return state_json(s).dump(); }};
 }
 
+}  // namespace
+
+bool read_net_state(const Store& store, const Adapter& adapter, const Function& function, NetState* out) {
+  const std::shared_ptr<const NetState> state =
+      store.load(net_state_file(store, adapter, function), net_format(adapter, function));
+  if (state == nullptr) return false;
+  *out = *state;
+  return true;
+}
+
+// A change that leaves the text as it was writes nothing (a start-up writes the same iSNS switch
+// on every logical HBA).
 bool update_net_state(const Store& store, const Adapter& adapter, const Function& function,
                       const std::function<bool(NetState&)>& edit) {
-  const NetState factory = factory_net_state(adapter, function);
-  // A change that leaves the state as it was writes nothing (a start-up writes the same iSNS
-  // switch on every logical HBA).
-  bool same = false;
-  const bool written = store.update(net_state_file(store, adapter, function), [&](std::string& content, bool) {
-    NetState s;
-    if (!parse_state(content, factory, &s) || !edit(s)) return false;
-    std::string next = state_json(s).dump();
-    same = next == content;
-    if (same) return false;
-    content = std::move(next);
-    return true;
-  });
-  return written || same;
+  return store.change(net_state_file(store, adapter, function), net_format(adapter, function), edit);
 }
 
 void note_login(const Command& c, LoginVerdict verdict, const std::string& target, const NetAddress& address) {

@@ -7,6 +7,7 @@
 #include "adapter/nic_records.h"
 #include "iscsi/net_records.h"
 #include "sim/iscsi_firmware.h"
+#include "sim/live_state.h"
 
 namespace vx::sim {
 namespace {
@@ -212,13 +213,22 @@ Answer erase_nic_or_port(Command& c, uint32_t area) {
     return ok ? echo(c) : kAnswerFlashFailure;
   }
   if (c.port_number >= c.adapter.port_settings.size()) return kAnswerInvalidField;
+  const size_t port = c.port_number;
   const bool ok = c.store.update(switch_file(c), [&](std::string& content, bool) {
     std::vector<uint8_t> modes = forwarding_modes(c, content);
-    modes[c.port_number] = static_cast<uint8_t>(c.adapter.port_settings[c.port_number].forwarding);
+    modes[port] = static_cast<uint8_t>(c.adapter.port_settings[port].forwarding);
     content.assign(modes.begin(), modes.end());
     return true;
   });
-  return ok ? echo(c) : kAnswerFlashFailure;
+  // The port's DCBX and LLDP administrator settings go back to the configuration's.
+  const AdapterLive factory = factory_live(c.adapter);
+  const bool live = ok && update_live(c.store, c.adapter, [&](AdapterLive& kept) {
+    if (port >= kept.ports.size() || port >= factory.ports.size()) return false;
+    kept.ports[port].dcbx[0] = factory.ports[port].dcbx[0];
+    kept.ports[port].lldp = factory.ports[port].lldp;
+    return true;
+  });
+  return live ? echo(c) : kAnswerFlashFailure;
 }
 
 std::optional<std::vector<VirtualFunction>> read_vf_table(const Store& store, const Adapter& adapter, const Function& function) {

@@ -21,8 +21,8 @@ Answer get_pci_func_mapping(Command& command);   // 83/1
 Answer oem_exec_config(Command& command);    // 4/21: a request with byte 3 bit 7 writes
 Answer get_switch_config(Command& command);  // 152/1
 Answer set_switch_config(Command& command);  // 153/1
-// The erase of area 14 (the function's NIC settings) and 15 (the port's switch, DCBX and LLDP
-// settings): back to the configuration's values.
+// The erase of area 14 (the function's boot and OEM execution configuration) and 15 (the port's
+// forwarding mode and its DCBX and LLDP administrator settings): back to the configuration's values.
 Answer erase_nic_or_port(Command& command, uint32_t area);
 
 // The virtual-function table of a NIC function as kept (the configuration's list until changed);

@@ -2,32 +2,61 @@
 
 #include <cstring>
 
+#include "sim/dcb_firmware.h"
+#include "sim/live_state.h"
+
 namespace vx::sim {
+
+const PortSettings* port_settings_of(const Command& c, uint32_t port) {
+  return port < c.adapter.port_settings.size() ? &c.adapter.port_settings[port] : nullptr;
+}
+
+bool live_port(const Command& c, uint32_t port, PortLive* out) {
+  AdapterLive a;
+  if (!read_live(c.store, c.adapter, &a) || port >= a.ports.size()) return false;
+  *out = a.ports[port];
+  return true;
+}
+
+Answer change_port(Command& c, uint32_t port, uint32_t length, const std::function<void(PortLive&)>& edit) {
+  if (port_settings_of(c, port) == nullptr) return kAnswerInvalidField;
+  if (!update_live(c.store, c.adapter, [&](AdapterLive& a) {
+        edit(a.ports[port]);
+        return true;
+      })) {
+    return kAnswerFlashFailure;
+  }
+  Answer a;
+  a.length = length;
+  return a;
+}
+
 namespace {
 
 constexpr size_t kPhyDetailsSize = 24;
 constexpr size_t kPortNamesSize = 4;
-constexpr size_t kDcbxSize = 312;
-constexpr size_t kDcbxV1Size = 368;
-constexpr size_t kDcbxEntries = 72;
-constexpr size_t kDcbxEntrySize = 16;
-constexpr uint8_t kDcbxEnabled = 1;
-constexpr Answer kAnswerNotSupported{66, 0, 0};
-
-// The settings of the port a command names, or NULL for a port the adapter does not have.
-const PortSettings* port_of(const Command& c, uint32_t port) {
-  return port < c.adapter.port_settings.size() ? &c.adapter.port_settings[port] : nullptr;
-}
 
 template <typename T>
 void put_at(std::vector<uint8_t>& rec, size_t offset, T value) {
   std::memcpy(rec.data() + offset, &value, sizeof value);
 }
 
+uint8_t port_in(const Command& c, size_t offset) {
+  const std::string b = c.payload.bytes(offset, 1);
+  return b.empty() ? 0 : static_cast<uint8_t>(b[0]) & 0x3F;
+}
+
+Answer answer_u32(Command& c, uint32_t value) {
+  c.payload.put_u32(0, value);
+  Answer a;
+  a.length = sizeof value;
+  return a;
+}
+
 }  // namespace
 
 Answer get_phy_details(Command& c) {
-  const PortSettings* p = port_of(c, c.port_number);
+  const PortSettings* p = port_settings_of(c, c.port_number);
   if (p == nullptr) return kAnswerInvalidField;
   std::vector<uint8_t> rec(kPhyDetailsSize, 0);
   put_at<uint16_t>(rec, 0, p->phy_type);
@@ -46,40 +75,122 @@ Answer get_port_names(Command& c) {
   return answer_record(c, rec.data(), rec.size());
 }
 
-Answer get_dcbx_config(Command& c) {
-  const PortSettings* p = port_of(c, c.port_number);
-  const std::string request = c.payload.bytes(0, 1);
-  const uint8_t selector = request.empty() ? 0 : static_cast<uint8_t>(request[0]);
-  if (p == nullptr || selector >= kDcbxRecords) return kAnswerInvalidField;
-  std::vector<uint8_t> rec(c.version == 1 ? kDcbxV1Size : kDcbxSize, 0);
-  const std::vector<AppTlv>& tlvs = p->app_tlvs[selector];
-  rec[0] = kDcbxEnabled;
-  rec[2] = static_cast<uint8_t>(tlvs.size());
-  for (const AppTlv& t : tlvs) {
-    const size_t at = kDcbxEntries + kDcbxEntrySize * t.entry;
-    put_at<uint16_t>(rec, at, t.protocol);
-    rec[at + 2] = t.selector;
-    rec[at + 3] = 1;   // in use
-    put_at<uint32_t>(rec, at + 4, t.oui);
-    for (int k = 0; k < 8; ++k) rec[at + 8 + k] = (t.priorities >> k) & 1;
-  }
-  return answer_record(c, rec.data(), rec.size());
-}
-
 Answer get_baset_stats(Command& c) {
-  const PortSettings* p = port_of(c, c.payload.u32(0));
+  const PortSettings* p = port_settings_of(c, c.payload.u32(0));
   if (p == nullptr) return kAnswerInvalidField;
-  if (c.version == 1 && !p->baset_stats_v1) return kAnswerNotSupported;
-  std::vector<uint8_t> rec(c.payload.size(), 0);   // counters at zero, as after a reset
+  if (c.version == 1 && !p->baset_stats_v1) return kAnswerUnsupported;
+  // Generated counters: word i reads i + 1.
+  std::vector<uint8_t> rec(c.payload.size() / 4 * 4, 0);
+  for (size_t i = 0; i < rec.size() / 4; ++i) put_at<uint32_t>(rec, 4 * i, static_cast<uint32_t>(i + 1));
   return answer_record(c, rec.data(), rec.size());
 }
 
 Answer get_loopback_mode(Command& c) {
-  const PortSettings* p = port_of(c, c.payload.u32(0));
+  const PortSettings* p = port_settings_of(c, c.payload.u32(0));
   if (p == nullptr) return kAnswerInvalidField;
   c.payload.put_u32(0, p->loopback_mode);
   Answer a;
   a.length = sizeof(uint32_t);
+  return a;
+}
+
+}  // namespace vx::sim
+
+namespace vx::sim {
+
+Answer get_port_state(Command& c) {
+  const uint32_t port = c.version == 1 ? port_in(c, 2) : c.port_number;
+  PortLive l;
+  if (port_settings_of(c, port) == nullptr) return kAnswerInvalidField;
+  if (!live_port(c, port, &l)) return kAnswerFlashFailure;
+  if (c.version != 1) return answer_u32(c, l.enabled ? 1 : 0);
+  const uint8_t state = l.enabled ? 1 : 0;
+  c.payload.put(0, &state, 1);
+  Answer a;
+  a.length = 4;
+  return a;
+}
+
+Answer set_port_state(Command& c) {
+  const uint32_t port = c.version == 1 ? port_in(c, 2) : c.port_number;
+  const bool enable = c.version == 1 ? (c.payload.u32(0) & 1) != 0 : c.payload.u32(0) == 1;
+  return change_port(c, port, 4, [&](PortLive& l) { l.enabled = enable; });
+}
+
+Answer get_beacon_state(Command& c) {
+  const PortSettings* p = port_settings_of(c, port_in(c, 0));
+  if (p == nullptr) return kAnswerInvalidField;
+  if (p->beacon == kBeaconUnsupported) return kAnswerUnsupported;
+  return answer_u32(c, p->beacon == kBeaconOn ? 1 : 0);
+}
+
+Answer get_tx_throttle(Command& c) {
+  PortLive l;
+  if (port_settings_of(c, c.port_number) == nullptr) return kAnswerInvalidField;
+  if (!live_port(c, c.port_number, &l)) return kAnswerFlashFailure;
+  return answer_u32(c, l.tx_throttle);
+}
+
+Answer set_tx_throttle(Command& c) {
+  const uint32_t value = c.payload.u32(0);
+  return change_port(c, c.port_number, 4, [&](PortLive& l) { l.tx_throttle = value; });
+}
+
+Answer get_nvp(Command& c) {
+  const uint32_t port = c.payload.u32(0);
+  const PortSettings* p = port_settings_of(c, port);
+  PortLive l;
+  if (p == nullptr) return kAnswerInvalidField;
+  if (p->nvp == kNvpUnsupported) return kAnswerUnsupported;
+  if (!live_port(c, port, &l)) return kAnswerFlashFailure;
+  return answer_u32(c, l.nvp);
+}
+
+Answer set_nvp(Command& c) {
+  const uint32_t port = c.payload.u32(0);
+  const uint32_t value = c.payload.u32(4);
+  const PortSettings* p = port_settings_of(c, port);
+  if (p != nullptr && p->nvp == kNvpUnsupported) return kAnswerUnsupported;
+  return change_port(c, port, 8, [&](PortLive& l) { l.nvp = value; });
+}
+
+Answer get_link_speed(Command& c) {
+  const PortSettings* p = port_settings_of(c, port_in(c, 0));
+  if (p == nullptr) return kAnswerInvalidField;
+  std::vector<uint8_t> rec(4, 0);
+  put_at<uint16_t>(rec, 0, p->speed_code);
+  put_at<uint16_t>(rec, 2, p->dac_length);
+  return answer_record(c, rec.data(), rec.size());
+}
+
+Answer get_common_flow_control(Command& c) {
+  PortLive l;
+  if (port_settings_of(c, c.port_number) == nullptr) return kAnswerInvalidField;
+  if (!live_port(c, c.port_number, &l)) return kAnswerFlashFailure;
+  std::vector<uint8_t> rec(4, 0);
+  put_at<uint16_t>(rec, 0, l.flow_tx ? 1 : 0);
+  put_at<uint16_t>(rec, 2, l.flow_rx ? 1 : 0);
+  return answer_record(c, rec.data(), rec.size());
+}
+
+Answer management_flow_control(Command& c) {
+  const std::string request = c.payload.bytes(0, 2);
+  const uint32_t port = port_in(c, 3);
+  const uint8_t settings = request.size() == 2 ? static_cast<uint8_t>(request[0]) : 0;
+  const bool write = request.size() == 2 && request[1] != 0;
+  if (write) {
+    return change_port(c, port, 8, [&](PortLive& l) {
+      l.flow_tx = (settings & 0x0F) != 0;
+      l.flow_rx = (settings & 0xF0) != 0;
+    });
+  }
+  PortLive l;
+  if (port_settings_of(c, port) == nullptr) return kAnswerInvalidField;
+  if (!live_port(c, port, &l)) return kAnswerFlashFailure;
+  const uint8_t byte0 = static_cast<uint8_t>((l.flow_tx ? 0x01 : 0) | (l.flow_rx ? 0x10 : 0));
+  c.payload.put(0, &byte0, 1);
+  Answer a;
+  a.length = 8;
   return a;
 }
 

@@ -1,12 +1,20 @@
 // What a simulated adapter keeps across processes: its flash objects and persisted settings, in
 // files under <root>/var/lib/vxsim/<serial>/, and the host files that its drivers write
-// (the vmnic lines of /etc/vmware/esx.conf). Files go through the library's own file store
-// (platform/file_store.cpp, compiled into the module): every change is a read-modify-write under a
-// whole-file fcntl lock on "<file>.lock", written to a temporary file, fsync'd and renamed into
-// place, so two processes that load the module on one root see one adapter.
+// (the vmnic lines of /etc/vmware/esx.conf). Files go through the steps of the library's own file
+// store (platform/file_store.cpp, compiled into the module): every change is a read-modify-write
+// under a whole-file fcntl lock on "<file>.lock", written over a temporary file and swapped into
+// place in one step, so two processes that load the module on one root see one adapter, and a
+// process killed while it writes leaves the old content or the new. The adapter stands in for a
+// device, not for a disk: nothing is fsync'd.
+//
+// A process keeps what it last read or wrote of each file, and the state parsed from it, and reads
+// the file again only when another process replaced it. Every write stamps the new file with a
+// modification time (nanoseconds) later than the one it replaces, so a file whose status (device,
+// inode, size, mode, modification time) is the one kept holds the content kept.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,12 +35,13 @@ class Store {
   // A file of an adapter's state directory; `relative` may hold one sub-directory.
   std::string adapter_file(const std::string& serial, const std::string& relative) const;
 
-  // Whole content under the file's lock: kMissing only when the file does not exist; one that
-  // exists but cannot be read is kFailed, never the factory state.
+  // Whole content: kMissing only when the file does not exist; one that exists but cannot be read
+  // is kFailed, never the factory state.
   file_store::ReadResult read(const std::string& file, std::string* out) const;
   // Runs `edit` on the current content (empty when missing; `existed` tells) under the file's
-  // lock, making missing directories first; when it returns true the result replaces the file
-  // atomically. False when `edit` declines or a step fails (the old file is then untouched).
+  // lock, making missing directories; when it returns true the result replaces the file
+  // atomically (a result equal to the file writes nothing). False when `edit` declines or a step
+  // fails (the old file is then untouched).
   bool update(const std::string& file, const std::function<bool(std::string& content, bool existed)>& edit) const;
   // Appends one line in a single write, unsynced (notes that tests read): lines of two processes
   // never mix. False when the file cannot be written.
@@ -40,8 +49,54 @@ class Store {
   // Makes a host directory (and its parents) under the root; true when it exists.
   bool make_host_dir(const std::string& absolute) const { return make_dirs(host_file(absolute) + "/"); }
 
+  // A state kept as the text of one file. `parse` makes it from the text ("" when the file is
+  // missing; false when malformed), `print` makes the text.
+  template <typename State>
+  struct Format {
+    std::function<bool(const std::string& text, State* out)> parse;
+    std::function<std::string(const State&)> print;
+  };
+  // The file's state, parsed once per content; NULL when the file cannot be read or parsed.
+  template <typename State>
+  std::shared_ptr<const State> load(const std::string& file, const Format<State>& format) const {
+    return std::static_pointer_cast<const State>(load_any(file, kind<State>(), erase(format)));
+  }
+  // A read-modify-write of the state under the file's lock: `edit` changes a copy, which replaces
+  // the file unless its text is the same. False when `edit` declines, or the file cannot be read,
+  // parsed or written (the old file is then untouched).
+  template <typename State>
+  bool change(const std::string& file, const Format<State>& format, const std::function<bool(State&)>& edit) const {
+    return change_any(file, kind<State>(), erase(format), [&](const void* now, std::string* text) -> AnyState {
+      auto next = std::make_shared<State>(*static_cast<const State*>(now));
+      if (!edit(*next)) return nullptr;
+      *text = format.print(*next);
+      return next;
+    });
+  }
+
  private:
   static bool make_dirs(const std::string& file);
+  using AnyState = std::shared_ptr<const void>;
+  using AnyParse = std::function<AnyState(const std::string& text)>;
+  // A change: the next state and its text from the current state; NULL declines.
+  using AnyEdit = std::function<AnyState(const void* now, std::string* text)>;
+
+  // One address per State type: what a kept parse is a parse of.
+  template <typename State>
+  static const void* kind() {
+    static const char tag = 0;
+    return &tag;
+  }
+  template <typename State>
+  static AnyParse erase(const Format<State>& format) {
+    return [&format](const std::string& text) -> AnyState {
+      auto state = std::make_shared<State>();
+      return format.parse(text, state.get()) ? state : nullptr;
+    };
+  }
+  AnyState load_any(const std::string& file, const void* kind, const AnyParse& parse) const;
+  bool change_any(const std::string& file, const void* kind, const AnyParse& parse, const AnyEdit& edit) const;
+
   std::string root_;
 };
 

@@ -7,7 +7,6 @@
 
 #include "adapter/controller_attribs.h"
 #include "engine/messages.h"
-#include "schema/pending.h"
 #include "tests/api/nic_test_support.h"
 
 namespace vxtest {
@@ -73,6 +72,8 @@ TEST_F(Channels, GenerationThreeChannelsReadAndWriteTheirDescriptors) {
   ASSERT_EQ(act_at("Vexalon1/ChannelManagement", "ConfigureChannelManagement", {"Disabled", nullptr}), 0u);
   const size_t before = writes();
   EXPECT_STATUS(set_at(std::string(kPort0) + "Channel0/LogicalLinkState", "Enabled"), 323, vx::msg::kChannelParameterRefused);
+  EXPECT_STATUS(set_at("Vexalon0/PortDiscoveryAndConfiguration0/ChannelManagement/Channel0/LogicalLinkState", "Enabled"),
+                323, vx::msg::kChannelParameterRefused);
   EXPECT_STATUS(act_at(std::string(kPort0) + "Channel0", "ConfigureQoS", {"10", "20"}), 323, vx::msg::kChannelParameterRefused);
   EXPECT_EQ(writes(), before);
 }
@@ -97,6 +98,13 @@ TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
     EXPECT_EQ((std::vector<uint32_t>{u16(r, at + 6), r[at + 13], r[at + 14], r[at + 12], u16(r, at + 16)}), want[k]) << k;
   }
   EXPECT_EQ((Bytes{r[8 + 88 * 4], r[8 + 88 * 4 + 1], r[8 + 88 * 4 + 52], r[8 + 88 * 4 + 53]}), (Bytes{86, 68, 1, 1}));
+  // Each port's flow control goes again with its mode (8: not NPAR).
+  std::vector<Bytes> flow;
+  for (const Bytes& p : sim_.payloads_of(205, 1)) {
+    if (p[1] != 0) flow.push_back(p);   // the reads carry no mode
+  }
+  ASSERT_EQ(flow.size(), 2u);
+  EXPECT_EQ((Bytes{flow[0][1], flow[0][3], flow[1][1], flow[1][3]}), (Bytes{8, 0, 8, 1}));
   EXPECT_EQ(value_at(std::string(kCProf) + "/Port1/Function1/State"), "Disabled");
   EXPECT_EQ(value_at(std::string(kCProf) + "/Port1/Function0/SRIOVState"), "Enabled");
   EXPECT_NE(root_.read(kPending).find("BL5202L0001,0x5,1,None,0x1,NIC,Enabled\n"), std::string::npos);
@@ -120,15 +128,7 @@ TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
   EXPECT_STATUS(act_at("Vexalon1/ProfileManagement", "SaveProfile", {}), 303, vx::msg::kSaveNotSupported);
 }
 
-bool pending(const char* name) {
-  for (size_t i = 0; i < vx::kPendingHandlerCount; ++i) {
-    if (std::strcmp(vx::kPendingHandlers[i].name, name) == 0) return true;
-  }
-  return false;
-}
-
 TEST_F(Channels, SaveProfileRestoresTheChannelsOfAMultichannelPort) {
-  if (pending("handle_RebootRequired")) GTEST_SKIP() << "the generation-5 mode texts read RebootRequired";
   use_config_text(R"({"adapters": [{"serial_number": "BL5202S0009", "generation": 5, "pci": {"bus": 9}, "ports": 1,
     "mc_capabilities": ["NPAR"], "nic_functions": [{"function": 0, "port": 0}],
     "profiles": {"list": [{"id": 2, "description": "NPAR"}], "active": 2, "next": 2, "factory": 2,
@@ -148,6 +148,12 @@ TEST_F(Channels, SaveProfileRestoresTheChannelsOfAMultichannelPort) {
       {"Channel1/MinBandWidth", "20"}, {"Channel1/MaxBandWidth", "60"}, {"Channel2/LogicalLinkState", "Disabled"},
   };
   for (const auto& [path, want] : rows) EXPECT_EQ(value_at(channels + path), want) << path;
+  // An SR-IOV change rewrites the profile with each port in the mode it is configured in.
+  ASSERT_EQ(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 0u);
+  const Bytes full = sim_.payloads_of(165, 1).back();
+  ASSERT_EQ(full.size(), 8u + 88 * 3 + 68);
+  EXPECT_EQ(full[8 + 88 * 3 + 52], 5) << "NPAR";
+  EXPECT_EQ(value_at("Vexalon0/ProfileManagement/ConfiguredProfile/Port0/MCType"), "NPAR");
 }
 
 }  // namespace

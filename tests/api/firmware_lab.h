@@ -25,6 +25,7 @@ constexpr const char* kFirmwareLab = R"({"adapters": [
  {"serial_number": "G2", "generation": 2, "pci": {"bus": 2}, "iscsi_functions": [{"function": 1}],
   "nic_functions": [{"function": 0}]},
  {"serial_number": "G3", "generation": 3, "pci": {"bus": 3}, "fw_config": {"asic_revision": "0x11"},
+  "firmware": {"active": "4.2.324.0"},
   "iscsi_functions": [{"function": 1}], "nic_functions": [{"function": 0}],
   "flash": {"write_answers": {"192": "2"}}, "port_settings": [{"phy_type": 13, "interface_type": 6}],
   "core_dump": {"versions": [3, 2], "components": [

@@ -1,8 +1,16 @@
 // Send-target portals and SendTargets discovery through the public calls on the simulated lab and on
 // generated networks: what a discovery records, the pages of a long answer, the refresh of all
 // targets, and the Discovery group that follows the send-target-portal file.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -135,6 +143,36 @@ TEST_F(IscsiDiscovery, TheFirmwareTargetDatabaseComesBackWithARefresh) {
   EXPECT_EQ(lines_with(saved(), kOpenTarget), 1u);
 }
 
+// The saved-target file after a start-up restore, two discoveries and a refresh, byte for byte: a
+// record of port 0 goes at the start, a last line left without its newline stays whole, a new
+// portal of a restored target is recorded with that target's options and type, a new target with
+// the initiator's, and nothing twice.
+TEST_F(IscsiDiscovery, TheSavedTargetFileAfterAPassIsPinned) {
+  ASSERT_EQ(add_target(kGen5Lhba, kCrcTarget, "10.0.0.7", "3261"), 0u);   // the firmware keeps it registered
+  stop();
+  const std::string key = "Vexalon1,iSCSIPhysicalHBA0,LogicalHBA0,";
+  std::string initiator = "iqn.x:old-name";   // the first records name an initiator name of the past
+  auto record = [&](const std::string& name, const std::string& portal, const std::string& rest) {
+    return key + name + "," + portal + ",," + initiator + "," + rest;
+  };
+  const std::string other = "Vexalon0,iSCSIPhysicalHBA0,LogicalHBA0,iqn.x:y,10.0.0.7,3261,,x,Yes,Yes,None,None,"
+                            "None,,,,,Static,,,\n";
+  const std::string mine = "Yes,No,None,CRC32C,None,,,,,Static,,Preferred,";
+  const std::string restored = record(kOpenTarget, "10.0.0.5,3260", mine);
+  root_.write(kSavedTargets, other + record("iqn.x:gone", "10.0.0.8,0", mine) + "\n" + restored);
+  ASSERT_EQ(start(), 0u);
+  add_lab_portal(kGen5Lhba);
+  for (const char* name : {"", kChapTarget}) ASSERT_EQ(act(tag_at(stp(kGen5Lhba, 0)), "DiscoverTargets", {name}), 0u);
+  ASSERT_EQ(act(tag_at(discovery(kGen5Lhba)), "RefreshAvailableTargets", {}), 0u);
+  initiator = value_at(std::string(kGen5Lhba) + "/InitiatoriSCSIName/InitiatoriSCSIName");
+  const std::string initiators = "Yes,Yes,None,None,None,,,,,Discovered,Prohibited,Prohibited,Prohibited\n";
+  EXPECT_EQ(saved(), other + restored + "\n" +
+                         record(kCrcTarget, "10.0.0.7,3261", initiators) +
+                         record(kOpenTarget, "FD00:0000:0000:0000:0000:0000:0000:0005,3260",
+                                "Yes,No,None,CRC32C,None,,,,,Static,Prohibited,Preferred,Prohibited\n") +
+                         record(kChapTarget, "10.0.0.6,3260", initiators));
+}
+
 // Generated networks: `count` targets behind one discovery portal that answers `page` per page.
 class IscsiLongDiscovery : public IscsiDiscovery {
  protected:
@@ -153,6 +191,14 @@ class IscsiLongDiscovery : public IscsiDiscovery {
     use_config_text(doc.dump());
     ASSERT_EQ(start(), 0u);
   }
+  // A copy of this process discovering through the generation-5 portal, after `wait_for` appears.
+  pid_t fork_discovery(const std::string& wait_for = "") {
+    const uint32_t portal = tag_at(stp(kGen5Lhba, 0));
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    while (!wait_for.empty() && !root_.exists(wait_for)) ::usleep(100);
+    ::_exit(static_cast<int>(act(portal, "DiscoverTargets", {})));
+  }
 };
 
 TEST_F(IscsiLongDiscovery, Generation5ContinuesPastThePage) {
@@ -162,6 +208,57 @@ TEST_F(IscsiLongDiscovery, Generation5ContinuesPastThePage) {
   EXPECT_EQ(journal_count(34, 6), 1u);
   EXPECT_EQ(value_at(target_path(kGen5Lhba, 149) + "/TargetISCSIName"), "iqn.2026-01.com.example:t149");
   EXPECT_EQ(lines_with(saved(), "\n"), 150u);
+}
+
+// A discovery that stops at the continuation keeps the first page's targets, recorded; one whose
+// records cannot be written at its end keeps nothing it found, and says so.
+TEST_F(IscsiLongDiscovery, APassWritesWhatItMadeOrTakesItBack) {
+  start_with(150, 100);
+  ASSERT_EQ(add_portal(kGen5Lhba, kDiscoveryPortal), 0u);
+  const uint32_t portal = tag_at(stp(kGen5Lhba, 0));
+  sim_.inject_status(34, 6, 1, 0, 1);
+  EXPECT_STATUS(act(portal, "DiscoverTargets", {}), 131, "Unable to discover targets for the sendtargetportal.");
+  const std::string first_page = saved();
+  EXPECT_EQ(lines_with(first_page, "\n"), 100u);
+  EXPECT_NE(tag_at(target_path(kGen5Lhba, 99)), kMissing);
+  std::filesystem::create_directory(root_.at(std::string(kSavedTargets) + ".tmp"));   // no write can land
+  EXPECT_STATUS(act(portal, "DiscoverTargets", {}), 336,
+                "Failed to update savetgt.txt. The targets found are not added.");
+  EXPECT_EQ(saved(), first_page);
+  EXPECT_NE(tag_at(target_path(kGen5Lhba, 99) + "/TargetPortal0"), kMissing);
+  EXPECT_EQ(tag_at(target_path(kGen5Lhba, 100)), kMissing);
+}
+
+// A discovery killed at any point leaves the saved-target file as it was or with every target
+// recorded; two processes discovering at once record each target once.
+TEST_F(IscsiLongDiscovery, KilledOrRacingDiscoveriesLeaveWholeFiles) {
+  start_with(64, 100);
+  ASSERT_EQ(add_portal(kGen5Lhba, kDiscoveryPortal), 0u);
+  const std::string old = "Vexalon0,iSCSIPhysicalHBA0,LogicalHBA0,iqn.x:y,10.0.0.7,3261,,x,Yes,Yes,None,None,None,,,,,"
+                          "Static,,,\n";
+  root_.write(kSavedTargets, old);
+  const auto begun = std::chrono::steady_clock::now();
+  ASSERT_EQ(wait_child(fork_discovery()), 0);
+  const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begun);
+  const std::string full = saved();
+  ASSERT_EQ(lines_with(full, "\n"), 65u);
+  std::mt19937 random(20260121);
+  for (int round = 0; round < 16; ++round) {
+    root_.write(kSavedTargets, old);
+    const pid_t child = fork_discovery();
+    ::usleep(std::uniform_int_distribution<useconds_t>(0, static_cast<useconds_t>(took.count()))(random));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    const std::string left = saved();
+    EXPECT_TRUE(left == old || left == full) << "round " << round << ": " << left.size() << " bytes";
+  }
+  root_.write(kSavedTargets, old);
+  const pid_t one = fork_discovery("/cfg/go");
+  const pid_t two = fork_discovery("/cfg/go");
+  root_.write("/cfg/go", "");
+  EXPECT_EQ(wait_child(one), 0);
+  EXPECT_EQ(wait_child(two), 0);
+  EXPECT_EQ(saved(), full);
 }
 
 TEST_F(IscsiLongDiscovery, Generation3StopsAt128) {

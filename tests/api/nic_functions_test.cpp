@@ -123,7 +123,7 @@ TEST_F(NicFunctions, BootVlanVepaAdvancedModeAndBiosSettingsGoToTheFlash) {
   EXPECT_EQ((Bytes{vlan[0], vlan[3], vlan[12], vlan[13], vlan[14], vlan[15]}), (Bytes{0x02, 0x80, 42, 0, 3, 0x80}));
   EXPECT_EQ(value_at(std::string(kBoot0) + "/VLANId"), "42");
   EXPECT_STATUS(act_at("Vexalon2/NICPhysicalHBA0/NetworkBootConfiguration", "ConfigureVLAN", {"5", "1"}), 291,
-                vx::msg::kIpv6NotOnAdapter);
+                vx::msg::kNotSupportedOnAdapter);
 
   EXPECT_STATUS(set_at("Vexalon0/NICPhysicalHBA0/VEPAState", "Enabled"), 297, vx::msg::kVepaRefused);
   expect_told(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 252, vx::msg::kSriovChanged);
@@ -152,7 +152,7 @@ TEST_F(NicFunctions, MacAddressesVolatilePermanentAndLastConfigured) {
   sim_.inject_status(4, 21, 1, 0, 1);
   EXPECT_STATUS(set_at(vmac, "00:1f:4e:50:00:98"), 328, vx::msg::kVolatileMacFailed);
   EXPECT_STATUS(set_at("Vexalon2/NICPhysicalHBA0/NetworkBootConfiguration/VolatileMACAddress", "00:1f:4e:50:00:98"), 291,
-                vx::msg::kIpv6NotOnAdapter);
+                vx::msg::kNotSupportedOnAdapter);
   EXPECT_STATUS(set_at("Vexalon0/NICPhysicalHBA0/PermanentMACAddress", "00:1f:4e:50:00:98"), 70,
                 vx::msg::kSettingNotSupportedInOs);
 
@@ -286,11 +286,18 @@ TEST_F(NicFunctions, ErasesOfNicAndPortSettings) {
   sim_.inject_status_after(7, 1, 44, 0, 4, 2);
   EXPECT_EQ(act_at("Vexalon0", "EraseAllConfiguration", {}), 0u);
 
+  // The port's erase puts its forwarding, DCBX and LLDP administrator settings back.
+  const std::string port0 = "Vexalon0/PortDiscoveryAndConfiguration0/";
+  const std::string willing = port0 + "DCBX/PriorityGroups/AdministratorPGSetting/Willing";
   ASSERT_EQ(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 0u);
   ASSERT_EQ(set_at("Vexalon0/NICPhysicalHBA0/VEPAState", "Enabled"), 0u);
+  ASSERT_EQ(set_at(willing, "No"), 0u);
+  ASSERT_EQ(set_at(port0 + "LLDP/LocalConfiguration/TxState", "Disabled"), 0u);
   expect_told(act_at("Vexalon0/PortDiscoveryAndConfiguration0", "ErasePortandDiscoveryConfiguration", {}), 184,
               vx::msg::kErasedReboot);
-  EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/VEPAState"), "Disabled");
+  EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/VEPAState") + value_at(willing) +
+                value_at(port0 + "LLDP/LocalConfiguration/TxState"),
+            "DisabledYesEnabled");
   sim_.inject_status(7, 1, 1, 0, 1);
   EXPECT_EQ(act_at("Vexalon0/PortDiscoveryAndConfiguration0", "ErasePortandDiscoveryConfiguration", {}), 116u);
   EXPECT_EQ(last_status().code, 187u);

@@ -88,6 +88,16 @@ TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
       {a + R"("personality_bits": ["NIC", "SCSI"]}]})", "personality_bits"},
       {a + R"("additional_attributes": {"wwpn": "10:00:00:1f:4e:50:00"}}]})", "WWPN"},
       {a + R"("additional_attributes": {"phy_config_id": "000000A1F"}}]})", "longer than 8"},
+      {a + R"("controller_state": "asleep"}]})", "controller_state"},
+      {a + R"("ffv_name": "0123456789012345678901234567890123"}]})", "longer than 32"},
+      {a + R"("ncsi": {"dynamic": {"mac0": "00:11"}}}]})", "MAC"},
+      {a + R"("port_settings": [{"beacon": "blink"}]}]})", "beacon"},
+      {a + R"("port_settings": [{"state": "On"}]}]})", "state"},
+      {a + R"("port_settings": [{"flow_control": {"tx": "yes"}}]}]})", "true or false"},
+      {a + R"("port_settings": [{"dcbx": {"mode": "IEEE"}}]}]})", "dcbx.mode"},
+      {a + R"("port_settings": [{"dcbx": {"admin": {"pg": ["fast"]}}}]}]})", "unknown name"},
+      {a + R"("port_settings": [{"dcbx": {"admin": {"bandwidth": [1, 2]}}}]}]})", "8 numbers"},
+      {a + R"("port_settings": [{"lldp": {"local": {"tlvs": ["port_id"]}}}]}]})", "unknown name"},
   };
   for (const auto& [text, reason] : rows) {
     vx::sim::Config config;

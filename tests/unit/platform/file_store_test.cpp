@@ -1,6 +1,9 @@
-// The file store's guarantees under faults: an unreadable file is never taken as empty, and every
-// write is made durable by a sync of its directory.
+// The file store's guarantees under faults: an unreadable file is never taken as empty, every
+// write is made durable by a sync of its directory, and a held file stays locked.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <functional>
@@ -86,6 +89,25 @@ TEST_F(FileStoreTest, EveryChangeSyncsTheDirectoryAndFailsWithIt) {
     g_fail_dir_sync = true;
     EXPECT_FALSE(change.run(at("/data.txt"))) << "a write whose directory sync failed is not reported done";
   }
+}
+
+// This process's own calls on a held file come and go without letting another process in.
+TEST_F(FileStoreTest, AHeldFileStaysLockedThroughNestedCalls) {
+  fs::HeldFile held(at("/data.txt"));
+  ASSERT_TRUE(held.locked());
+  ASSERT_TRUE(fs::append(at("/data.txt"), "nested\n"));
+  const pid_t child = ::fork();
+  if (child == 0) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    ::_exit(::fcntl(::open((at("/data.txt") + ".lock").c_str(), O_RDWR), F_SETLK, &fl) == 0 ? 1 : 0);
+  }
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0) << "another process took the lock";
+  EXPECT_TRUE(held.replace("whole\n"));
+  EXPECT_EQ(root_.read("/data.txt"), "whole\n");
 }
 
 }  // namespace
