@@ -210,7 +210,7 @@ uint32_t bandwidth_property(hm_node* prop, char* buf) {
   if (read_from_profile(at, prop, vnic1_or_ufp(t.active) ? kActiveProfile : kConfiguredProfile) != 0) {
     return refuse(kStatusGetProfileConfigFailed, msg::kGetProfileConfigFailed);
   }
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 // The physical HBA of the controller whose PCI FunctionNumber is the channel's.
@@ -320,7 +320,7 @@ uint32_t handle_LogicalLinkState(hm_node* prop, char* buf, uint32_t op) {
         read_from_profile(at, prop, vnic1_or_ufp(t.active) ? kActiveProfile : kConfiguredProfile) != 0) {
       return kStatusFailed;
     }
-    return give_cached(prop, buf);
+    return return_cached(prop, buf);
   }
   if (op != kSet) return kStatusOk;
   ModeTexts t;
@@ -340,7 +340,7 @@ uint32_t handle_LPVID(hm_node* prop, char* buf, uint32_t op) {
   }
   if (op != kGet && op != kSet) return kStatusOk;
   if (is(t.configured, "UFP")) return op == kGet ? give_text(prop, buf, kTextNotAvailable) : kStatusFailed;
-  if (op == kGet) return read_from_profile(at, prop, kConfiguredProfile) != 0 ? kStatusFailed : give_cached(prop, buf);
+  if (op == kGet) return read_from_profile(at, prop, kConfiguredProfile) != 0 ? kStatusFailed : return_cached(prop, buf);
   if (none_or_na(t.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
   if (!is(t.active, "vNIC1") && std::strtol(buf, nullptr, 10) < 2) return refuse(kStatusLpvidRange, msg::kLpvidRange);
   if (VARU_set_mchannel_params(at.controller, at.channel, prop, buf, t.active, t.reboot) != 0) return kStatusFailed;
@@ -353,7 +353,7 @@ uint32_t handle_channel_outer_vlan(hm_node* prop, char* buf, uint32_t) {
   ModeTexts t;
   if (prop == nullptr || !locate(prop->parent, &at) || !mode_texts(at, kConfigured, &t)) return kStatusFailed;
   if (!vnic1_or_ufp(t.configured)) return give_text(prop, buf, kTextNotAvailable);
-  return read_from_profile(at, prop, kActiveProfile) != 0 ? kStatusFailed : give_cached(prop, buf);
+  return read_from_profile(at, prop, kActiveProfile) != 0 ? kStatusFailed : return_cached(prop, buf);
 }
 
 uint32_t handle_channel_vnic_name(hm_node* prop, char* buf, uint32_t) {
@@ -369,7 +369,7 @@ uint32_t handle_channel_vnic_name(hm_node* prop, char* buf, uint32_t) {
   const bool nic = is(type, "NIC");
   if (!nic && !is(type, "iSCSI")) return give_text(prop, buf, "");
   hm_node* phba = phba_of_function(at.controller, nic ? kGroupNICPhysicalHBA : "iSCSIPhysicalHBA", function);
-  if (phba == nullptr) return give_cached(prop, buf);
+  if (phba == nullptr) return return_cached(prop, buf);
   const CommandAddress c = command_address(phba);
   vnic_name_record r{};
   if (ioctl_get_vnic_function_name(c.port, &r, c.domain, c.phba_port, nic ? kProtocolNic : kProtocolIscsi) != 0) {

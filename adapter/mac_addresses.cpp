@@ -54,7 +54,7 @@ uint32_t permanent_mac(hm_node* prop, char* buf, uint32_t op, bool nic) {
   hm_property* factory = property_data(internal_get_node(prop->parent, nic::kPropFactoryDefaultMACAddress, kProperty));
   if (factory == nullptr) return kStatusFailed;
   const int rc = set_prop_val(prop->parent, nic::kPropPermanentMACAddress, "%s", factory->value);
-  give_cached(prop, buf);
+  return_cached(prop, buf);
   return nic && rc != 0 ? kStatusFailed : kStatusOk;
 }
 
@@ -113,7 +113,7 @@ uint32_t handle_NICPhysicalHBA_MACAddress(hm_node* prop, char* buf, uint32_t op)
   if (prop == nullptr || prop->parent == nullptr) return kStatusFailed;
   if (op == kSet) return VARU_set_nic_macaddress();
   if (op != kGet) return kStatusOk;
-  return VARU_get_nic_macaddress(prop->parent) != 0 ? kStatusFailed : give_cached(prop, buf);
+  return VARU_get_nic_macaddress(prop->parent) != 0 ? kStatusFailed : return_cached(prop, buf);
 }
 
 uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
@@ -133,7 +133,7 @@ uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
     char text[kValueSize];
     mac_text(r.volatile_mac, text);
     const int rc = set_prop_val(prop->parent, nic::kPropVolatileMACAddress, "%s", text);
-    give_cached(prop, buf);
+    return_cached(prop, buf);
     return rc != 0 ? kStatusFailed : kStatusOk;
   }
   if (op != kSet) return kStatusOk;

@@ -5,12 +5,13 @@
 
 #include <cstdint>
 
+#include "adapter/command_target.h"
 #include "engine/hm.h"
 #include "iscsi/common.h"
 
 namespace vx {
 
-constexpr const char* kTextNotAvailable = "N/A";
+constexpr const char* kTextNotAvailable = kTextNA;
 constexpr uint32_t kGenerationNone = 1;   // get_vx_type could not read the generation
 
 // Statuses of these handlers.
@@ -52,12 +53,9 @@ constexpr uint32_t kStatusNoChannels = 317;
 constexpr uint32_t kStatusChannelParameterRefused = 323;
 constexpr uint32_t kStatusVolatileMacFailed = 328;
 
-// The property's cached value into `buf` (256 bytes): 0, or 1 without a property or buffer.
-uint32_t give_cached(hm_node* prop, char* buf);
-// The property becomes `text` and is answered.
+// The property becomes `text` and is answered (return_cached, cache_text and refuse_on_vf of
+// adapter/command_target.h do the rest).
 uint32_t give_text(hm_node* prop, char* buf, const char* text);
-// On an SR-IOV virtual function: "N/A" answered, status 256, 1.
-uint32_t refuse_virtual_function(hm_node* prop, char* buf);
 
 // The physical HBA a node belongs to: the nearest NICPhysicalHBA or iSCSIPhysicalHBA above it (the
 // node itself first); NULL when none.
@@ -68,8 +66,5 @@ hm_node* adapter_of(hm_node* node);
 // The physical HBA's PCI/FunctionNumber: the text (as shown, "0x%x") and its value in any base.
 // False when it cannot be read or is not a whole number.
 bool phba_function_number(hm_node* phba, char text[kValueSize], uint32_t* value);
-
-// A text parsed whole as a decimal number no larger than `max`.
-bool whole_decimal(const char* text, uint32_t max, uint32_t* out);
 
 }  // namespace vx

@@ -89,7 +89,7 @@ uint32_t handle_AvailableNetworkBootMethods(hm_node* prop, char* buf, uint32_t) 
 uint32_t handle_networkboot_config(hm_node* prop, char* buf, uint32_t) {
   NicAt n;
   if (prop == nullptr || !locate(prop, &n)) return kStatusFailed;
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   boot_config r{};
   if (read_boot(n.at, kProtocolNic, &r) != 0) return kStatusFailed;
   hm_node* group = prop->parent;
@@ -110,7 +110,7 @@ uint32_t handle_networkboot_config(hm_node* prop, char* buf, uint32_t) {
     if (!expansion_rom_enabled(mapping, sizeof mapping, function, n.generation)) state = kTextNotAvailable;
   }
   set_prop_val(group, nic::kPropNetworkBootState, "%s", state);
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t do_SetNetworkBoot(hm_node* group, hm_node*, char params[6][256]) {
@@ -146,7 +146,7 @@ uint32_t handle_vlan_properties(hm_node* prop, char* buf, uint32_t) {
   }
   set_prop_val(prop->parent, nic::kPropVLANId, "%d", r.vlan_id);
   set_prop_val(prop->parent, nic::kPropVLANPriority, "%d", r.vlan_priority);
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node* group, hm_node*, char params[6][256]) {
@@ -170,7 +170,7 @@ uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node* group
 
 uint32_t handle_VEPAState(hm_node* prop, char* buf, uint32_t op) {
   if (op != kGet && op != kSet) return kStatusOk;
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   NicAt n;
   if (prop == nullptr || buf == nullptr || !locate(prop, &n)) return kStatusFailed;
   const bool older = n.generation == kGeneration2 || n.generation == kGeneration3 || n.generation == kGenerationQuenta;
@@ -210,7 +210,7 @@ uint32_t handle_AdvancedMode(hm_node* prop, char* buf, uint32_t op) {
   }
   hm_node* nic = get_first_instance(adapter, kGroupNICPhysicalHBA);
   if (nic == nullptr) return kStatusFailed;
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   const CommandAddress at = command_address(nic);
   boot_config r{};
   if (read_boot(at, kProtocolNic, &r) != 0) return kStatusFailed;
@@ -226,7 +226,7 @@ uint32_t handle_nic_logical_link_status(hm_node* prop, char* buf, uint32_t) {
   if (phba == nullptr) return kStatusFailed;
   const CommandAddress at = command_address(phba);
   return get_logical_link_status(at.port, at.domain, at.phba_port, phba, kProtocolNic) != 0 ? kStatusFailed
-                                                                                            : give_cached(prop, buf);
+                                                                                            : return_cached(prop, buf);
 }
 
 }  // namespace vx

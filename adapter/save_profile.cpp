@@ -168,7 +168,7 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
   char id_text[kValueSize];
   uint32_t profile_id = 0;
   if (!read_property(configured, controller::kPropProfileId, id_text)) return kStatusFailed;
-  if (!whole_decimal(id_text, kMaxProfileId, &profile_id)) return refuse(kStatusInvalidValue, msg::kProfileIdRange);
+  if (!parse_decimal(id_text, kMaxProfileId, &profile_id)) return refuse(kStatusInvalidValue, msg::kProfileIdRange);
 
   std::vector<Template> templates;
   std::vector<std::string> mc_types;

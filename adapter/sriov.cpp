@@ -137,7 +137,7 @@ uint32_t VARU_set_hqi_sriov_state(hm_node* adapter, uint32_t pf, const char* val
   uint32_t profile_id = 0;
   if (!read_property(configured_profile(adapter), controller::kPropProfileId, id_text)) return kStatusFailed;
   // One byte on the wire, as for the profile save.
-  if (!whole_decimal(id_text, kMaxProfileId, &profile_id)) return refuse(kStatusInvalidValue, msg::kProfileIdRange);
+  if (!parse_decimal(id_text, kMaxProfileId, &profile_id)) return refuse(kStatusInvalidValue, msg::kProfileIdRange);
   ProfileReply first = fetch_profile(adapter, kConfiguredProfile, 0, 1);
   ProfileReply second = first != nullptr ? fetch_profile(adapter, kConfiguredProfile, 0, 0) : nullptr;
   if (second == nullptr) return kStatusFailed;
@@ -256,7 +256,7 @@ uint32_t VARU_set_legacy_sriov_state(uint32_t generation, hm_node* phba, int32_t
 uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node* prop, char* buf, uint32_t op) {
   if (op != kGet && op != kSet) return kStatusOk;
   if (vm_flag != 0) {
-    return op == kGet ? refuse_virtual_function(prop, buf) : refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
+    return op == kGet ? refuse_on_vf(buf) : refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   hm_node* phba = prop != nullptr ? prop->parent : nullptr;
   hm_node* adapter = adapter_of(phba);
@@ -285,7 +285,7 @@ uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node* prop, char* buf, uint32_t op)
   } else if (rc != 0) {
     return kStatusFailed;
   }
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t handle_AProf_SRIOVState(hm_node* prop, char* buf, uint32_t) {
@@ -307,7 +307,7 @@ uint32_t handle_AProf_SRIOVState(hm_node* prop, char* buf, uint32_t) {
   if (VARU_get_SRIOVState(generation, nic, at.port, at.domain, at.phba_port, adapter, number, kActiveProfile, function) != 0) {
     return kStatusFailed;
   }
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 }  // namespace vx

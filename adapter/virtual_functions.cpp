@@ -135,7 +135,7 @@ uint32_t handle_niclogicalhba_vlanid(hm_node* prop, char* buf, uint32_t op) {
   if (op == kGet) return read_vf(prop, buf, at);
   if (op != kSet) return kStatusOk;
   uint32_t vlan = 0;
-  const bool valid = whole_decimal(buf, kMaxVlan, &vlan);
+  const bool valid = parse_decimal(buf, kMaxVlan, &vlan);
   if (const uint32_t refused = refuse_write(at, valid, 0, nullptr)) return refused;
   const int status = ip_link(at, {"vlan", std::to_string(vlan)});
   return status != 0 ? ip_link_failed(at, status) : kStatusOk;
@@ -154,7 +154,7 @@ uint32_t handle_niclogicalhba_txrate(hm_node* prop, char* buf, uint32_t op) {
   char vlan_text[kValueSize];
   uint32_t vlan = 0;
   if (valid && !read_property(at.group, nic::kPropVLANID, vlan_text)) return kStatusFailed;
-  if (valid && std::strcmp(vlan_text, kTextNotAvailable) != 0 && !whole_decimal(vlan_text, kMaxVlan + 1, &vlan)) {
+  if (valid && std::strcmp(vlan_text, kTextNotAvailable) != 0 && !parse_decimal(vlan_text, kMaxVlan + 1, &vlan)) {
     return kStatusFailed;
   }
   if (const uint32_t refused = refuse_write(at, valid, 0, nullptr)) return refused;
@@ -162,7 +162,7 @@ uint32_t handle_niclogicalhba_txrate(hm_node* prop, char* buf, uint32_t op) {
   return status != 0 ? ip_link_failed(at, status) : kStatusOk;
 }
 
-uint32_t handle_LinkStatus(hm_node* prop, char* buf, uint32_t) { return give_cached(prop, buf); }
+uint32_t handle_LinkStatus(hm_node* prop, char* buf, uint32_t) { return return_cached(prop, buf); }
 
 uint32_t update_nic_ifname() {
   for (hm_node* adapter = get_first_instance(get_node(0), kGroupVexalon); adapter != nullptr; adapter = next_instance(adapter)) {

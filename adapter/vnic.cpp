@@ -124,14 +124,14 @@ uint32_t vnic_stats(hm_node* prop, char* buf, hm_node* phba, int32_t path) {
     const CommandAddress at = command_address(phba);
     rc = get_vnic_stats(at.port, at.domain, at.phba_port, vnic, path);
   }
-  give_cached(prop, buf);
+  return_cached(prop, buf);
   return rc;
 }
 
 }  // namespace
 
 uint32_t handle_nic_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   hm_node* phba = prop != nullptr ? prop->parent : nullptr;
   hm_node* controller = adapter_of(phba);
   if (controller == nullptr) return kStatusFailed;
@@ -141,7 +141,7 @@ uint32_t handle_nic_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
   if (generation == kGeneration2 || generation == kGenerationQuenta) {
     set_prop_val(phba, kMinBits, "%s", kTextNotAvailable);
     const uint32_t rc = VARU_get_legacy_QOS(at.port, phba);
-    give_cached(prop, buf);
+    return_cached(prop, buf);
     return rc;
   }
   char function[kValueSize];
@@ -153,7 +153,7 @@ uint32_t handle_nic_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
   if (VARU_get_bw_softcap(phba, controller, at.port, at.domain, at.phba_port, kDescNic, function, prop, kProtocolNic) != 0) {
     return kStatusFailed;
   }
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t handle_iscsi_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
@@ -165,7 +165,7 @@ uint32_t handle_iscsi_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
   if (generation == kGenerationNone) return kStatusFailed;
   if (generation == kGeneration2 || generation == kGenerationQuenta) {
     caps_not_available(qos);
-    return give_cached(prop, buf);
+    return return_cached(prop, buf);
   }
   char function[kValueSize];
   uint32_t number = 0;
@@ -173,14 +173,14 @@ uint32_t handle_iscsi_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
   const CommandAddress at = command_address(phba);
   if (VARU_get_bw_softcap(qos, controller, at.port, at.domain, at.phba_port, kDescIscsi, function, prop, kProtocolIscsi) != 0) {
     caps_not_available(qos);
-    give_cached(prop, buf);
+    return_cached(prop, buf);
     return kStatusFailed;
   }
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t handle_nic_vnic_name_props(hm_node* prop, char* buf, uint32_t) {
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   hm_node* phba = physical_hba_of(prop);
   const uint32_t generation = get_vx_type(adapter_of(phba));
   if (phba == nullptr || generation == kGenerationNone) return kStatusFailed;
@@ -188,7 +188,7 @@ uint32_t handle_nic_vnic_name_props(hm_node* prop, char* buf, uint32_t) {
   const CommandAddress at = command_address(phba);
   // A query that fails is a failure here too, as it is for the iSCSI functions.
   if (get_vnic_name(at.port, at.domain, at.phba_port, prop->parent, kProtocolNic) != 0) return kStatusFailed;
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t handle_iscsi_vnic_name_props(hm_node* prop, char* buf, uint32_t) {
@@ -196,11 +196,11 @@ uint32_t handle_iscsi_vnic_name_props(hm_node* prop, char* buf, uint32_t) {
   if (phba == nullptr) return kStatusFailed;
   const CommandAddress at = command_address(phba);
   if (get_vnic_name(at.port, at.domain, at.phba_port, prop->parent, kProtocolIscsi) != 0) return kStatusFailed;
-  return give_cached(prop, buf);
+  return return_cached(prop, buf);
 }
 
 uint32_t handle_nic_vnic_stats(hm_node* prop, char* buf, uint32_t) {
-  if (vm_flag != 0) return refuse_virtual_function(prop, buf);
+  if (vm_flag != 0) return refuse_on_vf(buf);
   hm_node* phba = physical_hba_of(prop);
   return phba == nullptr ? kStatusFailed : vnic_stats(prop, buf, phba, kProtocolNic);
 }
