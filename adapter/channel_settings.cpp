@@ -176,14 +176,37 @@ void build_request(const ResourceDescriptor& d, uint8_t type, uint16_t pf, const
   std::memcpy(c + kNicLpvid, &w.lpvid, sizeof w.lpvid);
 }
 
+// What the writes of one port's channels share: the port, its mode texts, the profiles their
+// descriptors are copied from (fetched once), and whether the channels' own values are taken as
+// cached (a restore, which has just written them) or read again through their handlers.
+struct PortWrites {
+  ChannelAt at;
+  ModeTexts texts;
+  ProfileReply configured;
+  ProfileReply active;
+  bool cached_values = false;
+
+  const uint8_t* profile(uint8_t config_type) {
+    ProfileReply& reply = config_type == kActiveProfile ? active : configured;
+    if (reply == nullptr) reply = fetch_profile(at.controller, config_type, 0, 0);
+    return reply.get();
+  }
+  bool value(hm_node* channel, const char* name, char out[kValueSize]) {
+    if (!cached_values) return read_property(channel, name, out);
+    const hm_property* p = property_data(internal_get_node(channel, name, kProperty));
+    if (p != nullptr) std::snprintf(out, kValueSize, "%s", p->value);
+    return p != nullptr;
+  }
+};
+
 // Sends one channel write through the controller's first physical HBA.
-uint32_t send_channel_write(hm_node* controller, hm_node* channel, uint8_t type, const char* function,
-                            uint8_t config_type, ChannelWrite w) {
+uint32_t send_channel_write(PortWrites& port, hm_node* channel, uint8_t type, const char* function, uint8_t config_type,
+                            ChannelWrite w) {
   ControllerAddress a;
-  if (!controller_address(controller, &a)) return kStatusFailed;
-  ProfileReply reply = fetch_profile(controller, config_type, 0, 0);
+  if (!controller_address(port.at.controller, &a)) return kStatusFailed;
+  const uint8_t* reply = port.profile(config_type);
   ResourceDescriptor d{};
-  if (reply == nullptr || !find_descriptor(reply.get(), type, function, true, &d)) return kStatusFailed;
+  if (reply == nullptr || !find_descriptor(reply, type, function, true, &d)) return kStatusFailed;
   w.port_number = static_cast<uint8_t>(get_phba_port_number(channel) & 0xFF);
   uint8_t request[kChannelRequestSize];
   build_request(d, type, desc_pf_number(d), w, request);
@@ -277,13 +300,14 @@ uint32_t VARU_get_mchannel_params(hm_node* channel, hm_node* prop, const uint8_t
   return kStatusOk;
 }
 
-uint32_t VARU_set_mchannel_params(hm_node* controller, hm_node* channel, hm_node* prop, const char* value,
-                                  const char* active_text, const char* reboot_text) {
+namespace {
+
+// LogicalLinkState or LPVID of one channel of the port, with the port's active and reboot texts.
+uint32_t set_channel(PortWrites& port, hm_node* channel, hm_node* prop, const char* value) {
   char function[kValueSize];
   char type[kValueSize];
-  if (controller == nullptr || channel == nullptr || prop == nullptr || value == nullptr || active_text == nullptr ||
-      reboot_text == nullptr || first_phba(controller) == nullptr || !read_property(channel, kPropFunctionNumber, function) ||
-      !read_property(channel, kPropType, type)) {
+  if (prop == nullptr || value == nullptr || first_phba(port.at.controller) == nullptr ||
+      !read_property(channel, kPropFunctionNumber, function) || !read_property(channel, kPropType, type)) {
     return kStatusFailed;
   }
   const uint8_t desc_type = descriptor_type(type);
@@ -291,19 +315,64 @@ uint32_t VARU_set_mchannel_params(hm_node* controller, hm_node* channel, hm_node
   if (lpvid && desc_type != kDescNic) return refuse(kStatusLpvidStorage, msg::kLpvidStorage);
   if (desc_type == 0) return kStatusFailed;
   ChannelWrite w{lpvid ? Edit::kLpvid : Edit::kLinkState};
-  w.mode_in_force = mode_in_force(active_text, reboot_text);
+  w.mode_in_force = mode_in_force(port.texts.active, port.texts.reboot);
   // The write keeps what the channel shows of the field it does not change.
   char current[kValueSize] = "";
   if (lpvid) {
     w.lpvid = static_cast<uint16_t>(std::strtoul(value, nullptr, 10));
-    w.link_disabled = read_property(channel, kPropLogicalLinkState, current) && !is(current, "Enabled");
+    w.link_disabled = port.value(channel, kPropLogicalLinkState, current) && !is(current, "Enabled");
   } else {
     w.link_disabled = !is(value, "Enabled");
-    if (desc_type == kDescNic && read_property(channel, kPropLPVID, current)) {
+    if (desc_type == kDescNic && port.value(channel, kPropLPVID, current)) {
       w.lpvid = static_cast<uint16_t>(std::strtoul(current, nullptr, 10));
     }
   }
-  return send_channel_write(controller, channel, desc_type, function, is(active_text, "vNIC1") ? kActiveProfile : kConfiguredProfile, w);
+  return send_channel_write(port, channel, desc_type, function,
+                            is(port.texts.active, "vNIC1") ? kActiveProfile : kConfiguredProfile, w);
+}
+
+// The bandwidths of one channel of the port.
+uint32_t configure_qos(PortWrites& port, hm_node* channel, const char* min_text, const char* max_text) {
+  if (none_or_na(port.texts.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
+  if (vnic1_or_ufp(port.texts.configured)) {
+    varu_set_last_status(kStatusLinkDisabledQos, msg::kLinkDisabledQos);
+    return kStatusLinkDisabledQos;
+  }
+  const long min = std::strtol(min_text, nullptr, 10);
+  const long max = std::strtol(max_text, nullptr, 10);
+  if (min > max) return refuse(kStatusQosMinAboveMax, msg::kQosMinAboveMax);
+  char function[kValueSize];
+  char lpvid[kValueSize];
+  char type[kValueSize];
+  if (!read_property(channel, kPropFunctionNumber, function) || !port.value(channel, kPropLPVID, lpvid) ||
+      !read_property(channel, kPropType, type) || descriptor_type(type) == 0) {
+    return kStatusFailed;
+  }
+  ChannelWrite w{Edit::kQos};
+  w.min_bandwidth = static_cast<uint32_t>(min);
+  w.max_bandwidth = static_cast<uint32_t>(max);
+  w.lpvid = static_cast<uint16_t>(std::strtoul(lpvid, nullptr, 10));
+  w.mode_in_force = mode_in_force(port.texts.active, port.texts.reboot);
+  if (send_channel_write(port, channel, descriptor_type(type), function, kConfiguredProfile, w) != 0) {
+    return kStatusFailed;
+  }
+  set_prop_val(channel, kPropMinBandWidth, "%ld", min);
+  set_prop_val(channel, kPropMaxBandWidth, "%ld", max);
+  return kStatusOk;
+}
+
+}  // namespace
+
+uint32_t VARU_set_mchannel_params(hm_node* controller, hm_node* channel, hm_node* prop, const char* value,
+                                  const char* active_text, const char* reboot_text) {
+  PortWrites port;
+  if (controller == nullptr || active_text == nullptr || reboot_text == nullptr || !locate(channel, &port.at) ||
+      port.at.controller != controller) {
+    return kStatusFailed;
+  }
+  std::snprintf(port.texts.active, kValueSize, "%s", active_text);
+  std::snprintf(port.texts.reboot, kValueSize, "%s", reboot_text);
+  return set_channel(port, channel, prop, value);
 }
 
 // ---- the Channel handlers ---------------------------------------------------------------------------
@@ -379,37 +448,12 @@ uint32_t handle_channel_vnic_name(hm_node* prop, char* buf, uint32_t) {
 }
 
 uint32_t do_ConfigureQoS(hm_node* channel, hm_node*, char params[6][256]) {
-  ChannelAt at;
-  ModeTexts t;
-  if (!locate(channel, &at) || first_phba(at.controller) == nullptr || !mode_texts(at, kCurrent | kConfigured, &t)) {
+  PortWrites port;
+  if (!locate(channel, &port.at) || first_phba(port.at.controller) == nullptr ||
+      !mode_texts(port.at, kCurrent | kConfigured, &port.texts)) {
     return kStatusFailed;
   }
-  if (none_or_na(t.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
-  if (vnic1_or_ufp(t.configured)) {
-    varu_set_last_status(kStatusLinkDisabledQos, msg::kLinkDisabledQos);
-    return kStatusLinkDisabledQos;
-  }
-  const long min = std::strtol(params[0], nullptr, 10);
-  const long max = std::strtol(params[1], nullptr, 10);
-  if (min > max) return refuse(kStatusQosMinAboveMax, msg::kQosMinAboveMax);
-  char function[kValueSize];
-  char lpvid[kValueSize];
-  char type[kValueSize];
-  if (!read_property(channel, kPropFunctionNumber, function) || !read_property(channel, kPropLPVID, lpvid) ||
-      !read_property(channel, kPropType, type) || descriptor_type(type) == 0) {
-    return kStatusFailed;
-  }
-  ChannelWrite w{Edit::kQos};
-  w.min_bandwidth = static_cast<uint32_t>(min);
-  w.max_bandwidth = static_cast<uint32_t>(max);
-  w.lpvid = static_cast<uint16_t>(std::strtoul(lpvid, nullptr, 10));
-  w.mode_in_force = mode_in_force(t.active, t.reboot);
-  if (send_channel_write(at.controller, channel, descriptor_type(type), function, kConfiguredProfile, w) != 0) {
-    return kStatusFailed;
-  }
-  set_prop_val(channel, kPropMinBandWidth, "%ld", min);
-  set_prop_val(channel, kPropMaxBandWidth, "%ld", max);
-  return kStatusOk;
+  return configure_qos(port, channel, params[0], params[1]);
 }
 
 // ---- save and restore around a profile save ----------------------------------------------------------
@@ -434,15 +478,21 @@ uint32_t VARU_save_mc_props(hm_node* channel_group, mc_prop* area, uint32_t port
   }
   hm_node* channel = get_first_instance(channel_group, kGroupChannel);
   if (channel == nullptr) return kStatusNoChannels;
+  // The channels' values as they stand in the tree: built from the adapter, and kept by every write.
   uint32_t n = 0;
   for (; channel != nullptr && n < kMcChannels; channel = next_instance(channel), ++n) {
     mc_prop_record& r = records[n];
+    auto cached = [&](const char* name, char text[kValueSize]) {
+      const hm_property* p = property_data(internal_get_node(channel, name, kProperty));
+      if (p != nullptr) std::snprintf(text, kValueSize, "%s", p->value);
+      return p != nullptr;
+    };
     char text[kValueSize];
-    if (read_property(channel, kPropMinBandWidth, text)) r.bw_min = static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
-    if (read_property(channel, kPropMaxBandWidth, text)) r.bw_max = static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
-    if (read_property(channel, kPropLPVID, text)) r.vlan_id = static_cast<uint16_t>(std::strtoul(text, nullptr, 10));
-    if (read_property(channel, kPropLogicalLinkState, text)) r.lld = is(text, "Enabled") ? 0 : 1;
-    if (read_property(channel, kPropType, text)) std::snprintf(r.func_type, sizeof r.func_type, "%.31s", text);
+    if (cached(kPropMinBandWidth, text)) r.bw_min = static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
+    if (cached(kPropMaxBandWidth, text)) r.bw_max = static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
+    if (cached(kPropLPVID, text)) r.vlan_id = static_cast<uint16_t>(std::strtoul(text, nullptr, 10));
+    if (cached(kPropLogicalLinkState, text)) r.lld = is(text, "Enabled") ? 0 : 1;
+    if (cached(kPropType, text)) std::snprintf(r.func_type, sizeof r.func_type, "%.31s", text);
   }
   *count = n;
   return kStatusOk;
@@ -453,41 +503,38 @@ uint32_t VARU_reset_mc_props(hm_node* channel_group, const mc_prop* area, uint32
   if (area == nullptr || channel_group == nullptr || port_number >= kMcPorts) return kStatusFailed;
   const mc_prop_record* records = area->record[port_number];
   if (records[0].mc_type == 1 || (configured_codes != nullptr && configured_codes[port_number] == 1)) return kStatusOk;
-  hm_node* port = channel_group->parent;
-  hm_node* controller = port != nullptr ? port->parent : nullptr;
   hm_node* channel = get_first_instance(channel_group, kGroupChannel);
-  if (controller == nullptr || channel == nullptr) return kStatusFailed;
+  PortWrites port;
+  port.cached_values = true;
+  if (channel == nullptr || !locate(channel, &port.at)) return kStatusFailed;
+  // One port's mode texts and profiles serve all its channels.
+  if (VARU_get_ovl_mc_type(port.at.controller, port.at.port, port.texts.active, port.texts.configured,
+                           port.texts.reboot) != 0) {
+    return kStatusFailed;
+  }
   for (uint32_t c = 0; channel != nullptr; channel = next_instance(channel), ++c) {
-    char params[6][256] = {};
     const mc_prop_record* r = c < count && c < kMcChannels ? &records[c] : nullptr;
-    std::snprintf(params[0], sizeof params[0], "%u", r != nullptr ? r->bw_min : 0);
-    std::snprintf(params[1], sizeof params[1], "%u", r != nullptr ? r->bw_max : 0);
-    const uint32_t qos = do_ConfigureQoS(channel, nullptr, params);
+    char min[16];
+    char max[16];
+    std::snprintf(min, sizeof min, "%u", r != nullptr ? r->bw_min : 0);
+    std::snprintf(max, sizeof max, "%u", r != nullptr ? r->bw_max : 0);
+    const uint32_t qos = configure_qos(port, channel, min, max);
     if (r == nullptr) {
       pdebug(kBackEnd, 6, "%s: channel %u bandwidths cleared: %u\n", __func__, c, qos);
       continue;
     }
     if (qos != 0) return qos == kStatusLinkDisabledQos ? kStatusOk : kStatusFailed;
-    char active[kValueSize];
-    char configured[kValueSize];
-    char reboot[kValueSize];
     char type[kValueSize];
     char lpvid[kValueSize];
-    if (VARU_get_ovl_mc_type(controller, port, active, configured, reboot) != 0 ||
-        !read_property(channel, kPropType, type) || !read_property(channel, kPropLPVID, lpvid)) {
-      return kStatusFailed;
-    }
+    if (!port.value(channel, kPropType, type) || !port.value(channel, kPropLPVID, lpvid)) return kStatusFailed;
     if (is(type, r->func_type) && std::strstr(type, "NIC") != nullptr) {
       char value[16];
       std::snprintf(value, sizeof value, "%u", r->vlan_id);
-      if (std::strcmp(value, "0") != 0) {
-        VARU_set_mchannel_params(controller, channel, internal_get_node(channel, kPropLPVID, kProperty), value, active, reboot);
-      }
+      if (std::strcmp(value, "0") != 0) set_channel(port, channel, internal_get_node(channel, kPropLPVID, kProperty), value);
       set_prop_val(channel, kPropLPVID, "%s", value);
     }
     const char* link = r->lld != 0 ? "Disabled" : "Enabled";
-    VARU_set_mchannel_params(controller, channel, internal_get_node(channel, kPropLogicalLinkState, kProperty), link,
-                             active, reboot);
+    set_channel(port, channel, internal_get_node(channel, kPropLogicalLinkState, kProperty), link);
     set_prop_val(channel, kPropLogicalLinkState, "%s", link);
   }
   return kStatusOk;
