@@ -218,8 +218,8 @@ uint32_t send_channel_write(PortWrites& port, hm_node* channel, uint8_t type, co
 
 bool mode_in_force(const char* active, const char* reboot) { return !none_or_na(active) && !is(reboot, "Yes"); }
 
-// The channel property named by `prop` from the profile that `tested` selects: the active one in
-// vNIC1 and UFP, else the configured one.
+// The channel property named by `prop` from the profile of `config_type` (the handlers take the
+// active one in vNIC1 and UFP, else the configured one).
 uint32_t read_from_profile(const ChannelAt& at, hm_node* prop, uint8_t config_type) {
   ProfileReply reply = fetch_profile(at.controller, config_type, 0, 0);
   if (reply == nullptr) return kStatusFailed;
@@ -253,8 +253,10 @@ hm_node* phba_of_function(hm_node* controller, const char* group, const char* fu
 uint32_t VARU_get_ovl_mc_type(hm_node* controller, hm_node* port, char active[kValueSize],
                               char configured[kValueSize], char reboot[kValueSize]) {
   active[0] = configured[0] = reboot[0] = '\0';
-  hm_node* management = controller != nullptr ? internal_get_node(controller, controller::kGroupProfileManagement, kGroup) : nullptr;
-  hm_node* active_group = management != nullptr ? internal_get_node(management, controller::kGroupActiveProfile, kGroup) : nullptr;
+  hm_node* management =
+      controller != nullptr ? internal_get_node(controller, controller::kGroupProfileManagement, kGroup) : nullptr;
+  hm_node* active_group =
+      management != nullptr ? internal_get_node(management, controller::kGroupActiveProfile, kGroup) : nullptr;
   hm_node* configured_group =
       management != nullptr ? internal_get_node(management, controller::kGroupConfiguredProfile, kGroup) : nullptr;
   char number[kValueSize];
@@ -266,7 +268,9 @@ uint32_t VARU_get_ovl_mc_type(hm_node* controller, hm_node* port, char active[kV
   if (is(interface_type, "Unknown")) return kStatusOk;
   char name[kNameSize];
   std::snprintf(name, sizeof name, "%s%.20s", kGroupProfilePort, number);
-  if (!read_property(internal_get_node(active_group, name, kGroup), services::kPropMCType, active)) return kStatusFailed;
+  if (!read_property(internal_get_node(active_group, name, kGroup), services::kPropMCType, active)) {
+    return kStatusFailed;
+  }
   hm_node* configured_port = internal_get_node(configured_group, name, kGroup);
   return configured_port != nullptr && read_property(configured_port, services::kPropMCType, configured) &&
                  read_property(management, kPropRebootRequired, reboot)
@@ -409,7 +413,9 @@ uint32_t handle_LPVID(hm_node* prop, char* buf, uint32_t op) {
   }
   if (op != kGet && op != kSet) return kStatusOk;
   if (is(t.configured, "UFP")) return op == kGet ? give_text(prop, buf, kTextNotAvailable) : kStatusFailed;
-  if (op == kGet) return read_from_profile(at, prop, kConfiguredProfile) != 0 ? kStatusFailed : return_cached(prop, buf);
+  if (op == kGet) {
+    return read_from_profile(at, prop, kConfiguredProfile) != 0 ? kStatusFailed : return_cached(prop, buf);
+  }
   if (none_or_na(t.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
   if (!is(t.active, "vNIC1") && std::strtol(buf, nullptr, 10) < 2) return refuse(kStatusLpvidRange, msg::kLpvidRange);
   if (VARU_set_mchannel_params(at.controller, at.channel, prop, buf, t.active, t.reboot) != 0) return kStatusFailed;
@@ -461,8 +467,10 @@ uint32_t do_ConfigureQoS(hm_node* channel, hm_node*, char params[6][256]) {
 uint32_t VARU_save_mc_props(hm_node* channel_group, mc_prop* area, uint32_t port_number, uint32_t* count) {
   hm_node* port = channel_group != nullptr ? channel_group->parent : nullptr;
   hm_node* controller = port != nullptr ? port->parent : nullptr;
-  hm_node* management = controller != nullptr ? internal_get_node(controller, controller::kGroupProfileManagement, kGroup) : nullptr;
-  hm_node* active = management != nullptr ? internal_get_node(management, controller::kGroupActiveProfile, kGroup) : nullptr;
+  hm_node* management =
+      controller != nullptr ? internal_get_node(controller, controller::kGroupProfileManagement, kGroup) : nullptr;
+  hm_node* active =
+      management != nullptr ? internal_get_node(management, controller::kGroupActiveProfile, kGroup) : nullptr;
   char interface_type[kValueSize];
   if (area == nullptr || count == nullptr || port_number >= kMcPorts || active == nullptr ||
       !read_property(port, port::kPropInterfaceType, interface_type)) {
@@ -530,7 +538,9 @@ uint32_t VARU_reset_mc_props(hm_node* channel_group, const mc_prop* area, uint32
     if (is(type, r->func_type) && std::strstr(type, "NIC") != nullptr) {
       char value[16];
       std::snprintf(value, sizeof value, "%u", r->vlan_id);
-      if (std::strcmp(value, "0") != 0) set_channel(port, channel, internal_get_node(channel, kPropLPVID, kProperty), value);
+      if (std::strcmp(value, "0") != 0) {
+        set_channel(port, channel, internal_get_node(channel, kPropLPVID, kProperty), value);
+      }
       set_prop_val(channel, kPropLPVID, "%s", value);
     }
     const char* link = r->lld != 0 ? "Disabled" : "Enabled";

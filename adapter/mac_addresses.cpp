@@ -121,7 +121,9 @@ uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
   hm_node* adapter = adapter_of(phba);
   const uint32_t generation = adapter != nullptr ? get_vx_type(adapter) : kGenerationNone;
   if (generation == kGenerationNone || buf == nullptr) return kStatusFailed;
-  if (generation == kGeneration2) return op == kSet ? refuse(kStatusNotOnAdapter, msg::kNotSupportedOnAdapter) : kStatusOk;
+  if (generation == kGeneration2) {
+    return op == kSet ? refuse(kStatusNotOnAdapter, msg::kNotSupportedOnAdapter) : kStatusOk;
+  }
   const CommandAddress at = command_address(phba);
   if (op == kGet) {
     if (vm_flag != 0) std::snprintf(buf, kValueSize, "%s", kTextNotAvailable);
@@ -149,7 +151,9 @@ uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
   return kStatusOk;
 }
 
-uint32_t do_NICPhysicalHBA_ResetMACAddress(hm_node* phba, hm_node*, char[6][256]) { return reset_mac(phba, kProtocolNic); }
+uint32_t do_NICPhysicalHBA_ResetMACAddress(hm_node* phba, hm_node*, char[6][256]) {
+  return reset_mac(phba, kProtocolNic);
+}
 
 uint32_t do_iSCSIPhysicalHBA_Network_NICConfiguration_ResetMACAddress(hm_node* group, hm_node*, char[6][256]) {
   return reset_mac(physical_hba_of(group), kProtocolIscsi);

@@ -66,8 +66,8 @@ const char* boot_method_text(const boot_config& r) { return r.method >= kBootMet
 
 void mac_text(const uint8_t mac[6], char separator, char* out, size_t size) {
   if (out == nullptr || size == 0) return;
-  std::snprintf(out, size, "%02x%c%02x%c%02x%c%02x%c%02x%c%02x", mac[0], separator, mac[1], separator, mac[2], separator,
-                mac[3], separator, mac[4], separator, mac[5]);
+  std::snprintf(out, size, "%02x%c%02x%c%02x%c%02x%c%02x%c%02x", mac[0], separator, mac[1], separator, mac[2],
+                separator, mac[3], separator, mac[4], separator, mac[5]);
 }
 
 bool bandwidth_text(uint8_t speed_code, uint32_t percent, char* out, size_t size) {

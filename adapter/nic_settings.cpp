@@ -44,13 +44,15 @@ bool locate(hm_node* node, NicAt* out) {
 
 uint32_t read_boot(const CommandAddress& at, int32_t path, boot_config* r) {
   *r = boot_config{};
-  return ioctl_get_boot_config(at.port, r, at.domain, at.phba_port, path) != 0 ? refuse(kStatusBootRead, msg::kBootReadFailed)
-                                                                               : kStatusOk;
+  return ioctl_get_boot_config(at.port, r, at.domain, at.phba_port, path) != 0
+             ? refuse(kStatusBootRead, msg::kBootReadFailed)
+             : kStatusOk;
 }
 
 uint32_t write_boot(const CommandAddress& at, int32_t path, boot_config* r) {
-  return ioctl_set_boot_config(at.port, r, at.domain, at.phba_port, path) != 0 ? refuse(kStatusBootWrite, msg::kBootWriteFailed)
-                                                                              : kStatusOk;
+  return ioctl_set_boot_config(at.port, r, at.domain, at.phba_port, path) != 0
+             ? refuse(kStatusBootWrite, msg::kBootWriteFailed)
+             : kStatusOk;
 }
 
 // The switch configuration's forwarding mode of the function's physical port: 0, or the command's
@@ -174,7 +176,9 @@ uint32_t handle_VEPAState(hm_node* prop, char* buf, uint32_t op) {
   NicAt n;
   if (prop == nullptr || buf == nullptr || !locate(prop, &n)) return kStatusFailed;
   const bool older = n.generation == kGeneration2 || n.generation == kGeneration3 || n.generation == kGenerationQuenta;
-  if (older) return op == kGet ? give_text(prop, buf, kTextNotAvailable) : refuse(kStatusVepaRefused, msg::kVepaRefused);
+  if (older) {
+    return op == kGet ? give_text(prop, buf, kTextNotAvailable) : refuse(kStatusVepaRefused, msg::kVepaRefused);
+  }
   if (op == kGet) {
     uint16_t mode = 0;
     const uint32_t rc = read_forwarding(n, &mode);
@@ -206,7 +210,8 @@ uint32_t handle_AdvancedMode(hm_node* prop, char* buf, uint32_t op) {
   hm_node* adapter = adapter_of(prop);
   if (adapter == nullptr || buf == nullptr) return kStatusFailed;
   if (get_vx_type(adapter) != kGeneration3) {
-    return op == kGet ? give_text(prop, buf, kTextNotAvailable) : refuse(kStatusAdvancedModeRefused, msg::kAdvancedModeRefused);
+    return op == kGet ? give_text(prop, buf, kTextNotAvailable)
+                      : refuse(kStatusAdvancedModeRefused, msg::kAdvancedModeRefused);
   }
   hm_node* nic = get_first_instance(adapter, kGroupNICPhysicalHBA);
   if (nic == nullptr) return kStatusFailed;

@@ -71,7 +71,9 @@ bool read_templates(hm_node* controller, std::vector<Template>* out) {
   size_t k = 0;
   for (const ResourceDescriptor& d : descriptors_of(active.get())) {
     if (d.type != kDescPciFunction || k >= out->size()) continue;
-    if (desc_pf_number(d) == (*out)[k].pf) std::memcpy((*out)[k].bytes, d.bytes, std::min<size_t>(d.length, kResourceDescriptorLength));
+    if (desc_pf_number(d) == (*out)[k].pf) {
+      std::memcpy((*out)[k].bytes, d.bytes, std::min<size_t>(d.length, kResourceDescriptorLength));
+    }
     ++k;
   }
   return true;
@@ -91,7 +93,8 @@ bool read_choices(hm_node* configured, std::vector<std::string>* mc_types, std::
       char protocol[kValueSize];
       char number[kValueSize];
       char sriov[kValueSize];
-      if (!read_property(f, services::kPropProtocol, protocol) || !read_property(f, services::kPropFunctionNumber, number) ||
+      if (!read_property(f, services::kPropProtocol, protocol) ||
+          !read_property(f, services::kPropFunctionNumber, number) ||
           !read_property(f, services::kPropSRIOVState, sriov)) {
         return false;
       }
@@ -132,7 +135,8 @@ bool reread_channels(hm_node* controller, const std::vector<std::string>& mc_typ
   mc_prop area{};
   for (; port != nullptr; port = next_instance(port)) {
     const int32_t index = instance_number(port);
-    const std::string mc_type = static_cast<size_t>(index) < mc_types.size() ? mc_types[static_cast<size_t>(index)] : "None";
+    const std::string mc_type =
+        static_cast<size_t>(index) < mc_types.size() ? mc_types[static_cast<size_t>(index)] : "None";
     // The port's flow-control settings go again with its new mode; a failure does not end the save.
     if (VARU_reset_flow_control_properties(port, mc_type.c_str()) != 0) {
       pdebug(kBackEnd, 3, "%s: flow control of port %d not re-sent\n", __func__, index);
@@ -163,7 +167,9 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
   }
   ControllerAddress a;
   hm_node* configured = internal_get_node(group, controller::kGroupConfiguredProfile, kGroup);
-  if (generation == kGenerationNone || !controller_address(controller, &a) || configured == nullptr) return kStatusFailed;
+  if (generation == kGenerationNone || !controller_address(controller, &a) || configured == nullptr) {
+    return kStatusFailed;
+  }
   // The id travels in one byte: a pending id it cannot hold is refused before anything is sent.
   char id_text[kValueSize];
   uint32_t profile_id = 0;
@@ -204,7 +210,8 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
     if (p < kMcPorts) codes[p] = mc[kMultichannelPorts + p];
   }
 
-  if (ioctl_set_profile_config(a.handle, request.get(), static_cast<uint16_t>(length), a.domain, a.port_number, a.path) != 0) {
+  if (ioctl_set_profile_config(a.handle, request.get(), static_cast<uint16_t>(length), a.domain, a.port_number,
+                               a.path) != 0) {
     rebuild_configured_profile(controller);
     return refuse(kStatusSaveRefused, msg::kSaveRefused);
   }
@@ -217,7 +224,9 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
   uint32_t outcome = 0;
   char outcome_text[kStatusTextSize];
   varu_get_last_status(&outcome, outcome_text);
-  if (rebuild_configured_profile(controller) != 0 || !reread_channels(controller, mc_types, codes)) return kStatusFailed;
+  if (rebuild_configured_profile(controller) != 0 || !reread_channels(controller, mc_types, codes)) {
+    return kStatusFailed;
+  }
   varu_set_last_status(outcome, outcome_text);
   return kStatusOk;
 }

@@ -60,12 +60,14 @@ Entry entry_of(const ResourceDescriptor& d) {
   return e;
 }
 
-uint32_t legacy_read(uint32_t generation, const CommandAddress& at, hm_node* adapter, ProfileReply* block, size_t* size) {
+uint32_t legacy_read(uint32_t generation, const CommandAddress& at, hm_node* adapter, ProfileReply* block,
+                     size_t* size) {
   *size = generation == kGeneration3 ? kVxConfV1Size : kCommonProfileSize;
   block->reset(static_cast<uint8_t*>(varu_dcalloc(static_cast<uint32_t>(*size))));
   if (*block == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   if (generation == kGeneration3) {
-    return ioctl_get_vx_conf_V1(at.port, block->get(), static_cast<uint16_t>(*size), at.domain, at.phba_port, kProtocolNic) != 0
+    return ioctl_get_vx_conf_V1(at.port, block->get(), static_cast<uint16_t>(*size), at.domain, at.phba_port,
+                                kProtocolNic) != 0
                ? refuse(kStatusGetSriovFailed, msg::kGetSriovFailed)
                : kStatusOk;
   }
@@ -87,12 +89,15 @@ uint32_t VARU_get_SRIOVState(uint32_t generation, hm_node* phba, int32_t port, u
   ProfileReply reply(static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSize)));
   if (reply == nullptr) return refuse(kStatusOutOfMemory, msg::kOutOfMemory);
   reply[1] = static_cast<uint8_t>(config_type & 0x03);
-  const uint32_t rc = ioctl_get_profile_config(port, reply.get(), kProfileConfigSize, domain, port_number, kProtocolNic);
+  const uint32_t rc =
+      ioctl_get_profile_config(port, reply.get(), kProfileConfigSize, domain, port_number, kProtocolNic);
   if (rc == kStatusNoResource) return rc;
   if (rc != 0) return refuse(kStatusGetProfileConfigFailed, msg::kGetProfileConfigFailed);
   for (const ResourceDescriptor& d : descriptors_of(reply.get())) {
     if (d.type != kDescPciFunction || desc_pf_number(d) != pf) continue;
-    const char* text = !desc_sriov_state_chg(d) ? kTextNotAvailable : desc_sriov_state(d) <= 1 ? state_text(desc_sriov_state(d)) : nullptr;
+    const char* text = !desc_sriov_state_chg(d)   ? kTextNotAvailable
+                       : desc_sriov_state(d) <= 1 ? state_text(desc_sriov_state(d))
+                                                  : nullptr;
     if (text != nullptr) set_prop_val(target, nic::kPropSRIOVState, "%s", text);
   }
   return kStatusOk;
@@ -120,8 +125,8 @@ uint32_t VARU_set_SRIOVState(uint32_t generation, hm_node* phba, int32_t port, u
     d[kFnSriovState] = is(value, "Disabled") ? 0 : 1;
     d[kFnPfState] = kPfUnchanged;
     d[kFnProtocol] = kFnNic;
-    const uint32_t rc = ioctl_set_profile_config(port, request.get(), static_cast<uint16_t>(kProfileConfigSetSize), domain,
-                                                 port_number, kProtocolNic);
+    const uint32_t rc = ioctl_set_profile_config(port, request.get(), static_cast<uint16_t>(kProfileConfigSetSize),
+                                                 domain, port_number, kProtocolNic);
     if (rc == kStatusNoResource) return rc;
     if (rc != 0) return refuse(kStatusSetPortProtocolFailed, msg::kSetPortProtocolFailed);
   } else if (VARU_set_hqi_sriov_state(adapter, pf, value, port, domain, port_number, kProtocolNic) != 0) {
@@ -206,7 +211,9 @@ uint32_t VARU_conf_sriov_state(hm_node* adapter, uint32_t pf, const char* value)
       // Through its handler, so that the pending choice follows what the adapter now holds.
       char copy[kValueSize];
       std::snprintf(copy, sizeof copy, "%s", value);
-      if (internal_set_property(f, services::kPropSRIOVState, copy) != 0) set_prop_val(f, services::kPropSRIOVState, "%s", value);
+      if (internal_set_property(f, services::kPropSRIOVState, copy) != 0) {
+        set_prop_val(f, services::kPropSRIOVState, "%s", value);
+      }
       return kStatusOk;
     }
   }
@@ -222,9 +229,12 @@ uint32_t VARU_get_legacy_sriov_state(uint32_t generation, hm_node* phba, int32_t
   if (generation == kGeneration3 || generation == kGenerationQuenta) {
     ProfileReply block;
     size_t size = 0;
-    if (legacy_read(generation, CommandAddress{port, domain, port_number}, adapter, &block, &size) != 0) return kStatusFailed;
+    if (legacy_read(generation, CommandAddress{port, domain, port_number}, adapter, &block, &size) != 0) {
+      return kStatusFailed;
+    }
     const bool v1 = generation == kGeneration3;
-    const LegacySriov s = legacy_sriov(v1 ? LegacySriovBlock::kVxConfV1 : LegacySriovBlock::kCommonProfile, block.get(), size, function);
+    const LegacySriov s =
+        legacy_sriov(v1 ? LegacySriovBlock::kVxConfV1 : LegacySriovBlock::kCommonProfile, block.get(), size, function);
     if (s.found) text = v1 ? state_text(s.state) : s.state <= 1 ? state_text(s.state) : kTextNotAvailable;
   }
   if (text != nullptr) set_prop_val(phba, nic::kPropSRIOVState, "%s", text);
@@ -240,11 +250,14 @@ uint32_t VARU_set_legacy_sriov_state(uint32_t generation, hm_node* phba, int32_t
   if (phba == nullptr || value == nullptr || !phba_function_number(phba, function, &pf)) return kStatusFailed;
   ProfileReply block;
   size_t size = 0;
-  if (legacy_read(generation, CommandAddress{port, domain, port_number}, adapter, &block, &size) != 0) return kStatusFailed;
+  if (legacy_read(generation, CommandAddress{port, domain, port_number}, adapter, &block, &size) != 0) {
+    return kStatusFailed;
+  }
   const LegacySriov s = legacy_sriov(LegacySriovBlock::kVxConfV1, block.get(), size, function);
   if (!s.found) return refuse(kStatusSriovNotChangeable, msg::kSriovNotChangeable);
   if (is(value, "Disabled") || is(value, "Enabled")) block[s.offset] = is(value, "Enabled") ? 1 : 0;
-  const uint32_t rc = ioctl_set_vx_conf_V1(port, block.get(), static_cast<uint16_t>(size), domain, port_number, kProtocolNic);
+  const uint32_t rc =
+      ioctl_set_vx_conf_V1(port, block.get(), static_cast<uint16_t>(size), domain, port_number, kProtocolNic);
   if (rc == kStatusSriovZmc) return refuse(kStatusSriovZmc, msg::kSriovZmc);
   if (rc != 0) return refuse(kStatusSetSriovFailed, msg::kSetSriovFailed);
   varu_set_last_status(kStatusSriovChanged, msg::kSriovChanged);
@@ -263,7 +276,8 @@ uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node* prop, char* buf, uint32_t op)
   const uint32_t generation = adapter != nullptr ? get_vx_type(adapter) : kGenerationNone;
   if (generation == kGenerationNone || buf == nullptr) return kStatusFailed;
   if (generation == kGeneration2) {
-    return op == kGet ? give_text(prop, buf, kTextNotAvailable) : refuse(kStatusSriovNotChangeable, msg::kSriovNotChangeable);
+    return op == kGet ? give_text(prop, buf, kTextNotAvailable)
+                      : refuse(kStatusSriovNotChangeable, msg::kSriovNotChangeable);
   }
   char function[kValueSize];
   uint32_t pf = 0;
@@ -272,8 +286,9 @@ uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node* prop, char* buf, uint32_t op)
   if (op == kSet) {
     const uint32_t rc = VARU_set_SRIOVState(generation, phba, at.port, at.domain, at.phba_port, buf, adapter);
     if (rc == kStatusNoResource || rc == kStatusNoProfileSupport) {
-      return VARU_set_legacy_sriov_state(generation, phba, at.port, at.domain, at.phba_port, buf, adapter) != 0 ? kStatusFailed
-                                                                                                              : kStatusOk;
+      return VARU_set_legacy_sriov_state(generation, phba, at.port, at.domain, at.phba_port, buf, adapter) != 0
+                 ? kStatusFailed
+                 : kStatusOk;
     }
     return rc == 0 ? kStatusOk : kStatusFailed;
   }
@@ -281,7 +296,9 @@ uint32_t handle_NICPhysicalHBA_SRIOVState(hm_node* prop, char* buf, uint32_t op)
   const uint32_t rc = VARU_get_SRIOVState(generation, phba, at.port, at.domain, at.phba_port, adapter, function,
                                           kConfiguredProfile, phba);
   if (rc == kStatusNoResource || rc == kStatusNoProfileSupport) {
-    if (VARU_get_legacy_sriov_state(generation, phba, at.port, at.domain, at.phba_port, adapter) != 0) return kStatusFailed;
+    if (VARU_get_legacy_sriov_state(generation, phba, at.port, at.domain, at.phba_port, adapter) != 0) {
+      return kStatusFailed;
+    }
   } else if (rc != 0) {
     return kStatusFailed;
   }
@@ -304,7 +321,8 @@ uint32_t handle_AProf_SRIOVState(hm_node* prop, char* buf, uint32_t) {
   const CommandAddress at = command_address(nic);
   // An adapter that offers no SR-IOV shows it on the function asked about.
   if (sriov_not_offered(at)) return give_text(prop, buf, kTextNotAvailable);
-  if (VARU_get_SRIOVState(generation, nic, at.port, at.domain, at.phba_port, adapter, number, kActiveProfile, function) != 0) {
+  if (VARU_get_SRIOVState(generation, nic, at.port, at.domain, at.phba_port, adapter, number, kActiveProfile,
+                          function) != 0) {
     return kStatusFailed;
   }
   return return_cached(prop, buf);

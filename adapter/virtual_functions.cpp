@@ -76,7 +76,9 @@ int ip_link(const VfAt& at, std::vector<std::string> tail) {
 }
 
 // A VLAN or rate change the command did not take: status 1 naming interface, function and outcome.
-uint32_t ip_link_failed(const VfAt& at, int status) { return fail(kStatusFailed, msg::kIpLinkFailed, at.ifname, at.number, status); }
+uint32_t ip_link_failed(const VfAt& at, int status) {
+  return fail(kStatusFailed, msg::kIpLinkFailed, at.ifname, at.number, status);
+}
 
 // The refusals every write shares: the value, then the virtual function, then the interface name.
 uint32_t refuse_write(const VfAt& at, bool value_ok, uint32_t ifname_status, const char* ifname_text) {
@@ -165,7 +167,8 @@ uint32_t handle_niclogicalhba_txrate(hm_node* prop, char* buf, uint32_t op) {
 uint32_t handle_LinkStatus(hm_node* prop, char* buf, uint32_t) { return return_cached(prop, buf); }
 
 uint32_t update_nic_ifname() {
-  for (hm_node* adapter = get_first_instance(get_node(0), kGroupVexalon); adapter != nullptr; adapter = next_instance(adapter)) {
+  for (hm_node* adapter = get_first_instance(get_node(0), kGroupVexalon); adapter != nullptr;
+       adapter = next_instance(adapter)) {
     for (hm_node* nic = get_first_instance(adapter, kGroupNICPhysicalHBA); nic != nullptr; nic = next_instance(nic)) {
       if (group_data(nic)->backend_info != nullptr) VARU_update_nic_ifname(nic, get_port_number(nic));
     }

@@ -40,7 +40,9 @@ uint32_t VARU_get_bw_softcap(hm_node* group, hm_node* controller, int32_t port, 
                              uint8_t type, const char* function, hm_node* prop, int32_t path) {
   if (group == nullptr || controller == nullptr || function == nullptr || prop == nullptr) return kStatusFailed;
   link_status_record link{};
-  if (ioctl_get_NIC_link_params(port, &link, static_cast<uint8_t>(domain), static_cast<uint8_t>(port_number), path) != 0) {
+  const auto d = static_cast<uint8_t>(domain);
+  const auto n = static_cast<uint8_t>(port_number);
+  if (ioctl_get_NIC_link_params(port, &link, d, n, path) != 0) {
     return refuse(kStatusGetNicParamsFailed, msg::kNicParamsFailed);
   }
   pdebug(kBackEnd, 6, "%s: speed code %u, QoS link speed %u\n", __func__, link.physical_speed, link.qos_link_speed);
@@ -87,18 +89,22 @@ uint32_t VARU_get_legacy_QOS(int32_t port, hm_node* nic_phba) {
 // vNICEnabled and vNICName of a vNIC group from the get-vNIC-function-name command.
 uint32_t get_vnic_name(int32_t port, int32_t domain, int32_t port_number, hm_node* vnic, int32_t path) {
   vnic_name_record r{};
-  const uint32_t rc = ioctl_get_vnic_function_name(port, &r, static_cast<uint8_t>(domain), static_cast<uint8_t>(port_number), path);
+  const uint32_t rc =
+      ioctl_get_vnic_function_name(port, &r, static_cast<uint8_t>(domain), static_cast<uint8_t>(port_number), path);
   if (rc != 0 && rc != kStatusNoResource) return refuse(kStatusVnicName, msg::kVnicNameFailed);
   const bool enabled = rc == 0 && r.enabled == 1;
   set_prop_val(vnic, nic::kPropvNICEnabled, "%s", enabled ? "true" : "False");
-  set_prop_val(vnic, nic::kPropvNICName, "%s", enabled ? std::string(r.name, strnlen(r.name, sizeof r.name)).c_str() : "");
+  set_prop_val(vnic, nic::kPropvNICName, "%s",
+               enabled ? std::string(r.name, strnlen(r.name, sizeof r.name)).c_str() : "");
   return kStatusOk;
 }
 
 // OuterVLANID, MinBandwidth and MaxBandwidth of a vNIC group.
 uint32_t get_vnic_stats(int32_t port, int32_t domain, int32_t port_number, hm_node* vnic, int32_t path) {
   vnic_stats_record r{};
-  if (ioctl_get_vnic_function_stats(port, &r, static_cast<uint8_t>(domain), static_cast<uint8_t>(port_number), path) != 0) {
+  const auto d = static_cast<uint8_t>(domain);
+  const auto n = static_cast<uint8_t>(port_number);
+  if (ioctl_get_vnic_function_stats(port, &r, d, n, path) != 0) {
     return refuse(kStatusVnicStats, msg::kVnicStatsFailed);
   }
   set_prop_val(vnic, nic::kPropOuterVLANID, "%u", r.outer_vlan);
@@ -150,7 +156,8 @@ uint32_t handle_nic_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
     pdebug(kBackEnd, 3, "%s: no function number\n", __func__);
     return kStatusFailed;
   }
-  if (VARU_get_bw_softcap(phba, controller, at.port, at.domain, at.phba_port, kDescNic, function, prop, kProtocolNic) != 0) {
+  if (VARU_get_bw_softcap(phba, controller, at.port, at.domain, at.phba_port, kDescNic, function, prop,
+                          kProtocolNic) != 0) {
     return kStatusFailed;
   }
   return return_cached(prop, buf);
@@ -171,7 +178,8 @@ uint32_t handle_iscsi_bandwidth_softcap(hm_node* prop, char* buf, uint32_t) {
   uint32_t number = 0;
   if (!phba_function_number(phba, function, &number)) return kStatusFailed;
   const CommandAddress at = command_address(phba);
-  if (VARU_get_bw_softcap(qos, controller, at.port, at.domain, at.phba_port, kDescIscsi, function, prop, kProtocolIscsi) != 0) {
+  if (VARU_get_bw_softcap(qos, controller, at.port, at.domain, at.phba_port, kDescIscsi, function, prop,
+                          kProtocolIscsi) != 0) {
     caps_not_available(qos);
     return_cached(prop, buf);
     return kStatusFailed;

@@ -24,10 +24,11 @@ std::string save_config(int per_port) {
              std::to_string(per_port) + R"(, "counts": {"nic": )" + std::to_string(per_port) + "}}";
     for (int f = 0; f < per_port; ++f) {
       const int pf = p * per_port + f;
-      functions += std::string(pf ? "," : "") + R"({"pf": )" + std::to_string(pf) + R"(, "link": )" + std::to_string(p) +
-                   R"(, "min_bw": 5, "max_bw": 50})";
+      functions += std::string(pf ? "," : "") + R"({"pf": )" + std::to_string(pf) + R"(, "link": )" +
+                   std::to_string(p) + R"(, "min_bw": 5, "max_bw": 50})";
     }
-    nics += std::string(p ? "," : "") + R"({"function": )" + std::to_string(p) + R"(, "port": )" + std::to_string(p) + "}";
+    nics +=
+        std::string(p ? "," : "") + R"({"function": )" + std::to_string(p) + R"(, "port": )" + std::to_string(p) + "}";
   }
   return R"({"adapters": [{"serial_number": "BL5204S0001", "generation": 5, "ports": 4, "mc_capabilities": ["NPAR"],
     "nic_functions": [)" + nics + R"(],
@@ -84,7 +85,8 @@ void BM_VirtualFunctionCycle(benchmark::State& state) {
   for (int v = 0; v < vfs; ++v) {
     const std::string path = "Vexalon0/NICPhysicalHBA0/NICLogicalHBA" + std::to_string(v);
     table.push_back({vxbench::tag_of(path), vxbench::tag_of(path + "/MACAddress", VARU_KIND_PROPERTY),
-                     vxbench::tag_of(path + "/VLANID", VARU_KIND_PROPERTY), vxbench::tag_of(path + "/TxRate", VARU_KIND_PROPERTY)});
+                     vxbench::tag_of(path + "/VLANID", VARU_KIND_PROPERTY),
+                     vxbench::tag_of(path + "/TxRate", VARU_KIND_PROPERTY)});
   }
   char buf[VARU_VALUE_SIZE];
   vxbench::SplitTimer timer;
@@ -109,5 +111,17 @@ void BM_VirtualFunctionCycle(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_SaveProfile)->ArgName("functions_per_port")->Arg(4)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK(BM_VirtualFunctionCycle)->ArgName("vfs")->Arg(15)->Arg(30)->Arg(60)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_SaveProfile)
+    ->ArgName("functions_per_port")
+    ->Arg(4)
+    ->Arg(8)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+BENCHMARK(BM_VirtualFunctionCycle)
+    ->ArgName("vfs")
+    ->Arg(15)
+    ->Arg(30)
+    ->Arg(60)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);

@@ -29,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const std::optional<vx::VfEntry> e = vx::vf_entry(r, size, count, i)) sink += e->qos + e->vlan + e->mac[5];
   }
   for (uint32_t generation : {2u, 3u, 5u}) {
-    for (uint32_t function : {0u, 7u, 8u, 31u, 32u, 255u, 300u}) sink += vx::expansion_rom_enabled(r, size, function, generation);
+    for (uint32_t function : {0u, 7u, 8u, 31u, 32u, 255u, 300u}) {
+      sink += vx::expansion_rom_enabled(r, size, function, generation);
+    }
   }
   for (vx::LegacySriovBlock block : {vx::LegacySriovBlock::kVxConfV1, vx::LegacySriovBlock::kCommonProfile}) {
     for (const char* function : {"0x0", "0x2", "0X7", "7", ""}) {

@@ -74,7 +74,8 @@ std::string switch_file(const Command& c) { return c.store.adapter_file(c.adapte
 std::vector<uint8_t> forwarding_modes(const Command& c, const std::string& content) {
   std::vector<uint8_t> modes;
   for (size_t p = 0; p < c.adapter.port_settings.size(); ++p) {
-    modes.push_back(p < content.size() ? static_cast<uint8_t>(content[p]) : static_cast<uint8_t>(c.adapter.port_settings[p].forwarding));
+    modes.push_back(p < content.size() ? static_cast<uint8_t>(content[p])
+                                       : static_cast<uint8_t>(c.adapter.port_settings[p].forwarding));
   }
   return modes;
 }
@@ -165,7 +166,9 @@ Answer oem_exec_config(Command& c) {
   }
   // A write changes the fields it marks valid.
   return update_records(c, [&](NicRecords& r) {
-    if ((request.valid & kOemExecMacValid) != 0) std::memcpy(r.oem.volatile_mac, request.volatile_mac, sizeof request.volatile_mac);
+    if ((request.valid & kOemExecMacValid) != 0) {
+      std::memcpy(r.oem.volatile_mac, request.volatile_mac, sizeof request.volatile_mac);
+    }
     if ((request.valid & kOemExecVlanValid) != 0) {
       r.oem.vlan_id = request.vlan_id;
       r.oem.vlan_priority = request.vlan_priority;
@@ -231,7 +234,8 @@ Answer erase_nic_or_port(Command& c, uint32_t area) {
   return live ? echo(c) : kAnswerFlashFailure;
 }
 
-std::optional<std::vector<VirtualFunction>> read_vf_table(const Store& store, const Adapter& adapter, const Function& function) {
+std::optional<std::vector<VirtualFunction>> read_vf_table(const Store& store, const Adapter& adapter,
+                                                          const Function& function) {
   std::string content;
   if (store.read(vf_file(store, adapter, function), &content) == file_store::ReadResult::kFailed) return std::nullopt;
   return parse_vfs(function, content);

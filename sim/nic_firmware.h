@@ -27,7 +27,8 @@ Answer erase_nic_or_port(Command& command, uint32_t area);
 
 // The virtual-function table of a NIC function as kept (the configuration's list until changed);
 // nothing when the state file exists but cannot be read.
-std::optional<std::vector<VirtualFunction>> read_vf_table(const Store& store, const Adapter& adapter, const Function& function);
+std::optional<std::vector<VirtualFunction>> read_vf_table(const Store& store, const Adapter& adapter,
+                                                          const Function& function);
 // Changes entry `index` of the table under the file's lock; false when there is no such entry or a
 // step fails.
 bool update_vf(const Store& store, const Adapter& adapter, const Function& function, size_t index,

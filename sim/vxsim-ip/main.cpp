@@ -39,7 +39,8 @@ bool number(const std::string& text, unsigned long max, unsigned long* out) {
 bool mac(const std::string& text, Mac* out) {
   unsigned b[6];
   char end = 0;
-  if (text.size() != 17 || std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &end) != 6) {
+  if (text.size() != 17 ||
+      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &end) != 6) {
     return false;
   }
   for (size_t i = 0; i < 6; ++i) (*out)[i] = static_cast<uint8_t>(b[i]);
@@ -51,7 +52,9 @@ bool mac(const std::string& text, Mac* out) {
 int main(int argc, char** argv) {
   const char* root = std::getenv("VXIMA_ROOT");
   const char* config_path = std::getenv("VXIMA_SIMULATOR");
-  if (root == nullptr || root[0] == '\0' || config_path == nullptr) return refuse("VXIMA_ROOT and VXIMA_SIMULATOR are needed");
+  if (root == nullptr || root[0] == '\0' || config_path == nullptr) {
+    return refuse("VXIMA_ROOT and VXIMA_SIMULATOR are needed");
+  }
   const Store store(root);
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string line;
@@ -63,10 +66,13 @@ int main(int argc, char** argv) {
     return refuse("cannot write the log");
   }
   std::string exit_text;
-  if (store.read(store.host_file(kExitFile), &exit_text) == vx::file_store::ReadResult::kRead) return std::atoi(exit_text.c_str());
+  if (store.read(store.host_file(kExitFile), &exit_text) == vx::file_store::ReadResult::kRead) {
+    return std::atoi(exit_text.c_str());
+  }
 
   if ((args.size() != 7 && args.size() != 9) || args[0] != "link" || args[1] != "set" || args[3] != "vf" ||
-      (args.size() == 7 && args[5] != "mac" && args[5] != "vlan") || (args.size() == 9 && (args[5] != "vlan" || args[7] != "rate"))) {
+      (args.size() == 7 && args[5] != "mac" && args[5] != "vlan") ||
+      (args.size() == 9 && (args[5] != "vlan" || args[7] != "rate"))) {
     return refuse("usage: ip link set IF vf N mac M | vlan V [rate R]");
   }
   Config config;

@@ -71,10 +71,13 @@ TEST_F(Channels, GenerationThreeChannelsReadAndWriteTheirDescriptors) {
   EXPECT_EQ(value_at(std::string(kPort0) + "Channel0/OuterVLANID"), "0");
   ASSERT_EQ(act_at("Vexalon1/ChannelManagement", "ConfigureChannelManagement", {"Disabled", nullptr}), 0u);
   const size_t before = writes();
-  EXPECT_STATUS(set_at(std::string(kPort0) + "Channel0/LogicalLinkState", "Enabled"), 323, vx::msg::kChannelParameterRefused);
-  EXPECT_STATUS(set_at("Vexalon0/PortDiscoveryAndConfiguration0/ChannelManagement/Channel0/LogicalLinkState", "Enabled"),
-                323, vx::msg::kChannelParameterRefused);
-  EXPECT_STATUS(act_at(std::string(kPort0) + "Channel0", "ConfigureQoS", {"10", "20"}), 323, vx::msg::kChannelParameterRefused);
+  EXPECT_STATUS(set_at(std::string(kPort0) + "Channel0/LogicalLinkState", "Enabled"), 323,
+                vx::msg::kChannelParameterRefused);
+  EXPECT_STATUS(
+      set_at("Vexalon0/PortDiscoveryAndConfiguration0/ChannelManagement/Channel0/LogicalLinkState", "Enabled"), 323,
+      vx::msg::kChannelParameterRefused);
+  EXPECT_STATUS(act_at(std::string(kPort0) + "Channel0", "ConfigureQoS", {"10", "20"}), 323,
+                vx::msg::kChannelParameterRefused);
   EXPECT_EQ(writes(), before);
 }
 
@@ -95,7 +98,8 @@ TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
   const std::vector<uint32_t> want[] = {{0, 1, 8, 0, 0}, {1, 1, 1, 1, 255}, {2, 1, 2, 0, 0}, {3, 0, 1, 0, 0}};
   for (size_t k = 0; k < 4; ++k) {
     const size_t at = 8 + 88 * k;
-    EXPECT_EQ((std::vector<uint32_t>{u16(r, at + 6), r[at + 13], r[at + 14], r[at + 12], u16(r, at + 16)}), want[k]) << k;
+    EXPECT_EQ((std::vector<uint32_t>{u16(r, at + 6), r[at + 13], r[at + 14], r[at + 12], u16(r, at + 16)}), want[k])
+        << k;
   }
   EXPECT_EQ((Bytes{r[8 + 88 * 4], r[8 + 88 * 4 + 1], r[8 + 88 * 4 + 52], r[8 + 88 * 4 + 53]}), (Bytes{86, 68, 1, 1}));
   // Each port's flow control goes again with its mode (8: not NPAR).
@@ -120,7 +124,9 @@ TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
   EXPECT_EQ(value_at(std::string(kCProf) + "/Port0/Function1/Protocol"), "iSCSI");
   // A profile id one byte cannot carry is refused before anything is sent.
   std::string lines = root_.read(kPending);
-  for (size_t at = lines.find(",1,None,"); at != std::string::npos; at = lines.find(",1,None,", at)) lines.replace(at, 3, ",300,");
+  for (size_t at = lines.find(",1,None,"); at != std::string::npos; at = lines.find(",1,None,", at)) {
+    lines.replace(at, 3, ",300,");
+  }
   root_.write(kPending, lines);
   sim_.journal_clear();
   EXPECT_STATUS(act_at("Vexalon0/ProfileManagement", "SaveProfile", {}), 6, vx::msg::kProfileIdRange);

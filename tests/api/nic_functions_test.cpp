@@ -102,15 +102,16 @@ TEST_F(NicFunctions, EachGenerationShowsWhatItsAdapterKeeps) {
       {std::string(kVf1) + "/LinkStatus", "Up"},
   };
   for (const auto& [path, want] : rows) EXPECT_EQ(value_at(path), want) << path;
-  EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/PermanentMACAddress"), value_at("Vexalon0/NICPhysicalHBA0/FactoryDefaultMACAddress"));
+  EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/PermanentMACAddress"),
+            value_at("Vexalon0/NICPhysicalHBA0/FactoryDefaultMACAddress"));
   EXPECT_EQ(groups_under(kNic0).size(), 9u) << "three virtual functions";
 }
 
 TEST_F(NicFunctions, BootVlanVepaAdvancedModeAndBiosSettingsGoToTheFlash) {
   EXPECT_STATUS(act_at(kBoot0, "SetNetworkBoot", {"Enabled", "iBFT"}), 273, vx::msg::kBootMethodRefused);
   EXPECT_STATUS(act_at(kBoot0, "SetNetworkBoot", {"Enabled", nullptr}), 274, vx::msg::kBootMethodMissing);
-  EXPECT_STATUS(act_at("Vexalon0/NICPhysicalHBA1/NetworkBootConfiguration", "SetNetworkBoot", {"Disabled", nullptr}), 272,
-                vx::msg::kNetworkBootRefused);
+  EXPECT_STATUS(act_at("Vexalon0/NICPhysicalHBA1/NetworkBootConfiguration", "SetNetworkBoot", {"Disabled", nullptr}),
+                272, vx::msg::kNetworkBootRefused);
   EXPECT_TRUE(sent(67).empty());
   ASSERT_EQ(act_at(kBoot0, "SetNetworkBoot", {"Disabled", nullptr}), 0u);
   EXPECT_EQ(last(67), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
@@ -151,8 +152,8 @@ TEST_F(NicFunctions, MacAddressesVolatilePermanentAndLastConfigured) {
   EXPECT_EQ(value_at(vmac), "00-1f-4e-50-00-99");
   sim_.inject_status(4, 21, 1, 0, 1);
   EXPECT_STATUS(set_at(vmac, "00:1f:4e:50:00:98"), 328, vx::msg::kVolatileMacFailed);
-  EXPECT_STATUS(set_at("Vexalon2/NICPhysicalHBA0/NetworkBootConfiguration/VolatileMACAddress", "00:1f:4e:50:00:98"), 291,
-                vx::msg::kNotSupportedOnAdapter);
+  EXPECT_STATUS(set_at("Vexalon2/NICPhysicalHBA0/NetworkBootConfiguration/VolatileMACAddress", "00:1f:4e:50:00:98"),
+                291, vx::msg::kNotSupportedOnAdapter);
   EXPECT_STATUS(set_at("Vexalon0/NICPhysicalHBA0/PermanentMACAddress", "00:1f:4e:50:00:98"), 70,
                 vx::msg::kSettingNotSupportedInOs);
 
@@ -171,13 +172,17 @@ TEST_F(NicFunctions, MacAddressesVolatilePermanentAndLastConfigured) {
   EXPECT_STATUS(call([&] { return vx::VARU_set_last_configured_mac(g5, nic, "00:1f:4e:50:10:78", 2); }), 161,
                 vx::msg::kSetMacFailed);
   // The reset takes the factory address; a query that fails tells so.
-  expect_told(call([&] { return vx::do_NICPhysicalHBA_ResetMACAddress(nic, nullptr, nullptr); }), 304, vx::msg::kRebootForChange);
-  EXPECT_EQ(cached_at(std::string(kNic0) + "/PermanentMACAddress"), cached_at(std::string(kNic0) + "/FactoryDefaultMACAddress"));
+  expect_told(call([&] { return vx::do_NICPhysicalHBA_ResetMACAddress(nic, nullptr, nullptr); }), 304,
+              vx::msg::kRebootForChange);
+  EXPECT_EQ(cached_at(std::string(kNic0) + "/PermanentMACAddress"),
+            cached_at(std::string(kNic0) + "/FactoryDefaultMACAddress"));
   hm_node* iscsi = node_at("Vexalon0/iSCSIPhysicalHBA0/Network/NICConfiguration");
-  expect_told(call([&] { return vx::do_iSCSIPhysicalHBA_Network_NICConfiguration_ResetMACAddress(iscsi, nullptr, nullptr); }),
-              304, vx::msg::kRebootForChange);
+  expect_told(
+      call([&] { return vx::do_iSCSIPhysicalHBA_Network_NICConfiguration_ResetMACAddress(iscsi, nullptr, nullptr); }),
+      304, vx::msg::kRebootForChange);
   sim_.inject_status(1, 1, 1, 0, 1);
-  EXPECT_STATUS(call([&] { return vx::do_NICPhysicalHBA_ResetMACAddress(nic, nullptr, nullptr); }), 159, vx::msg::kNoFactoryMac);
+  EXPECT_STATUS(call([&] { return vx::do_NICPhysicalHBA_ResetMACAddress(nic, nullptr, nullptr); }), 159,
+                vx::msg::kNoFactoryMac);
   // Generation 2 keeps it in its adapter configuration block.
   hm_node* g2 = node_at("Vexalon2");
   hm_node* nic2 = node_at("Vexalon2/NICPhysicalHBA0");
@@ -222,7 +227,8 @@ TEST_F(NicFunctions, VirtualFunctionsChangeThroughTheIpCommandAndStay) {
   ASSERT_EQ(set_at(std::string(kVf1) + "/VLANID", "7"), 0u);
   ASSERT_EQ(set_at(std::string(kVf1) + "/TxRate", "300"), 0u);
   EXPECT_EQ(root_.read("/var/log/vxsim-ip.log"),
-            "link set vmnic0 vf 1 mac 00:1f:4e:50:20:aa\nlink set vmnic0 vf 1 vlan 7\nlink set vmnic0 vf 1 vlan 7 rate 300\n");
+            "link set vmnic0 vf 1 mac 00:1f:4e:50:20:aa\nlink set vmnic0 vf 1 vlan 7\nlink set vmnic0 vf 1 vlan 7 rate "
+            "300\n");
   stop();
   ASSERT_EQ(sim_.reset(), 0);
   ASSERT_EQ(start(), 0u);
@@ -232,8 +238,9 @@ TEST_F(NicFunctions, VirtualFunctionsChangeThroughTheIpCommandAndStay) {
   // The command's refusal is the write's.
   root_.write("/etc/vxsim-ip.exit", "3");
   EXPECT_STATUS(set_at(std::string(kVf1) + "/MACAddress", "00-1f-4e-50-20-ab"), 161, vx::msg::kSetMacFailed);
-  EXPECT_STATUS(set_at(std::string(kVf1) + "/VLANID", "8"), 1,
-                "The ip link command for interface \"vmnic0\", virtual function 1 was not run or failed (exit status 3).");
+  EXPECT_STATUS(
+      set_at(std::string(kVf1) + "/VLANID", "8"), 1,
+      "The ip link command for interface \"vmnic0\", virtual function 1 was not run or failed (exit status 3).");
   EXPECT_EQ(value_at(std::string(kVf1) + "/VLANID"), "7");
 }
 
@@ -253,7 +260,8 @@ TEST_F(NicFunctions, TheIpCommandGetsParsedValuesAndNothingElse) {
   g_runs.clear();
   hm_node* vlan = node_at(std::string(kVf1) + "/VLANID", VARU_KIND_PROPERTY);
   char too_high[256] = "4095";
-  EXPECT_STATUS(call([&] { return vx::handle_niclogicalhba_vlanid(vlan, too_high, 1); }), 17, vx::msg::kInvalidValueUseValid);
+  EXPECT_STATUS(call([&] { return vx::handle_niclogicalhba_vlanid(vlan, too_high, 1); }), 17,
+                vx::msg::kInvalidValueUseValid);
   EXPECT_STATUS(set_at(std::string(kVf1) + "/MACAddress", "zz:11:22:33:44:55"), 17, vx::msg::kInvalidValueUseValid);
   hm_node* nic = node_at(kNic0);
   for (const char* name : {"vmnic0;reboot", "vm nic0"}) {
@@ -266,7 +274,8 @@ TEST_F(NicFunctions, TheIpCommandGetsParsedValuesAndNothingElse) {
   call([&] { return (extra = vx::initialize_NICLogicalHBA(nic, nullptr, nullptr, nullptr)) != nullptr ? 0u : 1u; });
   ASSERT_NE(extra, nullptr);
   call([&] { return static_cast<uint32_t>(vx::set_prop_val(nic, "IfName", "%s", "vmnic0")); });
-  EXPECT_STATUS(set_at("Vexalon0/NICPhysicalHBA0/NICLogicalHBA3/VLANID", "9"), 1, "Virtual function 3 is not in the table the driver reports.");
+  EXPECT_STATUS(set_at("Vexalon0/NICPhysicalHBA0/NICLogicalHBA3/VLANID", "9"), 1,
+                "Virtual function 3 is not in the table the driver reports.");
   EXPECT_EQ(value_at("Vexalon0/NICPhysicalHBA0/NICLogicalHBA3/MACAddress"), "<1>");
   EXPECT_TRUE(g_runs.empty());
 }

@@ -19,10 +19,14 @@ TEST(NicRecords, VirtualFunctionEntriesStopAtTheCountTheTableAndTheReply) {
   table[16 + 16 * 2] = 0xAB;
   table[16 + 16 * 2 + 6] = 100;   // VLAN
   table[16 + 16 * 2 + 8] = 25;    // QoS
-  const struct { uint32_t count; uint32_t index; size_t size; bool found; } rows[] = {
-      {3, 2, 976, true}, {2, 2, 976, false}, {70, 59, 976, true}, {70, 60, 976, false}, {3, 2, 63, false}, {3, 2, 64, true},
+  const struct { uint32_t count; uint32_t index; size_t size; bool found;
+  } rows[] = {
+      {3, 2, 976, true},    {2, 2, 976, false}, {70, 59, 976, true},
+      {70, 60, 976, false}, {3, 2, 63, false},  {3, 2, 64, true},
   };
-  for (const auto& r : rows) EXPECT_EQ(vf_entry(table.data(), r.size, r.count, r.index).has_value(), r.found) << r.index;
+  for (const auto& r : rows) {
+    EXPECT_EQ(vf_entry(table.data(), r.size, r.count, r.index).has_value(), r.found) << r.index;
+  }
   const VfEntry e = *vf_entry(table.data(), table.size(), 3, 2);
   EXPECT_EQ(e.mac[0], 0xAB);
   EXPECT_EQ(e.vlan, 100);
@@ -32,8 +36,10 @@ TEST(NicRecords, VirtualFunctionEntriesStopAtTheCountTheTableAndTheReply) {
 TEST(NicRecords, ExpansionRomBitFollowsTheGenerationsNumbering) {
   std::vector<uint8_t> mapping(kPciFuncMappingSize, 0);
   put32(mapping, kExpansionRomBits, 0x00000104);   // bits 2 and 8
-  const struct { uint32_t function; uint32_t generation; bool on; } rows[] = {
-      {2, 5, true}, {8, 5, true}, {8, 3, false}, {10, 3, true}, {10, 2, true}, {264, 5, true}, {40, 5, false}, {3, 5, false},
+  const struct { uint32_t function; uint32_t generation; bool on;
+  } rows[] = {
+      {2, 5, true},  {8, 5, true},   {8, 3, false},  {10, 3, true},
+      {10, 2, true}, {264, 5, true}, {40, 5, false}, {3, 5, false},
   };
   for (const auto& r : rows) {
     EXPECT_EQ(expansion_rom_enabled(mapping.data(), mapping.size(), r.function, r.generation), r.on) << r.function;
