@@ -34,13 +34,13 @@ constexpr size_t kResetNeededSize = 4;
 constexpr uint8_t kMcDisabled = 1;
 
 // Channel properties.
-constexpr const char* kPropFunctionNumber = "FunctionNumber";
-constexpr const char* kPropType = "Type";
-constexpr const char* kPropLogicalLinkState = "LogicalLinkState";
-constexpr const char* kPropMACAddress = "MACAddress";
-constexpr const char* kPropLPVID = "LPVID";
-constexpr const char* kPropMinBandWidth = "MinBandWidth";
-constexpr const char* kPropMaxBandWidth = "MaxBandWidth";
+constexpr const char* kPropFunctionNumber = port::kPropChannelFunctionNumber;
+constexpr const char* kPropType = port::kPropChannelType;
+constexpr const char* kPropLogicalLinkState = port::kPropChannelLogicalLinkState;
+constexpr const char* kPropMACAddress = port::kPropChannelMACAddress;
+constexpr const char* kPropLPVID = port::kPropChannelLPVID;
+constexpr const char* kPropMinBandWidth = port::kPropChannelMinBandWidth;
+constexpr const char* kPropMaxBandWidth = port::kPropChannelMaxBandWidth;
 
 // Capability bits and the names they give, in the order the names are listed.
 struct ModeBit {

@@ -7,6 +7,8 @@
 #include "adapter/controller_attribs.h"
 #include "engine/messages.h"
 #include "iscsi/net_records.h"
+#include "iscsi/port_network.h"
+#include "schema/names_iscsi_phba.h"
 #include "schema/handlers.h"
 
 namespace vx {
@@ -23,6 +25,25 @@ uint32_t VARU_EraseNICConfiguration(hm_node* nic_phba) {
     varu_set_last_status(kStatusNicEraseFailed, msg::kNicEraseFailed);
   }
   return rc;
+}
+
+uint32_t do_EraseNICConfiguration(hm_node* nic_phba, hm_node*, char[6][256]) {
+  constexpr uint32_t kStatusNotOnVirtualFunction = 256;
+  if (vm_flag == 1) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  const uint32_t rc = VARU_EraseNICConfiguration(nic_phba);
+  return rc == kStatusEraseRebootNow ? kStatusOk : rc;
+}
+
+uint32_t do_RefreshNICConfig(hm_node* group, hm_node* action, char[6][256]) {
+  if (group == nullptr || action == nullptr ||
+      internal_get_node(group, kPropPhbaPermanentMACAddress, kProperty) == nullptr) {
+    return kStatusFailed;
+  }
+  const int32_t port = get_port_number(group);
+  const int32_t domain = get_domain_id(group);
+  const int32_t phba_port = get_phba_port_number(group);
+  return VARU_get_iscsi_ntwk_params(port, domain, phba_port, group) |
+         VARU_get_iscsi_ntwk_mac(port, domain, phba_port, group, kPropPhbaMACAddress);
 }
 
 uint32_t do_ErasePortandDiscoveryConfiguration(hm_node* port, hm_node*, char[6][256]) {

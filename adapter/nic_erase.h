@@ -17,6 +17,10 @@ constexpr uint32_t kStatusRebootImmediately = 239;
 // 0 with status 184; 55 with status 239 when the adapter must be rebooted at once; else the
 // command's status with status 188.
 uint32_t VARU_EraseNICConfiguration(hm_node* nic_phba);
+// The action NICPhysicalHBA<k>/EraseNICConfiguration (declared in schema/handlers.h): the same, but
+// 1 with status 256 on a virtual function and 0 when the adapter must be rebooted at once.
+// The action iSCSIPhysicalHBA<k>/Network/NICConfiguration/RefreshNICConfig: the port's network
+// parameters and MAC read again; 0, or 1.
 // The action PortDiscoveryAndConfiguration<n>/ErasePortandDiscoveryConfiguration (declared in
 // schema/handlers.h): 0 with status 184; 1 with status 256 on a virtual function (nothing sent); else
 // the command's status with status 187.

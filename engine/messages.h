@@ -119,7 +119,6 @@ constexpr const char* kFatRetrieveFailed =
 constexpr const char* kNoFatData = "There is no FAT data to be retrieved.";
 constexpr const char* kInvalidFatFileName = "Invalid FAT file name. Please use valid FAT file name.";
 constexpr const char* kNoObjectData = "No data avaialable to read.";
-constexpr const char* kNotOnThisController = "This operation is not supported on this controller.";
 constexpr const char* kExtFatGetFailed =
     "Failed to get EXTFAT Capabilities properties. Please check varu2d.log file for more information.";
 constexpr const char* kExtFatSetFailed =
@@ -561,5 +560,59 @@ constexpr const char* kCoreDumpFileFailed =
 constexpr const char* kWriteNotSupportedHere =
     "Failed to create file under specified directory because write operations are not supported.";
 constexpr const char* kFwCliUnsupported = "Given FWCliString not supported.";
+
+// NIC function settings, SR-IOV, MAC addresses, virtual functions, channel settings and the profile
+// save.
+constexpr const char* kBootReadFailed =
+    "Unable to obtain boot status. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kBootWriteFailed =
+    "Cannot set boot status. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kNoFactoryMac =
+    "Failed to retrieve the factory default MAC address for the given function. Application internal error "
+    "occurred. Please check varu2d.log file for more information.";
+constexpr const char* kGetMacFailed =
+    "Failed to get MACAddress. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kSetMacFailed =
+    "Failed to set MACAddress. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kVnicStatsFailed = "Failed to get vNIC status. Please check varu2d.log file for more information.";
+constexpr const char* kVnicNameFailed = "Failed to get vNIC config data. Please check varu2d.log file for more information.";
+constexpr const char* kGetSriovFailed =
+    "Failed to get SRIOV state for the interface. Please check varu2d.log file for more information.";
+constexpr const char* kSetSriovFailed =
+    "Failed to set SRIOV state for the interface. Please check varu2d.log file for more information.";
+constexpr const char* kSriovNotChangeable =
+    "Failed to change SRIOVState. SRIOV state change is not supported on this function.";
+constexpr const char* kSriovChanged =
+    "Changed the SRIOV state successfully. Please reboot the machine for changes to take effect.";
+constexpr const char* kSriovZmc = "Enabling SRIOV is not supported when ZMC is enabled.";
+constexpr const char* kNotOnThisController = "This operation is not supported on this controller.";
+constexpr const char* kNetworkBootRefused = "Configuring Network boot is not supported on this function.";
+constexpr const char* kBootMethodRefused = "Give Network Boot method is not supported.";
+constexpr const char* kBootMethodMissing =
+    "Failed to configure NetworkBoot. When NetworkBootState is enabled, need to provide valid NetworkBootMethod.";
+constexpr const char* kLinkDisabledQos =
+    "Configuring channel parameter is not supported when LogicalLinkState is disabled.";
+constexpr const char* kLpvidStorage = "Configuring LPVID is not supported for Storage functions.";
+constexpr const char* kQosMinAboveMax = "Failed to configure QoS.Min Bandwidth is greater then Max Bandwidth.";
+constexpr const char* kVepaRefused = "Failed to configure VEPAState. VEPA is not supported on this adapter.";
+constexpr const char* kSaveNotSupported = "Performed command is not supported on given adapter.";
+constexpr const char* kRebootForChange =
+    "User requested configuration changed successfully. Please reboot your system for the changes to take effect.";
+constexpr const char* kSaveRefused =
+    "Failed to save configured profile, because invalid configuration provided. Please check the configuration.";
+constexpr const char* kLpvidRange = "Failed to set LPVID. Valid range of LPVID is from 2 to 4094.";
+constexpr const char* kAdvancedModeRefused = "Configuring AdvanceMode is not supported on this adapter.";
+constexpr const char* kAdvancedModeChanged =
+    "Advance mode settings changed successfully. Please reboot the machine for changes to take effect.";
+constexpr const char* kChannelParameterRefused = "Configuring requested channel parameter is not supported.";
+constexpr const char* kVolatileMacFailed = "Failed to set Volatile MAC Address.";
+// A virtual function's VLAN or transmit rate that the host's ip command did not take (-1: not run).
+constexpr const char* kIpLinkFailed =
+    "The ip link command for interface \"%s\", virtual function %u was not run or failed (exit status %d).";
+constexpr const char* kNoSuchVirtualFunction = "Virtual function %u is not in the table the driver reports.";
 
 }  // namespace vx::msg

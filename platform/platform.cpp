@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include "platform/device_nodes.h"
@@ -115,9 +119,58 @@ int real_ioctl(int fd, unsigned long request, void* arg) {
 
 int real_system(const char* command) { return ::system(command); }
 
+// ---- the program runner ------------------------------------------------------------------------
+
+constexpr long kPollNanoseconds = 5 * 1000 * 1000;
+
+// Waits for `child` at most `timeout_seconds`; a child still running then is killed and reaped.
+int wait_for(pid_t child, int timeout_seconds) {
+  const long polls = static_cast<long>(timeout_seconds) * (1000000000L / kPollNanoseconds);
+  for (long i = 0;; ++i) {
+    int status = 0;
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (done < 0 && errno != EINTR) return -1;
+    if (i >= polls) break;
+    const timespec pause{0, kPollNanoseconds};
+    ::nanosleep(&pause, nullptr);
+  }
+  ::kill(child, SIGKILL);
+  while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return -1;
+}
+
+int real_run_program(const std::vector<std::string>& argv, int timeout_seconds) {
+  if (argv.empty() || argv[0].empty()) return -1;
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
+  bool ok = true;
+  for (int fd = 0; fd <= 2 && ok; ++fd) {
+    ok = ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
+  }
+  // Device nodes, logs and locks of the library stay with the library.
+  ok = ok && ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
+  pid_t child = -1;
+  // The environment goes with it: a stand-in program finds VXIMA_ROOT there.
+  static char* const kNoEnvironment[] = {nullptr};
+  char* const* environment = ::environ != nullptr ? ::environ : kNoEnvironment;
+  ok = ok && ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environment) == 0;
+  ::posix_spawn_file_actions_destroy(&actions);
+  return ok ? wait_for(child, timeout_seconds) : -1;
+}
+
 int real_gettimeofday(struct timeval* now) { return ::gettimeofday(now, nullptr); }
 
 }  // namespace
+
+ProgramRunner& program_runner() {
+  static ProgramRunner runner = real_run_program;
+  return runner;
+}
 
 HostOps& host_ops() {
   static HostOps ops{real_open, real_close, real_ioctl, real_system, real_gettimeofday};

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include <string>
+#include <vector>
 
 namespace vx {
 
@@ -54,6 +55,30 @@ uint32_t driver_address(const void* area);
 // A symbol of the simulated adapter module (loaded on first use when VXIMA_SIMULATOR is set); NULL
 // when there is no simulator. Tests reach the module's controls through it.
 void* simulator_symbol(const char* name);
+
+// ---- programs the library runs (never through a shell) -----------------------------------------
+// argv[0] is the program's path as given (map it with host_path first); the rest are its arguments,
+// passed as they are. The child gets /dev/null as its standard input, output and error, and none of
+// the library's other descriptors. Returns the exit status, or -1 when the program could not be
+// started, was ended by a signal, or was still running after `timeout_seconds` (it is then killed).
+constexpr int kProgramTimeoutSeconds = 10;
+using ProgramRunner = int (*)(const std::vector<std::string>& argv, int timeout_seconds);
+// The runner in force; tests swap it for a scope with ScopedProgramRunner.
+ProgramRunner& program_runner();
+inline int run_program(const std::vector<std::string>& argv, int timeout_seconds = kProgramTimeoutSeconds) {
+  return program_runner()(argv, timeout_seconds);
+}
+
+class ScopedProgramRunner {
+ public:
+  explicit ScopedProgramRunner(ProgramRunner replacement) : saved_(program_runner()) { program_runner() = replacement; }
+  ~ScopedProgramRunner() { program_runner() = saved_; }
+  ScopedProgramRunner(const ScopedProgramRunner&) = delete;
+  ScopedProgramRunner& operator=(const ScopedProgramRunner&) = delete;
+
+ private:
+  ProgramRunner saved_;
+};
 
 template <typename Fn>
 class ScopedHostOp {

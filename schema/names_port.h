@@ -33,6 +33,16 @@ constexpr const char* kPropForceSpeedsSupported = "ForceSpeedsSupported";
 constexpr const char* kPropBeaconState = "BeaconState";
 constexpr const char* kActionBeacon = "Beacon";
 
+// Channel<n>: one function of a port in a multichannel mode.
+constexpr const char* kPropChannelFunctionNumber = "FunctionNumber";
+constexpr const char* kPropChannelType = "Type";
+constexpr const char* kPropChannelLogicalLinkState = "LogicalLinkState";
+constexpr const char* kPropChannelMACAddress = "MACAddress";
+constexpr const char* kPropChannelLPVID = "LPVID";
+constexpr const char* kPropChannelOuterVLANID = "OuterVLANID";
+constexpr const char* kPropChannelMinBandWidth = "MinBandWidth";
+constexpr const char* kPropChannelMaxBandWidth = "MaxBandWidth";
+
 // Static sub-groups, in the order the port builder makes them.
 constexpr const char* kGroupChannelManagement = "ChannelManagement";
 constexpr const char* kGroupBaseT10G = "BaseT10G";

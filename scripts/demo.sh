@@ -16,13 +16,16 @@ stage "set-up: the Debian packages (scripts/setup.sh)"
 stage "configuring the 32-bit build (build/m32)"
 cmake --preset m32 >/dev/null
 stage "building libvxima.so, the simulator and vxcli (about a minute the first time)"
-cmake --build --preset m32 -j "$(nproc)" --target vxima vxsim vxcli >/dev/null
+cmake --build --preset m32 -j "$(nproc)" --target vxima vxsim vxsim-ip vxcli >/dev/null
 stage "starting on the simulated lab: examples/iscsi-lab.json"
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 export VXIMA_ROOT=$root
 export VXIMA_SIMULATOR=$PWD/examples/iscsi-lab.json
+# The host's ip command of the virtual functions: the simulator's stand-in.
+mkdir -p "$root/sbin"
+ln -s "$PWD/build/m32/bin/vxsim-ip" "$root/sbin/ip"
 vxcli=build/m32/bin/vxcli
 
 if [ $# -gt 0 ]; then

@@ -154,6 +154,48 @@ struct NameCounters {
   int vmnic = 0;
 };
 
+bool read_bool(const json& obj, const char* key, bool fallback, const std::string& where);
+
+// The keys both kinds of function take: vNIC, link parameters, QoS, boot, boot VLAN, volatile MAC.
+void read_function_settings(const json& obj, Function& f, const std::string& where) {
+  if (has(obj, "vnic")) {
+    const json& v = obj.at("vnic");
+    const std::string at = where + ".vnic";
+    if (!v.is_object()) fail(at, "must be an object");
+    f.vnic.present = true;
+    f.vnic.enabled = read_bool(v, "enabled", true, at);
+    f.vnic.name = read_text(v, "name", "", 87, at);
+    f.vnic.outer_vlan = static_cast<uint32_t>(read_uint(v, "outer_vlan", 0, 4095, at));
+    f.vnic.min_bw = static_cast<uint32_t>(read_uint(v, "min_bw", 0, 100, at));
+    f.vnic.max_bw = static_cast<uint32_t>(read_uint(v, "max_bw", 100, 100, at));
+  }
+  if (has(obj, "link_params")) {
+    const json& l = obj.at("link_params");
+    if (!l.is_object()) fail(where, "link_params must be an object");
+    f.speed = static_cast<uint8_t>(read_uint(l, "mac_speed", f.speed, 0xFF, where + ".link_params"));
+    f.qos_speed = static_cast<uint16_t>(read_uint(l, "qos_link_speed", f.qos_speed, 0xFFFF, where + ".link_params"));
+  }
+  f.qos_max_bps = static_cast<uint32_t>(read_uint(obj, "qos_max_bps", 0, 0xFFFFFFFFu, where));
+  if (has(obj, "boot")) {
+    const json& b = obj.at("boot");
+    const std::string at = where + ".boot";
+    if (!b.is_object()) fail(at, "must be an object");
+    f.boot.enabled = read_bool(b, "enabled", false, at);
+    const std::string method = read_text(b, "method", "PXE", 4, at);
+    if (method != "PXE" && method != "iBFT") fail(at, "method must be \"PXE\" or \"iBFT\"");
+    f.boot.method = method == "PXE" ? 1 : 2;
+    f.boot.native_mode = static_cast<uint8_t>(read_uint(b, "native_mode", 0, 0xFF, at));
+    f.boot.rom_enabled = read_bool(b, "rom_enabled", true, at);
+  }
+  if (has(obj, "boot_vlan")) {
+    const json& v = obj.at("boot_vlan");
+    if (!v.is_object()) fail(where, "boot_vlan must be an object");
+    f.boot.vlan = static_cast<uint16_t>(read_uint(v, "id", 0, 4095, where + ".boot_vlan"));
+    f.boot.priority = static_cast<uint8_t>(read_uint(v, "priority", 0, 7, where + ".boot_vlan"));
+  }
+  if (has(obj, "volatile_mac")) f.boot.volatile_mac = parse_mac(read_text(obj, "volatile_mac", "", 17, where), where);
+}
+
 Function read_function(const json& obj, const Adapter& adapter, bool iscsi, NameCounters& names,
                        const std::string& where) {
   if (!obj.is_object()) fail(where, "must be an object");
@@ -176,14 +218,15 @@ Function read_function(const json& obj, const Adapter& adapter, bool iscsi, Name
   } else {
     f.mac = Mac{0x02, 0x00, adapter.bus, adapter.device, f.number, static_cast<uint8_t>(iscsi ? 1 : 0)};
   }
+  read_function_settings(obj, f, where);
   if (iscsi) {
     if (has(obj, "iscsi_node")) f.iscsi_node = static_cast<int>(read_uint(obj, "iscsi_node", 0, 127, where));
     f.mtu = static_cast<uint16_t>(read_uint(obj, "mtu", 9000, 0xFFFF, where));
     const std::string link = read_text(obj, "link", "up", 4, where);
     if (link != "up" && link != "down") fail(where, "link must be \"up\" or \"down\"");
     f.link_up = link == "up";
-    f.speed = static_cast<uint8_t>(read_uint(obj, "speed", 4, 8, where));
-    f.qos_speed = static_cast<uint16_t>(read_uint(obj, "qos_speed", 0, 0xFFFF, where));
+    f.speed = static_cast<uint8_t>(read_uint(obj, "speed", f.speed, 8, where));
+    f.qos_speed = static_cast<uint16_t>(read_uint(obj, "qos_speed", f.qos_speed, 0xFFFF, where));
     return f;
   }
   f.mtu = static_cast<uint16_t>(read_uint(obj, "mtu", 1500, 0xFFFF, where));
@@ -507,6 +550,11 @@ PortSettings read_port(const json& obj, int port, const std::string& where) {
     p.baset_stats_v1 = obj.at("baset_stats_v1").get<bool>();
   }
   read_port_diagnostics(obj, p, where);
+  const std::string forwarding = read_text(obj, "forwarding", "VEB", 16, where);
+  if (forwarding != "VEB" && forwarding != "VEPA" && forwarding != "unsupported") {
+    fail(where, "forwarding must be \"VEB\", \"VEPA\" or \"unsupported\"");
+  }
+  p.forwarding = forwarding == "VEB" ? 2 : forwarding == "VEPA" ? 3 : 0;
   read_port_live(obj, p, where);
   if (has(obj, "dcbx")) {
     const json& dcbx = obj.at("dcbx");

@@ -27,6 +27,29 @@ struct VirtualFunction {
   uint16_t qos = 0;
 };
 
+// A function's vNIC in the older multichannel modes (opcodes 64 and 120); absent: 120 answers the
+// pair the library reads as "not supported".
+struct Vnic {
+  bool present = false;
+  bool enabled = false;
+  std::string name;
+  uint32_t outer_vlan = 0;
+  uint32_t min_bw = 0;
+  uint32_t max_bw = 0;
+};
+
+// What a function's boot configuration (opcodes 66/67), PCI function mapping (83) and OEM execution
+// configuration (21/4) start with.
+struct BootSettings {
+  bool enabled = false;
+  uint8_t method = 1;          // 1 PXE, 2 iBFT
+  uint8_t native_mode = 0;
+  bool rom_enabled = true;     // the function's expansion-ROM bit
+  uint16_t vlan = 0;
+  uint8_t priority = 0;
+  Mac volatile_mac{};
+};
+
 // One PCI function of an adapter: an iSCSI function (served by its own iSCSI device node) or a NIC
 // function (reached through the NIC node by bus, device and function).
 struct Function {
@@ -41,6 +64,9 @@ struct Function {
   uint8_t speed = 4;            // physical speed code (1 10Mb ... 4 10Gb ... 8 100Gb)
   uint16_t qos_speed = 0;       // QoS link speed in units of 10 Mb/s; 0 none
   std::vector<VirtualFunction> virtual_functions;
+  Vnic vnic;
+  BootSettings boot;
+  uint32_t qos_max_bps = 0;     // NIC path QoS get (opcode 27)
 };
 
 // One entry of an application TLV table of a port's DCBX records.
@@ -105,6 +131,7 @@ struct PortSettings {
   uint16_t force_speeds = 0x0C;
   bool baset_stats_v1 = true;      // false: the version-1 statistics are refused
   std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
+  uint16_t forwarding = 2;         // switch configuration: 2 VEB, 3 VEPA, 0 the command is not offered
   // The live settings: what the port commands answer at first (writes are kept, sim/live_state.h).
   bool enabled = true;             // port state
   int link_speed = -1;             // physical speed of the version-1 link status; -1: the function's
@@ -210,6 +237,7 @@ struct LegacyFunction {
   uint8_t type = 0;    // vx_conf pf_type: 0 NIC, 1 iSCSI, 2 FCoE
   uint8_t state = 0;
   uint8_t sriov = 255; // 0 disabled, 1 enabled, 255 N/A
+  Mac mac{};           // vx_conf: the function's last configured MAC at +8
 };
 
 // The firmware configuration (opcode 58): byte 4 the ASIC revision, byte 120 the function

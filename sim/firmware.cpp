@@ -10,6 +10,7 @@
 #include "sim/iscsi_firmware.h"
 #include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
+#include "sim/nic_firmware.h"
 #include "sim/port_firmware.h"
 #include "sim/profile_firmware.h"
 #include "sim/startup_commands.h"
@@ -367,6 +368,14 @@ constexpr CommandRow kCommands[] = {
     {114, 1, get_configured_personality},
     {81, 1, get_vx_conf},
     {82, 1, set_vx_conf},
+    {64, 1, get_vnic_stats},   // NIC function settings (nic_firmware.cpp)
+    {120, 1, get_vnic_name},
+    {66, 1, get_boot_config},
+    {67, 1, set_boot_config},
+    {83, 1, get_pci_func_mapping},
+    {4, 21, oem_exec_config},
+    {152, 1, get_switch_config},
+    {153, 1, set_switch_config},
     {6, 1, flash_crc},   // firmware update and core dump (flash_firmware.cpp, core_dump_firmware.cpp)
     {21, 11, get_coredump_props},
     {22, 11, get_coredump_comp_props},

@@ -365,6 +365,12 @@ Answer set_boot_target(Command& c) {
 }
 
 Answer get_qos(Command& c) {
+  // On the NIC path the answer is the function's maximum bits per second, at 0.
+  if (c.nic_path) {
+    uint8_t nic[32] = {};
+    std::memcpy(nic, &c.function.qos_max_bps, sizeof c.function.qos_max_bps);
+    return answer_record(c, nic, sizeof nic);
+  }
   std::string rec;
   if (c.store.read(qos_file(c), &rec) == file_store::ReadResult::kFailed) return kAnswerFlashFailure;
   rec.resize(8, '\0');

@@ -24,6 +24,7 @@
 #include "sim/iscsi_state.h"
 #include "sim/maintenance_firmware.h"
 #include "sim/net_state.h"
+#include "sim/nic_firmware.h"
 #include "sim/store.h"
 #include "sim/vxsim.h"
 #include "sim/vxsim_control.h"
@@ -314,10 +315,13 @@ Outcome link_or_vf_info(const Module& m, vxsim_journal_entry& e, uint8_t* arg, b
   if (f == nullptr) return failure(ENODEV);
   std::memset(rec.reply, 0, sizeof rec.reply);
   if (vf) {
-    rec.reply[wire::kVfCountOffset] = static_cast<uint8_t>(f->virtual_functions.size());
-    for (size_t i = 0; i < f->virtual_functions.size(); ++i) {
+    // The table as the `ip` stand-in left it, else as configured.
+    const std::optional<std::vector<VirtualFunction>> table = read_vf_table(m.store, m.adapters[adapter], *f);
+    if (!table) return failure(EIO);
+    rec.reply[wire::kVfCountOffset] = static_cast<uint8_t>(table->size());
+    for (size_t i = 0; i < table->size(); ++i) {
       uint8_t* slot = rec.reply + 16 + 16 * i;
-      const VirtualFunction& v = f->virtual_functions[i];
+      const VirtualFunction& v = (*table)[i];
       std::memcpy(slot, v.mac.data(), v.mac.size());
       std::memcpy(slot + 6, &v.vlan, sizeof v.vlan);
       std::memcpy(slot + 8, &v.qos, sizeof v.qos);

@@ -13,6 +13,7 @@
 #include "sim/iscsi_state.h"
 #include "sim/maintenance_firmware.h"
 #include "sim/net_state.h"
+#include "sim/nic_firmware.h"
 
 namespace vx::sim {
 namespace {
@@ -564,7 +565,7 @@ Answer get_session_attributes(Command& c) {
 Answer erase_or_flash(Command& c) {
   if (c.payload.u32(0) != kEraseOperation) return flash_write(c);   // a chunk of a firmware image
   const uint32_t area = c.payload.u32(4);
-  if (area == kEraseNic || area == kErasePort) return echo(c);   // their settings are not modelled
+  if (area == kEraseNic || area == kErasePort) return erase_nic_or_port(c, area);
   if (area != kEraseIscsi || c.nic_path || c.payload.size() < sizeof(erase_request)) return kAnswerInvalidField;
   const std::shared_ptr<const IscsiState> state = read_iscsi_state(c.store, c.adapter, c.function);
   if (state == nullptr) return kAnswerFlashFailure;

@@ -19,6 +19,7 @@ constexpr uint8_t kUnchanged8 = 0xFF;
 constexpr uint16_t kUnchanged16 = 0xFFFF;
 constexpr uint32_t kUnchanged32 = 0xFFFFFFFF;
 constexpr uint8_t kFactoryBit = 0x80;
+constexpr uint8_t kModeInForce = 0x40;   // byte 3 of a written descriptor
 constexpr uint8_t kRoleStorage = 0x06;   // iSCSI or FCoE
 constexpr uint8_t kRoceCode = 8;
 constexpr uint8_t kMultichannelDescriptor = 86;
@@ -35,6 +36,7 @@ struct ProfileState {
   uint8_t ari_next = 0;
   std::string personality;
   ProfileConfiguration configured;
+  ProfileConfiguration active;   // what single-descriptor writes with the mode in force change too
   std::vector<LegacyFunction> legacy;
 };
 
@@ -65,16 +67,30 @@ ProfileFunction function_of(const json& j) {
   return f;
 }
 
-json state_json(const ProfileState& s) {
+json ports_json(const ProfileConfiguration& c) {
   json ports = json::array();
-  for (const ProfilePort& p : s.configured.ports) ports.push_back({p.link, p.mc_type, p.max_pf, p.storage, p.nic, p.roce, p.iscsi, p.fcoe});
+  for (const ProfilePort& p : c.ports) ports.push_back({p.link, p.mc_type, p.max_pf, p.storage, p.nic, p.roce, p.iscsi, p.fcoe});
+  return ports;
+}
+
+json functions_json(const ProfileConfiguration& c) {
   json functions = json::array();
-  for (const ProfileFunction& f : s.configured.functions) functions.push_back(function_json(f));
+  for (const ProfileFunction& f : c.functions) functions.push_back(function_json(f));
+  return functions;
+}
+
+void read_configuration(const json& j, const char* ports, const char* functions, ProfileConfiguration* c) {
+  for (const json& p : j.at(ports)) c->ports.push_back({p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]});
+  for (const json& f : j.at(functions)) c->functions.push_back(function_of(f));
+}
+
+json state_json(const ProfileState& s) {
   json legacy = json::array();
-  for (const LegacyFunction& f : s.legacy) legacy.push_back({f.pf, f.type, f.state, f.sriov});
+  for (const LegacyFunction& f : s.legacy) legacy.push_back({f.pf, f.type, f.state, f.sriov, std::vector<uint8_t>(f.mac.begin(), f.mac.end())});
   return {{"next", s.next}, {"next_link", s.next_link}, {"reset", s.reset_needed}, {"ari_next", s.ari_next},
-          {"personality", s.personality}, {"protocols", s.configured.protocols}, {"ports", ports},
-          {"functions", functions}, {"legacy", legacy}};
+          {"personality", s.personality}, {"protocols", s.configured.protocols}, {"ports", ports_json(s.configured)},
+          {"functions", functions_json(s.configured)}, {"active_ports", ports_json(s.active)},
+          {"active_functions", functions_json(s.active)}, {"legacy", legacy}};
 }
 
 ProfileState factory_state(const Adapter& a) {
@@ -84,6 +100,7 @@ ProfileState factory_state(const Adapter& a) {
   s.ari_next = a.ari.next_max;
   s.personality = a.configured_personality;
   if (const ProfileConfiguration* c = a.profiles.configuration(s.next)) s.configured = *c;
+  if (const ProfileConfiguration* c = a.profiles.configuration(a.profiles.active)) s.active = *c;
   s.legacy = a.legacy_functions;
   return s;
 }
@@ -102,9 +119,20 @@ bool parse_state(const std::string& text, const Adapter& a, ProfileState* out) {
     s.ari_next = j.at("ari_next");
     s.personality = j.at("personality");
     s.configured.protocols = j.at("protocols").get<std::vector<uint8_t>>();
-    for (const json& p : j.at("ports")) s.configured.ports.push_back({p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7]});
-    for (const json& f : j.at("functions")) s.configured.functions.push_back(function_of(f));
-    for (const json& f : j.at("legacy")) s.legacy.push_back({f[0], f[1], f[2], f[3]});
+    read_configuration(j, "ports", "functions", &s.configured);
+    if (j.contains("active_ports")) {
+      read_configuration(j, "active_ports", "active_functions", &s.active);
+    } else if (const ProfileConfiguration* c = a.profiles.configuration(a.profiles.active)) {
+      s.active = *c;
+    }
+    for (const json& f : j.at("legacy")) {
+      LegacyFunction l{f[0], f[1], f[2], f[3]};
+      if (f.size() > 4) {
+        const std::vector<uint8_t> mac = f[4];
+        std::copy_n(mac.begin(), std::min<size_t>(mac.size(), 6), l.mac.begin());
+      }
+      s.legacy.push_back(l);
+    }
     *out = std::move(s);
     return true;
   } catch (const std::exception&) {
@@ -237,14 +265,26 @@ bool apply_function(ProfileFunction& f, const uint8_t* d) {
   return true;
 }
 
-// One written NIC, iSCSI or FCoE descriptor: the channel settings that are not "unchanged".
+// One written NIC, iSCSI or FCoE descriptor: the channel settings that are not "unchanged", and the
+// function's MAC.
 void apply_channel(ProfileFunction& f, uint8_t type, const uint8_t* d) {
   const size_t disabled = type == kDescNic ? 45 : type == kDescIscsi ? 33 : 53;
   const size_t min_bw = type == kDescNic ? 48 : type == kDescIscsi ? 36 : 56;
+  const size_t mac = type == kDescNic ? 10 : type == kDescIscsi ? 14 : 40;
   if ((d[2] & 0x80) != 0) f.link_disabled = (d[disabled] & 0x02) != 0;
   if (get<uint32_t>(d, min_bw) != kUnchanged32) f.min_bw = get<uint32_t>(d, min_bw);
   if (get<uint32_t>(d, min_bw + 4) != kUnchanged32) f.max_bw = get<uint32_t>(d, min_bw + 4);
   if (type == kDescNic && get<uint16_t>(d, 36) != kUnchanged16) f.lpvid = get<uint16_t>(d, 36);
+  if (std::any_of(d + mac, d + mac + 6, [](uint8_t b) { return b != 0; })) std::memcpy(f.mac.data(), d + mac, 6);
+}
+
+// A function whose protocol or state a full write changes starts its channel settings anew.
+void reset_channel(ProfileFunction& f) {
+  const ProfileFunction fresh;
+  f.min_bw = fresh.min_bw;
+  f.max_bw = fresh.max_bw;
+  f.lpvid = fresh.lpvid;
+  f.link_disabled = fresh.link_disabled;
 }
 
 const char* personality_name(uint8_t protocol) { return protocol == 2 ? "iSCSI" : protocol == 4 ? "FCoE" : "NIC"; }
@@ -300,10 +340,10 @@ Answer get_profile_config(Command& c) {
   const ProfileModel& m = c.adapter.profiles;
   if (!m.present) return kAnswerNoProfiles;
   const uint8_t type = c.payload.bytes(1, 1)[0] & 0x03;
-  const ProfileConfiguration* config = &s.configured;
-  if (type != kConfiguredProfile) {
-    config = m.configuration(type == kActiveProfile ? m.active : static_cast<uint8_t>(c.payload.bytes(0, 1)[0]));
-    if (config == nullptr) return type == kActiveProfile ? record_answer(c, configuration_record({})) : kAnswerInvalidField;
+  const ProfileConfiguration* config = type == kActiveProfile ? &s.active : &s.configured;
+  if (type == kProfileById) {
+    config = m.configuration(static_cast<uint8_t>(c.payload.bytes(0, 1)[0]));
+    if (config == nullptr) return kAnswerInvalidField;
   }
   return record_answer(c, configuration_record(*config));
 }
@@ -314,7 +354,12 @@ Answer set_profile_config(Command& c) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(request.data());
   if (request.size() < kProfileSetDescriptors) return kAnswerInvalidField;
   const uint32_t count = get<uint32_t>(bytes, 4);
+  // A full write (byte 3 bit 7) names the profile it is for.
+  const bool full = (bytes[3] & kProfileSetMarker) != 0;
+  const uint8_t id = bytes[0];
+  if (full && id != 0 && entry_of(c.adapter.profiles, id) == nullptr) return kAnswerInvalidField;
   return update_state(c, [&](ProfileState& s) -> Answer {
+    if (full && id != 0) s.next = id;
     size_t at = kProfileSetDescriptors;
     bool storage_list = count > 0;
     uint8_t storage_protocol = 0;
@@ -329,14 +374,20 @@ Answer set_profile_config(Command& c) {
           if (d[kMultichannelPorts + p] != 0) s.configured.ports[p].mc_type = d[kMultichannelPorts + p];
         }
       } else if (type >= kDescPciFunction && type <= kDescFcoe && d[1] >= kDescriptor) {
-        ProfileFunction* f = function_numbered(s.configured, get<uint16_t>(d, 6) & 0x3FF);
+        const uint16_t pf = get<uint16_t>(d, 6) & 0x3FF;
+        ProfileFunction* f = function_numbered(s.configured, pf);
         if (f == nullptr) return kAnswerInvalidField;
         if (type == kDescPciFunction) {
+          const ProfileFunction before = *f;
           apply_function(*f, d);
-          storage_list = storage_list && (f->roles & kRoleStorage) != 0;
+          if (full && (f->state != before.state || f->protocol != before.protocol || f->roce != before.roce)) reset_channel(*f);
+          storage_list = storage_list && (f->roles & kRoleStorage) != 0 && d[13] != kUnchanged8;
           storage_protocol = f->protocol;
         } else {
           apply_channel(*f, type, d);
+          // With the mode in force the running profile takes the change at once.
+          ProfileFunction* running = (d[3] & kModeInForce) != 0 ? function_numbered(s.active, pf) : nullptr;
+          if (running != nullptr) apply_channel(*running, type, d);
         }
       }
       storage_list = storage_list && type == kDescPciFunction;
@@ -492,6 +543,7 @@ Answer get_vx_conf(Command& c) {
     rec[at + 5] = s.legacy[i].state;
     rec[at + 6] = s.legacy[i].type;
     if (c.version != 0) rec[at + 12] = s.legacy[i].sriov;
+    if (c.version == 0) std::memcpy(rec.data() + at + 8, s.legacy[i].mac.data(), 6);
   }
   return record_answer(c, rec);
 }
@@ -511,6 +563,7 @@ Answer set_vx_conf(Command& c) {
         f.state = e[5];
         f.type = e[6];
         if (c.version != 0) f.sriov = e[12];
+        if (c.version == 0) std::copy_n(e + 8, 6, f.mac.begin());
         // PF 2 and 3 carry the adapter's storage protocol.
         if (f.pf == 2 || f.pf == 3) s.personality = personality_name(f.type == 1 ? 2 : f.type == 2 ? 4 : 1);
       }

@@ -1,0 +1,39 @@
+// The seam's program runner: an argument list run as it is, the exit status, programs that cannot
+// start or do not end, and the descriptors the child does not get.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+TEST(ProgramRunner, RunsTheArgumentListAsItIsAndGivesTheExitStatus) {
+  // Each argument arrives whole: a ";" or a blank is no command separator.
+  EXPECT_EQ(vx::run_program({"/bin/sh", "-c", "exit $#", "sh", "a;b", "c d", "$(false)"}), 3);
+  EXPECT_EQ(vx::run_program({"/bin/sh", "-c", "test \"$1\" = 'a;b'", "sh", "a;b"}), 0);
+  EXPECT_EQ(vx::run_program({"/bin/false"}), 1);
+  EXPECT_EQ(vx::run_program({"/nonexistent/ip", "link"}), -1);
+  EXPECT_EQ(vx::run_program({}), -1);
+  EXPECT_EQ(vx::run_program({"/bin/sh", "-c", "kill -9 $$"}), -1);
+}
+
+TEST(ProgramRunner, AProgramThatDoesNotEndIsKilledAtTheTimeOut) {
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(vx::run_program({"/bin/sleep", "30"}, 1), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(ProgramRunner, TheChildGetsNoneOfTheLibrarysDescriptors) {
+  const int fd = ::open("/dev/null", O_RDONLY);   // without close-on-exec
+  ASSERT_GE(fd, 3);
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  EXPECT_EQ(vx::run_program({"/bin/sh", "-c", "test -e " + path}), 1);
+  ::close(fd);
+}
+
+}  // namespace
