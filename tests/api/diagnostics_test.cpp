@@ -219,6 +219,9 @@ TEST_F(Diagnostics, PortSpeedIsCheckedSentAndReadBack) {
   EXPECT_EQ(speed(gen5, "10Gb/1Gb", "Auto-Negotiate", "0"), 0u);
   EXPECT_EQ(last_status().code, 240u);
   EXPECT_EQ(last_status().text, vx::msg::kPortSpeedUnchanged);
+  EXPECT_STATUS(speed(gen5, "1Gb", "Force", "1"), 260, vx::msg::kPortSpeedVnic1Gb);   // its vNIC is enabled
+  ASSERT_EQ(speed(gen5, "10Gb", "Force", "1"), 0u);
+  EXPECT_EQ(shown(gen5), "10Gb|Force|1") << "the DAC length of an SFP+ port is sent";
 
   sim_.journal_clear();
   struct Row {
