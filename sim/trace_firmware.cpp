@@ -77,6 +77,19 @@ std::vector<uint8_t> default_extfat(const ExtFatConfig& x, size_t size) {
   return rec;
 }
 
+// A change of the state, answered with the request's length (a flash failure when it cannot be kept).
+Answer change_diag_state(Command& c, const std::function<void(DiagState&)>& edit) {
+  if (!update_diag_state(c, [&](DiagState& d) {
+        edit(d);
+        return true;
+      })) {
+    return kAnswerFlashFailure;
+  }
+  Answer a;
+  a.length = c.payload.size();
+  return a;
+}
+
 }  // namespace
 
 bool read_diag_state(const Command& c, DiagState* out) {
@@ -113,12 +126,7 @@ Answer fat_command(Command& c) {
       c.payload.put_u32(0, size);
       return a;
     case kFatClear:
-      return update_diag_state(c, [](DiagState& d) {
-               d.fat_cleared = true;
-               return true;
-             })
-                 ? a
-                 : kAnswerFlashFailure;
+      return change_diag_state(c, [](DiagState& d) { d.fat_cleared = true; });
     case kFatReadPiece:
       if (offset > size || length > size - offset || c.payload.size() < kFatExtra + length) return kAnswerInvalidField;
       for (uint32_t i = 0; i < length; ++i) {
@@ -144,15 +152,7 @@ Answer get_extfat(Command& c) {
 
 Answer set_extfat(Command& c) {
   const std::string rec = c.payload.bytes(0, c.payload.size());
-  if (!update_diag_state(c, [&](DiagState& d) {
-        d.extfat = rec;
-        return true;
-      })) {
-    return kAnswerFlashFailure;
-  }
-  Answer a;
-  a.length = c.payload.size();
-  return a;
+  return change_diag_state(c, [&](DiagState& d) { d.extfat = rec; });
 }
 
 Answer configure_snapshot(Command& c) {
@@ -218,15 +218,7 @@ Answer get_event_log(Command& c) {
 }
 
 Answer clear_event_log(Command& c) {
-  if (!update_diag_state(c, [](DiagState& d) {
-        d.event_log_cleared = true;
-        return true;
-      })) {
-    return kAnswerFlashFailure;
-  }
-  Answer a;
-  a.length = c.payload.size();
-  return a;
+  return change_diag_state(c, [](DiagState& d) { d.event_log_cleared = true; });
 }
 
 }  // namespace vx::sim
