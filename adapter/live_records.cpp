@@ -1,6 +1,8 @@
 // Bounded readers of the live properties' records.
 #include "adapter/live_records.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -245,6 +247,22 @@ LinkSpeedText link_speed_text(uint32_t code) {
     if (row.code == code) return row.text;
   }
   return LinkSpeedText{nullptr, kAuto};
+}
+
+uint16_t link_speed_code(const char* mode, const char* speed) {
+  for (const LinkSpeedRow& row : kLinkSpeeds) {
+    if (row.code != 0 && ::strcasecmp(row.text.mode, mode) == 0 && ::strcasecmp(row.text.speed, speed) == 0) {
+      return static_cast<uint16_t>(row.code);
+    }
+  }
+  return 0;
+}
+
+bool is_auto_negotiate_speed(const char* speed) {
+  for (const LinkSpeedRow& row : kLinkSpeeds) {
+    if (std::strcmp(row.text.mode, kAuto) == 0 && ::strcasecmp(row.text.speed, speed) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace vx

@@ -181,5 +181,10 @@ struct LinkSpeedText {
   const char* mode;
 };
 LinkSpeedText link_speed_text(uint32_t code);
+// The other way (SetPortSpeed): the code of (mode, speed), both matched without regard to case; 0
+// for mode "Default" and for a pair the table lacks.
+uint16_t link_speed_code(const char* mode, const char* speed);
+// True when `speed` is an Auto-Negotiate speed of the table.
+bool is_auto_negotiate_speed(const char* speed);
 
 }  // namespace vx

@@ -112,6 +112,112 @@ constexpr const char* kPortNameFailed =
 constexpr const char* kPhyDetailFailed =
     "Failed to get PHY Detail properties. Please check varu2d.log file for more information.";
 
+// Firmware trace data (FAT and ExtFAT) and the ARM log.
+constexpr const char* kFatRetrieveFailed =
+    "Unable to retrieve FAT data. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kNoFatData = "There is no FAT data to be retrieved.";
+constexpr const char* kInvalidFatFileName = "Invalid FAT file name. Please use valid FAT file name.";
+constexpr const char* kNoObjectData = "No data avaialable to read.";
+constexpr const char* kExtFatGetFailed =
+    "Failed to get EXTFAT Capabilities properties. Please check varu2d.log file for more information.";
+constexpr const char* kExtFatSetFailed =
+    "Failed to set EXTFAT Capabilities properties. Please check varu2d.log file for more information.";
+constexpr const char* kMaskNotHex = "Invalid value. Value should be in hex-decimal format.";
+constexpr const char* kMaskBeyondPorts = "Invalid value. Please check MaxLoggingPorts property for valid PortMask.";
+constexpr const char* kMaskBeyondFunctions =
+    "Invalid value. Please check MaxLoggingFunctions property for valid PCIFunctionMask.";
+constexpr const char* kEnableLoggingFailed =
+    "Failed to Perform EnableLoggingOnAllModules. Please check varu2d.log file for more information.";
+constexpr const char* kDisableLoggingFailed =
+    "Failed to Perform DisableLoggingOnAllModules. Please check varu2d.log file for more information.";
+constexpr const char* kStringTableFailed =
+    "Failed to Read ExtFat String Table. Please check varu2d.log file for more information.";
+constexpr const char* kSnapshotFailed = "Failed to RetrieveExtFAT Data. Please check varu2d.log file for more information.";
+constexpr const char* kNoSnapshotEntries =
+    "There is no ExtFat Data to be retreived. Because number of log entries are Zero.";
+constexpr const char* kSnapshotConfigFailed =
+    "Failed to Configure Snapshot.Please check varu2d.log file for more information.";
+
+// The event log.
+constexpr const char* kEventLogReadFailed =
+    "Failed to retrieve event log entries. Application internal error occurred. Please check varu2d.log file for "
+    "more information.";
+constexpr const char* kEventLogClearFailed =
+    "Failed to clear event log entries. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+
+// Loopback and DMA tests.
+constexpr const char* kLoopbackTransmitError =
+    "Failed to perform loop back test. An error occurred in the transmit path of the loopback test.";
+constexpr const char* kLoopbackReceiveError =
+    "Failed to perform loop back test. An error occurred in the receive path of the loopback test.";
+constexpr const char* kLoopbackIntegrityError =
+    "Failed to perform loop back test. Data integrity failure in the transmitted vs received packet.";
+constexpr const char* kLoopbackTimedOut = "Failed to perform loop back test. Timed out on loopback test.";
+constexpr const char* kLoopbackTestFailed =
+    "Failed to perform loop back test. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kLoopbackNotSupported = "Loopback test is not supported on specific adapter";
+constexpr const char* kSourcePortInvalid = "SourcePortNumber: Invalid Value.";
+constexpr const char* kDestinationPortInvalid = "DestinationPortNumber: Invalid Value.";
+constexpr const char* kNoHbaForSource = "There is no PhysicalHBA for the given SourcePortNumber.";
+constexpr const char* kNoHbaForDestination = "There is no PhysicalHBA for the given DestinationPortNumber.";
+constexpr const char* kNoHbaForDestinationThie = "There is no PhysicalHBA for thie given DestinationPortNumber.";
+constexpr const char* kNoPortForSource = "Failed to get PhysicalHBA for the given SourcePortNumber.";
+constexpr const char* kPortsMustMatch =
+    "Source port number and destination port number should be same for MAC loopback, PHY loopback and one port "
+    "loopback.";
+constexpr const char* kPortsMustDiffer =
+    "Source port number and destination port number should be different for two port loopback.";
+constexpr const char* kGetLoopbackFailed = "Failed to get LoopBack Mode. Please check varu2d.log file for more information.";
+constexpr const char* kLoopbackAlreadySet = "The specified LoopBack mode is already set.";
+constexpr const char* kPhyLoopbackUnsupported = "PhyLoopBack is not supported on this controller.";
+constexpr const char* kEnterLoopbackFailed = "Enter LoopBack Mode failed. Please check varu2d.log file for more information.";
+constexpr const char* kNoLoopbackSet = "No LoopBack Mode is set on this port.";
+constexpr const char* kExitLoopbackFailed = "Exit LoopBack Mode failed. Please check varu2d.log file for more information.";
+constexpr const char* kInvalidPattern = "Invalid pattern value. Please provide a valid hexadecimal value.";
+constexpr const char* kPatternOutOfRange = "Pattern: Value out of range.";
+constexpr const char* kMacLoopbackByteCount = "Maximum ByteCount supported for MACLoopBack is 4056.";
+constexpr const char* kLoopbackModeNotSet =
+    "This loopback mode is not set. Please set loopback mode using EnterLoopBackMode command before running this "
+    "test.";
+constexpr const char* kLoopbackNoModule = "Loopback test failed because module is not inserted for loopback test.";
+constexpr const char* kDmaTestFailed =
+    "Failed to perform DDR DMA test. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+
+// Port, cable and PCI diagnostics.
+constexpr const char* kBeaconNotSupported = "Beaconing is not supported on this model of Vexalon controller.";
+constexpr const char* kBeaconAlreadyDisabled = "Beacon is already in disabled state.";
+constexpr const char* kBeaconDurationMissing =
+    "BeaconDuration or StatusDuration parameter is missing. Please provide the parameter value while enabling the "
+    "beacon state.";
+constexpr const char* kBeaconActive = "Failed set Beacon. Beacon operation is already in active state.";
+constexpr const char* kBeaconFailed = "Failed to enable/disable beacon.";
+constexpr const char* kPortSpeedOnVx2 = "Failed to SetPortSpeed. This command is not Supported on VX2 controller.";
+constexpr const char* kPortSpeedUnchanged = "Given port speed settings are already configured. No changes done.";
+constexpr const char* kPortSpeedNeedsDac = "Failed to SetPortSpeed. DAC Cable Length is required when mode is Force.";
+constexpr const char* kPortSpeedUnsupported =
+    "Failed to SetPortSpeed. Please check ANSpeedsSupported and ForceSpeedsSupported properties for supported "
+    "PortSpeed values on existing PHY.";
+constexpr const char* kPortSpeedForceValues =
+    "Failed to SetPortSpeed. When Mode is Force, valid speed values are 1Gb or 10Gb.";
+constexpr const char* kPortSpeedVnic1Gb = "When vNIC is Enabled 1GB port speed is not supported.";
+constexpr const char* kPortSpeedNeedsSpeed =
+    "Failed to SetPortSpeed. Speed is requried when Mode is Force or Auto-Negotiate.";
+constexpr const char* kPortSpeedFailed = "Failed to SetPortSpeed. Please check varu2d.log file for more information.";
+constexpr const char* kTransceiverNotSupported =
+    "DumpTransceiverData is not supported on this model of Vexalon controller.";
+constexpr const char* kTransceiverFailed =
+    "Failed to dump transceiver data. Application internal error occurred. Please check varu2d.log file for more "
+    "information.";
+constexpr const char* kSelfTestNeedsTarget = "TargetCable should be given when TestType is CrossTalk.";
+constexpr const char* kSelfTestFailed =
+    "Failed to run 10BaseT SelfTest. Please check varu2d.log file for more information.";
+constexpr const char* kTdrFailed = "Failed to run RunTDR test. Please check varu2d.log file for more information.";
+constexpr const char* kClearCountersUnsupported = "ClearCounters test is not supported on specific adapter";
+
 // Live controller, port, NCSI, DCBX, LLDP and flow-control properties.
 constexpr const char* kNamedInvalidValue = "%s: Invalid Value.";
 constexpr const char* kInvalidValueCapital = "Invalid Value.";

@@ -11,7 +11,7 @@ struct PendingHandler {
   const char* name;
   const void* address;
 };
-extern const PendingHandler kPendingHandlers[];
+extern const PendingHandler* const kPendingHandlers;   // kPendingHandlerCount entries
 extern const size_t kPendingHandlerCount;
 
 }  // namespace vx

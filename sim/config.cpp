@@ -549,9 +549,7 @@ PortSettings read_port(const json& obj, int port, const std::string& where) {
     if (!obj.at("baset_stats_v1").is_boolean()) fail(where, "baset_stats_v1 must be true or false");
     p.baset_stats_v1 = obj.at("baset_stats_v1").get<bool>();
   }
-  const std::string loopback = read_text(obj, "loopback", "none", 16, where);
-  if (loopback != "none" && loopback != "unsupported") fail(where, "loopback must be \"none\" or \"unsupported\"");
-  p.loopback_mode = loopback == "none" ? kLoopbackNone : kLoopbackUnsupported;
+  read_port_diagnostics(obj, p, where);
   const std::string forwarding = read_text(obj, "forwarding", "VEB", 16, where);
   if (forwarding != "VEB" && forwarding != "VEPA" && forwarding != "unsupported") {
     fail(where, "forwarding must be \"VEB\", \"VEPA\" or \"unsupported\"");
@@ -812,6 +810,7 @@ Adapter read_adapter(const json& obj, NameCounters& names, const std::string& wh
   if (has(obj, "additional_attributes")) {
     a.additional = read_additional(obj.at("additional_attributes"), where + ".additional_attributes");
   }
+  read_diagnostics(obj, a, where);
   read_profile_keys(obj, a, where);
   read_maintenance(obj, a, where);
 

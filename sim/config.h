@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/diag_config.h"
 #include "sim/maintenance_config.h"
 
 namespace vx::sim {
@@ -78,8 +79,6 @@ struct AppTlv {
 };
 
 constexpr int kDcbxRecords = 3;   // administrator, operational, peer (the firmware's selectors 0, 1, 2)
-constexpr uint32_t kLoopbackNone = 255;
-constexpr uint32_t kLoopbackUnsupported = 254;
 
 // One DCBX record of a port as the configuration gives it; its application TLV table is app_tlvs.
 struct DcbxRecordSettings {
@@ -131,7 +130,6 @@ struct PortSettings {
   uint16_t an_speeds = 0x0C;       // speed bits: 1 10Mb, 2 100Mb, 4 1Gb, 8 10Gb, 16 20Gb, 32 40Gb
   uint16_t force_speeds = 0x0C;
   bool baset_stats_v1 = true;      // false: the version-1 statistics are refused
-  uint32_t loopback_mode = kLoopbackNone;
   std::array<std::vector<AppTlv>, kDcbxRecords> app_tlvs;
   uint16_t forwarding = 2;         // switch configuration: 2 VEB, 3 VEPA, 0 the command is not offered
   // The live settings: what the port commands answer at first (writes are kept, sim/live_state.h).
@@ -153,6 +151,7 @@ struct PortSettings {
   LldpSettings lldp_local;
   LldpSettings lldp_peer;
   LldpCounters lldp_stats;
+  PortDiagnostics diag;            // loopback, transceiver, PHY self test and cable test
 };
 
 // The NC-SI record of an adapter (opcode 86): state, handshake and two 28-byte blocks.
@@ -304,6 +303,7 @@ struct Adapter {
   std::vector<Function> nic_functions;
   // Flash objects an adapter leaves the factory with: name -> content, served until written.
   std::vector<std::pair<std::string, std::string>> flash_objects;
+  AdapterDiagnostics diag;         // fat, phy_loopback, dma, extfat, event_log
   bool controller_dead = false;    // controller_state "dead": the core-dump properties say so
   FlashConfig flash;               // flash: CRCs and answers of the flash commands
   CoreDumpConfig core_dump;        // core_dump: what the core-dump commands describe and return

@@ -29,6 +29,10 @@ Mac parse_mac(const std::string& text, const std::string& where);
 // Hexadecimal digits (blanks allowed) as bytes, at most 1 MiB.
 std::string parse_hex(const std::string& text, const std::string& where);
 
+// The trace and diagnostics keys of an adapter and of its ports: fat, phy_loopback, dma, extfat,
+// event_log; loopback, loopback_test, transceiver, self_test_result and tdr (sim/diag_config.cpp).
+void read_diagnostics(const json& obj, Adapter& adapter, const std::string& where);
+void read_port_diagnostics(const json& obj, PortSettings& port, const std::string& where);
 // The maintenance keys of an adapter: controller_state, flash and core_dump
 // (sim/maintenance_config.cpp).
 void read_maintenance(const json& obj, Adapter& adapter, const std::string& where);

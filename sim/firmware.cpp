@@ -6,6 +6,7 @@
 
 #include "sim/controller_firmware.h"
 #include "sim/dcb_firmware.h"
+#include "sim/diag_firmware.h"
 #include "sim/iscsi_firmware.h"
 #include "sim/maintenance_firmware.h"
 #include "sim/net_firmware.h"
@@ -88,8 +89,9 @@ Answer read_pci_config(Command& c) {
 }
 
 // ---- flash objects ----------------------------------------------------------------------------------
-// Read request: u32 (unused), u32 read offset, object name (104 bytes, NUL-terminated). Answer: u32
-// bytes read, u32 whose bit 31 marks the end of the object, the data from byte 8.
+// Read request: u32 bytes asked (bits 0-23; 0 asks for the bytes available), u32 read offset, object
+// name (104 bytes, NUL-terminated). Answer: u32 bytes read (for 0 asked: available), u32 whose bit 31
+// marks the end of the object, the data from byte 8.
 // Write request: u32 chunk size (bits 0-23), u32 write offset, object name, the data from byte 112.
 // Answer: u32 bytes written, u8 change status (0). A write at offset 0 starts the object anew.
 
@@ -132,11 +134,14 @@ Answer read_object(Command& c) {
   if (got == file_store::ReadResult::kFailed) return kAnswerFlashFailure;
   std::string content;
   current_object(c, name, stored, got == file_store::ReadResult::kRead, &content);
+  // A length asked caps the answer; none asks for the bytes available, and what fits comes with it.
+  const uint32_t asked = c.payload.u32(0) & kObjectChunkMask;
   size_t room = c.payload.size() - kObjectNameOffset;
   size_t left = offset < content.size() ? content.size() - offset : 0;
   size_t count = std::min(room, left);
+  if (asked != 0) count = std::min<size_t>(count, asked);
   c.payload.put(kObjectNameOffset, content.data() + (left ? offset : 0), count);
-  c.payload.put_u32(0, static_cast<uint32_t>(count));
+  c.payload.put_u32(0, static_cast<uint32_t>(asked == 0 ? left : count));
   c.payload.put_u32(4, count == left ? kObjectEnd : 0);
   Answer a;
   a.length = static_cast<uint32_t>(kObjectNameOffset + count);
@@ -308,15 +313,31 @@ constexpr CommandRow kCommands[] = {
     {102, 1, get_phy_details},   // what the port tree reads of each port (port_firmware.cpp)
     {77, 1, get_port_names},
     {8, 18, get_baset_stats},
+    {68, 1, fat_command},   // trace data, event log and diagnostics (trace_firmware.cpp, diag_firmware.cpp)
+    {125, 1, get_extfat},
+    {126, 1, set_extfat},
+    {127, 1, configure_snapshot},
+    {128, 1, retrieve_snapshot},
+    {130, 1, read_string_table},
+    {63, 2, get_event_log},
+    {62, 2, clear_event_log},
     {20, 11, get_loopback_mode},
+    {19, 11, set_loopback_mode},
+    {18, 11, loopback_test},
+    {17, 11, ddr_dma_test},
+    {73, 1, read_transceiver},
+    {9, 18, run_self_test},
+    {11, 18, run_tdr},
     {71, 1, get_port_state},     // the live port settings (port_firmware.cpp)
     {62, 1, set_port_state},
     {70, 1, get_beacon_state},
+    {69, 1, set_beacon_state},
     {133, 1, get_tx_throttle},
     {132, 1, set_tx_throttle},
     {12, 18, get_nvp},
     {10, 18, set_nvp},
     {134, 1, get_link_speed},
+    {57, 1, set_port_speed},
     {37, 1, get_common_flow_control},
     {205, 1, management_flow_control},
     {1, 16, get_dcbx_config},    // DCBX and LLDP (dcb_firmware.cpp)
@@ -402,6 +423,7 @@ std::vector<uint8_t> controller_attributes(const Adapter& a, const Function& f, 
   put_value<uint16_t>(rec, 420, a.max_cdb_length);
   put_value<uint16_t>(rec, 440, a.ldto);
   rec[442] = a.iscsi_versions;
+  rec[417] = a.diag.phy_loopback ? 1 : 0;   // bit 0: PHY loopback supported
   rec[445] = a.firmware_status;
   rec[447] = f.port;
   put_value<uint16_t>(rec, 500, a.vendor_id);

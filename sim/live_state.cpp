@@ -30,6 +30,9 @@ PortLive factory_port(const PortSettings& p) {
   l.nvp = p.nvp < 0 ? 0 : static_cast<uint32_t>(p.nvp);
   l.flow_tx = p.flow_tx;
   l.flow_rx = p.flow_rx;
+  l.beacon = p.beacon == kBeaconOn;
+  l.speed_code = p.speed_code;
+  l.dac_length = p.dac_length;
   return l;
 }
 
@@ -46,7 +49,10 @@ json to_json(const AdapterLive& a) {
                      {"tx_throttle", p.tx_throttle},
                      {"nvp", p.nvp},
                      {"flow_tx", p.flow_tx},
-                     {"flow_rx", p.flow_rx}});
+                     {"flow_rx", p.flow_rx},
+                     {"beacon", p.beacon},
+                     {"speed_code", p.speed_code},
+                     {"dac_length", p.dac_length}});
   }
   return json{{"ports", ports}, {"has_ffv", a.has_ffv}, {"ffv_name", a.ffv_name}, {"ncsi", to_hex(a.ncsi)}};
 }
@@ -75,6 +81,9 @@ bool parse_live(const std::string& text, const AdapterLive& factory, AdapterLive
       l.nvp = p.at("nvp").get<uint32_t>();
       l.flow_tx = p.at("flow_tx").get<bool>();
       l.flow_rx = p.at("flow_rx").get<bool>();
+      l.beacon = p.at("beacon").get<bool>();
+      l.speed_code = p.at("speed_code").get<uint16_t>();
+      l.dac_length = p.at("dac_length").get<uint16_t>();
       a.ports.push_back(l);
     }
     // A file of another configuration's ports: the ports it lacks are as configured.

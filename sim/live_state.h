@@ -1,6 +1,7 @@
 // What the simulated firmware keeps of the settings the management library writes: per port the
 // three DCBX records (368-byte images: administrator, operational, peer), the DCBX state and mode,
-// the local LLDP switches, the port state, transmit throttle, NVP value and flow control; per
+// the local LLDP switches, the port state, transmit throttle, NVP value, flow control, beaconing
+// and link speed; per
 // adapter the FFV name and the NC-SI record. Kept in the adapter's state file "records/live", so a
 // second process sees them; an adapter without one is as the configuration describes it.
 #pragma once
@@ -30,6 +31,9 @@ struct PortLive {
   uint32_t nvp = 72;
   bool flow_tx = true;
   bool flow_rx = true;
+  bool beacon = false;                          // beaconing, and the link speed last set
+  uint16_t speed_code = 0;
+  uint16_t dac_length = 0;
 };
 
 struct AdapterLive {

@@ -85,15 +85,6 @@ Answer get_baset_stats(Command& c) {
   return answer_record(c, rec.data(), rec.size());
 }
 
-Answer get_loopback_mode(Command& c) {
-  const PortSettings* p = port_settings_of(c, c.payload.u32(0));
-  if (p == nullptr) return kAnswerInvalidField;
-  c.payload.put_u32(0, p->loopback_mode);
-  Answer a;
-  a.length = sizeof(uint32_t);
-  return a;
-}
-
 }  // namespace vx::sim
 
 namespace vx::sim {
@@ -118,10 +109,36 @@ Answer set_port_state(Command& c) {
 }
 
 Answer get_beacon_state(Command& c) {
-  const PortSettings* p = port_settings_of(c, port_in(c, 0));
+  const uint32_t port = port_in(c, 0);
+  const PortSettings* p = port_settings_of(c, port);
+  PortLive l;
   if (p == nullptr) return kAnswerInvalidField;
   if (p->beacon == kBeaconUnsupported) return kAnswerUnsupported;
-  return answer_u32(c, p->beacon == kBeaconOn ? 1 : 0);
+  if (!live_port(c, port, &l)) return kAnswerFlashFailure;
+  return answer_u32(c, l.beacon ? 1 : 0);
+}
+
+Answer set_beacon_state(Command& c) {
+  constexpr Answer kBeaconActive{66, 103, 0};
+  const uint32_t port = port_in(c, 0);
+  const std::string request = c.payload.bytes(0, 2);
+  const PortSettings* p = port_settings_of(c, port);
+  if (p == nullptr || request.size() < 2) return kAnswerInvalidField;
+  if (p->beacon == kBeaconUnsupported) return kAnswerUnsupported;
+  const bool on = request[1] != 0;
+  // One port of an adapter beacons at a time.
+  bool busy = false;
+  const bool written = update_live(c.store, c.adapter, [&](AdapterLive& a) {
+    for (size_t i = 0; i < a.ports.size(); ++i) busy = busy || (on && i != port && a.ports[i].beacon);
+    if (busy) return false;
+    a.ports[port].beacon = on;
+    return true;
+  });
+  if (busy) return kBeaconActive;
+  if (!written) return kAnswerFlashFailure;
+  Answer a;
+  a.length = 4;
+  return a;
 }
 
 Answer get_tx_throttle(Command& c) {
@@ -155,12 +172,23 @@ Answer set_nvp(Command& c) {
 }
 
 Answer get_link_speed(Command& c) {
-  const PortSettings* p = port_settings_of(c, port_in(c, 0));
-  if (p == nullptr) return kAnswerInvalidField;
+  const uint32_t port = port_in(c, 0);
+  PortLive l;
+  if (port_settings_of(c, port) == nullptr) return kAnswerInvalidField;
+  if (!live_port(c, port, &l)) return kAnswerFlashFailure;
   std::vector<uint8_t> rec(4, 0);
-  put_at<uint16_t>(rec, 0, p->speed_code);
-  put_at<uint16_t>(rec, 2, p->dac_length);
+  put_at<uint16_t>(rec, 0, l.speed_code);
+  put_at<uint16_t>(rec, 2, l.dac_length);
   return answer_record(c, rec.data(), rec.size());
+}
+
+Answer set_port_speed(Command& c) {
+  const auto code = static_cast<uint16_t>(c.payload.u32(0) >> 16);
+  const auto dac = static_cast<uint16_t>(c.payload.u32(4));
+  return change_port(c, port_in(c, 0), 8, [&](PortLive& l) {
+    l.speed_code = code;
+    l.dac_length = dac;
+  });
 }
 
 Answer get_common_flow_control(Command& c) {
