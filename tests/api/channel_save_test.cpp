@@ -218,5 +218,21 @@ TEST_F(Channels, SaveProfileRestoresEveryChannelOfAVnicPortOnGeneration6) {
   EXPECT_EQ(channel_writes(), (std::vector<std::vector<uint32_t>>{{0, 0, 0, 7, 10, 50}}));
 }
 
+TEST_F(Channels, AnSriovChangeSendsAPortWithoutAModeAsNone) {
+  use_config_text(R"({"adapters": [{"serial_number": "BL5S0002", "generation": 5, "pci": {"bus": 9}, "ports": 4,
+    "nic_functions": [{"function": 0, "port": 0}],
+    "profiles": {"list": [{"id": 1}], "configurations": {"1": {"protocols": ["NIC"],
+      "ports": [{"mc_type": 0, "max_pf": 1}, {"mc_type": 9, "max_pf": 1}, {"mc_type": 11, "max_pf": 1},
+                {"mc_type": "NPAR", "max_pf": 1}],
+      "functions": [{"pf": 0}]}}}}]})");
+  ASSERT_EQ(start(), 0u);
+  sim_.journal_clear();
+  ASSERT_EQ(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 0u);
+  const std::vector<Bytes> sent = sim_.payloads_of(165, 1);
+  ASSERT_EQ(sent.size(), 1u);
+  ASSERT_EQ(sent[0].size(), 8u + 88 + 68);
+  EXPECT_EQ(Bytes(sent[0].begin() + 8 + 88 + 52, sent[0].begin() + 8 + 88 + 56), (Bytes{1, 1, 1, 5}));
+}
+
 }  // namespace
 }  // namespace vxtest
