@@ -49,7 +49,7 @@ constexpr uint8_t kLinkDisabledBit = 0x02;
 constexpr uint8_t kLinkEditBit = 0x80;       // byte 2: the logical link state is written
 constexpr uint8_t kNicFieldsBit = 0x04;      // byte 3: the NIC fields are written
 constexpr uint8_t kModeInForceBit = 0x40;    // byte 3: the mode is in force, the active profile changes too
-constexpr uint8_t kSetClearedBits = 0x82;    // byte 3 bits 1 and 7
+constexpr uint8_t kSetClearedBits = 0xC2;    // byte 3 bits 1, 6 and 7: the mode bit is set anew
 constexpr uint8_t kQosClearedBits = 0xD2;    // byte 3 bits 1, 4, 6 and 7
 constexpr size_t kNicUnchangedWords[] = {8, 18, 20, 28, 32, 38, 60, 62};
 constexpr size_t kNicLpvid = 36;
@@ -176,12 +176,11 @@ void build_request(const ResourceDescriptor& d, uint8_t type, uint16_t pf, const
   std::memcpy(c + kNicLpvid, &w.lpvid, sizeof w.lpvid);
 }
 
-// What the writes of one port's channels share: the port, its mode texts, the profiles their
-// descriptors are copied from (fetched once), and whether the channels' own values are taken as
-// cached (a restore, which has just written them) or read again through their handlers.
+// What the writes of one port's channels share: the port, the profiles their descriptors are
+// copied from (fetched once), and whether the channels' own values are taken as cached (a restore,
+// which has just written them) or read again through their handlers.
 struct PortWrites {
   ChannelAt at;
-  ModeTexts texts;
   ProfileReply configured;
   ProfileReply active;
   bool cached_values = false;
@@ -307,7 +306,7 @@ uint32_t VARU_get_mchannel_params(hm_node* channel, hm_node* prop, const uint8_t
 namespace {
 
 // LogicalLinkState or LPVID of one channel of the port, with the port's active and reboot texts.
-uint32_t set_channel(PortWrites& port, hm_node* channel, hm_node* prop, const char* value) {
+uint32_t set_channel(PortWrites& port, const ModeTexts& texts, hm_node* channel, hm_node* prop, const char* value) {
   char function[kValueSize];
   char type[kValueSize];
   if (prop == nullptr || value == nullptr || first_phba(port.at.controller) == nullptr ||
@@ -319,7 +318,7 @@ uint32_t set_channel(PortWrites& port, hm_node* channel, hm_node* prop, const ch
   if (lpvid && desc_type != kDescNic) return refuse(kStatusLpvidStorage, msg::kLpvidStorage);
   if (desc_type == 0) return kStatusFailed;
   ChannelWrite w{lpvid ? Edit::kLpvid : Edit::kLinkState};
-  w.mode_in_force = mode_in_force(port.texts.active, port.texts.reboot);
+  w.mode_in_force = mode_in_force(texts.active, texts.reboot);
   // The write keeps what the channel shows of the field it does not change.
   char current[kValueSize] = "";
   if (lpvid) {
@@ -332,13 +331,17 @@ uint32_t set_channel(PortWrites& port, hm_node* channel, hm_node* prop, const ch
     }
   }
   return send_channel_write(port, channel, desc_type, function,
-                            is(port.texts.active, "vNIC1") ? kActiveProfile : kConfiguredProfile, w);
+                            is(texts.active, "vNIC1") ? kActiveProfile : kConfiguredProfile, w);
 }
 
-// The bandwidths of one channel of the port.
+// The bandwidths of one channel of the port, with the mode texts the action reads itself.
 uint32_t configure_qos(PortWrites& port, hm_node* channel, const char* min_text, const char* max_text) {
-  if (none_or_na(port.texts.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
-  if (vnic1_or_ufp(port.texts.configured)) {
+  ModeTexts texts;
+  if (first_phba(port.at.controller) == nullptr || !mode_texts(port.at, kCurrent | kConfigured, &texts)) {
+    return kStatusFailed;
+  }
+  if (none_or_na(texts.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
+  if (vnic1_or_ufp(texts.configured)) {
     varu_set_last_status(kStatusLinkDisabledQos, msg::kLinkDisabledQos);
     return kStatusLinkDisabledQos;
   }
@@ -356,7 +359,7 @@ uint32_t configure_qos(PortWrites& port, hm_node* channel, const char* min_text,
   w.min_bandwidth = static_cast<uint32_t>(min);
   w.max_bandwidth = static_cast<uint32_t>(max);
   w.lpvid = static_cast<uint16_t>(std::strtoul(lpvid, nullptr, 10));
-  w.mode_in_force = mode_in_force(port.texts.active, port.texts.reboot);
+  w.mode_in_force = mode_in_force(texts.active, texts.reboot);
   if (send_channel_write(port, channel, descriptor_type(type), function, kConfiguredProfile, w) != 0) {
     return kStatusFailed;
   }
@@ -370,13 +373,14 @@ uint32_t configure_qos(PortWrites& port, hm_node* channel, const char* min_text,
 uint32_t VARU_set_mchannel_params(hm_node* controller, hm_node* channel, hm_node* prop, const char* value,
                                   const char* active_text, const char* reboot_text) {
   PortWrites port;
+  ModeTexts texts;
   if (controller == nullptr || active_text == nullptr || reboot_text == nullptr || !locate(channel, &port.at) ||
       port.at.controller != controller) {
     return kStatusFailed;
   }
-  std::snprintf(port.texts.active, kValueSize, "%s", active_text);
-  std::snprintf(port.texts.reboot, kValueSize, "%s", reboot_text);
-  return set_channel(port, channel, prop, value);
+  std::snprintf(texts.active, kValueSize, "%s", active_text);
+  std::snprintf(texts.reboot, kValueSize, "%s", reboot_text);
+  return set_channel(port, texts, channel, prop, value);
 }
 
 // ---- the Channel handlers ---------------------------------------------------------------------------
@@ -396,8 +400,9 @@ uint32_t handle_LogicalLinkState(hm_node* prop, char* buf, uint32_t op) {
     return return_cached(prop, buf);
   }
   if (op != kSet) return kStatusOk;
+  // Generation 3 tests no configured type here: the running one picks the profile and the mode bit.
   ModeTexts t;
-  if (!mode_texts(at, kConfigured | kRebootNo, &t)) return kStatusFailed;
+  if (!mode_texts(at, kCurrent | kRebootNo, &t)) return kStatusFailed;
   if (none_or_na(t.configured)) return refuse(kStatusChannelParameterRefused, msg::kChannelParameterRefused);
   if (VARU_set_mchannel_params(at.controller, at.channel, prop, buf, t.active, t.reboot) != 0) return kStatusFailed;
   SET_CACHE_PROP_VAL(prop, "%s", buf);
@@ -455,10 +460,7 @@ uint32_t handle_channel_vnic_name(hm_node* prop, char* buf, uint32_t) {
 
 uint32_t do_ConfigureQoS(hm_node* channel, hm_node*, char params[6][256]) {
   PortWrites port;
-  if (!locate(channel, &port.at) || first_phba(port.at.controller) == nullptr ||
-      !mode_texts(port.at, kCurrent | kConfigured, &port.texts)) {
-    return kStatusFailed;
-  }
+  if (!locate(channel, &port.at)) return kStatusFailed;
   return configure_qos(port, channel, params[0], params[1]);
 }
 
@@ -515,11 +517,6 @@ uint32_t VARU_reset_mc_props(hm_node* channel_group, const mc_prop* area, uint32
   PortWrites port;
   port.cached_values = true;
   if (channel == nullptr || !locate(channel, &port.at)) return kStatusFailed;
-  // One port's mode texts and profiles serve all its channels.
-  if (VARU_get_ovl_mc_type(port.at.controller, port.at.port, port.texts.active, port.texts.configured,
-                           port.texts.reboot) != 0) {
-    return kStatusFailed;
-  }
   for (uint32_t c = 0; channel != nullptr; channel = next_instance(channel), ++c) {
     const mc_prop_record* r = c < count && c < kMcChannels ? &records[c] : nullptr;
     char min[16];
@@ -532,19 +529,24 @@ uint32_t VARU_reset_mc_props(hm_node* channel_group, const mc_prop* area, uint32
       continue;
     }
     if (qos != 0) return qos == kStatusLinkDisabledQos ? kStatusOk : kStatusFailed;
+    // The link and LPVID writes take the port's profile mode texts, whatever the generation.
+    ModeTexts texts;
     char type[kValueSize];
     char lpvid[kValueSize];
-    if (!port.value(channel, kPropType, type) || !port.value(channel, kPropLPVID, lpvid)) return kStatusFailed;
+    if (VARU_get_ovl_mc_type(port.at.controller, port.at.port, texts.active, texts.configured, texts.reboot) != 0 ||
+        !port.value(channel, kPropType, type) || !port.value(channel, kPropLPVID, lpvid)) {
+      return kStatusFailed;
+    }
     if (is(type, r->func_type) && std::strstr(type, "NIC") != nullptr) {
       char value[16];
       std::snprintf(value, sizeof value, "%u", r->vlan_id);
       if (std::strcmp(value, "0") != 0) {
-        set_channel(port, channel, internal_get_node(channel, kPropLPVID, kProperty), value);
+        set_channel(port, texts, channel, internal_get_node(channel, kPropLPVID, kProperty), value);
       }
       set_prop_val(channel, kPropLPVID, "%s", value);
     }
     const char* link = r->lld != 0 ? "Disabled" : "Enabled";
-    set_channel(port, channel, internal_get_node(channel, kPropLogicalLinkState, kProperty), link);
+    set_channel(port, texts, channel, internal_get_node(channel, kPropLogicalLinkState, kProperty), link);
     set_prop_val(channel, kPropLogicalLinkState, "%s", link);
   }
   return kStatusOk;

@@ -90,22 +90,29 @@ int32_t fill_free_entry(hm_node* group, dcbx_cfg_params& r, const NewTlv& t) {
 }
 
 // One administrator-record edit of an application TLV, in the record version the firmware takes:
-// adds `tlv` (with `action` and `params`, so that it is persistent) or deletes `instance`. 0; 1
-// with the status of the step that failed; 213 when the 368-byte record is not known (nothing
-// changed).
+// adds `tlv` (with `action` and `params`, so that it is persistent) or deletes `instance`. 0; 213
+// when the 368-byte record is not known (nothing changed); a failed 368-byte read gives status 101
+// and 1 for an add, the read's status for a delete; a failed 312-byte read its status, without
+// one; a full table 1 with status 158 (*full set); a failed write its status with 102; else 1.
 uint32_t edit_tlvs(const PortCommand& at, hm_node* group, bool v1, hm_node* action, char params[6][256],
-                   const NewTlv* tlv, hm_node* instance) {
+                   const NewTlv* tlv, hm_node* instance, bool* full) {
   const size_t size = v1 ? kDcbxV1Size : kDcbxSize;
   uint8_t reply[kDcbxV1Size];
   uint32_t status = read_dcbx_record(at, kDcbxAdministrator, v1, reply);
-  if (v1 && status == kStatusRecordVersion) return status;
-  if (status != kStatusOk) return refuse(kStatusDcbxRead, msg::kDcbxReadFailed);
+  if (status != kStatusOk) {
+    if (!v1 || status == kStatusRecordVersion) return status;
+    fail(kStatusDcbxRead, "%s", msg::kDcbxReadFailed);
+    return tlv != nullptr ? kStatusFailed : status;
+  }
   dcbx_cfg_params_v1 request{};
   dcbx_carry_over(reply, size, reinterpret_cast<uint8_t*>(&request));
   dcbx_cfg_params& r = request.base;
   int32_t entry = -1;
   if (tlv != nullptr) {
-    if ((entry = fill_free_entry(group, r, *tlv)) < 0) return kStatusFailed;
+    if ((entry = fill_free_entry(group, r, *tlv)) < 0) {
+      *full = true;
+      return kStatusFailed;
+    }
     r.set_app_count = static_cast<uint8_t>(r.set_app_count + 1);
   } else {
     entry = apptlv_entry(instance);
@@ -123,12 +130,18 @@ uint32_t edit_tlvs(const PortCommand& at, hm_node* group, bool v1, hm_node* acti
   return make_application_tlv(group, action, params, e) != nullptr ? kStatusOk : kStatusFailed;
 }
 
-// The newer record first; the 312-byte one when the firmware answers that it knows only that.
+// The newer record first; the 312-byte one when the firmware answers that it knows only that. A
+// failure there reads as the DCBX settings not obtained, with 1 for an add and the failing status
+// for a delete; a full table keeps its own status.
 uint32_t edit_tlvs_any_version(const PortCommand& at, hm_node* group, hm_node* action, char params[6][256],
                                const NewTlv* tlv, hm_node* instance) {
-  const uint32_t status = edit_tlvs(at, group, true, action, params, tlv, instance);
+  bool full = false;
+  const uint32_t status = edit_tlvs(at, group, true, action, params, tlv, instance, &full);
   if (status != kStatusRecordVersion) return status;
-  return edit_tlvs(at, group, false, action, params, tlv, instance);
+  const uint32_t fallback = edit_tlvs(at, group, false, action, params, tlv, instance, &full);
+  if (fallback == kStatusOk || full) return fallback;
+  fail(kStatusDcbxRead, "%s", msg::kDcbxReadFailed);
+  return tlv != nullptr ? kStatusFailed : fallback;
 }
 
 // Refreshes the ApplicationTLV instances of a setting group from its record: every instance goes,

@@ -236,8 +236,9 @@ uint32_t VARU_get_multi_channels_info(uint32_t port_number, hm_node* port) {
   if (generation == kGenerationQuenta) return kStatusOk;
   hm_node* channels = channel_management(port);
   if (channels == nullptr || first_phba(controller) == nullptr) return kStatusFailed;
-  ProfileReply reply = fetch_profile(controller, kConfiguredProfile, 0, 0);
-  if (reply == nullptr) return kStatusGetProfileConfigFailed;
+  uint32_t status = 0;
+  ProfileReply reply = fetch_profile(controller, kConfiguredProfile, 0, 0, &status);
+  if (reply == nullptr) return status;
   uint8_t pf_state = 0;
   uint8_t link = 0;
   for (const ResourceDescriptor& d : descriptors_of(reply.get())) {

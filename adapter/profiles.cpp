@@ -126,7 +126,8 @@ uint32_t enumerate_port_functions(const PortWalk& w) {
   if (all.empty() || w.max_pf_count <= 0) return kStatusOk;
   uint8_t pf_state = 0;
   std::string sriov = kNotAvailable;
-  int kept_link = -1;
+  // A RoCE descriptor ahead of every NIC, iSCSI and FCoE descriptor goes with link 0.
+  int kept_link = 0;
   int created = 0;
   for (const ResourceDescriptor& d : all) {
     if (!w.configured && w.active_max_pf_id != 0 && raw_function_number(d) > w.active_max_pf_id) break;
@@ -237,28 +238,35 @@ const char* profile_mc_type_text(uint8_t mc_type) {
 
 // ---- fetching a configuration ---------------------------------------------------------------------
 
-uint8_t* VARU_get_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag) {
+ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag,
+                           uint32_t* status) {
+  *status = kStatusFailed;
   ControllerAddress a;
   if (controller == nullptr || !controller_address(controller, &a)) return nullptr;
-  auto* buffer = static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSize));
+  ProfileReply buffer(static_cast<uint8_t*>(varu_dcalloc(kProfileConfigSize)));
   if (buffer == nullptr) {
     fail(kStatusOutOfMemory, "%s", msg::kOutOfMemory);
     return nullptr;
   }
   buffer[0] = profile_id;
   buffer[1] = static_cast<uint8_t>((config_type & 0x03) | ((flag & 1) != 0 ? kProfileFlagBit : 0));
-  const uint32_t status = ioctl_get_profile_config(a.handle, buffer, kProfileConfigSize, a.domain, a.port_number, a.path);
-  if (status != 0) {
-    pdebug(kBackEnd, 3, "%s:ioctl_get_profile_config failed with status = %d\n", __func__, static_cast<int>(status));
-    varu_dfree(buffer);
+  *status = ioctl_get_profile_config(a.handle, buffer.get(), kProfileConfigSize, a.domain, a.port_number, a.path);
+  if (*status != 0) {
+    pdebug(kBackEnd, 3, "%s:ioctl_get_profile_config failed with status = %d\n", __func__, static_cast<int>(*status));
     fail(kStatusGetProfileConfigFailed, "%s", msg::kGetProfileConfigFailed);
     return nullptr;
   }
   return buffer;
 }
 
+uint8_t* VARU_get_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag) {
+  uint32_t status = 0;
+  return fetch_profile(controller, config_type, profile_id, flag, &status).release();
+}
+
 ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag) {
-  return ProfileReply(VARU_get_profile(controller, config_type, profile_id, flag));
+  uint32_t status = 0;
+  return fetch_profile(controller, config_type, profile_id, flag, &status);
 }
 
 std::vector<ResourceDescriptor> descriptors_of(const uint8_t* reply) {

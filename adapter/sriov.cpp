@@ -54,6 +54,14 @@ struct Entry {
   uint8_t bytes[kResourceDescriptorLength];
 };
 
+// A port's code as the full write carries it: the codes a profile shows as "None" (0, 9 and those
+// above 10) go as 1, the code of no multichannel mode (0 there would leave the port's mode as it is).
+uint8_t written_mc_code(uint8_t code) {
+  constexpr uint8_t kNoMode = 1;
+  const char* shown = profile_mc_type_text(code);
+  return shown == nullptr || std::strcmp(shown, "None") == 0 ? kNoMode : code;
+}
+
 Entry entry_of(const ResourceDescriptor& d) {
   Entry e{desc_pf_number(d), {}};
   std::memcpy(e.bytes, d.bytes, std::min<size_t>(d.length, sizeof e.bytes));
@@ -155,7 +163,7 @@ uint32_t VARU_set_hqi_sriov_state(hm_node* adapter, uint32_t pf, const char* val
   std::vector<uint8_t> port_codes;
   size_t next = 0;
   for (const ResourceDescriptor& d : descriptors_of(second.get())) {
-    if (d.type == kDescPort) port_codes.push_back(desc_mc_type(d));
+    if (d.type == kDescPort) port_codes.push_back(written_mc_code(desc_mc_type(d)));
     if (d.type != kDescPciFunction) continue;
     size_t match = next;
     while (match < entries.size() && entries[match].pf != desc_pf_number(d)) ++match;

@@ -242,7 +242,8 @@ uint32_t VARU_update_current_personality(hm_node* controller);
 uint32_t VARU_update_diagnostics_prop(hm_node* controller);
 uint32_t VARU_update_cntr_additional_attribs(hm_node* controller);
 // The port tree's channel step: the Channel instances of port `port_index` (a port instance made by
-// VARU_get_port_discovery_config) on generations 3 and 5.
+// VARU_get_port_discovery_config) on generations 3 and 5. 0; the read's own status (with 278) when
+// the configured profile cannot be read; 1 otherwise.
 uint32_t VARU_get_multi_channels_info(uint32_t port_index, hm_node* port);
 // The iSCSI restore of each LogicalHBA0, in this order. The keys are "Vexalon<a>",
 // "iSCSIPhysicalHBA<p>" and "LogicalHBA0" (256 bytes each).

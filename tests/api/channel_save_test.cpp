@@ -70,15 +70,32 @@ TEST_F(Channels, GenerationThreeChannelsReadAndWriteTheirDescriptors) {
   EXPECT_EQ(last_status().text, vx::msg::kLinkDisabledQos);
   EXPECT_EQ(value_at(std::string(kPort0) + "Channel0/OuterVLANID"), "0");
   ASSERT_EQ(act_at("Vexalon1/ChannelManagement", "ConfigureChannelManagement", {"Disabled", nullptr}), 0u);
+  // The link state follows the mode running now (NPAR: in force), not the one configured for the
+  // next start; LPVID tests the configured one.
+  ASSERT_EQ(set_at(std::string(kPort0) + "Channel1/LogicalLinkState", "Enabled"), 0u);
+  d = written();
+  EXPECT_EQ((Bytes{d[2], d[3], d[45]}), (Bytes{0x80, 0x44, 0}));
+  EXPECT_EQ(value_at(std::string(kPort0) + "Channel1/LogicalLinkState"), "Enabled");
   const size_t before = writes();
-  EXPECT_STATUS(set_at(std::string(kPort0) + "Channel0/LogicalLinkState", "Enabled"), 323,
-                vx::msg::kChannelParameterRefused);
+  EXPECT_STATUS(set_at(std::string(kPort0) + "Channel0/LPVID", "9"), 323, vx::msg::kChannelParameterRefused);
   EXPECT_STATUS(
       set_at("Vexalon0/PortDiscoveryAndConfiguration0/ChannelManagement/Channel0/LogicalLinkState", "Enabled"), 323,
       vx::msg::kChannelParameterRefused);
   EXPECT_STATUS(act_at(std::string(kPort0) + "Channel0", "ConfigureQoS", {"10", "20"}), 323,
                 vx::msg::kChannelParameterRefused);
   EXPECT_EQ(writes(), before);
+}
+
+TEST_F(Channels, TheModeBitOfALinkWriteIsSetOnlyWhileAModeRuns) {
+  start_with("nic-lab.json");
+  // Function 0's descriptor comes with byte 3 bits 1, 6 and 7 set; the port runs NPAR, or no mode.
+  const std::pair<uint8_t, uint8_t> rows[] = {{5, 0x44}, {1, 0x04}};
+  for (const auto& [mode, want] : rows) {
+    sim_.reply_with(164, 1, profile_reply({{85, {{5, mode}}}, {80, {{13, 1}}}, {81, {{3, 0xC2}}}}), -1);
+    EXPECT_EQ(set_at(std::string(kPort0) + "Channel0/LogicalLinkState", "Disabled"), 0u) << int{mode};
+    EXPECT_EQ(written().at(3), want) << int{mode};
+    sim_.clear_faults();
+  }
 }
 
 TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
@@ -160,6 +177,61 @@ TEST_F(Channels, SaveProfileRestoresTheChannelsOfAMultichannelPort) {
   ASSERT_EQ(full.size(), 8u + 88 * 3 + 68);
   EXPECT_EQ(full[8 + 88 * 3 + 52], 5) << "NPAR";
   EXPECT_EQ(value_at("Vexalon0/ProfileManagement/ConfiguredProfile/Port0/MCType"), "NPAR");
+}
+
+TEST_F(Channels, SaveProfileRestoresEveryChannelOfAVnicPortOnGeneration6) {
+  use_config_text(R"({"adapters": [{"serial_number": "BL6S0001", "generation": 6, "pci": {"bus": 9}, "ports": 1,
+    "mc_capabilities": ["vNIC1"], "nic_functions": [{"function": 0, "port": 0}],
+    "profiles": {"list": [{"id": 2, "description": "vNIC1"}], "active": 2, "next": 2, "factory": 2,
+      "configurations": {"2": {"protocols": ["NIC"],
+        "ports": [{"link": 0, "mc_type": "vNIC1", "max_pf": 4, "counts": {"nic": 2}}],
+        "functions": [{"pf": 0, "min_bw": 10, "max_bw": 50, "lpvid": 7},
+                      {"pf": 2, "min_bw": 20, "max_bw": 60, "link_disabled": true}]}}}}]})");
+  ASSERT_EQ(start(), 0u);
+  // This generation's channels come with a mode change.
+  ASSERT_EQ(act_at("Vexalon0/ChannelManagement", "ConfigureChannelManagement", {"Enabled", "vNIC1"}), 0u);
+  // Per channel: its bandwidths (this generation's ConfigureQoS tests no mode), then LPVID and link
+  // state: function, link edit, link-disabled flag, LPVID, minimum, maximum.
+  auto channel_writes = [this] {
+    std::vector<std::vector<uint32_t>> out;
+    for (const Bytes& p : sim_.payloads_of(165, 1)) {
+      if (p.size() != 184) continue;
+      const Bytes d(p.begin() + 8, p.end());
+      out.push_back({u16(d, 6), d[2], d[45], u16(d, 36), u32(d, 48), u32(d, 52)});
+    }
+    return out;
+  };
+  constexpr uint32_t kKept = 0xFFFFFFFFu;
+  sim_.journal_clear();
+  ASSERT_EQ(act_at("Vexalon0/ProfileManagement", "SaveProfile", {}), 0u);
+  EXPECT_EQ(channel_writes(), (std::vector<std::vector<uint32_t>>{{0, 0, 0, 7, 10, 50},
+                                                                  {0, 0x80, 0, 7, kKept, kKept},
+                                                                  {0, 0x80, 0, 7, kKept, kKept},
+                                                                  {2, 0, 2, 2, 20, 60},
+                                                                  {2, 0x80, 2, 2, kKept, kKept},
+                                                                  {2, 0x80, 2, 2, kKept, kKept}}));
+  // The port's mode texts are read after the first channel's bandwidths: when they cannot be, the
+  // restore ends there.
+  sim_.inject_status_after(84, 1, 1, 0xFF, 1, -1);
+  sim_.journal_clear();
+  ASSERT_EQ(act_at("Vexalon0/ProfileManagement", "SaveProfile", {}), 0u);
+  EXPECT_EQ(channel_writes(), (std::vector<std::vector<uint32_t>>{{0, 0, 0, 7, 10, 50}}));
+}
+
+TEST_F(Channels, AnSriovChangeSendsAPortWithoutAModeAsNone) {
+  use_config_text(R"({"adapters": [{"serial_number": "BL5S0002", "generation": 5, "pci": {"bus": 9}, "ports": 4,
+    "nic_functions": [{"function": 0, "port": 0}],
+    "profiles": {"list": [{"id": 1}], "configurations": {"1": {"protocols": ["NIC"],
+      "ports": [{"mc_type": 0, "max_pf": 1}, {"mc_type": 9, "max_pf": 1}, {"mc_type": 11, "max_pf": 1},
+                {"mc_type": "NPAR", "max_pf": 1}],
+      "functions": [{"pf": 0}]}}}}]})");
+  ASSERT_EQ(start(), 0u);
+  sim_.journal_clear();
+  ASSERT_EQ(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 0u);
+  const std::vector<Bytes> sent = sim_.payloads_of(165, 1);
+  ASSERT_EQ(sent.size(), 1u);
+  ASSERT_EQ(sent[0].size(), 8u + 88 + 68);
+  EXPECT_EQ(Bytes(sent[0].begin() + 8 + 88 + 52, sent[0].begin() + 8 + 88 + 56), (Bytes{1, 1, 1, 5}));
 }
 
 }  // namespace

@@ -155,6 +155,42 @@ TEST_F(Dcbx, FirmwareWithTheShortRecordOnlyTakesTlvsThroughIt) {
   EXPECT_EQ(sent(2, 16), 2u);
 }
 
+TEST_F(Dcbx, FailedTlvEditsTellTheDcbxSettingsWereNotObtained) {
+  const std::string tlvs = std::string(kPort1) + "/DCBX/ApplicationTLVGroups/AdministratorTLVSetting";
+  ASSERT_EQ(act_at(tlvs + "/AddApplicationTLV", {"0", "0x8914", "3", nullptr}), 0u);
+  // Port 0 edits the 368-byte record; port 1 knows only the 312-byte one, read after the other's
+  // refusal. An add fails with 1, a delete with the failing status (1/99 and 1/100 map to 198 and
+  // 243); nothing changes.
+  struct Row {
+    const std::string group;
+    bool add;
+    int opcode;
+    int skip;
+    uint16_t additional;
+    uint32_t result;
+  };
+  const Row rows[] = {
+      {kAdminTlvs, false, 1, 0, 99, 198}, {kAdminTlvs, true, 1, 0, 99, 1},
+      {tlvs, false, 1, 1, 99, 198},       {tlvs, false, 2, 0, 100, 243},
+      {tlvs, true, 1, 1, 99, 1},          {tlvs, true, 2, 0, 100, 1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.group + (r.add ? " add, opcode " : " delete, opcode ") + std::to_string(r.opcode));
+    const size_t before = groups_under(r.group).size();
+    sim_.inject_status_after(r.opcode, 16, 1, r.additional, r.skip, 1);
+    EXPECT_EQ(r.add ? act_at(r.group + "/AddApplicationTLV", {"0", "35078", "1", nullptr})
+                    : act_at(r.group + "/DeleteApplicationTLV", {"0"}),
+              r.result);
+    EXPECT_EQ(last_status().code, 101u);
+    EXPECT_EQ(last_status().text, vx::msg::kDcbxReadFailed);
+    EXPECT_EQ(groups_under(r.group).size(), before);
+    sim_.clear_faults();
+  }
+  // A full table is told as such through the short record too.
+  for (int i = 1; i < 15; ++i) ASSERT_EQ(act_at(tlvs + "/AddApplicationTLV", {"0", "35078", "1", nullptr}), 0u) << i;
+  EXPECT_STATUS(act_at(tlvs + "/AddApplicationTLV", {"0", "35078", "1", nullptr}), 158, vx::msg::kMaxApplicationTlvs);
+}
+
 TEST_F(Dcbx, ModeChangesOnlyToWhatTheRequestCanSay) {
   const std::string mode = kDcbx + "DCBXPortVars/DCBXMode";
   EXPECT_EQ(value_at(mode), "Auto-IEEE");

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/api_lock.h"
@@ -35,6 +36,24 @@ inline void expect_told(uint32_t rc, uint32_t code, const char* text) {
   EXPECT_EQ(rc, 0u);
   EXPECT_EQ(last_status().code, code);
   EXPECT_EQ(last_status().text, text);
+}
+// A profile configuration reply: the descriptor count, then each descriptor (88 bytes) of `type`
+// with the bytes given set.
+struct Descriptor {
+  uint8_t type;
+  std::vector<std::pair<size_t, uint8_t>> bytes;
+};
+inline Bytes profile_reply(std::initializer_list<Descriptor> descriptors) {
+  Bytes reply(4, 0);
+  reply[0] = static_cast<uint8_t>(descriptors.size());
+  for (const Descriptor& d : descriptors) {
+    Bytes one(88, 0);
+    one[0] = d.type;
+    one[1] = 88;
+    for (const auto& [at, value] : d.bytes) one[at] = value;
+    reply.insert(reply.end(), one.begin(), one.end());
+  }
+  return reply;
 }
 inline uint16_t u16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 inline uint32_t u32(const Bytes& b, size_t at) {

@@ -8,11 +8,13 @@
 
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/profiles.h"
 #include "engine/api_lock.h"
 #include "engine/messages.h"
 #include "iscsi/lookups.h"
 #include "schema/handlers.h"
 #include "tests/api/lab_fixture.h"
+#include "tests/api/nic_test_support.h"
 #include "tests/api/startup_fixture.h"
 
 namespace vxtest {
@@ -291,6 +293,44 @@ TEST_F(Profiles, RefusalsOfTheAdapterGiveTheirStatuses) {
   // No ARI on the adapter: the three numbers read "N/A" and nothing is wrong.
   sim_.inject_status(94, 1, 1, 30, 1);
   EXPECT_EQ(value_at(std::string(kCProf) + "/IPLMaxFunctionNumber"), "N/A");
+}
+
+TEST_F(Profiles, AChannelRebuildTellsTheStatusOfTheFailedRead) {
+  hm_node* port = vx::get_node(static_cast<int32_t>(tag_at("Vexalon0/PortDiscoveryAndConfiguration0")));
+  sim_.inject_status(164, 1, 1, 99, 1);   // maps to 198
+  EXPECT_EQ(vx::public_call("test", [&]() -> uint32_t { return vx::VARU_get_multi_channels_info(0, port); }), 198u);
+  EXPECT_EQ(last_status().code, 278u);
+  EXPECT_EQ(last_status().text, vx::msg::kGetProfileConfigFailed);
+}
+
+TEST_F(Profiles, ARoceDescriptorAheadOfEveryFunctionBelongsToLinkZero) {
+  // Ports of links 0 and 1; PF 1 has only a RoCE descriptor, before any NIC, iSCSI or FCoE one.
+  const Bytes reply = vxtest::nic::profile_reply({{85, {{4, 0}, {12, 4}}},
+                                                  {85, {{4, 1}, {12, 4}}},
+                                                  {80, {{6, 1}, {13, 1}}},
+                                                  {84, {{6, 1}}},
+                                                  {80, {{6, 2}, {13, 1}}},
+                                                  {81, {{6, 2}, {10, 0x02}, {44, 1}}}});
+  const std::pair<const char*, uint8_t> groups[] = {{"ActiveProfile", 2}, {"ConfiguredProfile", 0}};
+  for (const auto& [name, type] : groups) {
+    const std::string group = std::string(kGen5) + "/ProfileManagement/" + name;
+    hm_node* node = vx::get_node(static_cast<int32_t>(tag_at(group)));
+    hm_node* controller = vx::get_node(static_cast<int32_t>(tag_at(kGen5)));
+    sim_.reply_with(164, 1, reply, 3);   // the ports, then each port's functions
+    ASSERT_EQ(vx::public_call("test", [&, type = type]() -> uint32_t {
+                return vx::purge_nodes_within(node, "Port") | vx::VARU_get_port_profile(controller, node, 1, type, 0);
+              }),
+              0u)
+        << name;
+    // The function has no MAC of its own: the builder's stays.
+    EXPECT_EQ(groups_under(group + "/Port0").size(), 1u) << name;
+    EXPECT_EQ(cached_at(group + "/Port0/Function0/Protocol") + " " + cached_at(group + "/Port0/Function0/FunctionNumber") +
+                  " " + cached_at(group + "/Port0/Function0/MACAddress"),
+              "RoCE 0x1 00:00:00:00:00:00")
+        << name;
+    EXPECT_EQ(groups_under(group + "/Port1").size(), 1u) << name;
+    EXPECT_EQ(cached_at(group + "/Port1/Function0/FunctionNumber"), "0x2") << name;
+  }
 }
 
 TEST_F(Profiles, OnAVirtualFunctionTheProfileHandlersRefuseOrReadNotAvailable) {
