@@ -755,7 +755,9 @@ int vxsim_session_control(const char* target_name, int action) {
         vx::sim::update_iscsi_state(m.store, a, f, [&](IscsiState& s) {
           bool any = false;
           for (vx::sim::SimSession& x : s.sessions) {
-            if (x.target.size() != name.size() || ::strncasecmp(x.target.c_str(), name.c_str(), name.size()) != 0) continue;
+            if (x.target.size() != name.size() || ::strncasecmp(x.target.c_str(), name.c_str(), name.size()) != 0) {
+              continue;
+            }
             x.state = state;
             ++changed;
             any = true;
