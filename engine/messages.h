@@ -101,6 +101,12 @@ constexpr const char* kFirmwareTwoPass =
     "download the same firmware file again to complete the download process.";
 constexpr const char* kFirmwareUpdatedReboot =
     "Vexalon firmware has been updated. Please reboot your system for the changes to take effect.";
+
+// A firmware update that went on past components the adapter refused.
+constexpr const char* kFirmwareComponentsRefused =
+    "Vexalon firmware has been updated, but the adapter refused some of its components (see varu2d.log). Please "
+    "reboot the system for the update to take effect.";
+
 constexpr const char* kFirmwareVersionsUnread =
     "Firmware download completed but failed to get ActiveFirmwareVersion and FirmwareVersionOnFlash properties. "
     "Please check varu2d.log file for more information.";

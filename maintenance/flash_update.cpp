@@ -47,8 +47,17 @@ struct FlashStep {
   bool crc_test;           // skipped when the flashed CRC equals the file's
   bool own_optype;         // generation 5: a failure of this entry ends the update
   bool phy;                // generation 3: the PHY row, whose answer 2 is passed over
+  uint32_t image_type = 0;  // generation 5: the directory entry's, named when the adapter refuses it
 };
 using FlashPlan = std::vector<FlashStep>;
+
+// What a generation-5 update wrote, and the image types of the components whose optype comes from
+// their image type that the adapter refused: passed over so the update goes on, but the update
+// is then not complete.
+struct FlashTally {
+  bool written = false;
+  std::vector<uint32_t> refused;
+};
 
 uint32_t refuse_file(const char* why) {
   pdebug(kBackEnd, 3, "UpgradeFlashROM: %s\n", why);
@@ -194,6 +203,7 @@ uint32_t plan_orvelle_image(const ControllerTarget& t, const ImageFile& image, u
   for (uint32_t i = 0; i < directory.entry_count; ++i) {
     const flash_directory_entry& entry = directory.entries[i];
     FlashStep step{start + entry.offset, entry.size, entry.optype, entry.offset, false, false, false, false};
+    step.image_type = entry.image_type;
     if (entry.optype != kOptypeFromImageType) {
       if (!version_read) {
         by_optype = active_firmware_version(t.controller).find(kOptypeFirmwareVersion) != std::string::npos;
@@ -225,7 +235,8 @@ uint32_t run_vx3_plan(const ControllerTarget& t, const ImageFile& image, const F
   return 0;
 }
 
-uint32_t run_orvelle_plan(const ControllerTarget& t, const ImageFile& image, const FlashPlan& plan) {
+uint32_t run_orvelle_plan(const ControllerTarget& t, const ImageFile& image, const FlashPlan& plan,
+                          FlashTally* tally) {
   for (const FlashStep& step : plan) {
     if (step.crc_test) {
       const uint32_t needed = is_required_flash(t, image, step);
@@ -234,7 +245,16 @@ uint32_t run_orvelle_plan(const ControllerTarget& t, const ImageFile& image, con
     }
     const uint32_t answer = write_component(t, image, step);
     if (answer == kComponentUnread) return 1;
-    if (answer == 0 || !step.own_optype) continue;
+    if (answer == 0) {
+      tally->written = true;
+      continue;
+    }
+    if (!step.own_optype) {
+      pdebug(kBackEnd, 3, "%s: the adapter refused the component of image type 0x%X (optype %u), status 0x%x\n",
+             __func__, step.image_type, step.optype, answer);
+      tally->refused.push_back(step.image_type);
+      continue;
+    }
     pdebug(kBackEnd, 3, "Failed to flash firmware with status = 0x%x\n", answer);
     return answer == kOrvelleAnswerTwoPass ? kStatusDownloadTwice : 1;
   }
@@ -243,7 +263,7 @@ uint32_t run_orvelle_plan(const ControllerTarget& t, const ImageFile& image, con
 
 // Every image marked for flashing, each planned (and the file checked whole) before the first
 // write; the first image that fails ends the update with its result.
-uint32_t VARU_fw_download(const ControllerTarget& t, const char* path, uint32_t generation) {
+uint32_t VARU_fw_download(const ControllerTarget& t, const char* path, uint32_t generation, FlashTally* tally) {
   ImageFile image = open_image_file(path);
   if (image.file == nullptr) {
     fail(kStatusUfiNotFound, "%s", msg::kUfiNotFound);
@@ -264,7 +284,8 @@ uint32_t VARU_fw_download(const ControllerTarget& t, const char* path, uint32_t 
     }
   }
   for (size_t i = 0; result == 0 && i < plans.size(); ++i) {
-    result = generation == kGeneration3 ? run_vx3_plan(t, image, plans[i]) : run_orvelle_plan(t, image, plans[i]);
+    result = generation == kGeneration3 ? run_vx3_plan(t, image, plans[i])
+                                        : run_orvelle_plan(t, image, plans[i], tally);
   }
   close_image_file(&image);
   return result;
@@ -372,7 +393,17 @@ uint32_t upgrade_locked(const ControllerTarget& t, const char* path) {
   if (generation == kGenerationQuenta) return flash_object_file(t, path);
   if (check_ufi(t, path, generation) != 0) return 1;
   if (generation == kGeneration2) return flash_vx2_regions(t, path);
-  const uint32_t result = VARU_fw_download(t, path, generation);
+  FlashTally tally;
+  const uint32_t result = VARU_fw_download(t, path, generation, &tally);
+  if (result == 0 && !tally.refused.empty()) {
+    // The update went on past the refused components; it still did not do all it was asked.
+    if (!tally.written) {
+      fail(kStatusFlashUpgradeFailed, "%s", msg::kFirmwareUpgradeFailed);
+    } else {
+      fail(kStatusFlashComponentsRefused, "%s", msg::kFirmwareComponentsRefused);
+    }
+    return 1;
+  }
   if (result == 0) {
     varu_set_last_status(kStatusFlashUpdated, msg::kFirmwareUpdatedReboot);
   } else if (result == kStatusDownloadTwice) {

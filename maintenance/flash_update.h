@@ -20,6 +20,8 @@ constexpr uint32_t kStatusUfiIncompatible = 162;
 constexpr uint32_t kStatusFlashUpgradeFailed = 166;
 constexpr uint32_t kStatusFlashUpdated = 55;
 constexpr uint32_t kStatusDownloadTwice = 318;
+// Written, but without the components the adapter refused (their image types are logged).
+constexpr uint32_t kStatusFlashComponentsRefused = 339;
 
 // 1 when the controller's PHY (type 13 on interface 6) takes its own firmware, or when the
 // controller has no physical HBA to ask; 0 otherwise or when the PHY details cannot be read.

@@ -14,6 +14,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,7 +50,7 @@ struct OpenNode {
   bool stale = false;       // the module was reset while it was open
 };
 
-enum class FaultKind { kStatus, kErrno, kUnanswered, kDelay, kReply };
+enum class FaultKind { kStatus, kErrno, kUnanswered, kDelay, kReply, kThrow };
 
 struct Fault {
   FaultKind kind;
@@ -57,7 +59,7 @@ struct Fault {
   uint32_t request;         // errno faults: 0 any request
   uint8_t status;
   uint16_t additional_status;
-  int error;
+  int error;                // errno faults; throw faults: ENOMEM for a handler out of memory
   uint32_t milliseconds;
   int count;                // -1 until cleared
   std::string reply;        // reply faults: the payload answered
@@ -69,6 +71,9 @@ struct SentPayload {
   std::string bytes;
   bool kept = false;
 };
+
+// Memory a kept payload holds (a reused buffer may be larger than its bytes).
+size_t held(const SentPayload& p) { return p.kept ? p.bytes.capacity() : 0; }
 
 struct Module {
   std::mutex mu;
@@ -84,6 +89,7 @@ struct Module {
   size_t payload_bytes = 0;
   size_t oldest_payload = 0;          // entries before it have lost their payload
   SentPayload request;                // the payload of the request being served
+  std::string spare;                  // the buffer of the last payload dropped, for the next request
   std::vector<Fault> faults;
 };
 
@@ -91,6 +97,29 @@ struct Module {
 Module& module() {
   static Module* m = new Module;
   return *m;
+}
+
+// The errno a device call answers for the exception being handled: a handler that ran out of
+// memory, or any other failure of the simulated firmware.
+int thrown_errno() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  } catch (...) {
+    return EIO;
+  }
+}
+
+// No exception may unwind into the C caller: a throwing call answers `failed` with errno set.
+template <typename R, typename Call>
+R guarded(R failed, Call&& call) noexcept {
+  try {
+    return call();
+  } catch (...) {
+    errno = thrown_errno();
+    return failed;
+  }
 }
 
 void load(Module& m) {
@@ -201,9 +230,12 @@ bool take_fault(Module& m, FaultKind kind, bool command, int opcode, int subsyst
 
 void add_fault(const Fault& f) {
   if (f.count == 0 || f.count < -1) return;
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  m.faults.push_back(f);
+  guarded(0, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    m.faults.push_back(f);
+    return 0;
+  });
 }
 
 // ---- requests ---------------------------------------------------------------------------------------
@@ -258,6 +290,7 @@ Outcome firmware_command(Module& m, vxsim_journal_entry& e, uint8_t* header, siz
   e.request_length = load_at<uint32_t>(header + 8);
   e.version = header[12];
   if (e.request_length > kMaxRequestLength) return failure(EINVAL);
+  m.request.bytes.swap(m.spare);
   m.request.bytes.assign(reinterpret_cast<const char*>(header + wire::kHeaderSize), e.request_length);
   m.request.kept = true;
 
@@ -268,6 +301,10 @@ Outcome firmware_command(Module& m, vxsim_journal_entry& e, uint8_t* header, siz
   Answer answer;
   Command command{m.adapters[adapter], function, nic, m.store, m.config.network, e.opcode, e.subsystem, e.port_number,
                   e.domain, e.version, Payload(header + wire::kHeaderSize, e.request_length)};
+  if (take_fault(m, FaultKind::kThrow, true, e.opcode, e.subsystem, e.request, &fault)) {
+    if (fault.error == ENOMEM) throw std::bad_alloc();
+    throw std::runtime_error("injected handler failure");
+  }
   if (take_fault(m, FaultKind::kStatus, true, e.opcode, e.subsystem, e.request, &fault)) {
     answer.status = fault.status;
     answer.additional_status = fault.additional_status;
@@ -410,28 +447,42 @@ uint32_t take_delay(Module& m, int fd, unsigned long request, const void* argume
 }
 
 // Adds a journal entry with the payload of the request just served; the oldest entries go beyond
-// kMaxJournal, the oldest payloads beyond kMaxJournalPayloads bytes.
+// kMaxJournal, the oldest payloads beyond kMaxJournalPayloads bytes held.
 void record(Module& m, const vxsim_journal_entry& e) {
   if (m.journal.size() >= kMaxJournal) {
-    m.payload_bytes -= m.payloads.front().bytes.size();
+    m.payload_bytes -= held(m.payloads.front());
     m.journal.pop_front();
     m.payloads.pop_front();
     if (m.oldest_payload > 0) --m.oldest_payload;
   }
   m.journal.push_back(e);
-  m.payload_bytes += m.request.bytes.size();
+  m.payload_bytes += held(m.request);
   m.payloads.push_back(std::move(m.request));
   m.request = SentPayload{};
   while (m.payload_bytes > kMaxJournalPayloads && m.oldest_payload < m.payloads.size()) {
     SentPayload& old = m.payloads[m.oldest_payload++];
-    m.payload_bytes -= old.bytes.size();
-    old = SentPayload{};
+    m.payload_bytes -= held(old);
+    // Assigning an empty string would keep the buffer: the next request reuses it, and the one
+    // kept for that before is freed.
+    m.spare.swap(old.bytes);
+    std::string().swap(old.bytes);
+    old.kept = false;
+  }
+}
+
+// A request whose handling throws is a failed device call, journalled as such.
+Outcome serve(Module& m, vxsim_journal_entry& e, int fd, unsigned long request, void* argument) {
+  try {
+    return dispatch(m, e, fd, request, argument);
+  } catch (...) {
+    return failure(thrown_errno());
   }
 }
 
 void clear_journal(Module& m) {
   m.journal.clear();
   m.payloads.clear();
+  std::string().swap(m.spare);
   m.payload_bytes = 0;
   m.oldest_payload = 0;
 }
@@ -449,103 +500,128 @@ int vmnic_after_all(const Module& m) {
 }  // namespace
 }  // namespace vx::sim
 
+using vx::sim::guarded;
 using vx::sim::module;
 using vx::sim::Module;
 
+// Every entry point answers through `guarded`: an exception inside the module becomes the call's
+// failure value with errno set, never an unwind into the caller.
 extern "C" {
 
 int vxsim_device_open(const char* path, int flags) {
   (void)flags;
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::ensure_loaded(m);
-  vx::sim::OpenNode node;
-  if (path == nullptr || !m.loaded || !vx::sim::resolve(m, path, &node)) {
-    errno = ENOENT;
-    return -1;
-  }
-  // A real descriptor keeps the number reserved in the process.
-  int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-  if (fd < 0) return -1;
-  m.nodes[fd] = node;
-  return fd;
+  return guarded(-1, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::ensure_loaded(m);
+    vx::sim::OpenNode node;
+    if (path == nullptr || !m.loaded || !vx::sim::resolve(m, path, &node)) {
+      errno = ENOENT;
+      return -1;
+    }
+    // A real descriptor keeps the number reserved in the process.
+    int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    try {
+      m.nodes[fd] = node;
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    return fd;
+  });
 }
 
 int vxsim_device_ioctl(int fd, unsigned long request, void* arg) {
-  Module& m = module();
-  uint32_t delay = 0;
-  {
-    std::lock_guard<std::mutex> lock(m.mu);
-    vx::sim::ensure_loaded(m);
-    delay = vx::sim::take_delay(m, fd, request, arg);
-  }
-  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+  return guarded(-1, [&] {
+    Module& m = module();
+    uint32_t delay = 0;
+    {
+      std::lock_guard<std::mutex> lock(m.mu);
+      vx::sim::ensure_loaded(m);
+      delay = vx::sim::take_delay(m, fd, request, arg);
+    }
+    if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 
-  std::lock_guard<std::mutex> lock(m.mu);
-  vxsim_journal_entry e{};
-  e.request = static_cast<uint32_t>(request);
-  m.request = vx::sim::SentPayload{};
-  vx::sim::Outcome out = vx::sim::dispatch(m, e, fd, request, arg);
-  e.result = out.result;
-  e.error = out.error;
-  if (e.is_firmware_command != 0 && out.result == 0) {
-    const uint8_t* header = static_cast<const uint8_t*>(arg);
-    auto it = m.nodes.find(fd);
-    if (it != m.nodes.end() && it->second.kind == vx::sim::NodeKind::kNic) header += vx::wire::kNicHeaderOffset;
-    e.status = header[vx::wire::kResponseStatusOffset];
-    std::memcpy(&e.additional_status, header + vx::wire::kResponseAdditionalOffset, sizeof(uint16_t));
-  }
-  vx::sim::record(m, e);
-  if (out.result != 0) errno = out.error;
-  return out.result;
+    std::lock_guard<std::mutex> lock(m.mu);
+    vxsim_journal_entry e{};
+    e.request = static_cast<uint32_t>(request);
+    m.request = vx::sim::SentPayload{};
+    vx::sim::Outcome out = vx::sim::serve(m, e, fd, request, arg);
+    e.result = out.result;
+    e.error = out.error;
+    if (e.is_firmware_command != 0 && out.result == 0) {
+      const uint8_t* header = static_cast<const uint8_t*>(arg);
+      auto it = m.nodes.find(fd);
+      if (it != m.nodes.end() && it->second.kind == vx::sim::NodeKind::kNic) header += vx::wire::kNicHeaderOffset;
+      e.status = header[vx::wire::kResponseStatusOffset];
+      std::memcpy(&e.additional_status, header + vx::wire::kResponseAdditionalOffset, sizeof(uint16_t));
+    }
+    vx::sim::record(m, e);
+    if (out.result != 0) errno = out.error;
+    return out.result;
+  });
 }
 
 int vxsim_device_close(int fd) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  auto it = m.nodes.find(fd);
-  if (it == m.nodes.end()) {
-    errno = EBADF;
-    return -1;
-  }
-  m.nodes.erase(it);
-  return ::close(fd);
+  return guarded(-1, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    auto it = m.nodes.find(fd);
+    if (it == m.nodes.end()) {
+      errno = EBADF;
+      return -1;
+    }
+    m.nodes.erase(it);
+    return ::close(fd);
+  });
 }
 
 int vxsim_owns_fd(int fd) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  return m.nodes.count(fd) != 0 ? 1 : 0;
+  return guarded(0, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    return m.nodes.count(fd) != 0 ? 1 : 0;
+  });
 }
 
 int vxsim_journal_count(void) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  return static_cast<int>(m.journal.size());
+  return guarded(0, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    return static_cast<int>(m.journal.size());
+  });
 }
 
 int vxsim_journal_get(int index, vxsim_journal_entry* out) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  if (out == nullptr || index < 0 || static_cast<size_t>(index) >= m.journal.size()) return -1;
-  *out = m.journal[static_cast<size_t>(index)];
-  return 0;
+  return guarded(-1, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    if (out == nullptr || index < 0 || static_cast<size_t>(index) >= m.journal.size()) return -1;
+    *out = m.journal[static_cast<size_t>(index)];
+    return 0;
+  });
 }
 
 void vxsim_journal_clear(void) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::clear_journal(m);
+  guarded(0, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::clear_journal(m);
+    return 0;
+  });
 }
 
 int vxsim_journal_payload(int index, void* out, uint32_t size) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  if (index < 0 || static_cast<size_t>(index) >= m.payloads.size()) return -1;
-  const vx::sim::SentPayload& p = m.payloads[static_cast<size_t>(index)];
-  if (!p.kept) return -1;
-  if (out != nullptr) std::memcpy(out, p.bytes.data(), std::min<size_t>(size, p.bytes.size()));
-  return static_cast<int>(p.bytes.size());
+  return guarded(-1, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    if (index < 0 || static_cast<size_t>(index) >= m.payloads.size()) return -1;
+    const vx::sim::SentPayload& p = m.payloads[static_cast<size_t>(index)];
+    if (!p.kept) return -1;
+    if (out != nullptr) std::memcpy(out, p.bytes.data(), std::min<size_t>(size, p.bytes.size()));
+    return static_cast<int>(p.bytes.size());
+  });
 }
 
 void vxsim_inject_status(int opcode, int subsystem, uint8_t status, uint16_t additional_status, int count) {
@@ -572,136 +648,159 @@ void vxsim_inject_delay(int opcode, int subsystem, uint32_t milliseconds, int co
 
 void vxsim_inject_reply(int opcode, int subsystem, const void* bytes, uint32_t length, int count) {
   if (bytes == nullptr && length > 0) return;
-  const std::string reply = length > 0 ? std::string(static_cast<const char*>(bytes), length) : std::string();
-  vx::sim::add_fault({vx::sim::FaultKind::kReply, opcode, subsystem, 0, 0, 0, 0, 0, count, reply});
+  guarded(0, [&] {
+    const std::string reply = length > 0 ? std::string(static_cast<const char*>(bytes), length) : std::string();
+    vx::sim::add_fault({vx::sim::FaultKind::kReply, opcode, subsystem, 0, 0, 0, 0, 0, count, reply});
+    return 0;
+  });
+}
+
+void vxsim_inject_exception(int opcode, int subsystem, int out_of_memory, int count) {
+  vx::sim::add_fault(
+      {vx::sim::FaultKind::kThrow, opcode, subsystem, 0, 0, 0, out_of_memory != 0 ? ENOMEM : EIO, 0, count, {}});
 }
 
 void vxsim_clear_faults(void) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  m.faults.clear();
+  guarded(0, [&] {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    m.faults.clear();
+    return 0;
+  });
 }
 
 int vxsim_set_nic_functions(int adapter_index, int first_function, int function_count) {
-  using vx::sim::Adapter;
-  using vx::sim::Function;
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::ensure_loaded(m);
-  if (!m.loaded || adapter_index < 0 || static_cast<size_t>(adapter_index) >= m.adapters.size()) return -1;
-  if (function_count < 0 || function_count > vx::sim::kMaxFunctionNumber + 1) return -1;
-  if (function_count > 0 &&
-      (first_function < 0 || first_function + function_count - 1 > vx::sim::kMaxFunctionNumber)) {
-    return -1;
-  }
-  Adapter& adapter = m.adapters[static_cast<size_t>(adapter_index)];
-  const Adapter& configured = m.config.adapters[static_cast<size_t>(adapter_index)];
-  for (const Function& f : adapter.iscsi_functions) {
-    if (f.number >= first_function && f.number < first_function + function_count) return -1;
-  }
-  if (function_count > 0 && adapter.nic_functions.empty()) {
-    size_t with_nic = 0;
-    for (const Adapter& a : m.adapters) with_nic += a.nic_functions.empty() ? 0 : 1;
-    if (with_nic >= vx::sim::kMaxChipRecords) return -1;
-  }
+  return guarded(-1, [&]() -> int {
+    using vx::sim::Adapter;
+    using vx::sim::Function;
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::ensure_loaded(m);
+    if (!m.loaded || adapter_index < 0 || static_cast<size_t>(adapter_index) >= m.adapters.size()) return -1;
+    if (function_count < 0 || function_count > vx::sim::kMaxFunctionNumber + 1) return -1;
+    if (function_count > 0 &&
+        (first_function < 0 || first_function + function_count - 1 > vx::sim::kMaxFunctionNumber)) {
+      return -1;
+    }
+    Adapter& adapter = m.adapters[static_cast<size_t>(adapter_index)];
+    const Adapter& configured = m.config.adapters[static_cast<size_t>(adapter_index)];
+    for (const Function& f : adapter.iscsi_functions) {
+      if (f.number >= first_function && f.number < first_function + function_count) return -1;
+    }
+    if (function_count > 0 && adapter.nic_functions.empty()) {
+      size_t with_nic = 0;
+      for (const Adapter& a : m.adapters) with_nic += a.nic_functions.empty() ? 0 : 1;
+      if (with_nic >= vx::sim::kMaxChipRecords) return -1;
+    }
 
-  // Functions the configuration names keep their settings; new ones get the next free vmnic name.
-  int next_name = vx::sim::vmnic_after_all(m);
-  std::vector<Function> functions;
-  for (int n = first_function; n < first_function + function_count; ++n) {
-    const Function* known = nullptr;
-    const std::vector<Function>* lists[] = {&adapter.nic_functions, &configured.nic_functions};
-    for (const std::vector<Function>* list : lists) {
-      for (const Function& f : *list) {
-        if (f.number == n && known == nullptr) known = &f;
+    // Functions the configuration names keep their settings; new ones get the next free vmnic name.
+    int next_name = vx::sim::vmnic_after_all(m);
+    std::vector<Function> functions;
+    for (int n = first_function; n < first_function + function_count; ++n) {
+      const Function* known = nullptr;
+      const std::vector<Function>* lists[] = {&adapter.nic_functions, &configured.nic_functions};
+      for (const std::vector<Function>* list : lists) {
+        for (const Function& f : *list) {
+          if (f.number == n && known == nullptr) known = &f;
+        }
       }
+      if (known != nullptr) {
+        functions.push_back(*known);
+        continue;
+      }
+      Function f;
+      f.number = static_cast<uint8_t>(n);
+      f.port = static_cast<uint8_t>(n % adapter.ports);
+      f.name = "vmnic" + std::to_string(next_name++);
+      f.mac = vx::sim::Mac{0x02, 0x00, adapter.bus, adapter.device, f.number, 0};
+      functions.push_back(f);
     }
-    if (known != nullptr) {
-      functions.push_back(*known);
-      continue;
-    }
-    Function f;
-    f.number = static_cast<uint8_t>(n);
-    f.port = static_cast<uint8_t>(n % adapter.ports);
-    f.name = "vmnic" + std::to_string(next_name++);
-    f.mac = vx::sim::Mac{0x02, 0x00, adapter.bus, adapter.device, f.number, 0};
-    functions.push_back(f);
-  }
-  adapter.nic_functions = std::move(functions);
-  return vx::sim::write_esx_conf(m.store, m.adapters, /*only_if_missing=*/false) ? 0 : -1;
+    adapter.nic_functions = std::move(functions);
+    return vx::sim::write_esx_conf(m.store, m.adapters, /*only_if_missing=*/false) ? 0 : -1;
+  });
 }
 
 int vxsim_reset(void) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  for (auto& [fd, node] : m.nodes) node.stale = true;
-  vx::sim::clear_journal(m);
-  m.faults.clear();
-  vx::sim::clear_counters();
-  vx::sim::clear_flash_sequences();
-  vx::sim::load(m);
-  return m.loaded ? 0 : -1;
+  return guarded(-1, [&]() -> int {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    for (auto& [fd, node] : m.nodes) node.stale = true;
+    vx::sim::clear_journal(m);
+    m.faults.clear();
+    vx::sim::clear_counters();
+    vx::sim::clear_flash_sequences();
+    vx::sim::load(m);
+    return m.loaded ? 0 : -1;
+  });
 }
 
 int vxsim_session_control(const char* target_name, int action) {
-  using vx::sim::IscsiState;
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::ensure_loaded(m);
-  uint32_t state = 0;
-  switch (action) {
-    case VXSIM_SESSION_CLOSE: state = vx::kSessionClosed; break;
-    case VXSIM_SESSION_FAIL: state = vx::kSessionLoginFailed; break;
-    case VXSIM_SESSION_REOPEN: state = vx::kSessionOpen; break;
-    default: return -1;
-  }
-  if (!m.loaded || target_name == nullptr) return -1;
-  const std::string name = target_name;
-  int changed = 0;
-  for (const vx::sim::Adapter& a : m.adapters) {
-    for (const vx::sim::Function& f : a.iscsi_functions) {
-      vx::sim::update_iscsi_state(m.store, a, f, [&](IscsiState& s) {
-        bool any = false;
-        for (vx::sim::SimSession& x : s.sessions) {
-          if (x.target.size() != name.size() || ::strncasecmp(x.target.c_str(), name.c_str(), name.size()) != 0) continue;
-          x.state = state;
-          ++changed;
-          any = true;
-        }
-        return any;
-      });
+  return guarded(-1, [&]() -> int {
+    using vx::sim::IscsiState;
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::ensure_loaded(m);
+    uint32_t state = 0;
+    switch (action) {
+      case VXSIM_SESSION_CLOSE: state = vx::kSessionClosed; break;
+      case VXSIM_SESSION_FAIL: state = vx::kSessionLoginFailed; break;
+      case VXSIM_SESSION_REOPEN: state = vx::kSessionOpen; break;
+      default: return -1;
     }
-  }
-  return changed;
+    if (!m.loaded || target_name == nullptr) return -1;
+    const std::string name = target_name;
+    int changed = 0;
+    for (const vx::sim::Adapter& a : m.adapters) {
+      for (const vx::sim::Function& f : a.iscsi_functions) {
+        vx::sim::update_iscsi_state(m.store, a, f, [&](IscsiState& s) {
+          bool any = false;
+          for (vx::sim::SimSession& x : s.sessions) {
+            if (x.target.size() != name.size() || ::strncasecmp(x.target.c_str(), name.c_str(), name.size()) != 0) {
+              continue;
+            }
+            x.state = state;
+            ++changed;
+            any = true;
+          }
+          return any;
+        });
+      }
+    }
+    return changed;
+  });
 }
 
 int64_t vxsim_lun_read(const char* target_name, uint32_t lun, uint64_t lba, uint32_t blocks, void* out,
                        uint32_t size) {
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::ensure_loaded(m);
-  const vx::sim::RemoteTarget* t = m.loaded && target_name != nullptr ? m.config.network.find(target_name) : nullptr;
-  if (t == nullptr || out == nullptr) return -1;
-  for (const vx::sim::RemoteLun& l : t->luns) {
-    if (l.number != lun) continue;
-    const uint64_t bytes = static_cast<uint64_t>(blocks) * l.block_size;
-    if (lba + blocks > l.blocks || bytes > size) return -1;
-    std::vector<uint8_t> data;
-    if (!vx::sim::read_lun_blocks(m.store, *t, l, lba, blocks, &data)) return -1;
-    std::memcpy(out, data.data(), data.size());
-    return static_cast<int64_t>(data.size());
-  }
-  return -1;
+  return guarded(int64_t{-1}, [&]() -> int64_t {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::ensure_loaded(m);
+    const vx::sim::RemoteTarget* t = m.loaded && target_name != nullptr ? m.config.network.find(target_name) : nullptr;
+    if (t == nullptr || out == nullptr) return -1;
+    for (const vx::sim::RemoteLun& l : t->luns) {
+      if (l.number != lun) continue;
+      const uint64_t bytes = static_cast<uint64_t>(blocks) * l.block_size;
+      if (lba + blocks > l.blocks || bytes > size) return -1;
+      std::vector<uint8_t> data;
+      if (!vx::sim::read_lun_blocks(m.store, *t, l, lba, blocks, &data)) return -1;
+      std::memcpy(out, data.data(), data.size());
+      return static_cast<int64_t>(data.size());
+    }
+    return -1;
+  });
 }
 
 const char* vxsim_last_error(void) {
   static char text[256];
-  Module& m = module();
-  std::lock_guard<std::mutex> lock(m.mu);
-  vx::sim::ensure_loaded(m);
-  std::strncpy(text, m.load_error.c_str(), sizeof text - 1);
-  text[sizeof text - 1] = '\0';
-  return text;
+  return guarded("", [&]() -> const char* {
+    Module& m = module();
+    std::lock_guard<std::mutex> lock(m.mu);
+    vx::sim::ensure_loaded(m);
+    std::strncpy(text, m.load_error.c_str(), sizeof text - 1);
+    text[sizeof text - 1] = '\0';
+    return text;
+  });
 }
 
 }  // extern "C"

@@ -68,6 +68,10 @@ void vxsim_inject_delay(int opcode, int subsystem, uint32_t milliseconds, int co
    beyond the request's room are cut and answered with status 4, as a record too large would be.
    Checked after a status fault. */
 void vxsim_inject_reply(int opcode, int subsystem, const void *bytes, uint32_t length, int count);
+/* Matching firmware commands throw inside the simulated firmware, as a handler does that runs out of
+   memory (out_of_memory non-zero) or fails otherwise: the ioctl fails with -1 and ENOMEM or EIO, the
+   journal notes it, and the module goes on serving. Checked before a status fault. */
+void vxsim_inject_exception(int opcode, int subsystem, int out_of_memory, int count);
 void vxsim_clear_faults(void);
 
 /* Changes the NIC functions of adapter `adapter_index` (in configuration order) between commands:

@@ -17,6 +17,9 @@ namespace {
 constexpr const char* kUpdated =
     "Vexalon firmware has been updated. Please reboot your system for the changes to take effect.";
 constexpr const char* kFailed = "Failed to upgrade the firmware.";
+constexpr const char* kPartly =
+    "Vexalon firmware has been updated, but the adapter refused some of its components (see varu2d.log). Please "
+    "reboot the system for the update to take effect.";
 constexpr const char* kTwice =
     "This special firmware release requires the download be performed twice. You must reboot the system and "
     "download the same firmware file again to complete the download process.";
@@ -30,10 +33,12 @@ std::string example(const char* name) {
 
 class FirmwareUpdate : public FirmwareLab {
  protected:
-  void expect_updated(uint32_t result) {
-    EXPECT_EQ(result, 0u);
-    EXPECT_EQ(last_status().code, 55u);
-    EXPECT_EQ(last_status().text, kUpdated);
+  // `partly`: G5 refuses optype 21 (image type 0xC0); the rest of the file is written and the
+  // update says so.
+  void expect_updated(uint32_t result, bool partly = false) {
+    EXPECT_EQ(result, partly ? 1u : 0u);
+    EXPECT_EQ(last_status().code, partly ? 339u : 55u);
+    EXPECT_EQ(last_status().text, partly ? kPartly : kUpdated);
     EXPECT_FALSE(root_.exists(kFlashPid));
   }
 };
@@ -43,15 +48,16 @@ TEST_F(FirmwareUpdate, EveryGenerationWritesTheFilesComponentsInWholeChunks) {
     const char* serial;
     const char* description;
     uint32_t refused;   // a component written, refused by the firmware and passed over
+    bool partly;        // the refusal is reported
   } rows[] = {
-      {"G2", "gen2.json", 0xFFFF},
-      {"G3", "gen3.json", 192},   // the PHY's own firmware, answered 2
-      {"G5", "gen5.json", 21},    // an entry by image type, answered 1
+      {"G2", "gen2.json", 0xFFFF, false},
+      {"G3", "gen3.json", 192, false},   // the PHY's own firmware, answered 2
+      {"G5", "gen5.json", 21, true},     // an entry by image type, answered 1
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.serial);
     sim_.journal_clear();
-    expect_updated(flash(row.serial, example(row.description)));
+    expect_updated(flash(row.serial, example(row.description)), row.partly);
     const std::map<uint32_t, uint64_t> bytes = written_per_optype(chunks(row.serial));
     for (size_t i = 0; i < written_.placed.size(); ++i) {
       const uint32_t optype = row.serial == std::string("G5") && written_.placed[i].optype == 0xFFFF
@@ -116,10 +122,11 @@ TEST_F(FirmwareUpdate, WhatTheFlashHoldsAlreadyIsNotWrittenAgain) {
   EXPECT_TRUE(chunks("G5").empty());
   for (const char* serial : {"G2", "G5"}) {
     SCOPED_TRACE(serial);
-    const std::string description = example(serial == std::string("G2") ? "gen2.json" : "gen5.json");
-    expect_updated(flash(serial, description));
+    const bool g2 = serial == std::string("G2");
+    const std::string description = example(g2 ? "gen2.json" : "gen5.json");
+    expect_updated(flash(serial, description), !g2);
     const size_t first = chunks(serial).size();
-    expect_updated(flash(serial, description));
+    expect_updated(flash(serial, description), !g2);
     std::set<uint32_t> again;
     for (size_t i = first; i < chunks(serial).size(); ++i) again.insert(chunks(serial)[i].optype);
     // The boot code of generation 2 and the generation-5 entries of their own optype carry their
@@ -161,6 +168,41 @@ TEST_F(FirmwareUpdate, TheFirmwareCanAskForASecondDownload) {
       optype0 += c.optype == 0;
     }
     EXPECT_EQ(optype0, row.opcode == 7 ? 0u : row.optype0_chunks);   // a refused chunk is not kept
+  }
+}
+
+// Components whose optype comes from their image type are passed over when the adapter refuses
+// them, so the rest is written; the update then says what happened, and the log names them.
+TEST_F(FirmwareUpdate, RefusedComponentsByImageTypeAreReported) {
+  ASSERT_EQ(set_value(0, "VARUDebugLevel", "3"), 0u);
+  struct Row {
+    const char* what;
+    const char* components;
+    uint32_t want;
+    std::set<uint32_t> written;
+  } rows[] = {
+      {"refused after one written", R"({"image_type": "0xA0", "optype": 0, "size": 5000, "fill": 1},
+                                      {"image_type": "0xC0", "size": 100})", 339, {0}},
+      {"refused before one written", R"({"image_type": "0xC0", "size": 100},
+                                       {"image_type": "0x30", "size": 40000, "fill": 3})", 339, {22}},
+      {"refused alone", R"({"image_type": "0xC0", "size": 100})", 166, {}},
+      {"the rest on flash already", R"({"image_type": "0xA0", "optype": 0, "size": 64, "crc": "0x1234abcd"},
+                                      {"image_type": "0xC0", "size": 100})", 166, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ::unlink(root_.at("/var/lib/vxsim/G5/regions/chunks.log").c_str());
+    ::unlink(root_.at("/var/lib/vxsim/G5/regions/0").c_str());
+    const size_t logged = log().size();
+    EXPECT_STATUS(flash("G5", std::string(R"({"generation": 5, "asic_revision": "0x11", "components": [)") +
+                                  row.components + "]}"),
+                  row.want, row.want == 339 ? kPartly : kFailed);
+    std::set<uint32_t> written;
+    for (const Chunk& c : chunks("G5")) written.insert(c.optype);
+    EXPECT_EQ(written, row.written);
+    EXPECT_NE(log().find("the adapter refused the component of image type 0xC0 (optype 21), status 0x1", logged),
+              std::string::npos) << log();
+    EXPECT_FALSE(root_.exists(kFlashPid));
   }
 }
 
@@ -223,7 +265,7 @@ TEST_F(FirmwareUpdate, AnUpdateRunningElsewhereKeepsThisOneOffTheAdapter) {
     EXPECT_STATUS(flash("G5", example("gen5.json")), 173, "UpgradeFlash is already running in some other application.");
     EXPECT_TRUE(sim_.commands().empty());
   }
-  expect_updated(flash("G5", example("gen5.json")));
+  expect_updated(flash("G5", example("gen5.json")), true);
 }
 
 // Two processes start updates in a loop, while each unlock deletes the pid file: their chunk

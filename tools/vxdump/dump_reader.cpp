@@ -12,16 +12,33 @@ bool fail(std::string* error, const std::string& why, uint64_t at) {
   return false;
 }
 
-// A zlib stream followed by the u32 length it inflates to.
+// A zlib stream followed by the u32 length it inflates to. The stream is inflated piece by piece
+// and never past that length, so the stored length claims no memory the data does not fill.
 bool inflate_segment(const std::string& stored, std::string* out) {
   uint32_t length = 0;
   if (stored.size() < sizeof length) return false;
   std::memcpy(&length, stored.data() + stored.size() - sizeof length, sizeof length);
-  out->assign(length, '\0');
-  uLongf produced = length;
-  const int rc = ::uncompress(reinterpret_cast<Bytef*>(&(*out)[0]), &produced,
-                              reinterpret_cast<const Bytef*>(stored.data()), stored.size() - sizeof length);
-  return rc == Z_OK && produced == length;
+  out->clear();
+  z_stream z{};
+  if (::inflateInit(&z) != Z_OK) return false;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stored.data()));
+  z.avail_in = static_cast<uInt>(stored.size() - sizeof length);
+  char piece[1 << 16];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(piece);
+    z.avail_out = sizeof piece;
+    rc = ::inflate(&z, Z_NO_FLUSH);
+    const size_t produced = sizeof piece - z.avail_out;
+    if ((rc != Z_OK && rc != Z_STREAM_END) || produced > length - out->size()) {
+      rc = Z_DATA_ERROR;
+      break;
+    }
+    out->append(piece, produced);
+    if (rc == Z_OK && produced == 0) rc = Z_BUF_ERROR;   // the stream is cut short
+  }
+  ::inflateEnd(&z);
+  return rc == Z_STREAM_END && out->size() == length;
 }
 
 }  // namespace

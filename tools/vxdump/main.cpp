@@ -3,6 +3,7 @@
 //   vxdump FILE     one line per segment instance, then the record; exit status 1 when the file
 //                   breaks the layout (the reason on stderr)
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,13 +24,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: vxdump FILE\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
   vxdump::Listing listing;
   std::string error;
-  if (!in || !vxdump::read_dump(bytes.str(), &listing, &error)) {
-    std::fprintf(stderr, "vxdump: %s: %s\n", argv[1], in ? error.c_str() : "cannot read");
+  bool read = false;
+  // A file too large for memory is a file this tool cannot check: a failure, never an abort.
+  try {
+    std::ifstream in(argv[1], std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    read = in && vxdump::read_dump(bytes.str(), &listing, &error);
+    if (!in) error = "cannot read";
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (!read) {
+    std::fprintf(stderr, "vxdump: %s: %s\n", argv[1], error.c_str());
     return 1;
   }
   for (const vxdump::Segment& s : listing.segments) {
