@@ -4,6 +4,7 @@
 // restored.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -180,6 +181,13 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
   std::vector<std::string> mc_types;
   std::vector<Choice> choices;
   if (!read_templates(controller, &templates) || !read_choices(configured, &mc_types, &choices)) return kStatusFailed;
+  // A pending function the profile has no descriptor for would be left out of the write unseen.
+  for (const Choice& c : choices) {
+    if (std::none_of(templates.begin(), templates.end(), [&](const Template& t) { return t.pf == c.pf; })) {
+      pdebug(kBackEnd, 3, "%s:function 0x%x is not in the configured profile\n", __func__, c.pf);
+      return refuse(kStatusSaveRefused, msg::kSaveRefused);
+    }
+  }
   const size_t n = templates.size();
   const size_t length = kProfileSetDescriptors + kResourceDescriptorLength * n + kMultichannelLength;
   if (length > kMaxRequestLength) return kStatusFailed;

@@ -329,13 +329,15 @@ TEST_F(Profiles, BadRepliesNeitherHangNorOverrun) {
   uint32_t made = 0;
   VARU_get_valid_instances(static_cast<int32_t>(tag_at("Vexalon0/ProfileManagement")), "Profile", numbers.data(), &made);
   EXPECT_EQ(made, 100u);
-  // A descriptor of length 0, and a count past the reply.
+  // A descriptor of length 0, and a count past the reply: refused as a failed read.
   const Bytes zero_length{3, 0, 0, 0, 85, 0};
   Bytes past(4, 0);
   past[0] = 0xFF, past[1] = 0xFF;
   for (const Bytes& reply : {zero_length, past}) {
     sim_.reply_with(164, 1, reply);
-    EXPECT_EQ(value_at("Vexalon0/ProfileManagement/MaxFunctionsPerPort"), "0");
+    EXPECT_EQ(value_at("Vexalon0/ProfileManagement/MaxFunctionsPerPort"), "<1>");
+    EXPECT_EQ(last_status().code, 278u);
+    EXPECT_EQ(last_status().text, vx::msg::kGetProfileConfigFailed);
   }
 }
 
