@@ -2,9 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #include "access/walks.h"
@@ -13,6 +15,7 @@
 #include "adapter/oem_attribs.h"
 #include "adapter/profiles.h"
 #include "engine/messages.h"
+#include "iscsi/saved_files.h"
 #include "platform/file_store.h"
 #include "platform/platform.h"
 #include "schema/names_controller.h"
@@ -59,16 +62,64 @@ std::string content_of(const std::vector<std::string>& lines) {
   return out;
 }
 
-// Rewrites the file under its lock: `edit` gets its lines; false when the file is missing or the
-// change could not be written.
-bool rewrite(const std::function<void(std::vector<std::string>&)>& edit, bool create) {
-  return file_store::update_file(host_path(kPendingProfileFile), [&](std::string& content, bool existed) {
-    if (!existed && !create) return false;
+// Rewrites the file under its lock: `edit` gets its lines and tells whether it changed any (nothing
+// is written when it did not).
+PendingWrite rewrite(const std::function<bool(std::vector<std::string>&)>& edit, bool create) {
+  PendingWrite outcome = PendingWrite::kFailed;   // stays so when the file cannot be read
+  const bool written = file_store::update_file(host_path(kPendingProfileFile), [&](std::string& content, bool existed) {
+    if (!existed && !create) {
+      outcome = PendingWrite::kNoFile;
+      return false;
+    }
     std::vector<std::string> lines = pending_lines(content);
-    edit(lines);
+    if (!edit(lines)) {
+      outcome = PendingWrite::kNoLine;
+      return false;
+    }
     content = content_of(lines);
+    outcome = PendingWrite::kStored;
     return true;
   });
+  return written || outcome != PendingWrite::kStored ? outcome : PendingWrite::kFailed;
+}
+
+// The line a read answers with: the first matching one; for a function, its second NIC or NIC+RoCE
+// line when it has two (a NIC function upgraded to NIC+RoCE). NULL when none matches.
+const std::string* answer_line(const std::vector<std::string>& lines, const AdapterKey& key, const char* function,
+                               uint32_t mode) {
+  const std::string* kept = nullptr;
+  for (const std::string& line : lines) {
+    const std::vector<std::string> f = split_fields(line);
+    if (!matches(f, key, function, mode)) continue;
+    const bool nic = function != nullptr && (same(f[kFieldProtocol], kNicProtocol) || same(f[kFieldProtocol], kNicRoceProtocol));
+    if (nic && kept == nullptr) {
+      kept = &line;
+      continue;
+    }
+    return nic || kept == nullptr ? &line : kept;
+  }
+  return kept;
+}
+
+// The choices stored by this process since its last own rebuild of each adapter's lines.
+struct Remembered {
+  AdapterKey key;
+  std::string function;   // empty for a field of the whole adapter
+  int index;
+  std::string value;
+};
+std::mutex g_remembered_mutex;
+std::vector<Remembered> g_remembered;
+
+bool same_adapter(const AdapterKey& a, const AdapterKey& b) {
+  return same(a.serial, b.serial.c_str()) && same(a.bus, b.bus.c_str());
+}
+
+void forget_choices(const AdapterKey& key) {
+  std::lock_guard<std::mutex> hold(g_remembered_mutex);
+  g_remembered.erase(std::remove_if(g_remembered.begin(), g_remembered.end(),
+                                    [&](const Remembered& r) { return same_adapter(r.key, key); }),
+                     g_remembered.end());
 }
 
 }  // namespace
@@ -116,17 +167,70 @@ uint32_t VARU_compare_cprofile_data(const char* line, const char* serial, const 
   return matches(f, key, function, mode) ? 0 : 1;
 }
 
-uint32_t set_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode, int index) {
-  if (value == nullptr || index < 0 || index >= kPendingFields) return 1;
-  const bool ok = rewrite([&](std::vector<std::string>& lines) {
+PendingWrite store_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode,
+                                 int index) {
+  if (value == nullptr || index < 0 || index >= kPendingFields) return PendingWrite::kFailed;
+  return rewrite([&](std::vector<std::string>& lines) {
+    bool changed = false;
     for (std::string& line : lines) {
       std::vector<std::string> f = split_fields(line);
       if (!matches(f, key, function, mode)) continue;
       f[static_cast<size_t>(index)] = value;
       line = join(f);
+      changed = true;
     }
+    return changed;
   }, false);
-  return ok ? 0 : 1;
+}
+
+uint32_t set_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode, int index) {
+  const PendingWrite w = store_pending_field(key, function, value, mode, index);
+  return w == PendingWrite::kStored || w == PendingWrite::kNoLine ? 0 : 1;
+}
+
+PendingWrite store_pending_choice(const AdapterKey& key, const char* function, const char* value, uint32_t mode,
+                                  int index) {
+  // Held across the write, so that a rebuild's forgetting comes wholly before or after it.
+  std::lock_guard<std::mutex> hold(g_remembered_mutex);
+  const PendingWrite w = store_pending_field(key, function, value, mode, index);
+  if (w != PendingWrite::kStored) return w;
+  const std::string number = function != nullptr && mode == kMatchFunction ? function : "";
+  for (Remembered& r : g_remembered) {
+    if (same_adapter(r.key, key) && r.index == index && same(r.function, number.c_str())) {
+      r.value = value;
+      return w;
+    }
+  }
+  g_remembered.push_back({key, number, index, value});
+  return w;
+}
+
+RememberedChoices check_pending_choices(const AdapterKey& key) {
+  std::vector<Remembered> mine;
+  {
+    std::lock_guard<std::mutex> hold(g_remembered_mutex);
+    for (const Remembered& r : g_remembered) {
+      if (same_adapter(r.key, key)) mine.push_back(r);
+    }
+  }
+  if (mine.empty()) return RememberedChoices::kHeld;
+  std::string content;
+  if (file_store::read(host_path(kPendingProfileFile), &content) == file_store::ReadResult::kFailed) {
+    return RememberedChoices::kUnreadable;
+  }
+  const std::vector<std::string> lines = pending_lines(content);
+  for (const Remembered& r : mine) {
+    const bool by_function = !r.function.empty();
+    const std::string* line =
+        answer_line(lines, key, by_function ? r.function.c_str() : nullptr, by_function ? kMatchFunction : kMatchAdapter);
+    if (line == nullptr || split_fields(*line)[static_cast<size_t>(r.index)] != r.value) {
+      pdebug(kBackEnd, 3, "%s:pending field %d of function %s no longer reads %s\n", __func__, r.index,
+             r.function.c_str(), r.value.c_str());
+      forget_choices(key);
+      return RememberedChoices::kChanged;
+    }
+  }
+  return RememberedChoices::kHeld;
 }
 
 uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, const char* value, uint32_t mode,
@@ -139,22 +243,8 @@ uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fi
                             uint32_t mode) {
   std::string content;
   if (file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) return 1;
-  const std::string* kept = nullptr;
-  const std::string* answer = nullptr;
   const std::vector<std::string> lines = pending_lines(content);
-  for (const std::string& line : lines) {
-    const std::vector<std::string> f = split_fields(line);
-    if (!matches(f, key, function, mode)) continue;
-    // A NIC function upgraded to NIC+RoCE has two lines; the second is the one that counts.
-    const bool nic = function != nullptr && (same(f[kFieldProtocol], kNicProtocol) || same(f[kFieldProtocol], kNicRoceProtocol));
-    if (nic && kept == nullptr) {
-      kept = &line;
-      continue;
-    }
-    answer = nic || kept == nullptr ? &line : kept;
-    break;
-  }
-  if (answer == nullptr) answer = kept;
+  const std::string* answer = answer_line(lines, key, function, mode);
   if (answer == nullptr) return 1;
   VARU_compare_cprofile_data(answer->c_str(), nullptr, nullptr, nullptr, fields, kMatchAdapter);
   return 0;
@@ -168,19 +258,20 @@ uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, ch
 
 uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus) {
   const AdapterKey key{serial != nullptr ? serial : "", bus != nullptr ? bus : ""};
-  const bool ok = rewrite([&](std::vector<std::string>& lines) {
+  const PendingWrite w = rewrite([&](std::vector<std::string>& lines) {
     std::vector<std::string> kept;
     for (std::string& line : lines) {
       if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
     }
     lines = std::move(kept);
+    return true;
   }, false);
-  return ok ? 0 : 1;
+  return w == PendingWrite::kStored ? 0 : 1;
 }
 
 uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::string>& lines,
                                const std::vector<size_t>& port_starts) {
-  const bool ok = rewrite([&](std::vector<std::string>& file) {
+  const PendingWrite w = rewrite([&](std::vector<std::string>& file) {
     std::vector<std::string> kept;
     for (std::string& line : file) {
       if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
@@ -201,8 +292,12 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
     }
     kept.insert(kept.end(), added.begin(), added.end());
     file = std::move(kept);
+    return true;
   }, true);
-  return ok ? 0 : 1;
+  // After the write, never before it: a choice stored meanwhile is at worst forgotten, never kept
+  // against lines that no longer carry it.
+  forget_choices(key);
+  return w == PendingWrite::kStored ? 0 : 1;
 }
 
 // ---- the ConfiguredProfile handlers ------------------------------------------------------------------
@@ -270,7 +365,11 @@ uint32_t pending_property(hm_node* prop, char* buf, uint32_t op, PendingField fi
       !pending_text_ok(key.bus)) {
     return refuse(kStatusInvalidValue, msg::kInvalidValue);
   }
-  VARU_set_config_prof_prop(p.controller, function, value.c_str(), mode, field);
+  // A choice the file did not take is not made (a missing file or a function without a line has
+  // nothing to change: the value stands in the property alone).
+  if (store_pending_choice(key, function, value.c_str(), mode, field) == PendingWrite::kFailed) {
+    return saved_file_failed(msg::kSavedFileNotWritten, kPendingProfileFile);
+  }
   SET_CACHE_PROP_VAL(prop, "%s", value.c_str());
   return kStatusOk;
 }

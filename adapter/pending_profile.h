@@ -40,6 +40,11 @@ uint32_t VARU_compare_cprofile_data(const char* line, const char* serial, const 
 // (no file, the adapter unreadable, or the rewrite failed).
 uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, const char* value, uint32_t mode,
                                    int index);
+// What a change of a field came to: written into the adapter's lines; nothing to change (no file,
+// or no line of the adapter or function); or not written (the file unreadable or the write failed).
+enum class PendingWrite { kStored, kNoFile, kNoLine, kFailed };
+PendingWrite store_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode,
+                                 int index);
 // The fields of the controller's line (for a function given: its second NIC or NIC+RoCE line when it
 // has two). 0, or 1 with `fields` untouched when no line matches.
 uint32_t VARU_get_config_prof_prop(hm_node* controller, const char* function, char fields[kPendingFields][kValueSize],
@@ -52,9 +57,23 @@ uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fi
 uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus);
 // Replaces the adapter's lines with `lines` (texts without newline, in order). A line already in the
 // file before the port it belongs to began (`port_starts`: the index of each port's first line) is
-// written once. 0, or 1 when the file could not be written.
+// written once. The choices this process made for the adapter are forgotten: its own rebuild drops
+// them. 0, or 1 when the file could not be written.
 uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::string>& lines,
                                const std::vector<size_t>& port_starts);
+
+// The file is one per host, and another process's start-up writes every adapter's lines anew: the
+// choices this process stored since its own last rebuild of an adapter's lines are remembered, so
+// that a save can tell they are no longer there. Only these are looked at: what other clients chose
+// goes with the save, unless it changed one of them.
+constexpr uint32_t kStatusPendingChoicesChanged = 338;
+// store_pending_field for a handler's choice: a stored choice is remembered.
+PendingWrite store_pending_choice(const AdapterKey& key, const char* function, const char* value, uint32_t mode,
+                                  int index);
+enum class RememberedChoices { kHeld, kChanged, kUnreadable };
+// Whether every remembered choice of the adapter still reads back from the file (as the handlers
+// read it); kChanged forgets them.
+RememberedChoices check_pending_choices(const AdapterKey& key);
 
 // The lines of a file's content, each whole and without its newline (a last line without one too).
 std::vector<std::string> pending_lines(const std::string& content);

@@ -125,6 +125,11 @@ size_t profile_descriptors(const uint8_t* reply, size_t size, ResourceDescriptor
   return n;
 }
 
+bool profile_reply_complete(const uint8_t* reply, size_t size) {
+  return reply != nullptr && size >= kProfileReplyDescriptors &&
+         profile_descriptors(reply, size, nullptr, 0) == read_at<uint16_t>(reply, 0);
+}
+
 size_t profile_list_count(const uint8_t* reply, size_t size) {
   if (reply == nullptr || size < 4) return 0;
   return std::min<size_t>(read_at<uint32_t>(reply, 0), (size - 4) / kProfileListEntry);

@@ -72,6 +72,9 @@ PortCounts desc_port_counts(const ResourceDescriptor& d);
 // The descriptors of a get answer in order: at most its u16 count, each within `size`. Returns how
 // many there are; the first `capacity` of them are stored in `out`.
 size_t profile_descriptors(const uint8_t* reply, size_t size, ResourceDescriptor* out, size_t capacity);
+// True when the answer holds every descriptor its count names, each whole: an answer that ends
+// early is no configuration to act on (a short list would pass for the adapter's profile).
+bool profile_reply_complete(const uint8_t* reply, size_t size);
 // The largest number of descriptors a full answer can hold.
 constexpr size_t kMaxProfileDescriptors = (kProfileConfigSize - kProfileReplyDescriptors) / 8;
 

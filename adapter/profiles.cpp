@@ -251,8 +251,14 @@ ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t pro
   buffer[0] = profile_id;
   buffer[1] = static_cast<uint8_t>((config_type & 0x03) | ((flag & 1) != 0 ? kProfileFlagBit : 0));
   *status = ioctl_get_profile_config(a.handle, buffer.get(), kProfileConfigSize, a.domain, a.port_number, a.path);
-  if (*status != 0) {
+  // An answer short of the descriptors it counts is refused like a failed read.
+  if (*status == 0 && !profile_reply_complete(buffer.get(), kProfileConfigSize)) {
+    pdebug(kBackEnd, 3, "%s:the answer is short of the descriptors it counts\n", __func__);
+    *status = kStatusFailed;
+  } else if (*status != 0) {
     pdebug(kBackEnd, 3, "%s:ioctl_get_profile_config failed with status = %d\n", __func__, static_cast<int>(*status));
+  }
+  if (*status != 0) {
     fail(kStatusGetProfileConfigFailed, "%s", msg::kGetProfileConfigFailed);
     return nullptr;
   }
@@ -563,7 +569,8 @@ uint32_t handle_IsRoCEEnabled(hm_node* prop, char* buf, uint32_t) {
   reply[1] = kActiveProfile;
   // Asked on the NIC path through this function itself, whatever the controller's path is.
   if (ioctl_get_profile_config(get_port_number(nic), reply.get(), kProfileConfigSize, 0,
-                               header_byte(get_phba_port_number(nic)), kProtocolNic) != 0) {
+                               header_byte(get_phba_port_number(nic)), kProtocolNic) != 0 ||
+      !profile_reply_complete(reply.get(), kProfileConfigSize)) {
     return refuse(kStatusGetProfileConfigFailed, msg::kGetProfileConfigFailed);
   }
   for (const ResourceDescriptor& d : descriptors_of(reply.get())) {

@@ -4,6 +4,7 @@
 // restored.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -17,6 +18,7 @@
 #include "adapter/live_properties.h"
 #include "adapter/nic_common.h"
 #include "adapter/nic_records.h"
+#include "adapter/pending_profile.h"
 #include "adapter/profiles.h"
 #include "engine/messages.h"
 #include "iscsi/lookups.h"
@@ -180,6 +182,21 @@ uint32_t do_SaveProfile(hm_node* group, hm_node*, char[6][256]) {
   std::vector<std::string> mc_types;
   std::vector<Choice> choices;
   if (!read_templates(controller, &templates) || !read_choices(configured, &mc_types, &choices)) return kStatusFailed;
+  // Choices of this process that another's start-up wrote over are not sent as if they were its own.
+  AdapterKey key;
+  if (!adapter_key(controller, &key)) return kStatusFailed;
+  switch (check_pending_choices(key)) {
+    case RememberedChoices::kHeld: break;
+    case RememberedChoices::kChanged: return refuse(kStatusPendingChoicesChanged, msg::kPendingChoicesChanged);
+    case RememberedChoices::kUnreadable: return kStatusFailed;
+  }
+  // A pending function the profile has no descriptor for would be left out of the write unseen.
+  for (const Choice& c : choices) {
+    if (std::none_of(templates.begin(), templates.end(), [&](const Template& t) { return t.pf == c.pf; })) {
+      pdebug(kBackEnd, 3, "%s:function 0x%x is not in the configured profile\n", __func__, c.pf);
+      return refuse(kStatusSaveRefused, msg::kSaveRefused);
+    }
+  }
   const size_t n = templates.size();
   const size_t length = kProfileSetDescriptors + kResourceDescriptorLength * n + kMultichannelLength;
   if (length > kMaxRequestLength) return kStatusFailed;

@@ -610,6 +610,12 @@ constexpr const char* kRebootForChange =
     "User requested configuration changed successfully. Please reboot your system for the changes to take effect.";
 constexpr const char* kSaveRefused =
     "Failed to save configured profile, because invalid configuration provided. Please check the configuration.";
+
+// Pending profile choices of this process that another application changed before the save.
+constexpr const char* kPendingChoicesChanged =
+    "The pending profile choices were changed by another application. Please make the choices again and save the "
+    "profile.";
+
 constexpr const char* kLpvidRange = "Failed to set LPVID. Valid range of LPVID is from 2 to 4094.";
 constexpr const char* kAdvancedModeRefused = "Configuring AdvanceMode is not supported on this adapter.";
 constexpr const char* kAdvancedModeChanged =

@@ -1,6 +1,7 @@
 // The readers of the profile configuration, the profile list, the capabilities, the link
 // configurations and the older configuration blocks on arbitrary replies of exact size: no read
-// past the reply, every descriptor inside it and long enough for its fields, texts terminated.
+// past the reply, every descriptor inside it and long enough for its fields, texts terminated, and
+// an answer short of its counted descriptors never taken as complete.
 #include <cstring>
 
 #include "adapter/personality.h"
@@ -19,6 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vx::ResourceDescriptor descriptors[vx::kMaxProfileDescriptors];
   const size_t count = vx::profile_descriptors(r, size, descriptors, vx::kMaxProfileDescriptors);
   require(count <= vx::kMaxProfileDescriptors);
+  // Complete only when every counted descriptor was read whole; a short answer never passes.
+  const size_t counted = size >= vx::kProfileReplyDescriptors ? static_cast<size_t>(r[0] | r[1] << 8) : 0;
+  require(count <= counted);
+  require(vx::profile_reply_complete(r, size) == (size >= vx::kProfileReplyDescriptors && count == counted));
   for (size_t i = 0; i < count; ++i) {
     const vx::ResourceDescriptor& d = descriptors[i];
     require(d.length >= 2 && d.bytes >= r && d.bytes + d.length <= r + size);

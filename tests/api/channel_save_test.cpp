@@ -151,6 +151,28 @@ TEST_F(Channels, SaveProfileSendsThePendingChoicesAndRebuildsWhatTheyChanged) {
   EXPECT_STATUS(act_at("Vexalon1/ProfileManagement", "SaveProfile", {}), 303, vx::msg::kSaveNotSupported);
 }
 
+TEST_F(Channels, AProfileShortOfItsDescriptorsOrOfAPendingFunctionIsNotSaved) {
+  start_with("nic-lab.json");
+  // PF 0 alone: the pending functions 0x1, 0x2 and 0x3 have no descriptor to be written from.
+  Bytes pf0_only(4 + 88, 0);
+  pf0_only[0] = 1, pf0_only[4] = 80, pf0_only[5] = 88;
+  const struct { Bytes reply; uint32_t code; const char* text; } rows[] = {
+      {Bytes{0xFF, 0xFF, 0, 0}, 278, vx::msg::kGetProfileConfigFailed},   // 65535 descriptors in 4 bytes
+      {Bytes{3, 0, 0, 0, 80, 0}, 278, vx::msg::kGetProfileConfigFailed},  // a descriptor of length 0
+      {pf0_only, 305, vx::msg::kSaveRefused},
+  };
+  for (const auto& r : rows) {
+    sim_.journal_clear();
+    sim_.reply_with(164, 1, r.reply);
+    EXPECT_STATUS(act_at("Vexalon0/ProfileManagement", "SaveProfile", {}), r.code, r.text);
+    EXPECT_EQ(writes(), 0u) << r.code;
+  }
+  EXPECT_NE(root_.read(kPending).find("BL5202L0001,0x5,1,None,0x3,FCoE,N/A\n"), std::string::npos) << "lines kept";
+  // A rebuild on such an answer fails as a failed read; it builds no empty profile.
+  sim_.reply_with(164, 1, Bytes{0xFF, 0xFF, 0, 0});
+  EXPECT_STATUS(act_at("Vexalon0/ProfileManagement", "SetProfileId", {"1"}), 278, vx::msg::kGetProfileConfigFailed);
+}
+
 TEST_F(Channels, SaveProfileRestoresTheChannelsOfAMultichannelPort) {
   use_config_text(R"({"adapters": [{"serial_number": "BL5202S0009", "generation": 5, "pci": {"bus": 9}, "ports": 1,
     "mc_capabilities": ["NPAR"], "nic_functions": [{"function": 0, "port": 0}],

@@ -1,6 +1,8 @@
 // Profiles, pending profile choices, link configurations, function-number limits, personalities and
 // multichannel on examples/nic-lab.json, through the public calls: what each generation shows, the
 // requests the actions send (from the journal's payloads), and the statuses of every refusal.
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -12,7 +14,9 @@
 #include "engine/api_lock.h"
 #include "engine/messages.h"
 #include "iscsi/lookups.h"
+#include "platform/file_store.h"
 #include "schema/handlers.h"
+#include "tests/api/iscsi_fixture.h"
 #include "tests/api/lab_fixture.h"
 #include "tests/api/nic_test_support.h"
 #include "tests/api/startup_fixture.h"
@@ -159,6 +163,72 @@ TEST_F(Profiles, PendingChoicesAreShownBackAndKeptInTheirLines) {
   // A rebuild of the configured profile writes the adapter's lines afresh; the other's stay.
   ASSERT_EQ(act_at("Vexalon0/ProfileManagement", "SetProfileId", {"1"}), 0u);
   EXPECT_EQ(root_.read(kPending), foreign + kGen5Lines);
+}
+
+TEST_F(Profiles, AChoiceTheFileDoesNotTakeIsRefusedAndNothingChanges) {
+  struct FailingSync {
+    vx::file_store::SystemCalls saved = vx::file_store::system_calls();
+    FailingSync() {
+      vx::file_store::system_calls().fsync = [](int) {
+        errno = EIO;
+        return -1;
+      };
+    }
+    ~FailingSync() { vx::file_store::system_calls() = saved; }
+  };
+  const char* paths[] = {"/ProfileId", "/Port0/MCType", "/Port1/Function0/SRIOVState", "/Port0/Function1/Protocol"};
+  const char* values[] = {"2", "NPAR", "Enabled", "NIC"};
+  {
+    FailingSync failing;
+    for (size_t i = 0; i < 4; ++i) {
+      const std::string path = std::string(kCProf) + paths[i];
+      const std::string before = value_at(path);
+      EXPECT_STATUS(set_at(path, values[i]), 336,
+                    "Failed to update config_prof.txt. No changes have been made to the configuration.");
+      EXPECT_EQ(value_at(path), before) << path;
+    }
+  }
+  EXPECT_EQ(root_.read(kPending), kGen5Lines);
+}
+
+// A second process on the same root: its start-up writes the lines of every adapter anew.
+constexpr const char* kSecondClientFlag = "VXIMA_PROFILE_SECOND_CLIENT";
+
+TEST(ProfileSecondClient, StartsAndStops) {
+  if (std::getenv(kSecondClientFlag) == nullptr) GTEST_SKIP() << "runs in the child of ChoicesAnotherStartUpWroteOver...";
+  ASSERT_EQ(VARU_init(), 0u);
+  VARU_exit();
+}
+
+TEST_F(Profiles, ChoicesAnotherStartUpWroteOverAreNotSavedAndOthersChoicesAre) {
+  const std::string sriov = std::string(kCProf) + "/Port1/Function0/SRIOVState";
+  const std::string protocol = std::string(kCProf) + "/Port0/Function1/Protocol";
+  auto save = [] { return act_at("Vexalon0/ProfileManagement", "SaveProfile", {}); };
+  // A choice of another live client (function 0x3 as NIC) is saved with this one's own.
+  ASSERT_EQ(set_at(sriov, "Enabled"), 0u);
+  std::string lines = root_.read(kPending);
+  lines.replace(lines.find(",0x3,FCoE,"), 10, ",0x3,NIC,");
+  root_.write(kPending, lines);
+  expect_told(save(), 304, vx::msg::kRebootForChange);
+  Bytes request = sent(165).back();
+  EXPECT_EQ((Bytes{request[8 + 88 + 12], request[8 + 88 * 3 + 14]}), (Bytes{1, 1})) << "0x1 SR-IOV, 0x3 NIC";
+  // This process's own rebuild drops its choices: what it shows afterwards is the adapter's.
+  ASSERT_EQ(set_at(protocol, "NIC"), 0u);
+  ASSERT_EQ(act_at("Vexalon0/ProfileManagement", "SetProfileId", {"1"}), 0u);
+  expect_told(save(), 304, vx::msg::kRebootForChange);
+
+  ASSERT_EQ(set_at(protocol, "NIC"), 0u);
+  const std::string chosen = root_.read(kPending);
+  EXPECT_EQ(run_child("ProfileSecondClient.StartsAndStops", kSecondClientFlag), 0);
+  ASSERT_NE(root_.read(kPending), chosen);
+  sim_.journal_clear();
+  EXPECT_STATUS(save(), 338,
+                "The pending profile choices were changed by another application. Please make the choices again and "
+                "save the profile.");
+  EXPECT_TRUE(sent(165).empty()) << "nothing sent";
+  EXPECT_EQ(value_at(protocol), "iSCSI");
+  // Told once: the choices are forgotten, and a save now sends what the lines show.
+  expect_told(save(), 304, vx::msg::kRebootForChange);
 }
 
 TEST_F(Profiles, ProfileAndLinkChoicesChangeTheConfiguredProfileAndThePorts) {
@@ -369,13 +439,15 @@ TEST_F(Profiles, BadRepliesNeitherHangNorOverrun) {
   uint32_t made = 0;
   VARU_get_valid_instances(static_cast<int32_t>(tag_at("Vexalon0/ProfileManagement")), "Profile", numbers.data(), &made);
   EXPECT_EQ(made, 100u);
-  // A descriptor of length 0, and a count past the reply.
+  // A descriptor of length 0, and a count past the reply: refused as a failed read.
   const Bytes zero_length{3, 0, 0, 0, 85, 0};
   Bytes past(4, 0);
   past[0] = 0xFF, past[1] = 0xFF;
   for (const Bytes& reply : {zero_length, past}) {
     sim_.reply_with(164, 1, reply);
-    EXPECT_EQ(value_at("Vexalon0/ProfileManagement/MaxFunctionsPerPort"), "0");
+    EXPECT_EQ(value_at("Vexalon0/ProfileManagement/MaxFunctionsPerPort"), "<1>");
+    EXPECT_EQ(last_status().code, 278u);
+    EXPECT_EQ(last_status().text, vx::msg::kGetProfileConfigFailed);
   }
 }
 

@@ -1,6 +1,7 @@
 // The profile readers on replies the firmware should never send (descriptors of length 0 or too
 // short, counts past the reply, too many profiles), the legacy blocks and personalities, and the
 // names of the multichannel modes.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,25 +31,32 @@ std::vector<uint8_t> reply(uint16_t count, const std::vector<std::pair<uint8_t, 
 }
 
 TEST(ProfileDescriptors, TheWalkStopsAtLengthZeroShortDescriptorsTheEndAndTheCount) {
-  const struct { uint16_t count; std::vector<std::pair<uint8_t, uint8_t>> d; size_t size; size_t want; } rows[] = {
-      {3, {{80, 88}, {81, 88}, {85, 88}}, 400, 3},
-      {2, {{80, 88}, {81, 88}, {85, 88}}, 400, 2},       // the count ends it
-      {60000, {{80, 88}, {81, 88}}, 400, 4},            // a count past the reply: the zero descriptor after them
-      {3, {{80, 88}, {81, 0}, {85, 88}}, 400, 1},        // length 0
-      {3, {{80, 88}, {81, 40}, {85, 88}}, 400, 1},       // too short for a NIC descriptor's fields
-      {3, {{85, 23}}, 400, 0},
-      {3, {{80, 88}, {81, 88}, {85, 88}}, 180, 2},       // the third would pass the end
-      {1, {{99, 2}}, 400, 1},                            // an unknown type is only stepped over
+  // `complete`: the answer holds every descriptor it counts; one that does not is no configuration.
+  const struct { uint16_t count; std::vector<std::pair<uint8_t, uint8_t>> d; size_t size; size_t want; bool complete; } rows[] = {
+      {3, {{80, 88}, {81, 88}, {85, 88}}, 400, 3, true},
+      {2, {{80, 88}, {81, 88}, {85, 88}}, 400, 2, true},        // the count ends it
+      {60000, {{80, 88}, {81, 88}}, 400, 4, false},            // a count past the reply: the zero descriptor after them
+      {3, {{80, 88}, {81, 0}, {85, 88}}, 400, 1, false},        // length 0
+      {3, {{80, 88}, {81, 40}, {85, 88}}, 400, 1, false},       // too short for a NIC descriptor's fields
+      {3, {{85, 23}}, 400, 0, false},
+      {3, {{80, 88}, {81, 88}, {85, 88}}, 180, 2, false},       // the third would pass the end
+      {1, {{99, 2}}, 400, 1, true},                             // an unknown type is only stepped over
+      {0xFFFF, {}, 4, 0, false},                                // a 4-byte answer counting 65535
+      {0, {}, 4, 0, true},
+      {1, {{80, 88}}, 3, 0, false},                             // not even the count
   };
   for (const auto& row : rows) {
-    std::vector<uint8_t> r = reply(row.count, row.d, row.size);
+    std::vector<uint8_t> r = reply(row.count, row.d, std::max<size_t>(row.size, 4));
+    r.resize(row.size);
     if (row.count == 60000) {
       for (size_t at = 180; at + 2 <= row.size; at += 88) r[at] = 99, r[at + 1] = 88;
     }
     std::vector<ResourceDescriptor> out(8);
     EXPECT_EQ(profile_descriptors(r.data(), r.size(), out.data(), out.size()), row.want) << row.count << " " << row.size;
+    EXPECT_EQ(profile_reply_complete(r.data(), r.size()), row.complete) << row.count << " " << row.size;
   }
   EXPECT_EQ(profile_descriptors(nullptr, 100, nullptr, 0), 0u);
+  EXPECT_FALSE(profile_reply_complete(nullptr, 100));
 }
 
 TEST(ProfileDescriptors, FieldsAreReadWhereTheFirmwarePutsThem) {
