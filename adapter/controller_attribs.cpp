@@ -16,8 +16,6 @@
 
 namespace vx {
 
-uint8_t vm_flag = 0;
-
 namespace {
 
 constexpr uint32_t kStatusPrivilegeLevel = 195;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "access/backend_state.h"   // vm_flag, which the probe below sets
 #include "engine/hm.h"
 
 namespace vx {
@@ -85,9 +86,6 @@ constexpr uint32_t kVpdSegmentBytes = 127;
 // Statuses left by these routines.
 constexpr uint32_t kStatusNoControllerAttributes = 109;
 constexpr uint32_t kStatusOutOfMemory = 16;
-
-// 1 once the library has found itself on an SR-IOV virtual function; never cleared.
-extern uint8_t vm_flag;
 
 // Zeroes the 540-byte `out` and asks the function `handle` for its controller attributes on the
 // given path (1 iSCSI, 2 NIC). 0, or 1 with status 109 (also for a NULL record).

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "access/backend_state.h"
 #include "access/fw_commands.h"
 #include "access/transport.h"
 #include "access/walks.h"
-#include "adapter/controller_attribs.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/net_records.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "access/flash_erase.h"
 #include "adapter/controller_attribs.h"
 #include "adapter/mac_addresses.h"
-#include "adapter/nic_erase.h"
 #include "engine/messages.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
