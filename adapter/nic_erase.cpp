@@ -5,7 +5,9 @@
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/oem_attribs.h"
 #include "engine/messages.h"
+#include "iscsi/common.h"
 #include "iscsi/port_network.h"
 #include "schema/names_iscsi_phba.h"
 #include "schema/handlers.h"
@@ -15,8 +17,7 @@ namespace vx {
 // The action NICPhysicalHBA<k>/EraseNICConfiguration: as VARU_EraseNICConfiguration, but 1 with
 // status 256 on a virtual function and 0 when the adapter must be rebooted at once.
 uint32_t do_EraseNICConfiguration(hm_node* nic_phba, hm_node*, char[6][256]) {
-  constexpr uint32_t kStatusNotOnVirtualFunction = 256;
-  if (vm_flag == 1) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag == 1) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   const uint32_t rc = VARU_EraseNICConfiguration(nic_phba);
   return rc == kStatusEraseRebootNow ? kStatusOk : rc;
 }
@@ -39,8 +40,7 @@ uint32_t do_RefreshNICConfig(hm_node* group, hm_node* action, char[6][256]) {
 // 184; 1 with status 256 on a virtual function (nothing sent); else the command's status with
 // status 187.
 uint32_t do_ErasePortandDiscoveryConfiguration(hm_node* port, hm_node*, char[6][256]) {
-  constexpr uint32_t kStatusNotOnVirtualFunction = 256;
-  if (vm_flag == 1) return fail(kStatusNotOnVirtualFunction, "%s", msg::kNotOnVirtualFunction);
+  if (vm_flag == 1) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   const int32_t port_number = get_phba_port_number(port);
   const int32_t path = static_cast<int32_t>(get_port_bitmap(static_cast<uint32_t>(get_vx_instance(port)), port_number));
   erase_request r{kEraseOperation, kErasePort, {}};

@@ -312,5 +312,24 @@ TEST_F(NicFunctions, ErasesOfNicAndPortSettings) {
   EXPECT_EQ(last_status().code, 187u);
 }
 
+// Seen from an SR-IOV virtual function neither erase runs: each fails with status 256 and sends
+// nothing.
+TEST_F(StartupTest, ErasesRefusedOnAVirtualFunction) {
+  vx::vm_flag = 0;
+  use_config_text(R"({"adapters": [{"serial_number": "VF5", "generation": 5, "virtual_function": true,
+                      "nic_functions": [{"function": 0, "port": 0}]}]})");
+  ASSERT_EQ(start(), 0u);
+  sim_.journal_clear();
+  const std::pair<const char*, const char*> erases[] = {
+      {kNic0, "EraseNICConfiguration"},
+      {"Vexalon0/PortDiscoveryAndConfiguration0", "ErasePortandDiscoveryConfiguration"}};
+  for (const auto& [group, action] : erases) {
+    SCOPED_TRACE(action);
+    EXPECT_STATUS(act_at(group, action, {}), 256, vx::msg::kNotOnVirtualFunction);
+  }
+  EXPECT_TRUE(sim_.payloads_of(7, 1).empty());
+  vx::vm_flag = 0;
+}
+
 }  // namespace
 }  // namespace vxtest
