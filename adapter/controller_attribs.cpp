@@ -297,6 +297,8 @@ uint32_t VARU_update_vpd_data(hm_node* phba, int32_t handle, int32_t protocol) {
                   vpd, protocol, function_number, generation);
 }
 
+void VARU_save_file_configuration() {}
+
 uint32_t VARU_check_for_vm(int32_t handle, hm_node* phba, hm_node* controller) {
   if (controller == nullptr || phba == nullptr) return kStatusFailed;
   const uint8_t domain = as_u8(get_domain_id(phba));

@@ -118,6 +118,9 @@ uint32_t get_vpd_data(int32_t handle, uint32_t domain, uint32_t port_number, hm_
 // VPD bytes as nine hex segments of the VPD group (127 bytes each, the ninth 8).
 uint32_t store_vpd_segments(hm_node* vpd_group, const uint8_t* data1024);
 
+// Start-up's first step, run before the device nodes are opened; it does nothing.
+void VARU_save_file_configuration();
+
 // Probe that is refused (195 or 196) on a virtual function: sets vm_flag. 0 when the probe ran
 // (generation 4: always; other generations without a probe: 0), else 1.
 uint32_t VARU_check_for_vm(int32_t handle, hm_node* phba, hm_node* controller);
