@@ -280,6 +280,16 @@ TEST_F(NicFunctions, TheIpCommandGetsParsedValuesAndNothingElse) {
   EXPECT_TRUE(g_runs.empty());
 }
 
+// On generation 5 the port speed is the function's bandwidth cap: the 1 Gb/s port's 25 percent
+// ("2.5") reads 250Mb, the 10 Gb/s port's whole cap 10Gb, on the NIC and the iSCSI side.
+TEST_F(NicFunctions, PortSpeedIsTheBandwidthCap) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Vexalon0/NICPhysicalHBA1/PortSpeed", "250Mb"},
+      {"Vexalon0/NICPhysicalHBA0/PortSpeed", "10Gb"},
+      {"Vexalon0/iSCSIPhysicalHBA0/Network/NICConfiguration/PortSpeed", "10Gb"}};
+  for (const auto& [path, want] : rows) EXPECT_EQ(value_at(path), want) << path;
+}
+
 TEST_F(NicFunctions, ErasesOfNicAndPortSettings) {
   ASSERT_EQ(act_at(kBoot0, "ConfigureVLAN", {"42", "1"}), 0u);
   expect_told(act_at(kNic0, "EraseNICConfiguration", {}), 184, vx::msg::kErasedReboot);
