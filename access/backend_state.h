@@ -43,6 +43,11 @@ struct VaruGlob {
 
 extern VaruGlob varu_glob;
 
+// 1 once start-up's probe has found the library on an SR-IOV virtual function; never cleared. Set
+// while the tree is built and only read afterwards, so it needs no lock. Handlers of every floor
+// above read it.
+extern uint8_t vm_flag;
+
 // Recursive: the transport holds it across the NIC-node refresh, which re-enters discovery.
 std::recursive_mutex& varu_glob_lock();
 

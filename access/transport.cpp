@@ -21,6 +21,7 @@ VaruGlob::VaruGlob() {
 }
 
 VaruGlob varu_glob;
+uint8_t vm_flag = 0;
 
 std::recursive_mutex& varu_glob_lock() {
   static std::recursive_mutex lock;

@@ -16,8 +16,6 @@
 
 namespace vx {
 
-uint8_t vm_flag = 0;
-
 namespace {
 
 constexpr uint32_t kStatusPrivilegeLevel = 195;
@@ -298,6 +296,8 @@ uint32_t VARU_update_vpd_data(hm_node* phba, int32_t handle, int32_t protocol) {
   return fill_vpd(handle, static_cast<uint32_t>(get_domain_id(phba)), static_cast<uint32_t>(get_phba_port_number(phba)),
                   vpd, protocol, function_number, generation);
 }
+
+void VARU_save_file_configuration() {}
 
 uint32_t VARU_check_for_vm(int32_t handle, hm_node* phba, hm_node* controller) {
   if (controller == nullptr || phba == nullptr) return kStatusFailed;

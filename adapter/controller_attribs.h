@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "access/backend_state.h"   // vm_flag, which the probe below sets
 #include "engine/hm.h"
 
 namespace vx {
@@ -86,9 +87,6 @@ constexpr uint32_t kVpdSegmentBytes = 127;
 constexpr uint32_t kStatusNoControllerAttributes = 109;
 constexpr uint32_t kStatusOutOfMemory = 16;
 
-// 1 once the library has found itself on an SR-IOV virtual function; never cleared.
-extern uint8_t vm_flag;
-
 // Zeroes the 540-byte `out` and asks the function `handle` for its controller attributes on the
 // given path (1 iSCSI, 2 NIC). 0, or 1 with status 109 (also for a NULL record).
 uint32_t VARU_get_cntr_attribs(int32_t handle, uint32_t port_number, uint32_t domain, int32_t protocol,
@@ -119,6 +117,9 @@ uint32_t get_vpd_data(int32_t handle, uint32_t domain, uint32_t port_number, hm_
                       uint32_t function_number);
 // VPD bytes as nine hex segments of the VPD group (127 bytes each, the ninth 8).
 uint32_t store_vpd_segments(hm_node* vpd_group, const uint8_t* data1024);
+
+// Start-up's first step, run before the device nodes are opened; it does nothing.
+void VARU_save_file_configuration();
 
 // Probe that is refused (195 or 196) on a virtual function: sets vm_flag. 0 when the probe ran
 // (generation 4: always; other generations without a probe: 0), else 1.

@@ -1,4 +1,5 @@
-// The factory MAC address and the virtual functions of a PCI function.
+// The factory MAC address and the virtual functions of a PCI function, and the NIC physical HBA's
+// refresh, which builds its virtual functions again.
 #include "adapter/functions.h"
 
 #include <cstring>
@@ -9,11 +10,12 @@
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
 #include "engine/messages.h"
+#include "iscsi/lookups.h"
+#include "schema/handlers.h"
 #include "schema/nic_hba.h"
 
 namespace vx {
 namespace {
-
 
 hm_node* parent_controller(hm_node* phba) {
   hm_node* parent = phba != nullptr ? phba->parent : nullptr;
@@ -108,6 +110,17 @@ uint32_t VARU_Get_VF_Info(int32_t handle, uint32_t* vf_count, uint32_t create, h
 
 uint32_t VARU_get_nic_logicalhba(hm_node* nic_phba, int32_t handle, uint32_t* vf_count, uint32_t create) {
   VARU_Get_VF_Info(handle, vf_count, create, nic_phba);
+  return kStatusOk;
+}
+
+// Every refresh drops the NIC physical HBA's virtual functions and builds one for each the driver
+// reports now.
+uint32_t group_NICPhysicalHBA(hm_node* group) {
+  const int32_t port = get_port_number(group);
+  pdebug(kBackEnd, 6, "%s:vx_port_number = %d\n", __func__, port);
+  purge_nodes_within(group, "NICLogicalHBA");
+  uint32_t count = 0;
+  VARU_Get_VF_Info(port, &count, 1, group);
   return kStatusOk;
 }
 

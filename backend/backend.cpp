@@ -132,6 +132,7 @@ bool rebuild_tree() {
 
 int backend_init() {
   pdebug(kBackEnd, 6, "%s:Called.\n", "backend_init");
+  VARU_save_file_configuration();
   pdebug(kBackEnd, 6, "VARUServiceVersion   = %d.%d.%d.%d\n", kServiceVersion[0], kServiceVersion[1],
          kServiceVersion[2], kServiceVersion[3]);
   pdebug(kBackEnd, 6, "VARUHierarchyVersion = %d.%d\n", kHierarchyVersion[0], kHierarchyVersion[1]);

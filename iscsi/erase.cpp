@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "access/backend_state.h"
+#include "access/flash_erase.h"
 #include "access/fw_commands.h"
 #include "access/host.h"
 #include "access/transport.h"
 #include "access/walks.h"
-#include "adapter/controller_attribs.h"
-#include "adapter/nic_erase.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/lookups.h"

@@ -8,7 +8,6 @@
 #include "access/fw_commands.h"
 #include "access/transport.h"
 #include "access/walks.h"
-#include "adapter/functions.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/validators.h"
@@ -378,15 +377,6 @@ uint32_t purge_nodes_within(hm_node* parent, const char* group_name) {
     if (result != kStatusOk) return result;
     node = next;
   }
-  return kStatusOk;
-}
-
-uint32_t group_NICPhysicalHBA(hm_node* group) {
-  const int32_t port = get_port_number(group);
-  pdebug(kBackEnd, 6, "%s:vx_port_number = %d\n", __func__, port);
-  purge_nodes_within(group, "NICLogicalHBA");
-  uint32_t count = 0;
-  VARU_Get_VF_Info(port, &count, 1, group);
   return kStatusOk;
 }
 

@@ -1,4 +1,4 @@
-// The records of the network, statistics, iSNS and erase commands of an iSCSI function, at their
+// The records of the network, statistics and iSNS commands of an iSCSI function, at their
 // exact sizes: the same bytes in the 32-bit and 64-bit builds. Plain data, shared with the
 // simulated adapter so that both sides read one layout. Addresses are 16-byte fields with an IPv4
 // address in the first four bytes.
@@ -276,17 +276,5 @@ struct nic_params_record {
   uint8_t reserved20[32];
 };
 static_assert(sizeof(nic_params_record) == 52);
-
-// ---- erase (opcode 7 of subsystem 1) ---------------------------------------------------------------
-constexpr uint32_t kEraseOperation = 3;
-constexpr uint32_t kEraseIscsi = 6;
-constexpr uint32_t kEraseNic = 14;
-constexpr uint32_t kErasePort = 15;
-struct erase_request {
-  uint32_t operation;
-  uint32_t area;
-  uint8_t reserved8[12];
-};
-static_assert(sizeof(erase_request) == 20);
 
 }  // namespace vx

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "access/backend_state.h"
 #include "access/fw_commands.h"
 #include "access/transport.h"
 #include "access/walks.h"
-#include "adapter/controller_attribs.h"
 #include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/net_records.h"
@@ -25,6 +25,7 @@ constexpr const char* kLinkDown = "0 (Link Down)";
 constexpr size_t kMacQuerySize = 72;
 constexpr size_t kMacAnswerOffset = 2;
 constexpr uint32_t kGenerationQuentaLink = 4;
+constexpr uint32_t kMaxTenths = 0xFFFF;   // the speed is 16 bits of 10 Mb/s
 
 bool is_down(hm_node* group, const char* property) {
   std::string value;
@@ -43,10 +44,10 @@ uint32_t refreshed(uint32_t rc, hm_node* prop, char* buf) {
 
 }  // namespace
 
-std::string port_speed_text(uint32_t units, bool hundreds, uint8_t physical_code) {
+std::string port_speed_text(uint32_t units, uint8_t physical_code) {
   units &= 0xFFFF;
   if (units == 0) return physical_code < 9 ? kPhysicalSpeedNames[physical_code] : kLinkDown;
-  const uint32_t mb = units * (hundreds ? 100 : 10);
+  const uint32_t mb = units * 10;
   char text[24];
   if (mb <= 999) {
     std::snprintf(text, sizeof text, "%uMb", mb);
@@ -56,6 +57,24 @@ std::string port_speed_text(uint32_t units, bool hundreds, uint8_t physical_code
     std::snprintf(text, sizeof text, "%.1fGb", mb / 1000.0);
   }
   return text;
+}
+
+bool parse_tenths(const std::string& text, uint32_t* tenths) {
+  const size_t dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  const bool decimal = dot != std::string::npos;
+  if (whole.empty() || (whole.size() > 1 && whole[0] == '0') || (decimal && dot + 2 != text.size())) return false;
+  uint32_t value = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i == dot) continue;
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+    if (value > kMaxTenths) return false;
+  }
+  if (!decimal) value *= 10;
+  if (value > kMaxTenths) return false;
+  *tenths = value;
+  return true;
 }
 
 uint32_t VARU_get_iscsi_ntwk_params(int32_t port, int32_t domain, int32_t phba_port, hm_node* group) {
@@ -143,21 +162,19 @@ uint32_t get_portspeed(hm_node* group, int32_t port, int32_t domain, int32_t phb
   link_status_record r{};
   if (read_link(port, domain, phba_port, protocol, &r) != 0) return refuse(kStatusNicParams, msg::kNicParamsFailed);
   pdebug(kBackEnd, 6, "%s:qos_link_speed = %u\n", __func__, r.qos_link_speed);
+  // Both the QoS link speed and MaxBitsPerSecond read in tenths count 10 Mb/s.
   uint32_t units = r.qos_link_speed;
-  const bool hundreds = generation == kGenerationOrvelle && vm_flag == 0;
-  if (hundreds) {
+  if (generation == kGenerationOrvelle && vm_flag == 0) {
+    // The bandwidth cap is written with one decimal when it is not whole ("2.5" on a 1 Gb/s port).
     std::string max_bps;
-    uint64_t value = 0;
     if (!read_property(protocol == kProtocolIscsi ? qos : group, kPropLhbaMaxBitsPerSecond, &max_bps) ||
-        !parse_number(max_bps, 10, UINT32_MAX, &value)) {
+        !parse_tenths(max_bps, &units)) {
       return kStatusOk;
     }
     pdebug(kBackEnd, 6, "%s:max_bps = %s\n", __func__, max_bps.c_str());
-    units = static_cast<uint32_t>(value);
   }
   if ((units & 0xFFFF) == 0) pdebug(kBackEnd, 6, "%s:physical_port_speed = %u\n", __func__, r.physical_speed);
-  return set_cached(group, kPropPhbaPortSpeed, port_speed_text(units, hundreds, r.physical_speed)) ? kStatusOk
-                                                                                                      : kStatusFailed;
+  return set_cached(group, kPropPhbaPortSpeed, port_speed_text(units, r.physical_speed)) ? kStatusOk : kStatusFailed;
 }
 
 // ---- handlers -------------------------------------------------------------------------------------

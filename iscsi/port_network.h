@@ -19,8 +19,11 @@ uint32_t VARU_get_iscsi_ntwk_mac(int32_t port, int32_t domain, int32_t phba_port
 uint32_t get_logical_link_status(int32_t port, int32_t domain, int32_t phba_port, hm_node* group, int32_t protocol);
 uint32_t get_portspeed(hm_node* group, int32_t port, int32_t domain, int32_t phba_port, int32_t protocol,
                        uint32_t generation);
-// The text of a speed in `units` (units of 100 Mb/s when `hundreds`, else of 10 Mb/s), or of the
-// physical speed code when the units are 0.
-std::string port_speed_text(uint32_t units, bool hundreds, uint8_t physical_code);
+// The text of a speed in units of 10 Mb/s (low 16 bits), or of the physical speed code when they
+// are 0.
+std::string port_speed_text(uint32_t units, uint8_t physical_code);
+// MaxBitsPerSecond, in units of 100 Mb/s written whole or with one decimal ("25", "2.5"), in tenths:
+// units of 10 Mb/s. False for any other form ("00", "2.50", ".5") and above 65535 tenths.
+bool parse_tenths(const std::string& text, uint32_t* tenths);
 
 }  // namespace vx

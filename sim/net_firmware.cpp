@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "access/flash_erase.h"
 #include "iscsi/net_records.h"
 #include "iscsi/records.h"
 #include "sim/iscsi_state.h"

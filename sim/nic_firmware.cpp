@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "access/flash_erase.h"
 #include "adapter/nic_records.h"
 #include "iscsi/net_records.h"
 #include "sim/iscsi_firmware.h"

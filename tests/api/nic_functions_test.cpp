@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "access/flash_erase.h"
 #include "adapter/controller_attribs.h"
 #include "adapter/mac_addresses.h"
-#include "adapter/nic_erase.h"
 #include "engine/messages.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
@@ -280,6 +280,16 @@ TEST_F(NicFunctions, TheIpCommandGetsParsedValuesAndNothingElse) {
   EXPECT_TRUE(g_runs.empty());
 }
 
+// On generation 5 the port speed is the function's bandwidth cap: the 1 Gb/s port's 25 percent
+// ("2.5") reads 250Mb, the 10 Gb/s port's whole cap 10Gb, on the NIC and the iSCSI side.
+TEST_F(NicFunctions, PortSpeedIsTheBandwidthCap) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"Vexalon0/NICPhysicalHBA1/PortSpeed", "250Mb"},
+      {"Vexalon0/NICPhysicalHBA0/PortSpeed", "10Gb"},
+      {"Vexalon0/iSCSIPhysicalHBA0/Network/NICConfiguration/PortSpeed", "10Gb"}};
+  for (const auto& [path, want] : rows) EXPECT_EQ(value_at(path), want) << path;
+}
+
 TEST_F(NicFunctions, ErasesOfNicAndPortSettings) {
   ASSERT_EQ(act_at(kBoot0, "ConfigureVLAN", {"42", "1"}), 0u);
   expect_told(act_at(kNic0, "EraseNICConfiguration", {}), 184, vx::msg::kErasedReboot);
@@ -310,6 +320,25 @@ TEST_F(NicFunctions, ErasesOfNicAndPortSettings) {
   sim_.inject_status(7, 1, 1, 0, 1);
   EXPECT_EQ(act_at("Vexalon0/PortDiscoveryAndConfiguration0", "ErasePortandDiscoveryConfiguration", {}), 116u);
   EXPECT_EQ(last_status().code, 187u);
+}
+
+// Seen from an SR-IOV virtual function neither erase runs: each fails with status 256 and sends
+// nothing.
+TEST_F(StartupTest, ErasesRefusedOnAVirtualFunction) {
+  vx::vm_flag = 0;
+  use_config_text(R"({"adapters": [{"serial_number": "VF5", "generation": 5, "virtual_function": true,
+                      "nic_functions": [{"function": 0, "port": 0}]}]})");
+  ASSERT_EQ(start(), 0u);
+  sim_.journal_clear();
+  const std::pair<const char*, const char*> erases[] = {
+      {kNic0, "EraseNICConfiguration"},
+      {"Vexalon0/PortDiscoveryAndConfiguration0", "ErasePortandDiscoveryConfiguration"}};
+  for (const auto& [group, action] : erases) {
+    SCOPED_TRACE(action);
+    EXPECT_STATUS(act_at(group, action, {}), 256, vx::msg::kNotOnVirtualFunction);
+  }
+  EXPECT_TRUE(sim_.payloads_of(7, 1).empty());
+  vx::vm_flag = 0;
 }
 
 }  // namespace

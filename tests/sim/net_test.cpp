@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "access/flash_erase.h"
 #include "iscsi/net_records.h"
 #include "sim/config.h"
 #include "tests/sim/sim_support.h"

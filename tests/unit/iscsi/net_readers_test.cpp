@@ -103,12 +103,35 @@ TEST(NetReaders, SessionEntriesWithinTheAnswer) {
 TEST(NetReaders, PortSpeedTexts) {
   const struct {
     uint32_t units;
-    bool hundreds;
     uint8_t physical;
     const char* text;
-  } rows[] = {{25, false, 4, "250Mb"}, {100, false, 4, "1Gb"}, {123, false, 4, "1.2Gb"}, {10, true, 4, "1Gb"},
-              {0x10000, false, 6, "25Gb"}, {0, false, 0, "0 (Link Down)"}, {0, false, 200, "0 (Link Down)"}};
-  for (const auto& r : rows) EXPECT_EQ(port_speed_text(r.units, r.hundreds, r.physical), r.text) << r.units;
+  } rows[] = {{25, 4, "250Mb"}, {100, 4, "1Gb"}, {123, 4, "1.2Gb"}, {0x10000, 6, "25Gb"}, {0, 0, "0 (Link Down)"},
+              {0, 200, "0 (Link Down)"}};
+  for (const auto& r : rows) EXPECT_EQ(port_speed_text(r.units, r.physical), r.text) << r.units;
+}
+
+// MaxBitsPerSecond counts 100 Mb/s and is written whole or with one decimal; read in tenths it is
+// the port speed in units of 10 Mb/s. Only "0" and "0.0" are zero (the physical speed code then
+// names the speed); every other form is a failed read.
+TEST(NetReaders, MaxBitsPerSecondInTenths) {
+  const struct {
+    const char* text;
+    uint32_t tenths;
+    const char* speed;   // at physical speed code 4
+  } rows[] = {{"2.5", 25, "250Mb"}, {"0.5", 5, "50Mb"},     {"10", 100, "1Gb"}, {"62.5", 625, "6.2Gb"},
+              {"100", 1000, "10Gb"}, {"0", 0, "10Gb"},      {"0.0", 0, "10Gb"}, {"6553.5", 65535, "655.4Gb"}};
+  for (const auto& r : rows) {
+    uint32_t tenths = 7;
+    ASSERT_TRUE(parse_tenths(r.text, &tenths)) << r.text;
+    EXPECT_EQ(tenths, r.tenths) << r.text;
+    EXPECT_EQ(port_speed_text(tenths, 4), r.speed) << r.text;
+  }
+  for (const char* text : {"", "N/A", "2.", ".5", "2.50", "0.05", "00", "05", "-1", "+1", " 2", "2 ", "2,5", "1e3",
+                           "0x10", "2.5.", "6553.6", "99999999999"}) {
+    uint32_t tenths = 7;
+    EXPECT_FALSE(parse_tenths(text, &tenths)) << '"' << text << '"';
+    EXPECT_EQ(tenths, 7u) << text;
+  }
 }
 
 }  // namespace
