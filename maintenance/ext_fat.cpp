@@ -245,7 +245,8 @@ uint32_t VARU_extfat_modules(hm_node* controller) {
   hm_node* group = internal_get_node(controller, kGroupExtFATData, kGroup);
   if (group == nullptr) return kStatusFailed;
   std::vector<uint8_t> record;
-  const uint32_t read = read_extfat_record(controller, controller, kExtFatDefaults, &record);
+  // The first physical HBA's domain and port number, as every start-up read of the controller.
+  const uint32_t read = read_extfat_record(controller, first_physical_hba(controller), kExtFatDefaults, &record);
   if (read != 0) return read;
   uint32_t result = set_capability_props(group, record);
 

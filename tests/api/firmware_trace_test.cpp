@@ -213,6 +213,20 @@ TEST_F(FirmwareTrace, AnArmLogWithoutEndFailsAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
+TEST_F(FirmwareTrace, TheStartUpReadOfTheTraceGoesToTheFirstPhysicalHbasPort) {
+  start_lab(R"({"adapters": [{"serial_number": "P1", "generation": 5, "ports": 2,
+      "iscsi_functions": [{"function": 2, "port": 1}], "nic_functions": [{"function": 0, "port": 0}],
+      "extfat": {"modules": [{"name": "A", "modes": [{"mode": "UART"}]}]}}]})");
+  ASSERT_EQ(value_at("Vexalon0/iSCSIPhysicalHBA0/PortNumber"), "1");
+  EXPECT_EQ(instances("Vexalon0/ExtFATData", "ExtFATModule"), 1u);
+  string sent;
+  for (const vxsim_journal_entry& e : sim_.commands()) {
+    if (e.opcode != 125 || e.subsystem != 1) continue;
+    sent += std::to_string(e.domain) + "/" + std::to_string(e.port_number) + " ";
+  }
+  EXPECT_EQ(sent, "0/1 ") << "domain/port number of each capabilities read at start-up";
+}
+
 TEST_F(FirmwareTrace, TheEventLogShowsItsRecordsAndIsRefreshedAndCleared) {
   start_lab();
   ASSERT_EQ(instances(kEventLog, "EventLogEntry"), 7u);
