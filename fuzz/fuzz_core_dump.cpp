@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t room = vx::kMaxDescribedBytes >> (data[size - 1] >> 2);
   uint32_t instances = 0xDEAD;
   if (vx::segment_instances(seg, room, &instances)) {
-    require(instances <= vx::kMaxSegmentInstances && seg.length <= vx::kMaxSegmentLength &&
-            uint64_t{instances} * seg.length <= room);
+    require(instances <= vx::kMaxSegmentInstances && uint64_t{instances} * seg.length <= room);
+    require(instances == 0 || seg.length <= vx::kMaxSegmentLength);
     require(seg.highest_instance < 0 ? instances == 0 : instances == uint64_t(seg.highest_instance) + 1);
   } else {
     require(instances == 0xDEAD && seg.highest_instance >= 0);

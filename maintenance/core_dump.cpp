@@ -373,7 +373,10 @@ bool segments_within(const coredump_comp_props& reply) { return reply.segments <
 
 bool segment_instances(const coredump_seg_props& reply, uint64_t room, uint32_t* instances) {
   const uint64_t n = reply.highest_instance < 0 ? 0 : static_cast<uint64_t>(reply.highest_instance) + 1;
-  if (n > kMaxSegmentInstances || reply.length > kMaxSegmentLength || n * reply.length > room) return false;
+  // A segment without instances reads nothing, whatever length it claims.
+  if (n != 0 && (n > kMaxSegmentInstances || reply.length > kMaxSegmentLength || n * reply.length > room)) {
+    return false;
+  }
   *instances = static_cast<uint32_t>(n);
   return true;
 }

@@ -62,7 +62,8 @@ bool components_within(const DumpProperties& props);
 bool segments_within(const coredump_comp_props& reply);
 // Instances a segment's properties ask for into *instances: highest instance + 1, none for a
 // negative one. False (a failed segment-properties read) for more instances or a longer instance
-// than the limits allow, or more bytes in all than `room`, what is left of the dump's budget.
+// than the limits allow, or more bytes in all than `room`, what is left of the dump's budget; a
+// segment without instances is never refused.
 bool segment_instances(const coredump_seg_props& reply, uint64_t room, uint32_t* instances);
 
 // The data bytes a segment reply gives for a piece of `piece` bytes: never more than the piece.
