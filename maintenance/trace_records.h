@@ -145,8 +145,8 @@ uint32_t snapshot_entries(const uint8_t* reply, size_t size);
 // How far one ARM-log retrieval goes. A real adapter's log is far smaller (its MaxLogEntries; 1000
 // on the lab); replies that would run past these are malformed, and the retrieval fails rather
 // than run for hours with the API lock held.
-constexpr uint32_t kMaxArmLogEntries = 1u << 19;   // 32 MiB of entries, 526 full replies
-constexpr uint32_t kMaxTraceReads = 1024;          // snapshot (or string-table) requests of one retrieval
+constexpr uint32_t kMaxArmLogEntries = 1u << 18;   // 16 MiB of entries, 263 full replies
+constexpr uint32_t kMaxTraceReads = 512;           // snapshot (or string-table) requests of one retrieval
 
 // The replies of one retrieval, counted against those limits.
 class ArmLogCount {

@@ -193,7 +193,7 @@ TEST_F(FirmwareTrace, AnArmLogWithoutEndFailsAtOnce) {
     std::vector<uint8_t> total;   // what configuring the snapshot answers; empty: the lab's own
   } rows[] = {
       {"RAM", {0xFF, 0xFF, 0xFF, 0xFF}},
-      {"DDR", {0x00, 0x00, 0x04, 0x00}},   // 2^18 entries, within the limit, two per reply
+      {"DDR", {0x00, 0x00, 0x02, 0x00}},   // 2^17 entries, within the limit, two per reply
       {"FLASH", {}},                       // as many as MaxLogEntries, 2^32 - 1, two per reply
   };
   for (const Row& row : rows) {
@@ -203,7 +203,7 @@ TEST_F(FirmwareTrace, AnArmLogWithoutEndFailsAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_STATUS(run(extfat, "RetrieveARMLog", {"arm.log", row.mode}), 206, vx::msg::kSnapshotFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_LE(bytes("arm.log").size(), 5000u + 1024 * 2 * 64);
+    EXPECT_LE(bytes("arm.log").size(), 5000u + 512 * 2 * 64);
     sim_.clear_faults();
   }
   // A string table that never ends, a byte at a time.
