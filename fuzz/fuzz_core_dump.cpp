@@ -1,5 +1,6 @@
 // The readers of the firmware's core-dump replies on arbitrary bytes: the properties, a segment's
-// instance count and the bytes a segment read gives never reach past what was asked for.
+// instance count and the bytes a segment read gives never reach past what was asked for, and no
+// count (components, segments, instances, lengths) takes a dump past its limits.
 #include <cstdint>
 #include <cstring>
 
@@ -19,9 +20,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vx::VARU_get_asic_type(read.hqi_intf, &type, read.asic_id);
   require(type == 7 || (type >= 2 && type <= 6) || type == vx::kAsicTypeUnknown);
 
+  require(vx::components_within(read) == (read.components <= vx::kMaxDumpComponents));
+
   vx::coredump_seg_props seg{};
   std::memcpy(&seg, data + sizeof props, sizeof seg);
-  require(vx::segment_instances(seg) <= (uint64_t{1} << 31));
+  // The same words read as a component's properties: its segment count.
+  vx::coredump_comp_props comp{};
+  std::memcpy(&comp, data + sizeof props + 8, sizeof comp);
+  require(vx::segments_within(comp) == (comp.segments <= vx::kMaxComponentSegments));
+  // What is left of the dump's budget, from none to all of it.
+  const uint64_t room = vx::kMaxDescribedBytes >> (data[size - 1] >> 2);
+  uint32_t instances = 0xDEAD;
+  if (vx::segment_instances(seg, room, &instances)) {
+    require(instances <= vx::kMaxSegmentInstances && uint64_t{instances} * seg.length <= room);
+    require(instances == 0 || seg.length <= vx::kMaxSegmentLength);
+    require(seg.highest_instance < 0 ? instances == 0 : instances == uint64_t(seg.highest_instance) + 1);
+  } else {
+    require(instances == 0xDEAD && seg.highest_instance >= 0);
+  }
 
   // A segment reply: status and bytes returned, then the data, at the reply's exact size.
   const vxfuzz::Reply reply(data + sizeof props + sizeof seg, size - sizeof props - sizeof seg - 1);

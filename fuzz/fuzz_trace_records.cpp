@@ -1,6 +1,7 @@
 // The readers of the trace replies on arbitrary bytes: the ExtFAT record's module and mode walks,
 // the snapshot, string-table and object-read replies. Nothing is read past the reply, every count
-// is bounded by what the reply holds, and module names stay within their 32 bytes.
+// is bounded by what the reply holds, and module names stay within their 32 bytes. A firmware that
+// answers the ARM log with the input's counts, over and over, is stopped within the limits.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           vx::snapshot_entries(bytes, size) == 0);
   const uint32_t table = vx::string_table_bytes(bytes, size);
   require(table <= vx::kStringTableAsk && (table == 0 || table + vx::kStringTableData <= size));
+  if (size >= sizeof(uint32_t)) {
+    vx::ArmLogCount count;
+    for (uint32_t i = 0;; ++i) {
+      uint32_t n = 0;
+      std::memcpy(&n, data + (size_t{i} * 4) % (size - size % 4), sizeof n);
+      if (!count.add(n % (vx::kSnapshotAsk + 1))) break;
+      require(i < vx::kMaxTraceReads && count.entries() <= vx::kMaxArmLogEntries);
+    }
+  }
   const uint32_t piece = vx::object_piece_bytes(bytes, size, vx::kObjectPiece);
   require(piece <= vx::kObjectPiece && (piece == 0 || piece + vx::kObjectReplyData <= size));
   return 0;

@@ -1,7 +1,6 @@
 #include "maintenance/core_dump.h"
 
 #include <strings.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "engine/messages.h"
 #include "maintenance/controller_target.h"
 #include "maintenance/core_dump_templates.h"
+#include "maintenance/output_file.h"
 #include "schema/handlers.h"
 
 namespace vx {
@@ -42,7 +42,8 @@ bool is_test_string(const char* s) {
 // What one dump works with.
 struct Dump {
   hm_node* controller = nullptr;
-  const char* file = nullptr;
+  OutputFile* file = nullptr;     // opened once, every piece written through it
+  uint64_t room = kMaxDescribedBytes;   // what the described components may still add
   hm_node* function0 = nullptr;   // the NIC function that is PCI function 0, when there is one
   int32_t port = -1;              // the properties commands: the first NIC function's handle
   uint8_t domain = 0;
@@ -87,17 +88,9 @@ core_dump_time time_now() {
   return core_dump_time{year, month, day, hour, minute, second, bias};
 }
 
-// Appends header and data to the dump file, opened for appending for each instance; false (errno
-// kept) when any byte was not written or the file did not close cleanly.
-bool append_instance(const char* file, const void* header, size_t header_size, const void* data, size_t size) {
-  FILE* out = std::fopen(file, "abe");
-  if (out == nullptr) return false;
-  bool ok = std::fwrite(header, 1, header_size, out) == header_size &&
-            (size == 0 || std::fwrite(data, 1, size, out) == size);
-  const int saved = errno;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok && errno == 0) errno = saved;
-  return ok;
+// Appends header and data to the dump file; false when any byte was not written.
+bool append_instance(OutputFile& file, const void* header, size_t header_size, const void* data, size_t size) {
+  return file.write(header, header_size) && file.write(data, size);
 }
 
 // One read of a segment piece: the reply buffer (freed by the caller), or NULL with status 31 or 269.
@@ -185,7 +178,7 @@ uint32_t VARU_write_each_segment_data(const Dump& d, const SegmentRead& r) {
   // A segment that could not be deflated is stored as read, and its header says so.
   header.data_length = stored_size;
   VARU_stop_clock(d.controller, &header.milliseconds);
-  const bool written = append_instance(d.file, &header, sizeof header, stored, stored_size);
+  const bool written = append_instance(*d.file, &header, sizeof header, stored, stored_size);
   varu_dfree(packed);
   varu_dfree(data);
   if (!written) return fail_action(kStatusDumpFileFailed, msg::kCoreDumpFileFailed);
@@ -214,9 +207,10 @@ uint32_t VARU_get_byte_code_info(const Dump& d, uint32_t asic_type, const char* 
 }
 
 // A component the firmware describes: each of its segments, each instance.
-void dump_component(const Dump& d, uint32_t component) {
+void dump_component(Dump& d, uint32_t component) {
   coredump_comp_props comp{component, 0};
-  if (ioctl_get_coredump_comp_props(d.port, &comp, d.domain, d.port_number, kProtocolNic) != 0) {
+  if (ioctl_get_coredump_comp_props(d.port, &comp, d.domain, d.port_number, kProtocolNic) != 0 ||
+      !segments_within(comp)) {
     fail(kStatusComponentPropsFailed, "%s", msg::kCoreDumpComponentFailed);
     return;
   }
@@ -225,20 +219,23 @@ void dump_component(const Dump& d, uint32_t component) {
     coredump_seg_props props{};
     const uint32_t request[4] = {component, segment, 0, 0};
     std::memcpy(&props, request, sizeof request);
-    if (ioctl_get_coredump_seg_props(d.port, &props, d.domain, d.port_number, kProtocolNic) != 0) {
+    uint32_t instances = 0;
+    if (ioctl_get_coredump_seg_props(d.port, &props, d.domain, d.port_number, kProtocolNic) != 0 ||
+        (props.status == 0 && !segment_instances(props, d.room, &instances))) {
       fail(kStatusSegmentPropsFailed, "%s", msg::kCoreDumpSegmentPropsFailed);
       continue;
     }
     if (props.status != 0) continue;
-    const uint64_t instances = segment_instances(props);
-    for (uint64_t instance = 0; instance < instances; ++instance) {
-      VARU_write_each_segment_data(d, SegmentRead{component, segment, static_cast<uint32_t>(instance), 0, props.length,
-                                                  nullptr, false, props.low_version, props.high_version});
+    d.room -= uint64_t{instances} * props.length;
+    for (uint32_t instance = 0; instance < instances; ++instance) {
+      VARU_write_each_segment_data(d, SegmentRead{component, segment, instance, 0, props.length, nullptr, false,
+                                                  props.low_version, props.high_version});
     }
   }
 }
 
 struct RecordFields {
+  bool bad_properties;   // the properties' counts were beyond reason: the dump fails after its record
   uint8_t chip_state;
   uint32_t asic_id;
   uint32_t hqi_intf;
@@ -248,7 +245,7 @@ struct RecordFields {
   char dump_string[kValueSize];
 };
 
-uint32_t VARU_record_core_dump(const char* file, RecordFields& f) {
+uint32_t VARU_record_core_dump(OutputFile* file, RecordFields& f) {
   if (file == nullptr) {
     pdebug(kBackEnd, 3, "%s:INVALID File or CoreDump String.\n", __func__);
     return 1;
@@ -275,9 +272,8 @@ uint32_t VARU_record_core_dump(const char* file, RecordFields& f) {
   record.failed = VARU_CORE_DUMP_STATUS != 0 ? kDumpFailedMark : 0;
   record.low_version = f.low_version;
   record.high_version = f.high_version;
-  errno = 0;
-  if (!append_instance(file, &record, sizeof record, nullptr, 0)) {
-    if (errno == EPERM) return fail_action(kStatusWriteNotSupported, msg::kWriteNotSupportedHere);
+  if (!file->write(&record, sizeof record) || !file->close()) {
+    if (file->error() == EPERM) return fail_action(kStatusWriteNotSupported, msg::kWriteNotSupportedHere);
     return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   }
   return 0;
@@ -301,6 +297,12 @@ bool collect(Dump& d, const char* asked, RecordFields& rec, bool* reported_dead,
   rec.hqi_intf = props.hqi_intf;
   rec.asic_id = props.asic_id;
   *reported_dead = props.chip_state == 1;
+  if (!components_within(props)) {
+    // As a properties read that failed: the record alone, marked, and the dump fails.
+    VARU_CORE_DUMP_STATUS = 1;
+    rec.bad_properties = true;
+    return true;
+  }
   if (zero == FunctionZero::kNone) {
     VARU_CORE_DUMP_STATUS = 1;
     return true;
@@ -365,8 +367,18 @@ DumpProperties dump_properties(uint32_t command_result, const coredump_props& re
                         reply.asic_id};
 }
 
-uint64_t segment_instances(const coredump_seg_props& reply) {
-  return reply.highest_instance < 0 ? 0 : static_cast<uint64_t>(reply.highest_instance) + 1;
+bool components_within(const DumpProperties& props) { return props.components <= kMaxDumpComponents; }
+
+bool segments_within(const coredump_comp_props& reply) { return reply.segments <= kMaxComponentSegments; }
+
+bool segment_instances(const coredump_seg_props& reply, uint64_t room, uint32_t* instances) {
+  const uint64_t n = reply.highest_instance < 0 ? 0 : static_cast<uint64_t>(reply.highest_instance) + 1;
+  // A segment without instances reads nothing, whatever length it claims.
+  if (n != 0 && (n > kMaxSegmentInstances || reply.length > kMaxSegmentLength || n * reply.length > room)) {
+    return false;
+  }
+  *instances = static_cast<uint32_t>(n);
+  return true;
 }
 
 uint32_t segment_reply_bytes(const uint8_t* reply, uint32_t piece) {
@@ -377,17 +389,18 @@ uint32_t segment_reply_bytes(const uint8_t* reply, uint32_t piece) {
 }
 
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node* controller, hm_node* action, char params[6][256]) {
-  Dump d;
-  d.controller = controller;
-  d.file = params[0];
   params[0][kValueSize - 1] = '\0';
   params[1][kValueSize - 1] = '\0';
-  FILE* probe = std::fopen(d.file, "abe");
-  if (probe == nullptr) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
-  std::fclose(probe);
+  // The one open of the file: a dump running elsewhere finds it as it was.
+  OutputFile file;
+  if (!file.open(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   CmdLockGuard lock(kCoreDumpPidFile);
   if (!lock.held()) return fail_action(kStatusDumpRunning, msg::kOperationRunning);
-  ::unlink(d.file);
+  // The old dump goes; emptied through the descriptor, never deleted and made again by name.
+  if (!file.empty()) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
+  Dump d;
+  d.controller = controller;
+  d.file = &file;
   // A dump that left its counters behind (its record failed) never counts into this one.
   successful_segments = 0;
   VARU_CORE_DUMP_STATUS = 0;
@@ -403,6 +416,7 @@ uint32_t do_RetrieveBrightlaneCoreDump(hm_node* controller, hm_node* action, cha
     rec.low_version = 1;
     rec.hqi_intf = kQuentaHqiIntf;
   } else if (!collect(d, params[1], rec, &reported_dead, &asic_type)) {
+    file.discard(params[0]);   // no record: no dump file, as when it was deleted
     return 1;
   }
   const uint32_t recorded = VARU_record_core_dump(d.file, rec);
@@ -410,6 +424,7 @@ uint32_t do_RetrieveBrightlaneCoreDump(hm_node* controller, hm_node* action, cha
   if (recorded != 0) return 1;
   successful_segments = 0;
   VARU_CORE_DUMP_STATUS = 0;
+  if (rec.bad_properties) return fail_action(kStatusCoreDumpPropsFailed, msg::kCoreDumpPropsFailed);
   const bool reboot_chip = asic_type == 2 || asic_type == 3 || asic_type == 5;
   if ((reported_dead || same_text(rec.dump_string, "Dead")) && reboot_chip) {
     varu_set_last_status(kStatusRebootNow, msg::kRebootImmediately);

@@ -15,6 +15,7 @@ namespace vx {
 constexpr const char* kCoreDumpPidFile = "/var/run/varucoredump.pid";
 
 constexpr uint32_t kStatusInvalidFileName = 257;
+constexpr uint32_t kStatusCoreDumpPropsFailed = 265;
 constexpr uint32_t kStatusDumpRunning = 322;
 constexpr uint32_t kStatusComponentPropsFailed = 266;
 constexpr uint32_t kStatusSegmentPropsFailed = 267;
@@ -45,8 +46,25 @@ struct DumpProperties {
 };
 DumpProperties dump_properties(uint32_t command_result, const coredump_props& reply);
 
-// Instances a segment's properties ask for: highest instance + 1, none for a negative one.
-uint64_t segment_instances(const coredump_seg_props& reply);
+// How much of what the firmware describes one dump takes. They admit the largest shapes the
+// templates know (4096 instances of one segment, one instance of 0x10000000 bytes) and a real
+// adapter's dump; a reply beyond them is malformed, taken as a failed read, so that no count can
+// keep a dump running for hours and growing for gigabytes with the API and dump locks held.
+constexpr uint32_t kMaxDumpComponents = 64;            // components 0 to 63
+constexpr uint32_t kMaxComponentSegments = 1024;
+constexpr uint32_t kMaxSegmentInstances = 4096;
+constexpr uint32_t kMaxSegmentLength = 0x10000000;     // one instance, held in memory whole
+constexpr uint64_t kMaxDescribedBytes = 0x40000000;    // every described instance of one dump
+
+// Whether the properties' component count is within the limit (else: a failed properties read).
+bool components_within(const DumpProperties& props);
+// Whether a component's segment count is within the limit (else: a failed component read).
+bool segments_within(const coredump_comp_props& reply);
+// Instances a segment's properties ask for into *instances: highest instance + 1, none for a
+// negative one. False (a failed segment-properties read) for more instances or a longer instance
+// than the limits allow, or more bytes in all than `room`, what is left of the dump's budget; a
+// segment without instances is never refused.
+bool segment_instances(const coredump_seg_props& reply, uint64_t room, uint32_t* instances);
 
 // The data bytes a segment reply gives for a piece of `piece` bytes: never more than the piece.
 uint32_t segment_reply_bytes(const uint8_t* reply, uint32_t piece);

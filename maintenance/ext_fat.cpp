@@ -181,21 +181,27 @@ bool write_entries(OutputFile& out, const std::vector<uint8_t>& reply, uint32_t 
   return out.write(reply.data() + kSnapshotEntries, size_t{count} * kLogEntrySize);
 }
 
+// A log whose replies would go past the retrieval's limits: a failed retrieval.
+uint32_t log_beyond_limits(const char* caller) {
+  pdebug(kBackEnd, 3, "%s: the log goes past %u entries or %u requests\n", caller, kMaxArmLogEntries, kMaxTraceReads);
+  return refuse(kStatusSnapshotFailed, msg::kSnapshotFailed);
+}
+
 // FLASH: the entries from the first on, until a reply brings none or MaxLogEntries are written.
 uint32_t write_flash_log(const ControllerTarget& t, hm_node* group, OutputFile& out) {
   uint64_t limit = 0;
   if (!count_of(group, kPropMaxLogEntries, &limit) || limit == 0) limit = kSnapshotAsk;
   std::vector<uint8_t> reply;
-  uint64_t written = 0;
+  ArmLogCount written;
   for (uint32_t first = 0;;) {
     if (read_snapshot(t, kSnapshotFlash, first, &reply) != 0) return kStatusFailed;
     const uint32_t n = snapshot_entries(reply.data(), reply.size());
     if (first == 0 && n < 2) return refuse(kStatusNoSnapshotEntries, msg::kNoSnapshotEntries);
     if (n == 0) return kStatusOk;
-    const uint32_t take = static_cast<uint32_t>(n < limit - written ? n : limit - written);
+    const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(n, limit - written.entries()));
+    if (!written.add(take)) return log_beyond_limits(__func__);
     if (!write_entries(out, reply, take)) return refuse(kStatusSnapshotFailed, msg::kSnapshotFailed);
-    written += take;
-    if (written >= limit) return kStatusOk;
+    if (written.entries() >= limit) return kStatusOk;
     first += n;
   }
 }
@@ -203,10 +209,12 @@ uint32_t write_flash_log(const ControllerTarget& t, hm_node* group, OutputFile& 
 // RAM and DDR: the snapshot's entries, as many as configuring it announced.
 uint32_t write_memory_log(const ControllerTarget& t, uint32_t expected, OutputFile& out) {
   std::vector<uint8_t> reply;
+  ArmLogCount written;
   for (uint32_t first = 0;;) {
     if (read_snapshot(t, kSnapshotMemory, first, &reply) != 0) return kStatusFailed;
     const uint32_t n = snapshot_entries(reply.data(), reply.size());
     if (n == 0) return kStatusOk;
+    if (!written.add(n)) return log_beyond_limits(__func__);
     if (!write_entries(out, reply, n)) return refuse(kStatusSnapshotFailed, msg::kSnapshotFailed);
     if (n >= expected) return kStatusOk;
     first += n;
@@ -237,7 +245,8 @@ uint32_t VARU_extfat_modules(hm_node* controller) {
   hm_node* group = internal_get_node(controller, kGroupExtFATData, kGroup);
   if (group == nullptr) return kStatusFailed;
   std::vector<uint8_t> record;
-  const uint32_t read = read_extfat_record(controller, controller, kExtFatDefaults, &record);
+  // The first physical HBA's domain and port number, as every start-up read of the controller.
+  const uint32_t read = read_extfat_record(controller, first_physical_hba(controller), kExtFatDefaults, &record);
   if (read != 0) return read;
   uint32_t result = set_capability_props(group, record);
 
@@ -373,13 +382,13 @@ uint32_t read_extfat_string_table(hm_node* controller, hm_node* at, std::vector<
   table->clear();
   if (!controller_target(controller, at, &t)) return kStatusFailed;
   std::vector<uint8_t> reply(kExtFatBuffer);
-  for (uint32_t offset = 0;;) {
+  for (uint32_t offset = 0, reads = 0;; ++reads) {
     std::fill(reply.begin(), reply.end(), 0);
     const string_table_request r{offset, kStringTableAsk};
     std::memcpy(reply.data(), &r, sizeof r);
     const uint32_t status = ioctl_read_extfat_string_table(t.port, reply.data(), static_cast<uint16_t>(reply.size()),
                                                            t.domain, t.port_number, adapter_of(t));
-    if (status != 0 || table->size() > kMaxStringTable) {
+    if (status != 0 || table->size() > kMaxStringTable || reads >= kMaxTraceReads) {
       pdebug(kBackEnd, 3, "%s:ioctl_read_extfat_string_table failed with status = %d\n", __func__,
              static_cast<int>(status));
       table->clear();
@@ -420,6 +429,7 @@ uint32_t do_RetrieveARMLog(hm_node* group, hm_node* action, char params[6][256])
       return refuse(kStatusSnapshotConfigFailed, msg::kSnapshotConfigFailed);
     }
     if (total == 0) return refuse(kStatusNoSnapshotEntries, msg::kNoSnapshotEntries);
+    if (total > kMaxArmLogEntries) return log_beyond_limits(__func__);
     if (!out.create(file)) return refuse(kStatusBadFileOrPath, msg::kInvalidFileName);
     if (!have_table) return kStatusFailed;
     out.write(table.data(), table.size());

@@ -76,7 +76,7 @@ uint32_t quenta_get_read_object(hm_node* controller, int32_t port, const char* f
                                 uint8_t port_number, int32_t protocol, FirmwareObject object) {
   (void)controller;
   OutputFile out;
-  if (!out.create(file)) return kStatusFailed;
+  if (!out.create(file)) return refuse(kStatusInvalidFatFile, msg::kInvalidFatFileName);
   std::vector<uint8_t> reply;
   if (read_object(port, domain, port_number, protocol, object, 0, 0, &reply) != 0) {
     return refuse(kStatusFatRetrieveFailed, msg::kFatRetrieveFailed);

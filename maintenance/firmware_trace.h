@@ -25,8 +25,8 @@ constexpr uint32_t kStatusStringTableFailed = 207;
 enum class FirmwareObject : uint32_t { kFatDump = 1, kVpd = 2 };
 
 // Writes the object to `file`, made fresh, reading it in pieces of at most 32768 bytes on the
-// given path. 0; 1 when the file cannot be made, with status 16 (no memory), 65 (a command
-// failed) or 271 (the object is empty, or a piece came back empty).
+// given path. 0; or 1 with status 66 (the file cannot be made or is refused), 16 (no memory), 65
+// (a command failed) or 271 (the object is empty, or a piece came back empty).
 uint32_t quenta_get_read_object(hm_node* controller, int32_t port, const char* file, uint8_t domain,
                                 uint8_t port_number, int32_t protocol, FirmwareObject object);
 

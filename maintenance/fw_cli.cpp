@@ -2,7 +2,6 @@
 // (component 3, segment 0xFFFFFFFF) and keeps exactly the bytes the firmware answered.
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "access/fw_commands.h"
@@ -11,6 +10,7 @@
 #include "engine/messages.h"
 #include "maintenance/controller_target.h"
 #include "maintenance/core_dump.h"
+#include "maintenance/output_file.h"
 #include "schema/handlers.h"
 
 namespace vx {
@@ -45,10 +45,10 @@ uint32_t do_RetrieveFwCliData(hm_node* controller, hm_node* action, char params[
     } else {
       // The output is what the reply holds: its byte count, never past the reply.
       const uint32_t count = words[1] < kCliReplyMax ? words[1] : kCliReplyMax;
-      FILE* out = std::fopen(file, "w+e");
-      bool ok = out != nullptr && std::fwrite(buffer + kSegmentDataOffset, 1, count, out) == count;
-      if (out != nullptr) ok = std::fclose(out) == 0 && ok;
-      if (!ok) result = fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
+      OutputFile out;
+      if (!out.create(file) || !out.write(buffer + kSegmentDataOffset, count) || !out.close()) {
+        result = fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
+      }
     }
   }
   varu_dfree(buffer);

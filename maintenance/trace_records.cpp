@@ -114,4 +114,10 @@ uint32_t snapshot_entries(const uint8_t* reply, size_t size) {
   return static_cast<uint32_t>(std::min<uint64_t>(u32_at(reply, size, 0), (size - kSnapshotEntries) / kLogEntrySize));
 }
 
+bool ArmLogCount::add(uint32_t entries) {
+  ++reads_;
+  entries_ += entries;
+  return reads_ <= kMaxTraceReads && entries_ <= kMaxArmLogEntries;
+}
+
 }  // namespace vx

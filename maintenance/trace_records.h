@@ -142,4 +142,22 @@ constexpr size_t kSnapshotEntries = 4;     // reply: u32 count, then the entries
 // Entries of a snapshot reply: its count, within what the reply holds (999 in 64000 bytes).
 uint32_t snapshot_entries(const uint8_t* reply, size_t size);
 
+// How far one ARM-log retrieval goes. A real adapter's log is far smaller (its MaxLogEntries; 1000
+// on the lab); replies that would run past these are malformed, and the retrieval fails rather
+// than run for hours with the API lock held.
+constexpr uint32_t kMaxArmLogEntries = 1u << 18;   // 16 MiB of entries, 263 full replies
+constexpr uint32_t kMaxTraceReads = 512;           // snapshot (or string-table) requests of one retrieval
+
+// The replies of one retrieval, counted against those limits.
+class ArmLogCount {
+ public:
+  // Counts a reply that brings `entries`: false once the retrieval goes past a limit.
+  bool add(uint32_t entries);
+  uint64_t entries() const { return entries_; }
+
+ private:
+  uint32_t reads_ = 0;
+  uint64_t entries_ = 0;
+};
+
 }  // namespace vx

@@ -1,5 +1,7 @@
 #include "maintenance/ufi.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -59,9 +61,15 @@ bool ImageFile::read_at(uint64_t offset, void* out, size_t length) const {
 ImageFile open_image_file(const char* path) {
   ImageFile image;
   if (path == nullptr || path[0] == '\0') return image;
-  // The caller's name is opened as given, relative to the working directory.
-  image.file = std::fopen(path, "rbe");
-  if (image.file == nullptr) return image;
+  // The caller's name is opened as given, relative to the working directory, and only as a regular
+  // file: a FIFO would hold the update (and its locks) until someone wrote to it.
+  const int fd = open_caller_file(path);
+  if (fd < 0) return image;
+  image.file = ::fdopen(fd, "rb");
+  if (image.file == nullptr) {
+    ::close(fd);
+    return image;
+  }
   const off_t end = ::fseeko(image.file, 0, SEEK_END) == 0 ? ::ftello(image.file) : -1;
   if (end < 0) {
     close_image_file(&image);

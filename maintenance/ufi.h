@@ -175,7 +175,8 @@ struct ImageFile {
   bool holds(uint64_t offset, uint64_t length) const { return offset <= size && length <= size - offset; }
 };
 
-// Opens a file for reading and takes its size; NULL file when it does not open.
+// Opens a file for reading and takes its size; NULL file when it does not open, or is not a
+// regular file reached without a link at its last component.
 ImageFile open_image_file(const char* path);
 // The same, trying "/opt/Talvix/Brightlane/<path>" (through the host-path seam) when the path
 // itself does not open. A name that does not fit the 260-byte fall-back path is not tried.

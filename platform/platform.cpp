@@ -220,16 +220,57 @@ uint32_t driver_address(const void* area) {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(area));
 }
 
-int open_shared_dir_log(const std::string& path, mode_t mode) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+namespace {
+
+// A link at the last component is refused, a FIFO or device never waited on, and no program the
+// library runs inherits the descriptor.
+constexpr int kCallerFileFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+// What a caller's file must be beyond a regular file.
+enum class Keep { kAny, kOneName, kOwnOneName };
+
+// `fd` when it is a regular file as `keep` asks; closed otherwise.
+int regular_only(int fd, Keep keep) {
   if (fd < 0) return -1;
   struct stat st {};
-  // A hard link to another file, a device or a file someone else left there is not ours to write.
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
-    ::close(fd);
+  int error = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = EINVAL;
+  } else if (keep != Keep::kAny && st.st_nlink != 1) {
+    error = EMLINK;
+  } else if (keep == Keep::kOwnOneName && st.st_uid != ::geteuid()) {
+    error = EPERM;
+  }
+  if (error == 0) return fd;
+  ::close(fd);
+  errno = error;
+  return -1;
+}
+
+}  // namespace
+
+// A hard link to another file, a device or a file someone else left there is not ours to write.
+int open_shared_dir_log(const std::string& path, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | kCallerFileFlags, mode);
+  return regular_only(fd, Keep::kOwnOneName);
+}
+
+int open_caller_file(const char* path) {
+  if (path == nullptr || path[0] == '\0') {
+    errno = ENOENT;
     return -1;
   }
-  return fd;
+  return regular_only(::open(path, O_RDONLY | kCallerFileFlags), Keep::kAny);
+}
+
+int open_caller_output(const char* path) {
+  if (path == nullptr || path[0] == '\0') {
+    errno = ENOENT;
+    return -1;
+  }
+  return regular_only(::open(path, O_WRONLY | O_CREAT | kCallerFileFlags, 0600), Keep::kOneName);
 }
 
 std::string make_private_file(const std::string& prefix) {

@@ -41,6 +41,15 @@ bool make_dirs(const std::string& dir);
 // Opens a log for appending: no symbolic link followed, no FIFO waited for, close-on-exec, and
 // only a regular file of one link that this process's user owns. -1 otherwise.
 int open_shared_dir_log(const std::string& path, mode_t mode);
+// Files a caller names (an image to read, a dump or trace to write), opened as named relative to
+// the working directory. The directories on the way are followed as given; a symbolic link at the
+// last component is refused (the caller's own too), and so is anything that is not a regular file:
+// a FIFO or a device is never waited on. Close-on-exec. -1 with errno set otherwise.
+int open_caller_file(const char* path);
+// For writing: made with mode 0600 when missing (these files hold adapter memory and traces); an
+// existing file keeps its content and mode, and is refused when it has another name as well (a
+// hard link planted at the name would carry the writes to a file elsewhere).
+int open_caller_output(const char* path);
 // Makes a new empty file whose name is `prefix` and six random characters (created exclusively,
 // mode 0600); its path, or "" when none could be made.
 std::string make_private_file(const std::string& prefix);

@@ -1,7 +1,9 @@
 // Core dumps through "RetrieveBrightlaneCoreDump", read back by vxdump: live, dead and test dumps
 // of running and dead chips, what a failed read or a chip that cannot answer leaves in the file,
 // the host-wide lock, and the firmware's command line through "RetrieveFwCliData".
+#include <chrono>
 #include <set>
+#include <vector>
 
 #include "tests/api/firmware_lab.h"
 
@@ -135,6 +137,55 @@ TEST_F(CoreDump, AFailedReadIsMarkedAndTheDumpGoesOn) {
   ASSERT_EQ(dump("G3", nullptr, &l, &error), 0u) << error;
   EXPECT_EQ(l.record.failed, 0u);
   EXPECT_EQ(l.record.segments, 12u);
+}
+
+// A reply of `words` little-endian u32 words.
+std::vector<uint8_t> words(std::initializer_list<uint32_t> values) {
+  std::vector<uint8_t> out;
+  for (uint32_t v : values) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  return out;
+}
+
+TEST_F(CoreDump, CountsWithoutBoundEndTheirReadAtOnce) {
+  struct Row {
+    const char* shape;
+    int opcode;                  // the first reply of this command is replaced
+    std::vector<uint8_t> reply;
+    uint32_t result;
+    uint32_t status;
+    size_t segments;             // of the live dump's 12
+    std::set<uint32_t> components;
+  } rows[] = {
+      // versions 1.0, running, the lab's HQI word and ASIC id, then the component count
+      {"2^32 components", 21, words({1, 0xC0010140, 0x300, 0, 0xFFFFFFFF}), 1, 265, 0, {}},
+      {"2^32 segments of component 2", 22, words({0xFFFFFFFF, 0}), 0, 266, 10, {1, 3, 4}},
+      // status 0, highest instance, length
+      {"2^31 instances", 23, words({0, 0, 0x7FFFFFFF, 16}), 0, 267, 10, {1, 3, 4}},
+      {"an instance of 4 GiB", 23, words({0, 0, 0, 0xFFFFFFFF}), 0, 267, 10, {1, 3, 4}},
+      {"4096 instances of 256 MiB", 23, words({0, 0, 4095, 0x10000000}), 0, 267, 10, {1, 3, 4}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.shape);
+    sim_.reply_with(row.opcode, 11, row.reply);
+    const auto start = std::chrono::steady_clock::now();
+    vxdump::Listing l;
+    std::string error;
+    EXPECT_EQ(dump("G3", nullptr, &l, &error), row.result) << error;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(last_status().code, row.status);
+    EXPECT_EQ(l.segments.size(), row.segments);
+    EXPECT_EQ(components(l), row.components);
+    EXPECT_EQ(l.record.failed, row.result != 0 ? vx::kDumpFailedMark : 0u);
+    EXPECT_FALSE(root_.exists(kDumpPid));
+    sim_.clear_faults();
+  }
+  // The largest shape the templates know still passes: 4096 instances of one segment.
+  vxdump::Listing l;
+  std::string error;
+  ASSERT_EQ(dump("G3", "Test", &l, &error), 0u) << error;
+  EXPECT_EQ(count(l, 1, 0xD6), 4096u);
 }
 
 TEST_F(CoreDump, ADumpRunningElsewhereKeepsThisOneOut) {

@@ -1,5 +1,6 @@
 // The firmware's trace data and event log through the public calls on the simulated lab: FAT data,
 // the ExtFAT modules and modes, logging on all modules, the ARM log, and the event log.
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -179,6 +180,51 @@ TEST_F(FirmwareTrace, TheArmLogFollowsTheStringTableKeptInMemory) {
   EXPECT_STATUS(run(kExtFat, "RetrieveARMLog", {"flash.log", "FLASH"}), 257, vx::msg::kInvalidFileName);
   EXPECT_STATUS(run(kExtFat, "RetrieveARMLog", {"ram.log", "RAM"}), 207, vx::msg::kStringTableFailed);
   EXPECT_EQ(files(), (std::set<string>{"arm.log", "flash.log", "ram.log"})) << "no string table beside them";
+}
+
+TEST_F(FirmwareTrace, AnArmLogWithoutEndFailsAtOnce) {
+  start_lab(R"({"adapters": [{"serial_number": "S5", "generation": 5, "iscsi_functions": [{"function": 2}],
+      "extfat": {"max_log_entries": 4294967295}}]})");
+  const string extfat = "Vexalon0/ExtFATData";
+  std::vector<uint8_t> two_entries(4 + 2 * 64, 0);   // a first FLASH reply of one entry says "none"
+  two_entries[0] = 2;
+  struct Row {
+    const char* mode;
+    std::vector<uint8_t> total;   // what configuring the snapshot answers; empty: the lab's own
+  } rows[] = {
+      {"RAM", {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"DDR", {0x00, 0x00, 0x02, 0x00}},   // 2^17 entries, within the limit, two per reply
+      {"FLASH", {}},                       // as many as MaxLogEntries, 2^32 - 1, two per reply
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode);
+    if (!row.total.empty()) sim_.reply_with(127, 1, row.total);
+    sim_.reply_with(128, 1, two_entries, -1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_STATUS(run(extfat, "RetrieveARMLog", {"arm.log", row.mode}), 206, vx::msg::kSnapshotFailed);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LE(bytes("arm.log").size(), 5000u + 512 * 2 * 64);
+    sim_.clear_faults();
+  }
+  // A string table that never ends, a byte at a time.
+  sim_.reply_with(130, 1, {1, 0, 0, 0, 1, 0, 0, 0, 'x'}, -1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_STATUS(run(extfat, "RetrieveARMLog", {"arm.log", "RAM"}), 207, vx::msg::kStringTableFailed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(FirmwareTrace, TheStartUpReadOfTheTraceGoesToTheFirstPhysicalHbasPort) {
+  start_lab(R"({"adapters": [{"serial_number": "P1", "generation": 5, "ports": 2,
+      "iscsi_functions": [{"function": 2, "port": 1}], "nic_functions": [{"function": 0, "port": 0}],
+      "extfat": {"modules": [{"name": "A", "modes": [{"mode": "UART"}]}]}}]})");
+  ASSERT_EQ(value_at("Vexalon0/iSCSIPhysicalHBA0/PortNumber"), "1");
+  EXPECT_EQ(instances("Vexalon0/ExtFATData", "ExtFATModule"), 1u);
+  string sent;
+  for (const vxsim_journal_entry& e : sim_.commands()) {
+    if (e.opcode != 125 || e.subsystem != 1) continue;
+    sent += std::to_string(e.domain) + "/" + std::to_string(e.port_number) + " ";
+  }
+  EXPECT_EQ(sent, "0/1 ") << "domain/port number of each capabilities read at start-up";
 }
 
 TEST_F(FirmwareTrace, TheEventLogShowsItsRecordsAndIsRefreshedAndCleared) {
