@@ -1,6 +1,7 @@
 #include "maintenance/core_dump.h"
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -391,13 +392,16 @@ uint32_t segment_reply_bytes(const uint8_t* reply, uint32_t piece) {
 uint32_t do_RetrieveBrightlaneCoreDump(hm_node* controller, hm_node* action, char params[6][256]) {
   params[0][kValueSize - 1] = '\0';
   params[1][kValueSize - 1] = '\0';
-  // The one open of the file: a dump running elsewhere finds it as it was.
+  // The name is tried before the lock without changing the file: a dump running elsewhere finds it as
+  // it was.
   OutputFile file;
   if (!file.open(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   CmdLockGuard lock(kCoreDumpPidFile);
   if (!lock.held()) return fail_action(kStatusDumpRunning, msg::kOperationRunning);
-  // The old dump goes; emptied through the descriptor, never deleted and made again by name.
-  if (!file.empty()) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
+  // The old dump goes: what is written is a file of this process's own, never one left at the name.
+  file.close();
+  ::unlink(params[0]);
+  if (!file.create_new(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   Dump d;
   d.controller = controller;
   d.file = &file;

@@ -416,7 +416,7 @@ uint32_t do_RetrieveARMLog(hm_node* group, hm_node* action, char params[6][256])
   OutputFile out;
   uint32_t result;
   if (equal_nocase(params[1], "FLASH")) {
-    if (!out.create(file)) {
+    if (!out.create_new(file)) {
       pdebug(kBackEnd, 2, "%s:cannot create %s\n", __func__, file);
       return kStatusFailed;
     }
@@ -430,7 +430,7 @@ uint32_t do_RetrieveARMLog(hm_node* group, hm_node* action, char params[6][256])
     }
     if (total == 0) return refuse(kStatusNoSnapshotEntries, msg::kNoSnapshotEntries);
     if (total > kMaxArmLogEntries) return log_beyond_limits(__func__);
-    if (!out.create(file)) return refuse(kStatusBadFileOrPath, msg::kInvalidFileName);
+    if (!out.create_new(file)) return refuse(kStatusBadFileOrPath, msg::kInvalidFileName);
     if (!have_table) return kStatusFailed;
     out.write(table.data(), table.size());
     result = write_memory_log(t, total, out);

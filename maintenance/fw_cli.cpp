@@ -46,7 +46,7 @@ uint32_t do_RetrieveFwCliData(hm_node* controller, hm_node* action, char params[
       // The output is what the reply holds: its byte count, never past the reply.
       const uint32_t count = words[1] < kCliReplyMax ? words[1] : kCliReplyMax;
       OutputFile out;
-      if (!out.create(file) || !out.write(buffer + kSegmentDataOffset, count) || !out.close()) {
+      if (!out.create_new(file) || !out.write(buffer + kSegmentDataOffset, count) || !out.close()) {
         result = fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
       }
     }

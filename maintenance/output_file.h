@@ -25,14 +25,10 @@ class OutputFile {
 
   // Opened for writing at its end, made 0600 when missing; an existing file keeps its content.
   // False (error() tells why) when it cannot be opened or is refused.
-  bool open(const char* path) {
-    close();
-    ok_ = true;
-    error_ = 0;
-    fd_ = open_caller_output(path);
-    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_END) < 0) failed();
-    return ok_;
-  }
+  bool open(const char* path) { return open_as(path, false); }
+  // Made here, 0600, where the caller has deleted the old file: anything found at the name (a link
+  // or another user's file planted since) is refused, never written.
+  bool create_new(const char* path) { return open_as(path, true); }
   // Made fresh: an existing file is emptied.
   bool create(const char* path) { return open(path) && empty(); }
   // Empties the file and starts again at its beginning.
@@ -78,6 +74,14 @@ class OutputFile {
   int error() const { return error_; }
 
  private:
+  bool open_as(const char* path, bool fresh) {
+    close();
+    ok_ = true;
+    error_ = 0;
+    fd_ = open_caller_output(path, fresh);
+    if (fd_ < 0 || ::lseek(fd_, 0, SEEK_END) < 0) failed();
+    return ok_;
+  }
   void failed() {
     error_ = errno;
     ok_ = false;

@@ -265,12 +265,13 @@ int open_caller_file(const char* path) {
   return regular_only(::open(path, O_RDONLY | kCallerFileFlags), Keep::kAny);
 }
 
-int open_caller_output(const char* path) {
+int open_caller_output(const char* path, bool fresh) {
   if (path == nullptr || path[0] == '\0') {
     errno = ENOENT;
     return -1;
   }
-  return regular_only(::open(path, O_WRONLY | O_CREAT | kCallerFileFlags, 0600), Keep::kOneName);
+  const int exclusive = fresh ? O_EXCL : 0;
+  return regular_only(::open(path, O_WRONLY | O_CREAT | exclusive | kCallerFileFlags, 0600), Keep::kOneName);
 }
 
 std::string make_private_file(const std::string& prefix) {

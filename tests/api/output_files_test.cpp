@@ -28,7 +28,8 @@ constexpr const char* kLab = R"({"adapters": [{"serial_number": "S3", "generatio
   "core_dump": {"components": [{"id": 2, "segments": [{"id": 0, "length": 64}]}],
                 "cli": {"show ver": "76657273696f6e"}}}]})";
 
-enum class Plant { kLink, kDanglingLink, kHardLink, kFifo };
+enum class Plant { kLink, kDanglingLink, kHardLink, kFifo, kForeignFile };
+constexpr uid_t kOtherUser = 65534;
 
 // Keeps something planted at `name` while an action runs, as another user of the directory would:
 // at once, and again whenever the action deletes it. A FIFO still waited on after two seconds is
@@ -55,6 +56,15 @@ class Planted {
       case Plant::kDanglingLink: (void)::symlink(target_.c_str(), name_.c_str()); break;
       case Plant::kHardLink: (void)::link(target_.c_str(), name_.c_str()); break;
       case Plant::kFifo: (void)::mkfifo(name_.c_str(), 0666); break;
+      case Plant::kForeignFile: {
+        const int fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+          (void)::fchmod(fd, 0666);
+          (void)::fchown(fd, kOtherUser, kOtherUser);
+          ::close(fd);
+        }
+        break;
+      }
     }
   }
   void keep() {
@@ -95,14 +105,15 @@ struct Writer {
   // making (0 for the others).
   int opcode;
   int subsystem;
+  bool made_anew;   // an old file at the name is deleted and a new one made (FAT data writes over it)
   uint32_t status;
   const char* text;
 };
 const Writer kWriters[] = {
-    {"FAT data", "Vexalon0/FATData", "RetrieveFATData", nullptr, 0, 0, 66, vx::msg::kInvalidFatFileName},
-    {"ARM log", "Vexalon0/ExtFATData", "RetrieveARMLog", "RAM", 127, 1, 257, vx::msg::kInvalidFileName},
-    {"core dump", "Vexalon0", "RetrieveBrightlaneCoreDump", nullptr, 0, 0, 257, vx::msg::kInvalidFileName},
-    {"command line", "Vexalon0", "RetrieveFwCliData", "show ver", 24, 11, 257, vx::msg::kInvalidFileName},
+    {"FAT data", "Vexalon0/FATData", "RetrieveFATData", nullptr, 0, 0, false, 66, vx::msg::kInvalidFatFileName},
+    {"ARM log", "Vexalon0/ExtFATData", "RetrieveARMLog", "RAM", 127, 1, true, 257, vx::msg::kInvalidFileName},
+    {"core dump", "Vexalon0", "RetrieveBrightlaneCoreDump", nullptr, 0, 0, true, 257, vx::msg::kInvalidFileName},
+    {"command line", "Vexalon0", "RetrieveFwCliData", "show ver", 24, 11, true, 257, vx::msg::kInvalidFileName},
 };
 
 class OutputFiles : public MaintenanceLab {
@@ -154,8 +165,8 @@ TEST_F(OutputFiles, WhatTheActionsMakeOnlyTheirOwnUserReads) {
     EXPECT_FALSE(bytes("shared/out").empty());
   }
   ::umask(saved_umask);
-  // A file of the caller's at the name is written over, its mode kept (made anew where the action
-  // deletes it first); one it links to is not, where the action does not delete the link first.
+  // A file at the name is written over, its mode kept, or made anew where the action deletes it
+  // first; one a link leads to is not, where the action does not delete the link first.
   root_.write("/work/shared/mine", "old content");
   ASSERT_EQ(::symlink("mine", "shared/link"), 0);
   for (const Writer& w : kWriters) {
@@ -163,10 +174,44 @@ TEST_F(OutputFiles, WhatTheActionsMakeOnlyTheirOwnUserReads) {
     ASSERT_EQ(::chmod("shared/mine", 0640), 0);
     EXPECT_EQ(write(w, "shared/mine"), 0u);
     EXPECT_NE(bytes("shared/mine"), "old content");
-    EXPECT_EQ(mode_of("shared/mine"), w.opcode != 0 ? 0600u : 0640u);
+    EXPECT_EQ(mode_of("shared/mine"), w.made_anew ? 0600u : 0640u);
     root_.write("/work/shared/mine", "old content");
     if (w.opcode == 0) EXPECT_STATUS(write(w, "shared/link"), w.status, w.text);
     EXPECT_EQ(bytes("shared/mine"), "old content");
+  }
+}
+
+// Where the action deletes the old file, a file another user left at the name, or put there after the
+// deletion, never receives the adapter's data.
+TEST_F(OutputFiles, AFileAnotherUserLeavesAtTheNameGetsNothing) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs to give a file to another user";
+  for (const Writer& w : kWriters) {
+    if (!w.made_anew) continue;
+    SCOPED_TRACE(w.name);
+    root_.write("/work/shared/out", "theirs");
+    ASSERT_EQ(::chown("shared/out", kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(::chmod("shared/out", 0666), 0);
+    const int theirs = ::open("shared/out", O_RDONLY);
+    ASSERT_GE(theirs, 0);
+    EXPECT_EQ(write(w, "shared/out"), 0u);
+    struct stat st {};
+    ASSERT_EQ(::lstat("shared/out", &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    char left[16] = {};
+    EXPECT_EQ(::pread(theirs, left, sizeof left, 0), 6);
+    EXPECT_STREQ(left, "theirs");
+    ::close(theirs);
+    ::unlink("shared/out");
+    if (w.opcode == 0) continue;
+    // Planted while the command runs, after the action's own deletion.
+    sim_.inject_delay(w.opcode, w.subsystem, 300, 1);
+    {
+      Planted planted("shared/out", Plant::kForeignFile, "");
+      EXPECT_STATUS(write(w, "shared/out"), w.status, w.text);
+      EXPECT_TRUE(bytes("shared/out").empty()) << "the planted file was written";
+    }
+    sim_.clear_faults();
   }
 }
 
