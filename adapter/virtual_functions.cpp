@@ -75,8 +75,17 @@ int ip_link(const VfAt& at, std::vector<std::string> tail) {
   return status;
 }
 
-// A VLAN or rate change the command did not take: status 1 naming interface, function and outcome.
+// The ip command could not be started: its path and the system's reason, in place of the write's own
+// text, which would send the user to a log that says no more.
+uint32_t ip_not_run(uint32_t code) {
+  fail(code, msg::kProgramNotRun, host_path(kIpProgram).c_str(), std::strerror(program_start_error()));
+  return kStatusFailed;
+}
+
+// A VLAN or rate change the command just run did not take: status 1 naming interface, function and
+// outcome.
 uint32_t ip_link_failed(const VfAt& at, int status) {
+  if (program_start_error() != 0) return ip_not_run(kStatusFailed);
   return fail(kStatusFailed, msg::kIpLinkFailed, at.ifname, at.number, status);
 }
 
@@ -85,7 +94,9 @@ uint32_t refuse_write(const VfAt& at, bool value_ok, uint32_t ifname_status, con
   if (!value_ok) return refuse(kStatusBadValue, msg::kInvalidValueUseValid);
   if (!table_entry(at.handle, at.number)) return kStatusFailed;
   if (!valid_interface_name(at.ifname)) {
-    return ifname_text != nullptr ? refuse(ifname_status, ifname_text) : ip_link_failed(at, -1);
+    // Not run: the name is no interface's.
+    if (ifname_text != nullptr) return refuse(ifname_status, ifname_text);
+    return fail(kStatusFailed, msg::kIpLinkFailed, at.ifname, at.number, -1);
   }
   return kStatusOk;
 }
@@ -128,7 +139,8 @@ uint32_t handle_niclogicalhba_macaddress(hm_node* prop, char* buf, uint32_t op) 
   if (const uint32_t refused = refuse_write(at, valid, kStatusSetMacFailed, msg::kSetMacFailed)) return refused;
   char text[kValueSize];
   mac_text(mac, ':', text, sizeof text);
-  return ip_link(at, {"mac", text}) != 0 ? refuse(kStatusSetMacFailed, msg::kSetMacFailed) : kStatusOk;
+  if (ip_link(at, {"mac", text}) == 0) return kStatusOk;
+  return program_start_error() != 0 ? ip_not_run(kStatusSetMacFailed) : refuse(kStatusSetMacFailed, msg::kSetMacFailed);
 }
 
 uint32_t handle_niclogicalhba_vlanid(hm_node* prop, char* buf, uint32_t op) {

@@ -627,4 +627,8 @@ constexpr const char* kIpLinkFailed =
     "The ip link command for interface \"%s\", virtual function %u was not run or failed (exit status %d).";
 constexpr const char* kNoSuchVirtualFunction = "Virtual function %u is not in the table the driver reports.";
 
+// A host program the library could not start (the virtual functions' ip command): its path and the
+// system's reason.
+constexpr const char* kProgramNotRun = "The program %s could not be run: %s.";
+
 }  // namespace vx::msg

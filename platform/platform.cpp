@@ -158,7 +158,9 @@ int real_run_program(const std::vector<std::string>& argv, int timeout_seconds) 
   // The environment goes with it: a stand-in program finds VXIMA_ROOT there.
   static char* const kNoEnvironment[] = {nullptr};
   char* const* environment = ::environ != nullptr ? ::environ : kNoEnvironment;
-  ok = ok && ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environment) == 0;
+  const int spawned = ok ? ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environment) : 0;
+  if (spawned != 0) program_start_error() = spawned;
+  ok = ok && spawned == 0;
   ::posix_spawn_file_actions_destroy(&actions);
   return ok ? wait_for(child, timeout_seconds) : -1;
 }
@@ -166,6 +168,11 @@ int real_run_program(const std::vector<std::string>& argv, int timeout_seconds) 
 int real_gettimeofday(struct timeval* now) { return ::gettimeofday(now, nullptr); }
 
 }  // namespace
+
+int& program_start_error() {
+  thread_local int error = 0;
+  return error;
+}
 
 ProgramRunner& program_runner() {
   static ProgramRunner runner = real_run_program;

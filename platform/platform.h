@@ -75,7 +75,11 @@ constexpr int kProgramTimeoutSeconds = 10;
 using ProgramRunner = int (*)(const std::vector<std::string>& argv, int timeout_seconds);
 // The runner in force; tests swap it for a scope with ScopedProgramRunner.
 ProgramRunner& program_runner();
+// Why the last program this thread ran could not be started (ENOENT, EACCES: errno values), 0 when it
+// was started. run_program clears it; a runner sets it when the start fails.
+int& program_start_error();
 inline int run_program(const std::vector<std::string>& argv, int timeout_seconds = kProgramTimeoutSeconds) {
+  program_start_error() = 0;
   return program_runner()(argv, timeout_seconds);
 }
 

@@ -244,6 +244,28 @@ TEST_F(NicFunctions, VirtualFunctionsChangeThroughTheIpCommandAndStay) {
   EXPECT_EQ(value_at(std::string(kVf1) + "/VLANID"), "7");
 }
 
+// Without the host's ip command every write says which program could not be run and why; a later
+// refusal that runs nothing does not inherit that reason.
+TEST_F(NicFunctions, AMissingIpCommandIsNamed) {
+  ASSERT_EQ(::unlink(root_.at("/sbin/ip").c_str()), 0);
+  const std::string missing =
+      "The program " + vx::host_path("/sbin/ip") + " could not be run: No such file or directory.";
+  const struct {
+    const char* property;
+    const char* value;
+    uint32_t code;
+  } rows[] = {{"MACAddress", "00-1f-4e-50-20-ab", 161}, {"VLANID", "8", 1}, {"TxRate", "300", 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.property);
+    EXPECT_STATUS(set_at(std::string(kVf1) + "/" + row.property, row.value), row.code, missing);
+  }
+  EXPECT_EQ(value_at(std::string(kVf1) + "/VLANID"), "100");
+  call([&] { return static_cast<uint32_t>(vx::set_prop_val(node_at(kNic0), "IfName", "%s", "vm nic0")); });
+  EXPECT_STATUS(
+      set_at(std::string(kVf1) + "/VLANID", "9"), 1,
+      "The ip link command for interface \"vm nic0\", virtual function 1 was not run or failed (exit status -1).");
+}
+
 TEST_F(NicFunctions, TheIpCommandGetsParsedValuesAndNothingElse) {
   vx::ScopedProgramRunner fake(fake_runner);
   g_runs.clear();

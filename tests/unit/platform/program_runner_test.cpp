@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,26 @@ TEST(ProgramRunner, RunsTheArgumentListAsItIsAndGivesTheExitStatus) {
   EXPECT_EQ(vx::run_program({"/nonexistent/ip", "link"}), -1);
   EXPECT_EQ(vx::run_program({}), -1);
   EXPECT_EQ(vx::run_program({"/bin/sh", "-c", "kill -9 $$"}), -1);
+}
+
+// Why a program did not start is kept for the caller's message, and only until the next run.
+TEST(ProgramRunner, TheReasonAProgramCouldNotStartIsKeptUntilTheNextRun) {
+  struct Row {
+    std::vector<std::string> argv;
+    int exit;
+    int start_error;
+  } rows[] = {
+      {{"/nonexistent/ip", "link"}, -1, ENOENT},
+      {{"/bin/false"}, 1, 0},
+      {{"/dev/null"}, -1, EACCES},
+      {{"/bin/sh", "-c", "kill -9 $$"}, -1, 0},   // started, then ended by a signal
+      {{"/bin/true"}, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.argv[0]);
+    EXPECT_EQ(vx::run_program(row.argv), row.exit);
+    EXPECT_EQ(vx::program_start_error(), row.start_error);
+  }
 }
 
 TEST(ProgramRunner, AProgramThatDoesNotEndIsKilledAtTheTimeOut) {
