@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "engine/hm.h"
 #include "platform/file_store.h"
@@ -289,8 +291,8 @@ class SplitTimer {
   static const Overhead& overhead() {
     static const Overhead cost = [] {
       constexpr int kCalls = 200;
-      constexpr int kRounds = 5;
-      Overhead least;
+      constexpr int kRounds = 9;
+      std::vector<double> wall, cpu, device_wall, device_cpu;
       for (int round = 0; round < kRounds; ++round) {
         const Seam before = seam();
         const Clocks start = Clocks::now();
@@ -298,13 +300,18 @@ class SplitTimer {
         const Clocks end = Clocks::now();
         const Seam after = seam();
         seam() = before;
-        const Overhead this_round{(end.wall - start.wall) / kCalls, (end.cpu - start.cpu) / kCalls,
-                                  (after.wall - before.wall) / kCalls, (after.cpu - before.cpu) / kCalls};
-        if (round == 0 || this_round.wall < least.wall) least = this_round;
+        wall.push_back((end.wall - start.wall) / kCalls);
+        cpu.push_back((end.cpu - start.cpu) / kCalls);
+        device_wall.push_back((after.wall - before.wall) / kCalls);
+        device_cpu.push_back((after.cpu - before.cpu) / kCalls);
       }
-      return least;
+      return Overhead{median(wall), median(cpu), median(device_wall), median(device_cpu)};
     }();
     return cost;
+  }
+  static double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
   }
 
   Clocks start_{};

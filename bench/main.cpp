@@ -1,12 +1,15 @@
 // The benchmark runner: Google Benchmark's, with every benchmark checked after it ran. A benchmark
-// fails when it reports an error or leaves the process otherwise than it found it (a variable, the
-// working directory, the library started, the simulator loaded with a lab, an entry of the seam
-// replaced); what it left is named and put back, so that the next one starts clean. The exit status
-// is 1 when any benchmark failed, so that a whole run can stand as a test.
+// fails when it reports an error, when a counter of it is negative or not a number (every figure
+// here is a count, a size, a time or a share: a negative one is a wrong subtraction, not a
+// measurement), or when it leaves the process otherwise than it found it (a variable, the working
+// directory, the library started, the simulator loaded with a lab, an entry of the seam replaced);
+// what it left is named and put back, so that the next one starts clean. The exit status is 1 when
+// any benchmark failed, so that a whole run can stand as a test.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -108,7 +111,15 @@ class CheckingReporter : public benchmark::BenchmarkReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration) continue;
       ++runs_;
-      if (run.error_occurred) failed_.push_back(run.benchmark_name() + ": " + run.error_message);
+      if (run.error_occurred) {
+        failed_.push_back(run.benchmark_name() + ": " + run.error_message);
+        continue;
+      }
+      for (const auto& [name, counter] : run.counters) {
+        if (!(counter.value >= 0) || !std::isfinite(counter.value)) {
+          failed_.push_back(run.benchmark_name() + ": " + name + " = " + std::to_string(counter.value) + " is not a figure");
+        }
+      }
     }
     const std::string left = surroundings_.left_behind();
     if (!left.empty() && !runs.empty()) failed_.push_back(runs.front().benchmark_name() + " left behind " + left);
