@@ -146,6 +146,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   for (const std::string& failure : reporter.failed()) std::fprintf(stderr, "vxbench: FAILED %s\n", failure.c_str());
   const int failed = static_cast<int>(reporter.failed().size());
-  std::fprintf(stderr, "vxbench: %d benchmarks run, %d failures\n", reporter.runs(), failed);
+  if (reporter.runs() > 0) std::fprintf(stderr, "vxbench: %d benchmarks run, %d failures\n", reporter.runs(), failed);
   return failed == 0 ? 0 : 1;
 }
