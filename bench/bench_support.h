@@ -1,10 +1,19 @@
 // What the benchmarks share: a root directory for the library's files, the heap and allocations a
-// step takes, and a client of the hierarchy with an iSCSI initiator's chain built under "ROOT".
+// step takes, the split of a step's time between the library and the device calls, a client of the
+// hierarchy with an iSCSI initiator's chain built under "ROOT", and a lab of simulated adapters.
+// Each benchmark leaves the process as it found it (variables, working directory, the library
+// stopped, the simulator empty, the seam's entries): these helpers undo what they set up when they
+// go, and the harness (main.cpp) fails a benchmark that leaves anything behind.
 #pragma once
 
 #include <malloc.h>
 #include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -12,10 +21,15 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "engine/hm.h"
+#include "platform/file_store.h"
 #include "platform/platform.h"
 #include "schema/controller.h"
 #include "schema/iscsi_phba.h"
@@ -26,7 +40,8 @@
 
 namespace vxbench {
 
-// Points VXIMA_ROOT at a shared scratch directory, unless a root is set already.
+// Points VXIMA_ROOT at a shared scratch directory, unless a root is set already. It stays set: a
+// benchmark that calls it must restore the variable itself (ScopedVariable); prefer ScratchRoot.
 inline void use_shared_root() {
   if (std::getenv("VXIMA_ROOT") != nullptr) return;
   std::string root = (std::filesystem::temp_directory_path() / "vxima-bench").string();
@@ -34,19 +49,39 @@ inline void use_shared_root() {
   ::setenv("VXIMA_ROOT", root.c_str(), 1);
 }
 
+// An environment variable set (or, with nullptr, unset) for a scope; its earlier value, or its
+// absence, comes back at the end.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    set(value);
+  }
+  ~ScopedVariable() { set(saved_ ? saved_->c_str() : nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  void set(const char* value) const {
+    if (value != nullptr) {
+      ::setenv(name_.c_str(), value, 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
+
 // A fresh directory "<tmp>/<prefix>XXXXXX" as VXIMA_ROOT for one benchmark; removed (and the
-// variable unset) at the end.
+// variable as it was before) at the end.
 class ScratchRoot {
  public:
-  explicit ScratchRoot(const char* prefix) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    ::setenv("VXIMA_ROOT", path_.c_str(), 1);
-  }
+  explicit ScratchRoot(const char* prefix) : path_(make(prefix)), variable_("VXIMA_ROOT", path_.c_str()) {}
   ~ScratchRoot() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-    ::unsetenv("VXIMA_ROOT");
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
   }
   ScratchRoot(const ScratchRoot&) = delete;
   ScratchRoot& operator=(const ScratchRoot&) = delete;
@@ -54,7 +89,61 @@ class ScratchRoot {
   const std::string& path() const { return path_; }   // "" when it could not be made
 
  private:
+  static std::string make(const char* prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+    return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+  }
+
   std::string path_;
+  ScopedVariable variable_;
+};
+
+// A root for a benchmark that needs one but not a fresh one of its own: the root in force (a lab's),
+// else a scratch root for the object's life.
+class AnyRoot {
+ public:
+  AnyRoot() {
+    if (std::getenv("VXIMA_ROOT") == nullptr) scratch_ = std::make_unique<ScratchRoot>("vxima-bench-");
+  }
+
+ private:
+  std::unique_ptr<ScratchRoot> scratch_;
+};
+
+// The working directory changed for a scope and restored at its end.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& dir) {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return;
+    saved_ = cwd;
+    ok_ = ::chdir(dir.c_str()) == 0;
+  }
+  ~InDirectory() {
+    if (ok_ && ::chdir(saved_.c_str()) != 0) std::perror("vxbench: cannot return to the working directory");
+  }
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string saved_;
+  bool ok_ = false;
+};
+
+// The library started (VARU_init) for a scope and stopped (VARU_exit) at its end.
+class Started {
+ public:
+  Started() : status_(VARU_init()) {}
+  ~Started() {
+    if (status_ == 0) VARU_exit();
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+  bool ok() const { return status_ == 0; }
+
+ private:
+  uint32_t status_;
 };
 
 // Heap in use (glibc's count, chunk headers included) and the library's allocations since the
@@ -71,39 +160,106 @@ class HeapMeter {
 };
 
 // Time of the steps measured, in all and inside the device calls (open, close and ioctl of the
-// platform seam: the drivers, here the simulated adapter); the library's own time is the rest. The
-// seam's entries are timed while a timer stands. One thread.
+// platform seam: the drivers, here the simulated adapter); the library's own time is the rest. Both
+// as wall time and as the thread's CPU time: the library's wall time holds its own fsyncs (a wait
+// for the disk that is short on a quiet disk and long on a loaded one), its CPU time does not, so
+// the two together tell the library's work from the disk's. The fsyncs of the library's file store
+// are counted too. The seam's entries are timed, and the fsyncs counted, while a timer stands. One
+// thread.
 class SplitTimer {
  public:
   SplitTimer() {
-    if (timers()++ != 0) return;
-    real() = vx::host_ops();
-    vx::HostOps& ops = vx::host_ops();
-    ops.open = [](const char* path, int flags, mode_t mode) { return timed(real().open, path, flags, mode); };
-    ops.close = [](int fd) { return timed(real().close, fd); };
-    ops.ioctl = [](int fd, unsigned long request, void* arg) { return timed(real().ioctl, fd, request, arg); };
+    if (timers()++ == 0) {
+      vx::HostOps& ops = vx::host_ops();
+      real() = ops;
+      ops.open = [](const char* path, int flags, mode_t mode) { return timed(real().open, path, flags, mode); };
+      ops.close = [](int fd) { return timed(real().close, fd); };
+      ops.ioctl = [](int fd, unsigned long request, void* arg) { return timed(real().ioctl, fd, request, arg); };
+      vx::file_store::SystemCalls& calls = vx::file_store::system_calls();
+      real_fsync() = calls.fsync;
+      calls.fsync = [](int fd) {
+        ++seam().fsyncs;
+        return real_fsync()(fd);
+      };
+    }
+    overhead();   // measured before the first step, not inside one
   }
   ~SplitTimer() {
-    if (--timers() == 0) vx::host_ops() = real();
+    if (--timers() != 0) return;
+    vx::HostOps& ops = vx::host_ops();
+    ops.open = real().open;
+    ops.close = real().close;
+    ops.ioctl = real().ioctl;
+    vx::file_store::system_calls().fsync = real_fsync();
   }
   SplitTimer(const SplitTimer&) = delete;
   SplitTimer& operator=(const SplitTimer&) = delete;
 
   // Around each step measured.
   void start() {
-    device_at_start_ = in_devices();
-    start_ = std::chrono::steady_clock::now();
+    at_start_ = seam();
+    start_ = Clocks::now();
   }
   void stop() {
-    total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    device_ += in_devices() - device_at_start_;
+    const Clocks end = Clocks::now();
+    const Seam& now = seam();
+    const Overhead& cost = overhead();
+    const double calls = static_cast<double>(now.calls - at_start_.calls);
+    total_ += end.wall - start_.wall - calls * cost.wall;
+    cpu_ += end.cpu - start_.cpu - calls * cost.cpu;
+    device_ += now.wall - at_start_.wall - calls * cost.device_wall;
+    device_cpu_ += now.cpu - at_start_.cpu - calls * cost.device_cpu;
+    fsyncs_ += static_cast<double>(now.fsyncs - at_start_.fsyncs);
   }
-  // Seconds in all, inside the device calls, and the library's own.
+  // Seconds in all, inside the device calls, and the library's own: wall time.
   double total() const { return total_; }
   double device() const { return device_; }
   double library() const { return total_ - device_; }
+  // The same as the thread's CPU time.
+  double cpu() const { return cpu_; }
+  double device_cpu() const { return device_cpu_; }
+  double library_cpu() const { return cpu_ - device_cpu_; }
+  // The library's fsyncs (of files and of their directories).
+  double fsyncs() const { return fsyncs_; }
+
+  // Counters per operation, `per` naming it ("per_adapter"): "us_<per>" in all, the library's own
+  // wall time "library_us_<per>" and CPU time "library_cpu_us_<per>", and "fsyncs_<per>".
+  void report(benchmark::State& state, const std::string& per, double operations) const {
+    const double us = 1e6 / operations;
+    state.counters["us_" + per] = total() * us;
+    state.counters["library_us_" + per] = library() * us;
+    state.counters["library_cpu_us_" + per] = library_cpu() * us;
+    state.counters["fsyncs_" + per] = fsyncs() / operations;
+  }
 
  private:
+  struct Clocks {
+    double wall;
+    double cpu;
+    static Clocks now() {
+      timespec cpu{};
+      ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+      return {std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
+              static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
+    }
+  };
+  // What the seam has seen while timers stood: seconds inside the device calls, the calls, fsyncs.
+  struct Seam {
+    double wall = 0;
+    double cpu = 0;
+    uint64_t calls = 0;
+    uint64_t fsyncs = 0;
+  };
+  // What timing one device call adds, in all and inside the call as timed. The thread's CPU clock is
+  // a system call (half a microsecond on a virtual machine), which would otherwise show as the
+  // library's or the drivers' time; it is measured once on calls that do nothing and taken off.
+  struct Overhead {
+    double wall = 0;
+    double cpu = 0;
+    double device_wall = 0;
+    double device_cpu = 0;
+  };
+
   static int& timers() {
     static int count = 0;
     return count;
@@ -112,34 +268,70 @@ class SplitTimer {
     static vx::HostOps ops{};
     return ops;
   }
-  static double& in_devices() {
-    static double seconds = 0;
-    return seconds;
+  using Fsync = int (*)(int);
+  static Fsync& real_fsync() {
+    static Fsync fsync = nullptr;
+    return fsync;
+  }
+  static Seam& seam() {
+    static Seam seen;
+    return seen;
   }
   template <typename Call, typename... Args>
   static int timed(Call call, Args... args) {
-    const auto start = std::chrono::steady_clock::now();
+    const Clocks start = Clocks::now();
     const int result = call(args...);
-    in_devices() += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const Clocks end = Clocks::now();
+    Seam& s = seam();
+    s.wall += end.wall - start.wall;
+    s.cpu += end.cpu - start.cpu;
+    ++s.calls;
     return result;
   }
+  static const Overhead& overhead() {
+    static const Overhead cost = [] {
+      constexpr int kCalls = 200;
+      constexpr int kRounds = 9;
+      std::vector<double> wall, cpu, device_wall, device_cpu;
+      for (int round = 0; round < kRounds; ++round) {
+        const Seam before = seam();
+        const Clocks start = Clocks::now();
+        for (int i = 0; i < kCalls; ++i) timed(+[](int fd) { return fd; }, i);
+        const Clocks end = Clocks::now();
+        const Seam after = seam();
+        seam() = before;
+        wall.push_back((end.wall - start.wall) / kCalls);
+        cpu.push_back((end.cpu - start.cpu) / kCalls);
+        device_wall.push_back((after.wall - before.wall) / kCalls);
+        device_cpu.push_back((after.cpu - before.cpu) / kCalls);
+      }
+      return Overhead{median(wall), median(cpu), median(device_wall), median(device_cpu)};
+    }();
+    return cost;
+  }
+  static double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+  }
 
-  std::chrono::steady_clock::time_point start_;
-  double device_at_start_ = 0;
+  Clocks start_{};
+  Seam at_start_;
   double total_ = 0;
   double device_ = 0;
+  double cpu_ = 0;
+  double device_cpu_ = 0;
+  double fsyncs_ = 0;
 };
 
 // How much of an iSCSI initiator's chain a Client builds under "ROOT".
 enum class Chain { kNone, kLogicalHba, kTarget };
 
 // One client of the hierarchy for the length of a benchmark, with a controller, physical HBA,
-// logical HBA (and target) of its own, removed again at the end. Another benchmark's tree, when
-// one stands, is shared and left as it was.
+// logical HBA (and target) of its own, removed again at the end. A tree that stands already (a
+// lab's) is shared and left as it was; without a root in force, the client has a scratch root.
 class Client {
  public:
   explicit Client(Chain chain = Chain::kNone) {
-    use_shared_root();
     VARU_init();
     root_ = vx::get_node(0);
     if (root_ == nullptr || chain == Chain::kNone) return;
@@ -163,6 +355,7 @@ class Client {
   hm_node* target() const { return target_; }
 
  private:
+  AnyRoot scratch_;
   hm_node* root_ = nullptr;
   hm_node* vexalon_ = nullptr;
   hm_node* lhba_ = nullptr;
@@ -215,26 +408,42 @@ inline std::string spread_address(int i) {
 }
 
 // A scratch root and a simulator configuration (its JSON text, or `adapters` adapters), for one
-// benchmark.
+// benchmark. At the end the simulator is emptied (reset without a configuration: it then serves no
+// device node, as before it was loaded), VXIMA_SIMULATOR is as it was and the root is removed. The
+// library must be stopped by then (Started, declared after the lab, sees to it).
 class Lab {
  public:
   explicit Lab(const std::string& config_text) {
     std::string config = root_.path() + "/adapters.json";
     std::ofstream(config) << config_text;
-    ::setenv("VXIMA_SIMULATOR", config.c_str(), 1);
+    simulator_.set(config.c_str());
     ok_ = !root_.path().empty() && sim_.load() && sim_.reset() == 0;
   }
   Lab(int adapters, bool with_nic, bool tlvs = false) : Lab(adapters_config(adapters, with_nic, tlvs)) {}
+  ~Lab() {
+    simulator_.set(nullptr);
+    if (sim_.reset != nullptr) sim_.reset();
+  }
+  Lab(const Lab&) = delete;
+  Lab& operator=(const Lab&) = delete;
 
   bool ok() const { return ok_; }
+  const std::string& root() const { return root_.path(); }
   void clear_journal() const { sim_.journal_clear(); }
   int firmware_commands() const { return static_cast<int>(sim_.commands().size()); }
 
  private:
   ScratchRoot root_{"vxima-lab-"};
+  ScopedVariable simulator_{"VXIMA_SIMULATOR", nullptr};
   vxtest::SimControls sim_;
   bool ok_ = false;
 };
+
+// The text of a file ("" when it cannot be read).
+inline std::string file_text(const std::string& path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // The tag of the node at `path` below "ROOT" (the last part of the given kind); UINT32_MAX when a
 // part is missing.

@@ -38,13 +38,11 @@ constexpr GroupSpec kUnit = group_spec("Unit", "", 4096, nullptr, g_unit_bits);
 constexpr int kItemsPerShelf = 100;
 constexpr int kNodesPerItem = 10;
 
-// A tree of about `nodes` nodes under ROOT for the life of one benchmark run; the heap it takes
-// is measured around the build. The library is stopped again afterwards, so benchmarks that start
-// it themselves find it stopped.
+// A tree of about `nodes` nodes under ROOT for the life of one benchmark run, in a scratch root;
+// the heap it takes is measured around the build. The library is stopped again afterwards, so
+// benchmarks that start it themselves find it stopped.
 struct Tree {
   explicit Tree(int count) {
-    vxbench::use_shared_root();
-    VARU_init();
     hm_node* top = get_node(0);
     vxbench::HeapMeter meter;
     int made = 0;
@@ -60,10 +58,11 @@ struct Tree {
     bytes_per_node = meter.bytes() / made;
     nodes = made;
   }
-  ~Tree() { VARU_exit(); }
   Tree(const Tree&) = delete;
   Tree& operator=(const Tree&) = delete;
 
+  vxbench::ScratchRoot root{"vxima-bench-"};
+  vxbench::Started library;
   int nodes = 0;
   hm_node* first_shelf = nullptr;
   double bytes_per_node = 0;
@@ -124,15 +123,14 @@ void BM_AddDeleteInstance(benchmark::State& state) {
 // lookup should not grow with n.
 void BM_InstanceNameLookup(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  vxbench::use_shared_root();
-  VARU_init();
+  const vxbench::ScratchRoot root("vxima-bench-");
+  const vxbench::Started library;
   std::vector<std::string> names;
   for (int k = 0; k < n; ++k) {
     if (build_instance(kUnit, get_node(0), nullptr, nullptr, nullptr) == nullptr) break;
     names.push_back("Unit" + std::to_string(k));
   }
   if (names.size() != static_cast<size_t>(n)) {
-    VARU_exit();
     state.SkipWithError("an instance was not made");
     return;
   }
@@ -143,7 +141,6 @@ void BM_InstanceNameLookup(benchmark::State& state) {
     found += VARU_get_node_tag(0, names[next].c_str(), &tag, VARU_KIND_GROUP) == VARU_OK ? 1 : 0;
     next = next + 1 == names.size() ? 0 : next + 1;
   }
-  VARU_exit();
   if (found != state.iterations()) state.SkipWithError("an instance was not found");
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "access/backend_state.h"
@@ -30,15 +31,15 @@ std::string example_config() {
   return (source / "examples/one-adapter.json").string();
 }
 
-// A temporary root, and the device nodes opened as start-up opens them.
+// A temporary root (with the simulated adapter of the example, or none for the instant driver),
+// and the device nodes opened as start-up opens them.
 class Devices {
  public:
   explicit Devices(bool simulated) {
     if (simulated) {
-      ::setenv("VXIMA_SIMULATOR", example_config().c_str(), 1);
-      // The module keeps the root it was loaded with: point it at this one.
-      auto reset = reinterpret_cast<int (*)()>(vx::simulator_symbol("vxsim_reset"));
-      if (reset != nullptr) reset();
+      lab_ = std::make_unique<vxbench::Lab>(vxbench::file_text(example_config()));
+    } else {
+      root_ = std::make_unique<vxbench::ScratchRoot>("vxima-bench-");
     }
     vx::make_dirs(vx::host_path("/etc/vmware"));
     if (!simulated) {
@@ -53,14 +54,14 @@ class Devices {
     vx::varu_glob.nic_function_count = vx::os_get_nic_port_instances(vx::varu_glob.nic_fds, wire::kMaxNicHandles);
     vx::os_put_nic_port_instances(vx::varu_glob.nic_fds, wire::kMaxNicHandles);
   }
-  ~Devices() {
-    vx::os_put_port_instances(vx::varu_glob.iscsi_fds, wire::kMaxIscsiNodes);
-    ::unsetenv("VXIMA_SIMULATOR");
+  ~Devices() { vx::os_put_port_instances(vx::varu_glob.iscsi_fds, wire::kMaxIscsiNodes); }
+  bool ready() const {
+    return (lab_ == nullptr || lab_->ok()) && vx::varu_glob.iscsi_node_count > 0 && vx::varu_glob.nic_function_count > 0;
   }
-  bool ready() const { return vx::varu_glob.iscsi_node_count > 0 && vx::varu_glob.nic_function_count > 0; }
 
  private:
-  vxbench::ScratchRoot root_{"vxima-bench-"};
+  std::unique_ptr<vxbench::Lab> lab_;
+  std::unique_ptr<vxbench::ScratchRoot> root_;
 };
 
 // The instant driver: one iSCSI node, one NIC function; every command succeeds at once.

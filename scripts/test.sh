@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The one test command: set-up, the shipped 32-bit build and the 64-bit sanitizer builds
-# (AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer) with all their tests, then
-# every fuzzer for a bounded time.
+# (AddressSanitizer with UndefinedBehaviorSanitizer, and ThreadSanitizer) with all their tests, a
+# whole benchmark run with every benchmark once (the release build of vxbench alone), then every
+# fuzzer for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,7 +32,7 @@ run_ctest() {
   total_failed=$((total_failed + failed))
 }
 
-for preset in m32 asan tsan; do
+for preset in m32 asan tsan bench; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   run_ctest "$preset"
