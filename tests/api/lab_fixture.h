@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sim_controls.h"
 #include "support/test_support.h"
 #include "tests/api/lab_schema.h"
 #include "tests/api/public_tree.h"
@@ -67,6 +68,7 @@ inline std::string snapshot(uint32_t tag = 0, const std::string& indent = "") {
 class LabTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    lab::g_handler_calls = 0;   // a test counts the handler calls it made itself
     write_log_level(root, 6);
     ASSERT_EQ(VARU_init(), 0u);
     hm_node* node = lab::add_widget();
@@ -78,6 +80,7 @@ class LabTest : public ::testing::Test {
   std::string log() const { return root.read("/tmp/varu2d.log"); }
 
   TempRoot root;
+  DevicesUnderRoot no_adapter_;   // the widget's tree alone
   uint32_t widget = kNoTag;
 };
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "access/backend_state.h"
 #include "platform/platform.h"
 #include "engine/hm.h"
 #include "support/sim_controls.h"
@@ -99,6 +100,9 @@ inline void collect_tags(uint32_t tag, std::vector<uint32_t>* out) {
 
 class StartupTest : public ::testing::Test {
  protected:
+  // The library keeps what start-up's probe found (an SR-IOV virtual function) for the process's
+  // life; each test starts as a new host process would, whatever a test before it set.
+  StartupTest() { vx::vm_flag = 0; }
   void TearDown() override {
     while (started_ > 0) {
       VARU_exit();

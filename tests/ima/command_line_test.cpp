@@ -194,6 +194,53 @@ TEST_F(CommandLineTest, FailuresNameTheObjectAndTheReason) {
   }
 }
 
+// A log-in that leaves a portal asked for without an open session fails the command, each such
+// portal with its reason beside it; the portals that are open stay as they were.
+TEST_F(CommandLineTest, SessionAddFailsWhereAPortalHasNoOpenSession) {
+  const std::string open = kOpen, nowhere = "iqn.2026-01.com.example:nowhere";
+  imahost("ip address vmhba33 10.0.0.21");
+  imahost("static add vmhba33 " + open + " 10.0.0.5");
+  imahost("session add vmhba33/" + open);   // every portal open: exit 0
+  // Portals nobody answers at: the static add's log-in fails and leaves a failed session behind.
+  imahost("static add vmhba33 " + open + " 10.0.0.98");
+  imahost("static add vmhba33 " + nowhere + " 10.0.0.99");
+  struct Row {
+    const char* what;
+    std::string args;
+    std::vector<std::string> says;
+  } rows[] = {
+      {"one portal of two", "session add vmhba33/" + open,
+       {"10.0.0.5:3260        open ", "10.0.0.98:3260       not logged in: the adapter retries its failed log-in",
+        "imahost: vmhba33/" + open + ": 1 portal has no open session (above)"}},
+      {"every target", "session add vmhba33",
+       {"10.0.0.98:3260       not logged in: the adapter retries", "10.0.0.99:3260       not logged in: the adapter retries",
+        "imahost: vmhba33: 2 portals have no open session (above)"}},
+  };
+  for (const Row& row : rows) {
+    const std::string out = imahost(row.args, 1);
+    for (const std::string& said : row.says) EXPECT_NE(out.find(said), std::string::npos) << row.what << "\n" << out;
+  }
+  // Their failed sessions gone, the portals are logged in afresh and each log-in's own status is
+  // shown, also where the plug-in answered success because another portal of the target is open.
+  const struct {
+    std::string target;
+    const char* portal;
+    const char* says;
+  } again[] = {
+      {nowhere, "10.0.0.99:3260", "no session: IMA_VMW_AddSession: invalid parameter (0xC0000000); last status 237"},
+      {open, "10.0.0.98:3260", "no session: IMA_VMW_AddSession succeeded; last status 237"},
+  };
+  for (const auto& row : again) {
+    const std::string listed = imahost("session list vmhba33/" + row.target);
+    const size_t name = listed.find("vmhba33/", listed.find(std::string(row.portal) + "       Login failed"));
+    ASSERT_NE(name, std::string::npos) << listed;
+    imahost("session remove " + listed.substr(name, listed.find("  (", name) - name));
+    const std::string out = imahost("session add vmhba33/" + row.target, 1);
+    EXPECT_NE(out.find(std::string(row.portal) + "       " + row.says), std::string::npos) << out;
+    EXPECT_NE(out.find("1 portal has no open session (above)"), std::string::npos) << out;
+  }
+}
+
 // The host's firmware download reaches the adapter's update: the file's component lands in the
 // simulated flash, and a file of the wrong generation is refused with the update's reason.
 TEST_F(CommandLineTest, AFirmwareDownloadThroughTheHost) {

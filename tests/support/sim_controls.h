@@ -3,6 +3,8 @@
 // framework, so that the benchmarks use it too.
 #pragma once
 
+#include <fcntl.h>
+
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -93,6 +95,20 @@ struct SimControls {
     }
     return out;
   }
+};
+
+// For a scope, the driver's device nodes are plain files under VXIMA_ROOT (none unless the test
+// makes them): a test that runs without the simulated adapter gets none, also after an earlier
+// test of the same process loaded it (the module then serves every device node for the process's
+// life, whatever VXIMA_SIMULATOR says).
+class DevicesUnderRoot {
+ public:
+  DevicesUnderRoot()
+      : open_{&vx::HostOps::open,
+              [](const char* path, int flags, mode_t mode) { return ::open(vx::host_path(path).c_str(), flags, mode); }} {}
+
+ private:
+  vx::ScopedHostOp<int (*)(const char*, int, mode_t)> open_;
 };
 
 }  // namespace vxtest

@@ -51,7 +51,7 @@ bool TempRoot::exists(const std::string& absolute) const { return ::access(at(ab
 
 std::string source_path(const std::string& relative) {
   const char* dir = std::getenv("VXIMA_SOURCE_DIR");
-  return std::string(dir != nullptr ? dir : ".") + "/" + relative;
+  return std::string(dir != nullptr ? dir : VXTEST_SOURCE_DIR) + "/" + relative;
 }
 
 }  // namespace vxtest

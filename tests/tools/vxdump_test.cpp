@@ -9,30 +9,13 @@
 
 #include "maintenance/core_dump_records.h"
 #include "support/test_support.h"
+#include "tests/tools/tool_runner.h"
 
 namespace vxtest {
 namespace {
 
-struct Ran {
-  int exit;
-  std::string out;   // standard output and error
-};
-
-// vxdump from the build, beside this test program.
-Ran vxdump(const std::string& file) {
-  char self[4096] = {};
-  if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {-1, ""};
-  std::string program(self);
-  program = program.substr(0, program.rfind('/') + 1) + "vxdump";
-  FILE* p = ::popen((program + " '" + file + "' 2>&1").c_str(), "r");
-  if (p == nullptr) return {-1, ""};
-  Ran ran{-1, ""};
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) ran.out.append(buf, n);
-  const int status = ::pclose(p);
-  ran.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return ran;
-}
+// vxdump on one file.
+Ran vxdump(const std::string& file) { return run_tool("vxdump", "'" + file + "'"); }
 
 // One compressed segment instance holding `stream` followed by the stored length `claim`, then the
 // closing record.
@@ -85,12 +68,12 @@ TEST(Vxdump, ACompressedSegmentMustInflateToItsStoredLength) {
     SCOPED_TRACE(row.what);
     root.write("/core.bin", dump_of(row.stream, row.claim));
     const Ran ran = vxdump(root.at("/core.bin"));
-    EXPECT_EQ(ran.exit, row.exit) << ran.out;
+    EXPECT_EQ(ran.exit, row.exit) << ran.out << ran.err;
     if (row.exit == 0) {
       EXPECT_NE(ran.out.find("3000 bytes deflated"), std::string::npos) << ran.out;
     } else {
-      EXPECT_NE(ran.out.find("a compressed segment does not inflate to its length at byte 64"), std::string::npos)
-          << ran.out;
+      EXPECT_NE(ran.err.find("a compressed segment does not inflate to its length at byte 64"), std::string::npos)
+          << ran.err;
     }
   }
 }

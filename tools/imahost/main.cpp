@@ -5,7 +5,8 @@
 // Objects are named as the listings print them (names.cpp): vmhba33, vmhba33/iqn...:store.open,
 // vmhba33/iqn...@10.0.0.5:3260, vmhba33/10.0.0.9:3260, vmhba33/iqn.../00023d000000, or KIND:TAG=NAME.
 // Exit status: 0; 1 when an entry point failed (its IMA status and the hierarchy's last status are
-// printed), an object is not found or no adapter is; 2 for a command line that is not understood.
+// printed), a log-in left a portal asked for without an open session (why, beside it), an object
+// is not found or no adapter is; 2 for a command line that is not understood.
 #include <dlfcn.h>
 #include <unistd.h>
 

@@ -39,10 +39,23 @@ std::vector<Object> targets_of(const On& on) {
   return {};
 }
 
+// Why a portal has no open session after a log-in that left no status: a log-in the adapter failed
+// and goes on retrying keeps its session, and the plug-in makes no new one beside it; a log-in
+// whose failure the plug-in passed over (another portal of the target logged in).
+constexpr const char* kRetried =
+    "the adapter retries its failed log-in and no new one was made (session remove, then add, logs in afresh)";
+constexpr const char* kPassedOver = "the log-in failed; the plug-in left no status for it";
+
+// "1 portal has no open session (above)".
+std::string no_open_session(size_t closed) {
+  return std::to_string(closed) + (closed == 1 ? " portal has" : " portals have") + " no open session (above)";
+}
+
 // Every portal of every target with its sessions; `reasons` (one per target, may be empty) says why
-// a portal has no open session. Returns the number of portals without an open session.
+// a portal has no open session, and with `explain` each such portal gets a reason. Returns the
+// number of portals without an open session.
 size_t print_states(const On& on, const std::vector<Object>& targets, const std::vector<std::string>& reasons,
-                    bool records) {
+                    bool records, bool explain = false) {
   if (targets.empty()) std::printf("none\n");
   size_t closed = 0;
   for (size_t t = 0; t < targets.size(); ++t) {
@@ -71,15 +84,17 @@ size_t print_states(const On& on, const std::vector<Object>& targets, const std:
       ++closed;
       bool seen = false;
       for (const Session& session : sessions) seen = seen || session.portal == p;
-      if (!seen || !reason.empty()) std::printf("  %-20s %s%s\n", at.c_str(), seen ? "not logged in" : "no session", reason.c_str());
+      const std::string why = !reason.empty() || !explain ? reason : std::string(": ") + (seen ? kRetried : kPassedOver);
+      if (!seen || !why.empty()) std::printf("  %-20s %s%s\n", at.c_str(), seen ? "not logged in" : "no session", why.c_str());
     }
   }
   return closed;
 }
 
 // Logs in or out target by target, so that each target's result is seen, then shows where every
-// portal stands.
-int sessions_change(const On& on, const char* entry, IMA_STATUS (*fn)(IMA_OID)) {
+// portal stands. A log-in (`log_in`) of a logical HBA or a target fails unless every portal asked
+// for has an open session after it; each one without gets its reason.
+int sessions_change(const On& on, const char* entry, IMA_STATUS (*fn)(IMA_OID), bool log_in) {
   const std::vector<Object> targets = targets_of(on);
   const std::vector<Object> each = on.object.oid.objectType == IMA_OBJECT_TYPE_LHBA ? targets : std::vector<Object>{on.object};
   std::vector<std::string> reasons(targets.size());
@@ -93,7 +108,9 @@ int sessions_change(const On& on, const char* entry, IMA_STATUS (*fn)(IMA_OID)) 
     }
   }
   on.names.forget();
-  print_states(on, targets, reasons, false);
+  const bool every_portal = log_in && on.object.oid.objectType != IMA_OBJECT_TYPE_SESSION;
+  const size_t closed = print_states(on, targets, reasons, false, every_portal);
+  if (every_portal && closed > 0) return say(on.name() + ": " + no_open_session(closed));
   return status;
 }
 
@@ -110,11 +127,11 @@ int session_list(const On& on, const Words&) {
 }
 
 int session_add(const On& on, const Words&) {
-  return sessions_change(on, "IMA_VMW_AddSession", on.host.ima().IMA_VMW_AddSession);
+  return sessions_change(on, "IMA_VMW_AddSession", on.host.ima().IMA_VMW_AddSession, true);
 }
 
 int session_remove(const On& on, const Words&) {
-  return sessions_change(on, "IMA_VMW_RemoveSession", on.host.ima().IMA_VMW_RemoveSession);
+  return sessions_change(on, "IMA_VMW_RemoveSession", on.host.ima().IMA_VMW_RemoveSession, false);
 }
 
 // The plug-in rediscovers through a physical HBA; for a logical HBA it does nothing, so only a
@@ -136,8 +153,7 @@ int rediscover(const On& on, const Words&) {
   for (const Portal& address : on.names.discovery_addresses(*on.object.hba)) {
     addresses += (addresses.empty() ? "" : " or ") + address.name;
   }
-  const std::string what = closed > 0 ? std::to_string(closed) + (closed == 1 ? " portal has" : " portals have") +
-                                            " no open session (above)"
+  const std::string what = closed > 0 ? no_open_session(closed)
                                       : "the discovery through " + addresses + " failed (check its address and CHAP)";
   return say(on.name() + ": the rediscovery failed in part: " + what + last_status_words(outcome.last));
 }

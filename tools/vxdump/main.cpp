@@ -1,8 +1,11 @@
 // vxdump: checks a core-dump file and lists its segments and its closing record.
 //
 //   vxdump FILE     one line per segment instance, then the record; exit status 1 when the file
-//                   breaks the layout (the reason on stderr)
+//                   cannot be read or breaks the layout (the reason on stderr)
+//   vxdump --help   the usage
+// Exit status 2 for a command line not understood.
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <sstream>
@@ -17,11 +20,21 @@ std::string text_of(const char* field, size_t size) {
   return s.substr(0, s.find('\0'));
 }
 
+constexpr const char* kSynopsis = "usage: vxdump FILE";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: vxdump FILE\n");
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf("%s\nChecks a core-dump file as RetrieveBrightlaneCoreDump writes it and lists one line per\n"
+                "segment instance, then the closing record. Exit status: 0; 1 when the file cannot be read\n"
+                "or breaks the layout (the reason on standard error); 2 for a command line not understood.\n",
+                kSynopsis);
+    return 0;
+  }
+  // A file named like an option is given as ./-name.
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fprintf(stderr, "%s\n(vxdump --help says more)\n", kSynopsis);
     return 2;
   }
   vxdump::Listing listing;

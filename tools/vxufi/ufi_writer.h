@@ -4,17 +4,8 @@
 //   {"generation": 3, "asic_revision": "0x11",
 //    "components": [{"image_type": "0xA0", "fill": "0x5a"}, {"image_type": "0xE0", "bytes": "0011..."}]}
 //
-// Keys: "generation" 2, 3, 5 or 4. UFI files: "asic_revision" (header byte 96), "image_ids" (the
-// image headers' ids, [1] by default), "image_count" (the header's count, when it must differ),
-// "entry_count" (generation 5: the directory's count, when it must differ). A component gives its
-// bytes ("bytes" in hexadecimal, or "fill" a byte value, up to its size) and is placed by the
-// fixed tables: generation 2 by "optype", generation 3 by "image_type"; generation 5 takes
-// "image_type", "optype" (0xFFFF: from the image type), "size" and an optional "offset" (from the
-// image data start; else the next 4 KiB boundary after the one before) and "absent": true for an
-// entry whose bytes the file does not hold. The last 4 bytes of every
-// component are its CRC: "crc" when given, else the CRC-32 of the bytes before it. Generation 4:
-// "size", "bytes" or "fill", "revision_name", "date", "revision" and "byte_order": "swapped" for
-// a header written in the other byte order. Every file: "truncate" cuts it to that many bytes.
+// The keys are listed in kDescriptionKeys below (vxufi --help prints them); examples/firmware/
+// holds a description per generation.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +13,29 @@
 #include <vector>
 
 namespace vxufi {
+
+constexpr const char* kDescriptionKeys =
+    "  generation        2, 3 or 5: a UFI file; 4: an object file\n"
+    "UFI files:\n"
+    "  asic_revision     the header's byte 96\n"
+    "  image_ids         the image headers' ids ([1] when not given)\n"
+    "  image_count       the header's count of images, when it must differ\n"
+    "  entry_count       generation 5: the directory's count of entries, when it must differ\n"
+    "  components        a list; each component gives its bytes and is placed by the fixed tables:\n"
+    "    optype            generation 2: its region; generation 5: its optype (0xFFFF: from the image type)\n"
+    "    image_type        generation 3: its table entry; generation 5: its image type\n"
+    "    size              generation 5: its size\n"
+    "    offset            generation 5: from the image data start (else the next 4 KiB boundary\n"
+    "                      after the component before)\n"
+    "    absent            generation 5: true for an entry whose bytes the file does not hold\n"
+    "    bytes or fill     its bytes in hexadecimal, or a byte value that fills it to its size\n"
+    "    crc               its last 4 bytes (else the CRC-32 of the bytes before them)\n"
+    "Object files (generation 4):\n"
+    "  size, bytes or fill, revision_name, date, revision\n"
+    "  byte_order        \"swapped\": the header written in the other byte order\n"
+    "Every file:\n"
+    "  truncate          cuts the file to that many bytes\n"
+    "A number is a JSON number or a text in any base (\"0x5a\").\n";
 
 // Where a component landed in the file.
 struct Placed {

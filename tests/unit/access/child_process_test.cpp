@@ -12,6 +12,7 @@
 #include "access/host.h"
 #include "platform/platform.h"
 #include "engine/hm.h"
+#include "support/sim_controls.h"
 #include "support/test_support.h"
 
 namespace {
@@ -19,6 +20,7 @@ namespace {
 TEST(ChildProcess, InheritsNoDescriptorOfTheLibrary) {
   ::unsetenv("VXIMA_SIMULATOR");
   vxtest::TempRoot root;
+  vxtest::DevicesUnderRoot devices_here;
   root.write("/vmfs/devices/char/vmkdriver/vx2iscsi_0", "");   // a device node stand-in
   root.write("/tmp/kept.txt", "");
   int32_t devices[vx::wire::kMaxIscsiNodes];
