@@ -7,8 +7,9 @@
 # (e.g. ./scripts/demo.sh get ROOT/VARUDebugLevel, ./scripts/demo.sh tree), and its exit status
 # is the script's.
 #
-# The adapters' and the library's state live under a root: $VXIMA_ROOT when it is set, kept from
-# one call to the next, else a scratch directory that is removed when the call ends.
+# The adapters' and the library's state live under a root: for a vxcli command, $VXIMA_ROOT when it
+# is set, kept from one call to the next; else (and always for the main job) a scratch directory
+# that is removed when the call ends.
 set -euo pipefail
 # A relative root names a directory of the caller's working directory, not of the source tree.
 if [ -n "${VXIMA_ROOT:-}" ] && [ "${VXIMA_ROOT#/}" = "$VXIMA_ROOT" ]; then
@@ -31,7 +32,12 @@ cleanup() { if [ -n "$scratch" ]; then rm -rf "$scratch"; fi; }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-if [ -n "${VXIMA_ROOT:-}" ]; then
+if [ -n "${VXIMA_ROOT:-}" ] && [ $# -eq 0 ]; then
+  # The main job builds its configuration from nothing: on a root that holds it already its first
+  # additions would be refused as duplicates.
+  stage "the main job starts from a fresh root; VXIMA_ROOT=$VXIMA_ROOT is left as it is"
+fi
+if [ -n "${VXIMA_ROOT:-}" ] && [ $# -gt 0 ]; then
   root=$VXIMA_ROOT
   mkdir -p "$root"
   stage "the root: VXIMA_ROOT=$root, kept with what this call changes"

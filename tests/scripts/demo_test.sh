@@ -62,5 +62,12 @@ grep -qx 6 "$work/out" || fail "a later call does not see the value set: $(cat "
 run env -u VXIMA_ROOT
 grep -qx unset "$work/out" || fail "a scratch root saw another call's value: $(cat "$work/out")"
 
+# The main job builds its configuration from nothing: always on a scratch root, VXIMA_ROOT left as it is.
+args=()
+run env VXIMA_ROOT="$work/caller/kept-root"   # the stand-in lists no target: the job ends early
+grep -q "^root=$work/tmp/" "$work/out" || fail "the main job did not start from a fresh root: $(cat "$work/out")"
+grep -q "^root=$work/caller/kept-root" "$work/out" && fail "the main job ran on VXIMA_ROOT"
+[ "$(left)" -eq 0 ] || fail "the main job left its root behind"
+
 [ "$failures" -eq 0 ] && echo "demo.sh: every check passed"
 exit $((failures > 0))
