@@ -148,6 +148,7 @@ int backend_init() {
     VaruGlobGuard guard;
     nic_count = count_nic_functions();
     varu_glob.nic_function_count = nic_count;
+    nic_functions_enumerated();
   }
   pdebug(kBackEnd, 6, "%s:nic_valid_hba = %d\n", __func__, nic_count);
   if (iscsi_count == 0 && nic_count == 0) {
@@ -170,6 +171,7 @@ int backend_init() {
                kServiceVersion[2], kServiceVersion[3]);
   set_prop_val(root(), "VARUHierarchyVersion", "%d.%d", kHierarchyVersion[0], kHierarchyVersion[1]);
   VARU_set_lhba_prop();
+  recheck_nic_functions();
   return 0;
 }
 
@@ -264,7 +266,8 @@ uint32_t client_init(int32_t mode) {
       continue;
     }
     // The whole set is compared, not only its size: the handles must keep naming the tree's functions.
-    const bool nic_changed = nic_functions_changed();
+    // A change the end of this call's last start-up saw counts as this round's look.
+    const bool nic_changed = nic_change_seen() || nic_functions_changed();
     os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
     const int32_t nic_count = stored_nic;
     if (nic_changed) {
