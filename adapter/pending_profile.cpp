@@ -3,12 +3,15 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <thread>
 
+#include "access/host.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
 #include "adapter/multichannel.h"
@@ -62,9 +65,43 @@ std::string content_of(const std::vector<std::string>& lines) {
   return out;
 }
 
+// The lines a start-up builds in memory, and the thread that builds them (only it touches them).
+struct StartupLines {
+  bool exists = false;                  // some change made the file
+  std::vector<std::string> lines;
+  std::vector<AdapterKey> rebuilt;      // adapters whose lines were replaced
+};
+std::atomic<std::thread::id> g_startup_owner{};
+StartupLines g_startup;
+
+StartupLines* startup_lines() {
+  return g_startup_owner.load() == std::this_thread::get_id() ? &g_startup : nullptr;
+}
+
+// The lines as this thread sees them.
+file_store::ReadResult read_lines(std::vector<std::string>* lines) {
+  if (const StartupLines* s = startup_lines()) {
+    if (!s->exists) return file_store::ReadResult::kMissing;
+    *lines = s->lines;
+    return file_store::ReadResult::kRead;
+  }
+  std::string content;
+  const file_store::ReadResult r = file_store::read(host_path(kPendingProfileFile), &content);
+  if (r == file_store::ReadResult::kRead) *lines = pending_lines(content);
+  return r;
+}
+
 // Rewrites the file under its lock: `edit` gets its lines and tells whether it changed any (nothing
 // is written when it did not).
 PendingWrite rewrite(const std::function<bool(std::vector<std::string>&)>& edit, bool create) {
+  if (StartupLines* s = startup_lines()) {
+    if (!s->exists && !create) return PendingWrite::kNoFile;
+    std::vector<std::string> lines = s->lines;
+    if (!edit(lines)) return PendingWrite::kNoLine;
+    s->lines = std::move(lines);
+    s->exists = true;
+    return PendingWrite::kStored;
+  }
   PendingWrite outcome = PendingWrite::kFailed;   // stays so when the file cannot be read
   const bool written = file_store::update_file(host_path(kPendingProfileFile), [&](std::string& content, bool existed) {
     if (!existed && !create) {
@@ -214,11 +251,8 @@ RememberedChoices check_pending_choices(const AdapterKey& key) {
     }
   }
   if (mine.empty()) return RememberedChoices::kHeld;
-  std::string content;
-  if (file_store::read(host_path(kPendingProfileFile), &content) == file_store::ReadResult::kFailed) {
-    return RememberedChoices::kUnreadable;
-  }
-  const std::vector<std::string> lines = pending_lines(content);
+  std::vector<std::string> lines;
+  if (read_lines(&lines) == file_store::ReadResult::kFailed) return RememberedChoices::kUnreadable;
   for (const Remembered& r : mine) {
     const bool by_function = !r.function.empty();
     const std::string* line =
@@ -241,9 +275,8 @@ uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, co
 
 uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fields[kPendingFields][kValueSize],
                             uint32_t mode) {
-  std::string content;
-  if (file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) return 1;
-  const std::vector<std::string> lines = pending_lines(content);
+  std::vector<std::string> lines;
+  if (read_lines(&lines) != file_store::ReadResult::kRead) return 1;
   const std::string* answer = answer_line(lines, key, function, mode);
   if (answer == nullptr) return 1;
   VARU_compare_cprofile_data(answer->c_str(), nullptr, nullptr, nullptr, fields, kMatchAdapter);
@@ -294,10 +327,63 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
     file = std::move(kept);
     return true;
   }, true);
+  if (StartupLines* s = startup_lines()) {
+    s->rebuilt.push_back(key);   // forgotten once the file holds the lines
+    return 0;
+  }
   // After the write, never before it: a choice stored meanwhile is at worst forgotten, never kept
   // against lines that no longer carry it.
   forget_choices(key);
   return w == PendingWrite::kStored ? 0 : 1;
+}
+
+StartupPendingLines::StartupPendingLines() {
+  // Within another one of this thread, that one collects the lines.
+  open_ = startup_lines() == nullptr;
+  if (!open_) return;
+  g_startup = StartupLines();
+  g_startup_owner.store(std::this_thread::get_id());
+}
+
+StartupPendingLines::~StartupPendingLines() {
+  try {
+    commit();
+  } catch (...) {
+    // Nothing leaves a destructor; commit let go of the lines before it wrote.
+  }
+}
+
+uint32_t StartupPendingLines::commit() {
+  if (!open_) return 0;
+  open_ = false;
+  StartupLines built = std::move(g_startup);
+  g_startup = StartupLines();
+  g_startup_owner.store(std::thread::id());
+  bool written = true;
+  if (!built.exists) {
+    VARU_delete_file(kPendingProfileFile);
+  } else {
+    const std::string path = host_path(kPendingProfileFile);
+    const std::string content = content_of(built.lines);
+    bool same = false;
+    written = file_store::update_file(path, [&](std::string& current, bool existed) {
+      same = existed && current == content;
+      if (same) return false;
+      current = content;
+      return true;
+    });
+    if (same) {
+      written = true;
+      VARU_change_permissions_file(kPendingProfileFile, kFileMode);
+    } else if (!written) {
+      // The file could not be read: it is replaced without being looked at, and when even that
+      // fails it goes, since lines of an earlier run must not pass for this one's.
+      written = file_store::write_file(path, content);
+      if (!written) VARU_delete_file(kPendingProfileFile);
+    }
+  }
+  for (const AdapterKey& key : built.rebuilt) forget_choices(key);
+  return written ? 0 : 1;
 }
 
 // ---- the ConfiguredProfile handlers ------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/pending_profile.h"
 #include "adapter/port_tree.h"
 #include "backend/enumeration.h"
 #include "engine/api_lock.h"
@@ -31,7 +32,6 @@ namespace {
 
 constexpr int kServiceVersion[4] = {1, 0, 99, 0};
 constexpr int kHierarchyVersion[2] = {10, 6};
-constexpr const char* kConfigProfileFile = "/scratch/Talvix/config_prof.txt";
 constexpr uint32_t kStatusNoController = 18;
 constexpr int32_t kClientModeMax = 1;
 constexpr int kClientRebuildRounds = 3;   // a set of functions that keeps changing is not chased for ever
@@ -160,12 +160,15 @@ int backend_init() {
   VARU_enumerate_iscsi_functions();
   VARU_enumerate_nic_functions();
   set_port_bitmap();
-  // Pending profile edits do not survive a restart.
-  VARU_delete_file(kConfigProfileFile);
-
-  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
-       controller = next_instance(controller)) {
-    load_controller(controller);
+  {
+    // Pending profile edits do not survive a restart: the file holds what these controllers'
+    // configured profiles write, and is written once for all of them.
+    StartupPendingLines pending;
+    for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+         controller = next_instance(controller)) {
+      load_controller(controller);
+    }
+    pending.commit();
   }
   set_prop_val(root(), "VARUServiceVersion", "%d.%d.%d.%d", kServiceVersion[0], kServiceVersion[1],
                kServiceVersion[2], kServiceVersion[3]);
