@@ -194,17 +194,24 @@ void os_put_port_instances(int32_t* table, int32_t count) {
   close_descriptors(table, count, wire::kMaxIscsiNodes);
 }
 
-int32_t os_get_nic_port_instances(int32_t* table, uint32_t count) {
-  if (table == nullptr || count == 0) return 0;
+bool os_open_nic_node(int32_t* table, uint32_t count) {
+  if (table == nullptr || count == 0) return false;
   if (count > static_cast<uint32_t>(wire::kMaxNicHandles)) count = wire::kMaxNicHandles;
   VaruGlobGuard guard;
   for (uint32_t i = 0; i < count; ++i) table[i] = kNoDescriptor;
   int fd = host_ops().open(wire::kNicNodePath, O_RDWR | O_CLOEXEC, 0);
   if (fd < 0) {
     pdebug(2, 3, "could not open device node %s\n", wire::kNicNodePath);
-    return 0;
+    return false;
   }
   table[0] = fd;
+  return true;
+}
+
+int32_t os_get_nic_port_instances(int32_t* table, uint32_t count) {
+  VaruGlobGuard guard;
+  if (!os_open_nic_node(table, count)) return 0;
+  const int fd = table[0];
   uint32_t functions = enumerate_on(fd, 0);
   if (functions == 0) return 0;
   uint32_t named = get_interface_names(functions, 0);

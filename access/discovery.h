@@ -33,6 +33,9 @@ void os_put_port_instances(int32_t* table, int32_t count);
 // except after an empty inventory).
 int32_t os_get_nic_port_instances(int32_t* table, uint32_t count);
 void os_put_nic_port_instances(int32_t* table, int32_t count);
+// Opens the NIC node into entry 0 (every entry cleared first) without enumerating: false when it
+// does not open.
+bool os_open_nic_node(int32_t* table, uint32_t count);
 
 // NIC request 6 on NIC descriptor `slot`: the ioctl result when >= 0, else 1.
 int32_t ioctl_get_chipinfo(int32_t slot, wire::ChipInfoRecord* record);

@@ -111,7 +111,8 @@ uint32_t issue_on_nic(uint8_t* buffer, uint32_t request_length, int32_t handle) 
     return kStatusFailed;
   }
   const uint32_t command_size = request_length + static_cast<uint32_t>(wire::kHeaderSize);
-  auto* wrapper = static_cast<uint8_t*>(varu_dcalloc(request_length + static_cast<uint32_t>(wire::kNicWrapperOverhead)));
+  // Every byte is written below: signature, PCI address, then the command.
+  auto* wrapper = static_cast<uint8_t*>(varu_dmalloc(request_length + static_cast<uint32_t>(wire::kNicWrapperOverhead)));
   if (wrapper == nullptr) {
     pdebug(2, 3, "Error:Failed to allocate pnicioctlbuffer\n");
     return kStatusFailed;
@@ -145,6 +146,21 @@ bool lengths_fit(const char* fn, uint32_t request_length, uint32_t buffer_length
   if (request_length <= kMaxRequestLength && buffer_length >= request_length + wire::kHeaderSize) return true;
   pdebug(2, 3, "%s: request length %u does not fit buffer length %u\n", fn, request_length, buffer_length);
   return false;
+}
+
+// A command buffer (the lengths checked by lengths_fit): the payload copied in at offset 16 and
+// every other byte zero. Only what the payload does not cover is cleared: buffers run to 64 KB.
+uint8_t* command_buffer(uint32_t request_length, uint32_t buffer_length, const void* payload) {
+  auto* buffer = static_cast<uint8_t*>(varu_dmalloc(buffer_length));
+  if (buffer == nullptr) return nullptr;
+  size_t filled = wire::kHeaderSize;
+  std::memset(buffer, 0, filled);
+  if (payload != nullptr) {
+    std::memcpy(buffer + filled, payload, request_length);
+    filled += request_length;
+  }
+  std::memset(buffer + filled, 0, buffer_length - filled);
+  return buffer;
 }
 
 int32_t iscsi_fd(int32_t handle) {
@@ -228,9 +244,8 @@ uint32_t Send_Ioctl_PayLoad(int32_t fd, uint8_t opcode, uint8_t subsystem, uint3
                             uint16_t buffer_length, void* payload, uint8_t direction, uint8_t domain,
                             uint8_t port_number, int32_t protocol, int32_t handle, uint8_t version) {
   if (!lengths_fit(__func__, request_length, buffer_length)) return kStatusFailed;
-  auto* buffer = static_cast<uint8_t*>(varu_dcalloc(buffer_length));
+  uint8_t* buffer = command_buffer(request_length, buffer_length, payload);
   if (buffer == nullptr) return kStatusFailed;
-  if (payload != nullptr) std::memcpy(buffer + wire::kHeaderSize, payload, request_length);
 
   uint32_t sent = IssueIOCTL(fd, opcode, subsystem, request_length, buffer, domain, port_number, protocol, handle,
                              version);
@@ -278,12 +293,11 @@ uint32_t Send_Ioctl_Get_PayLoadSize(int32_t fd, uint8_t opcode, uint8_t subsyste
                                     uint16_t buffer_length, void* payload, uint16_t* size_out, uint8_t domain,
                                     uint8_t port_number, int32_t protocol, int32_t handle) {
   if (!lengths_fit(__func__, request_length, buffer_length)) return kStatusFailed;
-  auto* buffer = static_cast<uint8_t*>(varu_dcalloc(buffer_length));
+  uint8_t* buffer = command_buffer(request_length, buffer_length, payload);
   if (buffer == nullptr) {
     pdebug(2, 3, "%s:Failed to Allocate memory\n", __func__);
     return kStatusFailed;
   }
-  if (payload != nullptr) std::memcpy(buffer + wire::kHeaderSize, payload, request_length);
 
   uint32_t sent = IssueIOCTL(fd, opcode, subsystem, request_length, buffer, domain, port_number, protocol, handle);
   if (sent != 0) {

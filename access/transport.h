@@ -62,13 +62,25 @@ uint32_t GetNICIOCTLPayLoadSize(int32_t handle, uint8_t opcode, uint8_t subsyste
 // start-up: 1 iSCSI, else 2 NIC, else 3, else 4. An adapter index out of range gives 4.
 uint32_t get_the_protocol(int32_t adapter);
 
-// Reopens the NIC node (left open in entry 0) and re-enumerates the NIC functions: true when their
-// number or PCI addresses differ from the set the tree was built from, which stays in varu_glob.
+// Reopens the NIC node (left open in entry 0) and re-enumerates the NIC functions: true (and
+// varu_glob.nic_generation bumped) when their number or PCI addresses differ from the set the tree
+// was built from, which stays in varu_glob.
 bool nic_functions_changed();
 
-// Run before every NIC-node request: when nic_functions_changed(), asks for a rebuild of the tree
-// (run when the outermost public call ends; its start-up stores the new set) and returns 1, so the
-// request is not sent. Until then every handle-addressed request is refused this way. 0 otherwise.
+// Run before every NIC-node request; leaves the NIC node open for it. The driver's set is
+// enumerated once per outermost public call (each request outside one enumerates): when
+// nic_functions_changed(), asks for a rebuild of the tree (run when the outermost public call ends;
+// its start-up stores the new set) and returns 1, so the request is not sent. Until then every
+// handle-addressed request is refused this way. 0 otherwise.
 int refresh_varu_hierarchy();
+
+// Start-up stored the set it enumerated: the NIC requests of the rest of the call are served from it.
+void nic_functions_enumerated();
+// End of start-up: when a request was served from the start-up's enumeration, the driver's set is
+// enumerated once more, so that a change during the start-up asks for another rebuild.
+void recheck_nic_functions();
+// True when a look of this call saw the driver's set differ from the tree's and no start-up has
+// taken the set in since (the rebuild asked for is still to come).
+bool nic_change_seen();
 
 }  // namespace vx

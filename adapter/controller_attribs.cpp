@@ -35,6 +35,13 @@ constexpr const char* kCapabilityNames[] = {
 
 constexpr const char* kFirmwareStatusTexts[] = {"Working", "Degraded", "Critical", "Failed"};
 
+// VPD bytes are shown as two lower-case hex digits each.
+constexpr char kHexDigits[] = "0123456789abcdef";
+constexpr const char* kVpdSegmentNames[] = {"VPDData0", "VPDData1", "VPDData2", "VPDData3", "VPDData4",
+                                            "VPDData5", "VPDData6", "VPDData7", "VPDData8"};
+static_assert(sizeof kVpdSegmentNames / sizeof kVpdSegmentNames[0] == kVpdSegments, "one name per segment");
+static_assert(2 * kVpdSegmentBytes < kValueSize, "a segment's text fits a value");
+
 // Text properties of the controller, each from a field of the record.
 struct TextField {
   const char* property;
@@ -216,11 +223,13 @@ uint32_t store_vpd_segments(hm_node* vpd_group, const uint8_t* data) {
   for (int k = 0; k < kVpdSegments; ++k) {
     const uint32_t first = kVpdSegmentBytes * static_cast<uint32_t>(k);
     const uint32_t count = first + kVpdSegmentBytes <= kVpdDataSize ? kVpdSegmentBytes : kVpdDataSize - first;
-    char text[kValueSize] = "";
-    for (uint32_t i = 0; i < count; ++i) std::snprintf(text + 2 * i, 3, "%02x", data[first + i]);
-    char name[16];
-    std::snprintf(name, sizeof name, "VPDData%d", k);
-    failed |= set_prop_val(vpd_group, name, "%s", text);
+    char text[kValueSize];
+    for (uint32_t i = 0; i < count; ++i) {
+      text[2 * i] = kHexDigits[data[first + i] >> 4];
+      text[2 * i + 1] = kHexDigits[data[first + i] & 0x0F];
+    }
+    text[2 * count] = '\0';
+    failed |= set_prop_val(vpd_group, kVpdSegmentNames[k], "%s", text);
   }
   return failed != 0 ? kStatusFailed : kStatusOk;
 }

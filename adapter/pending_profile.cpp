@@ -3,12 +3,16 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <string_view>
+#include <thread>
 
+#include "access/host.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
 #include "adapter/multichannel.h"
@@ -51,9 +55,29 @@ std::string join(const std::vector<std::string>& fields) {
 
 bool same(const std::string& a, const char* b) { return b != nullptr && ::strcasecmp(a.c_str(), b) == 0; }
 
-bool matches(const std::vector<std::string>& f, const AdapterKey& key, const char* function, uint32_t mode) {
-  return same(f[kFieldSerial], key.serial.c_str()) && same(f[kFieldBus], key.bus.c_str()) &&
-         (mode != kMatchFunction || same(f[kFieldFunction], function));
+// Field `index` of a line as split_fields gives it, without copying: a view into the line, up to a
+// NUL as the C comparison of a split field would read it.
+std::string_view field_of(const std::string& line, int index) {
+  size_t start = 0;
+  for (int i = 0; i < index; ++i) {
+    const size_t comma = line.find(',', start);
+    if (comma == std::string::npos) return {};
+    start = comma + 1;
+  }
+  const size_t comma = index + 1 < kPendingFields ? line.find(',', start) : std::string::npos;
+  std::string_view field(line.data() + start, (comma == std::string::npos ? line.size() : comma) - start);
+  return field.substr(0, field.find('\0'));
+}
+
+bool same(std::string_view a, const char* b) {
+  return b != nullptr && std::strlen(b) == a.size() && ::strncasecmp(a.data(), b, a.size()) == 0;
+}
+
+// Whether a line is the adapter's (and the function's, mode 1): every line a read or a change
+// looks at is tested, so nothing is copied for it.
+bool matches(const std::string& line, const AdapterKey& key, const char* function, uint32_t mode) {
+  return same(field_of(line, kFieldSerial), key.serial.c_str()) && same(field_of(line, kFieldBus), key.bus.c_str()) &&
+         (mode != kMatchFunction || same(field_of(line, kFieldFunction), function));
 }
 
 std::string content_of(const std::vector<std::string>& lines) {
@@ -62,9 +86,43 @@ std::string content_of(const std::vector<std::string>& lines) {
   return out;
 }
 
+// The lines a start-up builds in memory, and the thread that builds them (only it touches them).
+struct StartupLines {
+  bool exists = false;                  // some change made the file
+  std::vector<std::string> lines;
+  std::vector<AdapterKey> rebuilt;      // adapters whose lines were replaced
+};
+std::atomic<std::thread::id> g_startup_owner{};
+StartupLines g_startup;
+
+StartupLines* startup_lines() {
+  return g_startup_owner.load() == std::this_thread::get_id() ? &g_startup : nullptr;
+}
+
+// The lines as this thread sees them.
+file_store::ReadResult read_lines(std::vector<std::string>* lines) {
+  if (const StartupLines* s = startup_lines()) {
+    if (!s->exists) return file_store::ReadResult::kMissing;
+    *lines = s->lines;
+    return file_store::ReadResult::kRead;
+  }
+  std::string content;
+  const file_store::ReadResult r = file_store::read(host_path(kPendingProfileFile), &content);
+  if (r == file_store::ReadResult::kRead) *lines = pending_lines(content);
+  return r;
+}
+
 // Rewrites the file under its lock: `edit` gets its lines and tells whether it changed any (nothing
 // is written when it did not).
 PendingWrite rewrite(const std::function<bool(std::vector<std::string>&)>& edit, bool create) {
+  if (StartupLines* s = startup_lines()) {
+    if (!s->exists && !create) return PendingWrite::kNoFile;
+    std::vector<std::string> lines = s->lines;
+    if (!edit(lines)) return PendingWrite::kNoLine;
+    s->lines = std::move(lines);
+    s->exists = true;
+    return PendingWrite::kStored;
+  }
   PendingWrite outcome = PendingWrite::kFailed;   // stays so when the file cannot be read
   const bool written = file_store::update_file(host_path(kPendingProfileFile), [&](std::string& content, bool existed) {
     if (!existed && !create) {
@@ -89,9 +147,9 @@ const std::string* answer_line(const std::vector<std::string>& lines, const Adap
                                uint32_t mode) {
   const std::string* kept = nullptr;
   for (const std::string& line : lines) {
-    const std::vector<std::string> f = split_fields(line);
-    if (!matches(f, key, function, mode)) continue;
-    const bool nic = function != nullptr && (same(f[kFieldProtocol], kNicProtocol) || same(f[kFieldProtocol], kNicRoceProtocol));
+    if (!matches(line, key, function, mode)) continue;
+    const std::string_view protocol = field_of(line, kFieldProtocol);
+    const bool nic = function != nullptr && (same(protocol, kNicProtocol) || same(protocol, kNicRoceProtocol));
     if (nic && kept == nullptr) {
       kept = &line;
       continue;
@@ -157,14 +215,15 @@ bool adapter_key(hm_node* controller, AdapterKey* out) {
 
 uint32_t VARU_compare_cprofile_data(const char* line, const char* serial, const char* bus, const char* function,
                                     char fields[kPendingFields][kValueSize], uint32_t mode) {
-  const std::vector<std::string> f = split_fields(line != nullptr ? line : "");
+  const std::string text = line != nullptr ? line : "";
+  const std::vector<std::string> f = split_fields(text);
   if (fields != nullptr) {
     for (int i = 0; i < kPendingFields; ++i) {
       std::snprintf(fields[i], kValueSize, "%.*s", static_cast<int>(kPendingFieldMax), f[i].c_str());
     }
   }
   const AdapterKey key{serial != nullptr ? serial : "", bus != nullptr ? bus : ""};
-  return matches(f, key, function, mode) ? 0 : 1;
+  return matches(text, key, function, mode) ? 0 : 1;
 }
 
 PendingWrite store_pending_field(const AdapterKey& key, const char* function, const char* value, uint32_t mode,
@@ -173,8 +232,8 @@ PendingWrite store_pending_field(const AdapterKey& key, const char* function, co
   return rewrite([&](std::vector<std::string>& lines) {
     bool changed = false;
     for (std::string& line : lines) {
+      if (!matches(line, key, function, mode)) continue;
       std::vector<std::string> f = split_fields(line);
-      if (!matches(f, key, function, mode)) continue;
       f[static_cast<size_t>(index)] = value;
       line = join(f);
       changed = true;
@@ -214,11 +273,8 @@ RememberedChoices check_pending_choices(const AdapterKey& key) {
     }
   }
   if (mine.empty()) return RememberedChoices::kHeld;
-  std::string content;
-  if (file_store::read(host_path(kPendingProfileFile), &content) == file_store::ReadResult::kFailed) {
-    return RememberedChoices::kUnreadable;
-  }
-  const std::vector<std::string> lines = pending_lines(content);
+  std::vector<std::string> lines;
+  if (read_lines(&lines) == file_store::ReadResult::kFailed) return RememberedChoices::kUnreadable;
   for (const Remembered& r : mine) {
     const bool by_function = !r.function.empty();
     const std::string* line =
@@ -241,9 +297,8 @@ uint32_t VARU_set_config_prof_prop(hm_node* controller, const char* function, co
 
 uint32_t get_pending_fields(const AdapterKey& key, const char* function, char fields[kPendingFields][kValueSize],
                             uint32_t mode) {
-  std::string content;
-  if (file_store::read(host_path(kPendingProfileFile), &content) != file_store::ReadResult::kRead) return 1;
-  const std::vector<std::string> lines = pending_lines(content);
+  std::vector<std::string> lines;
+  if (read_lines(&lines) != file_store::ReadResult::kRead) return 1;
   const std::string* answer = answer_line(lines, key, function, mode);
   if (answer == nullptr) return 1;
   VARU_compare_cprofile_data(answer->c_str(), nullptr, nullptr, nullptr, fields, kMatchAdapter);
@@ -261,7 +316,7 @@ uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus) {
   const PendingWrite w = rewrite([&](std::vector<std::string>& lines) {
     std::vector<std::string> kept;
     for (std::string& line : lines) {
-      if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
+      if (!matches(line, key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
     }
     lines = std::move(kept);
     return true;
@@ -274,17 +329,20 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
   const PendingWrite w = rewrite([&](std::vector<std::string>& file) {
     std::vector<std::string> kept;
     for (std::string& line : file) {
-      if (!matches(split_fields(line), key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
+      if (!matches(line, key, nullptr, kMatchAdapter)) kept.push_back(std::move(line));
     }
-    std::set<std::string> present(kept.begin(), kept.end());
+    // What stood in the file when a port began is not written again for it. The lines of other
+    // adapters are never the adapter's own, so only a new line that is not its own is looked for
+    // among them.
+    std::set<std::string> present;
     size_t next_port = 0;
     std::vector<std::string> added;
     for (size_t i = 0; i < lines.size(); ++i) {
-      // What stood in the file when a port began is not written again for it.
       for (; next_port < port_starts.size() && port_starts[next_port] <= i; ++next_port) {
         present.insert(added.begin(), added.end());
       }
-      if (present.count(lines[i]) != 0) {
+      if (present.count(lines[i]) != 0 || (!matches(lines[i], key, nullptr, kMatchAdapter) &&
+                                           std::find(kept.begin(), kept.end(), lines[i]) != kept.end())) {
         pdebug(kBackEnd, 4, "%s:duplicate line %s\n", __func__, lines[i].c_str());
         continue;
       }
@@ -294,10 +352,63 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
     file = std::move(kept);
     return true;
   }, true);
+  if (StartupLines* s = startup_lines()) {
+    s->rebuilt.push_back(key);   // forgotten once the file holds the lines
+    return 0;
+  }
   // After the write, never before it: a choice stored meanwhile is at worst forgotten, never kept
   // against lines that no longer carry it.
   forget_choices(key);
   return w == PendingWrite::kStored ? 0 : 1;
+}
+
+StartupPendingLines::StartupPendingLines() {
+  // Within another one of this thread, that one collects the lines.
+  open_ = startup_lines() == nullptr;
+  if (!open_) return;
+  g_startup = StartupLines();
+  g_startup_owner.store(std::this_thread::get_id());
+}
+
+StartupPendingLines::~StartupPendingLines() {
+  try {
+    commit();
+  } catch (...) {
+    // Nothing leaves a destructor; commit let go of the lines before it wrote.
+  }
+}
+
+uint32_t StartupPendingLines::commit() {
+  if (!open_) return 0;
+  open_ = false;
+  StartupLines built = std::move(g_startup);
+  g_startup = StartupLines();
+  g_startup_owner.store(std::thread::id());
+  bool written = true;
+  if (!built.exists) {
+    VARU_delete_file(kPendingProfileFile);
+  } else {
+    const std::string path = host_path(kPendingProfileFile);
+    const std::string content = content_of(built.lines);
+    bool same = false;
+    written = file_store::update_file(path, [&](std::string& current, bool existed) {
+      same = existed && current == content;
+      if (same) return false;
+      current = content;
+      return true;
+    });
+    if (same) {
+      written = true;
+      VARU_change_permissions_file(kPendingProfileFile, kFileMode);
+    } else if (!written) {
+      // The file could not be read: it is replaced without being looked at, and when even that
+      // fails it goes, since lines of an earlier run must not pass for this one's.
+      written = file_store::write_file(path, content);
+      if (!written) VARU_delete_file(kPendingProfileFile);
+    }
+  }
+  for (const AdapterKey& key : built.rebuilt) forget_choices(key);
+  return written ? 0 : 1;
 }
 
 // ---- the ConfiguredProfile handlers ------------------------------------------------------------------

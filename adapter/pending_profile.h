@@ -62,6 +62,24 @@ uint32_t VARU_delete_cfg_prof_from_file(const char* serial, const char* bus);
 uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::string>& lines,
                                const std::vector<size_t>& port_starts);
 
+// Start-up writes the file once, not once per adapter: while a StartupPendingLines of this thread
+// stands, the file is taken as removed and every change (each adapter's lines, a handler's choice) is
+// made to lines kept in memory, which this thread's reads see; commit() then replaces the file with
+// them, or removes it when no adapter wrote any, and forgets this process's choices for every
+// adapter whose lines were rebuilt. A file that already holds exactly those lines is not written.
+class StartupPendingLines {
+ public:
+  StartupPendingLines();
+  ~StartupPendingLines();   // commits, unless commit() ran
+  StartupPendingLines(const StartupPendingLines&) = delete;
+  StartupPendingLines& operator=(const StartupPendingLines&) = delete;
+  // 0, or 1 when the file could not be written.
+  uint32_t commit();
+
+ private:
+  bool open_ = true;
+};
+
 // The file is one per host, and another process's start-up writes every adapter's lines anew: the
 // choices this process stored since its own last rebuild of an adapter's lines are remembered, so
 // that a save can tell they are no longer there. Only these are looked at: what other clients chose

@@ -17,6 +17,7 @@
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/controller_attribs.h"
+#include "adapter/pending_profile.h"
 #include "adapter/port_tree.h"
 #include "backend/enumeration.h"
 #include "engine/api_lock.h"
@@ -31,7 +32,6 @@ namespace {
 
 constexpr int kServiceVersion[4] = {1, 0, 99, 0};
 constexpr int kHierarchyVersion[2] = {10, 6};
-constexpr const char* kConfigProfileFile = "/scratch/Talvix/config_prof.txt";
 constexpr uint32_t kStatusNoController = 18;
 constexpr int32_t kClientModeMax = 1;
 constexpr int kClientRebuildRounds = 3;   // a set of functions that keeps changing is not chased for ever
@@ -148,6 +148,7 @@ int backend_init() {
     VaruGlobGuard guard;
     nic_count = count_nic_functions();
     varu_glob.nic_function_count = nic_count;
+    nic_functions_enumerated();
   }
   pdebug(kBackEnd, 6, "%s:nic_valid_hba = %d\n", __func__, nic_count);
   if (iscsi_count == 0 && nic_count == 0) {
@@ -159,17 +160,21 @@ int backend_init() {
   VARU_enumerate_iscsi_functions();
   VARU_enumerate_nic_functions();
   set_port_bitmap();
-  // Pending profile edits do not survive a restart.
-  VARU_delete_file(kConfigProfileFile);
-
-  for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
-       controller = next_instance(controller)) {
-    load_controller(controller);
+  {
+    // Pending profile edits do not survive a restart: the file holds what these controllers'
+    // configured profiles write, and is written once for all of them.
+    StartupPendingLines pending;
+    for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
+         controller = next_instance(controller)) {
+      load_controller(controller);
+    }
+    pending.commit();
   }
   set_prop_val(root(), "VARUServiceVersion", "%d.%d.%d.%d", kServiceVersion[0], kServiceVersion[1],
                kServiceVersion[2], kServiceVersion[3]);
   set_prop_val(root(), "VARUHierarchyVersion", "%d.%d", kHierarchyVersion[0], kHierarchyVersion[1]);
   VARU_set_lhba_prop();
+  recheck_nic_functions();
   return 0;
 }
 
@@ -264,7 +269,8 @@ uint32_t client_init(int32_t mode) {
       continue;
     }
     // The whole set is compared, not only its size: the handles must keep naming the tree's functions.
-    const bool nic_changed = nic_functions_changed();
+    // A change the end of this call's last start-up saw counts as this round's look.
+    const bool nic_changed = nic_change_seen() || nic_functions_changed();
     os_put_nic_port_instances(varu_glob.nic_fds, wire::kMaxNicHandles);
     const int32_t nic_count = stored_nic;
     if (nic_changed) {

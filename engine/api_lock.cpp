@@ -38,6 +38,7 @@ bool g_rebuild_pending = false; // guarded by the API lock
 // The thread inside a public call and its nesting depth. Only the lock's holder changes them, so
 // no thread-local storage is needed (which would tie the 32-bit library to the dynamic loader).
 int g_depth = 0;                // guarded by the API lock
+uint64_t g_call_serial = 0;     // outermost calls begun; guarded by the API lock
 std::atomic<std::thread::id> g_owner{};
 
 // A rebuild asked for while the tree is being built is run too, up to this many builds in all;
@@ -74,6 +75,7 @@ void run_tree_rebuild() {
 int32_t& client_count() { return g_clients; }
 bool in_public_call() { return g_owner.load() == std::this_thread::get_id(); }
 int call_depth() { return in_public_call() ? g_depth : 0; }
+uint64_t outermost_call_serial() { return in_public_call() ? g_call_serial : 0; }
 void cancel_tree_rebuild() { g_rebuild_pending = false; }
 
 uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, PublicBody body, void* context) {
@@ -81,7 +83,10 @@ uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, P
     pdebug(1, 3, "%s:Failed to acquire lock.\n", name);
     return kStatusLockTimeout;
   }
-  if (g_depth++ == 0) g_owner.store(std::this_thread::get_id());
+  if (g_depth++ == 0) {
+    ++g_call_serial;
+    g_owner.store(std::this_thread::get_id());
+  }
   uint32_t result = kStatusFailed;
   try {
     if (reset == StatusReset::kClear) varu_set_last_status(kStatusOk, "");

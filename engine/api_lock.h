@@ -43,6 +43,8 @@ uint32_t public_call(const char* name, Fn&& fn) {
 int32_t& client_count();
 // Nesting depth of public calls on this thread (0 = not inside one).
 int call_depth();
+// Names the outermost public call the thread is in (each one gets a new number); 0 outside one.
+uint64_t outermost_call_serial();
 // Drops a rebuild requested during a call that tears the tree down anyway.
 void cancel_tree_rebuild();
 

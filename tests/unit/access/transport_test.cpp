@@ -62,6 +62,15 @@ TEST_F(FakeDriverTest, HeaderAndWrapperAsSent) {
   ASSERT_EQ(driver_.commands().size(), 2u);
   EXPECT_EQ(driver_.commands()[0].bytes.size(), 16u) << "an empty request sends the header alone";
   EXPECT_EQ(driver_.commands()[1].bytes.size(), 37u);
+  // Without a payload the request goes out as zeros, on either path.
+  driver_.sent.clear();
+  EXPECT_EQ(vx::IssueIOCTLWithPayLoad(1, 88, 1, 8, 40, nullptr, 1, 0, 0), 0u);
+  EXPECT_EQ(vx::IssueNICIOCTLWithPayLoad(1, 88, 1, 8, 40, nullptr, 1, 0, 0), 0u);
+  ASSERT_EQ(driver_.commands().size(), 2u);
+  for (const SentRequest& s : driver_.commands()) {
+    ASSERT_EQ(s.bytes.size(), s.fd == vxtest::kNicFd ? 45u : 24u);
+    EXPECT_EQ(std::vector<uint8_t>(header_of(s) + 13, header_of(s) + 24), std::vector<uint8_t>(11, 0));
+  }
 }
 
 // Lengths are computed in 32 bits; what does not fit the 16-bit buffer length is refused unsent.

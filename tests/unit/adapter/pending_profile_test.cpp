@@ -69,6 +69,44 @@ std::string keep_setting(const char* serial, int function, PendingField field, s
   return last;
 }
 
+// Which line a read answers with: fields compared ignoring case and whole (a field cut short or
+// running on does not match), missing fields empty, the last field running to the end of the line,
+// and a function's second NIC or NIC+RoCE line taking the place of its first.
+TEST(PendingFile, ReadsMatchWholeFieldsAndTakeAFunctionsSecondNicLine) {
+  const struct {
+    std::string content;
+    const char* function;   // NULL: by adapter
+    int want;               // index of the line answered, -1 none
+  } rows[] = {
+      {"bl1,0X5,1,None,0x0,iSCSI,N/A\n", "0x0", 0},
+      {"BL1,0x5,1,None,0x0,NIC,Disabled\n", "0x00", -1},
+      {"BL10,0x5,1,None,0x0,NIC,Disabled\nBL1,0x50,1,None,0x0,NIC,Disabled\n", nullptr, -1},
+      {"BL1,0x5\n", nullptr, 0},
+      {"BL1,0x5\n", "0x0", -1},
+      {"BL1,0x5,1,None,0x0,NIC,Disabled\nBL1,0x5,1,None,0x0,NIC+RoCE,Dis,abled\n", "0x0", 1},
+      {"BL1,0x5,1,None,0x0,NIC,Disabled\nBL1,0x5,1,None,0x1,NIC,Disabled\n", "0x1", 1},
+      {"BL1,0x5,1,None,0x0,NIC,Disabled\nBL1,0x5,1,None,0x0,iSCSI,N/A\n", "0x0", 0},
+      {"BL1,0x5,1,None,0x0,FCoE,N/A\nBL1,0x5,1,None,0x0,NIC,Disabled\n", "0x0", 0},
+      {std::string("BL1\0x,0x5,1,None,0x0,NIC,Disabled\n", 35), nullptr, 0},
+  };
+  const AdapterKey key{"BL1", "0x5"};
+  for (const auto& row : rows) {
+    vxtest::TempRoot root;
+    root.write(kPendingProfileFile, row.content);
+    char fields[kPendingFields][kValueSize] = {};
+    const uint32_t rc = get_pending_fields(key, row.function, fields, row.function ? kMatchFunction : kMatchAdapter);
+    const std::vector<std::string> lines = pending_lines(row.content);
+    if (row.want < 0) {
+      EXPECT_EQ(rc, 1u) << row.content;
+      continue;
+    }
+    ASSERT_EQ(rc, 0u) << row.content;
+    char want[kPendingFields][kValueSize];
+    VARU_compare_cprofile_data(lines[static_cast<size_t>(row.want)].c_str(), "", "", nullptr, want, kMatchAdapter);
+    for (int f = 0; f < kPendingFields; ++f) EXPECT_STREQ(fields[f], want[f]) << row.content << " field " << f;
+  }
+}
+
 TEST(PendingFile, TwoProcessesAndFourThreadsLeaveEveryLineWithOnlyItsFieldsChanged) {
   vxtest::TempRoot root;
   root.write(kPendingProfileFile, content_of(original_lines()));
