@@ -62,25 +62,25 @@ hm_node* new_node(uint32_t kind, const char* name, const char* description, hm_n
   return node;
 }
 
-// A node with a zeroed data block of type Data, not added yet; NULL with nothing left when either
-// allocation fails.
-template <typename Data>
-hm_node* new_node_with_data(uint32_t kind, const SchemaRow& row, hm_node* parent, Data** data) {
-  hm_node* node = new_node(kind, row.name, row.description, parent);
-  auto* block = static_cast<Data*>(hm_alloc(sizeof(Data)));
-  if (node == nullptr || block == nullptr) {
-    varu_dfree(node);
-    varu_dfree(block);
-    return nullptr;
-  }
-  node->data = block;
-  *data = block;
-  return node;
+// A node with its zeroed data in one block (NodeBlock or InstanceBlock), not added yet.
+template <typename Block>
+Block* new_block(uint32_t kind, const char* name, const char* description, hm_node* parent) {
+  auto* block = static_cast<Block*>(hm_alloc(sizeof(Block)));
+  if (block == nullptr) return nullptr;
+  hm_node* node = &block->node;
+  node->kind = kind;
+  node->name = name;
+  node->description = description;
+  node->parent = parent;
+  node->data = &block->data;
+  node->flags = kDataInBlock;
+  return block;
 }
 
+// A node made here that add_node refused: its data is in its block.
 void free_unadded(hm_node* node) {
   if (node == nullptr) return;
-  if (node->kind != kAction) varu_dfree(node->data);
+  release_property_value(property_data(node));
   varu_dfree(node);
 }
 
@@ -88,32 +88,32 @@ void free_unadded(hm_node* node) {
 hm_node* build_row(const SchemaRow& row, hm_node* parent) {
   switch (row.kind) {
     case RowKind::kGroup: {
-      hm_group_data* gd = nullptr;
-      hm_node* node = new_node_with_data(kGroup, row, parent, &gd);
-      if (node == nullptr) return nullptr;
-      gd->first_child = gd->last_child = node;
+      auto* block = new_block<NodeBlock<hm_group_data>>(kGroup, row.name, row.description, parent);
+      if (block == nullptr) return nullptr;
+      hm_node* node = &block->node;
+      block->data.first_child = block->data.last_child = node;
       if (add_node(node, &hierarchy_name_) < 0) {
         free_unadded(node);
         return nullptr;
       }
-      gd->refresh = row.refresh;
+      block->data.refresh = row.refresh;
       return node;
     }
     case RowKind::kProperty: {
-      hm_property* p = nullptr;
-      hm_node* node = new_node_with_data(kProperty, row, parent, &p);
-      if (node == nullptr) return nullptr;
+      auto* block = new_block<NodeBlock<hm_property>>(kProperty, row.name, row.description, parent);
+      if (block == nullptr) return nullptr;
+      hm_node* node = &block->node;
+      hm_property* p = &block->data;
       p->access = row.access;
       p->handler = row.handler;
-      if (add_node(node, &hierarchy_name_) < 0) {
-        free_unadded(node);
-        return nullptr;
-      }
       p->vtype = row.rule.vtype;
       p->min = row.rule.min;
       p->max = row.rule.max;
-      if (row.def != nullptr) std::snprintf(p->value, sizeof p->value, "%s", row.def);
       p->allowed = row.rule.allowed;
+      if ((row.def != nullptr && !set_property_value(p, row.def)) || add_node(node, &hierarchy_name_) < 0) {
+        free_unadded(node);
+        return nullptr;
+      }
       return node;
     }
     case RowKind::kAction: {
@@ -132,28 +132,21 @@ hm_node* build_row(const SchemaRow& row, hm_node* parent) {
 
 // The instanced group itself, added under `parent` with number `index`.
 hm_node* build_group(const GroupSpec& spec, hm_node* parent, uint8_t* slot, int32_t index) {
-  hm_node* node = new_node(kGroup, spec.name, spec.description, parent);
-  auto* gd = static_cast<hm_group_data*>(hm_alloc(sizeof(hm_group_data)));
-  auto* info = static_cast<hm_instance_info*>(hm_alloc(sizeof(hm_instance_info)));
-  if (node == nullptr || gd == nullptr || info == nullptr) {
-    varu_dfree(node);
-    varu_dfree(gd);
-    varu_dfree(info);
-    return nullptr;
-  }
+  auto* block = new_block<InstanceBlock>(kGroup, spec.name, spec.description, parent);
+  if (block == nullptr) return nullptr;
+  hm_node* node = &block->node;
+  hm_instance_info* info = &block->info;
   info->bitfield = slot;
   info->max_instances = spec.max;
   info->base = 0;
   info->number = index;
-  gd->first_child = gd->last_child = node;
-  gd->instance = info;
-  node->data = gd;
+  block->data.first_child = block->data.last_child = node;
+  block->data.instance = info;
   if (add_node(node, &hierarchy_name_) < 0) {
-    varu_dfree(info);
     free_unadded(node);
     return nullptr;
   }
-  gd->refresh = spec.refresh;
+  block->data.refresh = spec.refresh;
   return node;
 }
 

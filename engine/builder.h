@@ -228,6 +228,20 @@ hm_node* build_instance(const GroupSpec& spec, hm_node* parent, hm_node* origin,
 // ---- node allocation (tree and builder) --------------------------------------------------------
 // Zeroed, counted allocation for nodes and their data; freed with varu_dfree.
 void* hm_alloc(uint32_t size);
+
+// A node with its data block (and an instanced group's instance record) in one allocation: one
+// allocation and one chunk overhead per node. Such a node carries kDataInBlock, and freeing the
+// node frees them.
+template <typename Data>
+struct NodeBlock {
+  hm_node node;
+  Data data;
+};
+struct InstanceBlock {
+  hm_node node;
+  hm_group_data data;
+  hm_instance_info info;
+};
 // Test hook: the next `count` allocations of hm_alloc succeed and the ones after fail; -1 = never.
 void hm_fail_allocations_after(int32_t count);
 
