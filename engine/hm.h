@@ -24,7 +24,8 @@ enum hm_node_flags : uint32_t {
   kOwnsDescription = 1u << 1,
   kStaticNode = 1u << 2,   // "ROOT" and its three properties: never freed
   kDigitNamed = 1u << 3,   // counted in its parent's digit_named
-  kDataInBlock = 1u << 4,  // data (and a group's instance record) share the node's allocation
+  kDataInBlock = 1u << 4,  // data (and a group's instance record) in the node's block, freed with it
+  kInInstanceBlock = 1u << 5,   // in the one allocation of its instance (see InstanceArena)
 };
 
 struct hm_node {

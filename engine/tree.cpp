@@ -378,8 +378,10 @@ uint32_t outside_links_into(hm_node* top) {
 }
 
 void free_node(hm_node* node) {
-  // Data in the node's block goes with the node.
+  // Data in the node's block goes with the node. A node in its instance's allocation is counted
+  // off it (its instance, the nearest instanced ancestor, is freed after it); the last frees it.
   bool own_block = (node->flags & kDataInBlock) == 0;
+  hm_node* instance = (node->flags & kInInstanceBlock) != 0 ? get_dynamic_ancester(node) : nullptr;
   switch (node->kind) {
     case kGroup: {
       hm_group_data* gd = group_data(node);
@@ -410,7 +412,12 @@ void free_node(hm_node* node) {
   if ((node->flags & kOwnsName) != 0) varu_dfree(const_cast<char*>(node->name));
   if ((node->flags & kOwnsDescription) != 0) varu_dfree(const_cast<char*>(node->description));
   node->flags &= ~static_cast<uint32_t>(kOwnsName | kOwnsDescription);
-  if ((node->flags & kStaticNode) == 0) varu_dfree(node);
+  if ((node->flags & kStaticNode) != 0) return;
+  if ((node->flags & kInInstanceBlock) == 0) {
+    varu_dfree(node);
+  } else if (InstanceArena* arena = instance_arena(instance); arena != nullptr && --arena->nodes == 0) {
+    varu_dfree(arena);
+  }
 }
 
 // Deletes the subtree of `node`; nothing links into it any more.
@@ -528,6 +535,11 @@ void* hm_alloc(uint32_t size) {
 }
 
 void hm_fail_allocations_after(int32_t count) { g_alloc_budget = count < 0 ? -1 : count; }
+
+InstanceArena* instance_arena(hm_node* instance) {
+  if (instance == nullptr || (instance->flags & kInInstanceBlock) == 0) return nullptr;
+  return reinterpret_cast<InstanceArena*>(reinterpret_cast<char*>(instance) - sizeof(InstanceArena));
+}
 
 // ---- typed views ---------------------------------------------------------------------------------
 hm_group_data* group_data(const hm_node* node) {
