@@ -193,7 +193,7 @@ struct PortWrites {
   bool value(hm_node* channel, const char* name, char out[kValueSize]) {
     if (!cached_values) return read_property(channel, name, out);
     const hm_property* p = property_data(internal_get_node(channel, name, kProperty));
-    if (p != nullptr) std::snprintf(out, kValueSize, "%s", p->value);
+    if (p != nullptr) std::snprintf(out, kValueSize, "%s", property_value(p));
     return p != nullptr;
   }
 };
@@ -494,7 +494,7 @@ uint32_t VARU_save_mc_props(hm_node* channel_group, mc_prop* area, uint32_t port
     mc_prop_record& r = records[n];
     auto cached = [&](const char* name, char text[kValueSize]) {
       const hm_property* p = property_data(internal_get_node(channel, name, kProperty));
-      if (p != nullptr) std::snprintf(text, kValueSize, "%s", p->value);
+      if (p != nullptr) std::snprintf(text, kValueSize, "%s", property_value(p));
       return p != nullptr;
     };
     char text[kValueSize];

@@ -88,7 +88,7 @@ uint32_t refuse_on_vf(char* buf) {
 uint32_t return_cached(hm_node* prop, char* buf) {
   const hm_property* p = property_data(prop);
   if (p == nullptr || buf == nullptr) return kStatusFailed;
-  std::snprintf(buf, kValueSize, "%.*s", kValueSize - 1, p->value);
+  std::snprintf(buf, kValueSize, "%.*s", kValueSize - 1, property_value(p));
   return kStatusOk;
 }
 

@@ -124,7 +124,7 @@ uint32_t handle_ConfiguredLinkConfigID(hm_node* prop, char* buf, uint32_t) {
   } else if (VARU_get_link_reconfig_details(controller, 1) != 0) {
     return kStatusFailed;
   }
-  std::memcpy(buf, property_data(prop)->value, kValueSize);
+  copy_property_value(property_data(prop), buf);
   return kStatusOk;
 }
 

@@ -53,7 +53,7 @@ uint32_t permanent_mac(hm_node* prop, char* buf, uint32_t op, bool nic) {
   if (op != kGet || prop == nullptr) return kStatusOk;
   hm_property* factory = property_data(internal_get_node(prop->parent, nic::kPropFactoryDefaultMACAddress, kProperty));
   if (factory == nullptr) return kStatusFailed;
-  const int rc = set_prop_val(prop->parent, nic::kPropPermanentMACAddress, "%s", factory->value);
+  const int rc = set_prop_val(prop->parent, nic::kPropPermanentMACAddress, "%s", property_value(factory));
   return_cached(prop, buf);
   return nic && rc != 0 ? kStatusFailed : kStatusOk;
 }
@@ -140,7 +140,7 @@ uint32_t handle_VolatileMACAddress(hm_node* prop, char* buf, uint32_t op) {
   }
   if (op != kSet) return kStatusOk;
   if (vm_flag != 0) return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
-  if (::strcasecmp(buf, property_data(prop)->value) == 0) return kStatusOk;
+  if (::strcasecmp(buf, property_value(property_data(prop))) == 0) return kStatusOk;
   oem_exec_cfg r{};
   if (validateMACAddress(buf, r.volatile_mac) == 0) return refuse(kStatusBadValue, msg::kInvalidValueUseValid);
   r.valid = kOemExecMacValid;

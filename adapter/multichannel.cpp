@@ -69,7 +69,7 @@ bool refuses_multichannel(uint32_t generation) {
 }
 
 uint32_t answer(hm_node* prop, char* buf) {
-  std::memcpy(buf, property_data(prop)->value, kValueSize);
+  copy_property_value(property_data(prop), buf);
   return kStatusOk;
 }
 
@@ -90,8 +90,8 @@ uint32_t delete_port_instance(hm_node* port) {
 
 bool id_known(hm_node* group, const char* name) {
   hm_property* p = property_data(internal_get_node(group, name, kProperty));
-  return p != nullptr && p->value[0] != '\0' && std::strcmp(p->value, "0") != 0 &&
-         std::strcmp(p->value, kNotAvailable) != 0;
+  return p != nullptr && property_value(p)[0] != '\0' && std::strcmp(property_value(p), "0") != 0 &&
+         std::strcmp(property_value(p), kNotAvailable) != 0;
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ uint32_t do_NICPhysicalHBA_NetworkBootConfiguration_ConfigureVLAN(hm_node* group
   r.valid = kOemExecVlanValid;
   r.write_flags = kOemExecWrite;
   r.vlan_id = static_cast<uint16_t>(std::strtoul(params[0], nullptr, 10));
-  r.vlan_priority = static_cast<uint8_t>(std::strtoul(params[1][0] != '\0' ? params[1] : cached->value, nullptr, 10));
+  r.vlan_priority = static_cast<uint8_t>(std::strtoul(params[1][0] != '\0' ? params[1] : property_value(cached), nullptr, 10));
   r.vlan_flags = kOemExecWrite;
   if (ioctl_set_oem_exec_cfg(n.at.port, &r, n.at.domain, n.at.phba_port) != 0) {
     return refuse(kStatusSetVlanFailed, msg::kVlanFailed);

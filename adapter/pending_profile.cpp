@@ -433,7 +433,7 @@ bool locate(hm_node* prop, bool function_level, Pending* out) {
 }
 
 uint32_t answer_cached(hm_node* prop, char* buf) {
-  std::memcpy(buf, property_data(prop)->value, kValueSize);
+  copy_property_value(property_data(prop), buf);
   return kStatusOk;
 }
 

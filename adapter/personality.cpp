@@ -218,7 +218,7 @@ uint32_t handle_ConfiguredPersonality(hm_node* prop, char* buf, uint32_t) {
   hm_node* controller = controller_above(prop);
   if (vm_flag != 0) {
     SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
-    std::memcpy(buf, property_data(prop)->value, kValueSize);
+    copy_property_value(property_data(prop), buf);
     return refuse(kStatusNotOnVirtualFunction, msg::kNotOnVirtualFunction);
   }
   const uint32_t generation = controller != nullptr ? get_vx_type(controller) : kGenerationUnreadable;
@@ -246,7 +246,7 @@ uint32_t handle_ConfiguredPersonality(hm_node* prop, char* buf, uint32_t) {
   } else {
     SET_CACHE_PROP_VAL(prop, "%s", kNotAvailable);
   }
-  std::memcpy(buf, property_data(prop)->value, kValueSize);
+  copy_property_value(property_data(prop), buf);
   return kStatusOk;
 }
 

@@ -44,7 +44,7 @@ uint8_t header_byte(int32_t value) { return static_cast<uint8_t>(value < 0 ? 0 :
 uint32_t answer(hm_node* prop, char* buf) {
   hm_property* p = property_data(prop);
   if (p == nullptr || buf == nullptr) return kStatusFailed;
-  std::memcpy(buf, p->value, kValueSize);
+  copy_property_value(p, buf);
   return kStatusOk;
 }
 
@@ -442,7 +442,7 @@ uint32_t VARU_get_port_profile(hm_node* controller, hm_node* group, uint8_t prof
     }
     if (const char* text = profile_mc_type_text(desc_mc_type(d))) set_prop_val(port, kPropMCType, "%s", text);
     // The text just set (or the builder's), not what the pending choices would show through the handler.
-    const char* mc_type = property_data(internal_get_node(port, kPropMCType, kProperty))->value;
+    const char* mc_type = property_value(property_data(internal_get_node(port, kPropMCType, kProperty)));
     const PortCounts c = desc_port_counts(d);
     if (!configured) {
       set_prop_val(port, kPropMaxStoragePFCount, "%u", c.max_storage);

@@ -234,9 +234,9 @@ uint32_t backend_client_bdf(int32_t protocol) {
       stored[kValueSize - 1] = '\0';
       pdebug(kBackEnd, 6, "%s:serial_number = %s asn = %s\n", "VARU_backend_client_bdf", serial, stored);
       pdebug(kBackEnd, 6, "%s:bus=%s fun=%s bus_node->u.prop->val=%s fun_node->u.prop->val=%s\n",
-             "VARU_backend_client_bdf", bus, fun, bus_prop->value, fun_prop->value);
+             "VARU_backend_client_bdf", bus, fun, property_value(bus_prop), property_value(fun_prop));
       if (::strcasecmp(serial, "0") != 0 && ::strcasecmp(stored, "N/A") != 0) {
-        if (::strcasecmp(bus, bus_prop->value) != 0 || ::strcasecmp(serial, stored) != 0) return 1;
+        if (::strcasecmp(bus, property_value(bus_prop)) != 0 || ::strcasecmp(serial, stored) != 0) return 1;
       }
     }
   }

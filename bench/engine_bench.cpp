@@ -11,6 +11,7 @@
 #include "bench/bench_support.h"
 #include "engine/builder.h"
 #include "engine/hm.h"
+#include "support/item_rows.h"
 
 namespace {
 
@@ -20,18 +21,7 @@ InstanceBits g_shelf_bits;
 InstanceBits g_item_bits;
 InstanceBits g_unit_bits;
 
-constexpr SchemaRow kItemRows[] = {
-    property(kInstance, "P0", "", kReadWrite, handle_internal_property, length(0, 255), "v0"),
-    property(kInstance, "P1", "", kReadWrite, handle_internal_property, length(0, 255), "v1"),
-    property(kInstance, "P2", "", kReadWrite, handle_internal_property, length(0, 255), "v2"),
-    property(kInstance, "P3", "", kReadWrite, handle_internal_property, length(0, 255), "v3"),
-    property(kInstance, "P4", "", kReadWrite, handle_internal_property, range(0, 1000), "4"),
-    property(kInstance, "P5", "", kReadWrite, handle_internal_property, one_of("On,Off", 2, 3), "On"),
-    property(kInstance, "P6", "", kReadOnly, handle_internal_property, length(0, 255), "v6"),
-    property(kInstance, "P7", "", kReadOnly, handle_internal_property, length(0, 255), "v7"),
-    property(kInstance, "P8", "", kReadOnly, handle_internal_property, address(0, 0), "10.0.0.1"),
-};
-constexpr GroupSpec kItem = group_spec("Item", "", 128, nullptr, kItemRows, g_item_bits);
+constexpr GroupSpec kItem = group_spec("Item", "", 128, nullptr, vxtest::kItemRows, g_item_bits);
 constexpr GroupSpec kShelf = group_spec("Shelf", "", 4096, nullptr, g_shelf_bits);
 constexpr GroupSpec kUnit = group_spec("Unit", "", 4096, nullptr, g_unit_bits);
 

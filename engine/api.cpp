@@ -133,7 +133,7 @@ uint32_t read_property(hm_node* prop, char* out) {
   hm_property* data = property_data(prop);
   if (data == nullptr) return kStatusFailed;
   if (data->handler != nullptr) return data->handler(prop, out, kGet);
-  copy_text(out, kValueSize, data->value);
+  copy_text(out, kValueSize, property_value(data));
   return kStatusOk;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <unordered_map>
 
 namespace vx {
@@ -52,112 +53,131 @@ uint8_t* find_slot(InstanceBits* bits, uint64_t index, size_t bytes) {
   }
 }
 
-hm_node* new_node(uint32_t kind, const char* name, const char* description, hm_node* parent) {
-  auto* node = static_cast<hm_node*>(hm_alloc(sizeof(hm_node)));
-  if (node == nullptr) return nullptr;
-  node->kind = kind;
-  node->name = name;
-  node->description = description;
-  node->parent = parent;
-  return node;
+// The blocks an instance's allocation is carved into, one after another: each keeps the next one
+// aligned.
+template <typename... Block>
+constexpr bool carves_aligned() {
+  return ((alignof(Block) <= alignof(InstanceBlock) && sizeof(Block) % alignof(InstanceBlock) == 0) && ...);
 }
+static_assert(carves_aligned<InstanceArena, InstanceBlock, NodeBlock<hm_group_data>, NodeBlock<hm_property>, hm_node>());
 
-// A node with a zeroed data block of type Data, not added yet; NULL with nothing left when either
-// allocation fails.
-template <typename Data>
-hm_node* new_node_with_data(uint32_t kind, const SchemaRow& row, hm_node* parent, Data** data) {
-  hm_node* node = new_node(kind, row.name, row.description, parent);
-  auto* block = static_cast<Data*>(hm_alloc(sizeof(Data)));
-  if (node == nullptr || block == nullptr) {
-    varu_dfree(node);
-    varu_dfree(block);
-    return nullptr;
+size_t row_block_size(RowKind kind) {
+  switch (kind) {
+    case RowKind::kGroup: return sizeof(NodeBlock<hm_group_data>);
+    case RowKind::kProperty: return sizeof(NodeBlock<hm_property>);
+    case RowKind::kAction: return sizeof(hm_node);
   }
-  node->data = block;
-  *data = block;
-  return node;
+  return 0;
 }
 
-void free_unadded(hm_node* node) {
-  if (node == nullptr) return;
-  if (node->kind != kAction) varu_dfree(node->data);
-  varu_dfree(node);
+// The zeroed rest of an instance's allocation, handed out block by block.
+class Carver {
+ public:
+  Carver(InstanceArena* arena, size_t size)
+      : arena_(arena), next_(reinterpret_cast<unsigned char*>(arena) + sizeof(InstanceArena)),
+        end_(reinterpret_cast<unsigned char*>(arena) + size) {}
+
+  // The next block as a node of `kind`, not added yet; NULL past the end.
+  template <typename Block>
+  Block* take(uint32_t kind, const char* name, const char* description, hm_node* parent) {
+    if (static_cast<size_t>(end_ - next_) < sizeof(Block)) return nullptr;
+    auto* block = reinterpret_cast<Block*>(next_);
+    next_ += sizeof(Block);
+    hm_node* node = node_of(block);
+    node->kind = kind;
+    node->name = name;
+    node->description = description;
+    node->parent = parent;
+    node->flags = kInInstanceBlock;
+    if constexpr (!std::is_same_v<Block, hm_node>) {
+      node->data = &block->data;
+      node->flags |= kDataInBlock;
+    }
+    return block;
+  }
+
+  // A node of the allocation joined the tree.
+  void added() { ++arena_->nodes; }
+
+ private:
+  static hm_node* node_of(hm_node* node) { return node; }
+  template <typename Block>
+  static hm_node* node_of(Block* block) {
+    return &block->node;
+  }
+
+  InstanceArena* arena_;
+  unsigned char* next_;
+  unsigned char* end_;
+};
+
+// A row's node that add_node refused: its block stays in the allocation unused.
+void free_unadded(hm_node* node) { release_property_value(property_data(node)); }
+
+// Adds a node taken from the carver; false (nothing left) when add_node refuses it.
+bool add_carved(hm_node* node, Carver& carver) {
+  if (add_node(node, &hierarchy_name_) < 0) {
+    free_unadded(node);
+    return false;
+  }
+  carver.added();
+  return true;
 }
 
 // One row: its node, set up and added under `parent`; NULL on failure with nothing left.
-hm_node* build_row(const SchemaRow& row, hm_node* parent) {
+hm_node* build_row(const SchemaRow& row, hm_node* parent, Carver& carver) {
   switch (row.kind) {
     case RowKind::kGroup: {
-      hm_group_data* gd = nullptr;
-      hm_node* node = new_node_with_data(kGroup, row, parent, &gd);
-      if (node == nullptr) return nullptr;
-      gd->first_child = gd->last_child = node;
-      if (add_node(node, &hierarchy_name_) < 0) {
-        free_unadded(node);
-        return nullptr;
-      }
-      gd->refresh = row.refresh;
-      return node;
+      auto* block = carver.take<NodeBlock<hm_group_data>>(kGroup, row.name, row.description, parent);
+      if (block == nullptr) return nullptr;
+      block->data.first_child = block->data.last_child = &block->node;
+      if (!add_carved(&block->node, carver)) return nullptr;
+      block->data.refresh = row.refresh;
+      return &block->node;
     }
     case RowKind::kProperty: {
-      hm_property* p = nullptr;
-      hm_node* node = new_node_with_data(kProperty, row, parent, &p);
-      if (node == nullptr) return nullptr;
+      auto* block = carver.take<NodeBlock<hm_property>>(kProperty, row.name, row.description, parent);
+      if (block == nullptr) return nullptr;
+      hm_property* p = &block->data;
       p->access = row.access;
       p->handler = row.handler;
-      if (add_node(node, &hierarchy_name_) < 0) {
-        free_unadded(node);
-        return nullptr;
-      }
       p->vtype = row.rule.vtype;
       p->min = row.rule.min;
       p->max = row.rule.max;
-      if (row.def != nullptr) std::snprintf(p->value, sizeof p->value, "%s", row.def);
       p->allowed = row.rule.allowed;
-      return node;
+      if (row.def != nullptr && !set_property_value(p, row.def)) return nullptr;
+      return add_carved(&block->node, carver) ? &block->node : nullptr;
     }
     case RowKind::kAction: {
-      hm_node* node = new_node(kAction, row.name, row.description, parent);
+      hm_node* node = carver.take<hm_node>(kAction, row.name, row.description, parent);
       if (node == nullptr) return nullptr;
       node->data = const_cast<hm_action_descriptor*>(row.action);
-      if (add_node(node, &hierarchy_name_) < 0) {
-        free_unadded(node);
-        return nullptr;
-      }
-      return node;
+      return add_carved(node, carver) ? node : nullptr;
     }
   }
   return nullptr;
 }
 
-// The instanced group itself, added under `parent` with number `index`.
-hm_node* build_group(const GroupSpec& spec, hm_node* parent, uint8_t* slot, int32_t index) {
-  hm_node* node = new_node(kGroup, spec.name, spec.description, parent);
-  auto* gd = static_cast<hm_group_data*>(hm_alloc(sizeof(hm_group_data)));
-  auto* info = static_cast<hm_instance_info*>(hm_alloc(sizeof(hm_instance_info)));
-  if (node == nullptr || gd == nullptr || info == nullptr) {
-    varu_dfree(node);
-    varu_dfree(gd);
-    varu_dfree(info);
-    return nullptr;
-  }
+// The instanced group itself, the first block of its allocation, added under `parent` with number
+// `index`; NULL when add_node refuses it.
+hm_node* build_group(const GroupSpec& spec, hm_node* parent, uint8_t* slot, int32_t index, Carver& carver) {
+  auto* block = carver.take<InstanceBlock>(kGroup, spec.name, spec.description, parent);
+  if (block == nullptr) return nullptr;
+  hm_node* node = &block->node;
+  hm_instance_info* info = &block->info;
   info->bitfield = slot;
   info->max_instances = spec.max;
   info->base = 0;
   info->number = index;
-  gd->first_child = gd->last_child = node;
-  gd->instance = info;
-  node->data = gd;
-  if (add_node(node, &hierarchy_name_) < 0) {
-    varu_dfree(info);
-    free_unadded(node);
-    return nullptr;
-  }
-  gd->refresh = spec.refresh;
+  block->data.first_child = block->data.last_child = node;
+  block->data.instance = info;
+  if (add_node(node, &hierarchy_name_) < 0) return nullptr;
+  carver.added();
+  block->data.refresh = spec.refresh;
   return node;
 }
 
-bool build_rows(const GroupSpec& spec, hm_node* instance) {
+bool build_rows(const GroupSpec& spec, hm_node* instance, Carver& carver) {
   if (spec.row_count == 0) return true;
   std::unique_ptr<hm_node*[]> made(new (std::nothrow) hm_node*[spec.row_count]());
   if (!made) return false;
@@ -172,7 +192,7 @@ bool build_rows(const GroupSpec& spec, hm_node* instance) {
       }
       parent = made[row.parent];
     }
-    made[i] = build_row(row, parent);
+    made[i] = build_row(row, parent, carver);
     if (made[i] == nullptr) return false;
   }
   return true;
@@ -204,12 +224,20 @@ hm_node* build_instance(const GroupSpec& spec, hm_node* parent, hm_node* origin,
     return nullptr;
   }
 
-  hm_node* instance = build_group(spec, parent, slot, number);
-  if (instance == nullptr) return nullptr;
+  size_t size = sizeof(InstanceArena) + sizeof(InstanceBlock);
+  for (size_t i = 0; i < spec.row_count; ++i) size += row_block_size(spec.rows[i].kind);
+  auto* arena = static_cast<InstanceArena*>(hm_alloc(static_cast<uint32_t>(size)));
+  if (arena == nullptr) return nullptr;
+  Carver carver(arena, size);
+  hm_node* instance = build_group(spec, parent, slot, number, carver);
+  if (instance == nullptr) {
+    varu_dfree(arena);
+    return nullptr;
+  }
   hm_group_data* gd = group_data(instance);
   char (*own_params)[kValueSize] = nullptr;
   if (params != nullptr) own_params = static_cast<char (*)[kValueSize]>(hm_alloc(kParamCount * kValueSize));
-  if (!build_rows(spec, instance) || (params != nullptr && own_params == nullptr)) {
+  if (!build_rows(spec, instance, carver) || (params != nullptr && own_params == nullptr)) {
     varu_dfree(own_params);
     _delete_node(instance);
     return nullptr;

@@ -231,4 +231,27 @@ void* hm_alloc(uint32_t size);
 // Test hook: the next `count` allocations of hm_alloc succeed and the ones after fail; -1 = never.
 void hm_fail_allocations_after(int32_t count);
 
+// A node with its data block (and an instanced group's instance record) in one piece of memory.
+// Such a node carries kDataInBlock: its data goes with it. A link is one such allocation.
+template <typename Data>
+struct NodeBlock {
+  hm_node node;
+  Data data;
+};
+struct InstanceBlock {
+  hm_node node;
+  hm_group_data data;
+  hm_instance_info info;
+};
+
+// An instance built from its table is one allocation: this header, the instance's InstanceBlock,
+// then one block per row in table order (NodeBlock<hm_group_data>, NodeBlock<hm_property>, or a
+// bare hm_node for an action). Its nodes carry kInInstanceBlock and kDataInBlock; each row's
+// instance is its nearest instanced ancestor. The allocation is freed with the last of its nodes.
+struct alignas(alignof(InstanceBlock)) InstanceArena {
+  uint32_t nodes;   // nodes added to the tree and not freed yet
+};
+// The allocation that holds `instance` (a node carrying kInInstanceBlock that is an instance).
+InstanceArena* instance_arena(hm_node* instance);
+
 }  // namespace vx

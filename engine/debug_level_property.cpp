@@ -18,7 +18,7 @@ uint32_t handle_VARUDebugLevel(hm_node* prop, char* buf, uint32_t op) {
     SET_CACHE_PROP_VAL(prop, "%d", varu_debug_level());
     hm_property* p = property_data(prop);
     if (p == nullptr) return kStatusFailed;
-    std::snprintf(buf, kValueSize, "%s", p->value);
+    std::snprintf(buf, kValueSize, "%s", property_value(p));
   }
   return kStatusOk;
 }

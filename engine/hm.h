@@ -24,6 +24,8 @@ enum hm_node_flags : uint32_t {
   kOwnsDescription = 1u << 1,
   kStaticNode = 1u << 2,   // "ROOT" and its three properties: never freed
   kDigitNamed = 1u << 3,   // counted in its parent's digit_named
+  kDataInBlock = 1u << 4,  // data (and a group's instance record) in the node's block, freed with it
+  kInInstanceBlock = 1u << 5,   // in the one allocation of its instance (see InstanceArena)
 };
 
 struct hm_node {
@@ -34,8 +36,8 @@ struct hm_node {
   hm_node* parent;
   hm_node* next;   // the last child's next is its parent
   hm_node* prev;   // the first child's prev is its parent
-  uint32_t link_count;
   void* data;      // hm_group_data, hm_property, const hm_action_descriptor or hm_link_data
+  uint32_t link_count;
   uint32_t flags;
 };
 
@@ -64,14 +66,25 @@ struct hm_group_data {
 };
 
 struct hm_property {
-  char value[256];
+  // Room for a cached text of up to 23 characters in the record itself: most values are short,
+  // and a fixed 256 bytes in every property was most of the tree's memory.
+  static constexpr uint16_t kInlineSize = 24;
+
   hm_property_handler handler;
-  uint32_t access;
-  uint8_t vtype;
-  bool owns_allowed;
   const char* allowed;    // comma list for vtype 4; static schema text unless owns_allowed
   int32_t min;
   int32_t max;
+  uint32_t access;
+  uint8_t vtype;
+  bool owns_allowed;
+  // The cached text (at most 255 characters), read and written only through property_value and
+  // set_property_value: in `cached.inline_text` while it fits, else in a heap block of
+  // `heap_size` bytes. A zeroed record holds the empty text.
+  uint16_t heap_size;     // 0: the text is inline
+  union {
+    char inline_text[kInlineSize];
+    char* heap_text;
+  } cached;
 };
 
 struct hm_link_data {
@@ -194,6 +207,17 @@ uint32_t internal_get_property(hm_node* group, const char* name, char* buf);
 bool read_property(hm_node* group, const char* name, char out[kValueSize]);
 uint32_t internal_set_property(hm_node* group, const char* name, char* value);
 const hm_action_param* varu_internal_get_param(hm_node* action, const char* name);
+
+// The cached text of a property, always terminated; it stands until the value is set again or the
+// node is deleted. "" for NULL.
+const char* property_value(const hm_property* p);
+// Copies the cached text, terminated, into `out`.
+void copy_property_value(const hm_property* p, char out[kValueSize]);
+// Sets the cached text to `text`, cut at 255 characters (`text` may be the current value itself);
+// false, with the value unchanged, when there is no memory for it.
+bool set_property_value(hm_property* p, const char* text);
+// Frees a text kept on the heap; the value becomes empty. Done when the property is freed.
+void release_property_value(hm_property* p);
 
 int set_prop_val(hm_node* group, const char* prop_name, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 int SET_CACHE_PROP_VAL(hm_node* prop, const char* fmt, ...) __attribute__((format(printf, 2, 3)));

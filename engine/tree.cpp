@@ -11,6 +11,7 @@
 
 #include "engine/builder.h"
 #include "engine/hm.h"
+#include "engine/messages.h"
 
 namespace vx {
 
@@ -377,26 +378,31 @@ uint32_t outside_links_into(hm_node* top) {
 }
 
 void free_node(hm_node* node) {
+  // Data in the node's block goes with the node. A node in its instance's allocation is counted
+  // off it (its instance, the nearest instanced ancestor, is freed after it); the last frees it.
+  bool own_block = (node->flags & kDataInBlock) == 0;
+  hm_node* instance = (node->flags & kInInstanceBlock) != 0 ? get_dynamic_ancester(node) : nullptr;
   switch (node->kind) {
     case kGroup: {
       hm_group_data* gd = group_data(node);
       if (gd != nullptr) {
-        varu_dfree(gd->instance);
+        if (own_block) varu_dfree(gd->instance);
         varu_dfree(gd->params);
-        varu_dfree(gd);
+        if (own_block) varu_dfree(gd);
       }
       break;
     }
     case kProperty: {
       hm_property* p = property_data(node);
       if (p != nullptr && p->owns_allowed) varu_dfree(const_cast<char*>(p->allowed));
-      varu_dfree(p);
+      release_property_value(p);
+      if (own_block) varu_dfree(p);
       break;
     }
     case kLink: {
       hm_link_data* ld = link_data(node);
       if (ld != nullptr) varu_dfree(ld->params);
-      varu_dfree(ld);
+      if (own_block) varu_dfree(ld);
       break;
     }
     default:   // an action's descriptor is static
@@ -406,7 +412,12 @@ void free_node(hm_node* node) {
   if ((node->flags & kOwnsName) != 0) varu_dfree(const_cast<char*>(node->name));
   if ((node->flags & kOwnsDescription) != 0) varu_dfree(const_cast<char*>(node->description));
   node->flags &= ~static_cast<uint32_t>(kOwnsName | kOwnsDescription);
-  if ((node->flags & kStaticNode) == 0) varu_dfree(node);
+  if ((node->flags & kStaticNode) != 0) return;
+  if ((node->flags & kInInstanceBlock) == 0) {
+    varu_dfree(node);
+  } else if (InstanceArena* arena = instance_arena(instance); arena != nullptr && --arena->nodes == 0) {
+    varu_dfree(arena);
+  }
 }
 
 // Deletes the subtree of `node`; nothing links into it any more.
@@ -524,6 +535,11 @@ void* hm_alloc(uint32_t size) {
 }
 
 void hm_fail_allocations_after(int32_t count) { g_alloc_budget = count < 0 ? -1 : count; }
+
+InstanceArena* instance_arena(hm_node* instance) {
+  if (instance == nullptr || (instance->flags & kInInstanceBlock) == 0) return nullptr;
+  return reinterpret_cast<InstanceArena*>(reinterpret_cast<char*>(instance) - sizeof(InstanceArena));
+}
 
 // ---- typed views ---------------------------------------------------------------------------------
 hm_group_data* group_data(const hm_node* node) {
@@ -784,28 +800,28 @@ hm_node* create_link(hm_node* parent, const char* name, hm_node* target, hm_node
                      const char* params) {
   hm_hierarchy* h = hm_find_hierarchy_by_node(parent);
   if (h == nullptr || name == nullptr || hm_find_hierarchy_by_node(target) == nullptr) return nullptr;
-  auto* node = static_cast<hm_node*>(hm_alloc(sizeof(hm_node)));
-  auto* ld = static_cast<hm_link_data*>(hm_alloc(sizeof(hm_link_data)));
+  auto* block = static_cast<NodeBlock<hm_link_data>*>(hm_alloc(sizeof(NodeBlock<hm_link_data>)));
   size_t name_len = ::strnlen(name, kNameSize - 1);
   auto* own_name = static_cast<char*>(hm_alloc(static_cast<uint32_t>(name_len + 1)));
   char (*own_params)[kValueSize] = nullptr;
   if (params != nullptr) {
     own_params = static_cast<char (*)[kValueSize]>(hm_alloc(kParamCount * kValueSize));
   }
-  if (node == nullptr || ld == nullptr || own_name == nullptr || (params != nullptr && own_params == nullptr)) {
-    varu_dfree(node);
-    varu_dfree(ld);
+  if (block == nullptr || own_name == nullptr || (params != nullptr && own_params == nullptr)) {
+    varu_dfree(block);
     varu_dfree(own_name);
     varu_dfree(own_params);
     return nullptr;
   }
+  hm_node* node = &block->node;
+  hm_link_data* ld = &block->data;
   std::memcpy(own_name, name, name_len);
   own_name[name_len] = '\0';
   if (own_params != nullptr) std::memcpy(own_params, params, kParamCount * kValueSize);
   node->kind = kLink;
   node->name = own_name;
   node->description = target->description;   // the link goes before its target does
-  node->flags = kOwnsName;
+  node->flags = kOwnsName | kDataInBlock;
   node->parent = parent;
   node->data = ld;
   ld->target = target;
@@ -886,7 +902,7 @@ int init_hm_data() {
       _delete_node(&ROOT);
       return 1;
     }
-    std::snprintf(p->value, sizeof p->value, "%s", rp.value);
+    set_property_value(p, rp.value);
     p->handler = rp.handler;
     p->access = rp.access;
     p->vtype = rp.vtype;
@@ -949,7 +965,7 @@ uint32_t internal_get_property(hm_node* group, const char* name, char* buf) {
   hm_property* p = property_data(prop);
   if (p == nullptr || buf == nullptr) return kStatusFailed;
   if (p->handler == nullptr) {
-    std::memcpy(buf, p->value, kValueSize);
+    copy_property_value(p, buf);
     return kStatusOk;
   }
   return p->handler(prop, buf, kGet);
@@ -985,14 +1001,72 @@ const hm_action_param* varu_internal_get_param(hm_node* action, const char* name
 }
 
 // ---- property cache ------------------------------------------------------------------------------
+const char* property_value(const hm_property* p) {
+  if (p == nullptr) return "";
+  return p->heap_size != 0 ? p->cached.heap_text : p->cached.inline_text;
+}
+
+void copy_property_value(const hm_property* p, char out[kValueSize]) {
+  const char* text = property_value(p);
+  size_t n = ::strnlen(text, kValueSize - 1);
+  std::memmove(out, text, n);
+  out[n] = '\0';
+}
+
+bool set_property_value(hm_property* p, const char* text) {
+  if (p == nullptr) return false;
+  if (text == nullptr) text = "";
+  size_t n = ::strnlen(text, kValueSize - 1);
+  char* heap = p->heap_size != 0 ? p->cached.heap_text : nullptr;
+  if (n < hm_property::kInlineSize) {
+    // `text` may lie in the heap block: it is freed only after the copy.
+    std::memmove(p->cached.inline_text, text, n);
+    p->cached.inline_text[n] = '\0';
+    p->heap_size = 0;
+  } else if (heap != nullptr && n < p->heap_size) {
+    std::memmove(heap, text, n);
+    heap[n] = '\0';
+    return true;
+  } else {
+    auto* block = static_cast<char*>(hm_alloc(static_cast<uint32_t>(n + 1)));
+    if (block == nullptr) return false;
+    std::memcpy(block, text, n);
+    p->cached.heap_text = block;
+    p->heap_size = static_cast<uint16_t>(n + 1);
+  }
+  varu_dfree(heap);
+  return true;
+}
+
+void release_property_value(hm_property* p) {
+  if (p == nullptr || p->heap_size == 0) return;
+  varu_dfree(p->cached.heap_text);
+  p->heap_size = 0;
+  std::memset(p->cached.inline_text, 0, sizeof p->cached.inline_text);
+}
+
+namespace {
+
+// The formatted text as the cached value of `p`, with the formatting result in *n; false when
+// there is no memory for the text.
+bool format_value(hm_property* p, int* n, const char* fmt, va_list ap) {
+  char text[kValueSize];
+  *n = std::vsnprintf(text, sizeof text, fmt, ap);
+  if (*n < 0) text[0] = '\0';
+  return set_property_value(p, text);
+}
+
+}  // namespace
+
 int set_prop_val(hm_node* group, const char* prop_name, const char* fmt, ...) {
   hm_property* p = property_data(find_property(group, prop_name));
   if (p == nullptr || fmt == nullptr) return 1;
   va_list ap;
   va_start(ap, fmt);
-  std::vsnprintf(p->value, sizeof p->value, fmt, ap);
+  int n = 0;
+  bool stored = format_value(p, &n, fmt, ap);
   va_end(ap);
-  return 0;
+  return stored ? 0 : 1;
 }
 
 int SET_CACHE_PROP_VAL(hm_node* prop, const char* fmt, ...) {
@@ -1000,22 +1074,19 @@ int SET_CACHE_PROP_VAL(hm_node* prop, const char* fmt, ...) {
   if (p == nullptr || fmt == nullptr) return -1;
   va_list ap;
   va_start(ap, fmt);
-  int n = std::vsnprintf(p->value, sizeof p->value, fmt, ap);
+  int n = 0;
+  bool stored = format_value(p, &n, fmt, ap);
   va_end(ap);
-  return n;
+  return stored ? n : -1;
 }
 
 uint32_t handle_internal_property(hm_node* prop, char* buf, uint32_t op) {
   hm_property* p = property_data(prop);
   if (p == nullptr || buf == nullptr) return kStatusFailed;
   if (op == kGet) {
-    size_t n = ::strnlen(p->value, kValueSize - 1);
-    std::memcpy(buf, p->value, n);
-    buf[n] = '\0';
-  } else if (op == kSet) {
-    size_t n = ::strnlen(buf, kValueSize - 1);
-    std::memmove(p->value, buf, n);
-    p->value[n] = '\0';
+    copy_property_value(p, buf);
+  } else if (op == kSet && !set_property_value(p, buf)) {
+    return fail(kStatusFailed, "%s", msg::kOutOfMemory);
   }
   return kStatusOk;
 }

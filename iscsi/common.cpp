@@ -48,7 +48,7 @@ bool read_property(hm_node* group, const char* name, std::string* out) {
 
 std::string cached_value(hm_node* group, const char* name) {
   hm_property* p = property_data(internal_get_node(group, name, kProperty));
-  return p != nullptr ? std::string(p->value, ::strnlen(p->value, kValueSize - 1)) : std::string();
+  return p != nullptr ? std::string(property_value(p)) : std::string();
 }
 
 bool set_cached(hm_node* group, const char* name, const std::string& value) {

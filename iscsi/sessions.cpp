@@ -467,7 +467,7 @@ uint32_t handle_boot_session(hm_node* prop, char* buf, uint32_t op) {
   hm_node* session = owning_group(prop);
   hm_property* data = property_data(prop);
   if (data == nullptr || buf == nullptr) return kStatusFailed;
-  if (op == kSet && equal_nocase(data->value, buf)) return kStatusOk;
+  if (op == kSet && equal_nocase(property_value(data), buf)) return kStatusOk;
   hm_node* target = session->parent;
   if (target == nullptr || target->tag == 0) {
     pdebug(kBackEnd, 3, "%s: Failed to get target node\n", __func__);

@@ -133,7 +133,7 @@ std::string active_firmware_version(hm_node* controller) {
   if (read_property(controller, "ActiveFirmwareVersion", text)) return text;
   hm_node* prop = internal_get_node(controller, "ActiveFirmwareVersion", kProperty);
   hm_property* data = property_data(prop);
-  return data != nullptr ? std::string(data->value, strnlen(data->value, kValueSize)) : std::string();
+  return data != nullptr ? std::string(property_value(data)) : std::string();
 }
 
 // ---- generation 2: the fixed region list ------------------------------------------------------------

@@ -51,7 +51,7 @@ inline std::string value_at(const std::string& path) {
 inline std::string cached_at(const std::string& path) {
   const uint32_t prop = tag_at(path, VARU_KIND_PROPERTY);
   hm_property* data = prop == kMissing ? nullptr : vx::property_data(vx::get_node(static_cast<int32_t>(prop)));
-  return data != nullptr ? std::string(data->value) : "<missing>";
+  return data != nullptr ? std::string(vx::property_value(data)) : "<missing>";
 }
 
 // Names of the sub-groups of the group at `path`, in order.
@@ -81,7 +81,7 @@ inline std::string tree_text(uint32_t tag = 0, const std::string& indent = "", b
   auto label = [with_tags](uint32_t t) { return with_tags ? std::to_string(t) + " " : std::string(); };
   for (uint32_t p : children_of(tag, VARU_KIND_PROPERTY)) {
     hm_property* data = vx::property_data(vx::get_node(static_cast<int32_t>(p)));
-    out += indent + label(p) + name_of(p, VARU_KIND_PROPERTY) + "=" + (data ? data->value : "") + "\n";
+    out += indent + label(p) + name_of(p, VARU_KIND_PROPERTY) + "=" + (data ? vx::property_value(data) : "") + "\n";
   }
   for (uint32_t a : children_of(tag, VARU_KIND_ACTION)) out += indent + label(a) + name_of(a, VARU_KIND_ACTION) + "()\n";
   for (uint32_t g : children_of(tag, VARU_KIND_GROUP)) {

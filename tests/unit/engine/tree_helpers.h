@@ -59,7 +59,7 @@ inline hm_node* add_instance(hm_node* parent, const char* name, int32_t number, 
 
 inline hm_node* add_property(hm_node* parent, const char* name, const char* value = "") {
   auto* p = static_cast<hm_property*>(vx::hm_alloc(sizeof(hm_property)));
-  std::snprintf(p->value, sizeof p->value, "%s", value);
+  vx::set_property_value(p, value);
   p->handler = vx::handle_internal_property;
   p->access = kReadWrite;
   return add_node_of(parent, kProperty, name, p);

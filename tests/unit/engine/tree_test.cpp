@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/messages.h"
 #include "tree_helpers.h"
 
 using namespace vx;
@@ -169,10 +170,10 @@ TEST_F(TreeTest, PropertyCacheIsBounded) {
   const std::string long_text(300, 'v');
   char buf[kValueSize];
   EXPECT_EQ(set_prop_val(g, "value", "%s-%d", "n", 7), 0);
-  EXPECT_STREQ(property_data(p)->value, "n-7");
+  EXPECT_STREQ(property_value(property_data(p)), "n-7");
   EXPECT_EQ(set_prop_val(g, "Missing", "%s", "x") + set_prop_val(g, "G", "%s", "x"), 2);
   EXPECT_EQ(set_prop_val(g, "ValueLink", "%s", long_text.c_str()), 0);
-  EXPECT_EQ(std::string(property_data(p)->value), long_text.substr(0, 255));
+  EXPECT_EQ(std::string(property_value(property_data(p))), long_text.substr(0, 255));
   EXPECT_EQ(SET_CACHE_PROP_VAL(g, "%d", 42), -1);
   std::string in = long_text;
   EXPECT_EQ(handle_internal_property(p, in.data(), kSet), 0u);
@@ -182,6 +183,69 @@ TEST_F(TreeTest, PropertyCacheIsBounded) {
   char value[kValueSize] = "written";
   EXPECT_EQ(internal_set_property(g, "VALUE", value) + internal_get_property(g, "ValueLink", buf), 0u);
   EXPECT_STREQ(buf, "written");
+}
+
+// A value of any length, written any way, reads back as it was written (cut at 255 characters),
+// also after a longer or a shorter one; each row's text is made of its own letter so a byte left
+// from an earlier value shows. What a value kept on the heap took is freed with its property.
+TEST_F(TreeTest, CachedValuesOfEveryLengthReadBackExactly) {
+  enum class Way { kSetPropVal, kCache, kHandler, kOwnText };
+  struct Row {
+    size_t length;
+    Way way;
+  };
+  constexpr Row kRows[] = {
+      {0, Way::kHandler},   {23, Way::kSetPropVal}, {24, Way::kCache},      {200, Way::kHandler},
+      {25, Way::kSetPropVal}, {255, Way::kCache},   {256, Way::kHandler},   {1, Way::kSetPropVal},
+      {300, Way::kCache},   {22, Way::kHandler},    {254, Way::kSetPropVal}, {100, Way::kOwnText},
+      {40, Way::kOwnText},  {30, Way::kHandler},    {10, Way::kOwnText},
+  };
+  const uint32_t start = varu_alloc_count();
+  hm_node* g = add_group(root, "G");
+  hm_node* p = add_property(g, "Value");
+  hm_property* data = property_data(p);
+  char letter = 'a';
+  for (const Row& r : kRows) {
+    std::string text(r.length, letter++);
+    std::string want = text.substr(0, kValueSize - 1);
+    switch (r.way) {
+      case Way::kSetPropVal: ASSERT_EQ(set_prop_val(g, "Value", "%s", text.c_str()), 0); break;
+      case Way::kCache:
+        ASSERT_EQ(SET_CACHE_PROP_VAL(p, "%s", text.c_str()), static_cast<int>(r.length));
+        break;
+      case Way::kHandler: ASSERT_EQ(handle_internal_property(p, text.data(), kSet), 0u); break;
+      case Way::kOwnText: {
+        // The tail of the value written over the value itself.
+        std::string before = property_value(data);
+        ASSERT_GE(before.size(), r.length);
+        want = before.substr(before.size() - r.length);
+        char* tail = const_cast<char*>(property_value(data)) + before.size() - r.length;
+        ASSERT_EQ(handle_internal_property(p, tail, kSet), 0u);
+        break;
+      }
+    }
+    char buf[kValueSize];
+    std::memset(buf, 'x', sizeof buf);
+    ASSERT_EQ(internal_get_property(g, "Value", buf), 0u);
+    EXPECT_EQ(std::string(buf), want) << r.length;
+    EXPECT_EQ(std::string(property_value(data)), want) << r.length;
+  }
+  EXPECT_EQ(delete_node(g), 0u);
+  EXPECT_EQ(varu_alloc_count(), start);
+}
+
+// A long value needs memory; without it the write fails with its status and the value stays.
+TEST_F(TreeTest, AValueWithoutMemoryForItKeepsTheOldOne) {
+  hm_node* g = add_group(root, "G");
+  hm_node* p = add_property(g, "Value", "short");
+  std::string text(100, 'L');
+  hm_fail_allocations_after(0);
+  EXPECT_STATUS(handle_internal_property(p, text.data(), kSet), 1u, msg::kOutOfMemory);
+  EXPECT_EQ(set_prop_val(g, "Value", "%s", text.c_str()), 1);
+  EXPECT_EQ(SET_CACHE_PROP_VAL(p, "%s", text.c_str()), -1);
+  EXPECT_EQ(handle_internal_property(p, text.data() + 90, kSet), 0u) << "a short text needs none";
+  hm_fail_allocations_after(-1);
+  EXPECT_STREQ(property_value(property_data(p)), "LLLLLLLLLL");
 }
 
 TEST_F(TreeTest, DeletingASubtreeFreesItAllAndClearsTheBit) {

@@ -44,7 +44,7 @@ std::vector<std::string> fields_of(hm_node* instance, hm_node* n) {
   if (const hm_property* p = n->kind == kProperty ? vx::property_data(n) : nullptr) {
     return {"property", parent, n->name, p->access == kReadOnly ? "ro" : "rw",
             handler_name(reinterpret_cast<const void*>(p->handler)), num(p->vtype), num(p->min), num(p->max),
-            p->value, text(p->allowed), description};
+            vx::property_value(p), text(p->allowed), description};
   }
   const hm_action_descriptor* a = vx::action_data(n);
   if (a == nullptr) return {"node of unknown kind", n->name};
