@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/no_adapter.h"
 #include "tools/imahost/commands.h"
 #include "tools/imahost/views.h"
 
@@ -422,22 +423,7 @@ int usage_error(const std::string& what, const std::string& usage = kSynopsis) {
 
 // Why no adapter was found: the simulator's file or configuration, or no driver at all.
 int no_adapter(const Host& host, const std::string& plugin) {
-  const char* file = std::getenv("VXIMA_SIMULATOR");
-  std::string why;
-  if (file == nullptr || file[0] == '\0') {
-    why = "no adapter driver answered, and no simulated adapter is configured (VXIMA_SIMULATOR=FILE)";
-  } else if (::access(file, R_OK) != 0) {
-    why = "the simulator file " + std::string(file) + " cannot be read: " + std::strerror(errno);
-  } else {
-    const std::string module = plugin.substr(0, plugin.rfind('/') + 1) + "libvxsim.so";
-    void* sim = ::dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    auto last_error = sim != nullptr ? reinterpret_cast<const char* (*)()>(::dlsym(sim, "vxsim_last_error")) : nullptr;
-    const std::string refused = last_error != nullptr && last_error() != nullptr ? last_error() : "";
-    if (sim != nullptr) ::dlclose(sim);
-    why = sim == nullptr ? "the simulated adapter module " + module + " was not loaded"
-          : !refused.empty() ? "the simulator refused " + std::string(file) + ": " + refused
-                             : "the simulator file " + std::string(file) + " describes no iSCSI function";
-  }
+  std::string why = vxtools::no_adapter_reason(plugin.substr(0, plugin.rfind('/') + 1), "iSCSI function");
   const LastStatus& started = host.start_status();
   if (started.code != 0) why += "; last status " + std::to_string(started.code) + " \"" + started.text + "\"";
   return say("no adapter found: " + why);

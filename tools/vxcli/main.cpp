@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/no_adapter.h"
 #include "tools/vxcli/cli.h"
 #include "varu.h"
 
@@ -16,43 +17,23 @@ namespace vxcli {
 namespace {
 
 constexpr uint32_t kStatusNoAdapters = 313;
-constexpr const char* kSimModule = "libvxsim.so";
 
 int usage_error(const std::string& why) {
   std::fprintf(stderr, "vxcli: %s\n%s", why.c_str(), kUsage);
   return kExitUsage;
 }
 
-// The simulated adapter module the library loaded, found as the library finds it (beside itself).
-void* loaded_simulator() {
+// The directory of the loaded library, "" when it cannot be told.
+std::string library_dir() {
   Dl_info info{};
-  std::string dir;
-  if (::dladdr(reinterpret_cast<void*>(&VARU_init), &info) != 0 && info.dli_fname != nullptr) {
-    dir = info.dli_fname;
-    dir.erase(dir.rfind('/') + 1);
-  }
-  void* sim = dir.empty() ? nullptr : ::dlopen((dir + kSimModule).c_str(), RTLD_NOW | RTLD_NOLOAD);
-  return sim != nullptr ? sim : ::dlopen(kSimModule, RTLD_NOW | RTLD_NOLOAD);
+  if (::dladdr(reinterpret_cast<void*>(&VARU_init), &info) == 0 || info.dli_fname == nullptr) return "";
+  std::string dir = info.dli_fname;
+  return dir.erase(dir.rfind('/') + 1);
 }
 
-// Why start-up found no adapter: the simulator's file or configuration, or no driver at all.
 std::string no_adapter(uint32_t code, const char* text) {
-  const char* file = std::getenv("VXIMA_SIMULATOR");
-  std::string why;
-  if (file == nullptr || file[0] == '\0') {
-    why = "no adapter driver answered, and no simulated adapter is configured (VXIMA_SIMULATOR=FILE)";
-  } else if (::access(file, R_OK) != 0) {
-    why = "the simulator file " + std::string(file) + " cannot be read: " + std::strerror(errno);
-  } else if (void* sim = loaded_simulator()) {
-    auto last_error = reinterpret_cast<const char* (*)()>(::dlsym(sim, "vxsim_last_error"));
-    const std::string refused = last_error != nullptr && last_error() != nullptr ? last_error() : "";
-    ::dlclose(sim);
-    why = !refused.empty() ? "the simulator refused " + std::string(file) + ": " + refused
-                           : "the simulator file " + std::string(file) + " describes no adapter";
-  } else {
-    why = "the simulated adapter module " + std::string(kSimModule) + " beside the library was not loaded";
-  }
-  return "no adapter found: " + why + "; last status " + std::to_string(code) + " \"" + text + "\"";
+  return "no adapter found: " + vxtools::no_adapter_reason(library_dir(), "adapter") + "; last status " +
+         std::to_string(code) + " \"" + text + "\"";
 }
 
 // Splits a step into words as a shell does plain words: blanks separate them, '...' keeps what it
