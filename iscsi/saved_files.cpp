@@ -139,22 +139,6 @@ std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const ch
   return record_key(lhba_instance_key(lhba), mode, name, address, port, isid);
 }
 
-bool remove_records(const char* file, const std::vector<std::vector<std::string>>& keys,
-                    std::vector<std::string>* removed) {
-  const bool written = rewrite_records(
-      file,
-      [&](std::string& line) {
-        const std::vector<std::string> fields = split_record(line);
-        for (const auto& key : keys) {
-          if (record_matches(fields, key, true)) return false;
-        }
-        return true;
-      },
-      removed);
-  std::vector<std::string> lines;
-  return written || read_records(file, &lines) == file_store::ReadResult::kMissing;
-}
-
 uint32_t saved_file_failed(const char* format, const char* file, const char* what) {
   const char* slash = std::strrchr(file, '/');
   fail(kStatusSavedFileNotWritten, format, slash != nullptr ? slash + 1 : file, what);

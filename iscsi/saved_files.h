@@ -75,8 +75,12 @@ bool append_lines(const char* file, const std::vector<std::string>& lines);
 bool rewrite_records(const char* file, const std::function<bool(std::string& line)>& keep,
                      std::vector<std::string>* removed = nullptr, Write how = Write::kDurable);
 
+// Every reader and writer below takes the file's lock, and is served from what this process last
+// read or wrote of the file while the file is still that version (lookups through indexes); a file
+// another process changed is read again.
+//
 // A discovery pass over the three saved files (a SendTargets discovery, the refresh of all
-// targets, the start-up restore). The outermost pass locks each file and reads it once; while it
+// targets, the start-up restore). The outermost pass locks each file for its length; while it
 // lasts, this thread's readers and writers of the files are served from what it read (lookups
 // through indexes), and staged changes are written when it ends, each changed file as one replace.
 // The locks are held from the read to the write: no other process interleaves. A pass made while

@@ -34,9 +34,10 @@ void for_sessions_of(const char* target_name, Visit visit) {
     for (hm_node* p = get_first_instance(c, kGroupiSCSIPhysicalHBA); p != nullptr; p = next_instance(p)) {
       for (hm_node* l = get_first_instance(p, kGroupLogicalHBA); l != nullptr; l = next_instance(l)) {
         for (hm_node* t = get_first_instance(l, kGroupTarget); t != nullptr; t = next_instance(t)) {
-          std::string name;
-          if (!read_property(t, kPropTargetISCSIName, &name) || !equal_nocase(name, target_name)) continue;
-          for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr; s = next_instance(s)) visit(s);
+          hm_node* first = get_first_instance(t, kGroupSession);
+          // The name is the target's own (no handler behind it): its cached text serves.
+          if (first == nullptr || !equal_nocase(cached_value(t, kPropTargetISCSIName), target_name)) continue;
+          for (hm_node* s = first; s != nullptr; s = next_instance(s)) visit(s);
         }
       }
     }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <mutex>
 
@@ -67,30 +68,56 @@ bool replace_unlocked(const std::string& path, const std::string& content, mode_
   return sync_parent_dir(path);
 }
 
+// Reads the file open as `fd` from where it stands to its end; `expected` (its size, when known)
+// saves growing the buffer step by step.
+bool read_rest(int fd, std::string* out, size_t expected = 0) {
+  std::string data(expected + 1, '\0');
+  size_t have = 0;
+  for (;;) {
+    if (have == data.size()) data.resize(data.size() < 4096 ? 4096 : 2 * data.size());
+    ssize_t n = system_calls().read(fd, &data[have], data.size() - have);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) break;
+    have += static_cast<size_t>(n);
+  }
+  data.resize(have);
+  *out = std::move(data);
+  return true;
+}
+
+int64_t nanoseconds(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
 }  // namespace
 
 ReadResult read_unlocked(const std::string& path, std::string* out, struct stat* seen) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
-  if (seen != nullptr && ::fstat(fd, seen) != 0) {
-    ::close(fd);
-    return ReadResult::kFailed;
-  }
-  std::string data;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = system_calls().read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      return ReadResult::kFailed;
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
+  struct stat st {};
+  if (seen == nullptr) seen = &st;
+  const bool read = ::fstat(fd, seen) == 0 && read_rest(fd, out, static_cast<size_t>(seen->st_size));
   ::close(fd);
-  *out = std::move(data);
-  return ReadResult::kRead;
+  return read ? ReadResult::kRead : ReadResult::kFailed;
+}
+
+void FileVersion::forget() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+void FileVersion::take(int fd, const struct stat& st) {
+  forget();
+  fd_ = fd;
+  device_ = st.st_dev;
+  inode_ = st.st_ino;
+  size_ = st.st_size;
+  modified_ = nanoseconds(st.st_mtim);
+  changed_ = nanoseconds(st.st_ctim);
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  settled_ = nanoseconds(now) - modified_ >= kSettleSeconds * 1000000000;
 }
 
 bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
@@ -175,12 +202,41 @@ bool append(const std::string& path, const std::string& text, mode_t mode) {
 
 HeldFile::HeldFile(const std::string& path) : path_(path), lock_(path) {}
 
-ReadResult HeldFile::read(std::string* out) const {
-  return out != nullptr ? read_unlocked(path_, out) : ReadResult::kFailed;
+ReadResult HeldFile::read(std::string* out, FileVersion* version) const {
+  if (version != nullptr) version->forget();
+  if (out == nullptr) return ReadResult::kFailed;
+  if (version == nullptr || !locked()) return read_unlocked(path_, out);
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !read_rest(fd, out, static_cast<size_t>(st.st_size))) {
+    ::close(fd);
+    return ReadResult::kFailed;
+  }
+  version->take(fd, st);
+  return ReadResult::kRead;
 }
 
-bool HeldFile::replace(const std::string& content, mode_t mode) const {
-  return locked() && replace_unlocked(path_, content, mode);
+bool HeldFile::unchanged(const FileVersion& version) const {
+  struct stat st {};
+  return locked() && version.known() && version.settled_ && ::stat(path_.c_str(), &st) == 0 &&
+         st.st_dev == version.device_ && st.st_ino == version.inode_ && st.st_size == version.size_ &&
+         nanoseconds(st.st_mtim) == version.modified_ && nanoseconds(st.st_ctim) == version.changed_;
+}
+
+bool HeldFile::replace(const std::string& content, mode_t mode, FileVersion* version) const {
+  if (version != nullptr) version->forget();
+  if (!locked() || !replace_unlocked(path_, content, mode)) return false;
+  if (version == nullptr) return true;
+  // The file just written, under the lock still: nobody else's.
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(content.size())) {
+    version->take(fd, st);
+  } else if (fd >= 0) {
+    ::close(fd);
+  }
+  return true;
 }
 
 bool move_aside(const std::string& path, const std::string& to) {

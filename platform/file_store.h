@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -74,6 +75,39 @@ ReadResult read_unlocked(const std::string& path, std::string* out, struct stat*
 bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
                    const std::function<bool(int fd)>& finish);
 
+// Which content of a file this process last read or wrote, told without reading the file again:
+// its device and inode, size, and modification and change times (nanoseconds). The file stays open
+// while its version is kept, so that its inode number goes to no other file meanwhile: a file that
+// another process's store replaced (a rename) always shows another inode, however soon after and
+// whatever its size. A file written in place (by hand) keeps its inode and is told by its size and
+// times, which cannot tell two changes within their granularity apart: a version taken less than
+// kSettleSeconds after the file's last modification is never taken as current (read it again).
+class FileVersion {
+ public:
+  static constexpr int64_t kSettleSeconds = 2;   // beyond the coarsest file time granularity (FAT's)
+
+  FileVersion() = default;
+  ~FileVersion() { forget(); }
+  FileVersion(const FileVersion&) = delete;
+  FileVersion& operator=(const FileVersion&) = delete;
+
+  bool known() const { return fd_ >= 0; }
+  void forget();
+
+ private:
+  friend class HeldFile;
+  // Takes `fd` (open on the file whose status is `st`) as the version's.
+  void take(int fd, const struct stat& st);
+
+  int fd_ = -1;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  off_t size_ = 0;
+  int64_t modified_ = 0;
+  int64_t changed_ = 0;
+  bool settled_ = false;   // modified long enough before it was taken that any later change shows
+};
+
 // A file locked for a span of work (a pass over its records): read once, then replaced as often as
 // needed, all under the one lock taken here and released when the object goes. The store's other
 // calls on the same path, made meanwhile by this process, share that lock.
@@ -84,10 +118,16 @@ class HeldFile {
   HeldFile& operator=(const HeldFile&) = delete;
 
   bool locked() const { return lock_.held(); }
-  // As read() (also when the lock could not be had, as read() does).
-  ReadResult read(std::string* out) const;
+  const std::string& path() const { return path_; }
+  // As read() (also when the lock could not be had, as read() does). With `version`, it becomes the
+  // version of the very file read (forgotten when none was read or the lock is not held).
+  ReadResult read(std::string* out, FileVersion* version = nullptr) const;
+  // True when the file is still the content `version` names, as far as its status can tell (see
+  // FileVersion); false when that cannot be told (the lock is not held, the version not settled).
+  bool unchanged(const FileVersion& version) const;
   // As write_file: a temporary file, fsync, rename, directory sync; false leaves the file as it was.
-  bool replace(const std::string& content, mode_t mode = 0644) const;
+  // With `version`, it becomes the version written (forgotten on failure).
+  bool replace(const std::string& content, mode_t mode = 0644, FileVersion* version = nullptr) const;
 
  private:
   std::string path_;

@@ -229,5 +229,45 @@ TEST_F(IscsiLogin, TimeOutsBootSessionsAndTheInitiatorLevel) {
   EXPECT_EQ(value_at(target_path(kGen5Lhba, 1) + "/TargetLoginOptions/Authentication/TargetCHAPName"), "user");
 }
 
+// Two processes on one root take turns on one target: each logs in and out, and flips its two
+// digests, which keeps the record's size. Each sees the options the other set last, in the
+// properties and in the record its own login writes.
+TEST_F(IscsiLogin, TwoProcessesSeeEachOthersChanges) {
+  discover(kGen3Lhba);
+  const std::string target = target_path(kGen3Lhba, 0);
+  const uint32_t options = tag_at(target + "/TargetLoginOptions");
+  ASSERT_EQ(set_value(options, "DataDigest", "CRC32C"), 0u);   // the first pair below
+  constexpr int kTurns = 24;
+  const char* const kPairs[2][2] = {{"None", "CRC32C"}, {"CRC32C", "None"}};   // HeaderDigest, DataDigest
+  auto play = [&](int in, int out, int first) {
+    int wrong = 0;
+    for (int turn = first; turn < kTurns; turn += 2) {
+      char last = 0;
+      if (::read(in, &last, 1) != 1) return kTurns;
+      const char* const* want = kPairs[last - '0'];
+      if (value_at(target + "/TargetLoginOptions/HeaderDigest") != want[0] ||
+          value_at(target + "/TargetLoginOptions/DataDigest") != want[1]) {
+        ++wrong;
+      }
+      if (act(tag_at(target), "Login", {}) != 0) return kTurns + 1;
+      const std::string record =
+          std::string(",3260,0,") + kGen3Initiator + ",Yes,Yes," + want[0] + "," + want[1] + ",None,";
+      if (saved().find(record) == std::string::npos) ++wrong;
+      if (act(tag_at(target), "Logout", {}) != 0) return kTurns + 2;
+      const char next = static_cast<char>('0' + turn % 2);
+      for (const char* const* pair : {kPairs[1 - turn % 2], kPairs[turn % 2]}) {
+        if (set_value(options, "HeaderDigest", pair[0]) != 0 || set_value(options, "DataDigest", pair[1]) != 0) {
+          return kTurns + 3;
+        }
+      }
+      if (::write(out, &next, 1) != 1) return kTurns;
+    }
+    return wrong;
+  };
+  const vxtest::Turns turns = vxtest::take_turns(play);
+  EXPECT_EQ(turns.parent, 0);
+  EXPECT_EQ(turns.child, 0);
+}
+
 }  // namespace
 }  // namespace vxtest

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -50,6 +51,41 @@ int in_child(Fn fn) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Two processes taking turns: `play(in, out, first)` runs in a child (first 1) and in this process
+// (first 2); each reads one byte from `in` before a turn (the other's word of what it did) and writes
+// one to `out` after it. The child begins, told '0'. What each play answered (the child's exit code,
+// -1 when it did not exit); a side that stops early ends the other's wait.
+struct Turns {
+  int parent;
+  int child;
+};
+inline Turns take_turns(const std::function<int(int in, int out, int first)>& play) {
+  int to_child[2];
+  int to_parent[2];
+  if (::pipe(to_child) != 0) return {-1, -1};
+  if (::pipe(to_parent) != 0) {
+    ::close(to_child[0]);
+    ::close(to_child[1]);
+    return {-1, -1};
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(to_child[1]);
+    ::close(to_parent[0]);
+    ::_exit(play(to_child[0], to_parent[1], 1));
+  }
+  ::close(to_child[0]);
+  ::close(to_parent[1]);
+  const char start = '0';
+  Turns result{-1, -1};
+  if (child > 0 && ::write(to_child[1], &start, 1) == 1) result.parent = play(to_parent[0], to_child[1], 2);
+  ::close(to_child[1]);
+  int status = 0;
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) result.child = WEXITSTATUS(status);
+  ::close(to_parent[0]);   // only now: the child's last word must not meet a closed pipe
+  return result;
 }
 
 }  // namespace vxtest

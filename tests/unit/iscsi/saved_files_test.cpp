@@ -1,10 +1,14 @@
 // The saved text files: whole-field matching, the three removal modes, the field reader, the
-// writers' refusal of values that would break a record, the start-up damage check, and the file
-// seen whole after a writer is killed in the middle of rewrites.
+// writers' refusal of values that would break a record, the start-up damage check, the file seen
+// whole after a writer is killed in the middle of rewrites, and what a process keeps of a file:
+// not read again while unchanged, read again after any change, also by another process.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,6 +17,7 @@
 
 #include "engine/hm.h"
 #include "iscsi/saved_files.h"
+#include "platform/file_store.h"
 #include "schema/controller.h"
 #include "schema/handlers.h"
 #include "schema/iscsi_phba.h"
@@ -183,6 +188,139 @@ TEST_F(SavedFiles, AKilledWriterLeavesTheOldOrTheNewFile) {
     const std::string left = root_.read(kSaveTargetFile);
     EXPECT_TRUE(left == one || left == two) << "round " << round << ": " << left.size() << " bytes";
   }
+}
+
+// ---- what a process keeps of a file -----------------------------------------------------------
+
+int g_reads = 0;
+ssize_t counted_read(int fd, void* buf, size_t count) {
+  ++g_reads;
+  return ::read(fd, buf, count);
+}
+
+// Counts the reads of the saved files while it stands.
+class ReadCounter {
+ public:
+  ReadCounter() { vx::file_store::system_calls().read = counted_read; }
+  ~ReadCounter() { vx::file_store::system_calls() = saved_; }
+  int since() {
+    const int n = g_reads;
+    g_reads = 0;
+    return n;
+  }
+
+ private:
+  vx::file_store::SystemCalls saved_ = vx::file_store::system_calls();
+};
+
+// Puts the file's modification time `seconds` back: a file that changed long ago.
+void age(const vxtest::TempRoot& root, const char* file, int seconds = 60) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, root.at(file).c_str(), times, 0), 0);
+}
+
+// The ISID field of the record of iqn.t<n>, "-" without one, "?" when the file cannot be read.
+std::string isid_of(int n) {
+  std::vector<std::string> found;
+  const std::vector<std::string> key = {"Vexalon0", "iSCSIPhysicalHBA0", "LogicalHBA0", "iqn.t" + std::to_string(n)};
+  if (find_record(kSaveTargetFile, key, true, 0, &found) == file_store::ReadResult::kFailed) return "?";
+  return found.size() > kTargetIsidField ? found[kTargetIsidField] : "-";
+}
+
+// Rewrites the ISID of every record through the records of this process: one digit, so that the
+// file keeps its size.
+bool set_isids(char digit) {
+  return rewrite_records(kSaveTargetFile, [&](std::string& line) {
+    std::vector<std::string> f = split_record(line);
+    f[kTargetIsidField] = std::string(1, digit);
+    line = join_record(f);
+    return true;
+  });
+}
+
+TEST_F(SavedFiles, AnUnchangedFileIsNotReadAgainAndAnyChangeIsSeen) {
+  std::string records;
+  for (int i = 0; i < 50; ++i) records += target_line(0, "iqn.t" + std::to_string(i), "10.0.0.1", "3260", "1");
+  const size_t first_isid = records.find(",1,iqn.init");
+  const std::string changed = records.substr(0, first_isid) + ",2" + records.substr(first_isid + 2);
+  root_.write(kSaveTargetFile, records);
+  age(root_, kSaveTargetFile);
+  ReadCounter reads;
+  ASSERT_EQ(isid_of(0), "1");
+  EXPECT_GT(reads.since(), 0);
+  EXPECT_EQ(isid_of(49), "1");
+  EXPECT_EQ(isid_of(7), "1");
+  EXPECT_EQ(reads.since(), 0) << "the file is the one read: its records are taken as they were";
+
+  // Each change, however it is made, is seen by the next lookup; the contents are all one size.
+  const struct {
+    const char* how;
+    std::function<void()> change;
+    std::string isid;
+  } rows[] = {
+      {"replaced (as another process's store does)",
+       [&] { ASSERT_TRUE(file_store::write_file(root_.at(kSaveTargetFile), changed)); }, "2"},
+      {"written in place (an edit by hand)", [&] { root_.write(kSaveTargetFile, records); }, "1"},
+      {"replaced, read, and at once written in place: within one tick of the file's times",
+       [&] {
+         ASSERT_TRUE(file_store::write_file(root_.at(kSaveTargetFile), changed));
+         EXPECT_EQ(isid_of(0), "2");
+         root_.write(kSaveTargetFile, records);
+       },
+       "1"},
+      {"removed", [&] { ::unlink(root_.at(kSaveTargetFile).c_str()); }, "-"},
+      {"made again", [&] { root_.write(kSaveTargetFile, changed); }, "2"},
+  };
+  for (const auto& r : rows) {
+    if (root_.exists(kSaveTargetFile)) {
+      age(root_, kSaveTargetFile);
+      isid_of(0);   // known, and settled
+    }
+    r.change();
+    EXPECT_EQ(isid_of(0), r.isid) << r.how;
+  }
+  // What this process writes is what it reads next.
+  ASSERT_TRUE(set_isids('3'));
+  EXPECT_EQ(isid_of(0), "3");
+  EXPECT_EQ(root_.read(kSaveTargetFile).find(",2,"), std::string::npos);
+}
+
+// Two processes take turns: each checks that it sees the change the other made last, then changes
+// the file twice. Every content has the same size and, put back after each change, the same
+// modification time: only the file itself tells one from the other.
+TEST_F(SavedFiles, TwoProcessesSeeEachOthersChanges) {
+  std::string records;
+  for (int i = 0; i < 20; ++i) records += target_line(0, "iqn.t" + std::to_string(i), "10.0.0.1", "3260", "0");
+  root_.write(kSaveTargetFile, records);
+  const struct timespec old_times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, root_.at(kSaveTargetFile).c_str(), old_times, 0), 0);
+  ASSERT_EQ(isid_of(0), "0");   // this process keeps the file from here on, and so does its child
+  constexpr int kTurns = 200;
+  auto play = [&](int in, int out, int first) {
+    ReadCounter reads;
+    int wrong = 0;
+    for (int turn = first; turn < kTurns; turn += 2) {
+      char want = 0;
+      if (::read(in, &want, 1) != 1) return kTurns;
+      reads.since();
+      if (isid_of(0) != std::string(1, want) || isid_of(19) != std::string(1, want)) ++wrong;
+      const int read = reads.since();
+      if (turn > 1 && read == 0) ++wrong;   // the other's change was read (none before turn 1)
+      if (isid_of(10) != std::string(1, want) || reads.since() != 0) ++wrong;   // and kept
+      const char next = static_cast<char>('0' + turn % 10);
+      for (char digit : {static_cast<char>('0' + (turn + 5) % 10), next}) {
+        if (!set_isids(digit) ||
+            ::utimensat(AT_FDCWD, root_.at(kSaveTargetFile).c_str(), old_times, 0) != 0) {
+          return kTurns;
+        }
+      }
+      if (::write(out, &next, 1) != 1) return kTurns;
+    }
+    return wrong;
+  };
+  const vxtest::Turns turns = vxtest::take_turns(play);
+  EXPECT_EQ(turns.parent, 0);
+  EXPECT_EQ(turns.child, 0);
 }
 
 }  // namespace
