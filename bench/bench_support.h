@@ -415,6 +415,20 @@ class SplitTimer : public SplitTimes {
   Seam at_start_;
 };
 
+// Starts the library (VARU_init) once an iteration and stops it again; the times of the start-ups.
+inline SplitTimes timed_start_ups(benchmark::State& state) {
+  SplitTimer timer;
+  for (auto _ : state) {
+    timer.start();
+    VARU_init();
+    timer.stop();
+    state.PauseTiming();
+    VARU_exit();
+    state.ResumeTiming();
+  }
+  return timer;
+}
+
 // How much of an iSCSI initiator's chain a Client builds under "ROOT".
 enum class Chain { kNone, kLogicalHba, kTarget };
 
@@ -529,6 +543,31 @@ class Lab {
   ScopedVariable simulator_{"VXIMA_SIMULATOR", nullptr};
   vxtest::SimControls sim_;
   bool ok_ = false;
+};
+
+// What one start-up (VARU_init) against a lab leaves and sends, the library stopped again: the heap
+// and allocations of the built tree and of what the library keeps (the simulator's journal of the
+// commands left out), the firmware commands sent, and the controllers built (groups under "ROOT").
+struct StartUpFootprint {
+  double heap = 0;
+  double allocations = 0;
+  double commands = 0;
+  uint32_t controllers = 0;
+
+  explicit StartUpFootprint(const Lab& lab) {
+    lab.clear_journal();
+    const HeapMeter meter;
+    VARU_init();
+    allocations = meter.allocations();
+    commands = lab.firmware_commands();
+    lab.clear_journal();   // the simulator's record of the commands is not the library's heap
+    heap = meter.bytes();
+    // The call needs room for every child: as many as the hierarchy has tags (a tree another
+    // benchmark left standing may hold far more groups than there are adapters).
+    std::vector<uint32_t> tags(static_cast<size_t>(vx::hierarchy_name_.capacity));
+    VARU_get_child_tags(0, tags.data(), &controllers, VARU_KIND_GROUP);
+    VARU_exit();
+  }
 };
 
 // The text of a file ("" when it cannot be read).
