@@ -5,7 +5,7 @@
 // persistent target, logs in, mirrors the session and scans its LUNs. The cost per target, per
 // login, per logout and per session (a login and a logout), in all and the library's own (without
 // the time inside the device calls; wall and CPU time, the CPU time split into user and system
-// time), should not grow with the count; the fsyncs are counted.
+// time), should not grow with the count; the fsyncs and the firmware commands are counted.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -49,6 +49,7 @@ class DiscoveryLab {
     portal_ = tag_of(std::string(kLhba) + "/Discovery/SendTargetPortal0");
   }
   bool ok() const { return ok_; }
+  const vxbench::Lab& lab() const { return lab_; }
   uint32_t discover() const { return act(portal_, "DiscoverTargets", {}); }
 
  private:
@@ -94,6 +95,7 @@ void BM_LoginLogout(benchmark::State& state) {
   for (int i = 0; i < sessions; ++i) targets.push_back(tag_of(target_path(i)));
   vxbench::SplitTimer login;
   vxbench::SplitTimer logout;
+  lab.lab().clear_journal();
   for (auto _ : state) {
     for (auto [timer, action] : {std::pair{&login, "Login"}, std::pair{&logout, "Logout"}}) {
       timer->start();
@@ -108,6 +110,7 @@ void BM_LoginLogout(benchmark::State& state) {
   }
   const double logins = static_cast<double>(state.iterations()) * sessions;
   state.counters["sessions"] = sessions;
+  state.counters["commands_per_session"] = lab.lab().firmware_commands() / logins;
   login.report(state, "per_login", logins);
   logout.report(state, "per_logout", logins);
   vxbench::SplitTimes session = login;
