@@ -159,14 +159,85 @@ class HeapMeter {
   uint32_t allocations_;
 };
 
+// The thread's CPU time, in seconds.
+inline double thread_cpu_seconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// What SplitTimer measured, in seconds; the times of several timers add up (a login's and a
+// logout's into a session's).
+class SplitTimes {
+ public:
+  // In all, inside the device calls, and the library's own: wall time.
+  double total() const { return total_; }
+  double device() const { return device_; }
+  double library() const { return total_ - device_; }
+  // The same as the thread's CPU time.
+  double cpu() const { return cpu_; }
+  double device_cpu() const { return device_cpu_; }
+  double library_cpu() const { return cpu_ - device_cpu_; }
+  // The library's CPU time split into its own code (user time) and the kernel's work in its system
+  // calls (system time: the files it reads, writes, renames and fsyncs). The kernel samples the
+  // split at each timer tick (every 4 ms on a kernel of 250 Hz), so it is a share of as many ticks
+  // as fell within the library's part, good to about 1/sqrt(ticks); it is applied to the library's
+  // CPU time, which is exact. Both are 0 while no tick fell there.
+  double library_system() const {
+    return sampled() ? library_cpu() * sampled_system() / (sampled_user() + sampled_system()) : 0;
+  }
+  double library_user() const { return sampled() ? library_cpu() - library_system() : 0; }
+  // The library's fsyncs (of files and of their directories).
+  double fsyncs() const { return fsyncs_; }
+
+  SplitTimes& operator+=(const SplitTimes& other) {
+    total_ += other.total_;
+    device_ += other.device_;
+    cpu_ += other.cpu_;
+    device_cpu_ += other.device_cpu_;
+    user_ += other.user_;
+    system_ += other.system_;
+    fsyncs_ += other.fsyncs_;
+    return *this;
+  }
+
+  // Counters per operation, `per` naming it ("per_adapter"): "us_<per>" in all, the library's own
+  // wall time "library_us_<per>", its CPU time "library_cpu_us_<per>" with that split into
+  // "library_user_us_<per>" and "library_system_us_<per>", and "fsyncs_<per>".
+  void report(benchmark::State& state, const std::string& per, double operations) const {
+    const double us = 1e6 / operations;
+    state.counters["us_" + per] = total() * us;
+    state.counters["library_us_" + per] = library() * us;
+    state.counters["library_cpu_us_" + per] = library_cpu() * us;
+    state.counters["library_user_us_" + per] = library_user() * us;
+    state.counters["library_system_us_" + per] = library_system() * us;
+    state.counters["fsyncs_" + per] = fsyncs() / operations;
+  }
+
+ protected:
+  // As sampled; the overhead taken off may leave a sample a little below 0.
+  double sampled_user() const { return std::max(user_, 0.0); }
+  double sampled_system() const { return std::max(system_, 0.0); }
+  bool sampled() const { return sampled_user() + sampled_system() > 0; }
+
+  double total_ = 0;
+  double device_ = 0;
+  double cpu_ = 0;
+  double device_cpu_ = 0;
+  double user_ = 0;     // the library's user and system time as the kernel sampled them
+  double system_ = 0;
+  double fsyncs_ = 0;
+};
+
 // Time of the steps measured, in all and inside the device calls (open, close and ioctl of the
 // platform seam: the drivers, here the simulated adapter); the library's own time is the rest. Both
 // as wall time and as the thread's CPU time: the library's wall time holds its own fsyncs (a wait
 // for the disk that is short on a quiet disk and long on a loaded one), its CPU time does not, so
-// the two together tell the library's work from the disk's. The fsyncs of the library's file store
-// are counted too. The seam's entries are timed, and the fsyncs counted, while a timer stands. One
-// thread.
-class SplitTimer {
+// the two together tell the library's work from the disk's. The library's CPU time holds the
+// kernel's work in its own system calls, told apart as system time (the thread's user and system
+// time around the same steps and device calls). The fsyncs of the library's file store are counted
+// too. The seam's entries are timed, and the fsyncs counted, while a timer stands. One thread.
+class SplitTimer : public SplitTimes {
  public:
   SplitTimer() {
     if (timers()++ == 0) {
@@ -198,10 +269,12 @@ class SplitTimer {
   // Around each step measured.
   void start() {
     at_start_ = seam();
+    usage_start_ = Usage::now();
     start_ = Clocks::now();
   }
   void stop() {
     const Clocks end = Clocks::now();
+    const Usage usage_end = Usage::now();
     const Seam& now = seam();
     const Overhead& cost = overhead();
     const double calls = static_cast<double>(now.calls - at_start_.calls);
@@ -209,27 +282,10 @@ class SplitTimer {
     cpu_ += end.cpu - start_.cpu - calls * cost.cpu;
     device_ += now.wall - at_start_.wall - calls * cost.device_wall;
     device_cpu_ += now.cpu - at_start_.cpu - calls * cost.device_cpu;
+    user_ += usage_end.user - usage_start_.user - (now.usage.user - at_start_.usage.user);
+    system_ += usage_end.system - usage_start_.system - (now.usage.system - at_start_.usage.system) -
+               calls * cost.usage;
     fsyncs_ += static_cast<double>(now.fsyncs - at_start_.fsyncs);
-  }
-  // Seconds in all, inside the device calls, and the library's own: wall time.
-  double total() const { return total_; }
-  double device() const { return device_; }
-  double library() const { return total_ - device_; }
-  // The same as the thread's CPU time.
-  double cpu() const { return cpu_; }
-  double device_cpu() const { return device_cpu_; }
-  double library_cpu() const { return cpu_ - device_cpu_; }
-  // The library's fsyncs (of files and of their directories).
-  double fsyncs() const { return fsyncs_; }
-
-  // Counters per operation, `per` naming it ("per_adapter"): "us_<per>" in all, the library's own
-  // wall time "library_us_<per>" and CPU time "library_cpu_us_<per>", and "fsyncs_<per>".
-  void report(benchmark::State& state, const std::string& per, double operations) const {
-    const double us = 1e6 / operations;
-    state.counters["us_" + per] = total() * us;
-    state.counters["library_us_" + per] = library() * us;
-    state.counters["library_cpu_us_" + per] = library_cpu() * us;
-    state.counters["fsyncs_" + per] = fsyncs() / operations;
   }
 
  private:
@@ -237,27 +293,59 @@ class SplitTimer {
     double wall;
     double cpu;
     static Clocks now() {
-      timespec cpu{};
-      ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
       return {std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(),
-              static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
+              thread_cpu_seconds()};
     }
   };
-  // What the seam has seen while timers stood: seconds inside the device calls, the calls, fsyncs.
+  // The thread's user and system time as the kernel samples them: at each timer tick it adds the
+  // tick to the user or the system time of the thread it interrupted. Read raw, from the thread's
+  // CPU clocks of user time and of user and system time; getrusage scales them to the exact
+  // run time at every call, which spreads each span's time in the thread's lifelong ratio of the
+  // two (a spin in user code between kernel work read as a third user time). Both change only at a
+  // tick, so the user time is read again only when the sum has changed: one clock read a reading.
+  struct Usage {
+    double user = 0;
+    double system = 0;
+    static Usage now() {
+      static double last_total = -1;
+      static double last_user = 0;
+      const double total = clock_seconds(kUserSystemClock);
+      if (total != last_total) {
+        last_total = total;
+        last_user = clock_seconds(kUserClock);
+      }
+      return {last_user, total - last_user};
+    }
+    // The calling thread's CPU clocks, as the kernel numbers them: ~tid << 3 | type | 4 (a thread's
+    // clock), thread id 0 the caller's own, type 0 user and system time, type 1 user time.
+    static constexpr clockid_t kUserSystemClock = static_cast<clockid_t>(~0u << 3 | 0 | 4);
+    static constexpr clockid_t kUserClock = static_cast<clockid_t>(~0u << 3 | 1 | 4);
+    static double clock_seconds(clockid_t clock) {
+      timespec now{};
+      ::clock_gettime(clock, &now);
+      return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    }
+  };
+  // What the seam has seen while timers stood: time inside the device calls, the calls, fsyncs.
   struct Seam {
     double wall = 0;
     double cpu = 0;
+    Usage usage;
     uint64_t calls = 0;
     uint64_t fsyncs = 0;
   };
-  // What timing one device call adds, in all and inside the call as timed. The thread's CPU clock is
-  // a system call (half a microsecond on a virtual machine), which would otherwise show as the
-  // library's or the drivers' time; it is measured once on calls that do nothing and taken off.
+  // What timing one device call adds, in all and inside the call as timed. The thread's CPU clocks
+  // are system calls (a quarter to half a microsecond on a virtual machine), which would otherwise
+  // show as the library's or the drivers' time; they are measured once on calls that do nothing and
+  // taken off. The user and system times are read outermost, so what their reading adds to the
+  // library's part is about one reading a call (the entry before the first and the return after the
+  // last), kernel time: `usage` is its CPU time, taken off the system time.
   struct Overhead {
     double wall = 0;
     double cpu = 0;
     double device_wall = 0;
     double device_cpu = 0;
+    double usage = 0;
   };
 
   static int& timers() {
@@ -279,12 +367,16 @@ class SplitTimer {
   }
   template <typename Call, typename... Args>
   static int timed(Call call, Args... args) {
+    const Usage usage_start = Usage::now();
     const Clocks start = Clocks::now();
     const int result = call(args...);
     const Clocks end = Clocks::now();
+    const Usage usage_end = Usage::now();
     Seam& s = seam();
     s.wall += end.wall - start.wall;
     s.cpu += end.cpu - start.cpu;
+    s.usage.user += usage_end.user - usage_start.user;
+    s.usage.system += usage_end.system - usage_start.system;
     ++s.calls;
     return result;
   }
@@ -292,20 +384,24 @@ class SplitTimer {
     static const Overhead cost = [] {
       constexpr int kCalls = 200;
       constexpr int kRounds = 9;
-      std::vector<double> wall, cpu, device_wall, device_cpu;
+      std::vector<double> wall, cpu, device_wall, device_cpu, usage;
       for (int round = 0; round < kRounds; ++round) {
         const Seam before = seam();
-        const Clocks start = Clocks::now();
+        Clocks start = Clocks::now();
         for (int i = 0; i < kCalls; ++i) timed(+[](int fd) { return fd; }, i);
-        const Clocks end = Clocks::now();
+        Clocks end = Clocks::now();
         const Seam after = seam();
         seam() = before;
         wall.push_back((end.wall - start.wall) / kCalls);
         cpu.push_back((end.cpu - start.cpu) / kCalls);
         device_wall.push_back((after.wall - before.wall) / kCalls);
         device_cpu.push_back((after.cpu - before.cpu) / kCalls);
+        start = Clocks::now();
+        for (int i = 0; i < kCalls; ++i) Usage::now();
+        end = Clocks::now();
+        usage.push_back((end.cpu - start.cpu) / kCalls);
       }
-      return Overhead{median(wall), median(cpu), median(device_wall), median(device_cpu)};
+      return Overhead{median(wall), median(cpu), median(device_wall), median(device_cpu), median(usage)};
     }();
     return cost;
   }
@@ -315,13 +411,23 @@ class SplitTimer {
   }
 
   Clocks start_{};
+  Usage usage_start_;
   Seam at_start_;
-  double total_ = 0;
-  double device_ = 0;
-  double cpu_ = 0;
-  double device_cpu_ = 0;
-  double fsyncs_ = 0;
 };
+
+// Starts the library (VARU_init) once an iteration and stops it again; the times of the start-ups.
+inline SplitTimes timed_start_ups(benchmark::State& state) {
+  SplitTimer timer;
+  for (auto _ : state) {
+    timer.start();
+    VARU_init();
+    timer.stop();
+    state.PauseTiming();
+    VARU_exit();
+    state.ResumeTiming();
+  }
+  return timer;
+}
 
 // How much of an iSCSI initiator's chain a Client builds under "ROOT".
 enum class Chain { kNone, kLogicalHba, kTarget };
@@ -437,6 +543,31 @@ class Lab {
   ScopedVariable simulator_{"VXIMA_SIMULATOR", nullptr};
   vxtest::SimControls sim_;
   bool ok_ = false;
+};
+
+// What one start-up (VARU_init) against a lab leaves and sends, the library stopped again: the heap
+// and allocations of the built tree and of what the library keeps (the simulator's journal of the
+// commands left out), the firmware commands sent, and the controllers built (groups under "ROOT").
+struct StartUpFootprint {
+  double heap = 0;
+  double allocations = 0;
+  double commands = 0;
+  uint32_t controllers = 0;
+
+  explicit StartUpFootprint(const Lab& lab) {
+    lab.clear_journal();
+    const HeapMeter meter;
+    VARU_init();
+    allocations = meter.allocations();
+    commands = lab.firmware_commands();
+    lab.clear_journal();   // the simulator's record of the commands is not the library's heap
+    heap = meter.bytes();
+    // The call needs room for every child: as many as the hierarchy has tags (a tree another
+    // benchmark left standing may hold far more groups than there are adapters).
+    std::vector<uint32_t> tags(static_cast<size_t>(vx::hierarchy_name_.capacity));
+    VARU_get_child_tags(0, tags.data(), &controllers, VARU_KIND_GROUP);
+    VARU_exit();
+  }
 };
 
 // The text of a file ("" when it cannot be read).

@@ -56,19 +56,8 @@ void BM_ProfileStartUp(benchmark::State& state) {
     state.SkipWithError("simulated adapter module not available (build the vxsim target)");
     return;
   }
-  lab.clear_journal();
-  VARU_init();
-  const double commands = lab.firmware_commands();
-  VARU_exit();
-  vxbench::SplitTimer timer;
-  for (auto _ : state) {
-    timer.start();
-    VARU_init();
-    timer.stop();
-    state.PauseTiming();
-    VARU_exit();
-    state.ResumeTiming();
-  }
+  const double commands = vxbench::StartUpFootprint(lab).commands;
+  const vxbench::SplitTimes timer = vxbench::timed_start_ups(state);
   state.counters["startup_ms"] = timer.total() * 1e3 / static_cast<double>(state.iterations());
   state.counters["commands"] = commands;
   timer.report(state, "per_startup", static_cast<double>(state.iterations()));

@@ -56,28 +56,15 @@ void BM_StartUpWithRestore(benchmark::State& state) {
   VARU_init();
   VARU_exit();
   write_saved_files(root, adapters);
-  lab.clear_journal();
-  const vxbench::HeapMeter meter;
-  VARU_init();
-  const double heap = meter.bytes();
-  const double commands = lab.firmware_commands();
-  VARU_exit();
+  const vxbench::StartUpFootprint footprint(lab);
 
-  vxbench::SplitTimer timer;
-  for (auto _ : state) {
-    timer.start();
-    VARU_init();
-    timer.stop();
-    state.PauseTiming();
-    VARU_exit();
-    state.ResumeTiming();
-  }
+  const vxbench::SplitTimes timer = vxbench::timed_start_ups(state);
   const double targets = static_cast<double>(adapters) * vxbench::kLabPorts * kTargetsPerLhba;
   state.counters["targets"] = targets;
   state.counters["startup_ms"] = timer.total() * 1e3 / static_cast<double>(state.iterations());
   timer.report(state, "per_target", static_cast<double>(state.iterations()) * targets);
-  state.counters["heap_bytes_per_target"] = heap / targets;
-  state.counters["commands_per_target"] = commands / targets;
+  state.counters["heap_bytes_per_target"] = footprint.heap / targets;
+  state.counters["commands_per_target"] = footprint.commands / targets;
 }
 
 }  // namespace
