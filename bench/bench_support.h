@@ -570,6 +570,23 @@ struct StartUpFootprint {
   }
 };
 
+// A start-up benchmark over a lab of `adapters` adapters: one measured start-up (heap, allocations,
+// commands; every adapter must become a controller), then timed start-ups, all reported per adapter.
+inline void start_ups_per_adapter(benchmark::State& state, const Lab& lab, int adapters) {
+  const StartUpFootprint footprint(lab);
+  if (footprint.controllers != static_cast<uint32_t>(adapters)) {
+    state.SkipWithError("not every adapter became a controller");
+    return;
+  }
+  const SplitTimes timer = timed_start_ups(state);
+  const double n = static_cast<double>(adapters);
+  state.counters["adapters"] = n;
+  timer.report(state, "per_adapter", static_cast<double>(state.iterations()) * n);
+  state.counters["heap_bytes_per_adapter"] = footprint.heap / n;
+  state.counters["allocations_per_adapter"] = footprint.allocations / n;
+  state.counters["commands_per_adapter"] = footprint.commands / n;
+}
+
 // The text of a file ("" when it cannot be read).
 inline std::string file_text(const std::string& path) {
   std::ifstream file(path);

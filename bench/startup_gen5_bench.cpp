@@ -98,18 +98,7 @@ void BM_StartUpGen5(benchmark::State& state) {
     state.SkipWithError("simulated adapter module not available, or the lab was refused");
     return;
   }
-  const vxbench::StartUpFootprint footprint(lab);
-  if (footprint.controllers != static_cast<uint32_t>(adapters)) {
-    state.SkipWithError("not every adapter became a controller");
-    return;
-  }
-  const vxbench::SplitTimes timer = vxbench::timed_start_ups(state);
-  const double n = static_cast<double>(adapters);
-  state.counters["adapters"] = n;
-  timer.report(state, "per_adapter", static_cast<double>(state.iterations()) * n);
-  state.counters["heap_bytes_per_adapter"] = footprint.heap / n;
-  state.counters["allocations_per_adapter"] = footprint.allocations / n;
-  state.counters["commands_per_adapter"] = footprint.commands / n;
+  vxbench::start_ups_per_adapter(state, lab, adapters);
 }
 
 }  // namespace
