@@ -183,10 +183,8 @@ class SplitTimes {
   // split at each timer tick (every 4 ms on a kernel of 250 Hz), so it is a share of as many ticks
   // as fell within the library's part, good to about 1/sqrt(ticks); it is applied to the library's
   // CPU time, which is exact. Both are 0 while no tick fell there.
-  double library_system() const {
-    return sampled() ? library_cpu() * sampled_system() / (sampled_user() + sampled_system()) : 0;
-  }
-  double library_user() const { return sampled() ? library_cpu() - library_system() : 0; }
+  double library_system() const { return share_of(sampled_system()); }
+  double library_user() const { return share_of(sampled_user()); }
   // The library's fsyncs (of files and of their directories).
   double fsyncs() const { return fsyncs_; }
 
@@ -219,6 +217,11 @@ class SplitTimes {
   double sampled_user() const { return std::max(user_, 0.0); }
   double sampled_system() const { return std::max(system_, 0.0); }
   bool sampled() const { return sampled_user() + sampled_system() > 0; }
+  // The library's CPU time in the proportion `part` of the samples: each share computed on its own,
+  // so that a part no tick fell in is 0, never a rounding error below it.
+  double share_of(double part) const {
+    return sampled() ? library_cpu() * part / (sampled_user() + sampled_system()) : 0;
+  }
 
   double total_ = 0;
   double device_ = 0;

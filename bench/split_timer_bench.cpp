@@ -5,7 +5,7 @@
 // much as a short call itself (the thread's CPU clock is a system call), so the CPU time of a step of
 // many short calls shows whether that cost is taken off: left on, it would add about 0.6 µs of CPU
 // per call to the library's part. The benchmark fails when the library's part is off by more than
-// kCallError per device call, or the drivers' part by more than a quarter.
+// kCallError per device call, or the drivers' part by more than a quarter, in three rounds.
 //
 // The split of the library's CPU time into user and system time, checked the same way: the library's
 // part spins in its own code for about 1 ms and in the kernel (reads of /dev/zero) for about 0.4 ms,
@@ -52,37 +52,55 @@ int spinning_ioctl(int, unsigned long, void*) {
 
 bool near(double measured, double expected, double error) { return std::fabs(measured - expected) <= error; }
 
-void BM_SplitTimerCheck(benchmark::State& state) {
-  const vxbench::ScratchRoot root("vxima-bench-");
-  const vx::ScopedHostOp<int (*)(int, unsigned long, void*)> driver(&vx::HostOps::ioctl, spinning_ioctl);
+// The timers of a round of steps, and what their spins took.
+struct Round {
   vxbench::SplitTimer step;    // made after the driver's stand-in: it times that
   vxbench::SplitTimer store;
-  const std::string file = root.path() + "/written";
-  g_driver_cpu = 0;
   double library_spins = 0;
-  for (auto _ : state) {
+  bool written = true;
+
+  Round() { g_driver_cpu = 0; }
+  void run_step(const std::string& file) {
     step.start();
     for (int i = 0; i < kCalls; ++i) vx::host_ops().ioctl(-1, 0, nullptr);
     library_spins += spin(kLibrarySpin);
     step.stop();
     store.start();
-    const bool written = vx::file_store::write_file(file, "written\n");
+    written = vx::file_store::write_file(file, "written\n") && written;
     store.stop();
-    if (!written) state.SkipWithError("the store could not write its file");
   }
+  bool split_right(double steps) const {
+    return near(step.library_cpu() / steps, library_spins / steps, kCalls * kCallError) &&
+           near(step.device_cpu() / steps, g_driver_cpu / steps, g_driver_cpu / steps / 4);
+  }
+};
+
+void BM_SplitTimerCheck(benchmark::State& state) {
+  const vxbench::ScratchRoot root("vxima-bench-");
+  const vx::ScopedHostOp<int (*)(int, unsigned long, void*)> driver(&vx::HostOps::ioctl, spinning_ioctl);
+  const std::string file = root.path() + "/written";
+  Round round;
+  for (auto _ : state) round.run_step(file);
   const double steps = static_cast<double>(state.iterations());
-  const double library_cpu = step.library_cpu() / steps;
-  const double device_cpu = step.device_cpu() / steps;
-  state.counters["library_cpu_us"] = library_cpu * 1e6;
-  state.counters["device_cpu_us"] = device_cpu * 1e6;
-  state.counters["library_spin_us"] = library_spins / steps * 1e6;
+  state.counters["library_cpu_us"] = round.step.library_cpu() / steps * 1e6;
+  state.counters["device_cpu_us"] = round.step.device_cpu() / steps * 1e6;
+  state.counters["library_spin_us"] = round.library_spins / steps * 1e6;
   state.counters["driver_spin_us"] = g_driver_cpu / steps * 1e6;
-  state.counters["fsyncs_per_write"] = store.fsyncs() / steps;
-  if (!near(library_cpu, library_spins / steps, kCalls * kCallError) ||
-      !near(device_cpu, g_driver_cpu / steps, g_driver_cpu / steps / 4)) {
-    state.SkipWithError("the library's and the device calls' CPU time are split wrongly");
-  } else if (step.fsyncs() != 0 || store.fsyncs() != 2 * steps) {
+  state.counters["fsyncs_per_write"] = round.store.fsyncs() / steps;
+  if (!round.written) {
+    state.SkipWithError("the store could not write its file");
+  } else if (round.step.fsyncs() != 0 || round.store.fsyncs() != 2 * steps) {
     state.SkipWithError("the store's fsyncs are miscounted");
+  } else if (!round.split_right(steps)) {
+    // Another program's load can slow the clock reads of a round; a split that is wrong stays wrong
+    // in every round.
+    bool right = false;
+    for (int again = 0; again < 2 && !right; ++again) {
+      Round more;
+      for (double i = 0; i < steps; ++i) more.run_step(file);
+      right = more.split_right(steps);
+    }
+    if (!right) state.SkipWithError("the library's and the device calls' CPU time are split wrongly");
   }
 }
 
