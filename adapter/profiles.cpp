@@ -239,7 +239,9 @@ const char* profile_mc_type_text(uint8_t mc_type) {
 // ---- fetching a configuration ---------------------------------------------------------------------
 
 ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag,
-                           uint32_t* status) {
+                           uint32_t* status_out) {
+  uint32_t ignored = 0;
+  uint32_t* status = status_out != nullptr ? status_out : &ignored;
   *status = kStatusFailed;
   ControllerAddress a;
   if (controller == nullptr || !controller_address(controller, &a)) return nullptr;
@@ -266,13 +268,7 @@ ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t pro
 }
 
 uint8_t* VARU_get_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag) {
-  uint32_t status = 0;
-  return fetch_profile(controller, config_type, profile_id, flag, &status).release();
-}
-
-ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag) {
-  uint32_t status = 0;
-  return fetch_profile(controller, config_type, profile_id, flag, &status);
+  return fetch_profile(controller, config_type, profile_id, flag).release();
 }
 
 std::vector<ResourceDescriptor> descriptors_of(const uint8_t* reply) {

@@ -53,11 +53,10 @@ using ProfileReply = std::unique_ptr<uint8_t[], FreeReply>;
 // bits 0-1 the configuration type, bit 2 the flag), or NULL: no controller or physical HBA (no
 // status), no memory (16) or a refused command (278). The caller frees it with varu_dfree.
 uint8_t* VARU_get_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag);
-ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag);
-// The same; *status tells why there is none: the command's own status when the adapter refused it,
-// else 1.
+// The same, owned; with `status`, *status tells why there is none: the command's own status when
+// the adapter refused it, else 1.
 ProfileReply fetch_profile(hm_node* controller, uint8_t config_type, uint8_t profile_id, uint8_t flag,
-                           uint32_t* status);
+                           uint32_t* status = nullptr);
 // The descriptors of a reply of VARU_get_profile, in order.
 std::vector<ResourceDescriptor> descriptors_of(const uint8_t* reply);
 

@@ -1,13 +1,13 @@
 // vxcli as a user drives it on examples/nic-lab.json, through the built program: several steps in
 // one process, what an action changed, an action's parameters, the tree's time, and a start that
 // found no adapter.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
 #include "support/test_support.h"
+#include "tests/tools/tool_runner.h"
 
 namespace vxtest {
 namespace {
@@ -18,44 +18,15 @@ constexpr const char* kLoopback = "SourcePortNumber=0 DestinationPortNumber=0 Lo
 // A read whose status text sends the user to varu2d.log.
 constexpr const char* kDcbxRead = "ROOT/Vexalon0/PortDiscoveryAndConfiguration1/DCBX/QCN/AdministratorQCNSetting/Advertise";
 
-struct Ran {
-  int exit;
-  std::string out;
-  std::string err;
-  double cpu_seconds;   // user and system time of the program
-};
-
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-double children_cpu() {
-  rusage usage{};
-  ::getrusage(RUSAGE_CHILDREN, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 class Vxcli : public ::testing::Test {
  protected:
   // vxcli from the build (beside this test program) with `args`, on the lab under this root unless
   // `env` says otherwise (arguments of env(1)); `input` is its standard input.
   Ran run(const std::string& args, const std::string& env = "", const std::string& input = "") {
-    char self[4096] = {};
-    if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {-1, "", "", 0};
-    const std::string program = std::string(self).substr(0, std::string(self).rfind('/') + 1) + "vxcli";
     root_.write("/input.txt", input);
-    const std::string line = "env " + env + " " + program + " " + args + " <" +
-                             root_.at("/input.txt") + " 2>" + root_.at("/err.txt");
-    Ran ran{-1, "", "", 0};
-    const double cpu = children_cpu();
-    FILE* p = ::popen(line.c_str(), "r");
-    if (p == nullptr) return ran;
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) ran.out.append(buf, n);
-    const int status = ::pclose(p);
-    ran.exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    ran.err = root_.read("/err.txt");
-    ran.cpu_seconds = children_cpu() - cpu;
-    return ran;
+    return run_tool("vxcli", args + " <" + root_.at("/input.txt"), env);
   }
   // The steps as a file given to `vxcli run`.
   Ran steps(const std::string& text) {
