@@ -395,11 +395,10 @@ uint32_t do_RetrieveBrightlaneCoreDump(hm_node* controller, hm_node* action, cha
   // The name is tried before the lock without changing the file: a dump running elsewhere finds it as
   // it was.
   OutputFile file;
-  if (!file.open(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
+  if (!file.try_name(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   CmdLockGuard lock(kCoreDumpPidFile);
   if (!lock.held()) return fail_action(kStatusDumpRunning, msg::kOperationRunning);
   // The old dump goes: what is written is a file of this process's own, never one left at the name.
-  file.close();
   ::unlink(params[0]);
   if (!file.create_new(params[0])) return fail_action(kStatusInvalidFileName, msg::kInvalidFileName);
   Dump d;

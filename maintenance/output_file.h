@@ -23,12 +23,16 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Opened for writing at its end, made 0600 when missing; an existing file keeps its content.
+  // Opened for writing at its end, made 0600 when missing; an existing file of this user keeps its
+  // content, another user's is refused untouched.
   // False (error() tells why) when it cannot be opened or is refused.
-  bool open(const char* path) { return open_as(path, false); }
+  bool open(const char* path) { return open_as(path, CallerOutput::kOwnFile); }
+  // Whether the name can take a file, tried without writing: a file found there, anyone's, is left
+  // as it is. For a caller that then deletes the old file and makes its own with create_new.
+  bool try_name(const char* path) { return open_as(path, CallerOutput::kAnyUsers) && close(); }
   // Made here, 0600, where the caller has deleted the old file: anything found at the name (a link
   // or another user's file planted since) is refused, never written.
-  bool create_new(const char* path) { return open_as(path, true); }
+  bool create_new(const char* path) { return open_as(path, CallerOutput::kNewFile); }
   // Made fresh: an existing file is emptied.
   bool create(const char* path) { return open(path) && empty(); }
   // Empties the file and starts again at its beginning.
@@ -74,11 +78,11 @@ class OutputFile {
   int error() const { return error_; }
 
  private:
-  bool open_as(const char* path, bool fresh) {
+  bool open_as(const char* path, CallerOutput how) {
     close();
     ok_ = true;
     error_ = 0;
-    fd_ = open_caller_output(path, fresh);
+    fd_ = open_caller_output(path, how);
     if (fd_ < 0 || ::lseek(fd_, 0, SEEK_END) < 0) failed();
     return ok_;
   }

@@ -272,13 +272,14 @@ int open_caller_file(const char* path) {
   return regular_only(::open(path, O_RDONLY | kCallerFileFlags), Keep::kAny);
 }
 
-int open_caller_output(const char* path, bool fresh) {
+int open_caller_output(const char* path, CallerOutput how) {
   if (path == nullptr || path[0] == '\0') {
     errno = ENOENT;
     return -1;
   }
-  const int exclusive = fresh ? O_EXCL : 0;
-  return regular_only(::open(path, O_WRONLY | O_CREAT | exclusive | kCallerFileFlags, 0600), Keep::kOneName);
+  const int exclusive = how == CallerOutput::kNewFile ? O_EXCL : 0;
+  return regular_only(::open(path, O_WRONLY | O_CREAT | exclusive | kCallerFileFlags, 0600),
+                      how == CallerOutput::kAnyUsers ? Keep::kOneName : Keep::kOwnOneName);
 }
 
 std::string make_private_file(const std::string& prefix) {

@@ -48,9 +48,15 @@ int open_shared_dir_log(const std::string& path, mode_t mode);
 int open_caller_file(const char* path);
 // For writing: made with mode 0600 when missing (these files hold adapter memory and traces); an
 // existing file keeps its content and mode, and is refused when it has another name as well (a
-// hard link planted at the name would carry the writes to a file elsewhere). With `fresh`, only a
-// file this call makes is taken: anything found at the name is refused.
-int open_caller_output(const char* path, bool fresh = false);
+// hard link planted at the name would carry the writes to a file elsewhere) or, unless `how` is
+// kAnyUsers, belongs to another user (planted in a directory all can write, it would hand them the
+// data). With kNewFile, only a file this call makes is taken: anything found at the name is refused.
+enum class CallerOutput {
+  kOwnFile,    // an existing file must be this user's
+  kAnyUsers,   // only to try the name: nothing is written through it
+  kNewFile,
+};
+int open_caller_output(const char* path, CallerOutput how = CallerOutput::kOwnFile);
 // Makes a new empty file whose name is `prefix` and six random characters (created exclusively,
 // mode 0600); its path, or "" when none could be made.
 std::string make_private_file(const std::string& prefix);
