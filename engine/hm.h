@@ -148,6 +148,8 @@ constexpr uint32_t kStatusReadOnly = 10;
 constexpr uint32_t kStatusArrayTooSmall = 11;
 constexpr uint32_t kStatusLockTimeout = 14;
 constexpr uint32_t kStatusNoAdapters = 313;
+// A saved file could not be written; the text says what stands.
+constexpr uint32_t kStatusSavedFileNotWritten = 336;
 
 // ---- last status (last_status.cpp) -----------------------------------------------------------
 void varu_set_last_status(uint32_t code, const char* text);

@@ -28,8 +28,6 @@ constexpr size_t kTargetIsidField = 6;
 constexpr size_t kTargetTypeField = 17;
 // The ISID that stands for every ISID of a portal.
 constexpr uint32_t kAnyIsid = 0xFFFFF;
-// A saved file could not be written; the text says what stands.
-constexpr uint32_t kStatusSavedFileNotWritten = 336;
 
 // Which file and key a duplicate check or a removal uses.
 enum SavedRecordMode : uint32_t {

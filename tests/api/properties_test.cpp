@@ -1,11 +1,13 @@
 // Reading and writing properties through their handlers, walking the tree, links, and running
 // actions: what the handler receives, groups it creates, calls back into the API, rebuilds.
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/file_store.h"
 #include "tests/api/lab_fixture.h"
 
 namespace vxtest {
@@ -43,6 +45,25 @@ TEST_F(Properties, ValuesGoThroughTheirRulesAndHandlers) {
   EXPECT_EQ(value_of(0, "VARUDebugLevel"), "4");
   EXPECT_NE(root.read("/scratch/Talvix/libvaru.conf").find("VARULogLevel 4"), std::string::npos);
   EXPECT_STATUS(set_value(0, "VARUDebugLevel", "7"), 6, "Invalid value.");
+}
+
+// A level the file cannot keep is not taken: the set fails and names the file, and the level in
+// force (and shown) stays the one the file holds.
+TEST_F(Properties, ALevelTheFileCannotKeepIsRefused) {
+  ASSERT_EQ(set_value(0, "VARUDebugLevel", "2"), 0u);
+  const std::string kept = root.read("/scratch/Talvix/libvaru.conf");
+  {
+    const vx::file_store::SystemCalls saved = vx::file_store::system_calls();
+    vx::file_store::system_calls().fsync = [](int) {
+      errno = EIO;
+      return -1;
+    };
+    EXPECT_STATUS(set_value(0, "VARUDebugLevel", "6"), 336, "Failed to update libvaru.conf. The log level is kept.");
+    vx::file_store::system_calls() = saved;
+  }
+  EXPECT_EQ(vx::varu_debug_level(), 2);
+  EXPECT_EQ(value_of(0, "VARUDebugLevel"), "2");
+  EXPECT_EQ(root.read("/scratch/Talvix/libvaru.conf"), kept);
 }
 
 TEST_F(Properties, ChildListsFilterByKind) {
