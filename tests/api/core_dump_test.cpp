@@ -1,7 +1,6 @@
 // Core dumps through "RetrieveBrightlaneCoreDump", read back by vxdump: live, dead and test dumps
 // of running and dead chips, what a failed read or a chip that cannot answer leaves in the file,
 // the host-wide lock, and the firmware's command line through "RetrieveFwCliData".
-#include <chrono>
 #include <set>
 #include <vector>
 
@@ -166,14 +165,20 @@ TEST_F(CoreDump, CountsWithoutBoundEndTheirReadAtOnce) {
       {"an instance of 4 GiB", 23, words({0, 0, 0, 0xFFFFFFFF}), 0, 267, 10, {1, 3, 4}},
       {"4096 instances of 256 MiB", 23, words({0, 0, 4095, 0x10000000}), 0, 267, 10, {1, 3, 4}},
   };
+  // What a sound live dump of the lab asks of the adapter: a shape without bound asks no more.
+  vxdump::Listing sound;
+  std::string sound_error;
+  sim_.journal_clear();
+  ASSERT_EQ(dump("G3", nullptr, &sound, &sound_error), 0u) << sound_error;
+  const size_t sound_commands = sim_.commands().size();
   for (const Row& row : rows) {
     SCOPED_TRACE(row.shape);
     sim_.reply_with(row.opcode, 11, row.reply);
-    const auto start = std::chrono::steady_clock::now();
+    sim_.journal_clear();
     vxdump::Listing l;
     std::string error;
     EXPECT_EQ(dump("G3", nullptr, &l, &error), row.result) << error;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_LE(sim_.commands().size(), sound_commands);
     EXPECT_EQ(last_status().code, row.status);
     EXPECT_EQ(l.segments.size(), row.segments);
     EXPECT_EQ(components(l), row.components);

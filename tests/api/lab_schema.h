@@ -43,9 +43,16 @@ inline uint32_t do_Configure(hm_node*, hm_node*, char params[6][256]) {
   ++g_handler_calls;
   return 0;
 }
+// While set, "Slow" also keeps the lock until a test clears it (30 s at the most, so that a failed
+// test ends).
+inline std::atomic<bool> g_hold_slow{false};
 inline uint32_t do_Slow(hm_node*, hm_node*, char params[6][256]) {
   g_in_slow = true;
+  const auto start = std::chrono::steady_clock::now();
   std::this_thread::sleep_for(std::chrono::milliseconds(std::min(std::atoi(params[0]), g_max_sleep_ms)));
+  while (g_hold_slow && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   g_in_slow = false;
   return 0;
 }
