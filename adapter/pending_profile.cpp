@@ -159,7 +159,7 @@ const std::string* answer_line(const std::vector<std::string>& lines, const Adap
   return kept;
 }
 
-// The choices stored by this process since its last own rebuild of each adapter's lines.
+// The choices stored by this process since the last rebuild of each adapter's lines it asked for.
 struct Remembered {
   AdapterKey key;
   std::string function;   // empty for a field of the whole adapter
@@ -353,7 +353,7 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
     return true;
   }, true);
   if (StartupLines* s = startup_lines()) {
-    s->rebuilt.push_back(key);   // forgotten once the file holds the lines
+    s->rebuilt.push_back(key);   // forgotten, if at all, once the file holds the lines
     return 0;
   }
   // After the write, never before it: a choice stored meanwhile is at worst forgotten, never kept
@@ -362,7 +362,7 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
   return w == PendingWrite::kStored ? 0 : 1;
 }
 
-StartupPendingLines::StartupPendingLines() {
+StartupPendingLines::StartupPendingLines(bool forget_choices) : forget_choices_(forget_choices) {
   // Within another one of this thread, that one collects the lines.
   open_ = startup_lines() == nullptr;
   if (!open_) return;
@@ -407,7 +407,9 @@ uint32_t StartupPendingLines::commit() {
       if (!written) VARU_delete_file(kPendingProfileFile);
     }
   }
-  for (const AdapterKey& key : built.rebuilt) forget_choices(key);
+  if (forget_choices_) {
+    for (const AdapterKey& key : built.rebuilt) forget_choices(key);
+  }
   return written ? 0 : 1;
 }
 

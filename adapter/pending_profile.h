@@ -65,11 +65,13 @@ uint32_t replace_adapter_lines(const AdapterKey& key, const std::vector<std::str
 // Start-up writes the file once, not once per adapter: while a StartupPendingLines of this thread
 // stands, the file is taken as removed and every change (each adapter's lines, a handler's choice) is
 // made to lines kept in memory, which this thread's reads see; commit() then replaces the file with
-// them, or removes it when no adapter wrote any, and forgets this process's choices for every
-// adapter whose lines were rebuilt. A file that already holds exactly those lines is not written.
+// them, or removes it when no adapter wrote any. A file that already holds exactly those lines is not
+// written. A start-up the process asked for (`forget_choices`) forgets its choices for every adapter
+// whose lines were rebuilt; one it did not ask for (the NIC functions changed under it) keeps them,
+// so that a save finds them gone from the lines and says so instead of sending the adapter's own.
 class StartupPendingLines {
  public:
-  StartupPendingLines();
+  explicit StartupPendingLines(bool forget_choices);
   ~StartupPendingLines();   // commits, unless commit() ran
   StartupPendingLines(const StartupPendingLines&) = delete;
   StartupPendingLines& operator=(const StartupPendingLines&) = delete;
@@ -78,12 +80,14 @@ class StartupPendingLines {
 
  private:
   bool open_ = true;
+  bool forget_choices_;
 };
 
-// The file is one per host, and another process's start-up writes every adapter's lines anew: the
-// choices this process stored since its own last rebuild of an adapter's lines are remembered, so
-// that a save can tell they are no longer there. Only these are looked at: what other clients chose
-// goes with the save, unless it changed one of them.
+// The file is one per host, and another process's start-up, or a rebuild of this process's tree
+// after the NIC functions changed, writes every adapter's lines anew: the choices this process
+// stored since the last rebuild of an adapter's lines that it asked for are remembered, so that a
+// save can tell they are no longer there. Only these are looked at: what other clients chose goes
+// with the save, unless it changed one of them.
 constexpr uint32_t kStatusPendingChoicesChanged = 338;
 // store_pending_field for a handler's choice: a stored choice is remembered.
 PendingWrite store_pending_choice(const AdapterKey& key, const char* function, const char* value, uint32_t mode,

@@ -162,8 +162,10 @@ int backend_init() {
   set_port_bitmap();
   {
     // Pending profile edits do not survive a restart: the file holds what these controllers'
-    // configured profiles write, and is written once for all of them.
-    StartupPendingLines pending;
+    // configured profiles write, and is written once for all of them. Only a start-up the caller
+    // asked for lets this process's choices go with them; after a rebuild it did not ask for, a
+    // save tells that they are gone.
+    StartupPendingLines pending(tree_build_asked());
     for (hm_node* controller = get_first_instance(root(), "Vexalon"); controller != nullptr;
          controller = next_instance(controller)) {
       load_controller(controller);

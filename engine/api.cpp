@@ -169,7 +169,7 @@ VARU_API uint32_t VARU_init(void) {
     // A later client shares the tree; when a failed rebuild left none, it builds it again.
     if (clients > 1 && get_node(0) != nullptr) return kStatusOk;
     std::strcpy(varu_current_hierarchy, "");
-    uint32_t result = static_cast<uint32_t>(init_hm());
+    uint32_t result = static_cast<uint32_t>(init_hm_asked());
     if (result != kStatusOk) {
       --clients;
       cancel_tree_rebuild();

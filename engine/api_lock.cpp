@@ -39,6 +39,7 @@ bool g_rebuild_pending = false; // guarded by the API lock
 // no thread-local storage is needed (which would tie the 32-bit library to the dynamic loader).
 int g_depth = 0;                // guarded by the API lock
 uint64_t g_call_serial = 0;     // outermost calls begun; guarded by the API lock
+bool g_build_asked = false;     // guarded by the API lock
 std::atomic<std::thread::id> g_owner{};
 
 // A rebuild asked for while the tree is being built is run too, up to this many builds in all;
@@ -77,6 +78,15 @@ bool in_public_call() { return g_owner.load() == std::this_thread::get_id(); }
 int call_depth() { return in_public_call() ? g_depth : 0; }
 uint64_t outermost_call_serial() { return in_public_call() ? g_call_serial : 0; }
 void cancel_tree_rebuild() { g_rebuild_pending = false; }
+bool tree_build_asked() { return g_build_asked; }
+
+int init_hm_asked() {
+  struct Asked {
+    Asked() { g_build_asked = true; }
+    ~Asked() { g_build_asked = false; }
+  } asked;
+  return init_hm();
+}
 
 uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, PublicBody body, void* context) {
   if (!acquire_api_lock()) {

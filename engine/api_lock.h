@@ -47,6 +47,11 @@ int call_depth();
 uint64_t outermost_call_serial();
 // Drops a rebuild requested during a call that tears the tree down anyway.
 void cancel_tree_rebuild();
+// Builds the tree because the caller asked for it (VARU_init), as init_hm does. While it runs,
+// tree_build_asked() is true: a rebuild after the adapters changed under the process is not asked
+// for, and what the process chose for the old tree is not dropped by it as by its own start-up.
+int init_hm_asked();
+bool tree_build_asked();
 
 // ---- helpers shared by the public calls and the persistence text (api.cpp); under the lock ----
 

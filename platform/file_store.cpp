@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -13,7 +14,7 @@
 namespace vx::file_store {
 
 SystemCalls& system_calls() {
-  static SystemCalls calls{::read, ::fsync};
+  static SystemCalls calls{::read, ::fsync, ::stat, ::fstat, ::clock_gettime};
   return calls;
 }
 
@@ -97,7 +98,7 @@ ReadResult read_unlocked(const std::string& path, std::string* out, struct stat*
   if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   struct stat st {};
   if (seen == nullptr) seen = &st;
-  const bool read = ::fstat(fd, seen) == 0 && read_rest(fd, out, static_cast<size_t>(seen->st_size));
+  const bool read = system_calls().fstat(fd, seen) == 0 && read_rest(fd, out, static_cast<size_t>(seen->st_size));
   ::close(fd);
   return read ? ReadResult::kRead : ReadResult::kFailed;
 }
@@ -116,8 +117,8 @@ void FileVersion::take(int fd, const struct stat& st) {
   modified_ = nanoseconds(st.st_mtim);
   changed_ = nanoseconds(st.st_ctim);
   struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  settled_ = nanoseconds(now) - modified_ >= kSettleSeconds * 1000000000;
+  system_calls().clock_gettime(CLOCK_REALTIME, &now);
+  settled_ = nanoseconds(now) - std::max(modified_, changed_) >= kSettleSeconds * 1000000000;
 }
 
 bool swap_unlocked(const std::string& path, const std::string& content, mode_t mode,
@@ -209,7 +210,7 @@ ReadResult HeldFile::read(std::string* out, FileVersion* version) const {
   int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !read_rest(fd, out, static_cast<size_t>(st.st_size))) {
+  if (system_calls().fstat(fd, &st) != 0 || !read_rest(fd, out, static_cast<size_t>(st.st_size))) {
     ::close(fd);
     return ReadResult::kFailed;
   }
@@ -219,7 +220,7 @@ ReadResult HeldFile::read(std::string* out, FileVersion* version) const {
 
 bool HeldFile::unchanged(const FileVersion& version) const {
   struct stat st {};
-  return locked() && version.known() && version.settled_ && ::stat(path_.c_str(), &st) == 0 &&
+  return locked() && version.known() && version.settled_ && system_calls().stat(path_.c_str(), &st) == 0 &&
          st.st_dev == version.device_ && st.st_ino == version.inode_ && st.st_size == version.size_ &&
          nanoseconds(st.st_mtim) == version.modified_ && nanoseconds(st.st_ctim) == version.changed_;
 }
@@ -231,7 +232,7 @@ bool HeldFile::replace(const std::string& content, mode_t mode, FileVersion* ver
   // The file just written, under the lock still: nobody else's.
   int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
-  if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(content.size())) {
+  if (fd >= 0 && system_calls().fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(content.size())) {
     version->take(fd, st);
   } else if (fd >= 0) {
     ::close(fd);

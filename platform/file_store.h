@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -81,7 +82,9 @@ bool swap_unlocked(const std::string& path, const std::string& content, mode_t m
 // another process's store replaced (a rename) always shows another inode, however soon after and
 // whatever its size. A file written in place (by hand) keeps its inode and is told by its size and
 // times, which cannot tell two changes within their granularity apart: a version taken less than
-// kSettleSeconds after the file's last modification is never taken as current (read it again).
+// kSettleSeconds after the file's last modification or last change of status is never taken as
+// current (read it again). Both count: a writer that puts the modification time back after an edit
+// in place (`cp -p`, `touch -r`, `rsync --inplace -t`) moves only the change time.
 class FileVersion {
  public:
   static constexpr int64_t kSettleSeconds = 2;   // beyond the coarsest file time granularity (FAT's)
@@ -105,7 +108,7 @@ class FileVersion {
   off_t size_ = 0;
   int64_t modified_ = 0;
   int64_t changed_ = 0;
-  bool settled_ = false;   // modified long enough before it was taken that any later change shows
+  bool settled_ = false;   // changed long enough before it was taken that any later change shows
 };
 
 // A file locked for a span of work (a pass over its records): read once, then replaced as often as
@@ -135,10 +138,15 @@ class HeldFile {
 };
 
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
-// directory); tests swap an entry to inject a fault. ::read and ::fsync otherwise.
+// directory), and those that tell a file's version: its status and the time it is taken at (tests
+// stand in a file system of coarser times, or a version taken long after its change). Tests swap
+// an entry; ::read, ::fsync, ::stat, ::fstat and ::clock_gettime otherwise.
 struct SystemCalls {
   ssize_t (*read)(int fd, void* buf, size_t count);
   int (*fsync)(int fd);
+  int (*stat)(const char* path, struct stat* st);
+  int (*fstat)(int fd, struct stat* st);
+  int (*clock_gettime)(clockid_t clock, struct timespec* now);
 };
 SystemCalls& system_calls();
 

@@ -231,6 +231,36 @@ TEST_F(Profiles, ChoicesAnotherStartUpWroteOverAreNotSavedAndOthersChoicesAre) {
   expect_told(save(), 304, vx::msg::kRebootForChange);
 }
 
+// The lines of a choice are written anew under this process by a rebuild it did not ask for: of its
+// own tree, after another adapter's NIC functions changed, or another process's start-up. The save
+// tells that the choice is gone and sends nothing; the configured profile stays the adapter's.
+TEST_F(Profiles, AChoiceARebuildNobodyAskedForWroteOverIsNotSaved) {
+  const std::string id = std::string(kCProf) + "/ProfileId";
+  const struct {
+    const char* how;
+    std::function<void()> write_over;
+  } rows[] = {
+      {"Vexalon3 loses a NIC function; the next NIC call has the tree rebuilt",
+       [&] {
+         ASSERT_EQ(sim_.set_nic_functions(3, 0, 1), 0);
+         value_at("Vexalon0/NICPhysicalHBA0/PortSpeed");
+         EXPECT_EQ(phbas_of("Vexalon3"), (Strings{"NICPhysicalHBA0"})) << "rebuilt";
+       }},
+      {"another process starts", [] { EXPECT_EQ(run_child("ProfileSecondClient.StartsAndStops", kSecondClientFlag), 0); }},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.how);
+    ASSERT_EQ(set_at(id, "2"), 0u);
+    r.write_over();
+    sim_.journal_clear();
+    EXPECT_STATUS(act_at("Vexalon0/ProfileManagement", "SaveProfile", {}), 338,
+                  "The pending profile choices were changed by another application. Please make the choices again "
+                  "and save the profile.");
+    EXPECT_TRUE(sent(165).empty()) << "nothing sent";
+    EXPECT_EQ(value_at(id), "1");
+  }
+}
+
 TEST_F(Profiles, ProfileAndLinkChoicesChangeTheConfiguredProfileAndThePorts) {
   expect_told(act_at("Vexalon0/ProfileManagement", "SetProfileId", {"2"}), 280, vx::msg::kProfileConfigured);
   EXPECT_EQ(head(168, 4), (Bytes{2, 0, 0, 0}));

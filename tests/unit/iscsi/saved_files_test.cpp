@@ -213,11 +213,32 @@ class ReadCounter {
   vx::file_store::SystemCalls saved_ = vx::file_store::system_calls();
 };
 
-// Puts the file's modification time `seconds` back: a file that changed long ago.
-void age(const vxtest::TempRoot& root, const char* file, int seconds = 60) {
-  struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - seconds, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, root.at(file).c_str(), times, 0), 0);
-}
+// The clock a file's version is taken by, `ahead` seconds past the real one: a minute ahead, every
+// version is of a file that changed long before (neither its modification nor its change time can
+// be put back), and is trusted while the file shows the same status.
+class VersionClock {
+ public:
+  explicit VersionClock(int ahead) {
+    set(ahead);
+    vx::file_store::system_calls().clock_gettime = [](clockid_t clock, struct timespec* now) {
+      const int rc = ::clock_gettime(clock, now);
+      now->tv_sec += offset();
+      return rc;
+    };
+  }
+  ~VersionClock() { vx::file_store::system_calls() = saved_; }
+  VersionClock(const VersionClock&) = delete;
+  VersionClock& operator=(const VersionClock&) = delete;
+  void set(int ahead) { offset() = ahead; }
+
+ private:
+  static int& offset() {
+    static int seconds = 0;
+    return seconds;
+  }
+  vx::file_store::SystemCalls saved_ = vx::file_store::system_calls();
+};
+constexpr int kLongAfter = 60;
 
 // The ISID field of the record of iqn.t<n>, "-" without one, "?" when the file cannot be read.
 std::string isid_of(int n) {
@@ -244,7 +265,7 @@ TEST_F(SavedFiles, AnUnchangedFileIsNotReadAgainAndAnyChangeIsSeen) {
   const size_t first_isid = records.find(",1,iqn.init");
   const std::string changed = records.substr(0, first_isid) + ",2" + records.substr(first_isid + 2);
   root_.write(kSaveTargetFile, records);
-  age(root_, kSaveTargetFile);
+  VersionClock clock(kLongAfter);
   ReadCounter reads;
   ASSERT_EQ(isid_of(0), "1");
   EXPECT_GT(reads.since(), 0);
@@ -263,6 +284,7 @@ TEST_F(SavedFiles, AnUnchangedFileIsNotReadAgainAndAnyChangeIsSeen) {
       {"written in place (an edit by hand)", [&] { root_.write(kSaveTargetFile, records); }, "1"},
       {"replaced, read, and at once written in place: within one tick of the file's times",
        [&] {
+         clock.set(0);
          ASSERT_TRUE(file_store::write_file(root_.at(kSaveTargetFile), changed));
          EXPECT_EQ(isid_of(0), "2");
          root_.write(kSaveTargetFile, records);
@@ -272,10 +294,8 @@ TEST_F(SavedFiles, AnUnchangedFileIsNotReadAgainAndAnyChangeIsSeen) {
       {"made again", [&] { root_.write(kSaveTargetFile, changed); }, "2"},
   };
   for (const auto& r : rows) {
-    if (root_.exists(kSaveTargetFile)) {
-      age(root_, kSaveTargetFile);
-      isid_of(0);   // known, and settled
-    }
+    clock.set(kLongAfter);
+    if (root_.exists(kSaveTargetFile)) isid_of(0);   // known, and settled
     r.change();
     EXPECT_EQ(isid_of(0), r.isid) << r.how;
   }
@@ -294,6 +314,7 @@ TEST_F(SavedFiles, TwoProcessesSeeEachOthersChanges) {
   root_.write(kSaveTargetFile, records);
   const struct timespec old_times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, root_.at(kSaveTargetFile).c_str(), old_times, 0), 0);
+  const VersionClock clock(kLongAfter);   // every version settled: only the file's status tells
   ASSERT_EQ(isid_of(0), "0");   // this process keeps the file from here on, and so does its child
   constexpr int kTurns = 200;
   auto play = [&](int in, int out, int first) {
