@@ -1,15 +1,21 @@
 // The controller's live properties: firmware versions (refreshed only by a read of the flash
 // version, except on the Quenta generation), additional versions, temperature, controller status,
 // reboot required, FRU VPD, PCI Express link, FFV name; the NICCIM summary and the CIM constants
-// of a NIC physical HBA, and its MTU.
+// of a NIC physical HBA, and its MTU. Besides them, installed by no table: the readers of a NIC
+// physical HBA's IP endpoint and the switch-type update.
+#include "adapter/controller_properties.h"
+
+#include <arpa/inet.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "access/adapter_tables.h"
 #include "access/discovery.h"
 #include "access/fw_commands.h"
+#include "access/host.h"
 #include "access/transport.h"
 #include "access/walks.h"
 #include "adapter/command_target.h"
@@ -17,6 +23,7 @@
 #include "adapter/live_records.h"
 #include "adapter/oem_attribs.h"
 #include "engine/messages.h"
+#include "iscsi/records.h"
 #include "schema/handlers.h"
 #include "schema/names_controller.h"
 
@@ -120,6 +127,72 @@ uint32_t pci_express(hm_node* prop, char* buf, uint32_t op) {
   }
   const bool unknown = ::strcasecmp(prop->name, kPropPCIExpressLinkSpeed) == 0 && ::strcasecmp(text, "unknown") == 0;
   cache_text(prop, unknown ? kTextNA : text);
+  return return_cached(prop, buf);
+}
+
+// ---- the IP endpoint of a NIC physical HBA ------------------------------------------------------
+
+// Each reader asks one NIC routine of the host layer for its text: 0 with the text in `out`.
+using EndpointFetch = uint32_t (*)(int32_t handle, hm_node* group, char out[kValueSize]);
+
+// The cached text a host routine left in `property` of the group (routines that write the group
+// report no failure of that write, so a missing property counts as nothing fetched).
+uint32_t left_in_group(uint32_t status, hm_node* group, const char* property, char out[kValueSize]) {
+  const hm_property* p = property_data(internal_get_node(group, property, kProperty));
+  if (status != kStatusOk || p == nullptr) return kStatusFailed;
+  copy_property_value(p, out);
+  return kStatusOk;
+}
+
+struct EndpointReader {
+  EndpointFetch fetch;
+  EndpointValue kind;
+};
+
+constexpr EndpointReader kEndpointName{
+    [](int32_t handle, hm_node*, char out[kValueSize]) {
+      return host_interface_name(handle, out, kValueSize) ? kStatusOk : kStatusFailed;
+    },
+    EndpointValue::kText};
+constexpr EndpointReader kIfType{
+    [](int32_t handle, hm_node* group, char out[kValueSize]) {
+      return left_in_group(VARU_get_nic_iftype(handle, group), group, "IPProtocolIfType", out);
+    },
+    EndpointValue::kText};
+constexpr EndpointReader kIpv4Address{
+    [](int32_t handle, hm_node*, char out[kValueSize]) { return VARU_get_nic_ipaddress(handle, out, kValueSize); },
+    EndpointValue::kIpv4};
+constexpr EndpointReader kSubnetMask{
+    [](int32_t handle, hm_node* group, char out[kValueSize]) {
+      return left_in_group(VARU_get_nic_subnetmask(handle, group), group, "SubnetMask", out);
+    },
+    EndpointValue::kIpv4};
+// The routine writes "Gateway": property names compare ignoring case, so it is this GateWay.
+constexpr EndpointReader kGateway{
+    [](int32_t handle, hm_node* group, char out[kValueSize]) {
+      return left_in_group(VARU_get_nic_gateway(handle, group), group, "Gateway", out);
+    },
+    EndpointValue::kIpv4};
+constexpr EndpointReader kIpv6Gateway{
+    [](int32_t handle, hm_node* group, char out[kValueSize]) {
+      return left_in_group(VARU_get_nic_ipv6gateway(handle, group), group, "IPv6GateWay", out);
+    },
+    EndpointValue::kIpv6};
+// The host layer has one address routine; the IPv6 reader keeps what it gives only when it is IPv6.
+constexpr EndpointReader kIpv6Address{kIpv4Address.fetch, EndpointValue::kIpv6};
+constexpr EndpointReader kAddressOrigin{
+    [](int32_t, hm_node* group, char out[kValueSize]) {
+      return left_in_group(VARU_get_address_origin(group), group, "AddressOrigin", out);
+    },
+    EndpointValue::kText};
+
+uint32_t read_endpoint(hm_node* prop, char* buf, uint32_t op, const EndpointReader& reader) {
+  hm_node* phba = enclosing(prop, kNicPhba);
+  if (phba == nullptr || property_data(prop) == nullptr || buf == nullptr) return kStatusFailed;
+  if (op != kGet) return kStatusOk;
+  char fetched[kValueSize] = "";
+  if (reader.fetch(get_port_number(phba), owning_group(prop), fetched) != kStatusOk) fetched[0] = '\0';
+  cache_text(prop, endpoint_value(fetched, reader.kind));
   return return_cached(prop, buf);
 }
 
@@ -311,6 +384,64 @@ uint32_t handle_nic_MTUSize(hm_node* prop, char* buf, uint32_t op) {
     return kStatusFailed;
   }
   return return_cached(prop, buf);
+}
+
+const char* endpoint_value(const char* fetched, EndpointValue kind) {
+  const bool given = fetched != nullptr && fetched[0] != '\0';
+  uint8_t address[16];
+  switch (kind) {
+    case EndpointValue::kIpv4:
+      return given && ::inet_pton(AF_INET, fetched, address) == 1 ? fetched : "0.0.0.0";
+    case EndpointValue::kIpv6:
+      return given && ::inet_pton(AF_INET6, fetched, address) == 1 ? fetched : "0000:0000:0000:0000";
+    case EndpointValue::kText:
+      break;
+  }
+  return given ? fetched : kTextNA;
+}
+
+uint32_t handle_CIM_IPProtocolEndPointName(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kEndpointName);
+}
+uint32_t handle_CIM_IPProtocolIfType(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kIfType);
+}
+uint32_t handle_CIM_IPv4Address(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kIpv4Address);
+}
+uint32_t handle_CIM_SubnetMask(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kSubnetMask);
+}
+uint32_t handle_CIM_GateWay(hm_node* prop, char* buf, uint32_t op) { return read_endpoint(prop, buf, op, kGateway); }
+uint32_t handle_CIM_IPv6GateWay(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kIpv6Gateway);
+}
+uint32_t handle_CIM_IPv6Address(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kIpv6Address);
+}
+uint32_t handle_CIM_AddressOrigin(hm_node* prop, char* buf, uint32_t op) {
+  return read_endpoint(prop, buf, op, kAddressOrigin);
+}
+
+uint32_t VARU_update_switch_type(hm_node* controller, int32_t port_handle, uint8_t domain, uint8_t port_number) {
+  if (controller == nullptr) return kStatusFailed;
+  const int32_t adapter = instance_number(controller);
+  uint8_t config[kFwConfigSize] = {};
+  uint32_t status = ioctl_get_fw_config(port_handle, config, domain, port_number,
+                                        static_cast<int32_t>(get_the_protocol(adapter)));
+  if (status != kStatusOk) {
+    pdebug(kBackEnd, 3, "%s:ioctl_get_fw_config failed with status = %d\n", __func__, static_cast<int>(status));
+    return status;
+  }
+  uint32_t function_mode = 0;
+  std::memcpy(&function_mode, config + kFwConfigFunctionMode, sizeof function_mode);
+  if ((function_mode & kFunctionModeSwitchType) == 0) return kStatusOk;
+  uint8_t request[kSwitchTypeRequestSize] = {};
+  status = ioctl_set_switch_type(port_handle, request, domain, port_number, adapter);
+  if (status != kStatusOk) {
+    pdebug(kBackEnd, 3, "%s:ioctl_set_switch_type failed with status = %d\n", __func__, static_cast<int>(status));
+  }
+  return status;
 }
 
 }  // namespace vx

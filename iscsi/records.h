@@ -297,6 +297,12 @@ constexpr size_t kFwConfigTargetsB = 84;
 constexpr size_t kFwConfigFunctionCaps = 120;
 constexpr uint8_t kFwConfigNoMultichannel = 0x40;
 
+// The u32 at 12 of the firmware configuration: the function mode; with kFunctionModeSwitchType set
+// the adapter wants its switch type set (opcode 124 of subsystem 1, 8 zero bytes).
+constexpr size_t kFwConfigFunctionMode = 12;
+constexpr uint32_t kFunctionModeSwitchType = 0x20000;
+constexpr size_t kSwitchTypeRequestSize = 8;
+
 // Discovery parameters (opcodes 28 get and 29 set of subsystem 2).
 constexpr size_t kDiscoveryParamsSize = 888;
 constexpr size_t kDiscoveryParamsFlags = 544;     // u16

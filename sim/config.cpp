@@ -756,6 +756,7 @@ void read_profile_keys(const json& obj, Adapter& a, const std::string& where) {
     if (!o.is_object()) fail(at, "must be an object");
     a.fw_config.asic_revision = static_cast<uint8_t>(read_uint(o, "asic_revision", 0, 0xFF, at));
     a.fw_config.function_caps = static_cast<uint8_t>(read_uint(o, "function_caps", 0, 0xFF, at));
+    a.fw_config.function_mode = static_cast<uint32_t>(read_uint(o, "function_mode", 0, 0xFFFFFFFFu, at));
   }
   a.configured_personality = read_text(obj, "configured_personality", "", 8, where);
   const json& legacy = list_of(obj, "legacy_functions", where);

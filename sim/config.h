@@ -240,11 +240,12 @@ struct LegacyFunction {
   Mac mac{};           // vx_conf: the function's last configured MAC at +8
 };
 
-// The firmware configuration (opcode 58): byte 4 the ASIC revision, byte 120 the function
-// capabilities.
+// The firmware configuration (opcode 58): byte 4 the ASIC revision, the u32 at 12 the function
+// mode, byte 120 the function capabilities.
 struct FwConfig {
   uint8_t asic_revision = 0;
   uint8_t function_caps = 0;
+  uint32_t function_mode = 0;
 };
 
 struct Adapter {

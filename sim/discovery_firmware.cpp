@@ -180,6 +180,7 @@ Answer get_fw_config(Command& c) {
   put_at<uint32_t>(rec, kFwConfigTargetsA, c.adapter.max_targets - c.adapter.max_targets / 2);
   put_at<uint32_t>(rec, kFwConfigTargetsB, c.adapter.max_targets / 2);
   rec[kFwConfigAsicRevision] = c.adapter.fw_config.asic_revision;
+  put_at<uint32_t>(rec, kFwConfigFunctionMode, c.adapter.fw_config.function_mode);
   return answer_record(c, rec.data(), rec.size());
 }
 

@@ -376,6 +376,7 @@ constexpr CommandRow kCommands[] = {
     {4, 21, oem_exec_config},
     {152, 1, get_switch_config},
     {153, 1, set_switch_config},
+    {124, 1, set_switch_type},
     {6, 1, flash_crc},   // firmware update and core dump (flash_firmware.cpp, core_dump_firmware.cpp)
     {21, 11, get_coredump_props},
     {22, 11, get_coredump_comp_props},

@@ -7,6 +7,7 @@
 #include "access/flash_erase.h"
 #include "adapter/nic_records.h"
 #include "iscsi/net_records.h"
+#include "iscsi/records.h"
 #include "sim/iscsi_firmware.h"
 #include "sim/live_state.h"
 
@@ -206,6 +207,11 @@ Answer set_switch_config(Command& c) {
     return true;
   });
   return ok ? echo(c) : kAnswerFlashFailure;
+}
+
+Answer set_switch_type(Command& c) {
+  if ((c.adapter.fw_config.function_mode & kFunctionModeSwitchType) == 0) return kAnswerNotSupported;
+  return echo(c);
 }
 
 Answer erase_nic_or_port(Command& c, uint32_t area) {

@@ -101,6 +101,7 @@ TEST(SimConfig, bad_configurations_are_refused_with_a_reason) {
       {a + R"("port_settings": [{"dcbx": {"admin": {"pg": ["fast"]}}}]}]})", "unknown name"},
       {a + R"("port_settings": [{"dcbx": {"admin": {"bandwidth": [1, 2]}}}]}]})", "8 numbers"},
       {a + R"("port_settings": [{"lldp": {"local": {"tlvs": ["port_id"]}}}]}]})", "unknown name"},
+      {a + R"("fw_config": {"function_mode": "0x100000000"}}]})", "out of range"},
   };
   for (const auto& [text, reason] : rows) {
     vx::sim::Config config;
