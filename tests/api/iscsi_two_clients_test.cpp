@@ -30,9 +30,7 @@ constexpr int kLoopLogins = 12;   // each process's, on its own port
 std::string target_on(const char* lhba) { return std::string(lhba) + "/Target0"; }
 uint32_t login(const char* lhba) { return act(tag_at(target_on(lhba)), "Login", {}); }
 uint32_t logout(const char* lhba) { return act(tag_at(target_on(lhba)), "Logout", {}); }
-std::string qualifier(const char* lhba, int session = 0) {
-  return value_at(target_on(lhba) + "/Session" + std::to_string(session) + "/ISIDQualifier");
-}
+std::string qualifier(const char* lhba) { return value_at(target_on(lhba) + "/Session0/ISIDQualifier"); }
 
 // The step files of the two processes.
 std::string step_path(const char* step) { return std::string(std::getenv("VXIMA_ROOT")) + "/cfg/" + step; }
@@ -109,7 +107,8 @@ class TwoClients : public IscsiLab {
   ASSERT_EQ(VARU_init(), 0u);                                                              \
   tell("started")
 
-// A logged out by B after A started: A's copy of B's session does not refuse A's logins (71).
+// B's session, logged out after A started: the copy A made of it at its start refuses none of A's
+// logins (71), and goes.
 TEST_F(TwoClients, ASessionAnotherProcessLoggedOutTakesNoQualifier) {
   ASSERT_EQ(login(kPort1), 0u);   // this process is B
   const pid_t a = other("TwoClientsChild.LogsInAfterTheOtherLoggedOut");
