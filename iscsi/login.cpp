@@ -162,7 +162,7 @@ uint32_t VARU_esx_login(hm_node* node, hm_node* options_group, login_target_requ
         if (last) return retry_status_text(result);
         if (!registered) {
           isid = generate_isid_qualifier(t.name.c_str(), t.initiator.c_str());
-          if (isid == kIsidNone) return refuse(kStatusIsidInUse, msg::kIsidInUse);
+          if (isid == kIsidNone) return kStatusFailed;
           std::string eto_text;
           uint64_t value = 0;
           if (!read_property(owner, kPropETO, &eto_text)) return kStatusFailed;
@@ -230,6 +230,9 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   uint32_t found = 0;
   uint32_t isid = 0;
   hm_node* reused = nullptr;
+  // From the read of the sessions through the registration and the login: no other process takes
+  // the same qualifier meanwhile.
+  IsidChoice choice;
   if (VARU_get_isid(target, params[3], name.c_str(), initiator.c_str(), address.c_str(), port.c_str(), &found, &isid,
                     &reused) != 0) {
     return kStatusFailed;
@@ -250,8 +253,10 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
   if (options == nullptr) return kStatusFailed;
   bool registered_here = false;
-  if (VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid,
-                     &registered_here) != 0) {
+  const uint32_t logged_in =
+      VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid, &registered_here);
+  choice.end();
+  if (logged_in != 0) {
     // What the firmware holds after the failed tries (a registration that could not be withdrawn
     // keeps its session) is what the tree shows.
     char cleared[kParamCount][kValueSize] = {};

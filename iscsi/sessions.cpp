@@ -1,5 +1,8 @@
 #include "iscsi/sessions.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -259,14 +262,10 @@ uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress&
   return kStatusOk;
 }
 
-uint32_t get_session_attribs(const CommandAddress& at, hm_node* session) {
-  const instance_backend_record* rec = record_of(session);
-  if (rec == nullptr) return kStatusFailed;
-  session_info info{};
-  if (!VARU_get_session_params(rec->firmware_handle, at, &info)) {
-    pdebug(kBackEnd, 3, "%s:failed to get session %u\n", __func__, rec->firmware_handle);
-    return refuse(kStatusGetSessionFailed, msg::kGetSessionFailed);
-  }
+namespace {
+
+// What a session record tells, written into its Session and Connection.
+uint32_t show_session_info(const CommandAddress& at, hm_node* session, const session_info& info) {
   uint32_t result = VARU_update_connection_props(info, session);
   char isid[16];
   std::snprintf(isid, sizeof isid, "%02x%02x%02x%02x%02x%02x", info.isid[0], info.isid[1], info.isid[2], info.isid[3],
@@ -280,6 +279,96 @@ uint32_t get_session_attribs(const CommandAddress& at, hm_node* session) {
     ok = set_cached(session, kPropSessionPersistent, true_false((info.flags & kSessionFlagNotPersistent) == 0)) && ok;
   }
   return result | (ok ? kStatusOk : kStatusFailed);
+}
+
+}  // namespace
+
+uint32_t get_session_attribs(const CommandAddress& at, hm_node* session) {
+  const instance_backend_record* rec = record_of(session);
+  if (rec == nullptr) return kStatusFailed;
+  session_info info{};
+  if (!VARU_get_session_params(rec->firmware_handle, at, &info)) {
+    pdebug(kBackEnd, 3, "%s:failed to get session %u\n", __func__, rec->firmware_handle);
+    return refuse(kStatusGetSessionFailed, msg::kGetSessionFailed);
+  }
+  return show_session_info(at, session, info);
+}
+
+namespace {
+
+uint32_t qualifier_of(const session_info& info) { return static_cast<uint32_t>(info.isid[4]) << 8 | info.isid[5]; }
+
+bool names_target(const session_info& info, const std::string& name) {
+  return equal_nocase(field_text(info.target_name, sizeof info.target_name), name);
+}
+
+void hold(const session_info& info, std::vector<HeldSession>* held) {
+  held->push_back({field_text(info.initiator_name, sizeof info.initiator_name), qualifier_of(info)});
+}
+
+// The target's name is its own (no handler behind it): the cached text serves, uncopied.
+bool has_name(hm_node* target, const std::string& name) {
+  hm_property* p = property_data(internal_get_node(target, kPropTargetISCSIName, kProperty));
+  return p != nullptr && ::strcasecmp(property_value(p), name.c_str()) == 0;
+}
+
+// The sessions of that name that the function of one logical HBA holds (see read_sessions_named).
+uint32_t read_lhba_sessions_named(hm_node* lhba, const std::string& name, bool prune, std::vector<HeldSession>* held) {
+  bool any_named = false;
+  std::vector<hm_node*> named_sessions;
+  std::vector<uint32_t> mirrored;
+  for (hm_node* t = get_first_instance(lhba, kGroupTarget); t != nullptr; t = next_instance(t)) {
+    const bool named = has_name(t, name);
+    any_named = any_named || named;
+    for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr; s = next_instance(s)) {
+      const instance_backend_record* rec = record_of(s);
+      if (rec == nullptr) continue;
+      mirrored.push_back(rec->firmware_handle);
+      if (named) named_sessions.push_back(s);
+    }
+  }
+  if (!any_named) return kStatusOk;
+  const CommandAddress at = command_address(lhba);
+  std::vector<uint32_t> ids;
+  const uint32_t listed = fetch_active_session_ids(at, &ids);
+  if (listed != kStatusOk) return listed;
+  std::sort(ids.begin(), ids.end());
+  for (hm_node* s : named_sessions) {
+    const uint32_t handle = record_of(s)->firmware_handle;
+    session_info info{};
+    // A handle the adapter no longer lists, or lists for another target's session: the session
+    // this instance stood for is gone, and a session the firmware does not know is not in use.
+    if (std::binary_search(ids.begin(), ids.end(), handle) && VARU_get_session_params(handle, session_address(s), &info) &&
+        names_target(info, name)) {
+      hold(info, held);
+      if (prune) show_session_info(session_address(s), s, info);
+    } else if (prune) {
+      delete_with_records(s);
+    }
+  }
+  std::sort(mirrored.begin(), mirrored.end());
+  for (uint32_t id : ids) {
+    if (std::binary_search(mirrored.begin(), mirrored.end(), id)) continue;
+    session_info info{};
+    // One gone between the list and its read is not in use either.
+    if (VARU_get_session_params(id, at, &info) && names_target(info, name)) hold(info, held);
+  }
+  return kStatusOk;
+}
+
+}  // namespace
+
+uint32_t read_sessions_named(const char* target_name, bool prune, std::vector<HeldSession>* held) {
+  const std::string name = target_name != nullptr ? target_name : "";
+  for (hm_node* c = get_first_instance(get_node(0), "Vexalon"); c != nullptr; c = next_instance(c)) {
+    for (hm_node* p = get_first_instance(c, kGroupiSCSIPhysicalHBA); p != nullptr; p = next_instance(p)) {
+      for (hm_node* l = get_first_instance(p, kGroupLogicalHBA); l != nullptr; l = next_instance(l)) {
+        const uint32_t result = read_lhba_sessions_named(l, name, prune, held);
+        if (result != kStatusOk) return result;
+      }
+    }
+  }
+  return kStatusOk;
 }
 
 uint32_t VARU_update_connection_props(const session_info& info, hm_node* session) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/hm.h"
@@ -51,6 +52,19 @@ uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t
 uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]);
 // Refreshes one Session and its Connection from the firmware. 0, or 1 (status 85).
 uint32_t get_session_attribs(const CommandAddress& at, hm_node* session);
+
+// A session an adapter holds: its initiator name and ISID qualifier.
+struct HeldSession {
+  std::string initiator;
+  uint32_t isid;
+};
+// The sessions of that target name that the adapters hold now, read on every logical HBA with a
+// Target of that name: its active-session list once, then the record of each session mirrored
+// under a Target of that name and of each session the tree does not mirror (one mirrored under a
+// Target of another name is that target's). With `prune`, a Session of that name that the adapter
+// no longer reports leaves the tree, and the others show what was read. 0, or the list's failure
+// (31 / 84 with the last status).
+uint32_t read_sessions_named(const char* target_name, bool prune, std::vector<HeldSession>* held);
 uint32_t VARU_update_connection_props(const session_info& info, hm_node* session);
 // The Session (and Connection) of the target that the firmware's session in `params` (address,
 // port, initiator name, ISID qualifier) already mirrors. 0 (found set when one does), 1 or 335.

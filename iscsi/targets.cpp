@@ -1,7 +1,9 @@
 #include "iscsi/targets.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "iscsi/sessions.h"
 #include "iscsi/tlv_editor.h"
 #include "iscsi/validators.h"
+#include "platform/platform.h"
 #include "schema/handlers.h"
 #include "schema/names_iscsi_phba.h"
 
@@ -27,38 +30,51 @@ constexpr uint16_t kNoSpecificWord = 0xFFFF;
 
 bool empty(const char* text) { return text == nullptr || text[0] == '\0'; }
 
-// Every Session of every Target with that name, under every adapter.
-template <typename Visit>
-void for_sessions_of(const char* target_name, Visit visit) {
-  for (hm_node* c = get_first_instance(get_node(0), "Vexalon"); c != nullptr; c = next_instance(c)) {
-    for (hm_node* p = get_first_instance(c, kGroupiSCSIPhysicalHBA); p != nullptr; p = next_instance(p)) {
-      for (hm_node* l = get_first_instance(p, kGroupLogicalHBA); l != nullptr; l = next_instance(l)) {
-        for (hm_node* t = get_first_instance(l, kGroupTarget); t != nullptr; t = next_instance(t)) {
-          hm_node* first = get_first_instance(t, kGroupSession);
-          // The name is the target's own (no handler behind it): its cached text serves.
-          if (first == nullptr || !equal_nocase(cached_value(t, kPropTargetISCSIName), target_name)) continue;
-          for (hm_node* s = first; s != nullptr; s = next_instance(s)) visit(s);
-        }
-      }
-    }
-  }
+// The choice's own file, beside the saved targets; the file store locks it through "isid_choice.lock".
+constexpr const char* kIsidChoiceFile = "/scratch/Talvix/isid_choice";
+constexpr const char* kIsidChoiceLock = "isid_choice.lock";
+
+// This thread's choice: how deep it nests, and the sessions read of each target name (case folded).
+struct ChoiceState {
+  int depth = 0;
+  std::map<std::string, std::vector<HeldSession>> held;
+};
+thread_local ChoiceState t_choice;
+
+std::string folded(const char* text) {
+  std::string out = text != nullptr ? text : "";
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
 }
 
-// The qualifiers in use by that target and initiator name; false when a session cannot tell.
+// The sessions of that target name that the adapters hold, read once in the caller's choice (again
+// with `prune`, which also brings the tree's sessions of that name in line). NULL, with the status
+// set, when the choice has no lock or the sessions cannot be read.
+const std::vector<HeldSession>* held_sessions(const IsidChoice& choice, const char* target_name, bool prune) {
+  if (!choice.held()) {
+    pdebug(kBackEnd, 3, "%s:Failed to get file lock\n", __func__);
+    saved_file_failed(msg::kSavedFileNotWritten, kIsidChoiceLock);
+    return nullptr;
+  }
+  const std::string key = folded(target_name);
+  auto read = t_choice.held.find(key);
+  if (prune || read == t_choice.held.end()) {
+    std::vector<HeldSession> held;
+    if (read_sessions_named(target_name, prune, &held) != kStatusOk) return nullptr;
+    read = t_choice.held.insert_or_assign(key, std::move(held)).first;
+  }
+  return &read->second;
+}
+
+// The qualifiers that sessions of that target name and initiator name hold on the adapters.
 bool isids_in_use(const char* target_name, const char* initiator_name, std::set<uint32_t>* used) {
-  bool known = true;
-  for_sessions_of(target_name, [&](hm_node* s) {
-    std::string initiator;
-    std::string isid_text;
-    uint64_t isid = 0;
-    if (!read_property(s, kPropSessionInitiatorName, &initiator) ||
-        !read_property(s, kPropSessionISIDQualifier, &isid_text) || !parse_number(isid_text, 16, kMaxIsid, &isid)) {
-      known = false;
-      return;
-    }
-    if (equal_nocase(initiator, initiator_name)) used->insert(static_cast<uint32_t>(isid));
-  });
-  return known;
+  IsidChoice choice;
+  const std::vector<HeldSession>* held = held_sessions(choice, target_name, false);
+  if (held == nullptr) return false;
+  for (const HeldSession& s : *held) {
+    if (equal_nocase(s.initiator, initiator_name != nullptr ? initiator_name : "")) used->insert(s.isid);
+  }
+  return true;
 }
 
 bool is_old_generation(uint32_t generation) { return generation == kGeneration2 || generation == kGeneration3; }
@@ -103,10 +119,12 @@ bool address_param_ok(const char* value) {
 // The session of a new portal: its ISID, the persistent registration that logs in, the mirror.
 uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name, const std::string& initiator,
                          const char* address, const char* port, const char* boot, char params[6][256]) {
+  IsidChoice choice;
   const uint32_t isid = generate_isid_qualifier(name.c_str(), initiator.c_str());
   pdebug(kBackEnd, 5, "%s:isid = %d\n", __func__, static_cast<int>(isid));
-  if (isid == kIsidNone) return refuse(kStatusIsidInUse, msg::kIsidInUse);
+  if (isid == kIsidNone) return kStatusFailed;
   const uint32_t result = make_session_persistent(target, address, port, isid, nullptr, boot, initiator.c_str(), 0);
+  choice.end();
   // The session the adapter's login opened shows at once, with its LUNs, as a login's does; after a
   // failure, whatever session a withdrawn registration left behind.
   std::memset(params, 0, 6 * kValueSize);
@@ -120,18 +138,34 @@ uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name
 
 // ---- ISID -------------------------------------------------------------------------------------------
 
+IsidChoice::IsidChoice() {
+  lock_.emplace(host_path(kIsidChoiceFile));
+  if (lock_->held()) ++t_choice.depth;
+}
+
+void IsidChoice::end() {
+  if (!lock_.has_value()) return;
+  if (lock_->held() && --t_choice.depth == 0) t_choice.held.clear();
+  lock_.reset();
+}
+
+void IsidChoice::forget() { t_choice.held.clear(); }
+
 uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_name) {
   std::set<uint32_t> used;
   if (!isids_in_use(target_name, initiator_name, &used)) return kIsidNone;
   uint32_t isid = 0;
   while (isid < kIsidNone && used.count(isid) != 0) ++isid;
+  if (isid == kIsidNone) refuse(kStatusIsidInUse, msg::kIsidInUse);
   return isid;
 }
 
 uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const char* initiator_name) {
   std::set<uint32_t> used;
   if (!isids_in_use(target_name, initiator_name, &used)) return 1;
-  return used.count(isid & kMaxIsid) != 0 ? 1 : 0;
+  if (used.count(isid & kMaxIsid) == 0) return 0;
+  refuse(kStatusIsidInUse, msg::kIsidInUse);
+  return 1;
 }
 
 uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* target_name, const char* initiator_name,
@@ -144,13 +178,17 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
   *session = nullptr;
   auto fresh = [&]() -> uint32_t {
     *isid = generate_isid_qualifier(target_name, initiator_name);
-    return *isid == kIsidNone ? refuse(kStatusIsidInUse, msg::kIsidInUse) : kStatusOk;
+    return *isid == kIsidNone ? kStatusFailed : kStatusOk;
   };
   uint64_t wanted = 0;
   const bool given = !empty(isid_text);
   if (given && !parse_number(isid_text, 0, kMaxIsid, &wanted)) {
     return refuse(kStatusIsidOutOfRange, msg::kIsidOutOfRange);
   }
+  // What this process shows of the target's sessions may be stale (another process logged in or
+  // out): the adapters are read first, and a session they no longer report leaves the tree.
+  IsidChoice choice;
+  if (held_sessions(choice, target_name, true) == nullptr) return kStatusFailed;
   // A qualifier the caller gives is the one taken, also for a target without sessions.
   if (!given && get_first_instance(target, kGroupSession) == nullptr) {
     pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
@@ -177,9 +215,7 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     return kStatusOk;
   }
   if (!given) return fresh();
-  if (check_for_isid_existence(static_cast<uint32_t>(wanted), target_name, initiator_name) != 0) {
-    return refuse(kStatusIsidInUse, msg::kIsidInUse);
-  }
+  if (check_for_isid_existence(static_cast<uint32_t>(wanted), target_name, initiator_name) != 0) return kStatusFailed;
   *isid = static_cast<uint32_t>(wanted);
   return kStatusOk;
 }
@@ -205,7 +241,7 @@ uint32_t VARU_update_target_params(login_target_request* request, hm_node* lhba,
     return refuse(kStatusInvalidValue, msg::kInvalidValue);
   }
   if (isid > kMaxIsid) return refuse(kStatusIsidOutOfRange, msg::kIsidOutOfRange);
-  if (check_for_isid_existence(isid, name.c_str(), initiator_name) != 0) return refuse(kStatusIsidInUse, msg::kIsidInUse);
+  if (check_for_isid_existence(isid, name.c_str(), initiator_name) != 0) return kStatusFailed;
   std::snprintf(request->target_name, sizeof request->target_name, "%s", name.c_str());
   request->portal.size = kAddressRecordSize;
   request->tcp_port = static_cast<uint16_t>(port_number);
@@ -227,6 +263,8 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
     return kStatusFailed;
   }
   hm_node* lhba = target->parent;
+  // From the check of the qualifier to the registration that takes it (a login's choice holds it longer).
+  IsidChoice choice;
   login_target_request request{};
   const uint32_t filled = VARU_update_target_params(&request, lhba, target, isid, address, port, boot, initiator_name, eto);
   if (filled != 0) return filled;
@@ -238,6 +276,7 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
   }
   const CommandAddress at = command_address(target);
   const uint32_t result = ioctl_add_persistent_target(at.port, &request, at.domain, at.phba_port);
+  IsidChoice::forget();
   if (result == kStatusAuthenticationFailure) return refuse(result, msg::kFwAuthenticationFailure);
   if (result == kStatusCrcMismatch) return refuse(result, msg::kCrcMismatchLogin);
   if (result != 0) return result;
@@ -276,7 +315,9 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
     parse_number(port_text, 10, 0xFFFF, &port_number);
     request.tcp_port = static_cast<uint16_t>(port_number);
     request.isid = isid | kDeleteIsidFlag;
-    if (ioctl_del_persistent_target(port, &request, 0, static_cast<uint8_t>(phba_port)) != 0) {
+    const uint32_t result = ioctl_del_persistent_target(port, &request, 0, static_cast<uint8_t>(phba_port));
+    IsidChoice::forget();
+    if (result != 0) {
       pdebug(kBackEnd, 3, "%s:ioctl_del_persistent_target is failed\n", __func__);
       if (!append_lines(kSaveTargetFile, removed)) pdebug(kBackEnd, 3, "%s:the records were not put back\n", __func__);
       return refuse(kStatusDeletePersistencyFailed, msg::kDeletePersistencyFailed);

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/hm.h"
 #include "iscsi/common.h"
 #include "iscsi/records.h"
+#include "platform/file_store.h"
 
 namespace vx {
 
@@ -28,14 +30,40 @@ constexpr uint32_t kIsidNone = 0xFFFF;   // every qualifier 0..65534 in use
 constexpr size_t kMaxTargetsOldGenerations = 128;
 constexpr const char* kDefaultPort = "3260";
 
-// The lowest qualifier 0..65534 that no session of that target name and initiator name uses;
-// 65535 when none is free.
+// The choice of a new session's ISID qualifier, with the persistent registration and the login
+// that take it, as one step across the host's processes: while a choice lasts, this process holds
+// a host-wide lock (the whole-file lock of its own file beside the saved targets), and the sessions
+// of a target name are read from the adapters once (again after a registration or a withdrawal).
+// A choice made inside another in this thread joins it. The lock is taken before any saved file's
+// lock, never while holding one: a process that holds it may wait for the saved-target file.
+class IsidChoice {
+ public:
+  IsidChoice();
+  ~IsidChoice() { end(); }
+  IsidChoice(const IsidChoice&) = delete;
+  IsidChoice& operator=(const IsidChoice&) = delete;
+
+  // False when the lock file cannot be opened (the scratch directory is missing).
+  bool held() const { return lock_.has_value() && lock_->held(); }
+  // Ends the choice before the scope does (the session it made is the adapter's by then).
+  void end();
+  // What was read goes: a registration made or withdrawn in this choice is read next time.
+  static void forget();
+
+ private:
+  std::optional<file_store::FileLock> lock_;
+};
+
+// The lowest qualifier 0..65534 that no session of that target name and initiator name holds on
+// the adapters; 65535 when none is free (status 71) or the sessions cannot be read (their status).
 uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_name);
-// 1 when some session of that target name and initiator name (any adapter) uses the qualifier, or
-// lacks the properties that would tell.
+// 1 when some session of that target name and initiator name (any adapter) holds the qualifier
+// (status 71), or when the sessions cannot be read (their status); else 0.
 uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const char* initiator_name);
-// The ISID of a login through one portal: a closed or failed session there is reused (*found 1,
-// *session set); else a free qualifier, or the one given. 0, or 1 (status 8 or 71).
+// The ISID of a login through one portal, with the target's sessions first brought in line with
+// what the adapters hold: a closed or failed session there is reused (*found 1, *session set);
+// else a free qualifier, or the one given. 0, or 1 (status 8 or 71, or why the sessions cannot be
+// read).
 uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* target_name, const char* initiator_name,
                        const char* address, const char* port, uint32_t* found, uint32_t* isid, hm_node** session);
 

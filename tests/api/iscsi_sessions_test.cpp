@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
+#include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/records.h"
 #include "iscsi/sessions.h"
@@ -56,6 +57,19 @@ TEST_F(IscsiLab, IsidOfALoginThroughAPortal) {
   ASSERT_EQ(vx::delete_with_records(session), 0u);
   ASSERT_EQ(vx::VARU_get_isid(target, "5", kOpenTarget, kGen3Initiator, "10.0.0.5", "3260", &found, &isid, &session), 0u);
   EXPECT_EQ(isid, 5u);
+}
+
+// The adapter cannot tell which sessions it holds: the login is refused with why, and neither a
+// registration nor a login is sent.
+TEST_F(IscsiLab, ALoginWhoseSessionsCannotBeReadSendsNothing) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
+  const uint32_t target = tag_at(target_path(kGen3Lhba, 0));
+  ASSERT_EQ(act(target, "Logout", {}), 0u);
+  sim_.journal_clear();
+  sim_.inject_status(29, 6, 1, 0xFF, 1);   // the size of the active-session list
+  EXPECT_STATUS(act(target, "Login", {}), 31, vx::msg::kInsufficientBuffer);
+  for (const vxsim_journal_entry& e : sim_.commands()) EXPECT_TRUE(e.opcode != 27 && e.opcode != 23) << +e.opcode;
+  EXPECT_EQ(act(target, "Login", {}), 0u) << "once the adapter answers";
 }
 
 TEST_F(IscsiLab, PingReachesWhatTheNetworkHas) {
