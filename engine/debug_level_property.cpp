@@ -19,8 +19,9 @@ uint32_t handle_VARUDebugLevel(hm_node* prop, char* buf, uint32_t op) {
     varu_set_debug_level_value(static_cast<int32_t>(std::strtol(buf, nullptr, 10)));
     if (VARU_set_debug_level() != kStatusOk) {
       // A level the file does not hold would be gone at the next read or start-up: the process
-      // keeps the file's level, and the caller is told.
-      if (VARU_get_debug_level() != kStatusOk) varu_set_debug_level_value(before);
+      // keeps the file's level (the one before when the file tells none), and the caller is told.
+      varu_set_debug_level_value(before);
+      VARU_get_debug_level();
       fail(kStatusSavedFileNotWritten, msg::kSavedFileKept, kLevelFileName, "log level");
       return kStatusFailed;
     }
