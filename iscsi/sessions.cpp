@@ -23,6 +23,7 @@ namespace vx {
 namespace {
 
 constexpr const char* kNotApplicable = "N/A";
+constexpr int kSessionListAttempts = 3;
 
 const char* true_false(bool on) { return on ? "True" : "False"; }
 
@@ -137,20 +138,25 @@ bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_
 
 uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t>* ids) {
   ids->clear();
-  uint8_t query[kSessionListQuerySize] = {};
-  uint16_t size = 0;
-  if (ioctl_get_activesessionidbuffersize(at.port, query, &size, at.domain, at.phba_port) != 0 ||
-      size < kSessionListHeader) {
-    pdebug(kBackEnd, 3, "session_buffer_size = 0\n");
-    varu_set_last_status(kStatusInsufficientBuffer, msg::kInsufficientBuffer);
-    return kStatusInsufficientBuffer;
+  std::vector<uint8_t> list;
+  uint32_t fetched = kStatusInsufficientBuffer;
+  // A session that another process (or the firmware itself) adds between the size query and the
+  // fetch makes the answer too long for its buffer: the size is asked again.
+  for (int attempt = 0; attempt < kSessionListAttempts && fetched == kStatusInsufficientBuffer; ++attempt) {
+    uint8_t query[kSessionListQuerySize] = {};
+    uint16_t size = 0;
+    if (ioctl_get_activesessionidbuffersize(at.port, query, &size, at.domain, at.phba_port) != 0 ||
+        size < kSessionListHeader) {
+      pdebug(kBackEnd, 3, "session_buffer_size = 0\n");
+      varu_set_last_status(kStatusInsufficientBuffer, msg::kInsufficientBuffer);
+      return kStatusInsufficientBuffer;
+    }
+    list.assign(size, 0);
+    const uint32_t request_flags = kSessionListRequestFlags;
+    std::memcpy(list.data(), &request_flags, sizeof request_flags);
+    fetched = ioctl_get_activesessionid(at.port, list.data(), size, at.domain, at.phba_port);
   }
-  std::vector<uint8_t> list(size, 0);
-  const uint32_t request_flags = kSessionListRequestFlags;
-  std::memcpy(list.data(), &request_flags, sizeof request_flags);
-  if (ioctl_get_activesessionid(at.port, list.data(), size, at.domain, at.phba_port) != 0) {
-    return refuse(kStatusNoSessionIds, msg::kNoActiveSessionIds);
-  }
+  if (fetched != 0) return refuse(kStatusNoSessionIds, msg::kNoActiveSessionIds);
   uint32_t count = 0;
   std::memcpy(&count, list.data(), sizeof count);
   const uint32_t room = static_cast<uint32_t>((list.size() - kSessionListHeader) / sizeof(uint32_t));
