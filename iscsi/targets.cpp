@@ -19,6 +19,7 @@
 #include "iscsi/sessions.h"
 #include "iscsi/tlv_editor.h"
 #include "iscsi/validators.h"
+#include "platform/file_store.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
 #include "schema/names_iscsi_phba.h"

@@ -10,7 +10,6 @@
 #include "engine/hm.h"
 #include "iscsi/common.h"
 #include "iscsi/records.h"
-#include "platform/file_store.h"
 
 namespace vx {
 
