@@ -676,8 +676,7 @@ uint32_t refresh_all(hm_node* lhba, int32_t domain, int32_t phba_port, hm_node* 
 uint32_t refresh_targets(hm_node* lhba, int32_t domain, int32_t phba_port, hm_node* discovery, hm_node* action,
                          char params[6][256]) {
   // The refresh logs in to the saved targets that had a session while it holds the saved files:
-  // the ISID choice's lock comes first, as in every login (which records its session in the file).
-  IsidChoice choice;
+  // each login's ISID choice takes its short section inside them (see IsidChoice).
   DiscoveryPass pass;
   return pass.finish(refresh_all(lhba, domain, phba_port, discovery, action, params));
 }

@@ -11,6 +11,7 @@
 #include "iscsi/common.h"
 #include "iscsi/login_block.h"
 #include "iscsi/lookups.h"
+#include "iscsi/saved_files.h"
 #include "iscsi/scsi.h"
 #include "iscsi/sessions.h"
 #include "iscsi/targets.h"
@@ -227,11 +228,14 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   copy_bounded(request.initiator_alias, sizeof request.initiator_alias, alias);
   copy_bounded(request.target_name, sizeof request.target_name, name);
 
+  // The session is recorded in the saved-target file once the adapter took its registration: a
+  // lock of that file that cannot be used is told before anything is sent.
+  if (check_saved_file_lock(kSaveTargetFile) != kStatusOk) return kStatusFailed;
   uint32_t found = 0;
   uint32_t isid = 0;
   hm_node* reused = nullptr;
-  // From the read of the sessions through the registration and the login: no other process takes
-  // the same qualifier meanwhile.
+  // The qualifier chosen stays claimed through the registration, the login and its retries: no
+  // other process takes it meanwhile.
   IsidChoice choice;
   if (VARU_get_isid(target, params[3], name.c_str(), initiator.c_str(), address.c_str(), port.c_str(), &found, &isid,
                     &reused) != 0) {

@@ -2,10 +2,12 @@
 
 #include <strings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "access/adapter_tables.h"
+#include "engine/messages.h"
 #include "platform/platform.h"
 #include "iscsi/common.h"
 #include "iscsi/login_block.h"
@@ -140,9 +142,29 @@ std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const ch
 }
 
 uint32_t saved_file_failed(const char* format, const char* file, const char* what) {
+  if (check_saved_file_lock(file) != kStatusOk) return kStatusFailed;
   const char* slash = std::strrchr(file, '/');
   fail(kStatusSavedFileNotWritten, format, slash != nullptr ? slash + 1 : file, what);
   return kStatusFailed;
+}
+
+uint32_t lock_file_failed(const std::string& lock_path, file_store::LockFailure failure, int error) {
+  const size_t slash = lock_path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? lock_path : lock_path.substr(slash + 1);
+  pdebug(kBackEnd, 3, "%s:%s cannot be used (%d, %s)\n", __func__, lock_path.c_str(), static_cast<int>(failure),
+         std::strerror(error));
+  if (failure == file_store::LockFailure::kUnopened) {
+    return fail(kStatusSavedFileNotWritten, msg::kLockFileUnopened, name.c_str(), std::strerror(error));
+  }
+  return fail(kStatusSavedFileNotWritten, msg::kLockFileRefused, name.c_str());
+}
+
+uint32_t check_saved_file_lock(const char* file) {
+  if (file == nullptr || file[0] != '/') return kStatusOk;
+  const std::string path = host_path(file);
+  int error = 0;
+  const file_store::LockFailure failure = file_store::lock_problem(path, &error);
+  return failure == file_store::LockFailure::kNone ? kStatusOk : lock_file_failed(path + ".lock", failure, error);
 }
 
 // ---- interfaces ---------------------------------------------------------------------------------

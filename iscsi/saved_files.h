@@ -109,8 +109,15 @@ std::vector<std::string> saved_record_key(hm_node* lhba, uint32_t mode, const ch
 // are added to *removed when given. True also when the file is missing: nothing to remove.
 bool remove_records(const char* file, const std::vector<std::vector<std::string>>& keys,
                     std::vector<std::string>* removed = nullptr);
-// Sets status 336 with `format` ("%s" the file's name, then `what`) and answers 1.
+// Sets status 336 with `format` ("%s" the file's name, then `what`) and answers 1; when the file's
+// lock file cannot be used, the text tells that instead.
 uint32_t saved_file_failed(const char* format, const char* file, const char* what = "");
+// Sets status 336 telling why the lock file at `lock_path` (a host path) could not be used, and
+// answers 1.
+uint32_t lock_file_failed(const std::string& lock_path, file_store::LockFailure failure, int error);
+// 0 when the lock of `file` can be used; else 1 with lock_file_failed's status: an operation that
+// records its result in the file after the adapter took it asks before sending anything.
+uint32_t check_saved_file_lock(const char* file);
 
 // ---- the interfaces of the saved files --------------------------------------------------------
 // Reads an open file whole into a new terminated text (free with varu_dfree); NULL for no stream,

@@ -23,6 +23,7 @@ namespace vx {
 namespace {
 
 constexpr const char* kNotApplicable = "N/A";
+constexpr int kSessionListAttempts = 3;
 
 const char* true_false(bool on) { return on ? "True" : "False"; }
 
@@ -137,20 +138,25 @@ bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_
 
 uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t>* ids) {
   ids->clear();
-  uint8_t query[kSessionListQuerySize] = {};
-  uint16_t size = 0;
-  if (ioctl_get_activesessionidbuffersize(at.port, query, &size, at.domain, at.phba_port) != 0 ||
-      size < kSessionListHeader) {
-    pdebug(kBackEnd, 3, "session_buffer_size = 0\n");
-    varu_set_last_status(kStatusInsufficientBuffer, msg::kInsufficientBuffer);
-    return kStatusInsufficientBuffer;
+  std::vector<uint8_t> list;
+  uint32_t fetched = kStatusInsufficientBuffer;
+  // A session that another process (or the firmware itself) adds between the size query and the
+  // fetch makes the answer too long for its buffer: the size is asked again.
+  for (int attempt = 0; attempt < kSessionListAttempts && fetched == kStatusInsufficientBuffer; ++attempt) {
+    uint8_t query[kSessionListQuerySize] = {};
+    uint16_t size = 0;
+    if (ioctl_get_activesessionidbuffersize(at.port, query, &size, at.domain, at.phba_port) != 0 ||
+        size < kSessionListHeader) {
+      pdebug(kBackEnd, 3, "session_buffer_size = 0\n");
+      varu_set_last_status(kStatusInsufficientBuffer, msg::kInsufficientBuffer);
+      return kStatusInsufficientBuffer;
+    }
+    list.assign(size, 0);
+    const uint32_t request_flags = kSessionListRequestFlags;
+    std::memcpy(list.data(), &request_flags, sizeof request_flags);
+    fetched = ioctl_get_activesessionid(at.port, list.data(), size, at.domain, at.phba_port);
   }
-  std::vector<uint8_t> list(size, 0);
-  const uint32_t request_flags = kSessionListRequestFlags;
-  std::memcpy(list.data(), &request_flags, sizeof request_flags);
-  if (ioctl_get_activesessionid(at.port, list.data(), size, at.domain, at.phba_port) != 0) {
-    return refuse(kStatusNoSessionIds, msg::kNoActiveSessionIds);
-  }
+  if (fetched != 0) return refuse(kStatusNoSessionIds, msg::kNoActiveSessionIds);
   uint32_t count = 0;
   std::memcpy(&count, list.data(), sizeof count);
   const uint32_t room = static_cast<uint32_t>((list.size() - kSessionListHeader) / sizeof(uint32_t));
@@ -312,45 +318,65 @@ bool has_name(hm_node* target, const std::string& name) {
   return p != nullptr && ::strcasecmp(property_value(p), name.c_str()) == 0;
 }
 
+// What the mirror of a session says it holds: its qualifier and initiator name as last read.
+bool mirrored_hold(hm_node* session, std::vector<HeldSession>* held) {
+  uint64_t isid = 0;
+  if (!parse_number(cached_value(session, kPropSessionISIDQualifier), 16, 0xFFFF, &isid)) return false;
+  held->push_back({cached_value(session, kPropSessionInitiatorName), static_cast<uint32_t>(isid)});
+  return true;
+}
+
 // The sessions of that name that the function of one logical HBA holds (see read_sessions_named).
 uint32_t read_lhba_sessions_named(hm_node* lhba, const std::string& name, bool prune, std::vector<HeldSession>* held) {
-  bool any_named = false;
-  std::vector<hm_node*> named_sessions;
-  std::vector<uint32_t> mirrored;
-  for (hm_node* t = get_first_instance(lhba, kGroupTarget); t != nullptr; t = next_instance(t)) {
-    const bool named = has_name(t, name);
-    any_named = any_named || named;
-    for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr; s = next_instance(s)) {
-      const instance_backend_record* rec = record_of(s);
-      if (rec == nullptr) continue;
-      mirrored.push_back(rec->firmware_handle);
-      if (named) named_sessions.push_back(s);
-    }
-  }
-  if (!any_named) return kStatusOk;
   const CommandAddress at = command_address(lhba);
   std::vector<uint32_t> ids;
   const uint32_t listed = fetch_active_session_ids(at, &ids);
   if (listed != kStatusOk) return listed;
   std::sort(ids.begin(), ids.end());
-  for (hm_node* s : named_sessions) {
-    const uint32_t handle = record_of(s)->firmware_handle;
-    session_info info{};
-    // A handle the adapter no longer lists, or lists for another target's session: the session
-    // this instance stood for is gone, and a session the firmware does not know is not in use.
-    if (std::binary_search(ids.begin(), ids.end(), handle) && VARU_get_session_params(handle, session_address(s), &info) &&
-        names_target(info, name)) {
-      hold(info, held);
-      if (prune) show_session_info(session_address(s), s, info);
-    } else if (prune) {
-      delete_with_records(s);
+  std::vector<uint32_t> mirrored;
+  for (hm_node* t = get_first_instance(lhba, kGroupTarget); t != nullptr; t = next_instance(t)) {
+    const bool named = has_name(t, name);
+    for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr;) {
+      hm_node* next = next_instance(s);
+      const instance_backend_record* rec = record_of(s);
+      if (rec == nullptr) {
+        s = next;
+        continue;
+      }
+      const uint32_t handle = rec->firmware_handle;
+      mirrored.push_back(handle);
+      if (named && !std::binary_search(ids.begin(), ids.end(), handle)) {
+        // The adapter no longer lists it: the session this instance stood for is gone.
+        if (prune) delete_with_records(s);
+      } else if (named) {
+        // Listed, it is in use whatever its record answers. Without a prune the mirror tells; with
+        // one the record is read, and a handle the adapter now lists for another target's session
+        // leaves the tree.
+        session_info info{};
+        if (!prune) {
+          if (!mirrored_hold(s, held) && VARU_get_session_params(handle, session_address(s), &info) &&
+              names_target(info, name)) {
+            hold(info, held);
+          }
+        } else if (!VARU_get_session_params(handle, session_address(s), &info)) {
+          pdebug(kBackEnd, 3, "%s:session %u is listed but cannot be read: kept as it was\n", __func__, handle);
+          mirrored_hold(s, held);
+        } else if (names_target(info, name)) {
+          hold(info, held);
+          show_session_info(session_address(s), s, info);
+        } else {
+          delete_with_records(s);
+        }
+      }
+      s = next;
     }
   }
   std::sort(mirrored.begin(), mirrored.end());
   for (uint32_t id : ids) {
     if (std::binary_search(mirrored.begin(), mirrored.end(), id)) continue;
     session_info info{};
-    // One gone between the list and its read is not in use either.
+    // Another process's, or one this process does not show: its record tells. One gone between
+    // the list and its read is not in use.
     if (VARU_get_session_params(id, at, &info) && names_target(info, name)) hold(info, held);
   }
   return kStatusOk;
@@ -360,6 +386,7 @@ uint32_t read_lhba_sessions_named(hm_node* lhba, const std::string& name, bool p
 
 uint32_t read_sessions_named(const char* target_name, bool prune, std::vector<HeldSession>* held) {
   const std::string name = target_name != nullptr ? target_name : "";
+  // Every logical HBA: another process may have a target of that name where this one has none.
   for (hm_node* c = get_first_instance(get_node(0), "Vexalon"); c != nullptr; c = next_instance(c)) {
     for (hm_node* p = get_first_instance(c, kGroupiSCSIPhysicalHBA); p != nullptr; p = next_instance(p)) {
       for (hm_node* l = get_first_instance(p, kGroupLogicalHBA); l != nullptr; l = next_instance(l)) {

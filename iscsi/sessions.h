@@ -58,12 +58,14 @@ struct HeldSession {
   std::string initiator;
   uint32_t isid;
 };
-// The sessions of that target name that the adapters hold now, read on every logical HBA with a
-// Target of that name: its active-session list once, then the record of each session mirrored
-// under a Target of that name and of each session the tree does not mirror (one mirrored under a
-// Target of another name is that target's). With `prune`, a Session of that name that the adapter
-// no longer reports leaves the tree, and the others show what was read. 0, or the list's failure
-// (31 / 84 with the last status).
+// The sessions of that target name that the adapters hold now, on every logical HBA of every
+// adapter: its active-session list once, then the record of each listed session this process does
+// not mirror (another process's); one it mirrors under a Target of that name counts with the
+// qualifier its mirror shows, and one mirrored under another name is that target's. With `prune`,
+// the records of the sessions mirrored under that name are read too: one the adapter no longer
+// lists, or lists for another target, leaves the tree; the others show what was read (one whose
+// record cannot be read is still in use, and stays as it was). 0, or a list's failure (31 / 84
+// with the last status).
 uint32_t read_sessions_named(const char* target_name, bool prune, std::vector<HeldSession>* held);
 uint32_t VARU_update_connection_props(const session_info& info, hm_node* session);
 // The Session (and Connection) of the target that the firmware's session in `params` (address,

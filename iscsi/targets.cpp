@@ -1,9 +1,11 @@
 #include "iscsi/targets.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "iscsi/sessions.h"
 #include "iscsi/tlv_editor.h"
 #include "iscsi/validators.h"
+#include "platform/file_store.h"
 #include "platform/platform.h"
 #include "schema/handlers.h"
 #include "schema/names_iscsi_phba.h"
@@ -30,16 +33,10 @@ constexpr uint16_t kNoSpecificWord = 0xFFFF;
 
 bool empty(const char* text) { return text == nullptr || text[0] == '\0'; }
 
-// The choice's own file, beside the saved targets; the file store locks it through "isid_choice.lock".
+// The section's file beside the saved targets, locked through "isid_choice.lock" (never written),
+// and the directory of the claims.
 constexpr const char* kIsidChoiceFile = "/scratch/Talvix/isid_choice";
-constexpr const char* kIsidChoiceLock = "isid_choice.lock";
-
-// This thread's choice: how deep it nests, and the sessions read of each target name (case folded).
-struct ChoiceState {
-  int depth = 0;
-  std::map<std::string, std::vector<HeldSession>> held;
-};
-thread_local ChoiceState t_choice;
+constexpr const char* kIsidClaimDir = "/scratch/Talvix/isid_claims";
 
 std::string folded(const char* text) {
   std::string out = text != nullptr ? text : "";
@@ -47,35 +44,113 @@ std::string folded(const char* text) {
   return out;
 }
 
-// The sessions of that target name that the adapters hold, read once in the caller's choice (again
-// with `prune`, which also brings the tree's sessions of that name in line). NULL, with the status
-// set, when the choice has no lock or the sessions cannot be read.
-const std::vector<HeldSession>* held_sessions(const IsidChoice& choice, const char* target_name, bool prune) {
-  if (!choice.held()) {
-    pdebug(kBackEnd, 3, "%s:Failed to get file lock\n", __func__);
-    saved_file_failed(msg::kSavedFileNotWritten, kIsidChoiceLock);
-    return nullptr;
+// A qualifier claimed for a target name and an initiator name (case folded): in its file, the three
+// as NUL-separated texts (the names may hold any other byte).
+struct Claim {
+  std::string target;
+  std::string initiator;
+  uint32_t isid = 0;
+  std::unique_ptr<file_store::LiveFile> file;
+
+  std::string text() const { return std::to_string(isid) + '\0' + initiator + '\0' + target; }
+  bool parse(const std::string& text) {
+    const size_t first = text.find('\0');
+    const size_t second = first == std::string::npos ? first : text.find('\0', first + 1);
+    uint64_t value = 0;
+    if (second == std::string::npos || !parse_number(text.substr(0, first), 10, kIsidNone, &value)) return false;
+    isid = static_cast<uint32_t>(value);
+    initiator = text.substr(first + 1, second - first - 1);
+    target = text.substr(second + 1);
+    return true;
   }
-  const std::string key = folded(target_name);
-  auto read = t_choice.held.find(key);
-  if (prune || read == t_choice.held.end()) {
-    std::vector<HeldSession> held;
-    if (read_sessions_named(target_name, prune, &held) != kStatusOk) return nullptr;
-    read = t_choice.held.insert_or_assign(key, std::move(held)).first;
+  bool is(const std::string& t, const std::string& i, uint32_t q) const { return isid == q && target == t && initiator == i; }
+};
+
+// This thread's choice: how deep it nests, and what it claims.
+struct ChoiceState {
+  int depth = 0;
+  std::vector<Claim> claims;
+};
+thread_local ChoiceState t_choice;
+
+bool claimed_here(const char* target_name, const char* initiator_name, uint32_t isid) {
+  const std::string t = folded(target_name);
+  const std::string i = folded(initiator_name);
+  for (const Claim& c : t_choice.claims) {
+    if (c.is(t, i, isid)) return true;
   }
-  return &read->second;
+  return false;
 }
 
-// The qualifiers that sessions of that target name and initiator name hold on the adapters.
-bool isids_in_use(const char* target_name, const char* initiator_name, std::set<uint32_t>* used) {
-  IsidChoice choice;
-  const std::vector<HeldSession>* held = held_sessions(choice, target_name, false);
-  if (held == nullptr) return false;
-  for (const HeldSession& s : *held) {
-    if (equal_nocase(s.initiator, initiator_name != nullptr ? initiator_name : "")) used->insert(s.isid);
+// One choice's host-wide section (see IsidChoice).
+class ChoiceSection {
+ public:
+  ChoiceSection() : lock_(host_path(kIsidChoiceFile), kIsidChoiceWaitSeconds * 1000) {}
+
+  // 0; or 1 with status 336 when another process held the section past the wait, or its lock file
+  // cannot be used.
+  uint32_t entered() const {
+    if (lock_.held()) return kStatusOk;
+    pdebug(kBackEnd, 3, "%s:Failed to get file lock\n", __func__);
+    if (lock_.failure() == file_store::LockFailure::kBusy) {
+      return fail(kStatusSavedFileNotWritten, msg::kIsidChoiceBusy, kIsidChoiceWaitSeconds);
+    }
+    return lock_file_failed(lock_.lock_path(), lock_.failure(), lock_.error());
   }
-  return true;
-}
+
+  // The qualifiers that sessions of that target name and initiator name hold on the adapters
+  // (read_sessions_named, with `prune`), and those claimed for them. 0, or 1 with the status.
+  uint32_t read_in_use(const char* target_name, const char* initiator_name, bool prune, std::set<uint32_t>* used) const {
+    std::vector<HeldSession> held;
+    if (read_sessions_named(target_name, prune, &held) != kStatusOk) return kStatusFailed;
+    const std::string initiator = initiator_name != nullptr ? initiator_name : "";
+    for (const HeldSession& s : held) {
+      if (equal_nocase(s.initiator, initiator)) used->insert(s.isid);
+    }
+    std::vector<std::string> texts;
+    if (file_store::read_live_files(host_path(kIsidClaimDir), &texts) == file_store::ReadResult::kFailed) {
+      pdebug(kBackEnd, 3, "%s:the claims cannot be read\n", __func__);
+      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+    }
+    const std::string t = folded(target_name);
+    const std::string i = folded(initiator_name);
+    for (const std::string& text : texts) {
+      Claim c;
+      if (c.parse(text) && c.target == t && c.initiator == i) used->insert(c.isid);
+    }
+    return kStatusOk;
+  }
+
+  // Claims `isid` for the thread's choice (nothing outside one). 0, or 1 with status 336.
+  uint32_t claim(const char* target_name, const char* initiator_name, uint32_t isid) const {
+    if (t_choice.depth == 0) return kStatusOk;
+    Claim c;
+    c.target = folded(target_name);
+    c.initiator = folded(initiator_name);
+    c.isid = isid;
+    c.file = std::make_unique<file_store::LiveFile>();
+    if (!c.file->make(host_path(kIsidClaimDir), c.text())) {
+      pdebug(kBackEnd, 3, "%s:the claim cannot be made: %s\n", __func__, std::strerror(errno));
+      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+    }
+    t_choice.claims.push_back(std::move(c));
+    return kStatusOk;
+  }
+
+  // The lowest qualifier not in `used`, claimed; kIsidNone when none is free (71) or the claim fails.
+  uint32_t take_lowest(const char* target_name, const char* initiator_name, const std::set<uint32_t>& used) const {
+    uint32_t isid = 0;
+    while (isid < kIsidNone && used.count(isid) != 0) ++isid;
+    if (isid == kIsidNone) {
+      refuse(kStatusIsidInUse, msg::kIsidInUse);
+      return kIsidNone;
+    }
+    return claim(target_name, initiator_name, isid) == kStatusOk ? isid : kIsidNone;
+  }
+
+ private:
+  file_store::FileLock lock_;
+};
 
 bool is_old_generation(uint32_t generation) { return generation == kGeneration2 || generation == kGeneration3; }
 
@@ -138,34 +213,44 @@ uint32_t register_portal(hm_node* lhba, hm_node* target, const std::string& name
 
 // ---- ISID -------------------------------------------------------------------------------------------
 
-IsidChoice::IsidChoice() {
-  lock_.emplace(host_path(kIsidChoiceFile));
-  if (lock_->held()) ++t_choice.depth;
-}
+IsidChoice::IsidChoice() { ++t_choice.depth; }
 
 void IsidChoice::end() {
-  if (!lock_.has_value()) return;
-  if (lock_->held() && --t_choice.depth == 0) t_choice.held.clear();
-  lock_.reset();
+  if (ended_) return;
+  ended_ = true;
+  if (--t_choice.depth == 0) t_choice.claims.clear();
 }
 
-void IsidChoice::forget() { t_choice.held.clear(); }
+void IsidChoice::release(const char* target_name, const char* initiator_name, uint32_t isid) {
+  const std::string t = folded(target_name);
+  const std::string i = folded(initiator_name);
+  auto& claims = t_choice.claims;
+  claims.erase(std::remove_if(claims.begin(), claims.end(), [&](const Claim& c) { return c.is(t, i, isid); }),
+               claims.end());
+}
 
 uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_name) {
+  const ChoiceSection section;
   std::set<uint32_t> used;
-  if (!isids_in_use(target_name, initiator_name, &used)) return kIsidNone;
-  uint32_t isid = 0;
-  while (isid < kIsidNone && used.count(isid) != 0) ++isid;
-  if (isid == kIsidNone) refuse(kStatusIsidInUse, msg::kIsidInUse);
-  return isid;
+  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) {
+    return kIsidNone;
+  }
+  return section.take_lowest(target_name, initiator_name, used);
 }
 
 uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const char* initiator_name) {
+  isid &= kMaxIsid;
+  if (claimed_here(target_name, initiator_name, isid)) return 0;
+  const ChoiceSection section;
   std::set<uint32_t> used;
-  if (!isids_in_use(target_name, initiator_name, &used)) return 1;
-  if (used.count(isid & kMaxIsid) == 0) return 0;
-  refuse(kStatusIsidInUse, msg::kIsidInUse);
-  return 1;
+  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) {
+    return 1;
+  }
+  if (used.count(isid) != 0) {
+    refuse(kStatusIsidInUse, msg::kIsidInUse);
+    return 1;
+  }
+  return section.claim(target_name, initiator_name, isid) == kStatusOk ? 0 : 1;
 }
 
 uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* target_name, const char* initiator_name,
@@ -176,19 +261,23 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
   }
   *found = 0;
   *session = nullptr;
-  auto fresh = [&]() -> uint32_t {
-    *isid = generate_isid_qualifier(target_name, initiator_name);
-    return *isid == kIsidNone ? kStatusFailed : kStatusOk;
-  };
   uint64_t wanted = 0;
   const bool given = !empty(isid_text);
   if (given && !parse_number(isid_text, 0, kMaxIsid, &wanted)) {
     return refuse(kStatusIsidOutOfRange, msg::kIsidOutOfRange);
   }
   // What this process shows of the target's sessions may be stale (another process logged in or
-  // out): the adapters are read first, and a session they no longer report leaves the tree.
-  IsidChoice choice;
-  if (held_sessions(choice, target_name, true) == nullptr) return kStatusFailed;
+  // out): the adapters are read first, and a session they no longer report leaves the tree. The
+  // qualifier is chosen from that same read, in the same section.
+  const ChoiceSection section;
+  std::set<uint32_t> used;
+  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, true, &used) != kStatusOk) {
+    return kStatusFailed;
+  }
+  auto fresh = [&]() -> uint32_t {
+    *isid = section.take_lowest(target_name, initiator_name, used);
+    return *isid == kIsidNone ? kStatusFailed : kStatusOk;
+  };
   // A qualifier the caller gives is the one taken, also for a target without sessions.
   if (!given && get_first_instance(target, kGroupSession) == nullptr) {
     pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
@@ -215,7 +304,8 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     return kStatusOk;
   }
   if (!given) return fresh();
-  if (check_for_isid_existence(static_cast<uint32_t>(wanted), target_name, initiator_name) != 0) return kStatusFailed;
+  if (used.count(static_cast<uint32_t>(wanted)) != 0) return refuse(kStatusIsidInUse, msg::kIsidInUse);
+  if (section.claim(target_name, initiator_name, static_cast<uint32_t>(wanted)) != kStatusOk) return kStatusFailed;
   *isid = static_cast<uint32_t>(wanted);
   return kStatusOk;
 }
@@ -263,7 +353,8 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
     return kStatusFailed;
   }
   hm_node* lhba = target->parent;
-  // From the check of the qualifier to the registration that takes it (a login's choice holds it longer).
+  // The qualifier is claimed from its check until the registration has taken it (a login's choice
+  // keeps it longer).
   IsidChoice choice;
   login_target_request request{};
   const uint32_t filled = VARU_update_target_params(&request, lhba, target, isid, address, port, boot, initiator_name, eto);
@@ -276,7 +367,6 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
   }
   const CommandAddress at = command_address(target);
   const uint32_t result = ioctl_add_persistent_target(at.port, &request, at.domain, at.phba_port);
-  IsidChoice::forget();
   if (result == kStatusAuthenticationFailure) return refuse(result, msg::kFwAuthenticationFailure);
   if (result == kStatusCrcMismatch) return refuse(result, msg::kCrcMismatchLogin);
   if (result != 0) return result;
@@ -316,13 +406,14 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
     request.tcp_port = static_cast<uint16_t>(port_number);
     request.isid = isid | kDeleteIsidFlag;
     const uint32_t result = ioctl_del_persistent_target(port, &request, 0, static_cast<uint8_t>(phba_port));
-    IsidChoice::forget();
     if (result != 0) {
       pdebug(kBackEnd, 3, "%s:ioctl_del_persistent_target is failed\n", __func__);
       if (!append_lines(kSaveTargetFile, removed)) pdebug(kBackEnd, 3, "%s:the records were not put back\n", __func__);
       return refuse(kStatusDeletePersistencyFailed, msg::kDeletePersistencyFailed);
     }
   }
+  // A login's try that failed: its qualifier is free again for every process.
+  IsidChoice::release(target_name, initiator_name, isid);
   return kStatusOk;
 }
 

@@ -5,13 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "engine/hm.h"
 #include "iscsi/common.h"
 #include "iscsi/records.h"
-#include "platform/file_store.h"
 
 namespace vx {
 
@@ -30,12 +28,20 @@ constexpr uint32_t kIsidNone = 0xFFFF;   // every qualifier 0..65534 in use
 constexpr size_t kMaxTargetsOldGenerations = 128;
 constexpr const char* kDefaultPort = "3260";
 
-// The choice of a new session's ISID qualifier, with the persistent registration and the login
-// that take it, as one step across the host's processes: while a choice lasts, this process holds
-// a host-wide lock (the whole-file lock of its own file beside the saved targets), and the sessions
-// of a target name are read from the adapters once (again after a registration or a withdrawal).
-// A choice made inside another in this thread joins it. The lock is taken before any saved file's
-// lock, never while holding one: a process that holds it may wait for the saved-target file.
+// The choice of a new session's ISID qualifier, unique across the host's processes. Each choice is
+// a short host-wide section, the whole-file lock of "isid_choice.lock" beside the saved targets,
+// waited for kIsidChoiceWaitSeconds at most: the sessions of the target name are read from every
+// logical HBA, then the qualifiers other choices claim, and the one taken is claimed in turn. No
+// registration, login, retry or discovery runs inside it. A claim is a file of this process (see
+// file_store::LiveFile) that every other process's choice counts while the outermost IsidChoice of
+// the thread that made it lasts, so until its login has failed or its session is in the adapter's
+// list, and never beyond this process's life. A choice made outside any IsidChoice claims nothing.
+//
+// Lock order: the saved files' locks come before the section's (a target refresh holds them while
+// it logs in); the section takes no other lock, so it never waits for longer than another
+// process's section lasts.
+constexpr int kIsidChoiceWaitSeconds = 5;   // a section takes milliseconds: past this its holder is stuck
+
 class IsidChoice {
  public:
   IsidChoice();
@@ -43,27 +49,29 @@ class IsidChoice {
   IsidChoice(const IsidChoice&) = delete;
   IsidChoice& operator=(const IsidChoice&) = delete;
 
-  // False when the lock file cannot be opened (the scratch directory is missing).
-  bool held() const { return lock_.has_value() && lock_->held(); }
-  // Ends the choice before the scope does (the session it made is the adapter's by then).
+  // Ends the choice before the scope does (the session it made is the adapter's by then, or the
+  // login failed); the outermost one's end lets the thread's claims go.
   void end();
-  // What was read goes: a registration made or withdrawn in this choice is read next time.
-  static void forget();
+  // A registration withdrawn: its qualifier is no longer claimed.
+  static void release(const char* target_name, const char* initiator_name, uint32_t isid);
 
  private:
-  std::optional<file_store::FileLock> lock_;
+  bool ended_ = false;
 };
 
 // The lowest qualifier 0..65534 that no session of that target name and initiator name holds on
-// the adapters; 65535 when none is free (status 71) or the sessions cannot be read (their status).
+// the adapters and no other choice claims, claimed; 65535 when none is free (status 71), or the
+// choice cannot be made (336) or the sessions cannot be read (their status).
 uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_name);
-// 1 when some session of that target name and initiator name (any adapter) holds the qualifier
-// (status 71), or when the sessions cannot be read (their status); else 0.
+// 1 when some session of that target name and initiator name (any adapter) holds the qualifier or
+// another choice claims it (status 71), or when the choice cannot be made (336) or the sessions
+// cannot be read (their status); else 0, with the qualifier claimed (at once when this choice
+// claimed it already).
 uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const char* initiator_name);
 // The ISID of a login through one portal, with the target's sessions first brought in line with
-// what the adapters hold: a closed or failed session there is reused (*found 1, *session set);
-// else a free qualifier, or the one given. 0, or 1 (status 8 or 71, or why the sessions cannot be
-// read).
+// what the adapters hold, all in one section: a closed or failed session there is reused (*found 1,
+// *session set); else a free qualifier, or the one given, claimed. 0, or 1 (status 8, 71 or 336,
+// or why the sessions cannot be read).
 uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* target_name, const char* initiator_name,
                        const char* address, const char* port, uint32_t* found, uint32_t* isid, hm_node** session);
 

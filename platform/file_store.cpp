@@ -1,10 +1,13 @@
 #include "platform/file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -136,25 +139,84 @@ bool swap_unlocked(const std::string& path, const std::string& content, mode_t m
   return ::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-FileLock::FileLock(const std::string& path) : guard_(store_mutex()), lock_path_(path + ".lock") {
+namespace {
+
+// Opens (or makes) the lock file at `lock_path` as a lock file must be; -1 with *failure and *error set.
+int open_lock_file(const std::string& lock_path, bool create, LockFailure* failure, int* error) {
+  const int fd = ::open(lock_path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
+                        kLockFileMode);
+  if (fd < 0) {
+    *error = errno;
+    // A link at the name, a directory, or a file this user may not open.
+    const bool planted = errno == ELOOP || errno == EISDIR || errno == EACCES || errno == ENXIO;
+    *failure = planted ? LockFailure::kRefused : LockFailure::kUnopened;
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+      ((st.st_mode & 07777) != kLockFileMode && ::fchmod(fd, kLockFileMode) != 0)) {
+    *error = errno;
+    *failure = LockFailure::kRefused;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Takes the write lock on `fd`, waiting at most `wait_ms` (kWaitForever: as long as it takes).
+bool take_lock(int fd, int wait_ms, LockFailure* failure, int* error) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  if (wait_ms == FileLock::kWaitForever) {
+    while (::fcntl(fd, F_SETLKW, &fl) != 0) {
+      if (errno != EINTR) {
+        *error = errno;
+        *failure = LockFailure::kUnopened;
+        return false;
+      }
+    }
+    return true;
+  }
+  // No timed variant of the wait: polled, at a pace that grows to a fiftieth of a second.
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t deadline = nanoseconds(now) + static_cast<int64_t>(wait_ms) * 1000000;
+  long pause = 500 * 1000;
+  while (::fcntl(fd, F_SETLK, &fl) != 0) {
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+      *error = errno;
+      *failure = LockFailure::kUnopened;
+      return false;
+    }
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    if (nanoseconds(now) >= deadline) {
+      *failure = LockFailure::kBusy;
+      return false;
+    }
+    const timespec step{0, pause};
+    ::nanosleep(&step, nullptr);
+    pause = pause * 2 > 20 * 1000 * 1000 ? 20 * 1000 * 1000 : pause * 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileLock::FileLock(const std::string& path, int wait_ms) : guard_(store_mutex()), lock_path_(path + ".lock") {
   auto held = held_locks().find(lock_path_);
   if (held != held_locks().end()) {
     ++held->second.second;
     fd_ = held->second.first;
     return;
   }
-  fd_ = ::open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) return;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  while (::fcntl(fd_, F_SETLKW, &fl) != 0) {
-    if (errno != EINTR) {
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
+  const int fd = open_lock_file(lock_path_, true, &failure_, &error_);
+  if (fd < 0) return;
+  if (!take_lock(fd, wait_ms, &failure_, &error_)) {
+    ::close(fd);
+    return;
   }
+  fd_ = fd;
   held_locks()[lock_path_] = {fd_, 1};
 }
 
@@ -164,6 +226,22 @@ FileLock::~FileLock() {
   if (--held->second.second > 0) return;
   held_locks().erase(held);
   ::close(fd_);   // closing drops the fcntl lock
+}
+
+LockFailure lock_problem(const std::string& path, int* error) {
+  const std::lock_guard<std::recursive_mutex> guard(store_mutex());
+  const std::string lock_path = path + ".lock";
+  // Closing a descriptor of a lock file this process holds would let the lock go.
+  if (held_locks().count(lock_path) != 0) return LockFailure::kNone;
+  LockFailure failure = LockFailure::kNone;
+  int ignored = 0;
+  const int fd = open_lock_file(lock_path, false, &failure, error != nullptr ? error : &ignored);
+  if (fd >= 0) {
+    ::close(fd);
+    return LockFailure::kNone;
+  }
+  return failure == LockFailure::kUnopened && (error != nullptr ? *error : ignored) == ENOENT ? LockFailure::kNone
+                                                                                              : failure;
 }
 
 ReadResult read(const std::string& path, std::string* out) {
@@ -238,6 +316,105 @@ bool HeldFile::replace(const std::string& content, mode_t mode, FileVersion* ver
     ::close(fd);
   }
   return true;
+}
+
+// ---- live files ------------------------------------------------------------------------------------
+
+namespace {
+
+// The directory of live files, opened without following a link at its name; -1 (errno set) when it
+// is missing (and not `make`), or is not a directory of this user.
+int open_live_dir(const std::string& dir, bool make) {
+  if (make && ::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+    ::close(fd);
+    errno = EPERM;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+LiveFile::~LiveFile() {
+  if (fd_ < 0) return;
+  // Deleted before the lock goes: a reader that opened it meanwhile sees it held, or gone.
+  ::unlink(path_.c_str());
+  ::close(fd_);
+}
+
+bool LiveFile::make(const std::string& dir, const std::string& content) {
+  if (fd_ >= 0) {
+    errno = EEXIST;
+    return false;
+  }
+  const int dir_fd = open_live_dir(dir, true);
+  if (dir_fd < 0) return false;
+  // Made and held under a name readers pass over, then given its own: no reader ever finds it
+  // unheld while its maker lives.
+  static std::atomic<unsigned> made{0};
+  const std::string base = std::to_string(::getpid()) + "-";
+  int fd = -1;
+  std::string name;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    name = base + std::to_string(made++);
+    fd = ::openat(dir_fd, ("." + name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  bool ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && write_all(fd, content);
+  // A file of a process that died under the same number is nobody's: it may be replaced.
+  ok = ok && ::renameat(dir_fd, ("." + name).c_str(), dir_fd, name.c_str()) == 0;
+  const int error = errno;
+  if (!ok && fd >= 0) {
+    ::unlinkat(dir_fd, ("." + name).c_str(), 0);
+    ::close(fd);
+  }
+  ::close(dir_fd);
+  errno = error;
+  if (!ok) return false;
+  path_ = dir + "/" + name;
+  fd_ = fd;
+  return true;
+}
+
+ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents) {
+  const int dir_fd = open_live_dir(dir, false);
+  if (dir_fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+  DIR* listing = ::fdopendir(dir_fd);
+  if (listing == nullptr) {
+    ::close(dir_fd);
+    return ReadResult::kFailed;
+  }
+  ReadResult result = ReadResult::kRead;
+  while (const struct dirent* entry = ::readdir(listing)) {
+    if (entry->d_name[0] == '.') continue;   // ".", "..", and files still being made
+    const int fd = ::openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;   // gone since the listing
+    struct stat st {};
+    std::string content;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+      ::close(fd);
+      continue;
+    }
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+      // Nobody holds it: its maker is gone. Deleted only while the name is still this file's.
+      struct stat now {};
+      if (::fstatat(dir_fd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_ino == st.st_ino &&
+          now.st_dev == st.st_dev) {
+        ::unlinkat(dir_fd, entry->d_name, 0);
+      }
+    } else if (errno != EWOULDBLOCK || !read_rest(fd, &content, static_cast<size_t>(st.st_size))) {
+      result = ReadResult::kFailed;
+    } else {
+      contents->push_back(std::move(content));
+    }
+    ::close(fd);
+  }
+  ::closedir(listing);   // closes dir_fd
+  return result;
 }
 
 bool move_aside(const std::string& path, const std::string& to) {

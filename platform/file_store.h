@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vx::file_store {
 
@@ -46,23 +47,72 @@ bool move_aside(const std::string& path, const std::string& to);
 // ---- the steps, for a store that keeps a file's content its own way (the simulated adapter's state,
 // which stands in for a device, not for a disk) ---------------------------------------------------
 
+// Why a lock could not be had.
+enum class LockFailure {
+  kNone,
+  kUnopened,   // the lock file could not be opened or made (its directory is missing...): error()
+  kRefused,    // what stands at its name is not a regular file of this user (a link, a FIFO,
+               // another user's file): it is never used, so nobody else can hold this user's lock
+  kBusy,       // another process held it past the wait the caller allowed
+};
+
+// Lock files sit beside the files they guard, in directories every user may read: made 0600 (one
+// of this user's own found wider is made 0600), they can be opened, and so held, by their user
+// alone. Nothing planted at the name is followed, waited on or used.
+constexpr mode_t kLockFileMode = 0600;
+
 // The locks of one change of `path` for the object's life: the in-process mutex and the whole-file
-// lock on "<path>.lock". Not held when the lock file cannot be opened (its directory is missing).
-// Nested holders of one path in this process share its descriptor: fcntl drops a process's lock
-// on a file when any of its descriptors of that file is closed.
+// lock on "<path>.lock". Not held when the lock file cannot be used (failure() tells why), or when
+// another process holds it past `wait_ms` (kWaitForever: as long as it takes; the saved files'
+// holders may be logging in). Nested holders of one path in this process share its descriptor:
+// fcntl drops a process's lock on a file when any of its descriptors of that file is closed.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path);
+  static constexpr int kWaitForever = -1;
+  explicit FileLock(const std::string& path, int wait_ms = kWaitForever);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool held() const { return fd_ >= 0; }
+  LockFailure failure() const { return failure_; }
+  int error() const { return error_; }   // errno of kUnopened
+  const std::string& lock_path() const { return lock_path_; }
 
  private:
   std::lock_guard<std::recursive_mutex> guard_;
   std::string lock_path_;
   int fd_ = -1;
+  LockFailure failure_ = LockFailure::kNone;
+  int error_ = 0;
 };
+
+// Whether the lock of `path` could be used, told without taking it: kNone also when this process
+// holds it, or when no lock file is made yet. *error (when given) gets the errno of kUnopened.
+LockFailure lock_problem(const std::string& path, int* error = nullptr);
+
+// A file that stands for a claim only while the process that made it lives: made whole in `dir`
+// under a name of its own, and held under a lock of its open file (flock: no other descriptor of
+// this process lets it go, and another descriptor of this process conflicts with it as another
+// process's would) until the object goes, which deletes it. A process that dies leaves a file
+// nobody holds, which counts for nothing and is deleted by the next reader. The directory is made
+// 0700 when missing, and used only when it is a directory of this user; the files are 0600.
+class LiveFile {
+ public:
+  LiveFile() = default;
+  ~LiveFile();
+  LiveFile(const LiveFile&) = delete;
+  LiveFile& operator=(const LiveFile&) = delete;
+  // False, with errno set, when the file cannot be made.
+  bool make(const std::string& dir, const std::string& content);
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+// The contents of the files of `dir` whose makers still live (this process's own too); a file
+// whose maker is gone is deleted. kMissing when there is no such directory (no claims); kFailed
+// when it cannot be read, or is not a directory of this user.
+ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents);
 
 // read() without the locks: a file is only ever replaced whole, never written in place. *seen (when
 // given) gets the status of the very file read.

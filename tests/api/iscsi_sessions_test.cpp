@@ -70,6 +70,10 @@ TEST_F(IscsiLab, ALoginWhoseSessionsCannotBeReadSendsNothing) {
   EXPECT_STATUS(act(target, "Login", {}), 31, vx::msg::kInsufficientBuffer);
   for (const vxsim_journal_entry& e : sim_.commands()) EXPECT_TRUE(e.opcode != 27 && e.opcode != 23) << +e.opcode;
   EXPECT_EQ(act(target, "Login", {}), 0u) << "once the adapter answers";
+  // A list that grew between its size query and its fetch (another process logged in) is asked again.
+  ASSERT_EQ(act(target, "Logout", {}), 0u);
+  sim_.inject_status_after(29, 6, 4, 0, 1, 1);   // the first fetch: the answer no longer fits
+  EXPECT_EQ(act(target, "Login", {}), 0u) << last_status().code << " " << last_status().text;
 }
 
 TEST_F(IscsiLab, PingReachesWhatTheNetworkHas) {

@@ -1,22 +1,31 @@
 // Two clients of the library at once (two processes on one root and one simulated lab), logging in
 // to the same target through the two iSCSI ports of the generation-3 adapter: the ISID qualifier of
-// a new session is chosen from what the adapters hold, as one step across the processes. Steps
-// that depend on each other are ordered through files under the root, never through timing.
+// a new session is chosen from what the adapters hold and what other choices claim, in a short
+// section across the processes that no login waits in. Steps that depend on each other are ordered
+// through files under the root, never through timing.
+#include <dirent.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "access/wire.h"
 #include "iscsi/common.h"
 #include "iscsi/lookups.h"
 #include "iscsi/records.h"
+#include "iscsi/saved_files.h"
 #include "iscsi/sessions.h"
+#include "platform/file_store.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -38,7 +47,8 @@ void tell(const char* step) {
   if (FILE* f = std::fopen(step_path(step).c_str(), "w")) std::fclose(f);
 }
 // Waits until the other process told `step`: false after two minutes, or once `child` (when given)
-// has ended without telling it.
+// has ended without telling it (a code that waits for the other process's step to end first then
+// fails its test rather than hanging it).
 bool heard(const char* step, pid_t child = -1) {
   for (int i = 0; i < 120000; ++i) {
     if (::access(step_path(step).c_str(), F_OK) == 0) return true;
@@ -79,6 +89,51 @@ std::string shared_qualifier() {
   return "";
 }
 
+// This process's hold on one firmware command: when the first (opcode, subsystem) after it is set
+// goes out, `told` is told, and the command waits until `until` is heard (`rescued` when two
+// minutes passed first), or for good when `until` is NULL (the other process then kills this one).
+struct Hold {
+  uint8_t opcode;
+  uint8_t subsystem;
+  const char* told;
+  const char* until;
+  bool met = false;
+  bool rescued = false;
+};
+Hold* g_hold = nullptr;
+int (*g_sent)(int, unsigned long, void*) = nullptr;
+
+int holding_ioctl(int fd, unsigned long request, void* arg) {
+  const auto* bytes = static_cast<const uint8_t*>(arg);
+  if (g_hold != nullptr && !g_hold->met && request == vx::wire::kIscsiFirmwareCommand && bytes[0] == g_hold->opcode &&
+      bytes[1] == g_hold->subsystem) {
+    g_hold->met = true;
+    tell(g_hold->told);
+    if (g_hold->until == nullptr) {
+      for (;;) ::pause();
+    }
+    g_hold->rescued = !heard(g_hold->until);
+  }
+  return g_sent(fd, request, arg);
+}
+
+class Holding {
+ public:
+  explicit Holding(Hold* hold) : sent_(&vx::HostOps::ioctl, holding_ioctl) { g_hold = hold; }
+  ~Holding() { g_hold = nullptr; }
+
+ private:
+  struct Saved {
+    Saved() { g_sent = vx::host_ops().ioctl; }
+  } saved_;
+  vx::ScopedHostOp<int (*)(int, unsigned long, void*)> sent_;
+};
+
+constexpr uint8_t kLoginCommand = 23;
+constexpr uint8_t kRegistration = 27;
+constexpr uint8_t kSessionList = 29;
+constexpr uint8_t kIscsiSubsystem = 6;
+
 class TwoClients : public IscsiLab {
  protected:
   // The open target on both ports of the first adapter, with no session left: AddTarget logs in.
@@ -98,6 +153,7 @@ class TwoClients : public IscsiLab {
     const pid_t child = spawn_child(test, kChildFlag);
     return heard("started", child) ? child : -1;
   }
+  void loop_beside(std::initializer_list<const char*> parts);
 };
 
 // A child's part: skipped when it runs on its own, as a test among the others; it starts the
@@ -175,6 +231,143 @@ TEST(TwoClientsChild, LogsInOnTheSamePort) {
   logs_in_beside_the_other(kPort0);
 }
 
+// A session the adapter lists is in use whatever its record answers: one whose read fails keeps its
+// qualifier and its place in the tree.
+TEST_F(TwoClients, ASessionWhoseReadFailsIsStillHeld) {
+  ASSERT_EQ(login(kPort0), 0u);
+  ASSERT_EQ(login(kPort1), 0u);
+  ASSERT_EQ(qualifier(kPort1), "0001");
+  ASSERT_EQ(logout(kPort1), 0u);
+  sim_.journal_clear();
+  sim_.inject_status(14, kIscsiSubsystem, 1, 0xFF, 1);   // the next session read fails
+  ASSERT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
+  int failed_reads = 0;
+  for (const vxsim_journal_entry& e : sim_.commands()) failed_reads += e.opcode == 14 && e.status != 0 ? 1 : 0;
+  EXPECT_EQ(failed_reads, 1);
+  EXPECT_EQ(qualifier(kPort1), "0001");
+  EXPECT_EQ(cached_at(target_on(kPort0) + "/Session0/ISIDQualifier"), "0000") << "port 0's session left the tree";
+  EXPECT_EQ(shared_qualifier(), "");
+}
+
+// A target another process added where this one has none: its sessions count for this one's choice.
+TEST_F(TwoClients, ASessionWhereThisProcessHasNoTargetCounts) {
+  ASSERT_EQ(act(tag_at(kPort1), "DeleteTarget", {"0"}), 0u);
+  const pid_t b = other("TwoClientsChild.AddsTheTargetOnPortOne");
+  ASSERT_GT(b, 0);
+  ASSERT_TRUE(heard("b-logged-in", b));
+  ASSERT_EQ(tag_at(target_on(kPort1)), kMissing);
+  ASSERT_EQ(login(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(qualifier(kPort0), "0001");
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort0), 0u);
+  tell("a-logged-out");
+  EXPECT_EQ(wait_child(b), 0);
+}
+
+TEST(TwoClientsChild, AddsTheTargetOnPortOne) {
+  CHILD_STARTS();
+  EXPECT_EQ(act(tag_at(kPort1), "AddTarget", {kOpenTarget, "10.0.0.5"}), 0u);
+  EXPECT_EQ(qualifier(kPort1), "0000");
+  tell("b-logged-in");
+  ASSERT_TRUE(heard("a-logged-out"));
+  EXPECT_EQ(logout(kPort1), 0u);
+  VARU_exit();
+}
+
+// B's login command takes its time (the adapter holds it until A is done): A's login on the other
+// port and a public call of A's second thread meanwhile wait for nothing of B's, and B's claim
+// keeps A off its qualifier.
+TEST_F(TwoClients, NoLoginWaitsForAnotherProcesssLogin) {
+  const pid_t b = other("TwoClientsChild.LogsInSlowlyOnPortOne");
+  ASSERT_GT(b, 0);
+  ASSERT_TRUE(heard("b-in-login", b));
+  std::atomic<bool> done{false};
+  int calls = 0;
+  int timeouts = 0;
+  std::thread second([&] {
+    while (!done) {
+      uint32_t tag = 0;
+      const uint32_t result = VARU_get_node_tag(0, "VARUDebugLevel", &tag, VARU_KIND_PROPERTY);
+      ++calls;
+      timeouts += result == 14 ? 1 : 0;
+      ::usleep(1000);
+    }
+  });
+  const uint32_t in = login(kPort0);
+  done = true;
+  second.join();
+  tell("a-done");
+  EXPECT_EQ(in, 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(qualifier(kPort0), "0001");
+  EXPECT_GT(calls, 0);
+  EXPECT_EQ(timeouts, 0) << "the second thread got 14: the login waited";
+  ASSERT_TRUE(heard("b-logged-in", b));
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort0), 0u);
+  tell("a-logged-out");
+  EXPECT_EQ(wait_child(b), 0);
+}
+
+TEST(TwoClientsChild, LogsInSlowlyOnPortOne) {
+  CHILD_STARTS();
+  Hold hold{kLoginCommand, kIscsiSubsystem, "b-in-login", "a-done"};
+  {
+    Holding holding(&hold);
+    EXPECT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
+  }
+  EXPECT_TRUE(hold.met);
+  EXPECT_FALSE(hold.rescued) << "A's login waited for B's";
+  EXPECT_EQ(qualifier(kPort1), "0000");
+  tell("b-logged-in");
+  ASSERT_TRUE(heard("a-logged-out"));
+  EXPECT_EQ(logout(kPort1), 0u);
+  VARU_exit();
+}
+
+// The files of the ISID claims that stand (every process's) under the root.
+int claim_files() {
+  int n = 0;
+  if (DIR* d = ::opendir((std::string(std::getenv("VXIMA_ROOT")) + "/scratch/Talvix/isid_claims").c_str())) {
+    while (const dirent* e = ::readdir(d)) n += e->d_name[0] != '.' ? 1 : 0;
+    ::closedir(d);
+  }
+  return n;
+}
+
+// A process killed inside its choice's section, or once its claim is made, leaves nothing that
+// blocks a login or keeps its qualifier.
+TEST_F(TwoClients, AProcessKilledInItsChoiceLeavesNothingBehind) {
+  for (const char* part : {"TwoClientsChild.DiesInItsSection", "TwoClientsChild.DiesHoldingItsClaim"}) {
+    SCOPED_TRACE(part);
+    for (const char* step : {"started", "c-held"}) std::remove(step_path(step).c_str());
+    const pid_t c = other(part);
+    ASSERT_GT(c, 0);
+    ASSERT_TRUE(heard("c-held", c));
+    ::kill(c, SIGKILL);
+    ::waitpid(c, nullptr, 0);
+    ASSERT_EQ(login(kPort0), 0u) << last_status().code << " " << last_status().text;
+    EXPECT_EQ(qualifier(kPort0), "0000");
+    EXPECT_EQ(claim_files(), 0) << "a claim outlived the login, or its dead maker";
+    ASSERT_EQ(logout(kPort0), 0u);
+  }
+}
+
+void dies_holding(uint8_t opcode) {
+  Hold hold{opcode, kIscsiSubsystem, "c-held", nullptr};
+  Holding holding(&hold);
+  login(kPort1);
+}
+
+TEST(TwoClientsChild, DiesInItsSection) {
+  CHILD_STARTS();
+  dies_holding(kSessionList);
+}
+
+TEST(TwoClientsChild, DiesHoldingItsClaim) {
+  CHILD_STARTS();
+  dies_holding(kRegistration);
+}
+
 // Both processes log in and out on their own port as fast as they can: no login is refused, and
 // while a process's session is open no other open session has its qualifier.
 int loop_logins(const char* lhba) {
@@ -194,20 +387,77 @@ int loop_logins(const char* lhba) {
   return faults;
 }
 
-TEST_F(TwoClients, LoginsAndLogoutsOfTwoProcessesAtOnce) {
-  const pid_t b = other("TwoClientsChild.LogsInAndOutOnPortOne");
-  ASSERT_GT(b, 0);
+// This process's loop on port 0 beside the loops of the other processes `parts`.
+void TwoClients::loop_beside(std::initializer_list<const char*> parts) {
+  std::vector<pid_t> others;
+  for (const char* part : parts) {
+    std::remove(step_path("started").c_str());
+    others.push_back(other(part));
+    ASSERT_GT(others.back(), 0) << part;
+  }
   tell("go");
   EXPECT_EQ(loop_logins(kPort0), 0);
-  EXPECT_EQ(wait_child(b), 0);
+  for (pid_t p : others) EXPECT_EQ(wait_child(p), 0);
   EXPECT_TRUE(open_sessions().empty());
+}
+
+TEST_F(TwoClients, LoginsAndLogoutsOfTwoProcessesAtOnce) { loop_beside({"TwoClientsChild.LogsInAndOutOnPortOne"}); }
+
+// Three processes, two of them on one port.
+TEST_F(TwoClients, LoginsAndLogoutsOfThreeProcessesOnTwoPorts) {
+  loop_beside({"TwoClientsChild.LogsInAndOutOnPortOne", "TwoClientsChild.LogsInAndOutOnPortZero"});
+}
+
+void loops_on(const char* lhba) {
+  ASSERT_TRUE(heard("go"));
+  EXPECT_EQ(loop_logins(lhba), 0);
+  VARU_exit();
 }
 
 TEST(TwoClientsChild, LogsInAndOutOnPortOne) {
   CHILD_STARTS();
-  ASSERT_TRUE(heard("go"));
-  EXPECT_EQ(loop_logins(kPort1), 0);
-  VARU_exit();
+  loops_on(kPort1);
+}
+
+TEST(TwoClientsChild, LogsInAndOutOnPortZero) {
+  CHILD_STARTS();
+  loops_on(kPort0);
+}
+
+constexpr const char* kRefresher = "iqn.2026-01.com.example:refresher";
+
+// A refresh logs in to a saved target while it holds the saved files, and the other process's
+// logins record their sessions in those files: neither waits for the other for longer than its
+// step, and every step succeeds.
+TEST_F(TwoClients, ARefreshThatLogsInAndLoginsOfAnotherProcessAtOnce) {
+  const pid_t b = other("TwoClientsChild.LogsInAndOutOnPortOne");
+  ASSERT_GT(b, 0);
+  tell("go");
+  const std::string saved_path = root_.at(kSavedTargets);
+  for (int round = 0; round < kLoopLogins; ++round) {
+    SCOPED_TRACE(round);
+    // The saved record of port 0's target first carries a session of another initiator name, so
+    // that the refresh makes the target anew and logs in to it.
+    ASSERT_EQ(vx::delete_with_records(vx::get_node(static_cast<int32_t>(tag_at(target_on(kPort0))))), 0u);
+    ASSERT_TRUE(vx::file_store::update_file(saved_path, [](std::string& content, bool) {
+      const size_t at = content.find("Vexalon0,iSCSIPhysicalHBA0,LogicalHBA0,");
+      if (at == std::string::npos) return false;
+      std::vector<std::string> f = vx::split_record(content.substr(at, content.find('\n', at) - at));
+      f[6] = "7";
+      f[7] = kRefresher;
+      std::string line;
+      for (size_t i = 0; i < f.size(); ++i) line += (i ? "," : "") + f[i];
+      content = line + "\n" + content;
+      return true;
+    }, 0600));
+    ASSERT_EQ(act(tag_at(std::string(kPort0) + "/Discovery"), "RefreshAvailableTargets", {}), 0u)
+        << last_status().code << " " << last_status().text;
+    EXPECT_EQ(cached_at(target_on(kPort0) + "/Session0/SessionInitiatorName"), kRefresher);
+    EXPECT_EQ(qualifier(kPort0), "0007");
+    EXPECT_EQ(shared_qualifier(), "");
+    ASSERT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  }
+  EXPECT_EQ(wait_child(b), 0);
 }
 
 }  // namespace

@@ -88,6 +88,26 @@ inline Turns take_turns(const std::function<int(int in, int out, int first)>& pl
   return result;
 }
 
+// Another process that holds a lock of the whole file `path` (fcntl, `type` F_RDLCK or F_WRLCK),
+// as user `uid` when it is given (the test then runs as root), from the constructor until release()
+// or the object's end: 60 seconds at most, so that code that waits for it fails a test instead of
+// hanging it.
+class OtherProcessLock {
+ public:
+  static constexpr uid_t kThisUser = static_cast<uid_t>(-1);
+  OtherProcessLock(const std::string& path, short type, uid_t uid = kThisUser);
+  ~OtherProcessLock() { release(); }
+  OtherProcessLock(const OtherProcessLock&) = delete;
+  OtherProcessLock& operator=(const OtherProcessLock&) = delete;
+  bool held() const { return held_; }
+  void release();
+
+ private:
+  pid_t child_ = -1;
+  int release_ = -1;
+  bool held_ = false;
+};
+
 }  // namespace vxtest
 
 // Checks a result and the last status (code and text) together.

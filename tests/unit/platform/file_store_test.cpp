@@ -1,13 +1,17 @@
 // The file store's guarantees under faults: an unreadable file is never taken as empty, every
-// write is made durable by a sync of its directory, and a held file stays locked.
+// write is made durable by a sync of its directory, a held file stays locked, lock files are their
+// user's alone, and a live file counts only while its maker lives.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +112,123 @@ TEST_F(FileStoreTest, AHeldFileStaysLockedThroughNestedCalls) {
   EXPECT_EQ(status, 0) << "another process took the lock";
   EXPECT_TRUE(held.replace("whole\n"));
   EXPECT_EQ(root_.read("/data.txt"), "whole\n");
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A lock file is made 0600, one of the user's own found wider is made so, and anything else at its
+// name (a link, followed or not, a FIFO, a directory, another user's file) is never used: the
+// change fails without touching the file, and nothing is made where a link points.
+TEST_F(FileStoreTest, LockFilesAreTheirUsersAloneAndNothingPlantedIsUsed) {
+  const std::string lock = at("/data.txt.lock");
+  ASSERT_TRUE(fs::write_file(at("/data.txt"), "one\n"));
+  EXPECT_EQ(mode_of(lock), fs::kLockFileMode);
+  ASSERT_EQ(::chmod(lock.c_str(), 0644), 0);
+  EXPECT_EQ(fs::lock_problem(at("/data.txt")), fs::LockFailure::kNone);
+  ASSERT_TRUE(fs::write_file(at("/data.txt"), "two\n"));
+  EXPECT_EQ(mode_of(lock), fs::kLockFileMode);
+  EXPECT_EQ(fs::lock_problem(at("/none.txt")), fs::LockFailure::kNone) << "not made yet";
+
+  struct Plant {
+    const char* what;
+    std::function<int()> make;
+    bool needs_root;
+  };
+  const Plant plants[] = {
+      {"a link", [&] { return ::symlink(at("/elsewhere").c_str(), lock.c_str()); }, false},
+      {"a FIFO", [&] { return ::mkfifo(lock.c_str(), 0600); }, false},
+      {"a directory", [&] { return ::mkdir(lock.c_str(), 0700); }, false},
+      {"another user's file", [&] {
+         root_.write("/data.txt.lock", "");
+         return ::chown(lock.c_str(), 65534, 65534);
+       }, true},
+  };
+  for (const Plant& p : plants) {
+    SCOPED_TRACE(p.what);
+    if (p.needs_root && ::geteuid() != 0) continue;
+    ::unlink(lock.c_str());
+    ::rmdir(lock.c_str());
+    ASSERT_EQ(p.make(), 0);
+    {
+      const fs::FileLock held(at("/data.txt"));
+      EXPECT_FALSE(held.held());
+      EXPECT_EQ(held.failure(), fs::LockFailure::kRefused);
+    }
+    EXPECT_EQ(fs::lock_problem(at("/data.txt")), fs::LockFailure::kRefused);
+    EXPECT_FALSE(fs::write_file(at("/data.txt"), "planted\n"));
+    EXPECT_EQ(root_.read("/data.txt"), "two\n");
+    EXPECT_FALSE(root_.exists("/elsewhere"));
+  }
+  ::rmdir(lock.c_str());
+  ::unlink(lock.c_str());
+}
+
+// A wait with a bound gives up on a lock another process holds, and takes it once it is let go.
+TEST_F(FileStoreTest, ABoundedWaitGivesUpOnAnotherProcesssLock) {
+  ASSERT_TRUE(fs::write_file(at("/data.txt"), "one\n"));
+  vxtest::OtherProcessLock other(at("/data.txt.lock"), F_WRLCK);
+  ASSERT_TRUE(other.held());
+  {
+    const fs::FileLock busy(at("/data.txt"), 50);
+    EXPECT_FALSE(busy.held());
+    EXPECT_EQ(busy.failure(), fs::LockFailure::kBusy);
+  }
+  other.release();
+  const fs::FileLock free(at("/data.txt"), 30 * 1000);
+  EXPECT_TRUE(free.held());
+}
+
+std::vector<std::string> live(const std::string& dir) {
+  std::vector<std::string> out;
+  EXPECT_EQ(fs::read_live_files(dir, &out), fs::ReadResult::kRead);
+  return out;
+}
+
+// A live file counts while its maker lives, this process's own too; one whose maker died without
+// deleting it counts for nothing and goes at the next read.
+TEST_F(FileStoreTest, ALiveFileCountsWhileItsMakerLives) {
+  const std::string dir = at("/claims");
+  std::vector<std::string> read;
+  EXPECT_EQ(fs::read_live_files(dir, &read), fs::ReadResult::kMissing);
+  auto own = std::make_unique<fs::LiveFile>();
+  ASSERT_TRUE(own->make(dir, std::string("one\0two", 7)));
+  EXPECT_EQ(mode_of(dir), 0700u);
+  EXPECT_EQ(live(dir), std::vector<std::string>{std::string("one\0two", 7)});
+
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Dies without its destructor, as a killed process does.
+    auto* left = new fs::LiveFile;
+    const char word = left->make(dir, "child") ? '1' : '0';
+    if (::write(ready[1], &word, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char word = '0';
+  ASSERT_EQ(::read(ready[0], &word, 1), 1);
+  EXPECT_EQ(word, '1');
+  EXPECT_EQ(live(dir).size(), 2u);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_EQ(live(dir).size(), 1u) << "the dead maker's file counts for nothing";
+  own.reset();
+  EXPECT_TRUE(live(dir).empty());
+  EXPECT_EQ(::rmdir(dir.c_str()), 0) << "every file went";
+
+  // A link at the directory's name is not followed.
+  ASSERT_EQ(::mkdir(at("/real").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink(at("/real").c_str(), dir.c_str()), 0);
+  fs::LiveFile refused;
+  EXPECT_FALSE(refused.make(dir, "x"));
+  EXPECT_EQ(fs::read_live_files(dir, &read), fs::ReadResult::kFailed);
+  EXPECT_EQ(::rmdir(at("/real").c_str()), 0) << "nothing was made in the directory the link names";
+  ::close(ready[0]);
+  ::close(ready[1]);
 }
 
 }  // namespace
