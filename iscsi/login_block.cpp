@@ -169,11 +169,15 @@ uint32_t update_data_digest_details(hm_node* group, login_options* block, uint32
 }
 
 uint32_t get_login_options(hm_node* group, login_options* block, uint32_t kind) {
+  return conditional_get_login_options(group, block, kind, 1);
+}
+
+uint32_t conditional_get_login_options(hm_node* group, login_options* block, uint32_t kind, uint32_t chap) {
   if (kind > kKindChapOnly || block == nullptr) return kStatusFailed;
   if (kind == kKindNothing) return kStatusOk;
   LoginOptionTexts o;
   if (!read_login_option_texts(group, &o)) return kStatusFailed;
-  apply_chap_fields(o, block);
+  if (chap == 1) apply_chap_fields(o, block);
   if (kind == kKindChapOnly) return kStatusOk;
   apply_r2t(o, block);
   apply_header_digest(o, block, 1);

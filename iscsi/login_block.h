@@ -19,6 +19,8 @@ const login_options* get_default_login_options();
 // digests and InitialR2T / ImmediateData. 1 for a kind above 3 or a group without its
 // Authentication group, else 0.
 uint32_t get_login_options(hm_node* group, login_options* block, uint32_t kind);
+// The same, with the CHAP part filled only when `chap` is 1 (the kinds and results above).
+uint32_t conditional_get_login_options(hm_node* group, login_options* block, uint32_t kind, uint32_t chap);
 
 // A CHAP secret as the block holds it: "0x" or "0X" and an even number of hex digits give the
 // bytes they spell, any other text its own bytes; at most 16 bytes either way. The byte count that

@@ -234,6 +234,9 @@ uint32_t handle_initiator_loginoptions(hm_node* prop, char* buf, uint32_t op) {
 uint32_t handle_target_loginoptions(hm_node* prop, char* buf, uint32_t op) {
   return handle_level_option(prop, buf, op);
 }
+uint32_t handle_target_loginopts(hm_node* prop, char* buf, uint32_t op) {
+  return handle_target_loginoptions(prop, buf, op);
+}
 uint32_t handle_stploginoptions(hm_node* prop, char* buf, uint32_t op) { return handle_level_option(prop, buf, op); }
 uint32_t handle_authentication_initiator_loginoptions(hm_node* prop, char* buf, uint32_t op) {
   return handle_level_authentication(prop, buf, op);

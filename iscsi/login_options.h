@@ -48,6 +48,12 @@ uint32_t VARU_get_target_loginoptions(hm_node* target, hm_node* options_group, h
 uint32_t VARU_get_initiator_loginoptions(hm_node* lhba, hm_node* options_group, hm_node* auth);
 uint32_t VARU_get_stploginoptions(hm_node* stp, hm_node* options_group, hm_node* auth);
 
+// The target variant of the plain-option handler, installed by no table: get and set of a
+// TargetLoginOptions property as handle_target_loginoptions does them (a set rewrites the target's
+// records, then registers its idle sessions again). 0, or 1 (with status 193 / 194 for a digest
+// and its level that do not agree).
+uint32_t handle_target_loginopts(hm_node* prop, char* buf, uint32_t op);
+
 // A CHAP secret as ConfigureCHAP accepts it: "0x" and 24 to 32 hex digits, or 12 to 16 characters.
 // Checked in this order: hex digits, an odd count, the length. 0, or 6 / 8 with the status.
 uint32_t check_chap_secret(const std::string& secret, const char* name);

@@ -22,7 +22,10 @@ constexpr const char* kMaxSpeedNames[] = {"Unknown", "less than 1Mb", "less than
 constexpr const char* kPhysicalSpeedNames[] = {"0 (Link Down)", "10Mb", "100Mb", "1Gb",  "10Gb",
                                                "20Gb",          "25Gb", "40Gb",  "100Gb"};
 constexpr const char* kLinkDown = "0 (Link Down)";
+// MAC query (72 bytes): byte 1 set in the request, the MAC at bytes 2 to 7 of the answer. Byte 0
+// stays 0: setting it is the NIC path's request.
 constexpr size_t kMacQuerySize = 72;
+constexpr size_t kMacRequestFlag = 1;
 constexpr size_t kMacAnswerOffset = 2;
 constexpr uint32_t kGenerationQuentaLink = 4;
 constexpr uint32_t kMaxTenths = 0xFFFF;   // the speed is 16 bits of 10 Mb/s
@@ -94,8 +97,7 @@ uint32_t VARU_get_iscsi_ntwk_mac(int32_t port, int32_t domain, int32_t phba_port
     return kStatusFailed;
   }
   uint8_t query[kMacQuerySize] = {};
-  query[0] = 1;   // the current address
-  query[1] = 1;
+  query[kMacRequestFlag] = 1;
   if (ioctl_get_mac_query(port, query, static_cast<uint8_t>(domain), static_cast<uint8_t>(phba_port), kProtocolIscsi) != 0) {
     return kStatusFailed;
   }

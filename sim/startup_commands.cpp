@@ -12,6 +12,9 @@ constexpr uint8_t kVpdIdentifierTag = 0x82;
 constexpr uint8_t kVpdReadOnlyTag = 0x90;
 constexpr uint8_t kVpdEndTag = 0x78;
 
+// MAC query kinds by request byte 0: 1 the current MAC (the NIC path, byte 1 also 1), 9 the
+// permanent table; 0 with byte 1 set is the iSCSI path's request for the current MAC.
+constexpr uint8_t kMacKindIscsi = 0;
 constexpr uint8_t kMacKindCurrent = 1;
 constexpr uint8_t kMacKindPermanent = 9;
 constexpr size_t kMacQueryTable = 10;
@@ -109,14 +112,15 @@ Answer fetch_vpd(Command& c) {
 }
 
 Answer mac_query(Command& c) {
-  const std::string request = c.payload.bytes(0, 1);
+  const std::string request = c.payload.bytes(0, 2);
   const uint8_t kind = request.empty() ? 0 : static_cast<uint8_t>(request[0]);
+  const bool flag = request.size() > 1 && request[1] == 1;
   if (kind == kMacKindPermanent) {
     for (int n = 0; n <= kMaxFunctionNumber; ++n) {
       const Function* f = function_numbered(c.adapter, n);
       if (f != nullptr) c.payload.put(kMacQueryTable + kMacQueryStride * static_cast<size_t>(n), f->mac.data(), f->mac.size());
     }
-  } else if (kind == kMacKindCurrent) {
+  } else if (kind == kMacKindCurrent || (kind == kMacKindIscsi && flag)) {
     c.payload.put(kMacOffset, c.function.mac.data(), c.function.mac.size());
   }
   Answer a;

@@ -19,7 +19,8 @@ bool refused_on_virtual_function(const Command& command);
 // 91/1: request u16 function selector, u16 kind; answer the function's 1024 bytes of VPD.
 Answer fetch_vpd(Command& command);
 // 1/1: request byte 0 = 9: the permanent MAC of every PCI function n of the adapter at 10 + 8 n;
-// byte 0 = 1: the addressed function's MAC at 2. Other kinds are echoed.
+// byte 0 = 1 (the NIC path), or 0 with byte 1 = 1 (the iSCSI path): the addressed function's MAC
+// at 2. Other requests are echoed.
 Answer mac_query(Command& command);
 // 147/1: the addressed function's permanent MAC at 2.
 Answer mac_list(Command& command);

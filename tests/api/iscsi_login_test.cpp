@@ -2,11 +2,13 @@
 // lab: the tries over the CHAP and digest policies, what each refusal says, and the saved records
 // that a change of a target's options rewrites.
 #include <algorithm>
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
 #include "access/wire.h"
 #include "backend/backend.h"
+#include "iscsi/login_options.h"
 #include "iscsi/records.h"
 #include "tests/api/iscsi_fixture.h"
 
@@ -108,6 +110,51 @@ TEST_F(IscsiLogin, DigestsDecideAndAnOptionChangeLogsTheIdleSessionInAgain) {
   EXPECT_EQ(value_at(target + "/Session1/Connection0/ConnectionNegotiatedLoginOptions/HeaderDigest"), "CRC32C");
   EXPECT_EQ(value_at(target + "/Session1/Connection0/ConnectionNegotiatedLoginOptions/MaxSendDataSegmentLength"),
             "65536");
+}
+
+// The target variant that no table installs, called as the engine calls a property handler.
+TEST_F(IscsiLogin, TheTargetVariantOfTheOptionHandlerReadsAndChangesTheTargetsOptions) {
+  ASSERT_EQ(add_target(kGen5Lhba, kCrcTarget, "10.0.0.7", "3261"), 0u);
+  const std::string target = target_path(kGen5Lhba, 0);
+  ASSERT_EQ(value_at(target + "/Session0/SessionStatus"), "Login failed");
+  const struct {
+    const char* property;
+    uint32_t op;
+    const char* value;       // to set; what a get answers
+    uint32_t want;
+    uint32_t code;           // the status of a refusal
+    const char* digests;     // HeaderDigest and DataDigest of the target's record afterwards
+  } rows[] = {
+      {"HeaderParam", kSet, "Preferred", 1, 193, "None,None"},
+      {"HeaderDigest", kSet, "CRC32C", 0, 0, "CRC32C,None"},
+      {"HeaderDigest", kGet, "CRC32C", 0, 0, "CRC32C,None"},
+      {"HeaderParam", kSet, "Preferred", 0, 0, "CRC32C,None"},
+      {"HeaderDigest", kSet, "None", 1, 194, "CRC32C,None"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.property) + (r.op == kSet ? " := " : " reads ") + r.value);
+    hm_node* prop = vx::get_node(static_cast<int32_t>(tag_at(target + "/TargetLoginOptions/" + r.property,
+                                                             VARU_KIND_PROPERTY)));
+    char buf[VARU_VALUE_SIZE] = "";
+    if (r.op == kSet) std::snprintf(buf, sizeof buf, "%s", r.value);
+    EXPECT_EQ(vx::handle_target_loginopts(prop, buf, r.op), r.want);
+    if (r.code != 0) {
+      EXPECT_EQ(last_status().code, r.code);
+    } else {
+      EXPECT_STREQ(buf, r.value);
+    }
+    EXPECT_NE(saved().find(std::string(",Yes,Yes,") + r.digests + ","), std::string::npos) << saved();
+  }
+  EXPECT_EQ(value_at(target + "/Session0/SessionStatus"), "Open") << "registered again with the new digest";
+  // A read takes the stored record, not the value shown before.
+  std::string changed = saved();
+  changed.replace(changed.find(",Yes,Yes,CRC32C,None,"), 21, ",Yes,Yes,CRC32C,CRC32C,");
+  root_.write(kSavedTargets, changed);
+  hm_node* data =
+      vx::get_node(static_cast<int32_t>(tag_at(target + "/TargetLoginOptions/DataDigest", VARU_KIND_PROPERTY)));
+  char buf[VARU_VALUE_SIZE] = "";
+  EXPECT_EQ(vx::handle_target_loginopts(data, buf, kGet), 0u);
+  EXPECT_STREQ(buf, "CRC32C");
 }
 
 TEST_F(IscsiLogin, ChapSettingsAreCheckedAndRewriteEveryRecordOfTheTarget) {

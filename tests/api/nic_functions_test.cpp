@@ -194,6 +194,38 @@ TEST_F(NicFunctions, MacAddressesVolatilePermanentAndLastConfigured) {
   EXPECT_EQ(act_at("Vexalon0/iSCSIPhysicalHBA0/Network/NICConfiguration", "RefreshNICConfig", {}), 0u);
 }
 
+// Each path asks for the current MAC with its own request (byte 0 zero on the iSCSI path, set on
+// the NIC path; byte 1 set on both) and shows the function's own address.
+TEST_F(NicFunctions, CurrentMacQueriesOfTheIscsiAndNicPaths) {
+  const struct {
+    const char* path;
+    uint8_t byte0;
+    const char* mac;
+  } rows[] = {
+      {"Vexalon0/iSCSIPhysicalHBA0/Network/NICConfiguration/MACAddress", 0, "00-1f-4e-50-10-02"},
+      {"Vexalon0/iSCSIPhysicalHBA1/Network/NICConfiguration/MACAddress", 0, "00-1f-4e-50-10-03"},
+      {"Vexalon1/iSCSIPhysicalHBA0/Network/NICConfiguration/MACAddress", 0, "00-1f-4e-30-20-02"},
+      {"Vexalon0/NICPhysicalHBA1/MACAddress", 1, "00-1f-4e-50-10-01"},
+      {"Vexalon1/NICPhysicalHBA0/MACAddress", 1, "00-1f-4e-30-20-00"},
+  };
+  for (const auto& r : rows) {
+    sim_.journal_clear();
+    EXPECT_EQ(value_at(r.path), r.mac) << r.path;
+    Bytes want(72, 0);
+    want[0] = r.byte0;
+    want[1] = 1;
+    EXPECT_EQ(sent(1), std::vector<Bytes>{want}) << r.path;
+  }
+  // The permanent table is still answered for the reset to the factory address.
+  sim_.journal_clear();
+  expect_told(call([&] { return vx::do_NICPhysicalHBA_ResetMACAddress(node_at("Vexalon0/NICPhysicalHBA1"), nullptr,
+                                                                      nullptr); }),
+              304, vx::msg::kRebootForChange);
+  ASSERT_EQ(sent(1).size(), 1u);
+  EXPECT_EQ((Bytes{sent(1)[0][0], sent(1)[0][1]}), (Bytes{9, 0}));
+  EXPECT_EQ(cached_at("Vexalon0/NICPhysicalHBA1/PermanentMACAddress"), "00-1f-4e-50-10-01");
+}
+
 TEST_F(NicFunctions, SriovOnTheProfileTheSingleDescriptorAndTheLegacyPaths) {
   // Generation 5: the whole configured profile, each port keeping its mode.
   expect_told(set_at("Vexalon0/NICPhysicalHBA0/SRIOVState", "Enabled"), 252, vx::msg::kSriovChanged);

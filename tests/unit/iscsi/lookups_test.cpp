@@ -99,6 +99,34 @@ TEST_F(Lookups, LoginBlockFromAGroupEncodesSecrets) {
   EXPECT_EQ(get_login_options(options, &block, 4), 1u);
 }
 
+TEST_F(Lookups, ConditionalLoginBlockFillsChapOnlyWhenAsked) {
+  hm_node* options = internal_get_node(target_, "TargetLoginOptions", kGroup);
+  set_prop_val(internal_get_node(options, "Authentication", kGroup), "AuthenticationMethod", "%s", "One-Way CHAP");
+  set_prop_val(internal_get_node(options, "Authentication", kGroup), "TargetSecret", "%s", "tgtsecret123");
+  set_prop_val(options, "InitialR2T", "%s", "No");
+  set_prop_val(options, "HeaderDigest", "%s", "CRC32C");
+  const struct {
+    hm_node* group;
+    uint32_t kind, chap, want;
+    bool chap_filled, rest_filled;   // CHAP part; digests with InitialR2T / ImmediateData
+  } rows[] = {
+      {options, 0, 1, 0, true, true},    {options, 2, 1, 0, true, true},   {options, 2, 0, 0, false, true},
+      {options, 0, 2, 0, false, true},   {options, 3, 1, 0, true, false},  {options, 3, 0, 0, false, false},
+      {options, 1, 1, 0, false, false},  {options, 4, 1, 1, false, false}, {options, 4, 0, 1, false, false},
+      {target_, 0, 1, 1, false, false},  // no Authentication group
+      {target_, 1, 1, 0, false, false},  // kind 1 reads nothing
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE("kind " + std::to_string(r.kind) + " chap " + std::to_string(r.chap) + " " + r.group->name);
+    login_options block = *get_default_login_options();
+    EXPECT_EQ(conditional_get_login_options(r.group, &block, r.kind, r.chap), r.want);
+    EXPECT_EQ(block.chap, r.chap_filled ? 1u : 0u);
+    EXPECT_EQ(block.target_secret_length, r.chap_filled ? 12u : 0u);
+    EXPECT_EQ(block.header_digest, r.rest_filled ? 1u : 0u);
+    EXPECT_EQ(block.flags, r.rest_filled ? 0x0E : 0x0F) << "InitialR2T off only where the rest is filled";
+  }
+}
+
 TEST_F(Lookups, PurgesFreeTheRecordsOfWhatTheyDelete) {
   const uint32_t before = varu_alloc_count();
   for (uint32_t i = 0; i < 3; ++i) {
