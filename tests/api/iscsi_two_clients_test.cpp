@@ -119,14 +119,20 @@ int holding_ioctl(int fd, unsigned long request, void* arg) {
 
 class Holding {
  public:
-  explicit Holding(Hold* hold) : sent_(&vx::HostOps::ioctl, holding_ioctl) { g_hold = hold; }
-  ~Holding() { g_hold = nullptr; }
+  explicit Holding(Hold* hold) : sent_(vx::host_ops().ioctl) {
+    g_sent = sent_;
+    g_hold = hold;
+    vx::host_ops().ioctl = holding_ioctl;
+  }
+  ~Holding() {
+    vx::host_ops().ioctl = sent_;
+    g_hold = nullptr;
+  }
+  Holding(const Holding&) = delete;
+  Holding& operator=(const Holding&) = delete;
 
  private:
-  struct Saved {
-    Saved() { g_sent = vx::host_ops().ioctl; }
-  } saved_;
-  vx::ScopedHostOp<int (*)(int, unsigned long, void*)> sent_;
+  int (*sent_)(int, unsigned long, void*);
 };
 
 constexpr uint8_t kLoginCommand = 23;
