@@ -108,9 +108,12 @@ class ChoiceSection {
       if (equal_nocase(s.initiator, initiator)) used->insert(s.isid);
     }
     std::vector<std::string> texts;
-    if (file_store::read_live_files(host_path(kIsidClaimDir), &texts) == file_store::ReadResult::kFailed) {
+    const std::string claim_dir = host_path(kIsidClaimDir);
+    file_store::LockFailure why = file_store::LockFailure::kNone;
+    if (file_store::read_live_files(claim_dir, &texts, &why) == file_store::ReadResult::kFailed) {
+      const int error = errno;
       pdebug(kBackEnd, 3, "%s:the claims cannot be read\n", __func__);
-      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+      return live_dir_failed(claim_dir, why, error);
     }
     const std::string t = folded(target_name);
     const std::string i = folded(initiator_name);
@@ -129,9 +132,12 @@ class ChoiceSection {
     c.initiator = folded(initiator_name);
     c.isid = isid;
     c.file = std::make_unique<file_store::LiveFile>();
-    if (!c.file->make(host_path(kIsidClaimDir), c.text())) {
-      pdebug(kBackEnd, 3, "%s:the claim cannot be made: %s\n", __func__, std::strerror(errno));
-      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+    const std::string claim_dir = host_path(kIsidClaimDir);
+    file_store::LockFailure why = file_store::LockFailure::kNone;
+    if (!c.file->make(claim_dir, c.text(), &why)) {
+      const int error = errno;
+      pdebug(kBackEnd, 3, "%s:the claim cannot be made: %s\n", __func__, std::strerror(error));
+      return live_dir_failed(claim_dir, why, error);
     }
     t_choice.claims.push_back(std::move(c));
     return kStatusOk;
