@@ -41,7 +41,8 @@ constexpr const char* kDefaultPort = "3260";
 //   qualifier is no longer used by that login (its registration withdrawn: release), and never
 //   outlives this process. A choice made outside any IsidChoice claims nothing.
 // - So a section that reads the claims before the lists misses nothing: a claim that ended before
-//   the read has its session listed already, and none is made while the section is held.
+//   the read has its session listed already (or its qualifier is used no more), and none is made
+//   while the section is held.
 //
 // Lock order: the saved files' locks come before the section's (a target refresh holds them while
 // it logs in); the section takes no other lock, so it never waits for longer than another
