@@ -40,6 +40,11 @@ bool g_rebuild_pending = false; // guarded by the API lock
 int g_depth = 0;                // guarded by the API lock
 uint64_t g_call_serial = 0;     // outermost calls begun; guarded by the API lock
 bool g_build_asked = false;     // guarded by the API lock
+// Work left for the end of the outermost call (run_at_call_end): a few functions at most, in a
+// plain array that no exit-time destructor frees under a late call.
+constexpr int kCallEndSlots = 8;
+void (*g_at_call_end[kCallEndSlots])() = {};   // guarded by the API lock
+int g_at_call_end_count = 0;                    // guarded by the API lock
 std::atomic<std::thread::id> g_owner{};
 
 // A rebuild asked for while the tree is being built is run too, up to this many builds in all;
@@ -69,6 +74,17 @@ void run_tree_rebuild() {
   varu_set_last_status(code, text);
   varu_internal_new_tags = saved_tags;
   new_tag_index = saved_index;
+}
+
+// Runs what the call's handlers left for its end, with the caller's last status kept.
+void run_call_end_work() {
+  uint32_t code = 0;
+  char text[kStatusTextSize];
+  varu_get_last_status(&code, text);
+  // Work added meanwhile (by other work) runs too.
+  for (int i = 0; i < g_at_call_end_count; ++i) g_at_call_end[i]();
+  g_at_call_end_count = 0;
+  varu_set_last_status(code, text);
 }
 
 }  // namespace
@@ -105,6 +121,13 @@ uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, P
     // Nothing may unwind into the caller's C code.
     result = kStatusFailed;
   }
+  if (g_depth == 1 && g_at_call_end_count > 0) {
+    try {
+      if (g_clients > 0) run_call_end_work();
+    } catch (...) {
+    }
+    g_at_call_end_count = 0;
+  }
   if (g_depth == 1 && g_rebuild_pending) {
     try {
       if (g_clients > 0) run_tree_rebuild();
@@ -115,6 +138,14 @@ uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, P
   if (--g_depth == 0) g_owner.store(std::thread::id());
   ::pthread_mutex_unlock(&g_api_lock);
   return result;
+}
+
+void run_at_call_end(void (*fn)()) {
+  if (!in_public_call() || fn == nullptr) return;
+  for (int i = 0; i < g_at_call_end_count; ++i) {
+    if (g_at_call_end[i] == fn) return;
+  }
+  if (g_at_call_end_count < kCallEndSlots) g_at_call_end[g_at_call_end_count++] = fn;
 }
 
 void request_tree_rebuild() {

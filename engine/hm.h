@@ -274,6 +274,10 @@ bool in_public_call();
 // Asks for a rebuild of the whole tree (exit_hm, init_hm). It runs when the outermost public call
 // of the thread ends, so no node is freed under a running handler.
 void request_tree_rebuild();
+// Runs `fn` once when the outermost public call of the thread ends, after every handler it ran has
+// returned and before a requested rebuild, with the caller's last status kept: work that frees
+// nodes a running handler may still hold. Outside a public call nothing is run.
+void run_at_call_end(void (*fn)());
 
 // ---- back end seam (access/backend.cpp) -------------------------------------------------------
 // Builds every adapter's sub-tree under "ROOT"; 0 on success (also with no adapter: last status

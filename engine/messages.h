@@ -462,6 +462,12 @@ constexpr const char* kLockFileRefused =
     "configuration.";
 constexpr const char* kLockFileUnopened =
     "The lock file %s cannot be opened: %s. No changes have been made to the configuration.";
+// The directory of the ISID claims, held like the lock files.
+constexpr const char* kLiveDirRefused =
+    "The directory %s is not a directory of this user, and is not used. No changes have been made to the "
+    "configuration.";
+constexpr const char* kLiveDirUnopened =
+    "The directory %s cannot be used: %s. No changes have been made to the configuration.";
 constexpr const char* kIsidChoiceBusy =
     "Another process holds the choice of ISID qualifiers (isid_choice.lock) for more than %d seconds. No changes "
     "have been made to the configuration.";

@@ -13,6 +13,18 @@ namespace vx {
 // Sets the last status and answers 1, the way handlers report a refusal.
 uint32_t refuse(uint32_t code, const char* text);
 
+// The last status as it stands when made, put back by a caller that goes on past a failure it
+// has dealt with, or whose clean-up must not change what the caller is told.
+class KeptStatus {
+ public:
+  KeptStatus() { varu_get_last_status(&code_, text_); }
+  void put_back() const { varu_set_last_status(code_, text_); }
+
+ private:
+  uint32_t code_ = 0;
+  char text_[kStatusTextSize] = {};
+};
+
 // Where a node's commands go: the port handle, the domain (logical HBA number) and the physical
 // HBA's port number, found by the ancestor walks.
 struct CommandAddress {

@@ -209,14 +209,25 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   hm_node* name_group = internal_get_node(lhba, kGroupInitiatoriSCSIName, kGroup);
   if (name_group == nullptr) return kStatusFailed;
   hm_node* existing = find_session(target, address.c_str(), port.c_str());
-  const std::string existing_boot = existing != nullptr ? cached_value(existing, kPropSessioniSCSIBoot) : "";
   if (params[2][0] == '\0') {
     std::string initiator;
-    const bool read = existing != nullptr ? read_property(existing, kPropSessionInitiatorName, &initiator)
-                                          : read_property(name_group, kPropInitiatoriSCSIName, &initiator);
-    if (!read) return kStatusFailed;
+    if (existing != nullptr) {
+      // Its initiator name as the adapter has it now; a session that another process logged out
+      // since this one mirrored it is gone, and the login goes on as without one.
+      session_info info{};
+      const SessionRead read = read_mirrored_session(existing, &info, true);
+      if (read == SessionRead::kUnread) return kStatusFailed;
+      if (read == SessionRead::kGone) {
+        existing = nullptr;
+      } else {
+        show_session_info(session_address(existing), existing, info);
+        initiator = field_text(info.initiator_name, sizeof info.initiator_name);
+      }
+    }
+    if (existing == nullptr && !read_property(name_group, kPropInitiatoriSCSIName, &initiator)) return kStatusFailed;
     std::snprintf(params[2], kValueSize, "%s", initiator.c_str());
   }
+  const std::string existing_boot = existing != nullptr ? cached_value(existing, kPropSessioniSCSIBoot) : "";
   const std::string initiator = params[2];
   std::string alias;
   std::string name;
@@ -259,8 +270,8 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   bool registered_here = false;
   const uint32_t logged_in =
       VARU_esx_login(action, options, &request, params, initiator.c_str(), found, kTargetLogin, &isid, &registered_here);
-  choice.end();
   if (logged_in != 0) {
+    choice.end();
     // What the firmware holds after the failed tries (a registration that could not be withdrawn
     // keeps its session) is what the tree shows.
     char cleared[kParamCount][kValueSize] = {};
@@ -278,14 +289,40 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
     }
     return refuse(kStatusLoginCommandFailed, msg::kLoginCommandFailed);
   }
+  // A reused session keeps its instance only while the firmware answers with its handle. Another
+  // process may have logged it out (and withdrawn its registration) while this login was sent: the
+  // firmware then opened a new session, which no registration stands behind yet.
+  if (reused != nullptr &&
+      (record_of(reused) == nullptr || record_of(reused)->firmware_handle != reply.session_handle)) {
+    session_info gone{};
+    if (record_of(reused) == nullptr || read_mirrored_session(reused, &gone, true) == SessionRead::kGone) {
+      reused = nullptr;
+    }
+    if (!registered_here) {
+      const uint32_t made = make_session_persistent(target, address.c_str(), port.c_str(), isid, nullptr,
+                                                    params[4][0] != '\0' ? params[4] : "False", initiator.c_str(), 0);
+      if (made != kStatusOk) {
+        // No session of this login's making is left open unseen.
+        logout_request logout{reply.session_handle};
+        if (ioctl_logout_target(at.port, &logout, at.domain, at.phba_port) != kStatusOk) {
+          pdebug(kBackEnd, 3, "%s:the session %u opened unregistered could not be logged out\n", __func__,
+                 reply.session_handle);
+        }
+        char cleared[kParamCount][kValueSize] = {};
+        const KeptStatus why;
+        get_all_sessions(lhba, at, target, cleared);
+        why.put_back();
+        return kStatusFailed;
+      }
+    }
+  }
+  // The session is in the adapter's list: the qualifier's claim may end.
+  choice.end();
   std::string eto;
   if (!read_property(target, kPropETO, &eto)) return kStatusFailed;
 
-  // A reused session keeps its instance only while the firmware answers with its handle.
   hm_node* session = reused;
-  if (session != nullptr && (record_of(session) == nullptr || record_of(session)->firmware_handle != reply.session_handle)) {
-    session = nullptr;
-  }
+  if (session != nullptr && record_of(session)->firmware_handle != reply.session_handle) session = nullptr;
   if (session == nullptr) {
     session = setup_session(target, at.port, reply.session_handle, &reply.negotiated, BuilderArgs{target, action, params},
                             tag.c_str());

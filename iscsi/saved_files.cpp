@@ -148,15 +148,31 @@ uint32_t saved_file_failed(const char* format, const char* file, const char* wha
   return kStatusFailed;
 }
 
-uint32_t lock_file_failed(const std::string& lock_path, file_store::LockFailure failure, int error) {
-  const size_t slash = lock_path.find_last_of('/');
-  const std::string name = slash == std::string::npos ? lock_path : lock_path.substr(slash + 1);
-  pdebug(kBackEnd, 3, "%s:%s cannot be used (%d, %s)\n", __func__, lock_path.c_str(), static_cast<int>(failure),
+namespace {
+
+// Status 336 telling why the lock file or directory at `path` (named by its last part) cannot be
+// used: `unopened` with the reason when it could not be opened or made, else `refused` (what stands
+// there is not this user's own).
+uint32_t unusable(const std::string& path, file_store::LockFailure failure, int error, const char* refused,
+                  const char* unopened) {
+  const size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  pdebug(kBackEnd, 3, "%s:%s cannot be used (%d, %s)\n", __func__, path.c_str(), static_cast<int>(failure),
          std::strerror(error));
   if (failure == file_store::LockFailure::kUnopened) {
-    return fail(kStatusSavedFileNotWritten, msg::kLockFileUnopened, name.c_str(), std::strerror(error));
+    return fail(kStatusSavedFileNotWritten, unopened, name.c_str(), std::strerror(error));
   }
-  return fail(kStatusSavedFileNotWritten, msg::kLockFileRefused, name.c_str());
+  return fail(kStatusSavedFileNotWritten, refused, name.c_str());
+}
+
+}  // namespace
+
+uint32_t lock_file_failed(const std::string& lock_path, file_store::LockFailure failure, int error) {
+  return unusable(lock_path, failure, error, msg::kLockFileRefused, msg::kLockFileUnopened);
+}
+
+uint32_t live_dir_failed(const std::string& dir_path, file_store::LockFailure failure, int error) {
+  return unusable(dir_path, failure, error, msg::kLiveDirRefused, msg::kLiveDirUnopened);
 }
 
 uint32_t check_saved_file_lock(const char* file) {

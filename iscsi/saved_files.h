@@ -118,6 +118,9 @@ uint32_t lock_file_failed(const std::string& lock_path, file_store::LockFailure 
 // 0 when the lock of `file` can be used; else 1 with lock_file_failed's status: an operation that
 // records its result in the file after the adapter took it asks before sending anything.
 uint32_t check_saved_file_lock(const char* file);
+// 1 with status 336 and a text that names the directory `dir_path` of live files and why it cannot
+// be used (refused: not a directory of this user; else the errno `error`).
+uint32_t live_dir_failed(const std::string& dir_path, file_store::LockFailure failure, int error);
 
 // ---- the interfaces of the saved files --------------------------------------------------------
 // Reads an open file whole into a new terminated text (free with varu_dfree); NULL for no stream,

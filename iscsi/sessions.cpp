@@ -169,6 +169,81 @@ uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t
   return kStatusOk;
 }
 
+namespace {
+
+// Sessions a reader found ended that leave the tree once the public call ends (the reader's callers
+// may hold them): their tag, where their list is read, and their firmware handle. Only the API
+// lock's holder changes it.
+struct EndedSession {
+  int32_t tag;
+  CommandAddress at;
+  uint32_t handle;
+};
+std::vector<EndedSession>& ended_sessions() {
+  static auto* ended = new std::vector<EndedSession>;   // never freed: a late call may still use it
+  return *ended;
+}
+
+// Deletes each one that is still in the tree under its tag with its handle, once its adapter's list
+// confirms that it is gone.
+void drop_ended_sessions() {
+  std::vector<EndedSession> ended;
+  ended.swap(ended_sessions());
+  for (const EndedSession& e : ended) {
+    hm_node* s = get_node(e.tag);
+    const bool session =
+        s != nullptr && s->kind == kGroup && s->name != nullptr && std::strcmp(s->name, kGroupSession) == 0;
+    const instance_backend_record* rec = session ? record_of(s) : nullptr;
+    if (rec == nullptr || rec->firmware_handle != e.handle) continue;
+    std::vector<uint32_t> ids;
+    if (fetch_active_session_ids(e.at, &ids) == kStatusOk && std::find(ids.begin(), ids.end(), e.handle) == ids.end()) {
+      delete_with_records(s);
+    }
+  }
+}
+
+// `session` ended meanwhile and leaves the tree at the end of the public call.
+void leaves_tree_at_call_end(hm_node* session) {
+  const instance_backend_record* rec = record_of(session);
+  if (rec == nullptr) return;
+  ended_sessions().push_back({session->tag, session_address(session), rec->firmware_handle});
+  run_at_call_end(drop_ended_sessions);
+}
+
+}  // namespace
+
+SessionRead read_listed_session(const CommandAddress& at, uint32_t handle, session_info* info) {
+  const KeptStatus before;
+  if (VARU_get_session_params(handle, at, info)) return SessionRead::kRead;
+  std::vector<uint32_t> ids;
+  if (fetch_active_session_ids(at, &ids) != kStatusOk) return SessionRead::kUnread;
+  if (std::find(ids.begin(), ids.end(), handle) == ids.end()) {
+    pdebug(kBackEnd, 5, "%s:session %u is no longer listed\n", __func__, handle);
+    before.put_back();
+    return SessionRead::kGone;
+  }
+  pdebug(kBackEnd, 3, "%s:session %u is listed but cannot be read\n", __func__, handle);
+  varu_set_last_status(kStatusGetSessionFailed, msg::kGetSessionFailed);
+  return SessionRead::kUnread;
+}
+
+SessionRead read_mirrored_session(hm_node* session, session_info* info, bool leave_tree) {
+  const instance_backend_record* rec = record_of(session);
+  if (rec == nullptr) {
+    varu_set_last_status(kStatusSessionWithoutRecord, "");
+    return SessionRead::kUnread;
+  }
+  const SessionRead read = read_listed_session(session_address(session), rec->firmware_handle, info);
+  if (read == SessionRead::kGone) {
+    if (leave_tree) {
+      delete_with_records(session);
+    } else {
+      leaves_tree_at_call_end(session);
+    }
+  }
+  return read;
+}
+
 uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]) {
   std::vector<uint32_t> ids;
   const uint32_t listed = fetch_active_session_ids(at, &ids);
@@ -181,7 +256,9 @@ uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* targ
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t handle = ids[i];
     session_info info{};
-    if (!VARU_get_session_params(handle, at, &info)) return refuse(kStatusGetSessionFailed, msg::kGetSessionFailed);
+    const SessionRead read = read_listed_session(at, handle, &info);
+    if (read == SessionRead::kGone) continue;   // logged out since the list
+    if (read != SessionRead::kRead) return kStatusFailed;
     const std::string name = field_text(info.target_name, sizeof info.target_name);
     hm_node* owner = target;
     if (owner != nullptr) {
@@ -237,18 +314,19 @@ uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* targ
   return kStatusOk;
 }
 
-uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress& at, char params[6][256],
+uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress&, char params[6][256],
                                           uint32_t* found, hm_node** session, hm_node** connection) {
   *found = 0;
   uint64_t wanted_isid = 0;
   const bool isid_ok = parse_number(params[3], 16, 0xFFFF, &wanted_isid);
-  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
-    const instance_backend_record* rec = record_of(s);
-    if (rec == nullptr) return kStatusSessionWithoutRecord;
+  hm_node* next = nullptr;
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next) {
+    next = next_instance(s);
+    if (record_of(s) == nullptr) return kStatusSessionWithoutRecord;
     session_info info{};
-    if (!VARU_get_session_params(rec->firmware_handle, at, &info)) {
-      return refuse(kStatusGetSessionFailed, msg::kGetSessionFailed);
-    }
+    const SessionRead read = read_mirrored_session(s, &info, true);
+    if (read == SessionRead::kGone) continue;   // ended since it was mirrored, and gone from the tree
+    if (read != SessionRead::kRead) return kStatusFailed;
     bool unrecorded = false;
     hm_node* c = connection_with_handle(s, info.connection.connection_handle, &unrecorded);
     if (unrecorded) return kStatusFailed;
@@ -268,9 +346,6 @@ uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress&
   return kStatusOk;
 }
 
-namespace {
-
-// What a session record tells, written into its Session and Connection.
 uint32_t show_session_info(const CommandAddress& at, hm_node* session, const session_info& info) {
   uint32_t result = VARU_update_connection_props(info, session);
   char isid[16];
@@ -286,8 +361,6 @@ uint32_t show_session_info(const CommandAddress& at, hm_node* session, const ses
   }
   return result | (ok ? kStatusOk : kStatusFailed);
 }
-
-}  // namespace
 
 uint32_t get_session_attribs(const CommandAddress& at, hm_node* session) {
   const instance_backend_record* rec = record_of(session);
@@ -336,48 +409,51 @@ uint32_t read_lhba_sessions_named(hm_node* lhba, const std::string& name, bool p
   std::vector<uint32_t> mirrored;
   for (hm_node* t = get_first_instance(lhba, kGroupTarget); t != nullptr; t = next_instance(t)) {
     const bool named = has_name(t, name);
-    for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr;) {
-      hm_node* next = next_instance(s);
+    hm_node* next = nullptr;
+    for (hm_node* s = get_first_instance(t, kGroupSession); s != nullptr; s = next) {
+      next = next_instance(s);
       const instance_backend_record* rec = record_of(s);
-      if (rec == nullptr) {
-        s = next;
-        continue;
-      }
+      if (rec == nullptr) continue;
       const uint32_t handle = rec->firmware_handle;
       mirrored.push_back(handle);
-      if (named && !std::binary_search(ids.begin(), ids.end(), handle)) {
+      if (!named) continue;   // another target's
+      if (!std::binary_search(ids.begin(), ids.end(), handle)) {
         // The adapter no longer lists it: the session this instance stood for is gone.
         if (prune) delete_with_records(s);
-      } else if (named) {
-        // Listed, it is in use whatever its record answers. Without a prune the mirror tells; with
-        // one the record is read, and a handle the adapter now lists for another target's session
-        // leaves the tree.
-        session_info info{};
-        if (!prune) {
-          if (!mirrored_hold(s, held) && VARU_get_session_params(handle, session_address(s), &info) &&
-              names_target(info, name)) {
-            hold(info, held);
-          }
-        } else if (!VARU_get_session_params(handle, session_address(s), &info)) {
-          pdebug(kBackEnd, 3, "%s:session %u is listed but cannot be read: kept as it was\n", __func__, handle);
-          mirrored_hold(s, held);
-        } else if (names_target(info, name)) {
-          hold(info, held);
-          show_session_info(session_address(s), s, info);
-        } else {
-          delete_with_records(s);
-        }
+        continue;
       }
-      s = next;
+      // Listed, it is in use whatever its record answers. Without a prune the mirror tells; with
+      // one the record is read, and a handle the adapter now lists for another target's session
+      // leaves the tree.
+      if (!prune && mirrored_hold(s, held)) continue;
+      session_info info{};
+      const KeptStatus before;
+      const SessionRead read = read_mirrored_session(s, &info, prune);
+      if (read == SessionRead::kGone) continue;   // ended since the list: not in use (with a prune, gone from the tree)
+      if (read == SessionRead::kUnread) {
+        // Still listed: its mirror tells what it holds.
+        if (!mirrored_hold(s, held)) return kStatusFailed;
+        before.put_back();
+        continue;
+      }
+      if (names_target(info, name)) {
+        hold(info, held);
+        if (prune) show_session_info(session_address(s), s, info);
+      } else if (prune) {
+        delete_with_records(s);
+      }
     }
   }
   std::sort(mirrored.begin(), mirrored.end());
   for (uint32_t id : ids) {
     if (std::binary_search(mirrored.begin(), mirrored.end(), id)) continue;
+    // Another process's, or one this process does not show: its record tells. One gone between the
+    // list and its read is not in use; one still listed but unreadable holds a qualifier nobody
+    // here knows, and the choice cannot be made.
     session_info info{};
-    // Another process's, or one this process does not show: its record tells. One gone between
-    // the list and its read is not in use.
-    if (VARU_get_session_params(id, at, &info) && names_target(info, name)) hold(info, held);
+    const SessionRead read = read_listed_session(at, id, &info);
+    if (read == SessionRead::kUnread) return kStatusFailed;
+    if (read == SessionRead::kRead && names_target(info, name)) hold(info, held);
   }
   return kStatusOk;
 }
@@ -492,14 +568,50 @@ uint32_t do_ReScanLUNS(hm_node* target, hm_node* action, char params[6][256]) {
 
 // ---- ETO ---------------------------------------------------------------------------------------------
 
-uint32_t get_eto_prop(const CommandAddress& at, hm_node* target) {
-  hm_node* session = first_recorded_session(target);
-  if (session == nullptr) return kStatusFailed;
-  session_config config{};
-  const uint32_t result = fetch_session_config(at, record_of(session)->firmware_handle, &config);
-  if (result != 0) return result;
-  return set_cached(target, kPropETO, std::to_string(config.eto)) ? kStatusOk : kStatusFailed;
+namespace {
+
+// After a failed read of `session`'s configuration: true when the adapter no longer lists it (it
+// ended since it was mirrored; it leaves the tree at the end of the public call, since its reader's
+// callers may hold it). False, with the failed read's status, when it is still listed or the list
+// cannot be read.
+bool no_longer_listed(hm_node* session) {
+  const instance_backend_record* rec = record_of(session);
+  std::vector<uint32_t> ids;
+  const KeptStatus failed;
+  if (rec == nullptr || fetch_active_session_ids(session_address(session), &ids) != kStatusOk ||
+      std::find(ids.begin(), ids.end(), rec->firmware_handle) != ids.end()) {
+    failed.put_back();
+    return false;
+  }
+  pdebug(kBackEnd, 5, "%s:session %u is no longer listed\n", __func__, rec->firmware_handle);
+  leaves_tree_at_call_end(session);
+  return true;
 }
+
+// The target's ETO from its first session the adapter still lists (*none_listed set, 1, when no
+// session is).
+uint32_t read_eto(const CommandAddress& at, hm_node* target, bool* none_listed) {
+  const KeptStatus before;
+  if (none_listed != nullptr) *none_listed = false;
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
+    const instance_backend_record* rec = record_of(s);
+    if (rec == nullptr) continue;
+    session_config config{};
+    const uint32_t result = fetch_session_config(at, rec->firmware_handle, &config);
+    if (result == kStatusOk) {
+      return set_cached(target, kPropETO, std::to_string(config.eto)) ? kStatusOk : kStatusFailed;
+    }
+    // One another process logged out since this one mirrored it is passed over.
+    if (!no_longer_listed(s)) return result;
+    before.put_back();
+  }
+  if (none_listed != nullptr) *none_listed = true;
+  return kStatusFailed;
+}
+
+}  // namespace
+
+uint32_t get_eto_prop(const CommandAddress& at, hm_node* target) { return read_eto(at, target, nullptr); }
 
 uint32_t set_eto_prop(const CommandAddress& at, hm_node* target, const char* eto, uint32_t session_handle) {
   session_config config{};
@@ -524,21 +636,26 @@ uint32_t set_eto_prop(const CommandAddress& at, hm_node* target, const char* eto
 uint32_t handle_Target_ETO(hm_node* prop, char* buf, uint32_t op) {
   hm_node* target = owning_group(prop);
   if (op == kSet) {
+    const KeptStatus before;
     for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
       const instance_backend_record* rec = record_of(s);
       if (rec == nullptr) continue;
       const uint32_t result = set_eto_prop(session_address(s), target, buf, rec->firmware_handle);
-      if (result != 0) {
+      if (result == kStatusOk) continue;
+      if (!no_longer_listed(s)) {
         pdebug(kBackEnd, 3, " set_eto_prop failed\n");
         return result;
       }
+      before.put_back();
     }
     // Cached only once every session's firmware took it.
     return handle_internal_property(prop, buf, kSet);
   }
   if (hm_node* s = first_recorded_session(target)) {
-    const uint32_t result = get_eto_prop(session_address(s), target);
-    if (result != 0) return result;
+    bool none_listed = false;
+    const uint32_t result = read_eto(session_address(s), target, &none_listed);
+    // Every session ended meanwhile: the value stands as for a target without one.
+    if (result != kStatusOk && !none_listed) return result;
   }
   return handle_internal_property(prop, buf, kGet);
 }

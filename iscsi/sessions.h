@@ -48,6 +48,24 @@ bool VARU_get_session_params(uint32_t handle, const CommandAddress& at, session_
 // The firmware's active session handles (the count clamped to what the answer holds). 0, or 31 /
 // 84 with the last status.
 uint32_t fetch_active_session_ids(const CommandAddress& at, std::vector<uint32_t>* ids);
+
+// A session is gone only when the adapter's list says so. How a read of one ended:
+enum class SessionRead {
+  kRead,
+  kGone,     // the read failed and the adapter no longer lists the session: it ended meanwhile, and
+             // whatever was reading it goes on without it (the last status is left as before)
+  kUnread,   // the read failed and the session is still listed, or the list cannot be read: in
+             // use, and the last status says why (85, or the list's 31 / 84)
+};
+// The record of firmware session `handle` of the function of `at`; after a failed read the list is
+// asked again.
+SessionRead read_listed_session(const CommandAddress& at, uint32_t handle, session_info* info);
+// The same for a Session of the tree, at its own port. kGone deletes the instance with its
+// Connection: at once with `leave_tree` (where no caller holds it), else when the public call ends.
+// One without a backend record is kUnread (status 335).
+SessionRead read_mirrored_session(hm_node* session, session_info* info, bool leave_tree);
+// Writes what a session record tells into its Session and Connection. 0, or 1.
+uint32_t show_session_info(const CommandAddress& at, hm_node* session, const session_info& info);
 // Mirrors the firmware's sessions (of `target` only, when given). 0, or 1 / 31 with the last status.
 uint32_t get_all_sessions(hm_node* lhba, const CommandAddress& at, hm_node* target, char params[6][256]);
 // Refreshes one Session and its Connection from the firmware. 0, or 1 (status 85).
@@ -63,9 +81,11 @@ struct HeldSession {
 // not mirror (another process's); one it mirrors under a Target of that name counts with the
 // qualifier its mirror shows, and one mirrored under another name is that target's. With `prune`,
 // the records of the sessions mirrored under that name are read too: one the adapter no longer
-// lists, or lists for another target, leaves the tree; the others show what was read (one whose
-// record cannot be read is still in use, and stays as it was). 0, or a list's failure (31 / 84
-// with the last status).
+// lists, or lists for another target, leaves the tree; the others show what was read. A record that
+// cannot be read is asked after in the list again (read_listed_session): gone, the session is not
+// in use and leaves the tree; still listed, a mirrored one holds the qualifier its mirror shows,
+// and one not mirrored (whose qualifier nobody here knows) fails the read. 0, or non-zero with the
+// last status: a list's failure (31 / 84) or a read's (85).
 uint32_t read_sessions_named(const char* target_name, bool prune, std::vector<HeldSession>* held);
 uint32_t VARU_update_connection_props(const session_info& info, hm_node* session);
 // The Session (and Connection) of the target that the firmware's session in `params` (address,
@@ -73,6 +93,8 @@ uint32_t VARU_update_connection_props(const session_info& info, hm_node* session
 uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress& at, char params[6][256],
                                           uint32_t* found, hm_node** session, hm_node** connection);
 
+// The target's ETO from its first session that the adapter still lists (one logged out since it was
+// mirrored is passed over). 0, or 1 without one, or the read's 31 / 86.
 uint32_t get_eto_prop(const CommandAddress& at, hm_node* target);
 uint32_t set_eto_prop(const CommandAddress& at, hm_node* target, const char* eto, uint32_t session_handle);
 // ETO of every target without a session: the controller's default.

@@ -98,25 +98,34 @@ class ChoiceSection {
     return lock_file_failed(lock_.lock_path(), lock_.failure(), lock_.error());
   }
 
-  // The qualifiers that sessions of that target name and initiator name hold on the adapters
-  // (read_sessions_named, with `prune`), and those claimed for them. 0, or 1 with the status.
-  uint32_t read_in_use(const char* target_name, const char* initiator_name, bool prune, std::set<uint32_t>* used) const {
-    std::vector<HeldSession> held;
-    if (read_sessions_named(target_name, prune, &held) != kStatusOk) return kStatusFailed;
-    const std::string initiator = initiator_name != nullptr ? initiator_name : "";
-    for (const HeldSession& s : held) {
-      if (equal_nocase(s.initiator, initiator)) used->insert(s.isid);
-    }
+  // The qualifiers in use for that target name and initiator name: first those that choices claim
+  // (*claimed, every process's), then those that sessions hold on the adapters (read_sessions_named,
+  // with `prune`); *used gets both. In this order nothing in use is missed: a claim ends only once
+  // its qualifier is in an adapter's list (or no longer used), and none is made while this section
+  // is held. 0, or 1 with the status.
+  uint32_t read_in_use(const char* target_name, const char* initiator_name, bool prune, std::set<uint32_t>* used,
+                       std::set<uint32_t>* claimed = nullptr) const {
     std::vector<std::string> texts;
-    if (file_store::read_live_files(host_path(kIsidClaimDir), &texts) == file_store::ReadResult::kFailed) {
+    const std::string claim_dir = host_path(kIsidClaimDir);
+    file_store::LockFailure why = file_store::LockFailure::kNone;
+    if (file_store::read_live_files(claim_dir, &texts, &why) == file_store::ReadResult::kFailed) {
+      const int error = errno;
       pdebug(kBackEnd, 3, "%s:the claims cannot be read\n", __func__);
-      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+      return live_dir_failed(claim_dir, why, error);
     }
     const std::string t = folded(target_name);
     const std::string i = folded(initiator_name);
     for (const std::string& text : texts) {
       Claim c;
-      if (c.parse(text) && c.target == t && c.initiator == i) used->insert(c.isid);
+      if (!c.parse(text) || c.target != t || c.initiator != i) continue;
+      used->insert(c.isid);
+      if (claimed != nullptr) claimed->insert(c.isid);
+    }
+    std::vector<HeldSession> held;
+    if (read_sessions_named(target_name, prune, &held) != kStatusOk) return kStatusFailed;
+    const std::string initiator = initiator_name != nullptr ? initiator_name : "";
+    for (const HeldSession& s : held) {
+      if (equal_nocase(s.initiator, initiator)) used->insert(s.isid);
     }
     return kStatusOk;
   }
@@ -129,9 +138,12 @@ class ChoiceSection {
     c.initiator = folded(initiator_name);
     c.isid = isid;
     c.file = std::make_unique<file_store::LiveFile>();
-    if (!c.file->make(host_path(kIsidClaimDir), c.text())) {
-      pdebug(kBackEnd, 3, "%s:the claim cannot be made: %s\n", __func__, std::strerror(errno));
-      return saved_file_failed(msg::kSavedFileNotWritten, kIsidClaimDir);
+    const std::string claim_dir = host_path(kIsidClaimDir);
+    file_store::LockFailure why = file_store::LockFailure::kNone;
+    if (!c.file->make(claim_dir, c.text(), &why)) {
+      const int error = errno;
+      pdebug(kBackEnd, 3, "%s:the claim cannot be made: %s\n", __func__, std::strerror(error));
+      return live_dir_failed(claim_dir, why, error);
     }
     t_choice.claims.push_back(std::move(c));
     return kStatusOk;
@@ -271,7 +283,9 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
   // qualifier is chosen from that same read, in the same section.
   const ChoiceSection section;
   std::set<uint32_t> used;
-  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, true, &used) != kStatusOk) {
+  std::set<uint32_t> claimed;
+  if (section.entered() != kStatusOk ||
+      section.read_in_use(target_name, initiator_name, true, &used, &claimed) != kStatusOk) {
     return kStatusFailed;
   }
   auto fresh = [&]() -> uint32_t {
@@ -283,7 +297,8 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     pdebug(kBackEnd, 6, "%s:There are no sessions. So generating ISID.\n", __func__);
     return fresh();
   }
-  // A closed or failed session through the same portal (with the same ISID when one is given) is reused.
+  // A closed or failed session through the same portal (with the same ISID when one is given) is
+  // reused, unless another login (of any process) claims it already.
   for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     std::string status;
     std::string qualifier;
@@ -297,7 +312,10 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
     if (!read_property(s, kPropSessionISIDQualifier, &qualifier) || !parse_number(qualifier, 16, kMaxIsid, &value)) {
       continue;
     }
-    if (given && value != wanted) continue;
+    if ((given && value != wanted) || claimed.count(static_cast<uint32_t>(value)) != 0) continue;
+    // Claimed for the login's length like a new one: should the session end meanwhile (its holder
+    // logs it out), no other choice takes its qualifier before this login's session is listed.
+    if (section.claim(target_name, initiator_name, static_cast<uint32_t>(value)) != kStatusOk) return kStatusFailed;
     *isid = static_cast<uint32_t>(value);
     *found = 1;
     *session = s;

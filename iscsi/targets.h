@@ -28,14 +28,21 @@ constexpr uint32_t kIsidNone = 0xFFFF;   // every qualifier 0..65534 in use
 constexpr size_t kMaxTargetsOldGenerations = 128;
 constexpr const char* kDefaultPort = "3260";
 
-// The choice of a new session's ISID qualifier, unique across the host's processes. Each choice is
-// a short host-wide section, the whole-file lock of "isid_choice.lock" beside the saved targets,
-// waited for kIsidChoiceWaitSeconds at most: the sessions of the target name are read from every
-// logical HBA, then the qualifiers other choices claim, and the one taken is claimed in turn. No
-// registration, login, retry or discovery runs inside it. A claim is a file of this process (see
-// file_store::LiveFile) that every other process's choice counts while the outermost IsidChoice of
-// the thread that made it lasts, so until its login has failed or its session is in the adapter's
-// list, and never beyond this process's life. A choice made outside any IsidChoice claims nothing.
+// The choice of a new session's ISID qualifier, unique across the host's processes, keeps one rule
+// on every path: a qualifier in use is, at every moment, claimed or in an adapter's session list.
+// - A choice is a short host-wide section, the whole-file lock of "isid_choice.lock" beside the
+//   saved targets, waited for kIsidChoiceWaitSeconds at most. It reads every claim first, then the
+//   sessions of the target name on every logical HBA, and claims the qualifier it takes (a new one,
+//   or that of the closed session a login reuses). No registration, login, retry or discovery runs
+//   inside it.
+// - A claim is made only inside a section. It is a file of this process (file_store::LiveFile) that
+//   every choice counts while the outermost IsidChoice of the thread that made it lasts: until its
+//   login has failed or its session is in the adapter's list. It ends earlier only once its
+//   qualifier is no longer used by that login (its registration withdrawn: release), and never
+//   outlives this process. A choice made outside any IsidChoice claims nothing.
+// - So a section that reads the claims before the lists misses nothing: a claim that ended before
+//   the read has its session listed already (or its qualifier is used no more), and none is made
+//   while the section is held.
 //
 // Lock order: the saved files' locks come before the section's (a target refresh holds them while
 // it logs in); the section takes no other lock, so it never waits for longer than another
@@ -69,9 +76,9 @@ uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_
 // claimed it already).
 uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const char* initiator_name);
 // The ISID of a login through one portal, with the target's sessions first brought in line with
-// what the adapters hold, all in one section: a closed or failed session there is reused (*found 1,
-// *session set); else a free qualifier, or the one given, claimed. 0, or 1 (status 8, 71 or 336,
-// or why the sessions cannot be read).
+// what the adapters hold, all in one section: a closed or failed session there that no other login
+// claims is reused (*found 1, *session set); else a free qualifier, or the one given. Either way the
+// qualifier is claimed. 0, or 1 (status 8, 71 or 336, or why the sessions cannot be read).
 uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* target_name, const char* initiator_name,
                        const char* address, const char* port, uint32_t* found, uint32_t* isid, hm_node** session);
 

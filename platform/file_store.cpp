@@ -17,7 +17,7 @@
 namespace vx::file_store {
 
 SystemCalls& system_calls() {
-  static SystemCalls calls{::read, ::fsync, ::stat, ::fstat, ::clock_gettime};
+  static SystemCalls calls{::read, ::fsync, ::stat, ::fstat, ::clock_gettime, ::getpid};
   return calls;
 }
 
@@ -322,18 +322,44 @@ bool HeldFile::replace(const std::string& content, mode_t mode, FileVersion* ver
 
 namespace {
 
-// The directory of live files, opened without following a link at its name; -1 (errno set) when it
-// is missing (and not `make`), or is not a directory of this user.
-int open_live_dir(const std::string& dir, bool make) {
-  if (make && ::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return -1;
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
-    ::close(fd);
-    errno = EPERM;
+constexpr mode_t kLiveDirMode = 0700;
+constexpr int kLiveNameAttempts = 100;
+
+// The directory of live files, opened without following a link at its name and set back to 0700
+// when it is wider; -1 (errno and *failure set) when it is missing (and not `make`; kUnopened with
+// ENOENT), is not a directory of this user (kRefused), or cannot be opened.
+int open_live_dir(const std::string& dir, bool make, LockFailure* failure) {
+  *failure = LockFailure::kUnopened;
+  if (make && ::mkdir(dir.c_str(), kLiveDirMode) != 0 && errno != EEXIST) return -1;
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    // A link at the name, something that is not a directory, or another user's directory.
+    struct stat st {};
+    if (error == ELOOP || error == ENOTDIR ||
+        (error == EACCES && ::lstat(dir.c_str(), &st) == 0 && st.st_uid != ::geteuid())) {
+      *failure = LockFailure::kRefused;
+    }
+    errno = error;
     return -1;
   }
+  struct stat st {};
+  const bool stated = ::fstat(fd, &st) == 0;
+  if (!stated || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+    const int error = stated ? EPERM : errno;
+    ::close(fd);
+    *failure = stated ? LockFailure::kRefused : LockFailure::kUnopened;
+    errno = error;
+    return -1;
+  }
+  // Wider, anyone allowed in could delete a live file of this user's.
+  if ((st.st_mode & 07777) != kLiveDirMode && ::fchmod(fd, kLiveDirMode) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  *failure = LockFailure::kNone;
   return fd;
 }
 
@@ -341,36 +367,56 @@ int open_live_dir(const std::string& dir, bool make) {
 
 LiveFile::~LiveFile() {
   if (fd_ < 0) return;
-  // Deleted before the lock goes: a reader that opened it meanwhile sees it held, or gone.
+  // Deleted before the lock goes: a reader that opened it meanwhile sees it held, or gone. The name
+  // is still this file's: nobody replaces or deletes a file that is held.
   ::unlink(path_.c_str());
   ::close(fd_);
 }
 
-bool LiveFile::make(const std::string& dir, const std::string& content) {
+bool LiveFile::make(const std::string& dir, const std::string& content, LockFailure* failure) {
+  LockFailure ignored = LockFailure::kNone;
+  if (failure == nullptr) failure = &ignored;
+  *failure = LockFailure::kNone;
   if (fd_ >= 0) {
     errno = EEXIST;
     return false;
   }
-  const int dir_fd = open_live_dir(dir, true);
+  const int dir_fd = open_live_dir(dir, true, failure);
   if (dir_fd < 0) return false;
   // Made and held under a name readers pass over, then given its own: no reader ever finds it
   // unheld while its maker lives.
   static std::atomic<unsigned> made{0};
-  const std::string base = std::to_string(::getpid()) + "-";
+  const std::string base = std::to_string(system_calls().getpid()) + "-";
+  std::string hidden;
   int fd = -1;
-  std::string name;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    name = base + std::to_string(made++);
-    fd = ::openat(dir_fd, ("." + name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  for (int attempt = 0; attempt < kLiveNameAttempts && fd < 0; ++attempt) {
+    hidden = "." + base + std::to_string(made++);
+    fd = ::openat(dir_fd, hidden.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST) break;
   }
   bool ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && write_all(fd, content);
-  // A file of a process that died under the same number is nobody's: it may be replaced.
-  ok = ok && ::renameat(dir_fd, ("." + name).c_str(), dir_fd, name.c_str()) == 0;
+  // Its own name replaces nothing: one that stands (a live file of another process of this pid, or
+  // a dead one not yet deleted) makes it try the next.
+  std::string name;
+  bool named = false;
+  for (int attempt = 0; ok && !named && attempt < kLiveNameAttempts; ++attempt) {
+    name = base + std::to_string(made++);
+    named = ::renameat2(dir_fd, hidden.c_str(), dir_fd, name.c_str(), RENAME_NOREPLACE) == 0;
+    if (!named && (errno == EINVAL || errno == ENOSYS)) {
+      // A file system that cannot rename without replacing: a second link, then the hidden one goes.
+      named = ::linkat(dir_fd, hidden.c_str(), dir_fd, name.c_str(), 0) == 0;
+      if (named) ::unlinkat(dir_fd, hidden.c_str(), 0);
+    }
+    if (!named && errno != EEXIST) ok = false;
+  }
+  ok = ok && named;
   const int error = errno;
-  if (!ok && fd >= 0) {
-    ::unlinkat(dir_fd, ("." + name).c_str(), 0);
-    ::close(fd);
+  if (!ok) {
+    if (fd >= 0) {
+      ::unlinkat(dir_fd, hidden.c_str(), 0);
+      ::close(fd);
+    }
+    *failure = LockFailure::kUnopened;
   }
   ::close(dir_fd);
   errno = error;
@@ -380,12 +426,23 @@ bool LiveFile::make(const std::string& dir, const std::string& content) {
   return true;
 }
 
-ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents) {
-  const int dir_fd = open_live_dir(dir, false);
-  if (dir_fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents, LockFailure* failure) {
+  LockFailure ignored = LockFailure::kNone;
+  if (failure == nullptr) failure = &ignored;
+  const int dir_fd = open_live_dir(dir, false, failure);
+  if (dir_fd < 0) {
+    if (*failure == LockFailure::kUnopened && errno == ENOENT) {
+      *failure = LockFailure::kNone;
+      return ReadResult::kMissing;
+    }
+    return ReadResult::kFailed;
+  }
   DIR* listing = ::fdopendir(dir_fd);
   if (listing == nullptr) {
+    const int error = errno;
     ::close(dir_fd);
+    *failure = LockFailure::kUnopened;
+    errno = error;
     return ReadResult::kFailed;
   }
   ReadResult result = ReadResult::kRead;
@@ -408,6 +465,7 @@ ReadResult read_live_files(const std::string& dir, std::vector<std::string>* con
       }
     } else if (errno != EWOULDBLOCK || !read_rest(fd, &content, static_cast<size_t>(st.st_size))) {
       result = ReadResult::kFailed;
+      *failure = LockFailure::kUnopened;
     } else {
       contents->push_back(std::move(content));
     }

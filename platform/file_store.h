@@ -90,20 +90,29 @@ class FileLock {
 // holds it, or when no lock file is made yet. *error (when given) gets the errno of kUnopened.
 LockFailure lock_problem(const std::string& path, int* error = nullptr);
 
-// A file that stands for a claim only while the process that made it lives: made whole in `dir`
-// under a name of its own, and held under a lock of its open file (flock: no other descriptor of
-// this process lets it go, and another descriptor of this process conflicts with it as another
-// process's would) until the object goes, which deletes it. A process that dies leaves a file
-// nobody holds, which counts for nothing and is deleted by the next reader. The directory is made
-// 0700 when missing, and used only when it is a directory of this user; the files are 0600.
+// A file that stands for a claim only while the process that made it lives: made whole under a
+// hidden name, held under a lock of its open file (flock: no other descriptor of this process lets
+// it go, and another descriptor of this process conflicts with it as another process's would), then
+// given a name of its own "<pid>-<n>" that replaces nothing: a name taken (another process of the
+// same pid in another PID namespace, sharing the directory) makes it try the next. It lasts until
+// the object goes, which deletes it. A process that dies leaves a file nobody holds, which counts
+// for nothing and is deleted by the next reader. A file whose maker lives is never replaced or
+// deleted by anyone else.
+//
+// The directory is its user's alone, like the lock files: made 0700 when missing, set back to 0700
+// when it is this user's and wider, and used only when it is a directory of this user; anything else
+// at its name (a link, another user's directory, a file) is refused and nothing in it is touched.
+// Makers and the readers that delete are meant to be kept apart by the caller (one lock around both),
+// so that a dead maker's file is never deleted just as a new one takes its name.
 class LiveFile {
  public:
   LiveFile() = default;
   ~LiveFile();
   LiveFile(const LiveFile&) = delete;
   LiveFile& operator=(const LiveFile&) = delete;
-  // False, with errno set, when the file cannot be made.
-  bool make(const std::string& dir, const std::string& content);
+  // False, with errno set, when the file cannot be made; *failure (when given) tells whether the
+  // directory was refused (kRefused) or could not be opened or written (kUnopened).
+  bool make(const std::string& dir, const std::string& content, LockFailure* failure = nullptr);
 
  private:
   std::string path_;
@@ -111,8 +120,10 @@ class LiveFile {
 };
 // The contents of the files of `dir` whose makers still live (this process's own too); a file
 // whose maker is gone is deleted. kMissing when there is no such directory (no claims); kFailed
-// when it cannot be read, or is not a directory of this user.
-ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents);
+// when it cannot be read (*failure kUnopened, errno set), or is not a directory of this user
+// (kRefused).
+ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents,
+                           LockFailure* failure = nullptr);
 
 // read() without the locks: a file is only ever replaced whole, never written in place. *seen (when
 // given) gets the status of the very file read.
@@ -189,14 +200,17 @@ class HeldFile {
 
 // The calls whose failures the store must survive (a read error, a failed sync of the file or its
 // directory), and those that tell a file's version: its status and the time it is taken at (tests
-// stand in a file system of coarser times, or a version taken long after its change). Tests swap
-// an entry; ::read, ::fsync, ::stat, ::fstat and ::clock_gettime otherwise.
+// stand in a file system of coarser times, or a version taken long after its change), and the
+// process id a live file is named after (tests stand in two processes of one pid, as two PID
+// namespaces give). Tests swap an entry; ::read, ::fsync, ::stat, ::fstat, ::clock_gettime and
+// ::getpid otherwise.
 struct SystemCalls {
   ssize_t (*read)(int fd, void* buf, size_t count);
   int (*fsync)(int fd);
   int (*stat)(const char* path, struct stat* st);
   int (*fstat)(int fd, struct stat* st);
   int (*clock_gettime)(clockid_t clock, struct timespec* now);
+  pid_t (*getpid)();
 };
 SystemCalls& system_calls();
 

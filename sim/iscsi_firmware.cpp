@@ -96,6 +96,8 @@ bool log_in(const Network& network, const Adapter& adapter, IscsiState& s, const
   const uint32_t state = session_state_after(*verdict);
   if (SimSession* x = session_of_key(s, p)) {
     x->options = p.options;
+    // The registration stands behind the session of its key from now on, also an open one.
+    x->flags &= ~kSessionFlagNotPersistent;
     if ((x->state & kSessionOpen) != 0) return false;
     x->state = state;
     return true;

@@ -1,7 +1,7 @@
 // The lock files of the ISID choice and of the saved targets are their user's alone: made 0600 (one
 // of the user's own found wider is made so), and anything left at their name (another user's file,
 // held with a lock; a link; a FIFO) is refused at once with the saved-file status and a text that
-// names it, before anything is sent to the adapter.
+// names it, before anything is sent to the adapter. So is the directory of the ISID claims.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,6 +101,56 @@ TEST_F(LockFiles, WhatOthersLeaveAtTheirNameIsRefusedAndNothingIsSent) {
       EXPECT_FALSE(root_.exists("/elsewhere")) << "a lock file was made where the link points";
       ::unlink(lock(name).c_str());
     }
+  }
+  ASSERT_EQ(login(), 0u) << "once they are gone";
+}
+
+// The directory of the ISID claims is held like the lock files: made 0700 and set back to 0700 when
+// it is this user's and wider (another user could delete a live claim in it); a link, another
+// user's directory or a file at its name is refused before anything is sent, with a text that
+// names the directory and the reason.
+TEST_F(LockFiles, TheClaimsDirectoryIsItsUsersAlone) {
+  const std::string dir = lock("isid_claims");
+  ASSERT_EQ(login(), 0u);
+  EXPECT_EQ(mode_of("isid_claims"), 0700u);
+  ASSERT_EQ(logout(), 0u);
+  ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+  ASSERT_EQ(login(), 0u);
+  EXPECT_EQ(mode_of("isid_claims"), 0700u);
+  ASSERT_EQ(logout(), 0u);
+
+  char text[600];
+  std::snprintf(text, sizeof text, vx::msg::kLiveDirRefused, "isid_claims");
+  const std::string elsewhere = root_.at("/elsewhere");
+  ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+  struct Plant {
+    const char* what;
+    bool needs_root;
+    std::function<bool()> leave;
+  };
+  const Plant plants[] = {
+      {"a link", false, [&] { return ::symlink(elsewhere.c_str(), dir.c_str()) == 0; }},
+      {"another user's directory", true,
+       [&] { return ::mkdir(dir.c_str(), 0777) == 0 && ::chown(dir.c_str(), kOtherUser, kOtherUser) == 0; }},
+      {"a file", false,
+       [&] {
+         root_.write(std::string(kScratch) + "isid_claims", "x");
+         return true;
+       }},
+  };
+  for (const Plant& p : plants) {
+    SCOPED_TRACE(p.what);
+    if (p.needs_root && ::geteuid() != 0) continue;
+    ASSERT_EQ(::rmdir(dir.c_str()), 0);
+    ASSERT_TRUE(p.leave());
+    sim_.journal_clear();
+    EXPECT_STATUS(login(), 336, text);
+    EXPECT_EQ(sent(), 0);
+    EXPECT_EQ(tag_at(target_path(kGen3Lhba, 0) + "/Session0"), kMissing);
+    EXPECT_EQ(::rmdir(elsewhere.c_str()), 0) << "something was made where the link points";
+    ASSERT_EQ(::mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_TRUE(::unlink(dir.c_str()) == 0 || ::rmdir(dir.c_str()) == 0);
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
   }
   ASSERT_EQ(login(), 0u) << "once they are gone";
 }

@@ -11,8 +11,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <initializer_list>
 #include <map>
+#include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "access/wire.h"
+#include "engine/messages.h"
 #include "iscsi/common.h"
 #include "iscsi/lookups.h"
 #include "iscsi/records.h"
@@ -27,6 +31,7 @@
 #include "iscsi/sessions.h"
 #include "platform/file_store.h"
 #include "tests/api/iscsi_fixture.h"
+#include "tests/tools/tool_runner.h"
 
 namespace vxtest {
 namespace {
@@ -35,11 +40,19 @@ constexpr const char* kChildFlag = "VXIMA_TWO_CLIENTS_CHILD";
 constexpr const char* kPort0 = "Vexalon0/iSCSIPhysicalHBA0/LogicalHBA0";
 constexpr const char* kPort1 = "Vexalon0/iSCSIPhysicalHBA1/LogicalHBA0";
 constexpr int kLoopLogins = 12;   // each process's, on its own port
+constexpr int kFreshRounds = 15;  // each client's, a process a step
 
 std::string target_on(const char* lhba) { return std::string(lhba) + "/Target0"; }
 uint32_t login(const char* lhba) { return act(tag_at(target_on(lhba)), "Login", {}); }
 uint32_t logout(const char* lhba) { return act(tag_at(target_on(lhba)), "Logout", {}); }
 std::string qualifier(const char* lhba) { return value_at(target_on(lhba) + "/Session0/ISIDQualifier"); }
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // The step files of the two processes.
 std::string step_path(const char* step) { return std::string(std::getenv("VXIMA_ROOT")) + "/cfg/" + step; }
@@ -90,13 +103,15 @@ std::string shared_qualifier() {
 }
 
 // This process's hold on one firmware command: when the first (opcode, subsystem) after it is set
-// goes out, `told` is told, and the command waits until `until` is heard (`rescued` when two
-// minutes passed first), or for good when `until` is NULL (the other process then kills this one).
+// goes out (after `skip` others of that kind), `told` is told, and the command waits until `until`
+// is heard (`rescued` when two minutes passed first), or for good when `until` is NULL (the other
+// process then kills this one).
 struct Hold {
   uint8_t opcode;
   uint8_t subsystem;
   const char* told;
   const char* until;
+  int skip = 0;
   bool met = false;
   bool rescued = false;
 };
@@ -106,7 +121,7 @@ int (*g_sent)(int, unsigned long, void*) = nullptr;
 int holding_ioctl(int fd, unsigned long request, void* arg) {
   const auto* bytes = static_cast<const uint8_t*>(arg);
   if (g_hold != nullptr && !g_hold->met && request == vx::wire::kIscsiFirmwareCommand && bytes[0] == g_hold->opcode &&
-      bytes[1] == g_hold->subsystem) {
+      bytes[1] == g_hold->subsystem && g_hold->skip-- == 0) {
     g_hold->met = true;
     tell(g_hold->told);
     if (g_hold->until == nullptr) {
@@ -134,6 +149,17 @@ class Holding {
  private:
   int (*sent_)(int, unsigned long, void*);
 };
+
+// A login held at the command `hold` names: it must be met, and let go by the other process's word
+// (not by the guard), and the login must succeed.
+void login_held(const char* lhba, Hold hold) {
+  {
+    Holding holding(&hold);
+    EXPECT_EQ(login(lhba), 0u) << last_status().code << " " << last_status().text;
+  }
+  EXPECT_TRUE(hold.met);
+  EXPECT_FALSE(hold.rescued) << "let go by its guard, not by the other process";
+}
 
 constexpr uint8_t kLoginCommand = 23;
 constexpr uint8_t kRegistration = 27;
@@ -464,6 +490,189 @@ TEST_F(TwoClients, ARefreshThatLogsInAndLoginsOfAnotherProcessAtOnce) {
     ASSERT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
   }
   EXPECT_EQ(wait_child(b), 0);
+}
+
+// ---- every qualifier in use is claimed or listed at every moment ------------------------------------
+
+// The Session instances of a target in this process's tree, as "qualifier status".
+std::vector<std::string> sessions_shown(const char* lhba) {
+  std::vector<std::string> out;
+  for (uint32_t g : children_of(tag_at(target_on(lhba)), VARU_KIND_GROUP)) {
+    if (name_of(g, VARU_KIND_GROUP).rfind("Session", 0) != 0) continue;
+    out.push_back(value_of(g, "ISIDQualifier") + " " + value_of(g, "SessionStatus"));
+  }
+  return out;
+}
+
+// R's choice reads C's claim before it lists any session: C claimed 0 before R's section, and
+// while R lists port 0 (no session yet) C registers, logs in and ends its claim; R then lists port
+// 1 and takes 1.
+TEST_F(TwoClients, AChoiceReadsEveryClaimBeforeAnySessionList) {
+  const pid_t c = other("TwoClientsChild.ClaimsAndLogsInWhileTheOtherLists");
+  ASSERT_GT(c, 0);
+  ASSERT_TRUE(heard("c-claimed", c));
+  // Port 0's list is a size query and a fetch; R is held before port 1's.
+  login_held(kPort1, Hold{kSessionList, kIscsiSubsystem, "r-listed", "c-done", 2});
+  EXPECT_EQ(qualifier(kPort1), "0001");
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort1), 0u);
+  tell("r-logged-out");
+  EXPECT_EQ(wait_child(c), 0);
+}
+
+TEST(TwoClientsChild, ClaimsAndLogsInWhileTheOtherLists) {
+  CHILD_STARTS();
+  login_held(kPort0, Hold{kRegistration, kIscsiSubsystem, "c-claimed", "r-listed"});
+  EXPECT_EQ(qualifier(kPort0), "0000");
+  tell("c-done");
+  ASSERT_TRUE(heard("r-logged-out"));
+  EXPECT_EQ(logout(kPort0), 0u);
+  VARU_exit();
+}
+
+// C reuses P's closed session on port 0 and its login command is held; meanwhile P logs that
+// session out and logs in on port 1. The reused qualifier is C's claim: P takes 1. C's command then
+// opens a new session, which C shows (the one it reused is gone) and registers.
+TEST_F(TwoClients, AReusedSessionsQualifierIsClaimedForTheLogin) {
+  ASSERT_EQ(login(kPort0), 0u);   // this process is P
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
+  const pid_t c = other("TwoClientsChild.ReusesTheClosedSessionSlowly");
+  ASSERT_GT(c, 0);
+  ASSERT_TRUE(heard("c-in-login", c));
+  EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(qualifier(kPort1), "0001");
+  tell("p-elsewhere");
+  ASSERT_TRUE(heard("c-logged-in", c));
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort1), 0u);
+  tell("p-logged-out");
+  EXPECT_EQ(wait_child(c), 0);
+}
+
+TEST(TwoClientsChild, ReusesTheClosedSessionSlowly) {
+  CHILD_STARTS();
+  ASSERT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Closed"});
+  login_held(kPort0, Hold{kLoginCommand, kIscsiSubsystem, "c-in-login", "p-elsewhere"});
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Open"});
+  EXPECT_EQ(value_at(target_on(kPort0) + "/Session0/Persistent"), "True") << "as the adapter has it";
+  tell("c-logged-in");
+  ASSERT_TRUE(heard("p-logged-out"));
+  EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_TRUE(open_sessions().empty());
+  EXPECT_EQ(read_text(std::string(std::getenv("VXIMA_ROOT")) + kSavedTargets).find(",3260,0,"), std::string::npos)
+      << "a record of the session's registration outlived it";
+  VARU_exit();
+}
+
+// A session another process logged in, which this one does not show, is in use while the adapter
+// lists it: when its record cannot be read, the login is refused with the read's status and
+// nothing is sent; once it can be, the login takes another qualifier.
+TEST_F(TwoClients, AnUnreadableSessionOfAnotherProcessRefusesTheLogin) {
+  const pid_t b = other("TwoClientsChild.LogsInOnPortOneUntilTheOtherIsDone");
+  ASSERT_GT(b, 0);
+  ASSERT_TRUE(heard("b-logged-in", b));
+  sim_.journal_clear();
+  sim_.inject_status(14, kIscsiSubsystem, 1, 0xFF, 1);   // the next session read fails
+  EXPECT_STATUS(login(kPort0), 85, vx::msg::kGetSessionFailed);
+  int sent = 0;
+  for (const vxsim_journal_entry& e : sim_.commands()) sent += e.subsystem == 6 && (e.opcode == 23 || e.opcode == 27);
+  EXPECT_EQ(sent, 0);
+  EXPECT_EQ(tag_at(target_on(kPort0) + "/Session0"), kMissing);
+  ASSERT_EQ(login(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(qualifier(kPort0), "0001");
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort0), 0u);
+  tell("a-done");
+  EXPECT_EQ(wait_child(b), 0);
+}
+
+TEST(TwoClientsChild, LogsInOnPortOneUntilTheOtherIsDone) {
+  CHILD_STARTS();
+  EXPECT_EQ(login(kPort1), 0u);
+  EXPECT_EQ(qualifier(kPort1), "0000");
+  tell("b-logged-in");
+  ASSERT_TRUE(heard("a-done"));
+  EXPECT_EQ(logout(kPort1), 0u);
+  VARU_exit();
+}
+
+// B's session on port 0 is in A's tree (A started after B's login); B logs it out just before A's
+// login reads it, through the read of its initiator name or through the target's ETO. A's login
+// goes on without it: it succeeds, and A shows only its own session.
+TEST_F(TwoClients, ASessionLoggedOutJustBeforeALoginReadsItIsGone) {
+  struct Round {
+    const char* child;
+    const char* qualifier;   // A's: 0 once B's session is gone before the choice, else 1
+  };
+  for (const Round& r : {Round{"TwoClientsChild.LogsInAsItsInitiatorsSessionEnds", "0000"},
+                         Round{"TwoClientsChild.LogsInAsTheSessionOfItsEtoEnds", "0001"}}) {
+    SCOPED_TRACE(r.child);
+    for (const char* step : {"started", "a-held", "b-logged-out", "a-done"}) std::remove(step_path(step).c_str());
+    ASSERT_EQ(login(kPort0), 0u);   // this process is B
+    root_.write("/cfg/a-qualifier", r.qualifier);
+    const pid_t a = other(r.child);
+    ASSERT_GT(a, 0);
+    ASSERT_TRUE(heard("a-held", a));
+    EXPECT_EQ(logout(kPort0), 0u);
+    tell("b-logged-out");
+    EXPECT_EQ(wait_child(a), 0);
+    EXPECT_TRUE(open_sessions().empty());
+  }
+}
+
+// A's login on port 0, held at its `skip`+1-th command (opcode, subsystem 6) until B logged out.
+void logs_in_as_the_other_logs_out(uint8_t opcode, int skip) {
+  const std::string want = read_text(step_path("a-qualifier"));
+  ASSERT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Open"});
+  login_held(kPort0, Hold{opcode, kIscsiSubsystem, "a-held", "b-logged-out", skip});
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{want + " Open"});
+  EXPECT_EQ(shared_qualifier(), "");
+  EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  VARU_exit();
+}
+
+// The login's first reads are of B's session (its connection's address and port by the lookup of a
+// session at the portal, then its initiator name): held before the third.
+TEST(TwoClientsChild, LogsInAsItsInitiatorsSessionEnds) {
+  CHILD_STARTS();
+  logs_in_as_the_other_logs_out(14, 2);
+}
+
+// Held at the login command: the choice saw B's session open, and the ETO read comes after.
+TEST(TwoClientsChild, LogsInAsTheSessionOfItsEtoEnds) {
+  CHILD_STARTS();
+  logs_in_as_the_other_logs_out(kLoginCommand, 0);
+}
+
+// Three clients' logins and logouts, two of them on port 0, each step a fresh vxcli process as a
+// host's management client runs them (so every step's process mirrors the sessions of the others at
+// its start, and those end under it): after every step no two open sessions share a qualifier, and
+// no login is refused. A logout may find the session it would take gone to another's logout.
+TEST_F(TwoClients, StepsOfThreeClientsEachAFreshProcess) {
+  std::mutex checking;
+  std::vector<std::string> faults;
+  auto client = [&](const char* lhba, const char* who) {
+    for (int round = 0; round < kFreshRounds; ++round) {
+      for (const char* step : {"Login", "Logout"}) {
+        const Ran ran = run_tool("vxcli", "do ROOT/" + target_on(lhba) + "/" + step);
+        const std::lock_guard<std::mutex> lock(checking);
+        const std::string at = std::string(who) + " " + step + " " + std::to_string(round);
+        if (ran.exit != 0 && std::string(step) == "Login") faults.push_back(at + ": " + ran.err);
+        const std::string shared = shared_qualifier();
+        if (!shared.empty()) faults.push_back(at + ": " + shared + " shared");
+      }
+    }
+  };
+  std::thread a(client, kPort0, "A");
+  std::thread b(client, kPort0, "B");
+  std::thread c(client, kPort1, "C");
+  a.join();
+  b.join();
+  c.join();
+  std::string told;
+  for (const std::string& f : faults) told += f + "\n";
+  EXPECT_TRUE(faults.empty()) << told;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -187,6 +188,30 @@ std::vector<std::string> live(const std::string& dir) {
   return out;
 }
 
+// A child process that has made a live file of `content` in `dir` and holds it until it is killed
+// (without its destructor, as a killed process dies); -1 when it could not make it.
+pid_t child_holding(const std::string& dir, const char* content) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    auto* held = new fs::LiveFile;
+    const char word = held->make(dir, content) ? '1' : '0';
+    if (::write(ready[1], &word, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char word = '0';
+  const bool made = child > 0 && ::read(ready[0], &word, 1) == 1 && word == '1';
+  ::close(ready[0]);
+  ::close(ready[1]);
+  if (!made && child > 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+  return made ? child : -1;
+}
+
 // A live file counts while its maker lives, this process's own too; one whose maker died without
 // deleting it counts for nothing and goes at the next read.
 TEST_F(FileStoreTest, ALiveFileCountsWhileItsMakerLives) {
@@ -198,20 +223,8 @@ TEST_F(FileStoreTest, ALiveFileCountsWhileItsMakerLives) {
   EXPECT_EQ(mode_of(dir), 0700u);
   EXPECT_EQ(live(dir), std::vector<std::string>{std::string("one\0two", 7)});
 
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    // Dies without its destructor, as a killed process does.
-    auto* left = new fs::LiveFile;
-    const char word = left->make(dir, "child") ? '1' : '0';
-    if (::write(ready[1], &word, 1) != 1) ::_exit(1);
-    ::pause();
-    ::_exit(0);
-  }
-  char word = '0';
-  ASSERT_EQ(::read(ready[0], &word, 1), 1);
-  EXPECT_EQ(word, '1');
+  const pid_t child = child_holding(dir, "child");
+  ASSERT_GT(child, 0);
   EXPECT_EQ(live(dir).size(), 2u);
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
@@ -227,8 +240,61 @@ TEST_F(FileStoreTest, ALiveFileCountsWhileItsMakerLives) {
   EXPECT_FALSE(refused.make(dir, "x"));
   EXPECT_EQ(fs::read_live_files(dir, &read), fs::ReadResult::kFailed);
   EXPECT_EQ(::rmdir(at("/real").c_str()), 0) << "nothing was made in the directory the link names";
-  ::close(ready[0]);
-  ::close(ready[1]);
+}
+
+pid_t pid_one() { return 1; }
+
+// Two processes of one pid (each the first of its own PID namespace, both using the directory): the
+// second's file never replaces the first's, which it finds at the name it would take; both count.
+TEST_F(FileStoreTest, ALiveFileNeverReplacesAnotherOfTheSamePid) {
+  const std::string dir = at("/claims");
+  fs::system_calls().getpid = pid_one;
+  // Its own count of files made is this process's: the names it tries are the same.
+  const pid_t child = child_holding(dir, "first");
+  ASSERT_GT(child, 0);
+  {
+    fs::LiveFile second;
+    ASSERT_TRUE(second.make(dir, "second"));
+    std::vector<std::string> both = live(dir);
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(both, (std::vector<std::string>{"first", "second"}));
+  }
+  EXPECT_EQ(live(dir), std::vector<std::string>{"first"}) << "the second's end deleted the first's file";
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+}
+
+// The directory is its user's alone: one left wider is set back to 0700 by the next maker or
+// reader; a file or another user's directory at its name is refused, and left as it is.
+TEST_F(FileStoreTest, TheDirectoryOfLiveFilesIsItsUsersAlone) {
+  const std::string dir = at("/claims");
+  fs::LiveFile first;
+  ASSERT_TRUE(first.make(dir, "x"));
+  ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+  std::vector<std::string> read;
+  fs::LockFailure why = fs::LockFailure::kBusy;
+  EXPECT_EQ(fs::read_live_files(dir, &read, &why), fs::ReadResult::kRead);
+  EXPECT_EQ(why, fs::LockFailure::kNone);
+  EXPECT_EQ(mode_of(dir), 0700u);
+
+  const std::string file = at("/file");
+  ASSERT_TRUE(fs::write_file(file, "not a directory\n"));
+  fs::LiveFile refused;
+  EXPECT_FALSE(refused.make(file, "x", &why));
+  EXPECT_EQ(why, fs::LockFailure::kRefused);
+  EXPECT_EQ(fs::read_live_files(file, &read, &why), fs::ReadResult::kFailed);
+  EXPECT_EQ(why, fs::LockFailure::kRefused);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+    EXPECT_EQ(fs::read_live_files(dir, &read, &why), fs::ReadResult::kFailed);
+    EXPECT_EQ(why, fs::LockFailure::kRefused);
+    EXPECT_EQ(mode_of(dir), 0777u) << "another user's directory is left as it is";
+    fs::LiveFile in_others;
+    EXPECT_FALSE(in_others.make(dir, "y", &why));
+    EXPECT_EQ(why, fs::LockFailure::kRefused);
+    ASSERT_EQ(::chown(dir.c_str(), 0, 0), 0);
+  }
 }
 
 }  // namespace
