@@ -292,12 +292,9 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   // A reused session keeps its instance only while the firmware answers with its handle. Another
   // process may have logged it out (and withdrawn its registration) while this login was sent: the
   // firmware then opened a new session, which no registration stands behind yet.
-  if (reused != nullptr &&
-      (record_of(reused) == nullptr || record_of(reused)->firmware_handle != reply.session_handle)) {
+  if (reused != nullptr && record_of(reused)->firmware_handle != reply.session_handle) {
     session_info gone{};
-    if (record_of(reused) == nullptr || read_mirrored_session(reused, &gone, true) == SessionRead::kGone) {
-      reused = nullptr;
-    }
+    if (read_mirrored_session(reused, &gone, true) == SessionRead::kGone) reused = nullptr;
     if (!registered_here) {
       const uint32_t made = make_session_persistent(target, address.c_str(), port.c_str(), isid, nullptr,
                                                     params[4][0] != '\0' ? params[4] : "False", initiator.c_str(), 0);

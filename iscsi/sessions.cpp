@@ -184,6 +184,15 @@ std::vector<EndedSession>& ended_sessions() {
   return *ended;
 }
 
+// Whether the function of `at` lists firmware session `handle` now; kUnknown (the list's status
+// set) when the list cannot be read.
+enum class Listed { kYes, kNo, kUnknown };
+Listed listed_now(const CommandAddress& at, uint32_t handle) {
+  std::vector<uint32_t> ids;
+  if (fetch_active_session_ids(at, &ids) != kStatusOk) return Listed::kUnknown;
+  return std::find(ids.begin(), ids.end(), handle) != ids.end() ? Listed::kYes : Listed::kNo;
+}
+
 // Deletes each one that is still in the tree under its tag with its handle, once its adapter's list
 // confirms that it is gone.
 void drop_ended_sessions() {
@@ -194,9 +203,7 @@ void drop_ended_sessions() {
     const bool session =
         s != nullptr && s->kind == kGroup && s->name != nullptr && std::strcmp(s->name, kGroupSession) == 0;
     const instance_backend_record* rec = session ? record_of(s) : nullptr;
-    if (rec == nullptr || rec->firmware_handle != e.handle) continue;
-    std::vector<uint32_t> ids;
-    if (fetch_active_session_ids(e.at, &ids) == kStatusOk && std::find(ids.begin(), ids.end(), e.handle) == ids.end()) {
+    if (rec != nullptr && rec->firmware_handle == e.handle && listed_now(e.at, e.handle) == Listed::kNo) {
       delete_with_records(s);
     }
   }
@@ -215,9 +222,9 @@ void leaves_tree_at_call_end(hm_node* session) {
 SessionRead read_listed_session(const CommandAddress& at, uint32_t handle, session_info* info) {
   const KeptStatus before;
   if (VARU_get_session_params(handle, at, info)) return SessionRead::kRead;
-  std::vector<uint32_t> ids;
-  if (fetch_active_session_ids(at, &ids) != kStatusOk) return SessionRead::kUnread;
-  if (std::find(ids.begin(), ids.end(), handle) == ids.end()) {
+  const Listed listed = listed_now(at, handle);
+  if (listed == Listed::kUnknown) return SessionRead::kUnread;
+  if (listed == Listed::kNo) {
     pdebug(kBackEnd, 5, "%s:session %u is no longer listed\n", __func__, handle);
     before.put_back();
     return SessionRead::kGone;
@@ -576,10 +583,8 @@ namespace {
 // cannot be read.
 bool no_longer_listed(hm_node* session) {
   const instance_backend_record* rec = record_of(session);
-  std::vector<uint32_t> ids;
   const KeptStatus failed;
-  if (rec == nullptr || fetch_active_session_ids(session_address(session), &ids) != kStatusOk ||
-      std::find(ids.begin(), ids.end(), rec->firmware_handle) != ids.end()) {
+  if (rec == nullptr || listed_now(session_address(session), rec->firmware_handle) != Listed::kNo) {
     failed.put_back();
     return false;
   }

@@ -87,24 +87,14 @@ class ChoiceSection {
  public:
   ChoiceSection() : lock_(host_path(kIsidChoiceFile), kIsidChoiceWaitSeconds * 1000) {}
 
-  // 0; or 1 with status 336 when another process held the section past the wait, or its lock file
-  // cannot be used.
-  uint32_t entered() const {
-    if (lock_.held()) return kStatusOk;
-    pdebug(kBackEnd, 3, "%s:Failed to get file lock\n", __func__);
-    if (lock_.failure() == file_store::LockFailure::kBusy) {
-      return fail(kStatusSavedFileNotWritten, msg::kIsidChoiceBusy, kIsidChoiceWaitSeconds);
-    }
-    return lock_file_failed(lock_.lock_path(), lock_.failure(), lock_.error());
-  }
-
   // The qualifiers in use for that target name and initiator name: first those that choices claim
   // (*claimed, every process's), then those that sessions hold on the adapters (read_sessions_named,
   // with `prune`); *used gets both. In this order nothing in use is missed: a claim ends only once
   // its qualifier is in an adapter's list (or no longer used), and none is made while this section
-  // is held. 0, or 1 with the status.
+  // is held. 0, or 1 with the status (336 when the section could not be entered).
   uint32_t read_in_use(const char* target_name, const char* initiator_name, bool prune, std::set<uint32_t>* used,
                        std::set<uint32_t>* claimed = nullptr) const {
+    if (entered() != kStatusOk) return kStatusFailed;
     std::vector<std::string> texts;
     const std::string claim_dir = host_path(kIsidClaimDir);
     file_store::LockFailure why = file_store::LockFailure::kNone;
@@ -161,6 +151,17 @@ class ChoiceSection {
   }
 
  private:
+  // 0; or 1 with status 336 when another process held the section past the wait, or its lock file
+  // cannot be used.
+  uint32_t entered() const {
+    if (lock_.held()) return kStatusOk;
+    pdebug(kBackEnd, 3, "%s:Failed to get file lock\n", __func__);
+    if (lock_.failure() == file_store::LockFailure::kBusy) {
+      return fail(kStatusSavedFileNotWritten, msg::kIsidChoiceBusy, kIsidChoiceWaitSeconds);
+    }
+    return lock_file_failed(lock_.lock_path(), lock_.failure(), lock_.error());
+  }
+
   file_store::FileLock lock_;
 };
 
@@ -244,9 +245,7 @@ void IsidChoice::release(const char* target_name, const char* initiator_name, ui
 uint32_t generate_isid_qualifier(const char* target_name, const char* initiator_name) {
   const ChoiceSection section;
   std::set<uint32_t> used;
-  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) {
-    return kIsidNone;
-  }
+  if (section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) return kIsidNone;
   return section.take_lowest(target_name, initiator_name, used);
 }
 
@@ -255,9 +254,7 @@ uint32_t check_for_isid_existence(uint32_t isid, const char* target_name, const 
   if (claimed_here(target_name, initiator_name, isid)) return 0;
   const ChoiceSection section;
   std::set<uint32_t> used;
-  if (section.entered() != kStatusOk || section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) {
-    return 1;
-  }
+  if (section.read_in_use(target_name, initiator_name, false, &used) != kStatusOk) return 1;
   if (used.count(isid) != 0) {
     refuse(kStatusIsidInUse, msg::kIsidInUse);
     return 1;
@@ -284,10 +281,7 @@ uint32_t VARU_get_isid(hm_node* target, const char* isid_text, const char* targe
   const ChoiceSection section;
   std::set<uint32_t> used;
   std::set<uint32_t> claimed;
-  if (section.entered() != kStatusOk ||
-      section.read_in_use(target_name, initiator_name, true, &used, &claimed) != kStatusOk) {
-    return kStatusFailed;
-  }
+  if (section.read_in_use(target_name, initiator_name, true, &used, &claimed) != kStatusOk) return kStatusFailed;
   auto fresh = [&]() -> uint32_t {
     *isid = section.take_lowest(target_name, initiator_name, used);
     return *isid == kIsidNone ? kStatusFailed : kStatusOk;
