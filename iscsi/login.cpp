@@ -53,9 +53,14 @@ struct TargetTries {
   bool withdraw_on_failure;   // CHAPParam "Discouraged" or "Preferred", or a session not reused
 };
 
+// Withdraws a failed try's registration with its records, under the login's claim of the qualifier;
+// once both are gone the qualifier is free again for every process.
 uint32_t withdraw(const TargetTries& t, uint32_t isid) {
-  return delete_persistent(t.at.port, get_domain_id(t.target), t.at.phba_port, t.target, t.name.c_str(),
-                           t.address.c_str(), t.port.c_str(), isid, t.initiator.c_str(), 0);
+  const uint32_t withdrawn = delete_persistent(t.at.port, get_domain_id(t.target), t.at.phba_port, t.target,
+                                               t.name.c_str(), t.address.c_str(), t.port.c_str(), isid,
+                                               t.initiator.c_str(), 0);
+  if (withdrawn == kStatusOk) IsidChoice::release(t.name.c_str(), t.initiator.c_str(), isid);
+  return withdrawn;
 }
 
 }  // namespace
@@ -215,7 +220,7 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
       // Its initiator name as the adapter has it now; a session that another process logged out
       // since this one mirrored it is gone, and the login goes on as without one.
       session_info info{};
-      const SessionRead read = read_mirrored_session(existing, &info, true);
+      const SessionRead read = read_mirrored_session(existing, &info, GoneSession::kLeavesTreeNow);
       if (read == SessionRead::kUnread) return kStatusFailed;
       if (read == SessionRead::kGone) {
         existing = nullptr;
@@ -294,7 +299,7 @@ uint32_t do_Login(hm_node* target, hm_node* action, char params[6][256]) {
   // firmware then opened a new session, which no registration stands behind yet.
   if (reused != nullptr && record_of(reused)->firmware_handle != reply.session_handle) {
     session_info gone{};
-    if (read_mirrored_session(reused, &gone, true) == SessionRead::kGone) reused = nullptr;
+    if (read_mirrored_session(reused, &gone, GoneSession::kLeavesTreeNow) == SessionRead::kGone) reused = nullptr;
     if (!registered_here) {
       const uint32_t made = make_session_persistent(target, address.c_str(), port.c_str(), isid, nullptr,
                                                     params[4][0] != '\0' ? params[4] : "False", initiator.c_str(), 0);
@@ -405,6 +410,16 @@ uint32_t do_Logout(hm_node* target, hm_node*, char params[6][256]) {
       !read_property(connection, kPropConnectionDestinationPortNumber, &port)) {
     return kStatusFailed;
   }
+  // A persistent session's qualifier is held from before its logout command, which takes it out of
+  // the adapter's list, until its withdrawal and record removal are done: no other process's login
+  // takes it meanwhile, to register the same key and lose that registration and its record to them.
+  const bool withdraws = equal_nocase(persistent, "True");
+  uint64_t isid = 0;
+  IsidChoice choice;
+  if (withdraws && (!parse_number(isid_text, 16, 0xFFFF, &isid) ||
+                    choice.hold(name.c_str(), initiator.c_str(), static_cast<uint32_t>(isid)) != kStatusOk)) {
+    return kStatusFailed;
+  }
   for (hm_node* lun = get_first_instance(target, kGroupLUN); lun != nullptr; lun = next_instance(lun)) {
     std::string vendor;
     std::string model;
@@ -423,10 +438,8 @@ uint32_t do_Logout(hm_node* target, hm_node*, char params[6][256]) {
   if (result != kStatusOk) return result;
   const uint32_t deleted = delete_with_records(session);
   rescan_luns(target, msg::kLogoutLunInfo);
-  uint64_t isid = 0;
-  if (deleted == kStatusOk && equal_nocase(persistent, "True")) {
-    if (!parse_number(isid_text, 16, 0xFFFF, &isid) ||
-        delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), address.c_str(),
+  if (deleted == kStatusOk && withdraws) {
+    if (delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), address.c_str(),
                           port.c_str(), static_cast<uint32_t>(isid), initiator.c_str(), 0) != 0) {
       pdebug(kBackEnd, 3, "%s:delete_persistent failed\n", __func__);
       return kStatusFailed;

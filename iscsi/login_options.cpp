@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 #include "access/host.h"
 #include "access/walks.h"
@@ -375,6 +376,12 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   const CommandAddress at = command_address(target);
   std::vector<IdleSession> registered;
   bool refused = false;
+  // Each idle session's qualifier is held from before its withdrawal, which takes the session out of
+  // the adapter's list, through its registration again (which finds it held here and goes on): no
+  // other process's login takes it in between. One that cannot be held stops the change as a
+  // refusal does, with the reason kept.
+  IsidChoice choice;
+  std::unique_ptr<KeptStatus> not_held;
   hm_node* s = get_first_instance(target, kGroupSession);
   while (s != nullptr && !refused) {
     hm_node* next = next_instance(s);
@@ -391,6 +398,11 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     const IdleSession idle{cached_value(c, kPropConnectionDestinationIPAddress),
                            cached_value(c, kPropConnectionDestinationPortNumber), static_cast<uint32_t>(isid),
                            boot.empty() ? "False" : boot, cached_value(s, kPropSessionInitiatorName)};
+    if (choice.hold(name.c_str(), idle.initiator.c_str(), idle.isid) != kStatusOk) {
+      not_held = std::make_unique<KeptStatus>();
+      refused = true;
+      break;
+    }
     if (equal_nocase(boot, "True")) {
       const uint32_t cleared = clear_boot_session(s, generation, session_address(s));
       if (cleared != kStatusOk) return cleared;
@@ -402,7 +414,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     registered.push_back(idle);
     s = next;
   }
-  if (registered.empty()) return kStatusOk;
+  if (registered.empty() && !refused) return kStatusOk;
   hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
   if (refused && previous != nullptr && options != nullptr) {
     // The adapter keeps what it had: the previous options stand in the file and the properties
@@ -419,7 +431,11 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   char params[kParamCount][kValueSize] = {};
   get_all_sessions(lhba, at, target, params);
   if (refused) {
-    refuse(kStatusLoginOptionsRefused, msg::kLoginOptionsKept);
+    if (not_held != nullptr) {
+      not_held->put_back();
+    } else {
+      refuse(kStatusLoginOptionsRefused, msg::kLoginOptionsKept);
+    }
     return kStatusLoginOptionsRefused;
   }
   if (generation != kGenerationOrvelle) return kStatusOk;

@@ -61,8 +61,9 @@ uint32_t check_chap_secret(const std::string& secret, const char* name);
 // After a change of a target's login options: every closed or failed session of the target is
 // registered again with the new options. When the adapter refuses one, the `previous` options (the
 // twelve values before the change) are put back in the file and the properties and every session
-// changed so far is registered with them again: 337 with its status. 0, or 1 (306 / 307 for the
-// boot TLV).
+// changed so far is registered with them again: 337 with its status. So too when a session's
+// qualifier cannot be held through its registration again (337, the status 336 kept). 0, or 1
+// (306 / 307 for the boot TLV).
 struct LoginOptionTexts;
 uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTexts* previous = nullptr);
 

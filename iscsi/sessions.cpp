@@ -234,7 +234,7 @@ SessionRead read_listed_session(const CommandAddress& at, uint32_t handle, sessi
   return SessionRead::kUnread;
 }
 
-SessionRead read_mirrored_session(hm_node* session, session_info* info, bool leave_tree) {
+SessionRead read_mirrored_session(hm_node* session, session_info* info, GoneSession gone) {
   const instance_backend_record* rec = record_of(session);
   if (rec == nullptr) {
     varu_set_last_status(kStatusSessionWithoutRecord, "");
@@ -242,7 +242,7 @@ SessionRead read_mirrored_session(hm_node* session, session_info* info, bool lea
   }
   const SessionRead read = read_listed_session(session_address(session), rec->firmware_handle, info);
   if (read == SessionRead::kGone) {
-    if (leave_tree) {
+    if (gone == GoneSession::kLeavesTreeNow) {
       delete_with_records(session);
     } else {
       leaves_tree_at_call_end(session);
@@ -331,7 +331,7 @@ uint32_t VARU_check_for_duplicate_session(hm_node* target, const CommandAddress&
     next = next_instance(s);
     if (record_of(s) == nullptr) return kStatusSessionWithoutRecord;
     session_info info{};
-    const SessionRead read = read_mirrored_session(s, &info, true);
+    const SessionRead read = read_mirrored_session(s, &info, GoneSession::kLeavesTreeNow);
     if (read == SessionRead::kGone) continue;   // ended since it was mirrored, and gone from the tree
     if (read != SessionRead::kRead) return kStatusFailed;
     bool unrecorded = false;
@@ -435,7 +435,8 @@ uint32_t read_lhba_sessions_named(hm_node* lhba, const std::string& name, bool p
       if (!prune && mirrored_hold(s, held)) continue;
       session_info info{};
       const KeptStatus before;
-      const SessionRead read = read_mirrored_session(s, &info, prune);
+      const GoneSession gone = prune ? GoneSession::kLeavesTreeNow : GoneSession::kLeavesTreeAtCallEnd;
+      const SessionRead read = read_mirrored_session(s, &info, gone);
       if (read == SessionRead::kGone) continue;   // ended since the list: not in use (with a prune, gone from the tree)
       if (read == SessionRead::kUnread) {
         // Still listed: its mirror tells what it holds.
@@ -578,10 +579,10 @@ uint32_t do_ReScanLUNS(hm_node* target, hm_node* action, char params[6][256]) {
 namespace {
 
 // After a failed read of `session`'s configuration: true when the adapter no longer lists it (it
-// ended since it was mirrored; it leaves the tree at the end of the public call, since its reader's
-// callers may hold it). False, with the failed read's status, when it is still listed or the list
-// cannot be read.
-bool no_longer_listed(hm_node* session) {
+// ended since it was mirrored), and its drop from the tree is queued for the end of the public call
+// (its reader's callers may hold it). False, with the failed read's status, when it is still listed
+// or the list cannot be read.
+bool unlisted_and_dropped_at_call_end(hm_node* session) {
   const instance_backend_record* rec = record_of(session);
   const KeptStatus failed;
   if (rec == nullptr || listed_now(session_address(session), rec->firmware_handle) != Listed::kNo) {
@@ -607,7 +608,7 @@ uint32_t read_eto(const CommandAddress& at, hm_node* target, bool* none_listed) 
       return set_cached(target, kPropETO, std::to_string(config.eto)) ? kStatusOk : kStatusFailed;
     }
     // One another process logged out since this one mirrored it is passed over.
-    if (!no_longer_listed(s)) return result;
+    if (!unlisted_and_dropped_at_call_end(s)) return result;
     before.put_back();
   }
   if (none_listed != nullptr) *none_listed = true;
@@ -647,7 +648,7 @@ uint32_t handle_Target_ETO(hm_node* prop, char* buf, uint32_t op) {
       if (rec == nullptr) continue;
       const uint32_t result = set_eto_prop(session_address(s), target, buf, rec->firmware_handle);
       if (result == kStatusOk) continue;
-      if (!no_longer_listed(s)) {
+      if (!unlisted_and_dropped_at_call_end(s)) {
         pdebug(kBackEnd, 3, " set_eto_prop failed\n");
         return result;
       }
@@ -769,6 +770,8 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
                     !read_property(portal, kPropTargetPortNumber, &portal_port))) {
     return kStatusFailed;
   }
+  // Each withdrawn session's qualifier stays held until the check ends (see IsidChoice).
+  IsidChoice choice;
   hm_node* next = nullptr;
   for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next) {
     next = next_instance(s);
@@ -795,7 +798,8 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
       if (result != 0) return result;
     }
     if (!read_property(s, kPropSessionISIDQualifier, &isid_text) || !parse_number(isid_text, 16, 0xFFFF, &isid) ||
-        !read_property(s, kPropSessionInitiatorName, &initiator)) {
+        !read_property(s, kPropSessionInitiatorName, &initiator) ||
+        choice.hold(target_name, initiator.c_str(), static_cast<uint32_t>(isid)) != kStatusOk) {
       return kStatusFailed;
     }
     // A registration the firmware keeps must not outlive its target unseen: its failure stands.

@@ -60,10 +60,14 @@ enum class SessionRead {
 // The record of firmware session `handle` of the function of `at`; after a failed read the list is
 // asked again.
 SessionRead read_listed_session(const CommandAddress& at, uint32_t handle, session_info* info);
-// The same for a Session of the tree, at its own port. kGone deletes the instance with its
-// Connection: at once with `leave_tree` (where no caller holds it), else when the public call ends.
-// One without a backend record is kUnread (status 335).
-SessionRead read_mirrored_session(hm_node* session, session_info* info, bool leave_tree);
+// When a Session of the tree found gone leaves it, with its Connection.
+enum class GoneSession {
+  kLeavesTreeNow,        // where no caller holds it
+  kLeavesTreeAtCallEnd,  // when the public call ends, once the adapter's list still leaves it out
+};
+// The same for a Session of the tree, at its own port; kGone takes it out of the tree as `gone`
+// says. One without a backend record is kUnread (status 335).
+SessionRead read_mirrored_session(hm_node* session, session_info* info, GoneSession gone);
 // Writes what a session record tells into its Session and Connection. 0, or 1.
 uint32_t show_session_info(const CommandAddress& at, hm_node* session, const session_info& info);
 // Mirrors the firmware's sessions (of `target` only, when given). 0, or 1 / 31 with the last status.

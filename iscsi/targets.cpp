@@ -120,6 +120,12 @@ class ChoiceSection {
     return kStatusOk;
   }
 
+  // Claims the qualifier a session holds, whose logout or withdrawal follows (see IsidChoice::hold).
+  uint32_t hold(const char* target_name, const char* initiator_name, uint32_t isid) const {
+    if (entered() != kStatusOk) return kStatusFailed;
+    return claim(target_name, initiator_name, isid);
+  }
+
   // Claims `isid` for the thread's choice (nothing outside one). 0, or 1 with status 336.
   uint32_t claim(const char* target_name, const char* initiator_name, uint32_t isid) const {
     if (t_choice.depth == 0) return kStatusOk;
@@ -232,6 +238,13 @@ void IsidChoice::end() {
   if (ended_) return;
   ended_ = true;
   if (--t_choice.depth == 0) t_choice.claims.clear();
+}
+
+uint32_t IsidChoice::hold(const char* target_name, const char* initiator_name, uint32_t isid) {
+  isid &= kMaxIsid;
+  if (claimed_here(target_name, initiator_name, isid)) return kStatusOk;
+  const ChoiceSection section;
+  return section.hold(target_name, initiator_name, isid);
 }
 
 void IsidChoice::release(const char* target_name, const char* initiator_name, uint32_t isid) {
@@ -424,8 +437,6 @@ uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port,
       return refuse(kStatusDeletePersistencyFailed, msg::kDeletePersistencyFailed);
     }
   }
-  // A login's try that failed: its qualifier is free again for every process.
-  IsidChoice::release(target_name, initiator_name, isid);
   return kStatusOk;
 }
 

@@ -38,8 +38,12 @@ constexpr const char* kDefaultPort = "3260";
 // - A claim is made only inside a section. It is a file of this process (file_store::LiveFile) that
 //   every choice counts while the outermost IsidChoice of the thread that made it lasts: until its
 //   login has failed or its session is in the adapter's list. It ends earlier only once its
-//   qualifier is no longer used by that login (its registration withdrawn: release), and never
-//   outlives this process. A choice made outside any IsidChoice claims nothing.
+//   qualifier is no longer used by that login (a failed try's registration withdrawn: release), and
+//   never outlives this process. A choice made outside any IsidChoice claims nothing.
+// - What frees a qualifier holds it (hold) from before its first command to its last: a logout, or
+//   a withdrawal, takes the session out of the adapter's list at its first command, while the
+//   registration and the saved record of its key still stand until its last. A session registered
+//   again keeps its qualifier held from its withdrawal through its registration again.
 // - So a section that reads the claims before the lists misses nothing: a claim that ended before
 //   the read has its session listed already (or its qualifier is used no more), and none is made
 //   while the section is held.
@@ -59,7 +63,11 @@ class IsidChoice {
   // Ends the choice before the scope does (the session it made is the adapter's by then, or the
   // login failed); the outermost one's end lets the thread's claims go.
   void end();
-  // A registration withdrawn: its qualifier is no longer claimed.
+  // Claims the qualifier of a session whose logout or withdrawal follows, in a section of its own
+  // (nothing to choose: the session holds it), for as long as this choice lasts. 0 (also when this
+  // thread claims it already), or 1 with status 336 when the section or the claim cannot be had.
+  uint32_t hold(const char* target_name, const char* initiator_name, uint32_t isid);
+  // A failed try's registration withdrawn: its qualifier is no longer claimed.
   static void release(const char* target_name, const char* initiator_name, uint32_t isid);
 
  private:
@@ -90,7 +98,8 @@ uint32_t make_session_persistent(hm_node* target, const char* address, const cha
 uint32_t VARU_update_target_params(login_target_request* request, hm_node* lhba, hm_node* target, uint32_t isid,
                                    const char* address, const char* port, const char* boot,
                                    const char* initiator_name, uint32_t eto);
-// Withdraws a persistent registration (logical HBA 0 only) and, unless mode is 1, its records.
+// Withdraws a persistent registration (logical HBA 0 only) and, unless mode is 1, its records. The
+// caller holds the qualifier (IsidChoice::hold, or its login's claim) until this has returned.
 uint32_t delete_persistent(int32_t port, int32_t lhba_number, int32_t phba_port, hm_node* target,
                            const char* target_name, const char* address, const char* port_text, uint32_t isid,
                            const char* initiator_name, uint32_t mode);

@@ -1,6 +1,10 @@
 // The ISID choice of a login, session states, ping through the TCP/IP group and the refresh of a
 // NIC physical HBA's virtual functions, on the simulated lab.
+#include <cstring>
+
 #include <gtest/gtest.h>
+
+#include "access/wire.h"
 
 #include "engine/hm.h"
 #include "engine/messages.h"
@@ -8,6 +12,7 @@
 #include "iscsi/records.h"
 #include "iscsi/sessions.h"
 #include "iscsi/targets.h"
+#include "platform/platform.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -22,6 +27,53 @@ TEST(SessionState, TextsInTheirOrder) {
               {vx::kSessionLogoutFailed, "Logout failed"}, {vx::kSessionRecovery12 | vx::kSessionDeleted, "In Recovery"},
               {vx::kSessionRecovery6, "In Recovery"}, {vx::kSessionDeleted, "Deleted"}, {0, "Unknown"}};
   for (const auto& r : rows) EXPECT_STREQ(vx::session_state_text(r.state), r.text) << r.state;
+}
+
+// Once a session configuration read has failed, the next active-session list the adapter gives
+// leaves every session out, as it would once they ended: its count is answered 0.
+class ListHiddenAfterAFailedRead {
+ public:
+  ListHiddenAfterAFailedRead() : sent_(vx::host_ops().ioctl) {
+    g_sent = sent_;
+    vx::host_ops().ioctl = hiding_ioctl;
+  }
+  ~ListHiddenAfterAFailedRead() { vx::host_ops().ioctl = sent_; }
+  ListHiddenAfterAFailedRead(const ListHiddenAfterAFailedRead&) = delete;
+  ListHiddenAfterAFailedRead& operator=(const ListHiddenAfterAFailedRead&) = delete;
+
+ private:
+  static constexpr uint8_t kSessionConfig = 16;
+  static constexpr uint8_t kSessionList = 29;   // a size query, then the list
+
+  static int hiding_ioctl(int fd, unsigned long request, void* arg) {
+    auto* bytes = static_cast<uint8_t*>(arg);
+    const bool command = request == vx::wire::kIscsiFirmwareCommand && bytes[1] == 6;
+    const int result = g_sent(fd, request, arg);
+    if (command && bytes[0] == kSessionConfig && bytes[4] != 0 && g_list_commands < 0) g_list_commands = 0;
+    if (command && bytes[0] == kSessionList && g_list_commands >= 0 && ++g_list_commands == 2) {
+      std::memset(bytes + sizeof(vx::wire::Request_Header), 0, sizeof(uint32_t));
+    }
+    return result;
+  }
+  static inline int (*g_sent)(int, unsigned long, void*) = nullptr;
+  static inline int g_list_commands = -1;   // since the failed read; -1 before it
+  int (*sent_)(int, unsigned long, void*);
+};
+
+// A read of the target's ETO finds its session's configuration unreadable and the adapter's list
+// without the session: the session leaves the tree at the end of the call, once the list asked
+// again confirms it. Listed again by then, it stays.
+TEST_F(IscsiLab, ASessionTheListShowsAgainStaysAtTheEndOfTheCall) {
+  ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);   // logs in
+  const std::string target = target_path(kGen3Lhba, 0);
+  ASSERT_EQ(cached_at(target + "/Session0/SessionStatus"), "Open");
+  const std::string eto = cached_at(target + "/ETO");
+  sim_.inject_status(16, 6, 1, 0xFF, 1);
+  {
+    const ListHiddenAfterAFailedRead hidden;
+    EXPECT_EQ(value_at(target + "/ETO"), eto) << "the value stands, as for a target without a session";
+  }
+  EXPECT_EQ(cached_at(target + "/Session0/SessionStatus"), "Open") << "dropped though listed at the end of the call";
 }
 
 TEST_F(IscsiLab, IsidOfALoginThroughAPortal) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "access/wire.h"
 #include "engine/messages.h"
@@ -105,13 +107,15 @@ std::string shared_qualifier() {
 // This process's hold on one firmware command: when the first (opcode, subsystem) after it is set
 // goes out (after `skip` others of that kind), `told` is told, and the command waits until `until`
 // is heard (`rescued` when two minutes passed first), or for good when `until` is NULL (the other
-// process then kills this one).
+// process then kills this one). With `after`, the command is sent and answered first, and the
+// caller waits before it goes on.
 struct Hold {
   uint8_t opcode;
   uint8_t subsystem;
   const char* told;
   const char* until;
   int skip = 0;
+  bool after = false;
   bool met = false;
   bool rescued = false;
 };
@@ -120,16 +124,18 @@ int (*g_sent)(int, unsigned long, void*) = nullptr;
 
 int holding_ioctl(int fd, unsigned long request, void* arg) {
   const auto* bytes = static_cast<const uint8_t*>(arg);
-  if (g_hold != nullptr && !g_hold->met && request == vx::wire::kIscsiFirmwareCommand && bytes[0] == g_hold->opcode &&
-      bytes[1] == g_hold->subsystem && g_hold->skip-- == 0) {
-    g_hold->met = true;
-    tell(g_hold->told);
-    if (g_hold->until == nullptr) {
-      for (;;) ::pause();
-    }
-    g_hold->rescued = !heard(g_hold->until);
+  if (g_hold == nullptr || g_hold->met || request != vx::wire::kIscsiFirmwareCommand || bytes[0] != g_hold->opcode ||
+      bytes[1] != g_hold->subsystem || g_hold->skip-- != 0) {
+    return g_sent(fd, request, arg);
   }
-  return g_sent(fd, request, arg);
+  g_hold->met = true;
+  const int answered = g_hold->after ? g_sent(fd, request, arg) : 0;
+  tell(g_hold->told);
+  if (g_hold->until == nullptr) {
+    for (;;) ::pause();
+  }
+  g_hold->rescued = !heard(g_hold->until);
+  return g_hold->after ? answered : g_sent(fd, request, arg);
 }
 
 class Holding {
@@ -150,21 +156,65 @@ class Holding {
   int (*sent_)(int, unsigned long, void*);
 };
 
-// A login held at the command `hold` names: it must be met, and let go by the other process's word
-// (not by the guard), and the login must succeed.
-void login_held(const char* lhba, Hold hold) {
+// A step (a login, a logout, a property set) held at the command `hold` names: it must be met, and
+// let go by the other process's word (not by the guard), and the step must succeed.
+template <typename Step>
+void held(Hold hold, Step step) {
   {
     Holding holding(&hold);
-    EXPECT_EQ(login(lhba), 0u) << last_status().code << " " << last_status().text;
+    EXPECT_EQ(step(), 0u) << last_status().code << " " << last_status().text;
   }
   EXPECT_TRUE(hold.met);
   EXPECT_FALSE(hold.rescued) << "let go by its guard, not by the other process";
 }
 
+void login_held(const char* lhba, Hold hold) {
+  held(hold, [lhba] { return login(lhba); });
+}
+
 constexpr uint8_t kLoginCommand = 23;
+constexpr uint8_t kLogoutCommand = 24;
 constexpr uint8_t kRegistration = 27;
+constexpr uint8_t kWithdrawal = 28;
 constexpr uint8_t kSessionList = 29;
 constexpr uint8_t kIscsiSubsystem = 6;
+
+// The saved-target records of the open target that carry a session's ISID, as "<logical HBA
+// key>/<ISID>".
+std::vector<std::string> saved_sessions() {
+  std::vector<std::string> out;
+  std::istringstream lines(read_text(std::string(std::getenv("VXIMA_ROOT")) + kSavedTargets));
+  for (std::string line; std::getline(lines, line);) {
+    const std::vector<std::string> f = vx::split_record(line);
+    if (f.size() <= vx::kTargetIsidField || f[vx::kTargetNameField] != kOpenTarget || f[vx::kTargetIsidField].empty()) {
+      continue;
+    }
+    out.push_back(f[1] + "/" + f[vx::kTargetIsidField]);
+  }
+  return out;
+}
+
+// The registrations of the open target that the simulated adapter keeps, read from its state, as
+// "<iSCSI port> <ISID qualifier> ImmediateData=<Yes|No>" (port 0 is PCI function 2, port 1
+// function 3), in the order of the ports.
+std::vector<std::string> registrations() {
+  std::vector<std::string> out;
+  for (const char* port : {"0", "1"}) {
+    const std::string file = std::string(std::getenv("VXIMA_ROOT")) + "/var/lib/vxsim/BL3202A0001/records/iscsi-003.00." +
+                             (port[0] == '0' ? "2" : "3");
+    const std::string text = read_text(file);
+    if (text.empty()) continue;
+    const nlohmann::json state = nlohmann::json::parse(text);
+    for (const nlohmann::json& p : state.at("persistent")) {
+      if (p.at("target") != kOpenTarget) continue;
+      char isid[8];
+      std::snprintf(isid, sizeof isid, "%04x", p.at("isid").get<unsigned>());
+      const unsigned first_byte = std::stoul(p.at("options").get<std::string>().substr(0, 2), nullptr, 16);
+      out.push_back(std::string(port) + " " + isid + " ImmediateData=" + ((first_byte & 2) != 0 ? "Yes" : "No"));
+    }
+  }
+  return out;
+}
 
 class TwoClients : public IscsiLab {
  protected:
@@ -186,6 +236,12 @@ class TwoClients : public IscsiLab {
     return heard("started", child) ? child : -1;
   }
   void loop_beside(std::initializer_list<const char*> parts);
+  // This process's session on port 0, closed by the adapter, then the other client `test` started
+  // (-1 when a step failed).
+  pid_t closed_session_then(const char* test) {
+    if (login(kPort0) != 0 || session_control(kOpenTarget, VXSIM_SESSION_CLOSE) != 1) return -1;
+    return other(test);
+  }
 };
 
 // A child's part: skipped when it runs on its own, as a test among the others; it starts the
@@ -307,32 +363,57 @@ TEST(TwoClientsChild, AddsTheTargetOnPortOne) {
 }
 
 // B's login command takes its time (the adapter holds it until A is done): A's login on the other
-// port and a public call of A's second thread meanwhile wait for nothing of B's, and B's claim
-// keeps A off its qualifier.
+// port and the public calls of A's second thread meanwhile wait for nothing of B's, and B's claim
+// keeps A off its qualifier. A's login starts once the second thread's first call has returned, and
+// B is held until A's login has returned: A's login succeeds only if it waits for nothing of B's
+// (else B's guard lets go first, or A's section wait fails it), and the second thread's calls all
+// fall while B's login is held. A call that overlaps A's own login waits for this process's lock
+// for as long as that login takes, which tells nothing of B: only the others must go through.
 TEST_F(TwoClients, NoLoginWaitsForAnotherProcesssLogin) {
   const pid_t b = other("TwoClientsChild.LogsInSlowlyOnPortOne");
   ASSERT_GT(b, 0);
   ASSERT_TRUE(heard("b-in-login", b));
+  enum Phase : int { kBefore, kLoggingIn, kAfter };
+  std::atomic<int> phase{kBefore};
   std::atomic<bool> done{false};
-  int calls = 0;
-  int timeouts = 0;
+  std::mutex m;
+  std::condition_variable first_returned;
+  int calls = 0;   // under m
+  std::vector<uint32_t> apart_from_the_login;
   std::thread second([&] {
     while (!done) {
+      const int began = phase;
       uint32_t tag = 0;
       const uint32_t result = VARU_get_node_tag(0, "VARUDebugLevel", &tag, VARU_KIND_PROPERTY);
-      ++calls;
-      timeouts += result == 14 ? 1 : 0;
-      ::usleep(1000);
+      const bool apart = began == phase && began != kLoggingIn;
+      {
+        const std::lock_guard<std::mutex> lock(m);
+        ++calls;
+        if (apart) apart_from_the_login.push_back(result);
+      }
+      first_returned.notify_all();
     }
   });
+  {
+    std::unique_lock<std::mutex> lock(m);
+    first_returned.wait(lock, [&] { return calls > 0; });
+  }
+  phase = kLoggingIn;
   const uint32_t in = login(kPort0);
+  phase = kAfter;
+  {
+    std::unique_lock<std::mutex> lock(m);
+    const size_t seen = apart_from_the_login.size();
+    first_returned.wait(lock, [&] { return apart_from_the_login.size() > seen; });   // one more after the login
+  }
   done = true;
   second.join();
   tell("a-done");
   EXPECT_EQ(in, 0u) << last_status().code << " " << last_status().text;
   EXPECT_EQ(qualifier(kPort0), "0001");
-  EXPECT_GT(calls, 0);
-  EXPECT_EQ(timeouts, 0) << "the second thread got 14: the login waited";
+  EXPECT_GE(apart_from_the_login.size(), 2u);
+  EXPECT_EQ(apart_from_the_login, std::vector<uint32_t>(apart_from_the_login.size(), 0u))
+      << "a call of the second thread got 14 while B's login was held";
   ASSERT_TRUE(heard("b-logged-in", b));
   EXPECT_EQ(shared_qualifier(), "");
   EXPECT_EQ(logout(kPort0), 0u);
@@ -534,9 +615,7 @@ TEST(TwoClientsChild, ClaimsAndLogsInWhileTheOtherLists) {
 // session out and logs in on port 1. The reused qualifier is C's claim: P takes 1. C's command then
 // opens a new session, which C shows (the one it reused is gone) and registers.
 TEST_F(TwoClients, AReusedSessionsQualifierIsClaimedForTheLogin) {
-  ASSERT_EQ(login(kPort0), 0u);   // this process is P
-  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
-  const pid_t c = other("TwoClientsChild.ReusesTheClosedSessionSlowly");
+  const pid_t c = closed_session_then("TwoClientsChild.ReusesTheClosedSessionSlowly");   // this process is P
   ASSERT_GT(c, 0);
   ASSERT_TRUE(heard("c-in-login", c));
   EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
@@ -643,6 +722,68 @@ TEST(TwoClientsChild, LogsInAsItsInitiatorsSessionEnds) {
 TEST(TwoClientsChild, LogsInAsTheSessionOfItsEtoEnds) {
   CHILD_STARTS();
   logs_in_as_the_other_logs_out(kLoginCommand, 0);
+}
+
+// ---- what frees a qualifier holds it to its last command ----------------------------------------------
+
+// P logs out its persistent session on port 0, held before its withdrawal (its records gone) and,
+// in a second round, just after its logout command; meanwhile C, a fresh process, logs in on port
+// 0 at once. P's qualifier is held until its withdrawal and record removal are done: C takes
+// another, and nothing of P's logout takes C's registration or record.
+TEST_F(TwoClients, ALogoutHoldsItsQualifierUntilItsWithdrawalIsDone) {
+  for (const Hold& at : {Hold{kWithdrawal, kIscsiSubsystem, "p-held", "c-logged-in"},
+                         Hold{kLogoutCommand, kIscsiSubsystem, "p-held", "c-logged-in", 0, true}}) {
+    SCOPED_TRACE(at.opcode == kWithdrawal ? "before the withdrawal" : "after the logout command");
+    for (const char* step : {"started", "p-held", "c-logged-in", "p-logged-out"}) std::remove(step_path(step).c_str());
+    ASSERT_EQ(login(kPort0), 0u);   // this process is P
+    ASSERT_EQ(saved_sessions(), std::vector<std::string>{"iSCSIPhysicalHBA0/0"});
+    const pid_t c = other("TwoClientsChild.LogsInWhileTheOtherLogsOut");
+    ASSERT_GT(c, 0);
+    held(at, [] { return logout(kPort0); });
+    tell("p-logged-out");
+    EXPECT_EQ(wait_child(c), 0);
+    EXPECT_EQ(registrations(), std::vector<std::string>{});
+    EXPECT_EQ(saved_sessions(), std::vector<std::string>{});
+  }
+}
+
+TEST(TwoClientsChild, LogsInWhileTheOtherLogsOut) {
+  CHILD_STARTS();
+  ASSERT_TRUE(heard("p-held"));
+  EXPECT_EQ(login(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0001 Open"}) << "P's qualifier is held by its logout";
+  tell("c-logged-in");
+  ASSERT_TRUE(heard("p-logged-out"));
+  EXPECT_EQ(value_at(target_on(kPort0) + "/Session0/Persistent"), "True") << "as the adapter has it";
+  EXPECT_EQ(registrations(), std::vector<std::string>{"0 0001 ImmediateData=Yes"});
+  EXPECT_EQ(saved_sessions(), std::vector<std::string>{"iSCSIPhysicalHBA0/1"});
+  EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  VARU_exit();
+}
+
+// P's closed persistent session on port 0 is registered again with the login options P changes;
+// once the adapter has taken its withdrawal, C logs in on port 1. The qualifier stays P's through
+// its registration again: C takes another at once, and P's change stands.
+TEST_F(TwoClients, AnIdleSessionRegisteredAgainKeepsItsQualifier) {
+  const pid_t c = closed_session_then("TwoClientsChild.LogsInAsTheOtherRegistersAgain");   // this process is P
+  ASSERT_GT(c, 0);
+  held(Hold{kWithdrawal, kIscsiSubsystem, "p-withdrawn", "c-logged-in", 0, true},
+       [] { return set_value(tag_at(target_on(kPort0) + "/TargetLoginOptions"), "ImmediateData", "No"); });
+  EXPECT_EQ(registrations(), (std::vector<std::string>{"0 0000 ImmediateData=No", "1 0001 ImmediateData=Yes"}));
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Open"}) << "logged in again by its registration";
+  tell("p-changed");
+  EXPECT_EQ(wait_child(c), 0);
+}
+
+TEST(TwoClientsChild, LogsInAsTheOtherRegistersAgain) {
+  CHILD_STARTS();
+  ASSERT_TRUE(heard("p-withdrawn"));
+  EXPECT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(qualifier(kPort1), "0001") << "P's qualifier is held through its registration again";
+  tell("c-logged-in");
+  ASSERT_TRUE(heard("p-changed"));
+  EXPECT_EQ(logout(kPort1), 0u);
+  VARU_exit();
 }
 
 // Three clients' logins and logouts, two of them on port 0, each step a fresh vxcli process as a
