@@ -105,6 +105,22 @@ TEST_F(LockFiles, WhatOthersLeaveAtTheirNameIsRefusedAndNothingIsSent) {
   ASSERT_EQ(login(), 0u) << "once they are gone";
 }
 
+// A logout holds its session's qualifier through the section before its logout command: a lock file
+// that cannot be used refuses it with its text before anything is sent, and the session stays.
+TEST_F(LockFiles, ALogoutThatCannotHoldItsQualifierSendsNothing) {
+  ASSERT_EQ(login(), 0u);
+  ::unlink(lock("isid_choice.lock").c_str());
+  ASSERT_EQ(::symlink(root_.at("/elsewhere").c_str(), lock("isid_choice.lock").c_str()), 0);
+  sim_.journal_clear();
+  EXPECT_STATUS(logout(), 336, refused("isid_choice.lock"));
+  int logouts = 0;
+  for (const vxsim_journal_entry& e : sim_.commands()) logouts += e.subsystem == 6 && (e.opcode == 24 || e.opcode == 28);
+  EXPECT_EQ(logouts, 0);
+  EXPECT_EQ(cached_at(target_path(kGen3Lhba, 0) + "/Session0/SessionStatus"), "Open");
+  ASSERT_EQ(::unlink(lock("isid_choice.lock").c_str()), 0);
+  EXPECT_EQ(logout(), 0u) << "once it is gone";
+}
+
 // The directory of the ISID claims is held like the lock files: made 0700 and set back to 0700 when
 // it is this user's and wider (another user could delete a live claim in it); a link, another
 // user's directory or a file at its name is refused before anything is sent, with a text that

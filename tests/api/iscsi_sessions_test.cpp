@@ -35,6 +35,7 @@ class ListHiddenAfterAFailedRead {
  public:
   ListHiddenAfterAFailedRead() : sent_(vx::host_ops().ioctl) {
     g_sent = sent_;
+    g_list_commands = -1;
     vx::host_ops().ioctl = hiding_ioctl;
   }
   ~ListHiddenAfterAFailedRead() { vx::host_ops().ioctl = sent_; }
