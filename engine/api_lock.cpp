@@ -83,7 +83,6 @@ void run_call_end_work() {
   varu_get_last_status(&code, text);
   // Work added meanwhile (by other work) runs too.
   for (int i = 0; i < g_at_call_end_count; ++i) g_at_call_end[i]();
-  g_at_call_end_count = 0;
   varu_set_last_status(code, text);
 }
 
@@ -126,7 +125,7 @@ uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, P
       if (g_clients > 0) run_call_end_work();
     } catch (...) {
     }
-    g_at_call_end_count = 0;
+    g_at_call_end_count = 0;   // also work left with no client, which would find no tree
   }
   if (g_depth == 1 && g_rebuild_pending) {
     try {
