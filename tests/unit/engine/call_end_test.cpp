@@ -1,6 +1,8 @@
 // Work left for the end of a call (run_at_call_end): it runs once, when the outermost public call
-// ends, after every handler and before a requested rebuild, and the caller's last status stays.
+// ends, after every handler and before a requested rebuild, and the caller's last status stays; a
+// function past the slots is never dropped unseen.
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,7 @@ int g_runs = 0;
 bool g_body_done = false;   // set by a test's body once it has nothing more to run
 bool g_saw_body_done = false;
 bool g_saw_marker = false;
+uint32_t g_numbered_runs = 0;   // bit N: numbered_work<N> ran
 
 void work() {
   ++g_runs;
@@ -33,6 +36,7 @@ class CallEndTest : public ::testing::Test {
   void SetUp() override {
     g_runs = 0;
     g_body_done = g_saw_body_done = g_saw_marker = false;
+    g_numbered_runs = 0;
     ASSERT_EQ(VARU_init(), 0u);
   }
   void TearDown() override { VARU_exit(); }
@@ -96,5 +100,49 @@ TEST_F(CallEndTest, NothingRunsOutsideACall) {
   in_call([] { return kStatusOk; });
   EXPECT_EQ(g_runs, 0) << "work queued outside a call ran at the next call's end";
 }
+
+// Distinct functions, as many as needed, each telling that it ran.
+template <size_t N>
+void numbered_work() {
+  g_numbered_runs |= 1u << N;
+}
+
+template <size_t... N>
+void queue_each(std::index_sequence<N...>) {
+  (run_at_call_end(numbered_work<N>), ...);
+}
+
+// One function more than the slots hold is dropped: never unseen.
+constexpr size_t kPastTheSlots = kCallEndSlots + 1;
+
+#ifdef NDEBUG
+// Without assertions the others run, and the log says at level 1 that one was dropped.
+TEST_F(CallEndTest, OneMoreFunctionThanTheSlotsIsLogged) {
+  varu_set_debug_level_value(1);
+  in_call([] {
+    queue_each(std::make_index_sequence<kPastTheSlots>());
+    return kStatusOk;
+  });
+  EXPECT_EQ(g_numbered_runs, (1u << kCallEndSlots) - 1) << "not the first ones queued ran";
+  const std::string log = root_.read("/tmp/varu2d.log");
+  const std::string line = "FATAL:run_at_call_end:More than " + std::to_string(kCallEndSlots) + " functions";
+  EXPECT_NE(log.find(line), std::string::npos) << log;
+}
+#else
+// With assertions it stops the process. No root and no client: the dying process writes nothing and
+// leaves no root behind.
+TEST(CallEndSlots, OneMoreFunctionThanTheSlotsStopsABuildWithAssertions) {
+  // A "fast" death test forks this process as it stands, which is unsafe (and unsupported by
+  // ThreadSanitizer) once any thread runs beside the test's; "threadsafe" runs the test again in a
+  // new process instead.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(public_call("test", CallNeeds::kNothing, StatusReset::kKeep,
+                           [] {
+                             queue_each(std::make_index_sequence<kPastTheSlots>());
+                             return kStatusOk;
+                           }),
+               "more functions for the end of one call than kCallEndSlots");
+}
+#endif
 
 }  // namespace
