@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -42,7 +43,6 @@ uint64_t g_call_serial = 0;     // outermost calls begun; guarded by the API loc
 bool g_build_asked = false;     // guarded by the API lock
 // Work left for the end of the outermost call (run_at_call_end): a few functions at most, in a
 // plain array that no exit-time destructor frees under a late call.
-constexpr int kCallEndSlots = 8;
 void (*g_at_call_end[kCallEndSlots])() = {};   // guarded by the API lock
 int g_at_call_end_count = 0;                    // guarded by the API lock
 std::atomic<std::thread::id> g_owner{};
@@ -83,7 +83,6 @@ void run_call_end_work() {
   varu_get_last_status(&code, text);
   // Work added meanwhile (by other work) runs too.
   for (int i = 0; i < g_at_call_end_count; ++i) g_at_call_end[i]();
-  g_at_call_end_count = 0;
   varu_set_last_status(code, text);
 }
 
@@ -126,7 +125,7 @@ uint32_t run_public_call(const char* name, CallNeeds needs, StatusReset reset, P
       if (g_clients > 0) run_call_end_work();
     } catch (...) {
     }
-    g_at_call_end_count = 0;
+    g_at_call_end_count = 0;   // also work left with no client, which would find no tree
   }
   if (g_depth == 1 && g_rebuild_pending) {
     try {
@@ -145,7 +144,13 @@ void run_at_call_end(void (*fn)()) {
   for (int i = 0; i < g_at_call_end_count; ++i) {
     if (g_at_call_end[i] == fn) return;
   }
-  if (g_at_call_end_count < kCallEndSlots) g_at_call_end[g_at_call_end_count++] = fn;
+  if (g_at_call_end_count >= kCallEndSlots) {
+    // A function dropped unseen would leave its work undone (nodes never freed) without a trace.
+    pdebug(1, 1, "%s:More than %d functions for the end of one call: one is dropped.\n", __func__, kCallEndSlots);
+    assert(!"more functions for the end of one call than kCallEndSlots");
+    return;
+  }
+  g_at_call_end[g_at_call_end_count++] = fn;
 }
 
 void request_tree_rebuild() {

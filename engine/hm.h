@@ -276,7 +276,10 @@ bool in_public_call();
 void request_tree_rebuild();
 // Runs `fn` once when the outermost public call of the thread ends, after every handler it ran has
 // returned and before a requested rebuild, with the caller's last status kept: work that frees
-// nodes a running handler may still hold. Outside a public call nothing is run.
+// nodes a running handler may still hold. Outside a public call nothing is run. A call holds at most
+// kCallEndSlots different functions (queuing one again is free); one more is a fault of the code
+// that queues: it is dropped, logged at level 1 and stops a build with assertions.
+constexpr int kCallEndSlots = 8;
 void run_at_call_end(void (*fn)());
 
 // ---- back end seam (access/backend.cpp) -------------------------------------------------------

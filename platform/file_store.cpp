@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -383,8 +384,8 @@ bool LiveFile::make(const std::string& dir, const std::string& content, LockFail
   }
   const int dir_fd = open_live_dir(dir, true, failure);
   if (dir_fd < 0) return false;
-  // Made and held under a name readers pass over, then given its own: no reader ever finds it
-  // unheld while its maker lives.
+  // Made and held under a hidden name that readers never count, then given its own: no reader ever
+  // counts it before it is whole, nor finds it unheld while its maker lives.
   static std::atomic<unsigned> made{0};
   const std::string base = std::to_string(system_calls().getpid()) + "-";
   std::string hidden;
@@ -447,7 +448,11 @@ ReadResult read_live_files(const std::string& dir, std::vector<std::string>* con
   }
   ReadResult result = ReadResult::kRead;
   while (const struct dirent* entry = ::readdir(listing)) {
-    if (entry->d_name[0] == '.') continue;   // ".", "..", and files still being made
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    // A hidden name is a file still being made, never a claim: its content may be partial. Held,
+    // its maker is at work; unheld, its maker died before naming it, and it goes like any dead
+    // maker's file.
+    const bool being_made = entry->d_name[0] == '.';
     const int fd = ::openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;   // gone since the listing
     struct stat st {};
@@ -463,6 +468,8 @@ ReadResult read_live_files(const std::string& dir, std::vector<std::string>* con
           now.st_dev == st.st_dev) {
         ::unlinkat(dir_fd, entry->d_name, 0);
       }
+    } else if (being_made) {
+      // Left to its maker; what its lock could not tell does not fail the read of the claims.
     } else if (errno != EWOULDBLOCK || !read_rest(fd, &content, static_cast<size_t>(st.st_size))) {
       result = ReadResult::kFailed;
       *failure = LockFailure::kUnopened;

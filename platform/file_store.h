@@ -91,19 +91,20 @@ class FileLock {
 LockFailure lock_problem(const std::string& path, int* error = nullptr);
 
 // A file that stands for a claim only while the process that made it lives: made whole under a
-// hidden name, held under a lock of its open file (flock: no other descriptor of this process lets
-// it go, and another descriptor of this process conflicts with it as another process's would), then
-// given a name of its own "<pid>-<n>" that replaces nothing: a name taken (another process of the
-// same pid in another PID namespace, sharing the directory) makes it try the next. It lasts until
-// the object goes, which deletes it. A process that dies leaves a file nobody holds, which counts
-// for nothing and is deleted by the next reader. A file whose maker lives is never replaced or
-// deleted by anyone else.
+// hidden name ".<pid>-<n>", held under a lock of its open file (flock: no other descriptor of this
+// process lets it go, and another descriptor of this process conflicts with it as another
+// process's would), then given a name of its own "<pid>-<n>" that replaces nothing: a name taken
+// (another process of the same pid in another PID namespace, sharing the directory) makes it try
+// the next. It lasts until the object goes, which deletes it. A process that dies leaves a file
+// nobody holds, under either name, which counts for nothing and is deleted by the next reader. A
+// file whose maker lives is never replaced or deleted by anyone else.
 //
 // The directory is its user's alone, like the lock files: made 0700 when missing, set back to 0700
 // when it is this user's and wider, and used only when it is a directory of this user; anything else
 // at its name (a link, another user's directory, a file) is refused and nothing in it is touched.
 // Makers and the readers that delete are meant to be kept apart by the caller (one lock around both),
-// so that a dead maker's file is never deleted just as a new one takes its name.
+// so that a dead maker's file is never deleted just as a new one takes its name, nor a maker's
+// hidden file in the moment between its making and its lock (that make would fail).
 class LiveFile {
  public:
   LiveFile() = default;
@@ -118,8 +119,11 @@ class LiveFile {
   std::string path_;
   int fd_ = -1;
 };
-// The contents of the files of `dir` whose makers still live (this process's own too); a file
-// whose maker is gone is deleted. kMissing when there is no such directory (no claims); kFailed
+// The contents of the named files of `dir` whose makers still live (this process's own too). A
+// hidden file is still being made: never counted (its content may be partial), and left while it is
+// held. A file that nobody holds, hidden or named, is its dead maker's and is deleted: only while
+// its name is still that file, never through a link, and only a regular file of this user; anything
+// else in the directory is passed over. kMissing when there is no such directory (no claims); kFailed
 // when it cannot be read (*failure kUnopened, errno set), or is not a directory of this user
 // (kRefused).
 ReadResult read_live_files(const std::string& dir, std::vector<std::string>* contents,

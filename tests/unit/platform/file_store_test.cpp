@@ -2,6 +2,7 @@
 // write is made durable by a sync of its directory, a held file stays locked, lock files are their
 // user's alone, and a live file counts only while its maker lives.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <signal.h>
@@ -188,15 +189,14 @@ std::vector<std::string> live(const std::string& dir) {
   return out;
 }
 
-// A child process that has made a live file of `content` in `dir` and holds it until it is killed
-// (without its destructor, as a killed process dies); -1 when it could not make it.
-pid_t child_holding(const std::string& dir, const char* content) {
+// A child process that has run `hold` (true: what it took is held) and holds it until it is killed
+// (without destructors, as a killed process dies); -1 when `hold` failed.
+pid_t child_holding(const std::function<bool()>& hold) {
   int ready[2];
   if (::pipe(ready) != 0) return -1;
   const pid_t child = ::fork();
   if (child == 0) {
-    auto* held = new fs::LiveFile;
-    const char word = held->make(dir, content) ? '1' : '0';
+    const char word = hold() ? '1' : '0';
     if (::write(ready[1], &word, 1) != 1) ::_exit(1);
     ::pause();
     ::_exit(0);
@@ -210,6 +210,11 @@ pid_t child_holding(const std::string& dir, const char* content) {
     ::waitpid(child, nullptr, 0);
   }
   return made ? child : -1;
+}
+
+// A child holding a live file of `content` it made in `dir`.
+pid_t child_holding(const std::string& dir, const char* content) {
+  return child_holding([&] { return (new fs::LiveFile)->make(dir, content); });
 }
 
 // A live file counts while its maker lives, this process's own too; one whose maker died without
@@ -240,6 +245,38 @@ TEST_F(FileStoreTest, ALiveFileCountsWhileItsMakerLives) {
   EXPECT_FALSE(refused.make(dir, "x"));
   EXPECT_EQ(fs::read_live_files(dir, &read), fs::ReadResult::kFailed);
   EXPECT_EQ(::rmdir(at("/real").c_str()), 0) << "nothing was made in the directory the link names";
+}
+
+// A maker killed before it named its file leaves it hidden: nobody holds it, so the next read
+// deletes it. One still being made (held, by another process) is neither counted nor touched, and
+// neither is anything hidden that is not a regular file.
+TEST_F(FileStoreTest, AHiddenFileGoesOnceNobodyHoldsIt) {
+  const std::string dir = at("/claims");
+  fs::LiveFile own;
+  ASSERT_TRUE(own.make(dir, "named"));
+  const std::string making = dir + "/.4243-0";
+  const std::string link = dir + "/.4244-0";
+  root_.write("/claims/.4242-0", "abandoned");
+  root_.write("/claims/.4243-0", "making");
+  root_.write("/elsewhere", "kept");
+  ASSERT_EQ(::symlink(at("/elsewhere").c_str(), link.c_str()), 0);
+  const pid_t maker = child_holding([&] {
+    const int fd = ::open(making.c_str(), O_RDWR);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  });
+  ASSERT_GT(maker, 0);
+
+  EXPECT_EQ(live(dir), std::vector<std::string>{"named"}) << "a hidden file was counted";
+  EXPECT_FALSE(root_.exists("/claims/.4242-0")) << "an abandoned hidden file stayed";
+  EXPECT_EQ(root_.read("/claims/.4243-0"), "making") << "a file being made was deleted";
+  EXPECT_EQ(root_.read("/elsewhere"), "kept");
+  struct stat st {};
+  EXPECT_EQ(::lstat(link.c_str(), &st), 0) << "a link at a hidden name was not passed over";
+
+  ::kill(maker, SIGKILL);
+  ::waitpid(maker, nullptr, 0);
+  EXPECT_EQ(live(dir), std::vector<std::string>{"named"});
+  EXPECT_FALSE(root_.exists("/claims/.4243-0")) << "its maker died: it goes";
 }
 
 pid_t pid_one() { return 1; }
