@@ -3,9 +3,7 @@
 // whole after a writer is killed in the middle of rewrites, and what a process keeps of a file:
 // not read again while unchanged, read again after any change, also by another process.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
@@ -171,9 +169,7 @@ TEST_F(SavedFiles, AKilledWriterLeavesTheOldOrTheNewFile) {
   std::mt19937 random(20260101);
   for (int round = 0; round < 40; ++round) {
     root_.write(kSaveTargetFile, one);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const pid_t child = vxtest::started_child([&]() -> int {
       for (bool to_two = true;; to_two = !to_two) {
         rewrite_records(kSaveTargetFile, [&](std::string& line) {
           std::vector<std::string> f = split_record(line);
@@ -183,10 +179,10 @@ TEST_F(SavedFiles, AKilledWriterLeavesTheOldOrTheNewFile) {
           return true;
         });
       }
-    }
+    });
+    ASSERT_GT(child, 0);
     ::usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    vxtest::kill_child(child);
     const std::string left = root_.read(kSaveTargetFile);
     EXPECT_TRUE(left == one || left == two) << "round " << round << ": " << left.size() << " bytes";
   }
