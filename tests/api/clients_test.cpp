@@ -97,7 +97,7 @@ class Concurrency : public LabTest {};
 // waited out its second for the lock is made again (until_not_busy), any other failure counts.
 TEST_F(Concurrency, EightThreadsReadWriteAndChangeInstances) {
   constexpr int kThreads = 8;
-  constexpr int kCallsEach = 2000;
+  constexpr int kCallsEach = 500;
   const uint32_t w = widget;
   // Looked up before the threads start: a lookup refused for a busy lock would read as a bad tag.
   const uint32_t count_tag = child(w, "Count", VARU_KIND_PROPERTY);
