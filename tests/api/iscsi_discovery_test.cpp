@@ -1,8 +1,6 @@
 // Send-target portals and SendTargets discovery through the public calls on the simulated lab and on
 // generated networks: what a discovery records, the pages of a long answer, the refresh of all
 // targets, and the Discovery group that follows the send-target-portal file.
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -191,13 +189,14 @@ class IscsiLongDiscovery : public IscsiDiscovery {
     use_config_text(doc.dump());
     ASSERT_EQ(start(), 0u);
   }
-  // A copy of this process discovering through the generation-5 portal, after `wait_for` appears.
+  // A copy of this process discovering through the generation-5 portal, after `wait_for` appears;
+  // it runs when this returns.
   pid_t fork_discovery(const std::string& wait_for = "") {
     const uint32_t portal = tag_at(stp(kGen5Lhba, 0));
-    const pid_t child = ::fork();
-    if (child != 0) return child;
-    while (!wait_for.empty() && !root_.exists(wait_for)) ::usleep(100);
-    ::_exit(static_cast<int>(act(portal, "DiscoverTargets", {})));
+    return started_child([&]() -> int {
+      while (!wait_for.empty() && !root_.exists(wait_for)) ::usleep(100);
+      return static_cast<int>(act(portal, "DiscoverTargets", {}));
+    });
   }
 };
 
@@ -246,9 +245,9 @@ TEST_F(IscsiLongDiscovery, KilledOrRacingDiscoveriesLeaveWholeFiles) {
   for (int round = 0; round < 16; ++round) {
     root_.write(kSavedTargets, old);
     const pid_t child = fork_discovery();
+    ASSERT_GT(child, 0);
     ::usleep(std::uniform_int_distribution<useconds_t>(0, static_cast<useconds_t>(took.count()))(random));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    kill_child(child);
     const std::string left = saved();
     EXPECT_TRUE(left == old || left == full) << "round " << round << ": " << left.size() << " bytes";
   }

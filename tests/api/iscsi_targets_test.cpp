@@ -3,7 +3,6 @@
 // session of it is logged in.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
@@ -11,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/hm.h"
-#include "platform/file_store.h"
 #include "schema/target.h"
+#include "support/one_second.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -145,28 +144,6 @@ TEST_F(IscsiLab, ATargetGoesWithTheRecordsOfAllItsPortalsAndShowsTheTypeRecorded
   EXPECT_EQ(saved(), "");
 }
 
-// The saved files on a file system of one-second times (ext2 of 128-byte inodes, vfat, some network
-// file systems), as the store sees them.
-class SecondTimes {
- public:
-  SecondTimes() {
-    vx::file_store::SystemCalls& calls = vx::file_store::system_calls();
-    calls.stat = [](const char* path, struct stat* st) { return whole_seconds(::stat(path, st), st); };
-    calls.fstat = [](int fd, struct stat* st) { return whole_seconds(::fstat(fd, st), st); };
-  }
-  ~SecondTimes() { vx::file_store::system_calls() = saved_; }
-  SecondTimes(const SecondTimes&) = delete;
-  SecondTimes& operator=(const SecondTimes&) = delete;
-
- private:
-  static int whole_seconds(int rc, struct stat* st) {
-    st->st_mtim.tv_nsec = 0;
-    st->st_ctim.tv_nsec = 0;
-    return rc;
-  }
-  vx::file_store::SystemCalls saved_ = vx::file_store::system_calls();
-};
-
 // A writer that edits the file in place and puts its modification time back (`cp -p`, `touch -r`,
 // `rsync --inplace -t`) moves only its change time, which stays in the second this process read the
 // file in: the edit is seen all the same, and a later write keeps it.
@@ -174,12 +151,7 @@ TEST_F(IscsiLab, AnEditThatKeepsTheModificationTimeIsSeenAndKept) {
   ASSERT_EQ(add_target(kGen3Lhba, kOpenTarget, "10.0.0.5"), 0u);
   const std::string type = target_path(kGen3Lhba, 0) + "/TargetType";
   const std::string path = root_.at(kSavedTargets);
-  SecondTimes times;
-  // Early in a second (file times lag the clock by up to a timer tick), so that the steps below
-  // share it.
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  ::usleep(static_cast<useconds_t>((1000000000 - now.tv_nsec) / 1000 + 50000));
+  const OneSecond times;   // the steps below share one second of the file times
   // The file was last modified long ago (a copy that kept its times), changed now.
   const struct timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);

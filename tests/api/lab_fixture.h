@@ -39,8 +39,8 @@ inline uint32_t set_value(uint32_t group, const char* prop, const std::string& v
                                static_cast<uint32_t>(copy.size() + 1));
 }
 
-// Runs an action by name; a NULL slot is a parameter not given.
-inline uint32_t act(uint32_t group, const char* action, std::initializer_list<const char*> slots,
+// Runs the action of tag `action`; a NULL slot is a parameter not given.
+inline uint32_t act(uint32_t group, uint32_t action, std::initializer_list<const char*> slots,
                     uint32_t* new_tags = nullptr) {
   char params[6][256] = {};
   for (auto& slot : params) slot[0] = static_cast<char>(VARU_PARAM_ABSENT);
@@ -49,7 +49,25 @@ inline uint32_t act(uint32_t group, const char* action, std::initializer_list<co
     if (text != nullptr) std::snprintf(params[i], sizeof params[i], "%s", text);
     ++i;
   }
-  return VARU_do_action(group, static_cast<int32_t>(child(group, action, VARU_KIND_ACTION)), params, new_tags);
+  return VARU_do_action(group, static_cast<int32_t>(action), params, new_tags);
+}
+
+// Runs an action by name.
+inline uint32_t act(uint32_t group, const char* action, std::initializer_list<const char*> slots,
+                    uint32_t* new_tags = nullptr) {
+  return act(group, child(group, action, VARU_KIND_ACTION), slots, new_tags);
+}
+
+// A public call made again while it answers 14. Callers on several threads can get 14 with nothing
+// wrong: a call waits one second for the lock, and a busy machine may keep the thread that holds it
+// off the processor for longer, however short its call. After kBusyRetries answers of 14 in a row
+// (a minute of waiting at least) the lock counts as lost and 14 is the answer.
+constexpr int kBusyRetries = 60;
+template <typename Call>
+uint32_t until_not_busy(Call call) {
+  uint32_t rc = vx::kStatusLockTimeout;
+  for (int tries = 0; tries < kBusyRetries && rc == vx::kStatusLockTimeout; ++tries) rc = call();
+  return rc;
 }
 
 // The whole subtree as text, through the public calls only.

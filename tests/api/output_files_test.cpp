@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/messages.h"
+#include "support/request_hook.h"
 #include "tests/api/maintenance_fixture.h"
 
 namespace vxtest {
@@ -32,19 +33,27 @@ enum class Plant { kLink, kDanglingLink, kHardLink, kFifo, kForeignFile };
 constexpr uid_t kOtherUser = 65534;
 
 // Keeps something planted at `name` while an action runs, as another user of the directory would:
-// at once, and again whenever the action deletes it. A FIFO still there after 30 seconds is opened
-// from the other side and drained, so that code waiting on one fails the test (rescued()) instead of
-// hanging it.
+// at once, and again as the command `at` leaves for the adapter (opcode 0: none), the moment between
+// the action's deletion of the old file and its making of the new one. A FIFO still there after 30
+// seconds is opened from the other side and drained, so that code waiting on one fails the test
+// (rescued()) instead of hanging it.
 class Planted {
  public:
-  Planted(std::string name, Plant kind, std::string target)
-      : name_(std::move(name)), kind_(kind), target_(std::move(target)), saved_pipe_(::signal(SIGPIPE, SIG_IGN)) {
+  Planted(std::string name, Plant kind, std::string target, CommandId at = {0, 0})
+      : name_(std::move(name)),
+        kind_(kind),
+        target_(std::move(target)),
+        saved_pipe_(::signal(SIGPIPE, SIG_IGN)),
+        again_([this, at](unsigned long request, const void* arg) {
+          const CommandId sent = command_of(request, arg);
+          if (at.opcode != 0 && sent.opcode == at.opcode && sent.subsystem == at.subsystem) plant();
+        }) {
     plant();
-    thread_ = std::thread([this] { keep(); });
+    if (kind_ == Plant::kFifo) thread_ = std::thread([this] { rescue(); });
   }
   ~Planted() {
     stop_ = true;
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
     ::unlink(name_.c_str());
     ::signal(SIGPIPE, saved_pipe_);
   }
@@ -69,13 +78,11 @@ class Planted {
       }
     }
   }
-  void keep() {
+  void rescue() {
     const Clock::time_point start = Clock::now();
     int reader = -1;
     while (!stop_) {
-      struct stat st {};
-      if (::lstat(name_.c_str(), &st) != 0) plant();
-      if (kind_ == Plant::kFifo && Clock::now() - start > 30s) {
+      if (Clock::now() - start > 30s) {
         rescued_ = true;
         const int next = ::open(name_.c_str(), O_RDONLY | O_NONBLOCK);
         const int writer = ::open(name_.c_str(), O_WRONLY | O_NONBLOCK);
@@ -86,7 +93,7 @@ class Planted {
         while (reader >= 0 && ::read(reader, sink, sizeof sink) > 0) {
         }
       }
-      std::this_thread::sleep_for(200us);
+      std::this_thread::sleep_for(1ms);
     }
     if (reader >= 0) ::close(reader);
   }
@@ -95,6 +102,7 @@ class Planted {
   const Plant kind_;
   const std::string target_;
   sighandler_t saved_pipe_;
+  RequestHook again_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> rescued_{false};
   std::thread thread_;
@@ -144,16 +152,14 @@ TEST_F(OutputFiles, WhatIsPlantedAtTheNameIsRefusedAndNothingOutsideChanges) {
       SCOPED_TRACE(std::string(w.name) + " " + std::to_string(static_cast<int>(kind)));
       root_.write("/work/victim", "precious");
       ASSERT_EQ(::chmod("victim", 0644), 0);
-      if (w.opcode != 0) sim_.inject_delay(w.opcode, w.subsystem, 300, 1);
       {
-        Planted planted("shared/out", kind, target);
+        Planted planted("shared/out", kind, target, {w.opcode, w.subsystem});
         EXPECT_STATUS(write(w, "shared/out"), w.status, w.text);
         EXPECT_FALSE(planted.rescued()) << "the action waited on a FIFO";
       }
       EXPECT_TRUE(bytes("victim") == "precious") << "the file a link leads to is left as it was";
       EXPECT_EQ(mode_of("victim"), 0644u);
       EXPECT_EQ(files(), (std::set<std::string>{"shared", "victim"}));
-      sim_.clear_faults();
     }
   }
 }
@@ -218,14 +224,12 @@ TEST_F(OutputFiles, AFileAnotherUserLeavesAtTheNameGetsNothing) {
     ::close(theirs);
     ::unlink("shared/out");
     if (w.opcode == 0) continue;
-    // Planted while the command runs, after the action's own deletion.
-    sim_.inject_delay(w.opcode, w.subsystem, 300, 1);
+    // Planted as the command leaves, after the action's own deletion.
     {
-      Planted planted("shared/out", Plant::kForeignFile, "");
+      Planted planted("shared/out", Plant::kForeignFile, "", {w.opcode, w.subsystem});
       EXPECT_STATUS(write(w, "shared/out"), w.status, w.text);
       EXPECT_TRUE(bytes("shared/out").empty()) << "the planted file was written";
     }
-    sim_.clear_faults();
   }
 }
 

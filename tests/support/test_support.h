@@ -1,6 +1,7 @@
 // Shared helpers for the tests: a fresh temporary root per test and status checks.
 #pragma once
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,39 @@ int in_child(Fn fn) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A child process running `work` (its exit code, should it return), returned only once the child
+// runs it: a kill after a random pause then lands somewhere in the work, however late a busy machine
+// starts the child. -1 when it could not be started.
+template <typename Fn>
+pid_t started_child(Fn work) {
+  int begun[2];
+  if (::pipe(begun) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(begun[0]);
+    const char word = '1';
+    if (::write(begun[1], &word, 1) != 1) ::_exit(1);
+    ::close(begun[1]);
+    ::_exit(work());
+  }
+  ::close(begun[1]);
+  char word = 0;
+  const bool running = pid > 0 && ::read(begun[0], &word, 1) == 1;
+  ::close(begun[0]);
+  if (pid > 0 && !running) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  return running ? pid : -1;
+}
+
+// Kills a child and waits for its end.
+inline void kill_child(pid_t pid) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
 }
 
 // Two processes taking turns: `play(in, out, first)` runs in a child (first 1) and in this process

@@ -1,10 +1,9 @@
 // The pending-choices file under several writers: threads of one process and a second process
 // changing fields of their own lines at once, and a writer killed at random points.
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <atomic>
 #include <random>
 #include <string>
 #include <thread>
@@ -55,14 +54,14 @@ bool only_fields_changed(const std::string& content) {
   return true;
 }
 
-// Sets `field` of function `function` of adapter `serial` to alternating values until `deadline`;
+// Sets `field` of function `function` of adapter `serial` to alternating values, `times` times;
 // the last value written.
-std::string keep_setting(const char* serial, int function, PendingField field, std::chrono::steady_clock::time_point deadline) {
+std::string keep_setting(const char* serial, int function, PendingField field, int times) {
   const AdapterKey key{serial, "0x5"};
   const std::string number = "0x" + std::to_string(function);
   const char* values[2][2] = {{"NIC", "iSCSI"}, {"Disabled", "Enabled"}};
   std::string last;
-  for (int i = 0; std::chrono::steady_clock::now() < deadline; ++i) {
+  for (int i = 0; i < times; ++i) {
     last = values[field == kFieldSRIOV][i % 2];
     if (set_pending_field(key, number.c_str(), last.c_str(), kMatchFunction, field) != 0) return "<failed>";
   }
@@ -107,23 +106,35 @@ TEST(PendingFile, ReadsMatchWholeFieldsAndTakeAFunctionsSecondNicLine) {
   }
 }
 
+// Every writer sets its fields a number of times, all of them let go at once: however the machine
+// schedules them, each write meets the others' lines.
 TEST(PendingFile, TwoProcessesAndFourThreadsLeaveEveryLineWithOnlyItsFieldsChanged) {
+  constexpr int kSets = 200;   // each thread's, and the other process's over its four functions
   vxtest::TempRoot root;
   root.write(kPendingProfileFile, content_of(original_lines()));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
   const pid_t child = ::fork();
   if (child == 0) {   // the other process: the third adapter's SR-IOV fields
-    bool ok = true;
-    for (int f = 0; f < 4; ++f) ok = ok && keep_setting("BL5202A0003", f, kFieldSRIOV, deadline + std::chrono::milliseconds(25 * f)) != "<failed>";
+    ::close(go[1]);
+    char word = 0;
+    bool ok = ::read(go[0], &word, 1) == 1;
+    for (int f = 0; f < 4; ++f) ok = ok && keep_setting("BL5202A0003", f, kFieldSRIOV, kSets / 4) != "<failed>";
     ::_exit(ok ? 0 : 1);
   }
+  ::close(go[0]);
+  std::atomic<bool> started{false};
   std::vector<std::string> last(4);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&, t] {
-      last[t] = keep_setting(t < 2 ? "BL5202A0001" : "BL5202A0002", t % 2 == 0 ? 1 : 3, t % 2 == 0 ? kFieldProtocol : kFieldSRIOV, deadline);
+      while (!started) std::this_thread::yield();
+      last[t] = keep_setting(t < 2 ? "BL5202A0001" : "BL5202A0002", t % 2 == 0 ? 1 : 3, t % 2 == 0 ? kFieldProtocol : kFieldSRIOV, kSets);
     });
   }
+  started = true;
+  EXPECT_EQ(::write(go[1], "1", 1), 1);
+  ::close(go[1]);
   for (std::thread& t : threads) t.join();
   int status = -1;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -140,14 +151,12 @@ TEST(PendingFile, AWriterKilledAnywhereLeavesTheOldOrTheNewContent) {
   root.write(kPendingProfileFile, content_of(original_lines()));
   std::mt19937 random(7);
   for (int round = 0; round < 20; ++round) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      keep_setting("BL5202A0002", round % 4, kFieldSRIOV, std::chrono::steady_clock::now() + std::chrono::seconds(10));
-      ::_exit(0);
-    }
+    const pid_t child = vxtest::started_child([round]() -> int {
+      for (;;) keep_setting("BL5202A0002", round % 4, kFieldSRIOV, 2);
+    });
+    ASSERT_GT(child, 0);
     ::usleep(static_cast<useconds_t>(random() % 20000));
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    vxtest::kill_child(child);
     const std::string content = root.read(kPendingProfileFile);
     ASSERT_TRUE(only_fields_changed(content)) << "round " << round << ":\n" << content;
   }
