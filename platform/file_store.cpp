@@ -331,8 +331,13 @@ constexpr int kLiveNameAttempts = 100;
 // ENOENT), is not a directory of this user (kRefused), or cannot be opened.
 int open_live_dir(const std::string& dir, bool make, LockFailure* failure) {
   *failure = LockFailure::kUnopened;
-  if (make && ::mkdir(dir.c_str(), kLiveDirMode) != 0 && errno != EEXIST) return -1;
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = ::open(dir.c_str(), kFlags);
+  // Made only when it is missing, which is once: every claim passes here.
+  if (fd < 0 && errno == ENOENT && make) {
+    if (::mkdir(dir.c_str(), kLiveDirMode) != 0 && errno != EEXIST) return -1;
+    fd = ::open(dir.c_str(), kFlags);
+  }
   if (fd < 0) {
     const int error = errno;
     // A link at the name, something that is not a directory, or another user's directory.
