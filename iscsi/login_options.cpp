@@ -3,7 +3,7 @@
 
 #include <cctype>
 #include <cstring>
-#include <memory>
+#include <optional>
 
 #include "access/host.h"
 #include "access/walks.h"
@@ -381,7 +381,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   // other process's login takes it in between. One that cannot be held stops the change as a
   // refusal does, with the reason kept.
   IsidChoice choice;
-  std::unique_ptr<KeptStatus> not_held;
+  std::optional<KeptStatus> not_held;
   hm_node* s = get_first_instance(target, kGroupSession);
   while (s != nullptr && !refused) {
     hm_node* next = next_instance(s);
@@ -399,7 +399,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
                            cached_value(c, kPropConnectionDestinationPortNumber), static_cast<uint32_t>(isid),
                            boot.empty() ? "False" : boot, cached_value(s, kPropSessionInitiatorName)};
     if (choice.hold(name.c_str(), idle.initiator.c_str(), idle.isid) != kStatusOk) {
-      not_held = std::make_unique<KeptStatus>();
+      not_held.emplace();
       refused = true;
       break;
     }
@@ -431,7 +431,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   char params[kParamCount][kValueSize] = {};
   get_all_sessions(lhba, at, target, params);
   if (refused) {
-    if (not_held != nullptr) {
+    if (not_held) {
       not_held->put_back();
     } else {
       refuse(kStatusLoginOptionsRefused, msg::kLoginOptionsKept);

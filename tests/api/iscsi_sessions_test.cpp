@@ -12,7 +12,7 @@
 #include "iscsi/records.h"
 #include "iscsi/sessions.h"
 #include "iscsi/targets.h"
-#include "platform/platform.h"
+#include "support/request_hook.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -29,38 +29,6 @@ TEST(SessionState, TextsInTheirOrder) {
   for (const auto& r : rows) EXPECT_STREQ(vx::session_state_text(r.state), r.text) << r.state;
 }
 
-// Once a session configuration read has failed, the next active-session list the adapter gives
-// leaves every session out, as it would once they ended: its count is answered 0.
-class ListHiddenAfterAFailedRead {
- public:
-  ListHiddenAfterAFailedRead() : sent_(vx::host_ops().ioctl) {
-    g_sent = sent_;
-    g_list_commands = -1;
-    vx::host_ops().ioctl = hiding_ioctl;
-  }
-  ~ListHiddenAfterAFailedRead() { vx::host_ops().ioctl = sent_; }
-  ListHiddenAfterAFailedRead(const ListHiddenAfterAFailedRead&) = delete;
-  ListHiddenAfterAFailedRead& operator=(const ListHiddenAfterAFailedRead&) = delete;
-
- private:
-  static constexpr uint8_t kSessionConfig = 16;
-  static constexpr uint8_t kSessionList = 29;   // a size query, then the list
-
-  static int hiding_ioctl(int fd, unsigned long request, void* arg) {
-    auto* bytes = static_cast<uint8_t*>(arg);
-    const bool command = request == vx::wire::kIscsiFirmwareCommand && bytes[1] == 6;
-    const int result = g_sent(fd, request, arg);
-    if (command && bytes[0] == kSessionConfig && bytes[4] != 0 && g_list_commands < 0) g_list_commands = 0;
-    if (command && bytes[0] == kSessionList && g_list_commands >= 0 && ++g_list_commands == 2) {
-      std::memset(bytes + sizeof(vx::wire::Request_Header), 0, sizeof(uint32_t));
-    }
-    return result;
-  }
-  static inline int (*g_sent)(int, unsigned long, void*) = nullptr;
-  static inline int g_list_commands = -1;   // since the failed read; -1 before it
-  int (*sent_)(int, unsigned long, void*);
-};
-
 // A read of the target's ETO finds its session's configuration unreadable and the adapter's list
 // without the session: the session leaves the tree at the end of the call, once the list asked
 // again confirms it. Listed again by then, it stays.
@@ -71,7 +39,18 @@ TEST_F(IscsiLab, ASessionTheListShowsAgainStaysAtTheEndOfTheCall) {
   const std::string eto = cached_at(target + "/ETO");
   sim_.inject_status(16, 6, 1, 0xFF, 1);
   {
-    const ListHiddenAfterAFailedRead hidden;
+    // Once the session configuration read (16) has failed, the next active-session list (29: a size
+    // query, then the list) leaves every session out, as it would once they ended: its count is 0.
+    int list_commands = -1;
+    const RequestHook hidden(nullptr, [&](unsigned long request, void* arg) {
+      const CommandId c = command_of(request, arg);
+      auto* bytes = static_cast<uint8_t*>(arg);
+      if (request != vx::wire::kIscsiFirmwareCommand || c.subsystem != 6) return;
+      if (c.opcode == 16 && bytes[4] != 0 && list_commands < 0) list_commands = 0;
+      if (c.opcode == 29 && list_commands >= 0 && ++list_commands == 2) {
+        std::memset(bytes + sizeof(vx::wire::Request_Header), 0, sizeof(uint32_t));
+      }
+    });
     EXPECT_EQ(value_at(target + "/ETO"), eto) << "the value stands, as for a target without a session";
   }
   EXPECT_EQ(cached_at(target + "/Session0/SessionStatus"), "Open") << "dropped though listed at the end of the call";

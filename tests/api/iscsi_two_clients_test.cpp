@@ -34,6 +34,7 @@
 #include "platform/file_store.h"
 #include "tests/api/iscsi_fixture.h"
 #include "tests/tools/tool_runner.h"
+#include "support/request_hook.h"
 
 namespace vxtest {
 namespace {
@@ -119,41 +120,37 @@ struct Hold {
   bool met = false;
   bool rescued = false;
 };
-Hold* g_hold = nullptr;
-int (*g_sent)(int, unsigned long, void*) = nullptr;
 
-int holding_ioctl(int fd, unsigned long request, void* arg) {
-  const auto* bytes = static_cast<const uint8_t*>(arg);
-  if (g_hold == nullptr || g_hold->met || request != vx::wire::kIscsiFirmwareCommand || bytes[0] != g_hold->opcode ||
-      bytes[1] != g_hold->subsystem || g_hold->skip-- != 0) {
-    return g_sent(fd, request, arg);
-  }
-  g_hold->met = true;
-  const int answered = g_hold->after ? g_sent(fd, request, arg) : 0;
-  tell(g_hold->told);
-  if (g_hold->until == nullptr) {
-    for (;;) ::pause();
-  }
-  g_hold->rescued = !heard(g_hold->until);
-  return g_hold->after ? answered : g_sent(fd, request, arg);
+// Whether this request is the hold's command (counting it against `skip`).
+bool meets(Hold* hold, unsigned long request, const void* arg) {
+  const CommandId c = command_of(request, arg);
+  return !hold->met && request == vx::wire::kIscsiFirmwareCommand && c.opcode == hold->opcode &&
+         c.subsystem == hold->subsystem && hold->skip-- == 0;
 }
 
+void wait_at(Hold* hold) {
+  hold->met = true;
+  tell(hold->told);
+  if (hold->until == nullptr) {
+    for (;;) ::pause();
+  }
+  hold->rescued = !heard(hold->until);
+}
+
+// This process's requests pass `hold` for a scope: before its command goes out, or once it is
+// answered.
 class Holding {
  public:
-  explicit Holding(Hold* hold) : sent_(vx::host_ops().ioctl) {
-    g_sent = sent_;
-    g_hold = hold;
-    vx::host_ops().ioctl = holding_ioctl;
-  }
-  ~Holding() {
-    vx::host_ops().ioctl = sent_;
-    g_hold = nullptr;
-  }
-  Holding(const Holding&) = delete;
-  Holding& operator=(const Holding&) = delete;
+  explicit Holding(Hold* hold)
+      : hook_([hold](unsigned long request, void* arg) {
+                if (!hold->after && meets(hold, request, arg)) wait_at(hold);
+              },
+              [hold](unsigned long request, void* arg) {
+                if (hold->after && meets(hold, request, arg)) wait_at(hold);
+              }) {}
 
  private:
-  int (*sent_)(int, unsigned long, void*);
+  RequestHook hook_;
 };
 
 // A step (a login, a logout, a property set) held at the command `hold` names: it must be met, and

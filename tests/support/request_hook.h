@@ -1,6 +1,7 @@
 // A test's own step at an exact point of a call, instead of a thread that hopes to run there: for
 // a scope, every request the library makes of a device (the seam's ioctl) passes `before` on its
-// way to the driver and `after` on its way back, on the thread that makes it. One hook at a time.
+// way to the driver and `after` on its way back (where it may change the answer), on the thread
+// that makes it. One hook at a time.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,7 @@ inline CommandId command_of(unsigned long request, const void* arg) {
 
 class RequestHook {
  public:
-  using Step = std::function<void(unsigned long request, const void* arg)>;
+  using Step = std::function<void(unsigned long request, void* arg)>;
   explicit RequestHook(Step before, Step after = nullptr) : before_(std::move(before)), after_(std::move(after)) {
     active() = this;
   }
