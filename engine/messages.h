@@ -456,7 +456,8 @@ constexpr const char* kSavedFileKept = "Failed to update %s. The %s is kept.";
 constexpr const char* kRegistrationKept = "Failed to update %s. The persistent registration of the session is kept.";
 constexpr const char* kRegistrationWithdrawn =
     "Failed to record the persistent session in %s. The adapter's registration of the session has been withdrawn.";
-// A lock file that cannot be used, and the ISID choice's section that another process holds.
+// A lock file that cannot be used, the ISID choice's section that another process holds, and a
+// session's qualifier that another process claims.
 constexpr const char* kLockFileRefused =
     "The lock file %s is not a regular file of this user, and is not used. No changes have been made to the "
     "configuration.";
@@ -471,6 +472,9 @@ constexpr const char* kLiveDirUnopened =
 constexpr const char* kIsidChoiceBusy =
     "Another process holds the choice of ISID qualifiers (isid_choice.lock) for more than %d seconds. No changes "
     "have been made to the configuration.";
+constexpr const char* kIsidClaimedElsewhere =
+    "Another process is logging in or out with the ISID qualifier %04x of this session. No changes have been made to "
+    "the configuration.";
 constexpr const char* kLoginOptionsKept =
     "The adapter refused to register the target with the new login options. The previous login options are kept.";
 

@@ -388,13 +388,10 @@ uint32_t do_Logout(hm_node* target, hm_node*, char params[6][256]) {
     return kStatusFailed;
   }
   const CommandAddress at = session_address(session);
-  if (equal_nocase(boot, "True")) {
-    if (equal_nocase(status, "Open")) {
-      pdebug(kBackEnd, 5, "%s:Boot Target is configured.\n", __func__);
-      return refuse(kStatusActiveBootSession, msg::kActiveBootSession);
-    }
-    const uint32_t cleared = clear_boot_session(session, generation, at);
-    if (cleared != 0) return cleared;
+  const bool boot_session = equal_nocase(boot, "True");
+  if (boot_session && equal_nocase(status, "Open")) {
+    pdebug(kBackEnd, 5, "%s:Boot Target is configured.\n", __func__);
+    return refuse(kStatusActiveBootSession, msg::kActiveBootSession);
   }
   std::string name;
   std::string persistent;
@@ -410,15 +407,21 @@ uint32_t do_Logout(hm_node* target, hm_node*, char params[6][256]) {
       !read_property(connection, kPropConnectionDestinationPortNumber, &port)) {
     return kStatusFailed;
   }
-  // A persistent session's qualifier is held from before its logout command, which takes it out of
-  // the adapter's list, until its withdrawal and record removal are done: no other process's login
-  // takes it meanwhile, to register the same key and lose that registration and its record to them.
+  // A persistent session's qualifier is held before anything changes (its boot setting first), and
+  // from its logout command, which takes it out of the adapter's list, until its withdrawal and
+  // record removal are done: no other process's login takes it meanwhile, to register the same key
+  // and lose that registration and its record to them. A qualifier that another process claims
+  // (its login reuses this session, or it logs it out too) refuses the logout, nothing sent.
   const bool withdraws = equal_nocase(persistent, "True");
   uint64_t isid = 0;
   IsidChoice choice;
   if (withdraws && (!parse_number(isid_text, 16, 0xFFFF, &isid) ||
                     choice.hold(name.c_str(), initiator.c_str(), static_cast<uint32_t>(isid)) != kStatusOk)) {
     return kStatusFailed;
+  }
+  if (boot_session) {
+    const uint32_t cleared = clear_boot_session(session, generation, at);
+    if (cleared != 0) return cleared;
   }
   for (hm_node* lun = get_first_instance(target, kGroupLUN); lun != nullptr; lun = next_instance(lun)) {
     std::string vendor;

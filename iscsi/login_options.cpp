@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "access/host.h"
 #include "access/walks.h"
@@ -374,22 +376,16 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   uint64_t eto = 0;
   parse_number(eto_text, 10, UINT32_MAX, &eto);
   const CommandAddress at = command_address(target);
-  std::vector<IdleSession> registered;
-  bool refused = false;
-  // Each idle session's qualifier is held from before its withdrawal, which takes the session out of
-  // the adapter's list, through its registration again (which finds it held here and goes on): no
-  // other process's login takes it in between. One that cannot be held stops the change as a
-  // refusal does, with the reason kept.
+  // Every idle session's qualifier is held before the first of them changes, and from its
+  // withdrawal, which takes the session out of the adapter's list, through its registration again
+  // (which finds it held here and goes on): no other process's login takes it in between. One that
+  // cannot be held stops the change as a refusal does, with nothing sent and the reason kept.
   IsidChoice choice;
   std::optional<KeptStatus> not_held;
-  hm_node* s = get_first_instance(target, kGroupSession);
-  while (s != nullptr && !refused) {
-    hm_node* next = next_instance(s);
+  std::vector<std::pair<hm_node*, IdleSession>> idle_sessions;
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     std::string status;
-    if (!read_property(s, kPropSessionStatus, &status) || !session_inactive(status)) {
-      s = next;
-      continue;
-    }
+    if (!read_property(s, kPropSessionStatus, &status) || !session_inactive(status)) continue;
     hm_node* c = get_first_instance(s, kGroupConnection);
     if (c == nullptr) return kStatusFailed;
     uint64_t isid = 0;
@@ -400,10 +396,16 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
                            boot.empty() ? "False" : boot, cached_value(s, kPropSessionInitiatorName)};
     if (choice.hold(name.c_str(), idle.initiator.c_str(), idle.isid) != kStatusOk) {
       not_held.emplace();
-      refused = true;
       break;
     }
-    if (equal_nocase(boot, "True")) {
+    idle_sessions.emplace_back(s, idle);
+  }
+  std::vector<IdleSession> registered;
+  bool refused = not_held.has_value();
+  for (size_t i = 0; i < idle_sessions.size() && !refused; ++i) {
+    hm_node* s = idle_sessions[i].first;
+    const IdleSession& idle = idle_sessions[i].second;
+    if (equal_nocase(idle.boot, "True")) {
       const uint32_t cleared = clear_boot_session(s, generation, session_address(s));
       if (cleared != kStatusOk) return cleared;
     }
@@ -412,7 +414,6 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     delete_with_records(s);
     refused = register_again(target, idle, static_cast<uint32_t>(eto)) != kStatusOk;
     registered.push_back(idle);
-    s = next;
   }
   if (registered.empty() && !refused) return kStatusOk;
   hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
@@ -439,7 +440,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     return kStatusLoginOptionsRefused;
   }
   if (generation != kGenerationOrvelle) return kStatusOk;
-  for (s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     if (!session_inactive(cached_value(s, kPropSessionStatus)) || !equal_nocase(cached_value(s, kPropSessioniSCSIBoot), "True")) {
       continue;
     }

@@ -770,11 +770,19 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
                     !read_property(portal, kPropTargetPortNumber, &portal_port))) {
     return kStatusFailed;
   }
-  // Each withdrawn session's qualifier stays held until the check ends (see IsidChoice).
+  // Every closed session's qualifier is held before the first of them changes (see IsidChoice), and
+  // stays held until the check ends: a hold that is refused leaves every session as it was.
+  struct Closed {
+    hm_node* session;
+    bool boot;
+    uint32_t isid;
+    std::string initiator;
+    std::string address;
+    std::string port;
+  };
+  std::vector<Closed> closed;
   IsidChoice choice;
-  hm_node* next = nullptr;
-  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next) {
-    next = next_instance(s);
+  for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     hm_node* c = get_first_instance(s, kGroupConnection);
     std::string status;
     std::string address;
@@ -793,23 +801,26 @@ uint32_t VARU_check_session_status(hm_node* target, const char* target_name, int
     std::string isid_text;
     std::string initiator;
     uint64_t isid = 0;
-    if (read_property(s, kPropSessioniSCSIBoot, &boot) && equal_nocase(boot, "True")) {
-      const uint32_t result = clear_boot_session(s, generation, session_address(s));
-      if (result != 0) return result;
-    }
+    const bool is_boot = read_property(s, kPropSessioniSCSIBoot, &boot) && equal_nocase(boot, "True");
     if (!read_property(s, kPropSessionISIDQualifier, &isid_text) || !parse_number(isid_text, 16, 0xFFFF, &isid) ||
         !read_property(s, kPropSessionInitiatorName, &initiator) ||
         choice.hold(target_name, initiator.c_str(), static_cast<uint32_t>(isid)) != kStatusOk) {
       return kStatusFailed;
     }
+    closed.push_back({s, is_boot, static_cast<uint32_t>(isid), initiator, address, number});
+  }
+  for (const Closed& s : closed) {
+    if (s.boot) {
+      const uint32_t result = clear_boot_session(s.session, generation, session_address(s.session));
+      if (result != 0) return result;
+    }
     // A registration the firmware keeps must not outlive its target unseen: its failure stands.
     const uint32_t withdrawn = delete_persistent(port, get_domain_id(target), at.phba_port, target, target_name,
-                                                 address.c_str(), number.c_str(), static_cast<uint32_t>(isid),
-                                                 initiator.c_str(), 0);
+                                                 s.address.c_str(), s.port.c_str(), s.isid, s.initiator.c_str(), 0);
     if (withdrawn != 0) return withdrawn;
     // The firmware drops a withdrawn session that is not logged in; so does the mirror, else the
     // next check could no longer read it.
-    delete_with_records(s);
+    delete_with_records(s.session);
   }
   return kStatusOk;
 }

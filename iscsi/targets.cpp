@@ -95,22 +95,10 @@ class ChoiceSection {
   uint32_t read_in_use(const char* target_name, const char* initiator_name, bool prune, std::set<uint32_t>* used,
                        std::set<uint32_t>* claimed = nullptr) const {
     if (entered() != kStatusOk) return kStatusFailed;
-    std::vector<std::string> texts;
-    const std::string claim_dir = host_path(kIsidClaimDir);
-    file_store::LockFailure why = file_store::LockFailure::kNone;
-    if (file_store::read_live_files(claim_dir, &texts, &why) == file_store::ReadResult::kFailed) {
-      const int error = errno;
-      pdebug(kBackEnd, 3, "%s:the claims cannot be read\n", __func__);
-      return live_dir_failed(claim_dir, why, error);
-    }
-    const std::string t = folded(target_name);
-    const std::string i = folded(initiator_name);
-    for (const std::string& text : texts) {
-      Claim c;
-      if (!c.parse(text) || c.target != t || c.initiator != i) continue;
-      used->insert(c.isid);
-      if (claimed != nullptr) claimed->insert(c.isid);
-    }
+    std::set<uint32_t> claims;
+    if (read_claims(target_name, initiator_name, &claims) != kStatusOk) return kStatusFailed;
+    used->insert(claims.begin(), claims.end());
+    if (claimed != nullptr) claimed->insert(claims.begin(), claims.end());
     std::vector<HeldSession> held;
     if (read_sessions_named(target_name, prune, &held) != kStatusOk) return kStatusFailed;
     const std::string initiator = initiator_name != nullptr ? initiator_name : "";
@@ -120,9 +108,16 @@ class ChoiceSection {
     return kStatusOk;
   }
 
-  // Claims the qualifier a session holds, whose logout or withdrawal follows (see IsidChoice::hold).
+  // Claims the qualifier a session holds, whose logout or withdrawal follows (see IsidChoice::hold),
+  // unless another process claims it already.
   uint32_t hold(const char* target_name, const char* initiator_name, uint32_t isid) const {
     if (entered() != kStatusOk) return kStatusFailed;
+    std::set<uint32_t> claims;
+    if (read_claims(target_name, initiator_name, &claims) != kStatusOk) return kStatusFailed;
+    if (claims.count(isid) != 0) {
+      pdebug(kBackEnd, 3, "%s:ISID %04x is claimed by another process\n", __func__, static_cast<unsigned>(isid));
+      return fail(kStatusSavedFileNotWritten, msg::kIsidClaimedElsewhere, static_cast<unsigned>(isid));
+    }
     return claim(target_name, initiator_name, isid);
   }
 
@@ -166,6 +161,25 @@ class ChoiceSection {
       return fail(kStatusSavedFileNotWritten, msg::kIsidChoiceBusy, kIsidChoiceWaitSeconds);
     }
     return lock_file_failed(lock_.lock_path(), lock_.failure(), lock_.error());
+  }
+
+  // The qualifiers that choices claim (every process's) for that target name and initiator name.
+  static uint32_t read_claims(const char* target_name, const char* initiator_name, std::set<uint32_t>* claims) {
+    std::vector<std::string> texts;
+    const std::string claim_dir = host_path(kIsidClaimDir);
+    file_store::LockFailure why = file_store::LockFailure::kNone;
+    if (file_store::read_live_files(claim_dir, &texts, &why) == file_store::ReadResult::kFailed) {
+      const int error = errno;
+      pdebug(kBackEnd, 3, "%s:the claims cannot be read\n", __func__);
+      return live_dir_failed(claim_dir, why, error);
+    }
+    const std::string t = folded(target_name);
+    const std::string i = folded(initiator_name);
+    for (const std::string& text : texts) {
+      Claim c;
+      if (c.parse(text) && c.target == t && c.initiator == i) claims->insert(c.isid);
+    }
+    return kStatusOk;
   }
 
   file_store::FileLock lock_;

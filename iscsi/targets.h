@@ -28,8 +28,12 @@ constexpr uint32_t kIsidNone = 0xFFFF;   // every qualifier 0..65534 in use
 constexpr size_t kMaxTargetsOldGenerations = 128;
 constexpr const char* kDefaultPort = "3260";
 
-// The choice of a new session's ISID qualifier, unique across the host's processes, keeps one rule
-// on every path: a qualifier in use is, at every moment, claimed or in an adapter's session list.
+// The choice of a new session's ISID qualifier, unique across the host's processes, keeps two rules
+// on every path: a qualifier in use is, at every moment, claimed or in an adapter's session list;
+// and at every moment at most one live process claims a qualifier of a target name and initiator
+// name. Every claim is made in a section that has read every process's claims first, and is not
+// made where another process's stands: a choice takes another qualifier, a hold is refused. Claims
+// are never waited for.
 // - A choice is a short host-wide section, the whole-file lock of "isid_choice.lock" beside the
 //   saved targets, waited for kIsidChoiceWaitSeconds at most. It reads every claim first, then the
 //   sessions of the target name on every logical HBA, and claims the qualifier it takes (a new one,
@@ -40,10 +44,12 @@ constexpr const char* kDefaultPort = "3260";
 //   login has failed or its session is in the adapter's list. It ends earlier only once its
 //   qualifier is no longer used by that login (a failed try's registration withdrawn: release), and
 //   never outlives this process. A choice made outside any IsidChoice claims nothing.
-// - What frees a qualifier holds it (hold) from before its first command to its last: a logout, or
-//   a withdrawal, takes the session out of the adapter's list at its first command, while the
-//   registration and the saved record of its key still stand until its last. A session registered
-//   again keeps its qualifier held from its withdrawal through its registration again.
+// - What frees a qualifier holds it (hold) from before its first change to its last command: a
+//   logout, or a withdrawal, takes the session out of the adapter's list at its first command, while
+//   the registration and the saved record of its key still stand until its last. A session
+//   registered again keeps its qualifier held from its withdrawal through its registration again.
+//   A hold that another process's claim refuses (a login that reuses the session, or another
+//   logout of it) stops its caller before anything is sent or changed.
 // - So a section that reads the claims before the lists misses nothing: a claim that ended before
 //   the read has its session listed already (or its qualifier is used no more), and none is made
 //   while the section is held.
@@ -65,7 +71,8 @@ class IsidChoice {
   void end();
   // Claims the qualifier of a session whose logout or withdrawal follows, in a section of its own
   // (nothing to choose: the session holds it), for as long as this choice lasts. 0 (also when this
-  // thread claims it already), or 1 with status 336 when the section or the claim cannot be had.
+  // thread claims it already), or 1 with status 336 when another process claims it, or the section
+  // or the claim cannot be had.
   uint32_t hold(const char* target_name, const char* initiator_name, uint32_t isid);
   // A failed try's registration withdrawn: its qualifier is no longer claimed.
   static void release(const char* target_name, const char* initiator_name, uint32_t isid);

@@ -6,9 +6,14 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "sim/vxsim_control.h"
 #include "tests/api/lab_fixture.h"
@@ -38,6 +43,29 @@ inline std::string walk(uint32_t tag = 0, const std::string& path = "") {
     const std::string name = name_of(g, VARU_KIND_GROUP);
     if (name == "iSCSIStatistics" || name == "iSCSISessionStatistics") continue;
     out += walk(g, path + "/" + name);
+  }
+  return out;
+}
+
+// The registrations of the open target that the generation-3 adapter's simulated firmware keeps,
+// read from its state under VXIMA_ROOT, as "<iSCSI port> <ISID qualifier> ImmediateData=<Yes|No>"
+// (port 0 is PCI function 2, port 1 function 3), in the order of the ports.
+inline std::vector<std::string> registrations() {
+  std::vector<std::string> out;
+  for (const char* port : {"0", "1"}) {
+    std::ifstream in(std::string(std::getenv("VXIMA_ROOT")) + "/var/lib/vxsim/BL3202A0001/records/iscsi-003.00." +
+                     (port[0] == '0' ? "2" : "3"));
+    std::stringstream text;
+    text << in.rdbuf();
+    if (text.str().empty()) continue;
+    const nlohmann::json state = nlohmann::json::parse(text.str());
+    for (const nlohmann::json& p : state.at("persistent")) {
+      if (p.at("target") != kOpenTarget) continue;
+      char isid[8];
+      std::snprintf(isid, sizeof isid, "%04x", p.at("isid").get<unsigned>());
+      const unsigned first_byte = std::stoul(p.at("options").get<std::string>().substr(0, 2), nullptr, 16);
+      out.push_back(std::string(port) + " " + isid + " ImmediateData=" + ((first_byte & 2) != 0 ? "Yes" : "No"));
+    }
   }
   return out;
 }

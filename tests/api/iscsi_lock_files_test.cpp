@@ -1,7 +1,9 @@
 // The lock files of the ISID choice and of the saved targets are their user's alone: made 0600 (one
 // of the user's own found wider is made so), and anything left at their name (another user's file,
 // held with a lock; a link; a FIFO) is refused at once with the saved-file status and a text that
-// names it, before anything is sent to the adapter. So is the directory of the ISID claims.
+// names it, before anything is sent to the adapter. So is the directory of the ISID claims. A closed
+// session whose qualifier cannot be held (such a lock file, or another process's claim of it) is left
+// as it was.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,10 +12,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "access/fw_commands.h"
 #include "engine/messages.h"
+#include "platform/file_store.h"
 #include "tests/api/iscsi_fixture.h"
 
 namespace vxtest {
@@ -119,6 +124,133 @@ TEST_F(LockFiles, ALogoutThatCannotHoldItsQualifierSendsNothing) {
   EXPECT_EQ(cached_at(target_path(kGen3Lhba, 0) + "/Session0/SessionStatus"), "Open");
   ASSERT_EQ(::unlink(lock("isid_choice.lock").c_str()), 0);
   EXPECT_EQ(logout(), 0u) << "once it is gone";
+}
+
+// The commands of the journal that change something (every row of their opcode and subsystem
+// sends something to be written), as "opcode/subsystem".
+std::vector<std::string> changes_sent(const SimControls& sim) {
+  std::vector<std::string> out;
+  for (const vxsim_journal_entry& e : sim.commands()) {
+    bool rows = false;
+    bool writes = true;
+    for (const vx::FwCommand& c : vx::kFwCommands) {
+      if (c.opcode != e.opcode || c.subsystem != e.subsystem) continue;
+      rows = true;
+      writes = writes && (c.direction == 2 || c.direction == 3);
+    }
+    if (rows && writes) out.push_back(std::to_string(e.opcode) + "/" + std::to_string(e.subsystem));
+  }
+  return out;
+}
+
+// A closed session whose qualifier cannot be held stays as it was: its logout, the delete of its
+// target and a change of the target's login options (which registers it again) are each refused
+// before anything is sent or changed, with the lock file's text, or with the claim's when another
+// process claims the qualifier (here a claim that stands as another process's would). A boot
+// session on generation 5 keeps its boot setting and its boot target in the flash region; a plain
+// one on generation 3 its registration and record, and the target its options.
+TEST_F(LockFiles, AClosedSessionWhoseQualifierCannotBeHeldStaysAsItWas) {
+  const std::string region3 = "/var/lib/vxsim/BL5202B0007/objects/%2Fiscsidata%2FPort0%2FInstance0%2FRegion3";
+  ASSERT_EQ(login(), 0u);
+  ASSERT_EQ(add_target(kGen5Lhba, kOpenTarget, "10.0.0.5", nullptr, "True"), 0u);
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 2);
+  const std::string records = saved();
+  ASSERT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=Yes"});
+  ASSERT_NE(root_.read(region3).find(kOpenTarget), std::string::npos);
+  char claimed[600];
+  std::snprintf(claimed, sizeof claimed, vx::msg::kIsidClaimedElsewhere, 0u);
+  struct Refusal {
+    const char* what;
+    std::string text;
+    std::function<std::shared_ptr<void>()> leave;   // what refuses, for as long as it lasts
+  };
+  const Refusal refusals[] = {
+      {"a link at the section's lock file", refused("isid_choice.lock"),
+       [&]() -> std::shared_ptr<void> {
+         auto link = std::make_shared<std::string>(lock("isid_choice.lock"));
+         ::unlink(link->c_str());
+         if (::symlink(root_.at("/elsewhere").c_str(), link->c_str()) != 0) return nullptr;
+         return std::shared_ptr<void>(link.get(), [link](void*) { ::unlink(link->c_str()); });
+       }},
+      {"another process's claim", claimed,
+       [&]() -> std::shared_ptr<void> {
+         auto claims = std::make_shared<std::vector<std::unique_ptr<vx::file_store::LiveFile>>>();
+         for (const char* initiator : {kGen3Initiator, "iqn.1990-07.com.quillmarchant:bl5202b0007"}) {
+           claims->push_back(std::make_unique<vx::file_store::LiveFile>());
+           if (!claims->back()->make(lock("isid_claims"), std::string("0") + '\0' + initiator + '\0' + kOpenTarget)) {
+             return nullptr;
+           }
+         }
+         return claims;
+       }},
+  };
+  const auto logout_of = [](const std::string& target) { return act(tag_at(target), "Logout", {}); };
+  const auto delete_of = [](const std::string& target) {
+    return act(tag_at(target.substr(0, target.rfind('/'))), "DeleteTarget", {"0"});
+  };
+  const auto change_options_of = [](const std::string& target) {
+    return set_value(tag_at(target + "/TargetLoginOptions"), "ImmediateData", "No");
+  };
+  struct Step {
+    const char* what;
+    const char* lhba;
+    std::function<uint32_t(const std::string& target)> run;
+  };
+  const Step steps[] = {
+      {"logout", kGen5Lhba, logout_of},          {"DeleteTarget", kGen5Lhba, delete_of},
+      {"logout", kGen3Lhba, logout_of},          {"DeleteTarget", kGen3Lhba, delete_of},
+      {"option change", kGen3Lhba, change_options_of},
+  };
+  for (const Refusal& r : refusals) {
+    const std::shared_ptr<void> left = r.leave();
+    ASSERT_NE(left, nullptr) << r.what;
+    for (const Step& step : steps) {
+      SCOPED_TRACE(std::string(r.what) + ": " + step.what + " on " + step.lhba);
+      const std::string target = target_path(step.lhba, 0);
+      sim_.journal_clear();
+      EXPECT_STATUS(step.run(target), 336, r.text);
+      EXPECT_EQ(changes_sent(sim_), std::vector<std::string>{});
+      EXPECT_EQ(value_at(target + "/TargetISCSIName"), kOpenTarget) << "the target is kept";
+      EXPECT_EQ(value_at(target + "/Session0/SessionStatus"), "Closed");
+      EXPECT_EQ(value_at(target + "/Session0/Persistent"), "True");
+      EXPECT_EQ(value_at(target + "/TargetLoginOptions/ImmediateData"), "Yes");
+      EXPECT_EQ(value_at(target_path(kGen5Lhba, 0) + "/Session0/iSCSIBoot"), "True");
+      EXPECT_NE(root_.read(region3).find(kOpenTarget), std::string::npos) << "the boot target left the flash region";
+      EXPECT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=Yes"});
+      EXPECT_EQ(saved(), records);
+    }
+  }
+  EXPECT_EQ(act(tag_at(target_path(kGen5Lhba, 0)), "Logout", {}), 0u) << "once nothing refuses";
+  EXPECT_EQ(root_.read(region3).find(kOpenTarget), std::string::npos);
+  EXPECT_EQ(act(tag_at(kGen3Lhba), "DeleteTarget", {"0"}), 0u);
+  EXPECT_EQ(registrations(), std::vector<std::string>{});
+}
+
+// Every idle session's qualifier is held before the first of them changes: with two idle sessions
+// of a target, another process's claim of the second's refuses the delete of the target and the
+// change of its options before the first is withdrawn.
+TEST_F(LockFiles, AClaimOnOneOfTwoIdleSessionsChangesNeither) {
+  const std::string target = target_path(kGen3Lhba, 0);
+  ASSERT_EQ(login(), 0u);
+  ASSERT_EQ(act(tag_at(target), "AddTargetPortal", {"10.0.0.5", "3262"}), 0u);
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 2);
+  ASSERT_EQ(value_at(target + "/Session0/SessionStatus"), "Closed");
+  ASSERT_EQ(value_at(target + "/Session1/SessionStatus"), "Closed");
+  ASSERT_EQ(value_at(target + "/Session1/ISIDQualifier"), "0001");
+  const std::vector<std::string> registered = registrations();
+  const std::string records = saved();
+  vx::file_store::LiveFile claim;
+  ASSERT_TRUE(claim.make(lock("isid_claims"), std::string("1") + '\0' + kGen3Initiator + '\0' + kOpenTarget));
+  char text[600];
+  std::snprintf(text, sizeof text, vx::msg::kIsidClaimedElsewhere, 1u);
+  sim_.journal_clear();
+  EXPECT_STATUS(act(tag_at(kGen3Lhba), "DeleteTarget", {"0"}), 336, text);
+  EXPECT_STATUS(set_value(tag_at(target + "/TargetLoginOptions"), "ImmediateData", "No"), 336, text);
+  EXPECT_EQ(changes_sent(sim_), std::vector<std::string>{});
+  EXPECT_EQ(registrations(), registered);
+  EXPECT_EQ(saved(), records);
+  EXPECT_EQ(value_at(target + "/TargetLoginOptions/ImmediateData"), "Yes");
+  EXPECT_EQ(value_at(target + "/Session0/SessionStatus"), "Closed");
 }
 
 // The directory of the ISID claims is held like the lock files: made 0700 and set back to 0700 when

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "access/wire.h"
 #include "engine/messages.h"
@@ -187,28 +186,6 @@ std::vector<std::string> saved_sessions() {
       continue;
     }
     out.push_back(f[1] + "/" + f[vx::kTargetIsidField]);
-  }
-  return out;
-}
-
-// The registrations of the open target that the simulated adapter keeps, read from its state, as
-// "<iSCSI port> <ISID qualifier> ImmediateData=<Yes|No>" (port 0 is PCI function 2, port 1
-// function 3), in the order of the ports.
-std::vector<std::string> registrations() {
-  std::vector<std::string> out;
-  for (const char* port : {"0", "1"}) {
-    const std::string file = std::string(std::getenv("VXIMA_ROOT")) + "/var/lib/vxsim/BL3202A0001/records/iscsi-003.00." +
-                             (port[0] == '0' ? "2" : "3");
-    const std::string text = read_text(file);
-    if (text.empty()) continue;
-    const nlohmann::json state = nlohmann::json::parse(text);
-    for (const nlohmann::json& p : state.at("persistent")) {
-      if (p.at("target") != kOpenTarget) continue;
-      char isid[8];
-      std::snprintf(isid, sizeof isid, "%04x", p.at("isid").get<unsigned>());
-      const unsigned first_byte = std::stoul(p.at("options").get<std::string>().substr(0, 2), nullptr, 16);
-      out.push_back(std::string(port) + " " + isid + " ImmediateData=" + ((first_byte & 2) != 0 ? "Yes" : "No"));
-    }
   }
   return out;
 }
@@ -608,17 +585,49 @@ TEST(TwoClientsChild, ClaimsAndLogsInWhileTheOtherLists) {
   VARU_exit();
 }
 
+// The text of a hold that another process's claim of `isid` refuses.
+std::string claimed_elsewhere(const char* isid) {
+  char text[600];
+  const auto value = static_cast<unsigned>(std::stoul(isid, nullptr, 16));
+  std::snprintf(text, sizeof text, vx::msg::kIsidClaimedElsewhere, value);
+  return text;
+}
+
+// Logouts and withdrawals in this process's journal.
+int logouts_sent(const SimControls& sim) {
+  int n = 0;
+  for (const vxsim_journal_entry& e : sim.commands()) {
+    n += e.subsystem == kIscsiSubsystem && (e.opcode == kLogoutCommand || e.opcode == kWithdrawal) ? 1 : 0;
+  }
+  return n;
+}
+
 // C reuses P's closed session on port 0 and its login command is held; meanwhile P logs that
-// session out and logs in on port 1. The reused qualifier is C's claim: P takes 1. C's command then
-// opens a new session, which C shows (the one it reused is gone) and registers.
+// session out, then logs in on port 1. The reused qualifier is C's claim: P's logout is refused
+// before anything is sent (were it held before its withdrawal, C would log in meanwhile and lose its
+// registration to it), and P takes 1. C's command then opens a new session, which C shows (the one
+// it reused is gone), registered and recorded.
 TEST_F(TwoClients, AReusedSessionsQualifierIsClaimedForTheLogin) {
   const pid_t c = closed_session_then("TwoClientsChild.ReusesTheClosedSessionSlowly");   // this process is P
   ASSERT_GT(c, 0);
   ASSERT_TRUE(heard("c-in-login", c));
-  EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
+  sim_.journal_clear();
+  Hold withdrawal{kWithdrawal, kIscsiSubsystem, "p-held", "c-logged-in"};
+  uint32_t out = 0;
+  {
+    Holding holding(&withdrawal);
+    out = logout(kPort0);
+  }
+  const LastStatus why = last_status();
+  EXPECT_FALSE(withdrawal.met) << "P's logout went on beside C's claim";
+  EXPECT_EQ(out, 1u);
+  EXPECT_EQ(why.code, 336u);
+  EXPECT_EQ(why.text, claimed_elsewhere("0000"));
+  EXPECT_EQ(logouts_sent(sim_), 0);
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Closed"});
   EXPECT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
   EXPECT_EQ(qualifier(kPort1), "0001");
-  tell("p-elsewhere");
+  if (!withdrawal.met) tell("p-held");
   ASSERT_TRUE(heard("c-logged-in", c));
   EXPECT_EQ(shared_qualifier(), "");
   EXPECT_EQ(logout(kPort1), 0u);
@@ -629,15 +638,48 @@ TEST_F(TwoClients, AReusedSessionsQualifierIsClaimedForTheLogin) {
 TEST(TwoClientsChild, ReusesTheClosedSessionSlowly) {
   CHILD_STARTS();
   ASSERT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Closed"});
-  login_held(kPort0, Hold{kLoginCommand, kIscsiSubsystem, "c-in-login", "p-elsewhere"});
+  login_held(kPort0, Hold{kLoginCommand, kIscsiSubsystem, "c-in-login", "p-held"});
   EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Open"});
-  EXPECT_EQ(value_at(target_on(kPort0) + "/Session0/Persistent"), "True") << "as the adapter has it";
   tell("c-logged-in");
   ASSERT_TRUE(heard("p-logged-out"));
+  EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Open"});
+  EXPECT_EQ(value_at(target_on(kPort0) + "/Session0/Persistent"), "True") << "as the adapter has it";
+  EXPECT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=Yes"});
+  EXPECT_EQ(saved_sessions(), std::vector<std::string>{"iSCSIPhysicalHBA0/0"});
   EXPECT_EQ(logout(kPort0), 0u) << last_status().code << " " << last_status().text;
   EXPECT_TRUE(open_sessions().empty());
-  EXPECT_EQ(read_text(std::string(std::getenv("VXIMA_ROOT")) + kSavedTargets).find(",3260,0,"), std::string::npos)
-      << "a record of the session's registration outlived it";
+  EXPECT_EQ(registrations(), std::vector<std::string>{});
+  EXPECT_EQ(saved_sessions(), std::vector<std::string>{}) << "a record of the session's registration outlived it";
+  VARU_exit();
+}
+
+// The other order: P's logout of its closed session on port 0 is held before its logout command,
+// its claim made; C, a fresh process, logs in on port 0 meanwhile. C takes another qualifier at
+// once, and P's logout takes nothing of C's.
+TEST_F(TwoClients, ALoginBesideALogoutOfTheClosedSessionTakesAnotherQualifier) {
+  const pid_t c = closed_session_then("TwoClientsChild.LogsInWhileTheOtherLogsOutItsClosedSession");   // P
+  ASSERT_GT(c, 0);
+  held(Hold{kLogoutCommand, kIscsiSubsystem, "p-held", "c-logged-in"}, [] { return logout(kPort0); });
+  tell("p-logged-out");
+  EXPECT_EQ(wait_child(c), 0);
+  EXPECT_EQ(registrations(), std::vector<std::string>{});
+  EXPECT_EQ(saved_sessions(), std::vector<std::string>{});
+}
+
+TEST(TwoClientsChild, LogsInWhileTheOtherLogsOutItsClosedSession) {
+  CHILD_STARTS();
+  ASSERT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Closed"});
+  ASSERT_TRUE(heard("p-held"));
+  EXPECT_EQ(login(kPort0), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(sessions_shown(kPort0), (std::vector<std::string>{"0000 Closed", "0001 Open"}))
+      << "P's qualifier is held by its logout";
+  tell("c-logged-in");
+  ASSERT_TRUE(heard("p-logged-out"));
+  // C's session is Session1 (its copy of P's goes at its first read).
+  EXPECT_EQ(value_at(target_on(kPort0) + "/Session1/Persistent"), "True") << "as the adapter has it";
+  EXPECT_EQ(registrations(), std::vector<std::string>{"0 0001 ImmediateData=Yes"});
+  EXPECT_EQ(saved_sessions(), std::vector<std::string>{"iSCSIPhysicalHBA0/1"});
+  EXPECT_EQ(act(tag_at(target_on(kPort0)), "Logout", {"1"}), 0u) << last_status().code << " " << last_status().text;
   VARU_exit();
 }
 
@@ -781,6 +823,32 @@ TEST(TwoClientsChild, LogsInAsTheOtherRegistersAgain) {
   ASSERT_TRUE(heard("p-changed"));
   EXPECT_EQ(logout(kPort1), 0u);
   VARU_exit();
+}
+
+// A withdrawal ends no claim of its caller's: P's closed session registered again with changed
+// options still claims its qualifier at the first command after its withdrawal, and the claim ends
+// with the change.
+TEST_F(TwoClients, AWithdrawalEndsNoClaimOfItsCaller) {
+  ASSERT_EQ(login(kPort0), 0u);
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
+  const uint32_t options = tag_at(target_on(kPort0) + "/TargetLoginOptions");
+  bool withdrawn = false;
+  int claims_then = -1;   // at the first command after the withdrawal
+  {
+    const RequestHook hook(
+        [&](unsigned long request, void* arg) {
+          if (withdrawn && claims_then < 0 && command_of(request, arg).opcode >= 0) claims_then = claim_files();
+        },
+        [&](unsigned long request, void* arg) {
+          const CommandId c = command_of(request, arg);
+          withdrawn = withdrawn || (c.opcode == kWithdrawal && c.subsystem == kIscsiSubsystem);
+        });
+    EXPECT_EQ(set_value(options, "ImmediateData", "No"), 0u) << last_status().code << " " << last_status().text;
+  }
+  EXPECT_TRUE(withdrawn);
+  EXPECT_EQ(claims_then, 1);
+  EXPECT_EQ(claim_files(), 0);
+  EXPECT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=No"});
 }
 
 // Three clients' logins and logouts, two of them on port 0, each step a fresh vxcli process as a
