@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "access/host.h"
@@ -337,8 +336,9 @@ uint32_t do_DeleteCHAP(hm_node* auth, hm_node*, char[6][256]) {
 
 namespace {
 
-// What registers an idle session again.
+// An idle session, and what registers it again (its node is gone once it is withdrawn).
 struct IdleSession {
+  hm_node* session;
   std::string address;
   std::string port;
   uint32_t isid;
@@ -382,7 +382,7 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
   // cannot be held stops the change as a refusal does, with nothing sent and the reason kept.
   IsidChoice choice;
   std::optional<KeptStatus> not_held;
-  std::vector<std::pair<hm_node*, IdleSession>> idle_sessions;
+  std::vector<IdleSession> idle_sessions;
   for (hm_node* s = get_first_instance(target, kGroupSession); s != nullptr; s = next_instance(s)) {
     std::string status;
     if (!read_property(s, kPropSessionStatus, &status) || !session_inactive(status)) continue;
@@ -391,31 +391,29 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     uint64_t isid = 0;
     if (!parse_number(cached_value(s, kPropSessionISIDQualifier), 16, 0xFFFF, &isid)) return kStatusFailed;
     const std::string boot = cached_value(s, kPropSessioniSCSIBoot);
-    const IdleSession idle{cached_value(c, kPropConnectionDestinationIPAddress),
+    const IdleSession idle{s, cached_value(c, kPropConnectionDestinationIPAddress),
                            cached_value(c, kPropConnectionDestinationPortNumber), static_cast<uint32_t>(isid),
                            boot.empty() ? "False" : boot, cached_value(s, kPropSessionInitiatorName)};
     if (choice.hold(name.c_str(), idle.initiator.c_str(), idle.isid) != kStatusOk) {
       not_held.emplace();
       break;
     }
-    idle_sessions.emplace_back(s, idle);
+    idle_sessions.push_back(idle);
   }
-  std::vector<IdleSession> registered;
+  size_t registered = 0;   // the first of idle_sessions, registered again
   bool refused = not_held.has_value();
-  for (size_t i = 0; i < idle_sessions.size() && !refused; ++i) {
-    hm_node* s = idle_sessions[i].first;
-    const IdleSession& idle = idle_sessions[i].second;
+  while (registered < idle_sessions.size() && !refused) {
+    const IdleSession& idle = idle_sessions[registered++];
     if (equal_nocase(idle.boot, "True")) {
-      const uint32_t cleared = clear_boot_session(s, generation, session_address(s));
+      const uint32_t cleared = clear_boot_session(idle.session, generation, session_address(idle.session));
       if (cleared != kStatusOk) return cleared;
     }
     delete_persistent(at.port, get_domain_id(target), at.phba_port, target, name.c_str(), idle.address.c_str(),
                       idle.port.c_str(), idle.isid, idle.initiator.c_str(), 1);
-    delete_with_records(s);
+    delete_with_records(idle.session);
     refused = register_again(target, idle, static_cast<uint32_t>(eto)) != kStatusOk;
-    registered.push_back(idle);
   }
-  if (registered.empty() && !refused) return kStatusOk;
+  if (registered == 0 && !refused) return kStatusOk;
   hm_node* options = internal_get_node(target, kGroupTargetLoginOptions, kGroup);
   if (refused && previous != nullptr && options != nullptr) {
     // The adapter keeps what it had: the previous options stand in the file and the properties
@@ -423,7 +421,8 @@ uint32_t VARU_update_session_authentication(hm_node* target, const LoginOptionTe
     std::vector<OptionValue> values;
     for (size_t i = 0; i < kOptionCount; ++i) values.push_back({i, previous->values[i]});
     store_options(options, values);
-    for (const IdleSession& idle : registered) {
+    for (size_t i = 0; i < registered; ++i) {
+      const IdleSession& idle = idle_sessions[i];
       if (register_again(target, idle, static_cast<uint32_t>(eto)) != kStatusOk) {
         pdebug(kBackEnd, 3, "%s:the previous registration of %s was not put back\n", __func__, idle.address.c_str());
       }

@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/messages.h"
+#include "platform/file_store.h"
 #include "sim/vxsim_control.h"
 #include "tests/api/lab_fixture.h"
 #include "tests/api/startup_fixture.h"
@@ -68,6 +70,20 @@ inline std::vector<std::string> registrations() {
     }
   }
   return out;
+}
+
+// The text of a hold that another process's claim of `isid` (of the open target) refuses.
+inline std::string claimed_elsewhere(unsigned isid) {
+  char text[600];
+  std::snprintf(text, sizeof text, vx::msg::kIsidClaimedElsewhere, isid);
+  return text;
+}
+
+// A claim of the open target's qualifier `isid` for `initiator` in the claims directory `dir`, made
+// as another process's stands while `file` lasts; false when it cannot be made.
+inline bool claim_as_another(vx::file_store::LiveFile* file, const std::string& dir, unsigned isid,
+                             const char* initiator) {
+  return file->make(dir, std::to_string(isid) + '\0' + initiator + '\0' + kOpenTarget);
 }
 
 constexpr const char* kRestartFlag = "VXIMA_RESTART_CHILD";

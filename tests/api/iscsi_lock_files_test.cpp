@@ -157,8 +157,6 @@ TEST_F(LockFiles, AClosedSessionWhoseQualifierCannotBeHeldStaysAsItWas) {
   const std::string records = saved();
   ASSERT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=Yes"});
   ASSERT_NE(root_.read(region3).find(kOpenTarget), std::string::npos);
-  char claimed[600];
-  std::snprintf(claimed, sizeof claimed, vx::msg::kIsidClaimedElsewhere, 0u);
   struct Refusal {
     const char* what;
     std::string text;
@@ -172,14 +170,12 @@ TEST_F(LockFiles, AClosedSessionWhoseQualifierCannotBeHeldStaysAsItWas) {
          if (::symlink(root_.at("/elsewhere").c_str(), link->c_str()) != 0) return nullptr;
          return std::shared_ptr<void>(link.get(), [link](void*) { ::unlink(link->c_str()); });
        }},
-      {"another process's claim", claimed,
+      {"another process's claim", claimed_elsewhere(0),
        [&]() -> std::shared_ptr<void> {
          auto claims = std::make_shared<std::vector<std::unique_ptr<vx::file_store::LiveFile>>>();
          for (const char* initiator : {kGen3Initiator, "iqn.1990-07.com.quillmarchant:bl5202b0007"}) {
            claims->push_back(std::make_unique<vx::file_store::LiveFile>());
-           if (!claims->back()->make(lock("isid_claims"), std::string("0") + '\0' + initiator + '\0' + kOpenTarget)) {
-             return nullptr;
-           }
+           if (!claim_as_another(claims->back().get(), lock("isid_claims"), 0, initiator)) return nullptr;
          }
          return claims;
        }},
@@ -240,9 +236,8 @@ TEST_F(LockFiles, AClaimOnOneOfTwoIdleSessionsChangesNeither) {
   const std::vector<std::string> registered = registrations();
   const std::string records = saved();
   vx::file_store::LiveFile claim;
-  ASSERT_TRUE(claim.make(lock("isid_claims"), std::string("1") + '\0' + kGen3Initiator + '\0' + kOpenTarget));
-  char text[600];
-  std::snprintf(text, sizeof text, vx::msg::kIsidClaimedElsewhere, 1u);
+  ASSERT_TRUE(claim_as_another(&claim, lock("isid_claims"), 1, kGen3Initiator));
+  const std::string text = claimed_elsewhere(1);
   sim_.journal_clear();
   EXPECT_STATUS(act(tag_at(kGen3Lhba), "DeleteTarget", {"0"}), 336, text);
   EXPECT_STATUS(set_value(tag_at(target + "/TargetLoginOptions"), "ImmediateData", "No"), 336, text);

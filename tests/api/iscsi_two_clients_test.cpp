@@ -585,14 +585,6 @@ TEST(TwoClientsChild, ClaimsAndLogsInWhileTheOtherLists) {
   VARU_exit();
 }
 
-// The text of a hold that another process's claim of `isid` refuses.
-std::string claimed_elsewhere(const char* isid) {
-  char text[600];
-  const auto value = static_cast<unsigned>(std::stoul(isid, nullptr, 16));
-  std::snprintf(text, sizeof text, vx::msg::kIsidClaimedElsewhere, value);
-  return text;
-}
-
 // Logouts and withdrawals in this process's journal.
 int logouts_sent(const SimControls& sim) {
   int n = 0;
@@ -622,7 +614,7 @@ TEST_F(TwoClients, AReusedSessionsQualifierIsClaimedForTheLogin) {
   EXPECT_FALSE(withdrawal.met) << "P's logout went on beside C's claim";
   EXPECT_EQ(out, 1u);
   EXPECT_EQ(why.code, 336u);
-  EXPECT_EQ(why.text, claimed_elsewhere("0000"));
+  EXPECT_EQ(why.text, claimed_elsewhere(0));
   EXPECT_EQ(logouts_sent(sim_), 0);
   EXPECT_EQ(sessions_shown(kPort0), std::vector<std::string>{"0000 Closed"});
   EXPECT_EQ(login(kPort1), 0u) << last_status().code << " " << last_status().text;
