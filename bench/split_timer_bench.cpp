@@ -1,25 +1,23 @@
-// The split of a step's time between the library and the device calls, checked on a driver whose
+// The split of a step's time between the library and the device calls, shown on a driver whose
 // cost is known: each of its ioctls spins for about kDeviceSpin of CPU time, and the library's own
 // part of the step spins for about kLibrarySpin (each spin measures what it took); a file written
 // through the store is two fsyncs (the file and its directory). Timing a device call costs about as
 // much as a short call itself (the thread's CPU clock is a system call), so the CPU time of a step of
 // many short calls shows whether that cost is taken off: left on, it would add about 0.6 µs of CPU
-// per call to the library's part. The benchmark fails when the library's part is off by more than
-// kCallError per device call, or the drivers' part by more than a quarter, in three rounds.
+// per call to the library's part. The figures are reported beside the spins they should match; the
+// benchmark fails only on what is exact, the file written and its fsyncs counted (the split itself
+// is tested exactly, on clocks the test drives, in tests/bench).
 //
-// The split of the library's CPU time into user and system time, checked the same way: the library's
+// The split of the library's CPU time into user and system time, shown the same way: the library's
 // part spins in its own code for about 1 ms and in the kernel (reads of /dev/zero) for about 0.4 ms,
 // the driver's calls in the kernel for about 1 ms. The kernel samples the split at its timer tick, so
-// the check runs long enough for a few hundred ticks, with spins of random length so that they do
-// not keep step with the tick; it fails when the library's system time is off its kernel spins by
-// more than kShareError of its CPU time (leaving the driver's kernel time in, or swapping user and
-// system time, would put it off by about twice that).
+// the benchmark runs long enough for a few hundred ticks, with spins of random length so that they
+// do not keep step with the tick.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -33,7 +31,6 @@ namespace {
 constexpr int kCalls = 200;
 constexpr double kDeviceSpin = 10e-6;
 constexpr double kLibrarySpin = 100e-6;
-constexpr double kCallError = 0.3e-6;
 
 // Spins for at least `seconds` of CPU time; the time it took.
 double spin(double seconds) {
@@ -50,9 +47,7 @@ int spinning_ioctl(int, unsigned long, void*) {
   return 0;
 }
 
-bool near(double measured, double expected, double error) { return std::fabs(measured - expected) <= error; }
-
-// The timers of a round of steps, and what their spins took.
+// The timers of the steps, and what their spins took.
 struct Round {
   vxbench::SplitTimer step;    // made after the driver's stand-in: it times that
   vxbench::SplitTimer store;
@@ -68,10 +63,6 @@ struct Round {
     store.start();
     written = vx::file_store::write_file(file, "written\n") && written;
     store.stop();
-  }
-  bool split_right(double steps) const {
-    return near(step.library_cpu() / steps, library_spins / steps, kCalls * kCallError) &&
-           near(step.device_cpu() / steps, g_driver_cpu / steps, g_driver_cpu / steps / 4);
   }
 };
 
@@ -91,20 +82,8 @@ void BM_SplitTimerCheck(benchmark::State& state) {
     state.SkipWithError("the store could not write its file");
   } else if (round.step.fsyncs() != 0 || round.store.fsyncs() != 2 * steps) {
     state.SkipWithError("the store's fsyncs are miscounted");
-  } else if (!round.split_right(steps)) {
-    // Another program's load can slow the clock reads of a round; a split that is wrong stays wrong
-    // in every round.
-    bool right = false;
-    for (int again = 0; again < 2 && !right; ++again) {
-      Round more;
-      for (double i = 0; i < steps; ++i) more.run_step(file);
-      right = more.split_right(steps);
-    }
-    if (!right) state.SkipWithError("the library's and the device calls' CPU time are split wrongly");
   }
 }
-
-constexpr double kShareError = 0.15;
 
 int g_zero = -1;   // /dev/zero, read for kernel work
 
@@ -168,9 +147,6 @@ void BM_SplitTimerUserSystem(benchmark::State& state) {
   state.counters["user_spin_us"] = user_spins / steps * 1e6;
   state.counters["kernel_spin_us"] = kernel_spins / steps * 1e6;
   state.counters["driver_kernel_us"] = g_driver_kernel / steps * 1e6;
-  if (!near(step.library_system(), kernel_spins, kShareError * step.library_cpu())) {
-    state.SkipWithError("the library's user and system time are split wrongly");
-  }
 }
 
 }  // namespace
