@@ -41,9 +41,16 @@ done
 # Fuzzers: clang with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
-for fuzzer in build/fuzz/fuzz/fuzz_*; do
-  [ -x "$fuzzer" ] || continue
-  name=$(basename "$fuzzer")
+# The fuzzers that fuzz/ defines, each from its build (a fuzzer left in a reused build directory by
+# a source since removed is not one of them).
+for source in fuzz/fuzz_*.cpp; do
+  name=$(basename "$source" .cpp)
+  fuzzer="build/fuzz/fuzz/$name"
+  if [ ! -x "$fuzzer" ]; then
+    echo "fuzz: $name FAILED (not built: no $fuzzer)"
+    total_failed=$((total_failed + 1))
+    continue
+  fi
   corpus=$(mktemp -d)
   seeds="fuzz/corpus/${name#fuzz_}"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
