@@ -79,11 +79,11 @@ inline std::string claimed_elsewhere(unsigned isid) {
   return text;
 }
 
-// A claim of the open target's qualifier `isid` for `initiator` in the claims directory `dir`, made
-// as another process's stands while `file` lasts; false when it cannot be made.
+// A claim of `target`'s qualifier `isid` for `initiator` in the claims directory `dir`, made as
+// another process's stands while `file` lasts; false when it cannot be made.
 inline bool claim_as_another(vx::file_store::LiveFile* file, const std::string& dir, unsigned isid,
-                             const char* initiator) {
-  return file->make(dir, std::to_string(isid) + '\0' + initiator + '\0' + kOpenTarget);
+                             const char* initiator, const char* target = kOpenTarget) {
+  return file->make(dir, std::to_string(isid) + '\0' + initiator + '\0' + target);
 }
 
 constexpr const char* kRestartFlag = "VXIMA_RESTART_CHILD";

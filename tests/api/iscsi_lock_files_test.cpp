@@ -248,6 +248,29 @@ TEST_F(LockFiles, AClaimOnOneOfTwoIdleSessionsChangesNeither) {
   EXPECT_EQ(value_at(target + "/Session0/SessionStatus"), "Closed");
 }
 
+// A claim is of a qualifier for one target name and one initiator name: other processes' claims of
+// the session's own number for another initiator name and for another target name refuse neither
+// the change of the target's options (which holds its idle session's qualifier) nor the logout
+// that follows (which holds it again).
+TEST_F(LockFiles, ClaimsOfTheQualifierUnderOtherNamesRefuseNoHold) {
+  const std::string target = target_path(kGen3Lhba, 0);
+  ASSERT_EQ(login(), 0u);
+  ASSERT_EQ(session_control(kOpenTarget, VXSIM_SESSION_CLOSE), 1);
+  ASSERT_EQ(value_at(target + "/Session0/SessionStatus"), "Closed");
+  ASSERT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=Yes"});
+  vx::file_store::LiveFile other_initiator;
+  vx::file_store::LiveFile other_target;
+  ASSERT_TRUE(claim_as_another(&other_initiator, lock("isid_claims"), 0, "iqn.2026-01.com.example:another.host"));
+  ASSERT_TRUE(claim_as_another(&other_target, lock("isid_claims"), 0, kGen3Initiator, kChapTarget));
+  EXPECT_EQ(set_value(tag_at(target + "/TargetLoginOptions"), "ImmediateData", "No"), 0u)
+      << last_status().code << " " << last_status().text;
+  EXPECT_EQ(value_at(target + "/TargetLoginOptions/ImmediateData"), "No");
+  EXPECT_EQ(registrations(), std::vector<std::string>{"0 0000 ImmediateData=No"});
+  EXPECT_EQ(logout(), 0u) << last_status().code << " " << last_status().text;
+  EXPECT_EQ(tag_at(target + "/Session0"), kMissing);
+  EXPECT_EQ(registrations(), std::vector<std::string>{});
+}
+
 // The directory of the ISID claims is held like the lock files: made 0700 and set back to 0700 when
 // it is this user's and wider (another user could delete a live claim in it); a link, another
 // user's directory or a file at its name is refused before anything is sent, with a text that
