@@ -55,13 +55,9 @@ bool simulator_loaded() {
 // Benchmark divides it by the time. Every other counter is a count or a size.
 bool is_time(const std::string& name, const benchmark::Counter& counter) {
   if ((counter.flags & (benchmark::Counter::kIsRate | benchmark::Counter::kInvert)) != 0) return true;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find('_', start);
-    if (end == std::string::npos) end = name.size();
-    const std::string word = name.substr(start, end - start);
-    if (word == "s" || word == "ms" || word == "us" || word == "ns" || word == "share") return true;
-    start = end + 1;
+  const std::string words = "_" + name + "_";
+  for (const char* unit : {"_s_", "_ms_", "_us_", "_ns_", "_share_"}) {
+    if (words.find(unit) != std::string::npos) return true;
   }
   return false;
 }

@@ -47,15 +47,16 @@ int spinning_ioctl(int, unsigned long, void*) {
   return 0;
 }
 
-// The timers of the steps, and what their spins took.
-struct Round {
-  vxbench::SplitTimer step;    // made after the driver's stand-in: it times that
+void BM_SplitTimerCheck(benchmark::State& state) {
+  const vxbench::ScratchRoot root("vxima-bench-");
+  const vx::ScopedHostOp<int (*)(int, unsigned long, void*)> driver(&vx::HostOps::ioctl, spinning_ioctl);
+  const std::string file = root.path() + "/written";
+  vxbench::SplitTimer step;   // made after the driver's stand-in: it times that
   vxbench::SplitTimer store;
   double library_spins = 0;
   bool written = true;
-
-  Round() { g_driver_cpu = 0; }
-  void run_step(const std::string& file) {
+  g_driver_cpu = 0;
+  for (auto _ : state) {
     step.start();
     for (int i = 0; i < kCalls; ++i) vx::host_ops().ioctl(-1, 0, nullptr);
     library_spins += spin(kLibrarySpin);
@@ -64,23 +65,15 @@ struct Round {
     written = vx::file_store::write_file(file, "written\n") && written;
     store.stop();
   }
-};
-
-void BM_SplitTimerCheck(benchmark::State& state) {
-  const vxbench::ScratchRoot root("vxima-bench-");
-  const vx::ScopedHostOp<int (*)(int, unsigned long, void*)> driver(&vx::HostOps::ioctl, spinning_ioctl);
-  const std::string file = root.path() + "/written";
-  Round round;
-  for (auto _ : state) round.run_step(file);
   const double steps = static_cast<double>(state.iterations());
-  state.counters["library_cpu_us"] = round.step.library_cpu() / steps * 1e6;
-  state.counters["device_cpu_us"] = round.step.device_cpu() / steps * 1e6;
-  state.counters["library_spin_us"] = round.library_spins / steps * 1e6;
+  state.counters["library_cpu_us"] = step.library_cpu() / steps * 1e6;
+  state.counters["device_cpu_us"] = step.device_cpu() / steps * 1e6;
+  state.counters["library_spin_us"] = library_spins / steps * 1e6;
   state.counters["driver_spin_us"] = g_driver_cpu / steps * 1e6;
-  state.counters["fsyncs_per_write"] = round.store.fsyncs() / steps;
-  if (!round.written) {
+  state.counters["fsyncs_per_write"] = store.fsyncs() / steps;
+  if (!written) {
     state.SkipWithError("the store could not write its file");
-  } else if (round.step.fsyncs() != 0 || round.store.fsyncs() != 2 * steps) {
+  } else if (step.fsyncs() != 0 || store.fsyncs() != 2 * steps) {
     state.SkipWithError("the store's fsyncs are miscounted");
   }
 }
